@@ -1,0 +1,31 @@
+# libFuzzer targets. Each fuzz/<name>.cmake lists the sources its target needs:
+#   vell_add_fuzzer(<name> <sources relative to src/...>)
+# CTest replays the seed corpus fuzz/corpus/<name>/ and then runs a short bounded session.
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "VELL_FUZZ needs clang (configure with CXX=clang++)")
+endif()
+enable_testing()
+set(VELL_FUZZ_SECONDS 5 CACHE STRING "Length of the bounded fuzz run inside CTest")
+
+function(vell_add_fuzzer name)
+  set(sources ${CMAKE_SOURCE_DIR}/fuzz/${name}.cpp)
+  foreach(src ${ARGN})
+    list(APPEND sources ${CMAKE_SOURCE_DIR}/src/${src})
+  endforeach()
+  add_executable(${name} ${sources})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE -g -O1 -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE Threads::Threads)
+  set(corpus ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+  set(work ${CMAKE_BINARY_DIR}/corpus/${name})
+  add_test(NAME ${name}_seeds COMMAND ${name} -runs=0 ${corpus})
+  add_test(NAME ${name}_bounded COMMAND ${CMAKE_COMMAND} -E env
+    sh -c "mkdir -p '${work}' && exec '$<TARGET_FILE:${name}>' -max_total_time=${VELL_FUZZ_SECONDS} -rss_limit_mb=2048 -timeout=10 '${work}' '${corpus}'")
+  set_tests_properties(${name}_seeds ${name}_bounded PROPERTIES TIMEOUT 120)
+endfunction()
+
+file(GLOB fuzz_lists CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cmake)
+foreach(list ${fuzz_lists})
+  include(${list})
+endforeach()

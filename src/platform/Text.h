@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vell {
+
+// All text is UTF-8. Wherever the player counts characters it counts Unicode code points.
+size_t utf8Length(std::string_view text);
+// The first `count` code points of `text` (the whole text when it is shorter).
+std::string utf8Prefix(std::string_view text, size_t count);
+bool isValidUtf8(std::string_view text);
+
+// The legacy Korean code page (CP949, the "system ANSI code page" of Korean Windows).
+// Returns false when the bytes are not valid CP949; `out` is then unspecified.
+bool cp949ToUtf8(std::string_view bytes, std::string& out);
+bool utf8ToCp949(std::string_view text, std::string& out);
+// UTF-16 little-endian bytes (no byte-order mark) to UTF-8; unpaired surrogates become U+FFFD.
+std::string utf16leToUtf8(std::string_view bytes);
+
+// ASCII-only lower-casing: bytes outside A-Z are left alone.
+std::string asciiLower(std::string_view text);
+bool startsWith(std::string_view text, std::string_view prefix);
+bool endsWith(std::string_view text, std::string_view suffix);
+bool contains(std::string_view text, std::string_view part);
+
+// The text after the last '\' or '/' (the whole text when there is neither).
+std::string displayName(std::string_view path);
+
+// Time read-outs: "%d:%02d:%02d" from one hour on, else "%02d:%02d", of trunc(max(seconds, 0)).
+std::string formatClock(double seconds);
+// Minutes and seconds for resume messages: "%d:%02d" of the whole minutes and remaining seconds.
+std::string formatMinutesSeconds(double seconds);
+
+}  // namespace vell

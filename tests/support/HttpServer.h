@@ -1,0 +1,76 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vell::test {
+
+struct HttpRequest {
+  std::string method;
+  std::string target;      // path and query as sent
+  std::string rawHeaders;  // the header block exactly as received (request line excluded)
+  std::map<std::string, std::string> headers;  // lower-cased names
+  std::string header(const std::string& lowerName) const;
+};
+
+class HttpServer;
+
+// One accepted connection, handed to the handler on its own thread.
+class HttpConnection {
+ public:
+  HttpConnection(int fd, HttpServer& server) : fd_(fd), server_(server) {}
+  // False once the peer went away or the server is stopping.
+  bool send(const std::string& bytes);
+  // A complete response with Content-Length.
+  bool respond(int status, const std::string& body, const std::string& contentType = "text/plain",
+               const std::string& extraHeaders = "");
+  // Sleeps in small steps; returns false early when the server stops.
+  bool wait(int milliseconds);
+  bool stopping() const;
+  void close();
+
+ private:
+  int fd_;
+  HttpServer& server_;
+};
+
+// A small HTTP/1.x server on 127.0.0.1 (ephemeral port) for network tests. Each connection
+// runs the handler on its own thread; requests are recorded. The destructor stops it,
+// closing every open connection so that handlers that stream forever return.
+class HttpServer {
+ public:
+  using Handler = std::function<void(const HttpRequest&, HttpConnection&)>;
+  explicit HttpServer(Handler handler);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  int port() const { return port_; }
+  std::string url(const std::string& path = "/") const;
+  std::vector<HttpRequest> requests() const;
+  size_t connectionCount() const { return connections_.load(); }
+  bool stopping() const { return stopping_.load(); }
+  void stop();
+
+ private:
+  void acceptLoop();
+  void serve(int fd);
+
+  Handler handler_;
+  int listenFd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<size_t> connections_{0};
+  std::thread acceptThread_;
+  mutable std::mutex mutex_;
+  std::vector<std::thread> workers_;
+  std::vector<int> openFds_;
+  std::vector<HttpRequest> requests_;
+};
+
+}  // namespace vell::test

@@ -1,0 +1,63 @@
+#include "support/Media.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#ifndef VELL_TEST_MEDIA_DIR
+#define VELL_TEST_MEDIA_DIR "/tmp/vell-test-media"
+#endif
+
+namespace vell::test {
+
+int runCommand(const std::string& command, std::string* output) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[4096];
+  size_t n;
+  std::string text;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  int status = pclose(pipe);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension) {
+  std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
+  std::ostringstream name;
+  name << VELL_TEST_MEDIA_DIR << "/" << std::hex << std::hash<std::string>{}(ffmpegArgs) << "." << extension;
+  std::string path = name.str();
+  if (std::filesystem::exists(path)) return path;
+  // Write under a private name, then rename: parallel test programs may ask for the same file.
+  std::string tmp = path + ".part" + std::to_string(getpid()) + "." + extension;
+  std::string output;
+  int rc = runCommand("ffmpeg -nostdin -y -loglevel error " + ffmpegArgs + " '" + tmp + "'", &output);
+  if (rc != 0) {
+    std::filesystem::remove(tmp);
+    ADD_FAILURE() << "ffmpeg failed (" << rc << "): " << ffmpegArgs << "\n" << output;
+    return path;
+  }
+  std::filesystem::rename(tmp, path);
+  return path;
+}
+
+std::string sineMp3(double seconds, int frequency) {
+  std::ostringstream a;
+  a << "-f lavfi -i sine=frequency=" << frequency << ":sample_rate=44100:duration=" << seconds
+    << " -ac 2 -c:a libmp3lame -b:a 128k";
+  return makeMedia(a.str(), "mp3");
+}
+
+std::string h264AacMp4(double seconds, int width, int height, int fps) {
+  std::ostringstream a;
+  a << "-f lavfi -i testsrc2=size=" << width << "x" << height << ":rate=" << fps << ":duration=" << seconds
+    << " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=" << seconds
+    << " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g " << fps << " -c:a aac -b:a 96k -shortest";
+  return makeMedia(a.str(), "mp4");
+}
+
+}  // namespace vell::test

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+namespace vell::test {
+
+// Test media made with the ffmpeg command-line tool and cached in the build tree
+// (keyed by the recipe), so each file is generated once per build folder.
+// `ffmpegArgs` is everything between "ffmpeg -y -loglevel error" and the output path;
+// `extension` picks the container. Fails the calling test when ffmpeg fails.
+std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension);
+
+// A few recipes that many tests share.
+std::string sineMp3(double seconds = 2.0, int frequency = 440);     // 44.1 kHz stereo
+std::string h264AacMp4(double seconds = 2.0, int width = 320, int height = 240, int fps = 30);
+
+// Runs a shell command, returns its exit status; output goes to `output` when given.
+int runCommand(const std::string& command, std::string* output = nullptr);
+
+}  // namespace vell::test
