@@ -1,0 +1,43 @@
+#include "engine/VideoFrame.h"
+
+extern "C" {
+#include <libavutil/mem.h>
+}
+
+#include <utility>
+
+namespace vell {
+
+VideoFrame::~VideoFrame() { releasePixels(); }
+
+VideoFrame::VideoFrame(VideoFrame&& other) noexcept { *this = std::move(other); }
+
+VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
+  if (this == &other) return *this;
+  releasePixels();
+  for (int i = 0; i < 4; ++i) {
+    data[i] = other.data[i];
+    linesize[i] = other.linesize[i];
+    other.data[i] = nullptr;
+    other.linesize[i] = 0;
+  }
+  width = other.width;
+  height = other.height;
+  pts = other.pts;
+  ownsBuffer = other.ownsBuffer;
+  other.width = other.height = 0;
+  other.ownsBuffer = false;
+  return *this;
+}
+
+void VideoFrame::releasePixels() {
+  if (ownsBuffer && data[0]) av_free(data[0]);
+  for (int i = 0; i < 4; ++i) {
+    data[i] = nullptr;
+    linesize[i] = 0;
+  }
+  width = height = 0;
+  ownsBuffer = false;
+}
+
+}  // namespace vell
