@@ -1,0 +1,51 @@
+#pragma once
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct AVStream;
+struct SwrContext;
+
+namespace vell {
+
+struct AudioChunk;
+
+// Decodes the chosen audio stream and resamples it to interleaved float at the output's
+// rate and channel count. Playback speed is applied by resampling to rate / speed, so
+// speed changes pitch. Not thread-safe: one thread at a time (the Player serialises).
+class AudioDecoder {
+ public:
+  AudioDecoder();
+  ~AudioDecoder();
+  AudioDecoder(const AudioDecoder&) = delete;
+  AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+  bool open(const AVStream* stream, int outputRate, int outputChannels);
+  void close();
+  void flush();
+  bool sendPacket(const AVPacket* packet);
+  bool receive(AudioChunk& chunk);
+  void setSpeed(double speed);
+
+  bool isOpen() const { return codecContext_ != nullptr; }
+  double speed() const { return speed_; }
+  int outputRate() const { return outputRate_; }
+  int outputChannels() const { return outputChannels_; }
+  // The rate the resampler converts to (output rate / speed, clamped to 8000..192000).
+  int resamplerRate() const { return resamplerRate_; }
+  int resamplerBuilds() const { return resamplerBuilds_; }
+
+ private:
+  bool buildResampler();
+
+  AVCodecContext* codecContext_ = nullptr;
+  SwrContext* resampler_ = nullptr;
+  AVFrame* decodedFrame_ = nullptr;
+  int outputRate_ = 48000;
+  int outputChannels_ = 2;
+  double speed_ = 1.0;
+  int resamplerRate_ = 0;
+  int resamplerBuilds_ = 0;
+};
+
+}  // namespace vell

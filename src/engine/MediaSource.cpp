@@ -1,0 +1,331 @@
+#include "engine/MediaSource.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include <cstdlib>
+
+#include "engine/VideoSite.h"
+#include "platform/Text.h"
+
+namespace vell {
+
+namespace {
+
+constexpr const char* kUserAgent =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/120.0.0.0 Safari/537.36";
+
+// Nested opens of a remote document (HLS segments, a playlist's entries) may only reach
+// the network, never local files.
+constexpr const char* kNetworkProtocols = "http,https,tls,tcp,crypto,httpproxy";
+
+const char* kRadioMarkers[] = {".m3u8", ".pls", ":8000/", ":8080/", ":8088/", ":8443/",
+                               "/stream", "/live", "icecast", "shoutcast"};
+
+bool isRemoteHttp(const std::string& url) {
+  std::string lower = asciiLower(url.substr(0, 8));
+  return startsWith(lower, "http://") || startsWith(lower, "https://");
+}
+
+}  // namespace
+
+std::string OpenOptions::entry(const std::string& key) const {
+  for (const auto& [k, v] : entries)
+    if (k == key) return v;
+  return {};
+}
+
+UrlKind classifyUrl(const std::string& url, bool podcastRequest) {
+  if (contains(url, videosite::kMediaCdnDomain) || contains(url, videosite::kImageDomain))
+    return UrlKind::VideoSiteMedia;
+  if (podcastRequest) return UrlKind::Podcast;
+  for (const char* marker : kRadioMarkers)
+    if (contains(url, marker)) return UrlKind::Radio;
+  return UrlKind::Generic;
+}
+
+std::string forcedInputFormat(const std::string& url, bool podcastRequest) {
+  if (podcastRequest) return {};
+  std::string path = url.substr(0, url.find('?'));
+  if (path.size() > 5 && endsWith(path, ".mp3")) return "mp3";
+  if (path.size() > 6 && endsWith(path, ".m3u8")) return "hls";
+  if (path.size() > 5 && endsWith(path, ".aac")) return "aac";
+  return {};
+}
+
+OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
+  OpenOptions o;
+  auto& e = o.entries;
+  e.emplace_back("user_agent", kUserAgent);
+  e.emplace_back("multiple_requests", "1");
+  e.emplace_back("reconnect", "1");
+  e.emplace_back("reconnect_streamed", "1");
+  e.emplace_back("reconnect_on_network_error", "1");
+  e.emplace_back("reconnect_on_http_error", "4xx,5xx");
+
+  o.kind = classifyUrl(url, podcastRequest);
+  switch (o.kind) {
+    case UrlKind::VideoSiteMedia:
+      o.probeSize = 262144;
+      o.maxAnalyzeDurationUs = 1500000;
+      e.emplace_back("timeout", "10000000");
+      e.emplace_back("rw_timeout", "10000000");
+      e.emplace_back("reconnect_delay_max", "3");
+      e.emplace_back("referer", videosite::kHomePage);
+      e.emplace_back("headers", std::string("Origin: ") + videosite::kOrigin +
+                                    "\r\nAccept: */*\r\nConnection: keep-alive\r\n");
+      break;
+    case UrlKind::Podcast:
+      o.probeSize = 32768;
+      o.maxAnalyzeDurationUs = 200000;
+      e.emplace_back("timeout", "5000000");
+      e.emplace_back("rw_timeout", "5000000");
+      e.emplace_back("reconnect_delay_max", "2");
+      e.emplace_back("http_persistent", "1");
+      e.emplace_back("headers",
+                     "Accept: audio/mpeg, audio/aac, audio/*, */*\r\nAccept-Encoding: identity\r\n"
+                     "Connection: keep-alive\r\n");
+      break;
+    case UrlKind::Radio:
+    case UrlKind::Generic:
+      o.probeSize = 32768;
+      o.maxAnalyzeDurationUs = o.kind == UrlKind::Radio ? 100000 : 150000;
+      o.noBuffer = o.kind == UrlKind::Radio;
+      e.emplace_back("timeout", "6000000");
+      e.emplace_back("rw_timeout", "6000000");
+      e.emplace_back("reconnect_delay_max", "2");
+      e.emplace_back("icy", "1");
+      e.emplace_back("headers", "Icy-MetaData: 1\r\nConnection: keep-alive\r\n");
+      break;
+  }
+  e.emplace_back("reconnect_at_eof", "1");
+  if (isRemoteHttp(url)) e.emplace_back("protocol_whitelist", kNetworkProtocols);
+  o.forcedFormat = forcedInputFormat(url, podcastRequest);
+  return o;
+}
+
+MediaSource::MediaSource() = default;
+
+MediaSource::~MediaSource() {
+  abortRequested.store(true);
+  close();
+}
+
+int MediaSource::interruptCallback(void* opaque) {
+  return static_cast<MediaSource*>(opaque)->abortRequested.load() ? 1 : 0;
+}
+
+bool MediaSource::open(const std::string& url, bool podcastRequest) {
+  close();
+  std::lock_guard<std::mutex> lock(sourceLock);
+  abortRequested.store(false);
+
+  OpenOptions options = buildOpenOptions(url, podcastRequest);
+  AVFormatContext* ctx = avformat_alloc_context();
+  if (!ctx) return false;
+  ctx->interrupt_callback.callback = &MediaSource::interruptCallback;
+  ctx->interrupt_callback.opaque = this;
+  ctx->probesize = options.probeSize;
+  ctx->max_analyze_duration = options.maxAnalyzeDurationUs;
+  if (options.noBuffer) ctx->flags |= AVFMT_FLAG_NOBUFFER;
+
+  AVDictionary* dict = nullptr;
+  for (const auto& [key, value] : options.entries) av_dict_set(&dict, key.c_str(), value.c_str(), 0);
+  const AVInputFormat* format =
+      options.forcedFormat.empty() ? nullptr : av_find_input_format(options.forcedFormat.c_str());
+
+  int rc = avformat_open_input(&ctx, url.c_str(), format, &dict);
+  av_dict_free(&dict);  // entries FFmpeg did not take are dropped
+  if (rc < 0) return false;  // FFmpeg freed the context
+  setContextLocked(ctx);
+  return analyzeLocked();
+}
+
+bool MediaSource::openLocal(const std::string& path) {
+  close();
+  std::lock_guard<std::mutex> lock(sourceLock);
+  abortRequested.store(false);
+  AVFormatContext* ctx = avformat_alloc_context();
+  if (!ctx) return false;
+  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return false;
+  setContextLocked(ctx);
+  return analyzeLocked();
+}
+
+bool MediaSource::analyzeLocked() {
+  AVFormatContext* ctx = formatContext_;
+  if (avformat_find_stream_info(ctx, nullptr) < 0) {
+    closeLocked();
+    return false;
+  }
+  MediaInfo info;
+  info.videoStream = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  info.audioStream = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (info.videoStream < 0) info.videoStream = -1;
+  if (info.audioStream < 0) info.audioStream = -1;
+  if (info.videoStream >= 0 && (ctx->streams[info.videoStream]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+    info.videoStream = -1;  // cover art is not video
+  if (info.videoStream < 0 && info.audioStream < 0) {
+    closeLocked();
+    return false;
+  }
+
+  info.duration = ctx->duration >= 1 ? static_cast<double>(ctx->duration) * 1e-6 : 0.0;
+  info.hasVideo = info.videoStream >= 0;
+  info.hasAudio = info.audioStream >= 0;
+  if (info.hasVideo) {
+    AVStream* v = ctx->streams[info.videoStream];
+    info.width = v->codecpar->width;
+    info.height = v->codecpar->height;
+    if (v->avg_frame_rate.num > 0 && v->avg_frame_rate.den > 0)
+      info.frameRate = static_cast<double>(v->avg_frame_rate.num) / v->avg_frame_rate.den;
+  }
+  if (info.hasAudio) {
+    AVStream* a = ctx->streams[info.audioStream];
+    info.sampleRate = a->codecpar->sample_rate;
+    info.channels = a->codecpar->ch_layout.nb_channels;
+  }
+
+  const AVDictionaryEntry* tag = nullptr;
+  while ((tag = av_dict_get(ctx->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
+    std::string key = tag->key;
+    if (key == "title") info.title = tag->value;
+    else if (key == "artist") info.artist = tag->value;
+    else if (key == "album") info.album = tag->value;
+  }
+  if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-name", nullptr, 0); e && e->value[0])
+    info.stationName = e->value;
+  if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-genre", nullptr, 0); e && e->value[0])
+    info.genre = e->value;
+  if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-br", nullptr, 0); e && e->value[0])
+    info.bitrateKbps = static_cast<int>(std::strtol(e->value, nullptr, 10));
+
+  if (info.hasAudio) {
+    AVCodecParameters* par = ctx->streams[info.audioStream]->codecpar;
+    if (const AVCodecDescriptor* d = avcodec_descriptor_get(par->codec_id)) info.codecName = d->name;
+    if (info.bitrateKbps <= 0 && par->bit_rate > 0) info.bitrateKbps = static_cast<int>(par->bit_rate / 1000);
+  }
+
+  std::lock_guard<std::mutex> infoLock(infoLock_);
+  info_ = std::move(info);
+  return true;
+}
+
+void MediaSource::close() {
+  abortRequested.store(true);
+  std::lock_guard<std::mutex> lock(sourceLock);
+  closeLocked();
+}
+
+// The context pointer changes only with both locks held, so either lock makes reading it safe.
+void MediaSource::setContextLocked(AVFormatContext* ctx) {
+  std::lock_guard<std::mutex> infoLock(infoLock_);
+  formatContext_ = ctx;
+}
+
+void MediaSource::closeLocked() {
+  AVFormatContext* ctx = formatContext_;
+  {
+    std::lock_guard<std::mutex> infoLock(infoLock_);
+    formatContext_ = nullptr;
+    info_ = MediaInfo{};
+  }
+  if (ctx) avformat_close_input(&ctx);
+  lastStreamTitle_.clear();
+}
+
+int MediaSource::readPacket(AVPacket* packet) {
+  std::lock_guard<std::mutex> lock(sourceLock);
+  if (!formatContext_) return 0;
+  int rc = av_read_frame(formatContext_, packet);
+  if (rc >= 0) return 1;
+  if (rc == AVERROR_EOF || rc == AVERROR_EXIT) return 0;
+  return -1;
+}
+
+bool MediaSource::seek(double seconds) {
+  std::lock_guard<std::mutex> lock(sourceLock);
+  if (!formatContext_) return false;
+  int64_t target = static_cast<int64_t>(seconds * 1000000.0);
+  return avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
+}
+
+bool MediaSource::pollStreamTitle(std::string& title) {
+  std::unique_lock<std::mutex> lock(sourceLock, std::try_to_lock);
+  if (!lock.owns_lock() || !formatContext_) return false;
+  AVFormatContext* ctx = formatContext_;
+  const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "StreamTitle", nullptr, 0);
+  if (!e) e = av_dict_get(ctx->metadata, "icy-title", nullptr, 0);
+  if (!e) e = av_dict_get(ctx->metadata, "title", nullptr, 0);
+  ctx->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
+  if (!e || !e->value[0] || lastStreamTitle_ == e->value) return false;
+  lastStreamTitle_ = e->value;
+  title = lastStreamTitle_;
+  return true;
+}
+
+bool MediaSource::extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime) {
+  std::unique_lock<std::mutex> lock(sourceLock, std::try_to_lock);
+  if (!lock.owns_lock() || !formatContext_) return false;
+  for (unsigned i = 0; i < formatContext_->nb_streams; ++i) {
+    AVStream* s = formatContext_->streams[i];
+    if (!(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) continue;
+    const AVPacket& pic = s->attached_pic;
+    bytes.assign(pic.data, pic.data + (pic.data ? pic.size : 0));
+    AVCodecID id = s->codecpar->codec_id;
+    mime = (id == AV_CODEC_ID_MJPEG || id == AV_CODEC_ID_JPEG2000) ? "image/jpeg" : "image/png";
+    return true;
+  }
+  return false;
+}
+
+AVStream* MediaSource::videoStreamParameters() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return formatContext_ && info_.videoStream >= 0 ? formatContext_->streams[info_.videoStream] : nullptr;
+}
+
+AVStream* MediaSource::audioStreamParameters() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return formatContext_ && info_.audioStream >= 0 ? formatContext_->streams[info_.audioStream] : nullptr;
+}
+
+bool MediaSource::isOpen() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return formatContext_ != nullptr;
+}
+
+MediaInfo MediaSource::info() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_;
+}
+
+double MediaSource::duration() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_.duration;
+}
+
+bool MediaSource::hasVideo() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_.hasVideo;
+}
+
+bool MediaSource::hasAudio() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_.hasAudio;
+}
+
+int MediaSource::videoStreamIndex() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_.videoStream;
+}
+
+int MediaSource::audioStreamIndex() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_.audioStream;
+}
+
+}  // namespace vell

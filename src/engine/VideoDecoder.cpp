@@ -1,0 +1,147 @@
+#include "engine/VideoDecoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/hwcontext.h>
+#include <libavutil/mem.h>
+#include <libswscale/swscale.h>
+}
+
+#include "engine/VideoFrame.h"
+
+namespace vell {
+
+namespace {
+
+// Linux stand-ins for the two Windows video acceleration APIs, in order of preference.
+constexpr AVHWDeviceType kPreferredDevice = AV_HWDEVICE_TYPE_VAAPI;
+constexpr AVHWDeviceType kFallbackDevice = AV_HWDEVICE_TYPE_VDPAU;
+
+bool isHardwareFormat(int format) { return format == AV_PIX_FMT_VAAPI || format == AV_PIX_FMT_VDPAU; }
+
+}  // namespace
+
+VideoDecoder::VideoDecoder() : decodedFrame_(av_frame_alloc()), transferFrame_(av_frame_alloc()) {}
+
+VideoDecoder::~VideoDecoder() {
+  close();
+  av_frame_free(&decodedFrame_);
+  av_frame_free(&transferFrame_);
+}
+
+bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
+  close();
+  if (!stream) return false;
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec) return false;
+  codecContext_ = avcodec_alloc_context3(codec);
+  if (!codecContext_) return false;
+  if (avcodec_parameters_to_context(codecContext_, stream->codecpar) < 0) {
+    close();
+    return false;
+  }
+  codecContext_->pkt_timebase = stream->time_base;
+  codecContext_->thread_count = 0;
+  codecContext_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+
+  if (allowHardware) {
+    for (int i = 0;; ++i) {
+      const AVCodecHWConfig* config = avcodec_get_hw_config(codec, i);
+      if (!config) break;
+      if (!(config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX) || config->device_type != kPreferredDevice)
+        continue;
+      if (av_hwdevice_ctx_create(&hardwareDevice_, kPreferredDevice, nullptr, nullptr, 0) >= 0) break;
+      hardwareDevice_ = nullptr;
+    }
+    if (!hardwareDevice_ && av_hwdevice_ctx_create(&hardwareDevice_, kFallbackDevice, nullptr, nullptr, 0) < 0)
+      hardwareDevice_ = nullptr;
+    if (hardwareDevice_) codecContext_->hw_device_ctx = av_buffer_ref(hardwareDevice_);
+  }
+
+  if (avcodec_open2(codecContext_, codec, nullptr) < 0) {
+    close();
+    return false;
+  }
+  width_ = codecContext_->width;
+  height_ = codecContext_->height;
+  return true;
+}
+
+void VideoDecoder::close() {
+  sws_freeContext(scaler_);
+  scaler_ = nullptr;
+  avcodec_free_context(&codecContext_);
+  av_buffer_unref(&hardwareDevice_);
+  width_ = height_ = 0;
+  scalerWidth_ = scalerHeight_ = 0;
+  scalerFormat_ = -1;
+  scalerBuilds_ = 0;
+}
+
+void VideoDecoder::flush() {
+  if (codecContext_) avcodec_flush_buffers(codecContext_);
+}
+
+bool VideoDecoder::sendPacket(const AVPacket* packet) {
+  return codecContext_ && avcodec_send_packet(codecContext_, packet) >= 0;
+}
+
+bool VideoDecoder::receiveFrame(VideoFrame& frame) {
+  if (!codecContext_) return false;
+  if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+
+  AVFrame* source = decodedFrame_;
+  if (isHardwareFormat(decodedFrame_->format)) {
+    av_frame_unref(transferFrame_);
+    if (av_hwframe_transfer_data(transferFrame_, decodedFrame_, 0) < 0) {
+      av_frame_unref(decodedFrame_);
+      return false;
+    }
+    transferFrame_->pts = decodedFrame_->pts;
+    source = transferFrame_;
+  }
+
+  if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_) {
+    scaler_ = sws_getCachedContext(scaler_, source->width, source->height, static_cast<AVPixelFormat>(source->format),
+                                   source->width, source->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
+                                   nullptr);
+    scalerWidth_ = source->width;
+    scalerHeight_ = source->height;
+    scalerFormat_ = source->format;
+    ++scalerBuilds_;
+  }
+  if (!scaler_ || source->width < 1 || source->height < 1) {
+    av_frame_unref(decodedFrame_);
+    return false;
+  }
+
+  if (frame.ownsBuffer && frame.data[0]) av_free(frame.data[0]);
+  frame.data[0] = nullptr;
+  frame.ownsBuffer = false;
+  frame.width = source->width;
+  frame.height = source->height;
+  frame.data[0] = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(frame.width) * frame.height * 4));
+  if (!frame.data[0]) {
+    frame.width = frame.height = 0;
+    av_frame_unref(decodedFrame_);
+    return false;
+  }
+  frame.linesize[0] = frame.width * 4;
+  frame.ownsBuffer = true;
+  sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
+
+  if (decodedFrame_->pts != AV_NOPTS_VALUE) {
+    AVRational tb{0, 1};
+    if (codecContext_->pkt_timebase.den >= 1)
+      tb = codecContext_->pkt_timebase;
+    else if (codecContext_->time_base.den >= 1)
+      tb = codecContext_->time_base;
+    if (tb.den >= 1) frame.pts = static_cast<double>(tb.num) / tb.den * static_cast<double>(decodedFrame_->pts);
+  }
+  av_frame_unref(decodedFrame_);
+  if (source == transferFrame_) av_frame_unref(transferFrame_);
+  return true;
+}
+
+}  // namespace vell

@@ -1,0 +1,51 @@
+#pragma once
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct AVStream;
+struct AVBufferRef;
+struct SwsContext;
+
+namespace vell {
+
+struct VideoFrame;
+
+// Decodes the chosen video stream (hardware device first when allowed) and converts every
+// picture to BGRA at its own size.
+class VideoDecoder {
+ public:
+  VideoDecoder();
+  ~VideoDecoder();
+  VideoDecoder(const VideoDecoder&) = delete;
+  VideoDecoder& operator=(const VideoDecoder&) = delete;
+
+  bool open(const AVStream* stream, bool allowHardware);
+  void close();
+  void flush();
+  bool sendPacket(const AVPacket* packet);
+  // Fills `frame` with the next converted picture; false when none is ready.
+  bool receiveFrame(VideoFrame& frame);
+
+  bool isOpen() const { return codecContext_ != nullptr; }
+  bool usesHardware() const { return hardwareDevice_ != nullptr; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // How many times a scaler was (re)made since open; a size change costs exactly one.
+  int scalerBuilds() const { return scalerBuilds_; }
+
+ private:
+  AVCodecContext* codecContext_ = nullptr;
+  AVFrame* decodedFrame_ = nullptr;
+  AVFrame* transferFrame_ = nullptr;
+  SwsContext* scaler_ = nullptr;
+  AVBufferRef* hardwareDevice_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  int scalerWidth_ = 0;
+  int scalerHeight_ = 0;
+  int scalerFormat_ = -1;
+  int scalerBuilds_ = 0;
+};
+
+}  // namespace vell

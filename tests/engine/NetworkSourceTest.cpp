@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "engine/MediaSource.h"
+#include "support/HttpServer.h"
+#include "support/Media.h"
+
+namespace vell {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+struct Packet {
+  AVPacket* p = av_packet_alloc();
+  ~Packet() { av_packet_free(&p); }
+};
+
+TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
+  std::string mp3 = fileBytes(test::sineMp3(1.0));
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) { c.respond(200, mp3, "audio/mpeg"); });
+
+  struct Case {
+    std::string path;
+    bool podcast;
+    std::vector<std::string> headerLines;
+    std::vector<std::string> absentLines;
+  } cases[] = {
+      {"/stream", false, {"Icy-MetaData: 1"}, {"Origin:"}},
+      {"/song.mp3", false, {"Icy-MetaData: 1"}, {"Accept-Encoding: identity"}},
+      {"/episode.mp3", true,
+       {"Accept: audio/mpeg, audio/aac, audio/*, */*", "Accept-Encoding: identity"},
+       {"Origin:"}},
+      {"/videoplayback?host=googlevideo.com", false,
+       {"Origin: https://www.youtube.com", "Accept: */*", "Referer: https://www.youtube.com/"},
+       {"Accept-Encoding: identity"}},
+  };
+  for (const Case& c : cases) {
+    MediaSource source;
+    size_t before = server.requests().size();
+    ASSERT_TRUE(source.open(server.url(c.path), c.podcast)) << c.path;
+    EXPECT_TRUE(source.hasAudio());
+    auto requests = server.requests();
+    ASSERT_GT(requests.size(), before);
+    const test::HttpRequest& r = requests[before];
+    EXPECT_EQ(r.target, c.path);
+    EXPECT_EQ(r.header("user-agent"),
+              "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+              "Chrome/120.0.0.0 Safari/537.36");
+    for (const auto& line : c.headerLines) EXPECT_NE(r.rawHeaders.find(line + "\r\n"), std::string::npos) << c.path << ": " << line;
+    for (const auto& line : c.absentLines) EXPECT_EQ(r.rawHeaders.find(line), std::string::npos) << c.path << ": " << line;
+  }
+}
+
+// An Icecast-like server: MP3 bytes with a metadata block after every `metaint` bytes.
+// The title changes to "Song B" after the fourth block.
+std::string icyBody(const std::string& mp3, size_t metaint) {
+  std::string out;
+  size_t off = 0;
+  for (int block = 0; off < mp3.size(); ++block) {
+    size_t n = std::min(metaint, mp3.size() - off);
+    out += mp3.substr(off, n);
+    off += n;
+    if (n < metaint) break;
+    std::string meta = std::string("StreamTitle='") + (block < 4 ? "Song A" : "Song B") + "';";
+    size_t len16 = (meta.size() + 15) / 16;
+    meta.resize(len16 * 16, '\0');
+    out.push_back(static_cast<char>(len16));
+    out += meta;
+  }
+  return out;
+}
+
+TEST(NetworkSource, IcyStationAndChangingStreamTitle) {
+  const size_t metaint = 4000;
+  std::string body = icyBody(fileBytes(test::sineMp3(8.0)), metaint);
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    bool wantsMeta = req.header("icy-metadata") == "1";
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: 테스트 FM\r\n"
+                       "icy-genre: Jazz\r\nicy-br: 128\r\n";
+    if (wantsMeta) head += "icy-metaint: " + std::to_string(metaint) + "\r\n";
+    c.send(head + "\r\n");
+    c.send(body);
+  });
+
+  MediaSource source;
+  ASSERT_TRUE(source.open(server.url("/stream"), false));
+  MediaInfo info = source.info();
+  EXPECT_EQ(info.stationName, "테스트 FM");
+  EXPECT_EQ(info.genre, "Jazz");
+  EXPECT_EQ(info.bitrateKbps, 128);
+  EXPECT_EQ(info.duration, 0.0);  // a stream has no length
+
+  Packet pkt;
+  std::vector<std::string> titles;
+  int falseAfterA = 0;
+  for (int i = 0; i < 2000 && titles.size() < 2; ++i) {
+    int r = source.readPacket(pkt.p);
+    av_packet_unref(pkt.p);
+    if (r == 0) break;
+    std::string title;
+    if (source.pollStreamTitle(title))
+      titles.push_back(title);
+    else if (titles.size() == 1)
+      ++falseAfterA;
+  }
+  ASSERT_EQ(titles.size(), 2u);
+  EXPECT_EQ(titles[0], "Song A");
+  EXPECT_EQ(titles[1], "Song B");
+  EXPECT_GT(falseAfterA, 10);  // the same title is reported once only
+}
+
+TEST(NetworkSource, IcyBitRateWinsOverTheCodecAndCodecRateIsTruncated) {
+  std::string mp3 = fileBytes(test::makeMedia("-f lavfi -i sine=duration=2 -c:a libmp3lame -b:a 96k", "mp3"));
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n";
+    if (req.target == "/with-br") head += "icy-br: 128\r\n";
+    c.send(head + "\r\n" + mp3);
+  });
+  MediaSource source;
+  ASSERT_TRUE(source.open(server.url("/with-br"), false));
+  EXPECT_EQ(source.info().bitrateKbps, 128);
+  ASSERT_TRUE(source.open(server.url("/plain"), false));
+  EXPECT_EQ(source.info().bitrateKbps, 96);
+  EXPECT_EQ(source.info().stationName, "");
+}
+
+TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswer) {
+  test::HttpServer server([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
+  MediaSource source;
+  std::atomic<bool> result{true};
+  std::atomic<bool> done{false};
+  std::thread opener([&] {
+    result = source.open(server.url("/stream"), false);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_FALSE(done.load());
+  auto t0 = Clock::now();
+  source.close();
+  opener.join();
+  EXPECT_LT(secondsSince(t0), 1.0);
+  EXPECT_FALSE(result.load());
+  EXPECT_FALSE(source.isOpen());
+}
+
+TEST(NetworkSource, CloseBreaksABlockedRead) {
+  std::string mp3 = fileBytes(test::sineMp3(3.0));
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+    // Enough for the open to succeed, then silence with the connection held open.
+    c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 24000));
+    c.wait(30000);
+  });
+  MediaSource source;
+  ASSERT_TRUE(source.open(server.url("/stream"), false));
+  std::atomic<int> last{1};
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    Packet pkt;
+    int r;
+    while ((r = source.readPacket(pkt.p)) == 1) av_packet_unref(pkt.p);
+    last = r;
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_FALSE(done.load()) << "the read should be waiting for data";
+  auto t0 = Clock::now();
+  source.close();
+  reader.join();
+  EXPECT_LT(secondsSince(t0), 1.0);
+  EXPECT_EQ(last.load(), 0);  // an aborted read counts as the end of input
+}
+
+TEST(NetworkSource, PollingNeverWaitsBehindABusyDemuxer) {
+  test::HttpServer server([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
+  MediaSource source;
+  std::thread opener([&] { source.open(server.url("/stream"), false); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  auto t0 = Clock::now();
+  std::string title;
+  std::vector<uint8_t> bytes;
+  std::string mime;
+  EXPECT_FALSE(source.pollStreamTitle(title));
+  EXPECT_FALSE(source.extractCoverArt(bytes, mime));
+  EXPECT_LT(secondsSince(t0), 0.05);
+  source.close();
+  opener.join();
+}
+
+}  // namespace
+}  // namespace vell
