@@ -4,7 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/hwcontext.h>
-#include <libavutil/mem.h>
+#include <libavutil/buffer.h>
 #include <libswscale/swscale.h>
 }
 
@@ -26,6 +26,7 @@ VideoDecoder::VideoDecoder() : decodedFrame_(av_frame_alloc()), transferFrame_(a
 
 VideoDecoder::~VideoDecoder() {
   close();
+  av_buffer_pool_uninit(&framePool_);  // buffers still held by frames are freed when released
   av_frame_free(&decodedFrame_);
   av_frame_free(&transferFrame_);
 }
@@ -116,19 +117,25 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
     return false;
   }
 
-  if (frame.ownsBuffer && frame.data[0]) av_free(frame.data[0]);
-  frame.data[0] = nullptr;
-  frame.ownsBuffer = false;
-  frame.width = source->width;
-  frame.height = source->height;
-  frame.data[0] = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(frame.width) * frame.height * 4));
-  if (!frame.data[0]) {
-    frame.width = frame.height = 0;
+  double keepPts = frame.pts;
+  frame.releasePixels();
+  frame.pts = keepPts;
+  size_t bytes = static_cast<size_t>(source->width) * source->height * 4;
+  if (!framePool_ || framePoolBytes_ != bytes) {
+    av_buffer_pool_uninit(&framePool_);
+    framePool_ = av_buffer_pool_init(bytes, nullptr);
+    framePoolBytes_ = bytes;
+  }
+  frame.buffer = framePool_ ? av_buffer_pool_get(framePool_) : nullptr;
+  if (!frame.buffer) {
     av_frame_unref(decodedFrame_);
     return false;
   }
-  frame.linesize[0] = frame.width * 4;
   frame.ownsBuffer = true;
+  frame.data[0] = frame.buffer->data;
+  frame.width = source->width;
+  frame.height = source->height;
+  frame.linesize[0] = frame.width * 4;
   sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
 
   if (decodedFrame_->pts != AV_NOPTS_VALUE) {

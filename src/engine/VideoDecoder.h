@@ -1,10 +1,12 @@
 #pragma once
+#include <cstddef>
 
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 struct AVStream;
 struct AVBufferRef;
+struct AVBufferPool;
 struct SwsContext;
 
 namespace vell {
@@ -40,6 +42,8 @@ class VideoDecoder {
   AVFrame* transferFrame_ = nullptr;
   SwsContext* scaler_ = nullptr;
   AVBufferRef* hardwareDevice_ = nullptr;
+  AVBufferPool* framePool_ = nullptr;  // BGRA buffers of framePoolBytes_ each
+  size_t framePoolBytes_ = 0;
   int width_ = 0;
   int height_ = 0;
   int scalerWidth_ = 0;

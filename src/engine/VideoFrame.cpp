@@ -1,7 +1,7 @@
 #include "engine/VideoFrame.h"
 
 extern "C" {
-#include <libavutil/mem.h>
+#include <libavutil/buffer.h>
 }
 
 #include <utility>
@@ -25,13 +25,16 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
   height = other.height;
   pts = other.pts;
   ownsBuffer = other.ownsBuffer;
+  buffer = other.buffer;
   other.width = other.height = 0;
   other.ownsBuffer = false;
+  other.buffer = nullptr;
   return *this;
 }
 
 void VideoFrame::releasePixels() {
-  if (ownsBuffer && data[0]) av_free(data[0]);
+  if (ownsBuffer) av_buffer_unref(&buffer);
+  buffer = nullptr;
   for (int i = 0; i < 4; ++i) {
     data[i] = nullptr;
     linesize[i] = 0;

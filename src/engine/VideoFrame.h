@@ -1,11 +1,15 @@
 #pragma once
 #include <cstdint>
 
+struct AVBufferRef;
+
 namespace vell {
 
 // One decoded picture in 32-bit BGRA (B, G, R, A bytes in memory), top row first.
-// Only plane 0 is used; its buffer comes from FFmpeg's allocator and is released with
-// FFmpeg's free when the record owns it. Records move, they are never copied.
+// Only plane 0 is used. An owning record holds a reference to an FFmpeg buffer (usually
+// from the decoder's pool, so a steady stream reuses a few buffers instead of mapping fresh
+// memory for every picture); releasing the record gives the buffer back.
+// Records move, they are never copied.
 struct VideoFrame {
   uint8_t* data[4] = {nullptr, nullptr, nullptr, nullptr};
   int linesize[4] = {0, 0, 0, 0};  // row strides in bytes; linesize[0] = width * 4
@@ -13,6 +17,7 @@ struct VideoFrame {
   int height = 0;
   double pts = 0.0;  // seconds
   bool ownsBuffer = false;
+  AVBufferRef* buffer = nullptr;  // the reference that keeps data[0] alive when owned
 
   VideoFrame() = default;
   ~VideoFrame();
