@@ -138,11 +138,12 @@ void AudioOutput::pause() {
 }
 
 void AudioOutput::resume() {
-  paused_.store(false);
-  fadeStartTick.store(tickCount());
   std::lock_guard<std::mutex> dev(deviceMutex_);
+  // The fade restarts before the render thread may hand out the first frame again.
+  fadeStartTick.store(tickCount());
   fadeFrames_ = 0;
   lastGain_ = -1.0f;
+  paused_.store(false);
   if (running_.load() && deviceStarted_) device_.resume();
 }
 
