@@ -1,0 +1,465 @@
+#include "audio/AudioOutput.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "platform/Clock.h"
+#include "platform/Log.h"
+
+namespace vell {
+namespace {
+
+constexpr double kFadeSeconds = 0.080;
+constexpr float kUnderrunDecay = 0.92f;
+constexpr float kUnderrunFloor = 0.01f;
+constexpr float kUnderrunRecover = 0.045f;      // while the ring is between the marks
+constexpr float kUnderrunRecoverFast = 0.15f;   // once a full second is buffered
+constexpr uint32_t kLowLogIntervalMs = 2000;
+constexpr int kRenderPollMs = 4;
+constexpr int kStartupPollMs = 8;
+
+}  // namespace
+
+AudioOutput::AudioOutput() { std::fill(std::begin(levelHistory_), std::end(levelHistory_), 0.0f); }
+
+AudioOutput::~AudioOutput() { close(); }
+
+bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
+  close();
+  {
+    // Until this succeeds the ring does not match the format: writers must keep out.
+    std::lock_guard<std::mutex> lock(ringMutex_);
+    ringReady_ = false;
+  }
+  deviceInvalidated.store(false);
+  sampleRate_.store(requestedSampleRate);
+  channels_.store(requestedChannels);
+  if (requestedSampleRate < 1 || requestedChannels < 1) return false;
+
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  // First learn the device's own format, then settle on stereo when it has more channels.
+  AudioFormat format;
+  if (!device_.open(requestedSampleRate, requestedChannels, true, format)) return false;
+  if (format.channels > 2) {
+    AudioFormat stereo;
+    int deviceChannels = format.channels;
+    if (device_.open(format.sampleRate, 2, false, stereo)) {
+      format = stereo;
+    } else if (!device_.open(format.sampleRate, deviceChannels, false, format)) {
+      return false;
+    }
+  }
+  const int rate = format.sampleRate;
+  const int ch = format.channels;
+  const uint32_t bufferFrames = static_cast<uint32_t>(std::max(1, rate / 10));  // 100 ms
+  sampleRate_.store(rate);
+  channels_.store(ch);
+  bufferFrames_.store(bufferFrames);
+  periodFrames_.store(format.periodFrames);
+
+  deviceBuffer_.assign(static_cast<size_t>(bufferFrames) * ch, 0.0f);
+  recent_.assign(static_cast<size_t>(bufferFrames) * ch, 0.0f);
+  held_.assign(static_cast<size_t>(bufferFrames) * ch * 2, 0.0f);
+  recentPos_ = 0;
+  heldFrames_ = heldPos_ = 0;
+  deviceStarted_ = false;
+  {
+    std::lock_guard<std::mutex> lock(ringMutex_);
+    // Left uninitialised: only written slots are ever read, and untouched pages cost
+    // nothing until the ring first fills, which keeps opening a medium quick.
+    size_t capacity = static_cast<size_t>(rate) * ch * kRingSeconds;
+    if (capacity != capacity_.load()) {
+      ring_.reset();
+      capacity_.store(0);
+      ring_.reset(new (std::nothrow) float[capacity]);
+      if (!ring_) {
+        device_.close();
+        return false;
+      }
+      capacity_.store(capacity);
+    }
+    writeIndex_.store(0);
+    readIndex_.store(0);
+    framesPlayed.store(0);
+    underrunGain_ = 1.0f;
+    rebuffering.store(false);
+    ringReady_ = true;
+  }
+  debugLog("AudioOutput: %dHz %dch, WASAPI buf=%u frames, ring=%.1fs\n", rate, ch, bufferFrames,
+           static_cast<double>(kRingSeconds));
+  return true;
+}
+
+void AudioOutput::start() {
+  if (!device_.isOpen() || running_.load()) return;
+  if (renderThread_.joinable()) renderThread_.join();
+  framesPlayed.store(0);
+  running_.store(true);
+  paused_.store(false);
+  fadeStartTick.store(tickCount());
+  {
+    std::lock_guard<std::mutex> dev(deviceMutex_);
+    fadeFrames_ = 0;
+    lastGain_ = -1.0f;
+    deviceStarted_ = false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(ringMutex_);
+    underrunGain_ = 1.0f;
+  }
+  renderThread_ = std::thread([this] { renderLoop(); });
+}
+
+void AudioOutput::pause() {
+  paused_.store(true);
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  device_.pause();
+  // Whatever still waits in the device queue would otherwise play at full level before the
+  // fade-in on resume; take it back and hand it out again after the resume.
+  int queued = device_.queuedFrames();
+  if (queued <= 0 || recent_.empty()) return;
+  device_.clearQueue();
+  const size_t ch = static_cast<size_t>(channels_.load());
+  const size_t recentFrames = recent_.size() / ch;
+  const size_t heldCapacity = held_.size() / ch;
+  size_t back = std::min(static_cast<size_t>(queued), recentFrames);
+  size_t remaining = heldFrames_ - heldPos_;
+  if (back + remaining > heldCapacity) remaining = heldCapacity - back;
+  std::memmove(held_.data() + back * ch, held_.data() + heldPos_ * ch, remaining * ch * sizeof(float));
+  size_t from = (recentPos_ + recentFrames - back) % recentFrames;
+  for (size_t i = 0; i < back; ++i) {
+    std::memcpy(held_.data() + i * ch, recent_.data() + ((from + i) % recentFrames) * ch, ch * sizeof(float));
+  }
+  heldPos_ = 0;
+  heldFrames_ = back + remaining;
+}
+
+void AudioOutput::resume() {
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  // The fade restarts before the render thread may hand out the first frame again.
+  fadeStartTick.store(tickCount());
+  fadeFrames_ = 0;
+  lastGain_ = -1.0f;
+  paused_.store(false);
+  if (running_.load() && deviceStarted_) device_.resume();
+}
+
+void AudioOutput::stopThread() {
+  running_.store(false);
+  {
+    // Taking each lock once makes sure no waiter is between its check and its wait.
+    std::lock_guard<std::mutex> lock(ringMutex_);
+  }
+  spaceAvailable_.notify_all();
+  {
+    std::lock_guard<std::mutex> dev(deviceMutex_);
+  }
+  wake_.notify_all();
+  if (renderThread_.joinable() && renderThread_.get_id() != std::this_thread::get_id()) renderThread_.join();
+}
+
+void AudioOutput::stop() {
+  stopThread();
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  device_.pause();
+  // A later start begins with its own fade; nothing stale may play before it.
+  device_.clearQueue();
+  heldFrames_ = heldPos_ = 0;
+  deviceStarted_ = false;
+}
+
+void AudioOutput::close() {
+  stop();
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  device_.close();
+}
+
+size_t AudioOutput::fillLocked() const {
+  size_t cap = capacity_.load();
+  if (cap == 0) return 0;
+  return (writeIndex_.load() + cap - readIndex_.load()) % cap;
+}
+
+size_t AudioOutput::ringFill() const {
+  size_t cap = capacity_.load();
+  if (cap == 0) return 0;
+  size_t r = readIndex_.load();
+  size_t w = writeIndex_.load();
+  return (w + cap - r) % cap;
+}
+
+void AudioOutput::write(const float* samples, int frames, int sourceChannels) {
+  if (!samples || frames < 1 || sourceChannels < 1) return;
+  std::unique_lock<std::mutex> lock(ringMutex_);
+  if (!ringReady_) return;
+  const size_t ch = static_cast<size_t>(channels_.load());
+  const size_t src = static_cast<size_t>(sourceChannels);
+  const size_t cap = capacity_.load();
+  const size_t ringFrames = (cap - 1) / ch;  // whole frames the ring can ever hold
+  const bool blocking = blockingWrite.load();
+  size_t left = static_cast<size_t>(frames);
+
+  while (left > 0) {
+    if (blocking) {
+      // A write larger than the whole ring goes in ring-sized pieces instead of waiting forever.
+      size_t wanted = std::min(left, ringFrames) * ch;
+      while (running_.load()) {
+        if (paused_.load()) {
+          spaceAvailable_.wait_for(lock, std::chrono::milliseconds(50));
+        } else if (cap - fillLocked() - 1 >= wanted) {
+          break;
+        } else {
+          spaceAvailable_.wait_for(lock, std::chrono::milliseconds(20));
+        }
+      }
+      if (!running_.load()) return;
+    }
+    // Whole frames only, so that the channels never shift.
+    size_t fit = std::min((cap - fillLocked() - 1) / ch, left);
+    if (fit == 0) return;
+    size_t w = writeIndex_.load();
+    if (src == ch) {
+      size_t n = fit * ch;
+      size_t first = std::min(n, cap - w);
+      std::memcpy(ring_.get() + w, samples, first * sizeof(float));
+      if (n > first) std::memcpy(ring_.get(), samples + first, (n - first) * sizeof(float));
+      w = (w + n) % cap;
+    } else {
+      // Extra source channels are dropped; fewer are repeated (mono goes to every channel).
+      for (size_t f = 0; f < fit; ++f) {
+        const float* in = samples + f * src;
+        float* out = ring_.get() + w;
+        for (size_t k = 0; k < ch; ++k) out[k] = in[src > ch ? k : k % src];
+        w += ch;
+        if (w >= cap) w = 0;
+      }
+    }
+    writeIndex_.store(w);
+    samples += fit * src;
+    left -= fit;
+    if (!blocking) break;
+  }
+}
+
+void AudioOutput::flush() {
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  heldFrames_ = heldPos_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(ringMutex_);
+    readIndex_.store(writeIndex_.load());
+    framesPlayed.store(0);
+    underrunGain_ = 1.0f;
+    rebuffering.store(false);
+  }
+  spaceAvailable_.notify_all();
+}
+
+double AudioOutput::playedSeconds() const {
+  int rate = sampleRate_.load();
+  return rate > 0 ? static_cast<double>(framesPlayed.load()) / rate : 0.0;
+}
+
+float AudioOutput::underrunGain() const {
+  std::lock_guard<std::mutex> lock(ringMutex_);
+  return underrunGain_;
+}
+
+double AudioOutput::deviceLatencySeconds() const {
+  int rate = sampleRate_.load();
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  int queued = device_.queuedFrames();
+  if (rate <= 0 || queued < 0) return 0.0;
+  return static_cast<double>(queued + periodFrames_.load()) / rate;
+}
+
+void AudioOutput::getLevels(float* out, int bands) const {
+  if (!out || bands < 1) return;
+  const int n = kLevelHistorySize / bands;
+  std::lock_guard<std::mutex> lock(levelMutex_);
+  for (int b = 0; b < bands; ++b) {
+    if (n < 1) {
+      out[b] = 0.0f;
+      continue;
+    }
+    double sum = 0.0;
+    int pos = (levelPos_ + b * n) % kLevelHistorySize;
+    for (int i = 0; i < n; ++i) {
+      double v = levelHistory_[pos];
+      sum += v * v;
+      if (++pos == kLevelHistorySize) pos = 0;
+    }
+    out[b] = static_cast<float>(std::sqrt(sum / n));
+  }
+}
+
+bool AudioOutput::sleepWhileRunning(int ms) {
+  std::unique_lock<std::mutex> dev(deviceMutex_);
+  wake_.wait_for(dev, std::chrono::milliseconds(ms), [this] { return !running_.load(); });
+  return running_.load();
+}
+
+void AudioOutput::startupFill(uint32_t threadStartTick) {
+  const double perSecond = static_cast<double>(sampleRate_.load()) * channels_.load();
+  double prebuffer = prebufferSeconds.load();
+  if (!(prebuffer > 0.0)) prebuffer = 0.0;
+  const double target = std::min(prebuffer * perSecond, 8.0 * perSecond);
+  const uint32_t softMs = static_cast<uint32_t>(std::clamp(prebuffer * 2000.0, 800.0, 5000.0));
+  const uint32_t hardMs = std::min(2 * softMs, 10000u);
+  const double minimumFill = std::max(std::floor(perSecond / 12.0), target / 4.0);
+
+  rebuffering.store(true);
+  while (running_.load()) {
+    if (paused_.load()) break;
+    double fill = static_cast<double>(ringFill());
+    if (fill >= target) break;
+    uint32_t elapsed = tickCount() - threadStartTick;
+    if (elapsed > softMs && fill >= minimumFill) break;
+    if (elapsed > hardMs) break;
+    sleepWhileRunning(kStartupPollMs);
+  }
+  rebuffering.store(false);
+}
+
+void AudioOutput::renderLoop() {
+  startupFill(tickCount());
+  bool logLow = false;
+  {
+    // The first buffer goes in before the device starts, so it never opens on a gap.
+    std::lock_guard<std::mutex> dev(deviceMutex_);
+    deviceStarted_ = true;
+    if (running_.load() && !paused_.load()) {
+      logLow = topUpLocked();
+      device_.resume();
+    }
+  }
+  spaceAvailable_.notify_all();
+  if (logLow) debugLog("Buffer low — rebuffering\n");
+
+  while (running_.load()) {
+    std::unique_lock<std::mutex> dev(deviceMutex_);
+    wake_.wait_for(dev, std::chrono::milliseconds(kRenderPollMs), [this] { return !running_.load(); });
+    if (!running_.load()) break;
+    if (device_.lost()) {
+      dev.unlock();
+      debugLog("Audio device invalidated\n");
+      deviceInvalidated.store(true);
+      return;  // running stays set until the owner closes and rebuilds the output
+    }
+    if (paused_.load()) continue;
+    logLow = topUpLocked();
+    dev.unlock();
+    spaceAvailable_.notify_all();
+    if (logLow) debugLog("Buffer low — rebuffering\n");
+  }
+}
+
+bool AudioOutput::topUpLocked() {
+  int queued = device_.queuedFrames();
+  if (queued < 0) return false;
+  const uint32_t bufferFrames = bufferFrames_.load();
+  // The queue plays the role of the device buffer: never more than 100 ms ahead.
+  if (static_cast<uint32_t>(queued) >= bufferFrames) return false;
+  int available = static_cast<int>(bufferFrames) - queued;
+  bool logLow = renderChunk(available);
+  device_.queue(deviceBuffer_.data(), available);
+  return logLow;
+}
+
+bool AudioOutput::renderChunk(int available) {
+  const size_t ch = static_cast<size_t>(channels_.load());
+  const size_t avail = static_cast<size_t>(available);
+  const double fadeFrames = kFadeSeconds * sampleRate_.load();
+  const size_t recentFrames = recent_.size() / ch;
+  float* out = deviceBuffer_.data();
+  bool logLow = false;
+
+  auto remember = [&](const float* frame) {
+    if (frame) {
+      std::memcpy(recent_.data() + recentPos_ * ch, frame, ch * sizeof(float));
+    } else {
+      std::fill_n(recent_.data() + recentPos_ * ch, ch, 0.0f);
+    }
+    if (++recentPos_ == recentFrames) recentPos_ = 0;
+  };
+
+  const size_t fromHeld = std::min(heldFrames_ - heldPos_, avail);
+
+  std::lock_guard<std::mutex> lock(ringMutex_);
+  const float base = muted.load() ? 0.0f : volume.load();
+  const size_t cap = capacity_.load();
+  const size_t fill = fillLocked();
+  const double perSecond = static_cast<double>(sampleRate_.load()) * ch;
+  const size_t frames = std::min(fill / ch, avail - fromHeld);
+
+  // The gain follows the fill measured before this drain.
+  if (static_cast<double>(fill) < 0.3 * perSecond) {
+    underrunGain_ *= kUnderrunDecay;
+    if (underrunGain_ < kUnderrunFloor) underrunGain_ = 0.0f;
+    if (!rebuffering.load()) {
+      rebuffering.store(true);
+      uint32_t now = tickCount();
+      if (!lowLogged_ || now - lastLowLogTick_ >= kLowLogIntervalMs) {
+        logLow = true;
+        lowLogged_ = true;
+        lastLowLogTick_ = now;
+      }
+    }
+  } else if (static_cast<double>(fill) >= perSecond) {
+    if (underrunGain_ < 1.0f) underrunGain_ = std::min(1.0f, underrunGain_ + kUnderrunRecoverFast);
+    rebuffering.store(false);
+  } else if (underrunGain_ < 0.5f) {
+    underrunGain_ += kUnderrunRecover;
+  }
+
+  // Gain changes glide across the buffer instead of stepping at its start; the fade-in
+  // follows the frames themselves, so the first 80 ms of sound rise along sqrt(t / 80 ms).
+  const float target = base * underrunGain_;
+  const float from = lastGain_ < 0.0f ? target : lastGain_;
+  const size_t sound = fromHeld + frames;
+  auto gainAt = [&](size_t i) {
+    double g = from + (target - from) * static_cast<double>(i + 1) / static_cast<double>(sound);
+    double k = static_cast<double>(fadeFrames_ + i);
+    if (k < fadeFrames) g *= std::sqrt(k / fadeFrames);
+    return static_cast<float>(g);
+  };
+
+  for (size_t i = 0; i < fromHeld; ++i) {
+    const float* frame = held_.data() + (heldPos_ + i) * ch;
+    float g = gainAt(i);
+    for (size_t k = 0; k < ch; ++k) out[i * ch + k] = frame[k] * g;
+    remember(frame);
+  }
+  heldPos_ += fromHeld;
+  if (heldPos_ == heldFrames_) heldPos_ = heldFrames_ = 0;
+
+  size_t r = readIndex_.load();
+  if (frames > 0) {
+    std::lock_guard<std::mutex> levels(levelMutex_);
+    for (size_t j = 0; j < frames; ++j) {
+      const float* frame = ring_.get() + r;
+      const size_t i = fromHeld + j;
+      float g = gainAt(i);
+      for (size_t k = 0; k < ch; ++k) out[i * ch + k] = frame[k] * g;
+      // The meter shows the signal before volume, except when the output is all but silent.
+      float mono = ch >= 2 ? (frame[0] + frame[1]) * 0.5f : frame[0];
+      levelHistory_[levelPos_] = g > 0.01f ? mono : mono * g;
+      if (++levelPos_ == kLevelHistorySize) levelPos_ = 0;
+      remember(frame);
+      r += ch;
+      if (r >= cap) r = 0;
+    }
+  }
+  std::fill(out + sound * ch, out + avail * ch, 0.0f);
+  for (size_t i = sound; i < avail; ++i) remember(nullptr);
+
+  readIndex_.store(r);
+  framesPlayed.fetch_add(frames);
+  fadeFrames_ += sound;
+  lastGain_ = target;
+  return logLow;
+}
+
+}  // namespace vell

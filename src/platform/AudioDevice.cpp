@@ -1,0 +1,116 @@
+#include "platform/AudioDevice.h"
+
+#include <SDL2/SDL.h>
+
+#include <mutex>
+
+namespace vell {
+namespace {
+
+// SDL's subsystem bookkeeping and its device table are not safe against concurrent
+// callers, so initialisation, opening and closing go through this one lock.
+std::mutex& sdlAudioMutex() {
+  static std::mutex m;
+  return m;
+}
+
+bool& audioInitialised() {
+  static bool done = false;
+  return done;
+}
+
+bool initLocked() {
+  if (!audioInitialised()) audioInitialised() = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  return audioInitialised();
+}
+
+}  // namespace
+
+bool initAudioSystem() {
+  std::lock_guard<std::mutex> lock(sdlAudioMutex());
+  return initLocked();
+}
+
+std::string audioDriverName() {
+  std::lock_guard<std::mutex> lock(sdlAudioMutex());
+  const char* name = audioInitialised() ? SDL_GetCurrentAudioDriver() : nullptr;
+  return name ? name : "";
+}
+
+AudioDevice::~AudioDevice() { close(); }
+
+bool AudioDevice::open(int sampleRate, int channels, bool acceptDeviceFormat, AudioFormat& obtained) {
+  close();
+  if (sampleRate < 1 || channels < 1 || channels > 255) return false;
+  std::lock_guard<std::mutex> lock(sdlAudioMutex());
+  if (!initLocked()) return false;
+
+  SDL_AudioSpec want{};
+  want.freq = sampleRate;
+  want.format = AUDIO_F32SYS;
+  want.channels = static_cast<Uint8>(channels);
+  // Ten milliseconds per device period, like a shared-mode engine's period; keeps the
+  // sound that has left the queue but is not yet heard small.
+  int period = sampleRate / 100;
+  want.samples = static_cast<Uint16>(period < 64 ? 64 : (period > 8192 ? 8192 : period));
+  want.callback = nullptr;  // push mode: SDL_QueueAudio
+
+  SDL_AudioSpec have{};
+  int allowed = acceptDeviceFormat ? (SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) : 0;
+  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, allowed);
+  if (id == 0) return false;
+  if (!acceptDeviceFormat) {
+    have.freq = want.freq;
+    have.channels = want.channels;
+  }
+  obtained.sampleRate = have.freq;
+  obtained.channels = have.channels;
+  obtained.periodFrames = have.samples;
+  frameBytes_.store(static_cast<int>(sizeof(float)) * have.channels);
+  simulatedLoss_.store(false);
+  id_.store(id);
+  return true;
+}
+
+void AudioDevice::close() {
+  uint32_t id = id_.exchange(0);
+  if (id == 0) return;
+  std::lock_guard<std::mutex> lock(sdlAudioMutex());
+  SDL_CloseAudioDevice(id);
+}
+
+int AudioDevice::queuedFrames() const {
+  uint32_t id = id_.load();
+  int frameBytes = frameBytes_.load();
+  if (id == 0 || frameBytes <= 0) return -1;
+  return static_cast<int>(SDL_GetQueuedAudioSize(id) / static_cast<Uint32>(frameBytes));
+}
+
+bool AudioDevice::queue(const float* samples, int frames) {
+  uint32_t id = id_.load();
+  if (id == 0 || frames < 0) return false;
+  if (frames == 0) return true;
+  Uint32 bytes = static_cast<Uint32>(frames) * static_cast<Uint32>(frameBytes_.load());
+  return SDL_QueueAudio(id, samples, bytes) == 0;
+}
+
+void AudioDevice::clearQueue() {
+  if (uint32_t id = id_.load()) SDL_ClearQueuedAudio(id);
+}
+
+void AudioDevice::pause() {
+  if (uint32_t id = id_.load()) SDL_PauseAudioDevice(id, 1);
+}
+
+void AudioDevice::resume() {
+  if (uint32_t id = id_.load()) SDL_PauseAudioDevice(id, 0);
+}
+
+bool AudioDevice::lost() const {
+  if (simulatedLoss_.load()) return true;
+  uint32_t id = id_.load();
+  // A removed device reports "stopped"; an open one is only ever playing or paused.
+  return id != 0 && SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED;
+}
+
+}  // namespace vell

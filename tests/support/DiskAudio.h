@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace vell::test {
+
+// SDL's "disk" sound driver plays at real-time pace into a raw file of interleaved
+// 32-bit floats, so tests can hear what a device was given. The driver is chosen once per
+// process: call useDiskAudioDriver before anything opens a sound device (a global test
+// environment is the right place). False when another driver is already in use.
+bool useDiskAudioDriver();
+
+// Points the next device that opens at `path` (the driver reads the name at open time).
+void setDiskAudioFile(const std::string& path);
+
+// The whole file as floats (empty when it cannot be read).
+std::vector<float> readDiskAudio(const std::string& path);
+
+}  // namespace vell::test
