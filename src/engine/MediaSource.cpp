@@ -116,13 +116,22 @@ MediaSource::~MediaSource() {
 }
 
 int MediaSource::interruptCallback(void* opaque) {
-  return static_cast<MediaSource*>(opaque)->abortRequested.load() ? 1 : 0;
+  auto* self = static_cast<MediaSource*>(opaque);
+  if (self->abortRequested.load()) return 1;
+  const std::atomic<bool>* keepGoing = self->keepGoing_.load();
+  return keepGoing && !keepGoing->load() ? 1 : 0;
 }
 
-bool MediaSource::open(const std::string& url, bool podcastRequest) {
+bool MediaSource::open(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing) {
   close();
   std::lock_guard<std::mutex> lock(sourceLock);
   abortRequested.store(false);
+  if (keepGoing && !keepGoing->load()) return false;
+  keepGoing_.store(keepGoing);
+  struct ClearKeepGoing {
+    std::atomic<const std::atomic<bool>*>& slot;
+    ~ClearKeepGoing() { slot.store(nullptr); }
+  } clearKeepGoing{keepGoing_};
 
   OpenOptions options = buildOpenOptions(url, podcastRequest);
   AVFormatContext* ctx = avformat_alloc_context();

@@ -61,8 +61,9 @@ class MediaSource {
   MediaSource(const MediaSource&) = delete;
   MediaSource& operator=(const MediaSource&) = delete;
 
-  // Network URL with the option set of its kind.
-  bool open(const std::string& url, bool podcastRequest);
+  // Network URL with the option set of its kind. `keepGoing`, when given, aborts the open
+  // (not later reads) as soon as it turns false, even if the abort flag was cleared after it.
+  bool open(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing = nullptr);
   // Local file (or any URL) with FFmpeg's defaults and no interrupt callback.
   bool openLocal(const std::string& path);
   void close();
@@ -81,6 +82,8 @@ class MediaSource {
   AVStream* audioStreamParameters() const;
 
   void requestAbort() { abortRequested.store(true); }
+  // After the reader that was aborted has stopped: later reads may block again.
+  void clearAbort() { abortRequested.store(false); }
   bool isOpen() const;
 
   MediaInfo info() const;
@@ -102,6 +105,7 @@ class MediaSource {
   mutable std::mutex sourceLock;
   mutable std::mutex infoLock_;  // guards info_ only; never held during I/O
   MediaInfo info_;
+  std::atomic<const std::atomic<bool>*> keepGoing_{nullptr};
   std::string lastStreamTitle_;
 };
 

@@ -8,6 +8,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cstdlib>
+
 #include "engine/VideoFrame.h"
 
 namespace vell {
@@ -55,7 +57,9 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
       if (av_hwdevice_ctx_create(&hardwareDevice_, kPreferredDevice, nullptr, nullptr, 0) >= 0) break;
       hardwareDevice_ = nullptr;
     }
-    if (!hardwareDevice_ && av_hwdevice_ctx_create(&hardwareDevice_, kFallbackDevice, nullptr, nullptr, 0) < 0)
+    // The fallback API needs a display server; without one it cannot work, so do not ask.
+    if (!hardwareDevice_ && std::getenv("DISPLAY") &&
+        av_hwdevice_ctx_create(&hardwareDevice_, kFallbackDevice, nullptr, nullptr, 0) < 0)
       hardwareDevice_ = nullptr;
     if (hardwareDevice_) codecContext_->hw_device_ctx = av_buffer_ref(hardwareDevice_);
   }

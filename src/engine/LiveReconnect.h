@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+
+namespace vell {
+
+// Counters with which the playback thread keeps an endless network input alive: runs of
+// read errors, failed reopen attempts and end-of-input retries.
+struct LiveReconnect {
+  static constexpr int kMaxFailures = 30;
+  static constexpr uint32_t kErrorWindowMs = 1500;
+  static constexpr int kForcedAfterErrors = 10;
+
+  int errorCount = 0;
+  uint32_t lastErrorTick = 0;
+  int failureCount = 0;
+  int endRetryCount = 0;
+
+  // A read error at `now`; true when a forced reconnect is due (live inputs only).
+  bool readError(uint32_t now, bool live) {
+    uint32_t gap = now - lastErrorTick;
+    lastErrorTick = now;
+    errorCount = (gap <= kErrorWindowMs ? errorCount : 0) + 1;
+    return live && errorCount > kForcedAfterErrors && failureCount < kMaxFailures;
+  }
+  void packetRead() {
+    failureCount = 0;
+    errorCount = 0;
+    endRetryCount = 0;
+  }
+  void reconnected() {
+    errorCount = 0;
+    failureCount = 0;
+    endRetryCount = 0;
+  }
+  // Pause after the n-th failed attempt: 400, 800, then 1500 ms after read errors ...
+  static int errorBackoffMs(int failures) { return backoff(200, failures, 3); }
+  // ... and 200, 400, 800, then 1500 ms after the end of a stream.
+  static int endBackoffMs(int failures) { return backoff(100, failures, 4); }
+
+ private:
+  static int backoff(int base, int failures, int maxShift) {
+    int shift = failures < maxShift ? failures : maxShift;
+    int ms = base << (shift < 0 ? 0 : shift);
+    return ms < 1500 ? ms : 1500;
+  }
+};
+
+}  // namespace vell

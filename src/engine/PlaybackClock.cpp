@@ -1,0 +1,60 @@
+#include "engine/PlaybackClock.h"
+
+#include "platform/Clock.h"
+
+namespace vell {
+
+PlaybackClock::PlaybackClock() { reset(); }
+
+double PlaybackClock::read() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (paused_) return basePosition_;
+  return basePosition_ + (monotonicSeconds() - baseTime_) * rate_;
+}
+
+void PlaybackClock::set(double position) {
+  std::lock_guard<std::mutex> lock(lock_);
+  basePosition_ = position;
+  baseTime_ = monotonicSeconds();
+}
+
+void PlaybackClock::stopClock() {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (!paused_) basePosition_ += (monotonicSeconds() - baseTime_) * rate_;
+  paused_ = true;
+}
+
+void PlaybackClock::startClock() {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (paused_) baseTime_ = monotonicSeconds();
+  paused_ = false;
+}
+
+void PlaybackClock::reset() {
+  std::lock_guard<std::mutex> lock(lock_);
+  basePosition_ = 0;
+  rate_ = 1;
+  speed_ = 1;
+  baseTime_ = monotonicSeconds();
+  paused_ = true;
+}
+
+void PlaybackClock::setSpeed(double speed) {
+  std::lock_guard<std::mutex> lock(lock_);
+  double now = monotonicSeconds();
+  if (!paused_) basePosition_ += (now - baseTime_) * rate_;
+  baseTime_ = now;
+  rate_ = speed_ = speed;
+}
+
+double PlaybackClock::speed() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return speed_;
+}
+
+bool PlaybackClock::isPaused() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return paused_;
+}
+
+}  // namespace vell

@@ -1,0 +1,313 @@
+// The moving half of the Player: the playback thread, frame selection and the clock tick.
+#include <algorithm>
+#include <cmath>
+
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
+#include "engine/AudioChunk.h"
+#include "engine/Player.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+
+namespace vell {
+
+namespace {
+
+constexpr uint32_t kSeekSettleMs = 2000;
+constexpr double kSeekSlack = 0.05;
+constexpr int kAudioEndRetries = 80;
+
+}  // namespace
+
+void Player::playbackThread() {
+  AVPacket* packet = av_packet_alloc();
+  LiveReconnect live;
+  bool audioSeen = false;
+  bool videoDrained = false;  // the decoder's delayed pictures were taken at the end
+  int videoIndex = source_.videoStreamIndex();
+  int audioIndex = source_.audioStreamIndex();
+
+  while (running_.load()) {
+    double target = seekRequest_.exchange(-1);
+    if (target >= 0) {
+      executeSeek(target);
+      live.endRetryCount = 0;
+      videoDrained = false;
+    }
+
+    int r = source_.readPacket(packet);
+    if (r == 1) {
+      live.packetRead();
+      reconnecting_.store(false);
+      if (packet->stream_index == videoIndex && videoIndex >= 0) {
+        while (running_.load() && seekRequest_.load() < 0 && queuedFrames() >= static_cast<size_t>(maxQueuedFrames_.load()))
+          sleepMs(5);
+        if (running_.load() && seekRequest_.load() < 0) decodeVideo(packet);
+      } else if (packet->stream_index == audioIndex && audioIndex >= 0) {
+        decodeAudio(packet);
+        audioSeen = true;
+      }
+      av_packet_unref(packet);
+      continue;
+    }
+
+    if (r < 0) {
+      handleReadError(live);
+      audioIndex = source_.audioStreamIndex();  // a reconnect may renumber the streams
+      videoIndex = source_.videoStreamIndex();
+      continue;
+    }
+
+    // End of input.
+    if (videoIndex >= 0) {
+      if (!videoDrained) {
+        // The decoder still holds the last pictures (frame threading delays them).
+        videoDrained = true;
+        decodeVideo(nullptr);
+      }
+      sleepMs(50);
+      std::lock_guard<std::mutex> lock(queueLock_);
+      if (frameQueue_.empty() && seekRequest_.load() < 0) {
+        rewindOnPlay_.store(true);
+        running_.store(false);
+        if (onEnded) onEnded();
+      }
+      continue;
+    }
+    if (isLive_.load()) {
+      handleLiveEnd(live);
+      audioIndex = source_.audioStreamIndex();
+      videoIndex = source_.videoStreamIndex();
+      continue;
+    }
+    if (!audioSeen && live.endRetryCount < kAudioEndRetries) {
+      sleepMs(100);
+      ++live.endRetryCount;
+      continue;
+    }
+    if (audioSeen && !playOutAudio()) continue;  // a seek arrived while the tail played
+    rewindOnPlay_.store(true);
+    running_.store(false);
+    if (onEnded) onEnded();
+  }
+  av_packet_free(&packet);
+}
+
+void Player::executeSeek(double target) {
+  source_.seek(target);  // a failed seek still moves the clock and the drop rules
+  videoDecoder_.flush();
+  audioDecoder_.flush();
+  audio_.flush();
+  {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    frameQueue_.clear();
+  }
+  clock_.set(target);
+  lastSeekTarget_.store(target);
+  lastSeekTick_.store(tickCount());
+  std::lock_guard<std::mutex> lock(audioStartLock_);
+  audioStartKnown_ = false;
+  audioStartAfterSeek_ = true;
+}
+
+void Player::decodeVideo(AVPacket* packet) {
+  videoDecoder_.sendPacket(packet);
+  VideoFrame frame;
+  while (videoDecoder_.receiveFrame(frame)) {
+    double target = lastSeekTarget_.load();
+    if (tickCount() - lastSeekTick_.load() < kSeekSettleMs && target > 0.1 && frame.pts < target - kSeekSlack) {
+      frame.releasePixels();
+      continue;
+    }
+    auto record = std::make_unique<VideoFrame>(std::move(frame));
+    std::lock_guard<std::mutex> lock(queueLock_);
+    frameQueue_.push_back(std::move(record));
+  }
+}
+
+void Player::applyPendingAudioChanges() {
+  if (audioReopenPending_.exchange(false)) {
+    // The device came back with its own format: resample for it, at the current speed.
+    audioDecoder_.close();
+    audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels());
+    audioDecoder_.setSpeed(clock_.speed());
+  }
+  double speed = pendingSpeed_.exchange(-1);
+  if (speed > 0) audioDecoder_.setSpeed(speed);
+}
+
+void Player::decodeAudio(AVPacket* packet) {
+  applyPendingAudioChanges();
+  audioDecoder_.sendPacket(packet);
+  AudioChunk chunk;
+  while (audioDecoder_.receive(chunk)) {
+    if (chunk.samples.empty()) continue;
+    double target = lastSeekTarget_.load();
+    if (target > 0.5 && chunk.pts > 0 && chunk.pts < target - kSeekSlack) continue;
+    audio_.write(chunk.samples.data(), static_cast<int>(chunk.samples.size() / chunk.channels), chunk.channels);
+    std::lock_guard<std::mutex> lock(audioStartLock_);
+    if (!audioStartKnown_) {
+      // After a seek the sound starts at the target; otherwise (start, speed change,
+      // device rebuilt) at the chunk's own time.
+      audioStartPosition_ = audioStartAfterSeek_ && target > 0.1 ? target : std::max(chunk.pts, 0.0);
+      audioStartKnown_ = true;
+      audioStartAfterSeek_ = false;
+    }
+  }
+}
+
+// Lets the device play what the ring still holds before the end is reported. The ring can
+// be far ahead of the sound (it holds up to 30 s), so a fixed pause would cut the tail off.
+// False when a seek arrived meanwhile: playback goes on from there.
+bool Player::playOutAudio() {
+  uint32_t start = tickCount();
+  const double latency = 0.15;  // the device's own buffer after the ring is empty
+  uint32_t emptySince = 0;
+  while (running_.load()) {
+    if (seekRequest_.load() >= 0) return false;
+    uint32_t now = tickCount();
+    if (audio_.ringFill() == 0 || !audio_.isRunning()) {
+      if (emptySince == 0) emptySince = now;
+      if (now - emptySince >= latency * 1000 && now - start >= 500) break;
+    } else {
+      emptySince = 0;
+    }
+    sleepMs(10);
+  }
+  return true;
+}
+
+void Player::pauseBetweenAttempts(int ms) {
+  if (reconnectSleep) {
+    reconnectSleep(ms);
+    return;
+  }
+  // Sleep in small steps so that a stop does not wait for the whole back-off.
+  for (int waited = 0; waited < ms && running_.load(); waited += 10) sleepMs(std::min(10, ms - waited));
+}
+
+bool Player::reconnect() {
+  std::string address = url();
+  if (address.empty()) return false;
+  source_.close();
+  audioDecoder_.close();
+  if (!source_.open(address, podcastRequest_.load(), &running_)) return false;
+  if (!source_.hasAudio()) return false;
+  if (!audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels())) return false;
+  audioDecoder_.setSpeed(clock_.speed());
+  return true;
+}
+
+void Player::handleReadError(LiveReconnect& live) {
+  if (live.readError(tickCount(), isLive_.load())) {
+    debugLog("Live stream errors - forcing reconnect\n");
+    reconnecting_.store(true);
+    if (reconnect()) {
+      reconnecting_.store(false);
+      live.reconnected();
+    } else {
+      ++live.failureCount;
+      pauseBetweenAttempts(LiveReconnect::errorBackoffMs(live.failureCount));
+    }
+    return;
+  }
+  sleepMs(20);
+}
+
+void Player::handleLiveEnd(LiveReconnect& live) {
+  debugLog("Live stream EOF - reconnecting...\n");
+  reconnecting_.store(true);
+  sleepMs(50);
+  if (live.failureCount < LiveReconnect::kMaxFailures && running_.load()) {
+    if (reconnect()) {
+      debugLog("Live stream reconnected\n");
+      reconnecting_.store(false);
+      live.reconnected();
+    } else {
+      ++live.failureCount;
+      pauseBetweenAttempts(LiveReconnect::endBackoffMs(live.failureCount));
+    }
+    return;
+  }
+  running_.store(false);
+  if (onEnded) onEnded();
+}
+
+bool Player::takeFrame(VideoFrame& slot) {
+  std::unique_ptr<VideoFrame> shown;
+  {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    if (frameQueue_.empty()) return false;
+    double target = lastSeekTarget_.load();
+    if (state_.load() == Playing && tickCount() - lastSeekTick_.load() < kSeekSettleMs && target > 0.1) {
+      while (!frameQueue_.empty() && frameQueue_.front()->pts < target - kSeekSlack) frameQueue_.pop_front();
+      if (frameQueue_.empty()) return false;
+    }
+    double t = clock_.read() - syncOffsetMs_.load() * 0.001;
+    double k = std::max(clock_.speed(), 1.0);
+    while (frameQueue_.size() >= 2 && frameQueue_.front()->pts < t - 0.15 * k) frameQueue_.pop_front();
+    while (!frameQueue_.empty() && frameQueue_.front()->pts <= t + 0.016 * k) {
+      shown = std::move(frameQueue_.front());
+      frameQueue_.pop_front();
+    }
+  }
+  if (!shown) return false;
+  // The old picture's buffer goes back to the pool outside the lock.
+  slot = std::move(*shown);
+  return true;
+}
+
+void Player::syncTick() {
+  if (audio_.deviceInvalidated.load() && state_.load() == Playing) {
+    recoverAudioDevice();
+    return;
+  }
+  uint32_t d = tickCount() - lastSeekTick_.load();
+  if (d < 500) return;  // a seek is settling
+  if (d > 800 && positionHold_.load() >= 0) positionHold_.store(-1);
+
+  std::lock_guard<std::mutex> lock(audioStartLock_);
+  if (!audioStartKnown_) return;
+  // What the listener has heard: frames handed to the device minus those still queued in it.
+  double heard = std::max(0.0, audio_.playedSeconds() - audio_.deviceLatencySeconds());
+  double played = heard * clock_.speed();
+  if (clock_.isPaused()) {
+    if (played > 0.005) {
+      clock_.set(played + audioStartPosition_);
+      clock_.startClock();
+    }
+    return;
+  }
+  if (played < 0.08) return;
+  if (auto target = clockCorrection(played + audioStartPosition_, clock_.read(), d)) clock_.set(*target);
+}
+
+std::optional<double> Player::clockCorrection(double a, double c, uint32_t msSinceSeek) {
+  double e = a - c;
+  if (std::fabs(e) > 0.5) return a;  // too far off to glide: snap
+  if (msSinceSeek < 2000 && std::fabs(e) > 0.02) return c + e * 0.04;
+  if (msSinceSeek >= 2000 && std::fabs(e) > 0.01) return c + e * 0.06;
+  return std::nullopt;
+}
+
+void Player::recoverAudioDevice() {
+  debugLog("Recovering from audio device change...\n");
+  audio_.deviceInvalidated.store(false);
+  audio_.close();
+  if (!audio_.init(48000, 2)) {
+    debugLog("Audio recovery failed\n");
+    return;
+  }
+  if (source_.hasAudio()) audioReopenPending_.store(true);  // done by the playback thread
+  bool live = isLive_.load();
+  bool podcast = podcastRequest_.load();
+  audio_.prebufferSeconds.store(live ? 0.3f : podcast ? 0.4f : 0.2f);
+  audio_.blockingWrite.store(!live);
+  audio_.start();
+  std::lock_guard<std::mutex> lock(audioStartLock_);
+  audioStartKnown_ = false;
+}
+
+}  // namespace vell

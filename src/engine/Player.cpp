@@ -1,0 +1,267 @@
+#include "engine/Player.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Clock.h"
+#include "platform/Log.h"
+
+namespace vell {
+
+Player::Player() = default;
+
+Player::~Player() {
+  close();
+  // The callbacks go last, after the members they might have reached.
+}
+
+std::string Player::url() const {
+  std::lock_guard<std::mutex> lock(urlLock_);
+  return url_;
+}
+
+size_t Player::queuedFrames() const {
+  std::lock_guard<std::mutex> lock(queueLock_);
+  return frameQueue_.size();
+}
+
+void Player::setState(int state) {
+  // Caller holds stateLock_.
+  state_.store(state);
+  if (onStateChanged) onStateChanged();
+}
+
+bool Player::openFile(const std::string& path) {
+  close();
+  if (!source_.openLocal(path)) return false;
+  if (!openDecodersAndOutput(false, false)) return false;
+  resetForNewMedium();
+  if (onOpened) onOpened();
+  return true;
+}
+
+bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing) {
+  close();
+  if (!source_.open(url, podcastRequest, keepGoing)) return false;
+  {
+    std::lock_guard<std::mutex> lock(urlLock_);
+    url_ = url;
+  }
+  podcastRequest_.store(podcastRequest);
+  bool live = !podcastRequest && source_.duration() <= 0;
+  isLive_.store(live);
+  if (!openDecodersAndOutput(true, live)) return false;
+  resetForNewMedium();
+  if (onOpened) onOpened();
+  return true;
+}
+
+bool Player::openDecodersAndOutput(bool logLines, bool live) {
+  if (source_.hasVideo()) {
+    // A medium whose picture cannot be decoded still plays its sound.
+    if (!videoDecoder_.open(source_.videoStreamParameters(), true))
+      videoDecoder_.open(source_.videoStreamParameters(), false);
+  }
+  if (source_.hasAudio()) {
+    if (!audio_.init(48000, 2)) {
+      if (logLines) debugLog("AudioOutput::init FAILED\n");
+      return false;
+    }
+    if (logLines) {
+      MediaInfo info = source_.info();
+      debugLog("Audio: src=%dHz/%dch -> out=%dHz/%dch\n", info.sampleRate, info.channels, audio_.sampleRate(),
+               audio_.channels());
+    }
+    if (!audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels())) {
+      if (logLines) debugLog("AudioDecoder::open FAILED\n");
+      return false;
+    }
+  }
+  audio_.prebufferSeconds.store(live ? 0.3f : 0.2f);
+  audio_.blockingWrite.store(!live);
+  return true;
+}
+
+void Player::resetForNewMedium() {
+  clock_.reset();
+  positionHold_.store(-1);
+  lastSeekTarget_.store(0);
+  seekRequest_.store(-1);
+  lastSeekTick_.store(0);
+  pendingSpeed_.store(-1);
+  audioReopenPending_.store(false);
+  rewindOnPlay_.store(false);
+  maxQueuedFrames_.store(8);
+  std::lock_guard<std::mutex> lock(audioStartLock_);
+  audioStartPosition_ = 0;
+  audioStartKnown_ = false;
+  audioStartAfterSeek_ = false;
+}
+
+void Player::startThread() {
+  running_.store(true);
+  thread_ = std::thread([this] { playbackThread(); });
+}
+
+void Player::joinThread() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void Player::play() {
+  bool restart = false;
+  {
+    std::lock_guard<std::mutex> lock(stateLock_);
+    int s = state_.load();
+    if (s == Stopped || (s == Playing && !running_.load())) {
+      // From stopped, or again after the input played to its end.
+      restart = true;
+    } else if (s == Paused) {
+      clock_.startClock();
+      audio_.resume();
+      setState(Playing);
+      return;
+    } else {
+      setState(Playing);
+      return;
+    }
+  }
+  if (!restart) return;
+  if (!source_.hasVideo() && !source_.hasAudio()) {
+    std::lock_guard<std::mutex> lock(stateLock_);
+    setState(state_.load());
+    return;
+  }
+  joinThread();  // a thread that ended by itself
+  std::lock_guard<std::mutex> lock(stateLock_);
+  // A medium that was stopped or ran out starts again from its beginning; the input is
+  // rewound by a seek so that picture, sound and clock agree.
+  if (rewindOnPlay_.exchange(false) && !isLive_.load() && seekRequest_.load() < 0) seekRequest_.store(0.0);
+  clock_.set(0);
+  if (!source_.hasAudio()) clock_.startClock();
+  audio_.start();
+  startThread();
+  setState(Playing);
+}
+
+void Player::pause() {
+  std::lock_guard<std::mutex> lock(stateLock_);
+  if (state_.load() != Playing) return;
+  double p = clock_.read();
+  clock_.stopClock();
+  clock_.set(p);
+  audio_.pause();
+  setState(Paused);
+}
+
+void Player::togglePause() {
+  int s = state_.load();
+  if (s == Stopped && !source_.hasVideo() && !source_.hasAudio()) return;
+  if (s == Playing && running_.load())
+    pause();
+  else
+    play();
+}
+
+void Player::stop() {
+  // A read blocked on a silent server would hold the window for the whole read time-out:
+  // break it, and let later reads block again once the thread is gone.
+  bool wasRunning = thread_.joinable();
+  running_.store(false);
+  if (wasRunning) source_.requestAbort();
+  audio_.stop();
+  joinThread();
+  if (wasRunning) source_.clearAbort();
+  clock_.stopClock();
+  clock_.set(0);
+  positionHold_.store(-1);
+  rewindOnPlay_.store(true);
+  std::lock_guard<std::mutex> lock(stateLock_);
+  setState(Stopped);
+}
+
+void Player::close() {
+  source_.requestAbort();  // a blocked network read returns at once
+  running_.store(false);
+  audio_.stop();
+  joinThread();
+  clock_.stopClock();
+  clock_.set(0);
+  positionHold_.store(-1);
+  {
+    std::lock_guard<std::mutex> lock(stateLock_);
+    setState(Stopped);
+  }
+  {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    frameQueue_.clear();
+  }
+  audio_.close();
+  videoDecoder_.close();
+  audioDecoder_.close();
+  source_.close();
+  clock_.reset();
+  positionHold_.store(-1);
+  {
+    std::lock_guard<std::mutex> lock(urlLock_);
+    url_.clear();
+  }
+  podcastRequest_.store(false);
+  isLive_.store(false);
+  reconnecting_.store(false);
+  std::lock_guard<std::mutex> lock(stateLock_);
+  state_.store(Stopped);
+}
+
+void Player::seekTo(double t) {
+  double d = source_.duration();
+  seekRequest_.store(d >= t ? std::max(t, 0.0) : d);
+  // A seek after the end plays on from the new position.
+  if (ended()) play();
+}
+
+void Player::seekBy(double delta) {
+  uint32_t now = tickCount();
+  double base = seekRequest_.load();
+  if (base < 0) {
+    double hold = positionHold_.load();
+    base = (hold >= 0 && now - positionHoldTick_.load() < 2000) ? hold : clock_.read();
+  }
+  double t = base + delta;
+  double d = source_.duration();
+  double target = d >= t ? std::max(t, 0.0) : d;
+  seekRequest_.store(target);
+  positionHold_.store(target);
+  positionHoldTick_.store(now);
+  if (ended()) play();
+}
+
+double Player::position() const {
+  double hold = positionHold_.load();
+  if (hold >= 0 && tickCount() - positionHoldTick_.load() < 600) return hold;
+  return clock_.read();
+}
+
+void Player::setSpeed(double speed) {
+  speed = std::clamp(speed, 0.1, 4.0);
+  clock_.setSpeed(speed);
+  // The playback thread rebuilds its resampler before the next audio packet.
+  pendingSpeed_.store(speed);
+  audio_.flush();
+  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * 8)));
+  std::lock_guard<std::mutex> lock(audioStartLock_);
+  audioStartKnown_ = false;
+}
+
+void Player::setVolume(float volume) { audio_.volume.store(std::clamp(volume, 0.0f, 1.0f)); }
+
+void Player::setMuted(bool muted) { audio_.muted.store(muted); }
+
+void Player::adjustSyncOffset(int stepMs) {
+  int cur = syncOffsetMs_.load();
+  while (!syncOffsetMs_.compare_exchange_weak(cur, std::clamp(cur + stepMs, -5000, 5000))) {
+  }
+}
+
+void Player::setSyncOffset(int ms) { syncOffsetMs_.store(std::clamp(ms, -5000, 5000)); }
+
+}  // namespace vell

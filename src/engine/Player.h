@@ -1,0 +1,156 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "audio/AudioOutput.h"
+#include "engine/AudioDecoder.h"
+#include "engine/LiveReconnect.h"
+#include "engine/MediaSource.h"
+#include "engine/PlaybackClock.h"
+#include "engine/VideoDecoder.h"
+#include "engine/VideoFrame.h"
+
+struct AVPacket;
+
+namespace vell {
+
+// The playback engine: one input, its decoders and the audio output, the playback thread
+// that feeds them, and the clock that decides which video frame is due. The window drives
+// it, takes the due frame on every repaint and calls syncTick, which keeps the clock on the
+// sound the device has really played.
+class Player {
+ public:
+  enum State { Stopped = 0, Playing = 1, Paused = 2 };
+
+  Player();
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  // Installed once by the application before anything opens.
+  std::function<void()> onOpened;        // end of every successful open
+  std::function<void()> onEnded;         // playback thread: the input played to its end
+  std::function<void()> onStateChanged;  // inside the state lock
+
+  bool openFile(const std::string& path);
+  // `keepGoing`, when given, aborts the open as soon as it turns false.
+  bool openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing = nullptr);
+  void close();
+
+  void play();
+  void pause();
+  void togglePause();
+  void stop();
+
+  void seekTo(double seconds);
+  void seekBy(double deltaSeconds);
+  double position() const;
+  double duration() const { return source_.duration(); }
+
+  void setSpeed(double speed);
+  double speed() const { return clock_.speed(); }
+  void setVolume(float volume);
+  float volume() const { return audio_.volume.load(); }
+  void setMuted(bool muted);
+  bool muted() const { return audio_.muted.load(); }
+  void adjustSyncOffset(int stepMs);
+  void setSyncOffset(int ms);
+  int syncOffsetMs() const { return syncOffsetMs_.load(); }
+
+  // Window thread, once per repaint while playing: moves the newest due frame into `slot`.
+  bool takeFrame(VideoFrame& slot);
+  // Window thread, once per repaint while playing: clock correction and device recovery.
+  void syncTick();
+
+  int state() const { return state_.load(); }
+  bool isLive() const { return isLive_.load(); }
+  bool podcastRequest() const { return podcastRequest_.load(); }
+  bool reconnecting() const { return reconnecting_.load(); }
+  std::string url() const;
+  bool hasVideo() const { return source_.hasVideo(); }
+  bool hasAudio() const { return source_.hasAudio(); }
+  // True once the input played to its end and the playback thread has finished.
+  bool ended() const { return state_.load() == Playing && !running_.load(); }
+  int maxQueuedFrames() const { return maxQueuedFrames_.load(); }
+  size_t queuedFrames() const;
+
+  MediaSource& source() { return source_; }
+  const MediaSource& source() const { return source_; }
+  AudioOutput& audioOutput() { return audio_; }
+  const AudioOutput& audioOutput() const { return audio_; }
+
+  // Where the clock should go, given the audio position `a`, the clock reading `c` and the
+  // time since the last seek; empty when it is close enough to leave alone.
+  static std::optional<double> clockCorrection(double a, double c, uint32_t msSinceSeek);
+
+  // Test seam: how the playback thread waits between reconnection attempts.
+  std::function<void(int ms)> reconnectSleep = nullptr;
+
+ private:
+  bool openDecodersAndOutput(bool logLines, bool live);
+  void resetForNewMedium();
+  void startThread();
+  void joinThread();
+  void setState(int state);
+
+  // Playback thread (PlaybackLoop.cpp).
+  void playbackThread();
+  void executeSeek(double target);
+  void decodeVideo(AVPacket* packet);
+  void decodeAudio(AVPacket* packet);
+  void applyPendingAudioChanges();
+  void handleReadError(LiveReconnect& live);
+  void handleLiveEnd(LiveReconnect& live);
+  bool playOutAudio();
+  bool reconnect();
+  void pauseBetweenAttempts(int ms);
+  void recoverAudioDevice();
+
+  MediaSource source_;
+  VideoDecoder videoDecoder_;
+  AudioDecoder audioDecoder_;
+  AudioOutput audio_;
+  PlaybackClock clock_;
+
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<int> state_{Stopped};
+  std::mutex stateLock_;
+
+  std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
+  mutable std::mutex queueLock_;
+  std::atomic<int> maxQueuedFrames_{8};
+
+  std::atomic<double> seekRequest_{-1};
+  std::atomic<double> lastSeekTarget_{0};
+  std::atomic<uint32_t> lastSeekTick_{0};
+  std::atomic<double> positionHold_{-1};
+  std::atomic<uint32_t> positionHoldTick_{0};
+
+  std::mutex audioStartLock_;
+  double audioStartPosition_ = 0;  // media time at which the played-frames count was 0
+  bool audioStartKnown_ = false;
+  bool audioStartAfterSeek_ = false;  // the next audio start belongs to a seek
+
+  mutable std::mutex urlLock_;
+  std::string url_;
+  std::atomic<bool> podcastRequest_{false};
+  std::atomic<bool> isLive_{false};
+  std::atomic<bool> reconnecting_{false};
+  std::atomic<int> syncOffsetMs_{0};
+
+  // Decoder work belongs to the playback thread; other threads leave requests here.
+  std::atomic<double> pendingSpeed_{-1};
+  std::atomic<bool> audioReopenPending_{false};
+  // Set when the medium was stopped or ran to its end: the next play starts from the top.
+  std::atomic<bool> rewindOnPlay_{false};
+};
+
+}  // namespace vell
