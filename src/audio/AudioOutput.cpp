@@ -262,6 +262,27 @@ double AudioOutput::playedSeconds() const {
   return rate > 0 ? static_cast<double>(framesPlayed.load()) / rate : 0.0;
 }
 
+void AudioOutput::noteDeviceTakeLocked(int queued) const {
+  int64_t taken = static_cast<int64_t>(framesPlayed.load()) - queued;
+  if (taken != lastTaken_) {
+    // Growing: the device took a period just now. Shrinking: a flush or padded silence.
+    lastTaken_ = taken;
+    lastTakeTime_ = monotonicSeconds();
+  }
+}
+
+double AudioOutput::heardSeconds() const {
+  int rate = sampleRate_.load();
+  if (rate <= 0) return 0.0;
+  std::lock_guard<std::mutex> dev(deviceMutex_);
+  int queued = device_.queuedFrames();
+  if (queued < 0) return 0.0;
+  noteDeviceTakeLocked(queued);
+  double period = static_cast<double>(periodFrames_.load()) / rate;
+  double playing = std::clamp(monotonicSeconds() - lastTakeTime_, 0.0, period);
+  return std::max(0.0, static_cast<double>(lastTaken_) / rate - period + playing);
+}
+
 float AudioOutput::underrunGain() const {
   std::lock_guard<std::mutex> lock(ringMutex_);
   return underrunGain_;
@@ -359,6 +380,7 @@ void AudioOutput::renderLoop() {
 bool AudioOutput::topUpLocked() {
   int queued = device_.queuedFrames();
   if (queued < 0) return false;
+  noteDeviceTakeLocked(queued);
   const uint32_t bufferFrames = bufferFrames_.load();
   // The queue plays the role of the device buffer: never more than 100 ms ahead.
   if (static_cast<uint32_t>(queued) >= bufferFrames) return false;

@@ -46,6 +46,10 @@ class AudioOutput {
   void flush();
 
   double playedSeconds() const;
+  // Where the sound leaving the device is now, on the same scale as playedSeconds: the
+  // frames the device has taken from its queue, less the period it is still playing, plus
+  // the time that period has been playing. Continuous between the device's takes.
+  double heardSeconds() const;
   // One RMS value per band over the last 2048 output frames, oldest band first.
   void getLevels(float* out, int bands) const;
 
@@ -122,6 +126,10 @@ class AudioOutput {
   uint64_t fadeFrames_ = 0;          // frames of sound since the last start or resume
   float lastGain_ = -1.0f;           // gain at the end of the previous buffer; < 0 = none
   std::condition_variable wake_;     // lets stop() cut the render thread's sleeps short
+  // When the device last took frames from its queue (under deviceMutex_).
+  mutable int64_t lastTaken_ = 0;
+  mutable double lastTakeTime_ = 0;
+  void noteDeviceTakeLocked(int queued) const;
 
   mutable std::mutex levelMutex_;
   float levelHistory_[kLevelHistorySize];

@@ -247,8 +247,12 @@ bool Player::takeFrame(VideoFrame& slot) {
     }
     double t = clock_.read() - syncOffsetMs_.load() * 0.001;
     double k = std::max(clock_.speed(), 1.0);
-    while (frameQueue_.size() >= 2 && frameQueue_.front()->pts < t - 0.15 * k) frameQueue_.pop_front();
+    while (frameQueue_.size() >= 2 && frameQueue_.front()->pts < t - 0.15 * k) {
+      frameQueue_.pop_front();
+      ++droppedFrames_;
+    }
     while (!frameQueue_.empty() && frameQueue_.front()->pts <= t + 0.016 * k) {
+      if (shown) ++droppedFrames_;
       shown = std::move(frameQueue_.front());
       frameQueue_.pop_front();
     }
@@ -270,9 +274,8 @@ void Player::syncTick() {
 
   std::lock_guard<std::mutex> lock(audioStartLock_);
   if (!audioStartKnown_) return;
-  // What the listener has heard: frames handed to the device minus those still queued in it.
-  double heard = std::max(0.0, audio_.playedSeconds() - audio_.deviceLatencySeconds());
-  double played = heard * clock_.speed();
+  // The sound the listener hears now, not merely the frames handed to the device.
+  double played = audio_.heardSeconds() * clock_.speed();
   if (clock_.isPaused()) {
     if (played > 0.005) {
       clock_.set(played + audioStartPosition_);

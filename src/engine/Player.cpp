@@ -92,6 +92,7 @@ void Player::resetForNewMedium() {
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
   maxQueuedFrames_.store(8);
+  droppedFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartPosition_ = 0;
   audioStartKnown_ = false;

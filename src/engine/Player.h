@@ -80,6 +80,8 @@ class Player {
   bool ended() const { return state_.load() == Playing && !running_.load(); }
   int maxQueuedFrames() const { return maxQueuedFrames_.load(); }
   size_t queuedFrames() const;
+  // Decoded pictures that were never shown because a later one was already due.
+  uint64_t droppedFrames() const { return droppedFrames_.load(); }
 
   MediaSource& source() { return source_; }
   const MediaSource& source() const { return source_; }
@@ -127,6 +129,7 @@ class Player {
   std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
   mutable std::mutex queueLock_;
   std::atomic<int> maxQueuedFrames_{8};
+  std::atomic<uint64_t> droppedFrames_{0};
 
   std::atomic<double> seekRequest_{-1};
   std::atomic<double> lastSeekTarget_{0};

@@ -182,7 +182,7 @@ TEST(PlayerAudio, ClockFollowsTheSoundAndPlaysOutTheTail) {
   while (ended.load() == 0 && tickCount() - start < 4000) {
     player.syncTick();
     waitMs(16);
-    double heard = std::max(0.0, player.audioOutput().playedSeconds() - player.audioOutput().deviceLatencySeconds());
+    double heard = player.audioOutput().heardSeconds();
     if (heard > 0.3 && player.audioOutput().ringFill() > 0) maxError = std::max(maxError, std::fabs(player.position() - heard));
   }
   uint32_t elapsed = tickCount() - start;
