@@ -21,7 +21,7 @@ inline constexpr size_t kHttpMaxBodyBytes = 64u * 1024 * 1024;
 // status code is not inspected. The whole transfer is also cut after ten time-outs so a
 // server that trickles bytes cannot hold the thread forever.
 // Returns true and the raw body on success; false and an empty body on any failure,
-// including a body longer than `maxBytes`.
+// including a body longer than `maxBytes` (and a time-out of 0).
 bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body,
                size_t maxBytes = kHttpMaxBodyBytes);
 
