@@ -1,0 +1,1 @@
+vell_add_fuzzer(catalog_pls catalog/FeedParse.cpp catalog/TextClean.cpp)

@@ -1,0 +1,1 @@
+vell_add_fuzzer(catalog_rss catalog/FeedParse.cpp catalog/TextClean.cpp platform/Text.cpp)
