@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   vell::VideoFrame slot;
   std::vector<double> clockErrors, frameErrors;
   long shown = 0;
+  double signedSum = 0;
   auto next = std::chrono::steady_clock::now();
   while (!ended.load() && vell::monotonicSeconds() - wall0 < limit) {
     next += std::chrono::microseconds(16667);
@@ -56,7 +57,11 @@ int main(int argc, char** argv) {
     double clock = player.position();
     const vell::AudioOutput& out = player.audioOutput();
     double heard = out.heardSeconds() * player.speed();
-    if (heard > 1.0 && out.ringFill() > 0) clockErrors.push_back(std::fabs(clock - heard) * 1000);
+    if (heard > 1.0 && out.ringFill() > 0) {
+      clockErrors.push_back(std::fabs(clock - heard) * 1000);
+      signedSum += (clock - heard) * 1000;
+      if (std::getenv("SYNC_TRACE")) std::fprintf(stderr, "%.3f %.2f\n", clock, (clock - heard) * 1000);
+    }
     if (hasVideo && player.takeFrame(slot)) {
       ++shown;
       double target = clock - player.syncOffsetMs() * 0.001;
@@ -70,7 +75,8 @@ int main(int argc, char** argv) {
 
   double clockMs = p95(clockErrors), frameMs = p95(frameErrors);
   std::printf("media seconds played: %.2f (wall %.2f)\n", mediaSeconds, vell::monotonicSeconds() - wall0);
-  std::printf("p95 |clock - audio device|: %.2f ms over %zu ticks\n", clockMs, clockErrors.size());
+  std::printf("p95 |clock - audio device|: %.2f ms over %zu ticks (mean signed %.2f ms)\n", clockMs,
+              clockErrors.size(), clockErrors.empty() ? 0.0 : signedSum / clockErrors.size());
   std::printf("p95 |shown pts - (clock - offset)|: %.2f ms over %zu frames\n", frameMs, frameErrors.size());
   std::printf("frames shown: %ld, dropped: %llu\n", shown, static_cast<unsigned long long>(dropped));
   std::printf("cpu seconds per media second: %.3f\n", mediaSeconds > 0 ? cpu / mediaSeconds : 0.0);

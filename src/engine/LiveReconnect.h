@@ -9,7 +9,11 @@ struct LiveReconnect {
   static constexpr int kMaxFailures = 30;
   static constexpr uint32_t kErrorWindowMs = 1500;
   static constexpr int kForcedAfterErrors = 10;
+  // A finite input whose reads keep failing (FFmpeg has already retried below us) has ended:
+  // an HTTP file asked to resume past its last byte fails this way instead of ending.
+  static constexpr int kFiniteInputErrorLimit = 50;
 
+  int maxFailures = kMaxFailures;
   int errorCount = 0;
   uint32_t lastErrorTick = 0;
   int failureCount = 0;
@@ -20,8 +24,9 @@ struct LiveReconnect {
     uint32_t gap = now - lastErrorTick;
     lastErrorTick = now;
     errorCount = (gap <= kErrorWindowMs ? errorCount : 0) + 1;
-    return live && errorCount > kForcedAfterErrors && failureCount < kMaxFailures;
+    return live && errorCount > kForcedAfterErrors && failureCount < maxFailures;
   }
+  bool finiteInputGaveUp() const { return errorCount >= kFiniteInputErrorLimit; }
   void packetRead() {
     failureCount = 0;
     errorCount = 0;

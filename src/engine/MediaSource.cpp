@@ -118,20 +118,20 @@ MediaSource::~MediaSource() {
 int MediaSource::interruptCallback(void* opaque) {
   auto* self = static_cast<MediaSource*>(opaque);
   if (self->abortRequested.load()) return 1;
-  const std::atomic<bool>* keepGoing = self->keepGoing_.load();
-  return keepGoing && !keepGoing->load() ? 1 : 0;
+  const std::atomic<bool>* cancel = self->cancel_.load();
+  return cancel && cancel->load() ? 1 : 0;
 }
 
-bool MediaSource::open(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing) {
+bool MediaSource::open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel) {
   close();
   std::lock_guard<std::mutex> lock(sourceLock);
   abortRequested.store(false);
-  if (keepGoing && !keepGoing->load()) return false;
-  keepGoing_.store(keepGoing);
-  struct ClearKeepGoing {
+  if (cancel && cancel->load()) return false;
+  cancel_.store(cancel);
+  struct ClearCancel {
     std::atomic<const std::atomic<bool>*>& slot;
-    ~ClearKeepGoing() { slot.store(nullptr); }
-  } clearKeepGoing{keepGoing_};
+    ~ClearCancel() { slot.store(nullptr); }
+  } clearCancel{cancel_};
 
   OpenOptions options = buildOpenOptions(url, podcastRequest);
   AVFormatContext* ctx = avformat_alloc_context();

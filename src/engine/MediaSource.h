@@ -61,9 +61,10 @@ class MediaSource {
   MediaSource(const MediaSource&) = delete;
   MediaSource& operator=(const MediaSource&) = delete;
 
-  // Network URL with the option set of its kind. `keepGoing`, when given, aborts the open
-  // (not later reads) as soon as it turns false, even if the abort flag was cleared after it.
-  bool open(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing = nullptr);
+  // Network URL with the option set of its kind. `cancel`, when given, aborts the open (not
+  // later reads) as soon as it turns true: unlike the abort flag, which every open clears,
+  // it cannot be lost to a close that came just before the open.
+  bool open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr);
   // Local file (or any URL) with FFmpeg's defaults and no interrupt callback.
   bool openLocal(const std::string& path);
   void close();
@@ -105,7 +106,7 @@ class MediaSource {
   mutable std::mutex sourceLock;
   mutable std::mutex infoLock_;  // guards info_ only; never held during I/O
   MediaInfo info_;
-  std::atomic<const std::atomic<bool>*> keepGoing_{nullptr};
+  std::atomic<const std::atomic<bool>*> cancel_{nullptr};
   std::string lastStreamTitle_;
 };
 

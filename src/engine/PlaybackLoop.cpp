@@ -24,6 +24,7 @@ constexpr int kAudioEndRetries = 80;
 void Player::playbackThread() {
   AVPacket* packet = av_packet_alloc();
   LiveReconnect live;
+  live.maxFailures = reconnectLimit;
   bool audioSeen = false;
   bool videoDrained = false;  // the decoder's delayed pictures were taken at the end
   int videoIndex = source_.videoStreamIndex();
@@ -54,10 +55,10 @@ void Player::playbackThread() {
     }
 
     if (r < 0) {
-      handleReadError(live);
+      bool gaveUp = handleReadError(live);
       audioIndex = source_.audioStreamIndex();  // a reconnect may renumber the streams
       videoIndex = source_.videoStreamIndex();
-      continue;
+      if (!gaveUp) continue;
     }
 
     // End of input.
@@ -193,15 +194,16 @@ bool Player::reconnect() {
   if (address.empty()) return false;
   source_.close();
   audioDecoder_.close();
-  if (!source_.open(address, podcastRequest_.load(), &running_)) return false;
+  if (!source_.open(address, podcastRequest_.load(), &stopping_)) return false;
   if (!source_.hasAudio()) return false;
   if (!audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels())) return false;
   audioDecoder_.setSpeed(clock_.speed());
   return true;
 }
 
-void Player::handleReadError(LiveReconnect& live) {
-  if (live.readError(tickCount(), isLive_.load())) {
+bool Player::handleReadError(LiveReconnect& live) {
+  bool liveInput = isLive_.load();
+  if (live.readError(tickCount(), liveInput)) {
     debugLog("Live stream errors - forcing reconnect\n");
     reconnecting_.store(true);
     if (reconnect()) {
@@ -211,16 +213,18 @@ void Player::handleReadError(LiveReconnect& live) {
       ++live.failureCount;
       pauseBetweenAttempts(LiveReconnect::errorBackoffMs(live.failureCount));
     }
-    return;
+    return false;
   }
+  if (!liveInput && live.finiteInputGaveUp()) return true;
   sleepMs(20);
+  return false;
 }
 
 void Player::handleLiveEnd(LiveReconnect& live) {
   debugLog("Live stream EOF - reconnecting...\n");
   reconnecting_.store(true);
   sleepMs(50);
-  if (live.failureCount < LiveReconnect::kMaxFailures && running_.load()) {
+  if (live.failureCount < live.maxFailures && running_.load()) {
     if (reconnect()) {
       debugLog("Live stream reconnected\n");
       reconnecting_.store(false);

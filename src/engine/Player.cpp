@@ -40,9 +40,9 @@ bool Player::openFile(const std::string& path) {
   return true;
 }
 
-bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing) {
+bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel) {
   close();
-  if (!source_.open(url, podcastRequest, keepGoing)) return false;
+  if (!source_.open(url, podcastRequest, cancel)) return false;
   {
     std::lock_guard<std::mutex> lock(urlLock_);
     url_ = url;
@@ -100,6 +100,7 @@ void Player::resetForNewMedium() {
 }
 
 void Player::startThread() {
+  stopping_.store(false);
   running_.store(true);
   thread_ = std::thread([this] { playbackThread(); });
 }
@@ -167,6 +168,7 @@ void Player::stop() {
   // A read blocked on a silent server would hold the window for the whole read time-out:
   // break it, and let later reads block again once the thread is gone.
   bool wasRunning = thread_.joinable();
+  stopping_.store(true);
   running_.store(false);
   if (wasRunning) source_.requestAbort();
   audio_.stop();
@@ -182,6 +184,7 @@ void Player::stop() {
 
 void Player::close() {
   source_.requestAbort();  // a blocked network read returns at once
+  stopping_.store(true);
   running_.store(false);
   audio_.stop();
   joinThread();

@@ -40,8 +40,8 @@ class Player {
   std::function<void()> onStateChanged;  // inside the state lock
 
   bool openFile(const std::string& path);
-  // `keepGoing`, when given, aborts the open as soon as it turns false.
-  bool openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* keepGoing = nullptr);
+  // `cancel`, when given, aborts the open as soon as it turns true.
+  bool openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr);
   void close();
 
   void play();
@@ -92,8 +92,10 @@ class Player {
   // time since the last seek; empty when it is close enough to leave alone.
   static std::optional<double> clockCorrection(double a, double c, uint32_t msSinceSeek);
 
-  // Test seam: how the playback thread waits between reconnection attempts.
+  // Test seams: how the playback thread waits between reconnection attempts, and after how
+  // many failed attempts in a row a live stream is given up.
   std::function<void(int ms)> reconnectSleep = nullptr;
+  int reconnectLimit = LiveReconnect::kMaxFailures;
 
  private:
   bool openDecodersAndOutput(bool logLines, bool live);
@@ -108,7 +110,8 @@ class Player {
   void decodeVideo(AVPacket* packet);
   void decodeAudio(AVPacket* packet);
   void applyPendingAudioChanges();
-  void handleReadError(LiveReconnect& live);
+  // True when the input should be treated as ended.
+  bool handleReadError(LiveReconnect& live);
   void handleLiveEnd(LiveReconnect& live);
   bool playOutAudio();
   bool reconnect();
@@ -123,6 +126,7 @@ class Player {
 
   std::thread thread_;
   std::atomic<bool> running_{false};
+  std::atomic<bool> stopping_{false};  // stop or close is waiting for the thread
   std::atomic<int> state_{Stopped};
   std::mutex stateLock_;
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
@@ -40,6 +41,25 @@ bool HttpConnection::respond(int status, const std::string& body, const std::str
       << "Connection: close\r\n"
       << extraHeaders << "\r\n"
       << body;
+  return send(out.str());
+}
+
+bool HttpConnection::respondFile(const HttpRequest& request, const std::string& body,
+                                 const std::string& contentType) {
+  std::string range = request.header("range");
+  size_t start = 0;
+  if (range.rfind("bytes=", 0) == 0) start = std::strtoull(range.c_str() + 6, nullptr, 10);
+  if (range.empty()) return respond(200, body, contentType, "Accept-Ranges: bytes\r\n");
+  std::ostringstream out;
+  if (start >= body.size()) {
+    out << "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" << body.size()
+        << "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    return send(out.str());
+  }
+  out << "HTTP/1.1 206 Partial Content\r\nContent-Type: " << contentType << "\r\nAccept-Ranges: bytes\r\n"
+      << "Content-Range: bytes " << start << "-" << body.size() - 1 << "/" << body.size() << "\r\n"
+      << "Content-Length: " << body.size() - start << "\r\nConnection: close\r\n\r\n"
+      << body.substr(start);
   return send(out.str());
 }
 
@@ -112,6 +132,7 @@ void HttpServer::acceptLoop() {
       break;
     }
     openFds_.push_back(fd);
+    reapFinishedLocked();
     workers_.emplace_back([this, fd] { serve(fd); });
   }
 }
@@ -159,6 +180,22 @@ void HttpServer::serve(int fd) {
   openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
   ::shutdown(fd, SHUT_RDWR);
   ::close(fd);
+  finished_.push_back(std::this_thread::get_id());
+}
+
+// Joins the workers that have finished, so a client that reconnects in a loop cannot run
+// the process out of threads.
+void HttpServer::reapFinishedLocked() {
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    auto done = std::find(finished_.begin(), finished_.end(), it->get_id());
+    if (done != finished_.end()) {
+      finished_.erase(done);
+      it->join();  // its last act was to mark itself finished: the join returns at once
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 }  // namespace vell::test

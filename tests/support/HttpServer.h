@@ -29,6 +29,9 @@ class HttpConnection {
   // A complete response with Content-Length.
   bool respond(int status, const std::string& body, const std::string& contentType = "text/plain",
                const std::string& extraHeaders = "");
+  // A file as a real web server sends it: byte ranges ("Range: bytes=N-") answered with 206,
+  // or 416 past the end.
+  bool respondFile(const HttpRequest& request, const std::string& body, const std::string& contentType);
   // Sleeps in small steps; returns false early when the server stops.
   bool wait(int milliseconds);
   bool stopping() const;
@@ -60,6 +63,7 @@ class HttpServer {
  private:
   void acceptLoop();
   void serve(int fd);
+  void reapFinishedLocked();
 
   Handler handler_;
   int listenFd_ = -1;
@@ -69,6 +73,7 @@ class HttpServer {
   std::thread acceptThread_;
   mutable std::mutex mutex_;
   std::vector<std::thread> workers_;
+  std::vector<std::thread::id> finished_;  // workers whose handler returned, to be joined
   std::vector<int> openFds_;
   std::vector<HttpRequest> requests_;
 };

@@ -1,0 +1,35 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace vell {
+
+class Player;
+class YtDlpResolver;
+
+// One attempt to open a network medium, handed to the connection thread.
+struct ConnectJob {
+  ConnectJob(Player& player, std::string url, bool podcastRequest);
+
+  Player& player;
+  const std::string url;
+  const float volume;  // the player's volume and mute when the attempt started,
+  const bool muted;    // given back to it after each reopen
+  const bool podcastRequest;
+  bool success = false;
+  std::string resolvedUrl;  // what was finally opened
+  std::string title;        // from the video-site resolver, else empty
+  // Set by the window thread to give up the attempt: the resolver's child and any open
+  // in progress end at once.
+  std::atomic<bool> cancelled{false};
+};
+
+// What the connection thread needs from the outside: a PLS playlist's first stream.
+using PlsResolver = std::function<std::string(const std::string& url)>;
+
+// The connection thread's whole work: resolve a video-site page or a PLS playlist, open the
+// input, and try once more with the plain radio/generic options when that fails.
+void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& resolvePls);
+
+}  // namespace vell

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/YtDlpResolver.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "support/TempDir.h"
+
+namespace vell {
+namespace {
+
+// A stand-in for the tool: a shell script that answers like it would.
+std::string fakeTool(const test::TempDir& dir, const std::string& name, const std::string& body) {
+  std::string path = dir.write(name, "#!/bin/sh\n" + body + "\n");
+  chmod(path.c_str(), 0755);
+  return path;
+}
+
+struct LogCapture {
+  std::vector<std::string> lines;
+  std::mutex m;
+  LogCapture() {
+    setLogSink([this](const std::string& l) {
+      std::lock_guard<std::mutex> lock(m);
+      lines.push_back(l);
+    });
+  }
+  ~LogCapture() { setLogSink(nullptr); }
+  bool has(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m);
+    for (const auto& l : lines)
+      if (l.find(text) != std::string::npos) return true;
+    return false;
+  }
+};
+
+TEST(Resolver, RecognisesPagesOfTheSite) {
+  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://www.youtube.com/watch?v=abc"));
+  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://youtu.be/abc"));
+  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://youtube.com/shorts/abc"));
+  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://m.youtube.com/live/abc"));
+  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://music.youtube.com/watch?v=1"));
+  EXPECT_FALSE(YtDlpResolver::isVideoSitePage("https://www.youtube.com"));
+  EXPECT_FALSE(YtDlpResolver::isVideoSitePage("https://www.youtube.com/"));
+  EXPECT_FALSE(YtDlpResolver::isVideoSitePage("https://YOUTU.BE/abc"));
+}
+
+TEST(Resolver, ToolBesideTheProgramWinsOverTheSearchPath) {
+  test::TempDir program, path;
+  std::string onPath = fakeTool(path, "yt-dlp", "exit 0");
+  EXPECT_EQ(YtDlpResolver::findYtDlp(program.path(), "/nonexistent:" + path.path()), onPath);
+  std::string beside = fakeTool(program, "yt-dlp", "exit 0");
+  EXPECT_EQ(YtDlpResolver::findYtDlp(program.path(), path.path()), beside);
+  EXPECT_EQ(YtDlpResolver::findYtDlp("/nonexistent", "/nonexistent"), "");
+}
+
+TEST(Resolver, OutputParsing) {
+  std::string url, title;
+  YtDlpResolver::parseOutput("My Title\r\nhttps://cdn/video\nhttps://cdn/audio\n", url, title);
+  EXPECT_EQ(title, "My Title");
+  EXPECT_EQ(url, "https://cdn/video");
+  url.clear();
+  title.clear();
+  YtDlpResolver::parseOutput("WARNING: something\n\nReal title\nhttps://x\n", url, title);
+  EXPECT_EQ(title, "WARNING: something");  // warnings share the pipe
+  EXPECT_EQ(url, "https://x");
+}
+
+TEST(Resolver, PassesThePageAsOneArgumentAfterTheOptions) {
+  test::TempDir dir;
+  // Records its argument vector, one per line, then answers.
+  std::string tool = fakeTool(dir, "yt-dlp", "printf '%s\\n' \"$@\" > '" + dir.file("args.txt") +
+                                                 "'\necho Title\necho http://media/x");
+  YtDlpResolver resolver(tool);
+  std::string url, title;
+  EXPECT_EQ(resolver.resolve("-f evil 'page' with spaces", url, title), "http://media/x");
+  EXPECT_EQ(title, "Title");
+  EXPECT_EQ(dir.read("args.txt"),
+            "--no-playlist\n-f\nbest[height<=1080][ext=mp4]/best[height<=1080]/best[ext=mp4]/best\n"
+            "--print\ntitle\n-g\n--\n-f evil 'page' with spaces\n");
+}
+
+TEST(Resolver, FirstAttemptMuxedThenPlainBestThenFailure) {
+  test::TempDir dir;
+  LogCapture log;
+  // Succeeds only when asked for the plain best format.
+  std::string tool = fakeTool(dir, "yt-dlp",
+                              "[ \"$3\" = best ] || exit 1\necho 'Fallback title'\necho https://cdn.example/v.mp4");
+  YtDlpResolver resolver(tool);
+  std::string url, title;
+  EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title), "https://cdn.example/v.mp4");
+  EXPECT_EQ(title, "Fallback title");
+  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp resolving: https://youtu.be/x\n"));
+  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp fallback: https://cdn.example/v.mp4...\n"));
+
+  std::string failing = fakeTool(dir, "failing", "echo http://not-used; exit 2");
+  YtDlpResolver bad(failing);
+  EXPECT_EQ(bad.resolve("https://youtu.be/x", url, title), "");
+  EXPECT_EQ(url, "");
+  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp resolution failed\n"));
+
+  YtDlpResolver missing(dir.file("absent"));
+  EXPECT_EQ(missing.resolve("https://youtu.be/x", url, title), "");
+  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp not found\n"));
+}
+
+TEST(Resolver, CancelEndsAHangingToolAndEndlessOutputIsCut) {
+  test::TempDir dir;
+  std::string hang = fakeTool(dir, "hang", "sleep 30");
+  YtDlpResolver resolver(hang);
+  std::atomic<bool> cancel{false};
+  std::thread canceller([&] {
+    sleepMs(200);
+    cancel = true;
+  });
+  uint32_t t0 = tickCount();
+  std::string url, title;
+  EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title, &cancel), "");
+  canceller.join();
+  EXPECT_LT(tickCount() - t0, 1500u);
+
+  std::string chatty = fakeTool(dir, "chatty", "yes http://spam");
+  YtDlpResolver noisy(chatty);
+  noisy.limits.maxOutputBytes = 64 * 1024;
+  t0 = tickCount();
+  EXPECT_EQ(noisy.resolve("https://youtu.be/x", url, title), "");
+  EXPECT_LT(tickCount() - t0, 5000u);
+}
+
+}  // namespace
+}  // namespace vell
