@@ -62,6 +62,25 @@ VideoPlacement computeVideoPlacement(int frameWidth, int frameHeight, const Rect
   return p;
 }
 
+VideoPlacement snapToPixels(const VideoPlacement& in) {
+  VideoPlacement p = in;
+  if (!p.visible) return p;
+  float x0 = std::round(in.x), y0 = std::round(in.y);
+  float x1 = std::round(in.x + in.w), y1 = std::round(in.y + in.h);
+  p.x = x0;
+  p.y = y0;
+  p.w = x1 - x0;
+  p.h = y1 - y0;
+  p.cx = x0 + p.w / 2;
+  p.cy = y0 + p.h / 2;
+  if (p.rotation == 90 || p.rotation == 270)
+    p.drawRect = RectF{p.cx - p.h / 2, p.cy - p.w / 2, p.cx + p.h / 2, p.cy + p.w / 2};
+  else
+    p.drawRect = RectF{x0, y0, x1, y1};
+  p.visible = p.w > 0 && p.h > 0;
+  return p;
+}
+
 bool Renderer::initialize(Window& window, const std::string& driver) {
   int w = 0, h = 0;
   window.size(w, h);
@@ -104,6 +123,7 @@ void Renderer::drawVideo(const VideoFrame& frame, int left, int top, int right, 
                                            RectF{float(left), float(top), float(right), float(bottom)}, aspectMode,
                                            rotation, flipH, flipV);
   if (!p.visible) return;
+  p = snapToPixels(p);
   device_.drawVideo(p.drawRect.left, p.drawRect.top, p.drawRect.width(), p.drawRect.height(), p.rotation, p.flipH,
                     p.flipV);
 }

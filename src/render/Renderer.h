@@ -37,6 +37,10 @@ struct VideoPlacement {
 VideoPlacement computeVideoPlacement(int frameWidth, int frameHeight, const RectF& dest, int aspectMode,
                                      int rotation, bool flipH, bool flipV);
 
+// The same placement with its edges on whole pixels, so that every renderer fills exactly
+// the same rows and columns (the rows whose centres the exact placement covers).
+VideoPlacement snapToPixels(const VideoPlacement& p);
+
 // The presenter of the main window: the graphics device, the video picture and the
 // overlay canvas it blends over the picture.
 //

@@ -1,6 +1,7 @@
 #include "Scenes.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
 
 namespace vell::test {
@@ -35,6 +36,23 @@ void Screen::paint(const OverlayState& s, const OverlayHooks& hooks) {
 }
 
 bool Screen::savePng(const std::string& path) const { return writeArgbPng(path, pixels.data(), width, height); }
+
+void Drawn::draw(const OverlayState& s, const OverlayHooks& hooks) {
+  if (canvas.width() != s.width || canvas.height() != s.height) canvas.resize(s.width, s.height);
+  canvas.clear();
+  overlay.draw(canvas, res, s, hooks);
+}
+
+uint32_t Drawn::at(int x, int y) const {
+  uint32_t p = canvas.pixel(x, y);
+  uint32_t a = p >> 24, out = 0;
+  const uint32_t bg[3] = {0x16, 0x12, 0x12};  // b, g, r of 121216
+  for (int i = 0; i < 3; ++i) {
+    uint32_t c = (p >> (8 * i)) & 0xFF;
+    out |= std::min<uint32_t>(255, c + (bg[i] * (255 - a) + 127) / 255) << (8 * i);
+  }
+  return out;
+}
 
 OverlayState baseState(int w, int h, uint32_t tick) {
   OverlayState s;

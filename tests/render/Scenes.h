@@ -37,6 +37,17 @@ struct Screen {
   bool savePng(const std::string& path) const;
 };
 
+// The overlay drawn onto a bare canvas (no window): colours are read back composed over the
+// frame's background colour, as they appear on screen without a picture.
+struct Drawn {
+  Canvas canvas;
+  UiResources res;
+  Overlay overlay;
+  Drawn() { res.build(22); }
+  void draw(const OverlayState& s, const OverlayHooks& hooks = {});
+  uint32_t at(int x, int y) const;
+};
+
 // The states of the main screens (at `w` x `h`, with the tick given).
 OverlayState baseState(int w, int h, uint32_t tick = 100000);
 OverlayState emptyScene(int w, int h);
