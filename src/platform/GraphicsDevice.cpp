@@ -79,6 +79,7 @@ bool GraphicsDevice::uploadVideo(const uint8_t* pixels, int pitch, int width, in
     videoH_ = height;
     ++videoCreations_;
   }
+  ++videoUploads_;
   return SDL_UpdateTexture(video_, nullptr, pixels, pitch) == 0;
 }
 

@@ -38,6 +38,10 @@ class GraphicsDevice {
   // Copies BGRA pixels into the video texture; the texture is reused while the size stays.
   bool uploadVideo(const uint8_t* pixels, int pitch, int width, int height);
   int videoTextureCreations() const { return videoCreations_; }
+  int videoUploads() const { return videoUploads_; }
+  bool hasVideoTexture(int width, int height) const {
+    return video_ != nullptr && videoW_ == width && videoH_ == height;
+  }
   // Draws the last uploaded picture into (x, y, w, h), mirrored within that rectangle by the
   // flips, then turned clockwise by `angle` degrees about its centre.
   void drawVideo(float x, float y, float w, float h, double angle, bool flipH, bool flipV);
@@ -56,6 +60,7 @@ class GraphicsDevice {
   int videoW_ = 0, videoH_ = 0;
   int overlayW_ = 0, overlayH_ = 0;
   int videoCreations_ = 0;
+  int videoUploads_ = 0;
   long overlayPixels_ = 0;
   bool premultiplied_ = false;
   std::string driverName_;

@@ -87,7 +87,8 @@ void Overlay::paint(Renderer& renderer, const UiResources& res, const OverlaySta
   if (s.frame && !s.connecting && s.media.hasVideo) {
     renderer.drawVideo(*s.frame, static_cast<int>(std::lround(l.video.left)),
                        static_cast<int>(std::lround(l.video.top)), static_cast<int>(std::lround(l.video.right)),
-                       static_cast<int>(std::lround(l.video.bottom)), s.aspectMode, s.rotation, s.flipH, s.flipV);
+                       static_cast<int>(std::lround(l.video.bottom)), s.aspectMode, s.rotation, s.flipH, s.flipV,
+                       s.frameChanged);
   }
   draw(renderer.canvas(), res, s, hooks);
   renderer.endScene();

@@ -35,6 +35,21 @@ struct ControlGeometries {
   std::array<PointF, 4> speakerCone{{{0, -4}, {6, -8}, {6, 8}, {0, 4}}};
 };
 
+// How the App drives it, once per paint (every 16 ms, window thread):
+//  1. controlsOffset = stepControlsOffset(controlsOffset, controlsOffsetTarget(state));
+//     quickOpenAlpha = stepQuickOpenAlpha(quickOpenAlpha, quickOpenVisible).
+//  2. Unless connecting and while playing: player.syncTick(); for video, frameChanged =
+//     player.takeFrame(frameSlot).
+//  3. Sleep timer, deferred pause toggle, 15-second history save, expiry of the retry offer.
+//  4. Unless connecting and the player is not idle: the stream-title poll (every 500 ms); for
+//     audio-only media while !coverTried(), setCover(the source's attached picture).
+//  5. res.setSubtitleSize(subtitleSize); subtitleText = track.textAt(position) when subtitles
+//     are visible, a track is loaded and the player is not idle.
+//  6. Fill an OverlayState and call paint(renderer, res, state, hooks).
+//  7. The A-B repeat check, then renderer.present().
+// On a size change: renderer.resize(w, h), res.build(subtitleSize), overlay.onResize().
+// When a medium is opened or closed: resetMedium().
+
 // The state the overlay keeps between paints: the level-meter smoothing, the full-screen
 // title's layout and marquee clock, the control geometries and the cover picture of the
 // medium that is playing.

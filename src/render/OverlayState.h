@@ -94,6 +94,7 @@ struct OverlayState {
 
   // Picture.
   const VideoFrame* frame = nullptr;  // the frame taken this paint (or the last one)
+  bool frameChanged = true;           // a new frame was taken since the last paint
   int aspectMode = 0;
   int rotation = 0;
   bool flipH = false, flipV = false;

@@ -115,10 +115,10 @@ bool Renderer::uploadFrame(const VideoFrame& frame) {
 }
 
 void Renderer::drawVideo(const VideoFrame& frame, int left, int top, int right, int bottom, int aspectMode,
-                         int rotation, bool flipH, bool flipV) {
+                         int rotation, bool flipH, bool flipV, bool frameChanged) {
   if (!frame.hasPixels() || !device_.ready()) return;
   if (right - left <= 0 || bottom - top <= 0) return;
-  if (!uploadFrame(frame)) return;
+  if ((frameChanged || !device_.hasVideoTexture(frame.width, frame.height)) && !uploadFrame(frame)) return;
   VideoPlacement p = computeVideoPlacement(frame.width, frame.height,
                                            RectF{float(left), float(top), float(right), float(bottom)}, aspectMode,
                                            rotation, flipH, flipV);

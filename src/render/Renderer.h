@@ -61,12 +61,19 @@ class Renderer {
   int width() const { return width_; }
   int height() const { return height_; }
 
+  // The graphics driver lost its textures (SDL's render-targets or device reset): they are
+  // recreated and refilled on the next paint.
+  void onTexturesLost() { device_.dropTextures(); }
+
   void beginScene();
   // Copies the frame into the video texture (reused while the size stays); false without pixels.
   bool uploadFrame(const VideoFrame& frame);
-  // Uploads and draws the frame into the destination (left, top, right, bottom).
+  // Uploads and draws the frame into the destination (left, top, right, bottom). With
+  // `frameChanged` false the picture already in the texture is drawn again without a copy
+  // (the App passes whether a new frame was taken since the last paint); a lost or
+  // differently sized texture is always refilled.
   void drawVideo(const VideoFrame& frame, int left, int top, int right, int bottom, int aspectMode,
-                 int rotation, bool flipH, bool flipV);
+                 int rotation, bool flipH, bool flipV, bool frameChanged = true);
   void endScene();
   void present();
 

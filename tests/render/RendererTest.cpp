@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "Scenes.h"
@@ -169,6 +170,18 @@ TEST(Renderer, ReusesTheVideoTextureWhileTheSizeStays) {
   EXPECT_EQ(s.renderer.device().videoTextureCreations(), 2);
   VideoFrame empty;
   EXPECT_FALSE(s.renderer.uploadFrame(empty));
+
+  // Drawing an unchanged frame again does not copy it, unless the texture does not hold it.
+  GraphicsDevice& dev = s.renderer.device();
+  s.renderer.drawVideo(b.frame, 0, 0, 200, 200, 0, 0, false, false, false);
+  EXPECT_EQ(dev.videoUploads(), 6);
+  s.renderer.drawVideo(a.frame, 0, 0, 200, 200, 0, 0, false, false, false);  // other size
+  EXPECT_EQ(dev.videoUploads(), 7);
+  dev.dropTextures();
+  s.renderer.drawVideo(a.frame, 0, 0, 200, 200, 0, 0, false, false, false);
+  EXPECT_EQ(dev.videoUploads(), 8);
+  s.renderer.drawVideo(a.frame, 0, 0, 200, 200, 0, 0, false, false, true);
+  EXPECT_EQ(dev.videoUploads(), 9);
 }
 
 TEST(Renderer, BlendsThePremultipliedOverlay) {
@@ -265,6 +278,40 @@ TEST(DecodeImage, RejectsWhatDoesNotDecode) {
   png.append(std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12));
   EXPECT_FALSE(decode(png, b));
   EXPECT_FALSE(b.valid());
+}
+
+}  // namespace
+}  // namespace vell::test
+
+namespace vell::test {
+namespace {
+
+TEST(UiResources, FormatsAndSubtitleSize) {
+  UiResources r;
+  EXPECT_FALSE(r.complete);
+  r.build(22);
+  EXPECT_TRUE(r.complete);
+  EXPECT_EQ(r.small10.weight(), 600);
+  EXPECT_EQ(r.small10.align(), TextAlign::Center);
+  EXPECT_EQ(r.hint15.paragraph(), ParagraphAlign::Top);
+  EXPECT_FALSE(r.title14NoWrap.wraps());
+  EXPECT_EQ(r.tiny9Trailing.size(), 9.5f);
+  EXPECT_EQ(r.subtitle.size(), 22);
+  EXPECT_EQ(r.subtitle.paragraph(), ParagraphAlign::Bottom);
+  EXPECT_EQ(r.subtitle.weight(), 700);
+  r.setSubtitleSize(30);
+  EXPECT_EQ(r.subtitle.size(), 30);
+  r.setSubtitleSize(100);
+  EXPECT_EQ(r.subtitle.size(), 48);
+  r.setSubtitleSize(2);
+  EXPECT_EQ(r.subtitle.size(), 16);
+  r.setSubtitleSize(NAN);
+  EXPECT_EQ(r.subtitle.size(), 22);
+  EXPECT_EQ(r.accent.a, 1.0f);
+  EXPECT_EQ(r.panel.a, 0.97f);
+  EXPECT_STREQ(aspectModeName(3), "채우기");
+  EXPECT_STREQ(aspectModeName(7), "채우기");
+  EXPECT_STREQ(aspectModeName(-2), "원본");
 }
 
 }  // namespace
