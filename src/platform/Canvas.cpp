@@ -267,6 +267,24 @@ struct Canvas::Impl {
   int clipDepth = 0;
   bool degenerate = false;        // singular transform: nothing is drawn
   std::vector<int> bandMin, bandMax;
+  // What the reused layout holds, so that drawing the same text again (outlines, repeated
+  // labels) does not lay it out again.
+  std::string layoutText;
+  std::shared_ptr<const FontSpec> layoutFont;  // held, so its address cannot be reused
+  double layoutWidth = -2;
+  int layoutFlags = -1;
+
+  void prepare(std::string_view text, const TextFormat& format, double boxWidth) {
+    int flags = static_cast<int>(format.align()) | (format.wraps() ? 4 : 0) | (format.ellipsis() ? 8 : 0);
+    if (layoutFont == format.font_ && layoutWidth == boxWidth && layoutFlags == flags && layoutText == text)
+      return;
+    configureLayout(layout, format, *format.font_, boxWidth, validUtf8(text));
+    layoutText.assign(text);
+    layoutFont = format.font_;
+    layoutWidth = boxWidth;
+    layoutFlags = flags;
+  }
+  void forgetLayout() { layoutFont.reset(); }
 
   ~Impl() {
     if (layout) g_object_unref(layout);
@@ -548,7 +566,7 @@ void Canvas::drawText(std::string_view text, const TextFormat& format, const Rec
   CANVAS_READY(c.a);
   if (text.empty() || !format.valid()) return;
   PangoLayout* layout = impl_->layout;
-  configureLayout(layout, format, *format.font_, box.width(), validUtf8(text));
+  impl_->prepare(text, format, box.width());
   Placed p = placeLayout(layout, format, box.left, box.top, box.width(), box.height());
   cairo_t* cr = impl_->cr;
   cairo_new_path(cr);
@@ -601,6 +619,7 @@ void Canvas::drawTextLayout(const TextLayout& layout, PointF origin, Color c) {
 
 PointF Canvas::measureText(std::string_view text, const TextFormat& format) {
   if (!impl_->layout || !format.valid()) return {};
+  impl_->forgetLayout();
   configureLayout(impl_->layout, format.withEllipsis(false), *format.font_, -1, validUtf8(text));
   pango_layout_set_width(impl_->layout, -1);
   PangoRectangle logical;
@@ -610,6 +629,7 @@ PointF Canvas::measureText(std::string_view text, const TextFormat& format) {
 
 int Canvas::unknownGlyphCount(std::string_view text, const TextFormat& format) {
   if (!impl_->layout || !format.valid()) return -1;
+  impl_->forgetLayout();
   configureLayout(impl_->layout, format, *format.font_, -1, validUtf8(text));
   return pango_layout_get_unknown_glyphs_count(impl_->layout);
 }

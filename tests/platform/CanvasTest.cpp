@@ -212,6 +212,15 @@ TEST(Canvas, TextAlignmentWrappingAndEllipsis) {
              box, Color::rgb(0xFFFFFF));
   EXPECT_LE(inkOf(c).right, 300);
 
+  // The same text again in another size or alignment is laid out again.
+  Ink small = drawIn(TextAlign::Leading, ParagraphAlign::Top, true, "가");
+  c.clear();
+  c.drawText("가", TextFormat::create(kFamilies, 400, 40, TextAlign::Leading, ParagraphAlign::Top, true), box,
+             Color::rgb(0xFFFFFF));
+  EXPECT_GT(inkOf(c).bottom - inkOf(c).top, 2 * (small.bottom - small.top));
+  Ink right = drawIn(TextAlign::Trailing, ParagraphAlign::Top, true, "가");
+  EXPECT_GT(right.left, small.left + 100);
+
   // Invalid UTF-8 still draws (with replacement characters) instead of failing.
   c.clear();
   c.drawText(std::string("ab\xFF\xFE" "cd"), TextFormat::create(kFamilies, 400, 16, TextAlign::Leading,
