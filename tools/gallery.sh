@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the main screens to PNG files so they can be looked at: empty, failed, video with
-# controls, audio-only radio (LIVE, level meter), podcast with cover, help sheet, connecting,
-# toast with the quick-open bar, input dialog.
+# controls, full screen with a scrolling title, audio-only radio (LIVE, level meter), podcast
+# with cover, help sheet, connecting, toast with the quick-open bar, input dialog.
 # Usage: tools/gallery.sh [OUTPUT_DIR]   (default: build/gallery)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -47,6 +47,15 @@ TEST(Gallery, RendersEveryMainScreen) {
          screen.overlay.resetMedium();
          screen.overlay.setCover(reinterpret_cast<const uint8_t*>(cover.data()), cover.size());
        }},
+      {"fullscreen",
+       [&] {
+         OverlayState s = videoScene(w, h, &video.frame);
+         s.fullscreen = true;
+         s.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션 2023.mp4";
+         s.subtitleText.clear();
+         return s;
+       },
+       nullptr},
       {"help", [&] { return helpScene(w, h); }, nullptr},
       {"connecting", [&] { return connectingScene(w, h); }, nullptr},
       {"toast", [&] { return toastScene(w, h); }, [&] { screen.overlay.resetMedium(); }},
