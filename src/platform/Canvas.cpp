@@ -33,9 +33,12 @@ void roundedRectPath(cairo_t* cr, const RectF& r, float radius) {
   cairo_close_path(cr);
 }
 
+// Text for pango: valid UTF-8 (bad bytes become U+FFFD) without NUL characters.
 std::string validUtf8(std::string_view text) {
-  if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::string(text);
-  gchar* fixed = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string in(text);
+  in.erase(std::remove(in.begin(), in.end(), '\0'), in.end());
+  if (g_utf8_validate(in.data(), static_cast<gssize>(in.size()), nullptr)) return in;
+  gchar* fixed = g_utf8_make_valid(in.data(), static_cast<gssize>(in.size()));
   std::string out(fixed ? fixed : "");
   g_free(fixed);
   return out;

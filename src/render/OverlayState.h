@@ -99,10 +99,10 @@ struct OverlayState {
   int rotation = 0;
   bool flipH = false, flipV = false;
 
-  // Subtitles: the cue due now (looked up by the App with the player's position).
+  // Subtitles: the cue due now (looked up by the App with the player's position). The size
+  // is the subtitle format's (UiResources::setSubtitleSize).
   bool subtitleVisible = true;
   bool subtitleTrackLoaded = false;
-  float subtitleSize = 22;
   int subtitleColor = 0;
   std::string subtitleText;
 

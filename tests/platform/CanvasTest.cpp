@@ -223,7 +223,7 @@ TEST(Canvas, TextAlignmentWrappingAndEllipsis) {
 
   // Invalid UTF-8 still draws (with replacement characters) instead of failing.
   c.clear();
-  c.drawText(std::string("ab\xFF\xFE" "cd"), TextFormat::create(kFamilies, 400, 16, TextAlign::Leading,
+  c.drawText(std::string("ab\xFF\xFE" "c\0d", 7), TextFormat::create(kFamilies, 400, 16, TextAlign::Leading,
                                                                 ParagraphAlign::Top, false),
              box, Color::rgb(0xFFFFFF));
   EXPECT_GT(inkOf(c).count, 10);
