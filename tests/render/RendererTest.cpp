@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "Scenes.h"
 #include "platform/Files.h"
 #include "support/Media.h"
@@ -278,6 +282,38 @@ TEST(DecodeImage, RejectsWhatDoesNotDecode) {
   png.append(std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12));
   EXPECT_FALSE(decode(png, b));
   EXPECT_FALSE(b.valid());
+}
+
+TEST(DecodeImage, SurvivesDamagedPictures) {
+  const int oldLevel = av_log_get_level();
+  av_log_set_level(AV_LOG_QUIET);
+  std::string sources[] = {
+      fileBytes(makeMedia("-f lavfi -i testsrc=size=48x32:rate=1 -frames:v 1", "jpg")),
+      fileBytes(makeMedia("-f lavfi -i testsrc=size=48x32:rate=1 -frames:v 1", "png")),
+      fileBytes(makeMedia("-f lavfi -i testsrc=size=48x32:rate=1 -frames:v 1", "gif")),
+  };
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  int decoded = 0;
+  for (const std::string& src : sources) {
+    ASSERT_GT(src.size(), 20u);
+    for (int round = 0; round < 150; ++round) {
+      std::string bytes = src;
+      int flips = 1 + next() % 8;
+      for (int i = 0; i < flips; ++i) bytes[8 + next() % (bytes.size() - 8)] = static_cast<char>(next());
+      if (round % 5 == 0) bytes.resize(8 + next() % (bytes.size() - 8));
+      Bitmap b;
+      if (decode(bytes, b)) {
+        ++decoded;
+        EXPECT_GT(b.width(), 0);
+        EXPECT_LE(b.width(), 16384);
+      } else {
+        EXPECT_FALSE(b.valid());
+      }
+    }
+  }
+  av_log_set_level(oldLevel);
+  EXPECT_GT(decoded, 0);
 }
 
 }  // namespace
