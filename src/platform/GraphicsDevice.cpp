@@ -10,6 +10,16 @@ namespace vell {
 
 GraphicsDevice::~GraphicsDevice() { destroy(); }
 
+namespace {
+// The software renderer draws into the window's own surface. Without this hint SDL backs
+// that surface with an OpenGL texture, which costs an extra upload per frame and loads (and
+// later unloads) the GL driver just to find that out.
+SDL_Renderer* createSoftware(SDL_Window* window, int index) {
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  return SDL_CreateRenderer(window, index, SDL_RENDERER_SOFTWARE);
+}
+}  // namespace
+
 bool GraphicsDevice::create(Window& window, const std::string& driver) {
   destroy();
   if (!window.handle()) return false;
@@ -25,10 +35,11 @@ bool GraphicsDevice::create(Window& window, const std::string& driver) {
     }
     // Choosing a driver turns SDL's command batching off unless it is asked for.
     SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
-    renderer_ = SDL_CreateRenderer(window.handle(), index, 0);
+    renderer_ = driver == "software" ? createSoftware(window.handle(), index)
+                                     : SDL_CreateRenderer(window.handle(), index, 0);
   } else {
     renderer_ = SDL_CreateRenderer(window.handle(), -1, SDL_RENDERER_ACCELERATED);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window.handle(), -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) renderer_ = createSoftware(window.handle(), -1);
   }
   if (!renderer_) {
     debugLog("Renderer creation failed: %s", SDL_GetError());

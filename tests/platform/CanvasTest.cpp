@@ -258,3 +258,7 @@ TEST(Canvas, UnpremultipliesForStraightAlphaBlending) {
 
 }  // namespace
 }  // namespace vell
+
+// fontconfig keeps its configuration until the process ends and never frees parts of it;
+// those are not our leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

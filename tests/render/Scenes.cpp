@@ -192,3 +192,7 @@ bool near(uint32_t a, uint32_t b, int tolerance) {
 }
 
 }  // namespace vell::test
+
+// fontconfig keeps its configuration until the process ends and never frees parts of it;
+// those are not our leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
