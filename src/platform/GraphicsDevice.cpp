@@ -18,6 +18,24 @@ SDL_Renderer* createSoftware(SDL_Window* window, int index) {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   return SDL_CreateRenderer(window, index, SDL_RENDERER_SOFTWARE);
 }
+// A GL "accelerated" renderer that rasterises on the CPU (Mesa's llvmpipe and friends on a
+// machine without a GPU) draws a scaled 1080p picture about three times slower than SDL's
+// own software renderer.
+bool isSoftwareRasterizer(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+  std::string name = info.name;
+  if (name.rfind("opengl", 0) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* text = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+  if (!text) return false;
+  std::string gl = reinterpret_cast<const char*>(text);
+  for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR", "swrast"})
+    if (gl.find(soft) != std::string::npos) return true;
+  return false;
+}
+
 }  // namespace
 
 bool GraphicsDevice::create(Window& window, const std::string& driver) {
@@ -39,6 +57,10 @@ bool GraphicsDevice::create(Window& window, const std::string& driver) {
                                      : SDL_CreateRenderer(window.handle(), index, 0);
   } else {
     renderer_ = SDL_CreateRenderer(window.handle(), -1, SDL_RENDERER_ACCELERATED);
+    if (renderer_ && isSoftwareRasterizer(renderer_)) {
+      SDL_DestroyRenderer(renderer_);
+      renderer_ = nullptr;
+    }
     if (!renderer_) renderer_ = createSoftware(window.handle(), -1);
   }
   if (!renderer_) {

@@ -20,8 +20,10 @@ class GraphicsDevice {
   GraphicsDevice(const GraphicsDevice&) = delete;
   GraphicsDevice& operator=(const GraphicsDevice&) = delete;
 
-  // `driver` empty: an accelerated renderer, else the software one. Otherwise exactly the
-  // named SDL render driver ("software", "opengl", ...). False when none can be created.
+  // `driver` empty: an accelerated renderer when the machine has a GPU, else SDL's software
+  // renderer (a GL driver that rasterises on the CPU counts as none: the software renderer
+  // is faster). Otherwise exactly the named SDL render driver ("software", "opengl", ...).
+  // False when no renderer can be created.
   bool create(Window& window, const std::string& driver = "");
   void destroy();
   bool ready() const { return renderer_ != nullptr; }
