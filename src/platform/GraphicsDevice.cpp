@@ -1,0 +1,181 @@
+#include "platform/GraphicsDevice.h"
+
+#include <SDL.h>
+
+#include "platform/Canvas.h"
+#include "platform/Log.h"
+#include "platform/Window.h"
+
+namespace vell {
+
+GraphicsDevice::~GraphicsDevice() { destroy(); }
+
+namespace {
+// The software renderer draws into the window's own surface. Without this hint SDL backs
+// that surface with an OpenGL texture, which costs an extra upload per frame and loads (and
+// later unloads) the GL driver just to find that out.
+SDL_Renderer* createSoftware(SDL_Window* window, int index) {
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  return SDL_CreateRenderer(window, index, SDL_RENDERER_SOFTWARE);
+}
+// A GL "accelerated" renderer that rasterises on the CPU (Mesa's llvmpipe and friends on a
+// machine without a GPU) draws a scaled 1080p picture about three times slower than SDL's
+// own software renderer.
+bool isSoftwareRasterizer(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+  std::string name = info.name;
+  if (name.rfind("opengl", 0) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* text = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+  if (!text) return false;
+  std::string gl = reinterpret_cast<const char*>(text);
+  for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR", "swrast"})
+    if (gl.find(soft) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+bool GraphicsDevice::create(Window& window, const std::string& driver) {
+  destroy();
+  if (!window.handle()) return false;
+  if (!driver.empty()) {
+    int index = -1;
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+      SDL_RendererInfo info;
+      if (SDL_GetRenderDriverInfo(i, &info) == 0 && driver == info.name) index = i;
+    }
+    if (index < 0) {
+      debugLog("Render driver %s not available", driver.c_str());
+      return false;
+    }
+    // Choosing a driver turns SDL's command batching off unless it is asked for.
+    SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+    renderer_ = driver == "software" ? createSoftware(window.handle(), index)
+                                     : SDL_CreateRenderer(window.handle(), index, 0);
+  } else {
+    renderer_ = SDL_CreateRenderer(window.handle(), -1, SDL_RENDERER_ACCELERATED);
+    if (renderer_ && isSoftwareRasterizer(renderer_)) {
+      SDL_DestroyRenderer(renderer_);
+      renderer_ = nullptr;
+    }
+    if (!renderer_) renderer_ = createSoftware(window.handle(), -1);
+  }
+  if (!renderer_) {
+    debugLog("Renderer creation failed: %s", SDL_GetError());
+    return false;
+  }
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer_, &info) == 0) driverName_ = info.name;
+  return true;
+}
+
+void GraphicsDevice::dropTextures() {
+  if (video_) SDL_DestroyTexture(video_);
+  if (overlay_) SDL_DestroyTexture(overlay_);
+  video_ = overlay_ = nullptr;
+  videoW_ = videoH_ = overlayW_ = overlayH_ = 0;
+}
+
+void GraphicsDevice::destroy() {
+  dropTextures();
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  renderer_ = nullptr;
+  driverName_.clear();
+}
+
+void GraphicsDevice::outputSize(int& width, int& height) const {
+  width = height = 0;
+  if (renderer_) SDL_GetRendererOutputSize(renderer_, &width, &height);
+}
+
+void GraphicsDevice::clear(uint8_t r, uint8_t g, uint8_t b) {
+  if (!renderer_) return;
+  SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
+  SDL_SetRenderDrawColor(renderer_, r, g, b, 255);
+  SDL_RenderClear(renderer_);
+}
+
+bool GraphicsDevice::uploadVideo(const uint8_t* pixels, int pitch, int width, int height) {
+  if (!renderer_ || !pixels || width < 1 || height < 1 || pitch < width * 4) return false;
+  if (!video_ || videoW_ != width || videoH_ != height) {
+    if (video_) SDL_DestroyTexture(video_);
+    videoW_ = videoH_ = 0;
+    // ARGB8888 is B, G, R, A in memory on little-endian machines: the frame's layout.
+    video_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!video_) return false;
+    SDL_SetTextureBlendMode(video_, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(video_, SDL_ScaleModeLinear);
+    videoW_ = width;
+    videoH_ = height;
+    ++videoCreations_;
+  }
+  ++videoUploads_;
+  return SDL_UpdateTexture(video_, nullptr, pixels, pitch) == 0;
+}
+
+void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle, bool flipH, bool flipV) {
+  if (!renderer_ || !video_ || w <= 0 || h <= 0) return;
+  SDL_FRect dst{x, y, w, h};
+  int flip = (flipH ? SDL_FLIP_HORIZONTAL : 0) | (flipV ? SDL_FLIP_VERTICAL : 0);
+  SDL_RenderCopyExF(renderer_, video_, nullptr, &dst, angle, nullptr, static_cast<SDL_RendererFlip>(flip));
+}
+
+void GraphicsDevice::drawOverlay(const Canvas& canvas) {
+  overlayPixels_ = 0;
+  if (!renderer_ || !canvas.valid()) return;
+  std::vector<RectI> rects = canvas.dirtyRects();
+  if (rects.empty()) return;  // nothing drawn: no upload, no blending
+  int w = canvas.width(), h = canvas.height();
+  if (!overlay_ || overlayW_ != w || overlayH_ != h) {
+    if (overlay_) SDL_DestroyTexture(overlay_);
+    overlayW_ = overlayH_ = 0;
+    overlay_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+    if (!overlay_) return;
+    // The canvas holds premultiplied alpha: blend it as such where the driver can.
+    SDL_BlendMode pre = SDL_ComposeCustomBlendMode(SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA,
+                                                   SDL_BLENDOPERATION_ADD, SDL_BLENDFACTOR_ONE,
+                                                   SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
+    premultiplied_ = SDL_SetTextureBlendMode(overlay_, pre) == 0;
+    if (!premultiplied_) SDL_SetTextureBlendMode(overlay_, SDL_BLENDMODE_BLEND);
+    SDL_SetTextureScaleMode(overlay_, SDL_ScaleModeNearest);
+    overlayW_ = w;
+    overlayH_ = h;
+  }
+  const uint8_t* base = canvas.pixels();
+  int stride = canvas.stride();
+  for (const RectI& r : rects) {
+    SDL_Rect rect{r.x, r.y, r.w, r.h};
+    const uint8_t* first = base + static_cast<size_t>(r.y) * stride + static_cast<size_t>(r.x) * 4;
+    if (premultiplied_) {
+      SDL_UpdateTexture(overlay_, &rect, first, stride);
+    } else {
+      void* dst = nullptr;
+      int pitch = 0;
+      if (SDL_LockTexture(overlay_, &rect, &dst, &pitch) != 0) continue;
+      for (int y = 0; y < r.h; ++y) {
+        unpremultiplyRow(reinterpret_cast<const uint32_t*>(first + static_cast<size_t>(y) * stride),
+                         reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(dst) + static_cast<size_t>(y) * pitch),
+                         r.w);
+      }
+      SDL_UnlockTexture(overlay_);
+    }
+    SDL_RenderCopy(renderer_, overlay_, &rect, &rect);
+    overlayPixels_ += static_cast<long>(r.w) * r.h;
+  }
+}
+
+void GraphicsDevice::present() {
+  if (renderer_) SDL_RenderPresent(renderer_);
+}
+
+bool GraphicsDevice::readPixels(std::vector<uint32_t>& out, int& width, int& height) {
+  outputSize(width, height);
+  if (!renderer_ || width < 1 || height < 1) return false;
+  out.assign(static_cast<size_t>(width) * height, 0);
+  return SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), width * 4) == 0;
+}
+
+}  // namespace vell

@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace vell {
+
+class Canvas;
+class Window;
+
+// The graphics device of the main window: an SDL renderer with a streaming texture for the
+// video picture and one for the overlay canvas.
+class GraphicsDevice {
+ public:
+  GraphicsDevice() = default;
+  ~GraphicsDevice();
+  GraphicsDevice(const GraphicsDevice&) = delete;
+  GraphicsDevice& operator=(const GraphicsDevice&) = delete;
+
+  // `driver` empty: an accelerated renderer when the machine has a GPU, else SDL's software
+  // renderer (a GL driver that rasterises on the CPU counts as none: the software renderer
+  // is faster). Otherwise exactly the named SDL render driver ("software", "opengl", ...).
+  // False when no renderer can be created.
+  bool create(Window& window, const std::string& driver = "");
+  void destroy();
+  bool ready() const { return renderer_ != nullptr; }
+  const std::string& driverName() const { return driverName_; }
+  // Whether the overlay is blended as premultiplied alpha on the device (otherwise its
+  // pixels are un-premultiplied while they are uploaded).
+  bool premultipliedBlend() const { return premultiplied_; }
+  void outputSize(int& width, int& height) const;
+
+  // Textures are recreated on next use (after a size change or a lost device).
+  void dropTextures();
+
+  void clear(uint8_t r, uint8_t g, uint8_t b);
+  // Copies BGRA pixels into the video texture; the texture is reused while the size stays.
+  bool uploadVideo(const uint8_t* pixels, int pitch, int width, int height);
+  int videoTextureCreations() const { return videoCreations_; }
+  int videoUploads() const { return videoUploads_; }
+  bool hasVideoTexture(int width, int height) const {
+    return video_ != nullptr && videoW_ == width && videoH_ == height;
+  }
+  // Draws the last uploaded picture into (x, y, w, h), mirrored within that rectangle by the
+  // flips, then turned clockwise by `angle` degrees about its centre.
+  void drawVideo(float x, float y, float w, float h, double angle, bool flipH, bool flipV);
+  // Uploads the parts of the canvas that were drawn on and blends them over the target.
+  void drawOverlay(const Canvas& canvas);
+  // Pixels of the overlay uploaded by the last drawOverlay (0 when it was empty).
+  long overlayPixelsUploaded() const { return overlayPixels_; }
+  void present();
+  // The current target as 0xAARRGGBB pixels, row by row (read before present).
+  bool readPixels(std::vector<uint32_t>& out, int& width, int& height);
+
+ private:
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* video_ = nullptr;
+  SDL_Texture* overlay_ = nullptr;
+  int videoW_ = 0, videoH_ = 0;
+  int overlayW_ = 0, overlayH_ = 0;
+  int videoCreations_ = 0;
+  int videoUploads_ = 0;
+  long overlayPixels_ = 0;
+  bool premultiplied_ = false;
+  std::string driverName_;
+  std::vector<uint32_t> staging_;
+};
+
+}  // namespace vell

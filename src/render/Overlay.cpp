@@ -1,0 +1,363 @@
+#include "render/Overlay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/VideoFrame.h"
+#include "platform/Text.h"
+#include "render/NowPlaying.h"
+#include "render/Renderer.h"
+
+namespace vell {
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+
+// Fills a closed icon path about (cx, cy) through a translation, as the icons are built.
+template <size_t N>
+void fillGeometry(Canvas& c, const std::array<PointF, N>& shape, float cx, float cy, Color color) {
+  Matrix saved = c.transform();
+  c.setTransform(Matrix::translation(cx, cy) * saved);
+  c.fillPolygon(shape, color);
+  c.setTransform(saved);
+}
+
+// 0..1 pulse: 0.55 + 0.45 sin(2 pi (tick mod period) / period).
+float pulse(uint32_t tick, uint32_t period) {
+  return 0.55f + 0.45f * std::sin(2 * kPi * static_cast<float>(tick % period) / period);
+}
+
+}  // namespace
+
+const std::array<HelpRow, 19> kHelpRows = {{
+    {"재생/일시정지", "Space"},
+    {"파일 열기", "O"},
+    {"URL 열기", "Ctrl+U"},
+    {"라디오", "R"},
+    {"팟캐스트", "Ctrl+R"},
+    {"전체화면", "F"},
+    {"컴팩트 뷰", "0"},
+    {"탐색 ±3초", "← →"},
+    {"볼륨 조절", "↑ ↓"},
+    {"음소거", "M"},
+    {"속도 ±0.1x", "X / C"},
+    {"오디오 싱크 ±50ms", "; / '"},
+    {"오디오 싱크 ±10ms", "Shift+; / '"},
+    {"오디오 싱크 초기화", "Ctrl+;"},
+    {"자막 켜기/끄기", "G"},
+    {"재생목록", "P"},
+    {"항상 위", "T"},
+    {"스크린샷", "Ctrl+P"},
+    {"도움말 닫기", "F1 / ESC"},
+}};
+
+std::string speedBadgeText(float speed) {
+  if (!std::isfinite(speed) || std::fabs(speed - 1.0f) < 0.001f) return {};
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1fx", speed);
+  return buf;
+}
+
+void Overlay::resetMedium() {
+  cover_.create(0, 0);
+  coverTried_ = false;
+  meter_.fill(0);
+}
+
+void Overlay::onResize() {
+  titleLayout_.reset();
+  titleText_.clear();
+}
+
+bool Overlay::setCover(const uint8_t* data, size_t size, std::string_view mimeType) {
+  coverTried_ = true;
+  if (!data || size == 0) {
+    cover_.create(0, 0);
+    return false;
+  }
+  return decodeImage(data, size, cover_, mimeType);
+}
+
+void Overlay::paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks) {
+  if (s.width < 1 || s.height < 1 || !renderer.ready()) return;
+  OverlayLayout l = computeOverlayLayout(s);
+  renderer.beginScene();
+  if (s.frame && !s.connecting && s.media.hasVideo) {
+    renderer.drawVideo(*s.frame, static_cast<int>(std::lround(l.video.left)),
+                       static_cast<int>(std::lround(l.video.top)), static_cast<int>(std::lround(l.video.right)),
+                       static_cast<int>(std::lround(l.video.bottom)), s.aspectMode, s.rotation, s.flipH, s.flipV,
+                       s.frameChanged);
+  }
+  draw(renderer.canvas(), res, s, hooks);
+  renderer.endScene();
+}
+
+void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayHooks& hooks) {
+  if (!c.valid() || s.width < 1 || s.height < 1) return;
+  OverlayLayout l = computeOverlayLayout(s);
+  float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
+
+  // Controls.
+  if (l.controlsTop < H) {
+    c.fillRect(RectF{0, l.controlsTop, W, H}, r.controlBar);
+    if (r.complete) c.fillRect(RectF{0, l.controlsTop, W, l.controlsTop + 1}, r.seekLine);
+    drawSeekBar(c, r, s, l);
+    drawControlBar(c, r, s, l);
+  }
+
+  // Title bar of the normal window, or the full-screen title strip.
+  if (!s.fullscreen && !s.compact) {
+    titleShown_ = false;
+    if (hooks.topBar) hooks.topBar(c, r, s, l);
+  } else {
+    drawFullscreenTitle(c, r, s, l);
+  }
+
+  if (l.sidePanel > 0 && hooks.sidePanel) hooks.sidePanel(c, r, s, l, RectF{W - l.sidePanel, l.topBar, W, l.controlsTop});
+
+  // What is playing.
+  if (!s.connecting) {
+    switch (videoAreaContent(s)) {
+      case VideoAreaContent::AudioOnly:
+        drawAudioOnlyView(c, r, s, l, cover_.valid() ? &cover_ : nullptr, meter_);
+        break;
+      case VideoAreaContent::Empty:
+      case VideoAreaContent::Failed:
+        drawEmptyScreen(c, r, s, l);
+        break;
+      case VideoAreaContent::None:
+        break;
+    }
+    drawSubtitles(c, r, s, l);
+    drawAbMarkers(c, r, s, l);
+  }
+
+  if (s.input.open) drawInputDialog(c, r, s, hooks);
+  if (s.connecting) drawConnecting(c, r, s, l);
+  drawQuickOpen(c, r, s, l);
+  if (s.helpVisible) drawHelp(c, r, s);
+  drawToast(c, r, s);
+}
+
+void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {
+  const float W = static_cast<float>(s.width), y = l.seekY;
+  const bool hot = s.seekHover || s.seekDragging;
+  const float th = hot ? 8.0f : 4.0f;
+  const double duration = s.media.duration;
+  double p = duration > 0 ? std::clamp(s.media.position / duration, 0.0, 1.0) : 0.0;
+  if (!std::isfinite(p)) p = 0;
+  const float fillEnd = 16 + static_cast<float>(p) * (W - 32);
+  c.fillRoundedRect(RectF{16, y, W - 16, y + th}, th / 2, r.seekTrack);
+  if (p > 0) c.fillRoundedRect(RectF{16, y, fillEnd, y + th}, th / 2, r.seekFill);
+  if (!hot) return;
+  c.fillEllipse(PointF{fillEnd, y + th / 2}, 9, 9, r.accent30);
+  c.fillEllipse(PointF{fillEnd, y + th / 2}, 6, 6, r.accent);
+  const float mx = static_cast<float>(s.mouseX);
+  if (duration > 0 && mx >= 17 && mx <= W - 17) {
+    double t = std::max(0.0, (mx - 16.0) / (W - 32.0) * duration);
+    std::string label = formatClock(std::floor(t));
+    float left = seekTooltipLeft(s.width, mx);
+    RectF box{left, y - 32, left + 56, y - 8};
+    c.fillRoundedRect(box, 4, r.tooltip);
+    c.drawText(label, r.tooltip11, box, r.text);
+  }
+}
+
+void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {
+  const float W = static_cast<float>(s.width);
+  const float y = l.barY, h = l.barHeight, cy = y + h / 2, cx = W / 2;
+  const MediaView& m = s.media;
+  c.fillRect(RectF{0, y, W, y + h}, r.controlBar);
+  c.fillRect(RectF{0, y, W, y + 1}, r.separator30);
+
+  // Previous.
+  if (s.controlHover == 0) c.fillEllipse(PointF{cx - 48, cy}, 18, 18, r.hoverDisc);
+  fillGeometry(c, geo_.previous, cx - 48, cy, r.textDim);
+  c.drawLine(PointF{cx - 48 - 3.6f, cy - 6}, PointF{cx - 48 - 3.6f, cy + 6}, r.textDim, 2);
+
+  // Play / pause.
+  if (s.controlHover == 1) c.fillEllipse(PointF{cx, cy}, 28, 28, r.accent.withOpacity(0.25f));
+  c.fillEllipse(PointF{cx, cy}, 24, 24, r.accent);
+  if (m.state == PlayState::Playing) {
+    c.fillRoundedRect(RectF{cx - 8, cy - 10, cx - 4, cy + 10}, 1.5f, r.white);
+    c.fillRoundedRect(RectF{cx + 4, cy - 10, cx + 8, cy + 10}, 1.5f, r.white);
+  } else {
+    fillGeometry(c, geo_.play, cx + 1, cy, r.white);
+  }
+
+  // Next.
+  if (s.controlHover == 2) c.fillEllipse(PointF{cx + 48, cy}, 18, 18, r.hoverDisc);
+  fillGeometry(c, geo_.next, cx + 48, cy, r.textDim);
+  c.drawLine(PointF{cx + 48 + 3.6f, cy - 6}, PointF{cx + 48 + 3.6f, cy + 6}, r.textDim, 2);
+
+  // Time read-out, or the LIVE badge for media without a duration.
+  if (m.state != PlayState::Idle) {
+    if (m.duration > 0) {
+      std::string t = formatClock(m.position) + " / " + formatClock(m.duration);
+      c.drawText(t, r.body12, RectF{16, y, 140, y + h}, r.textMuted);
+    } else {
+      c.fillRoundedRect(RectF{16, cy - 10, 74, cy + 10}, 10, r.red);
+      c.fillEllipse(PointF{26, cy}, 3.5f, 3.5f, r.white.withOpacity(pulse(s.tick, 1400)));
+      c.drawText("LIVE", r.small10, RectF{32, cy - 10, 74, cy + 10}, r.white);
+    }
+  }
+
+  // Playlist button.
+  if (s.controlHover == 5) c.fillEllipse(PointF{W - 34, cy}, 16, 16, r.hoverDisc);
+  Color listColor = s.playlistOpen ? r.accent : r.textDim;
+  for (float dy : {-6.0f, 0.0f, 6.0f}) c.drawLine(PointF{W - 44, cy + dy}, PointF{W - 24, cy + dy}, listColor, 1.5f);
+
+  // Speaker.
+  if (s.controlHover == 4) c.fillEllipse(PointF{W - 162, cy}, 14, 14, r.hoverDisc);
+  Color speaker = m.muted ? r.accent : r.textDim;
+  c.fillRect(RectF{W - 168, cy - 4, W - 162, cy + 4}, speaker);
+  fillGeometry(c, geo_.speakerCone, W - 162, cy, speaker);
+  if (m.muted) c.drawLine(PointF{W - 170, cy - 8}, PointF{W - 154, cy + 8}, r.red, 2);
+
+  // Volume.
+  c.fillRoundedRect(RectF{W - 148, cy - 2, W - 68, cy + 2}, 2, r.volumeTrack);
+  float v = std::isfinite(m.volume) ? std::clamp(m.volume, 0.0f, 1.0f) : 0.0f;
+  if (!m.muted && v * 80 > 0) {
+    float end = W - 148 + v * 80;
+    c.fillRoundedRect(RectF{W - 148, cy - 2, end, cy + 2}, 2, r.volumeFill);
+    c.fillEllipse(PointF{end, cy}, 5, 5, r.accent);
+  }
+
+  // Speed.
+  std::string speed = speedBadgeText(m.speed);
+  if (!speed.empty()) {
+    RectF badge{cx + 80, cy - 10, cx + 112, cy + 10};
+    c.fillRoundedRect(badge, 4, r.accent20);
+    c.drawText(speed, r.small10, badge, r.accent);
+  }
+}
+
+void Overlay::drawFullscreenTitle(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) {
+  std::string title = (s.fullscreen && l.controlsVisible()) ? fullscreenTitle(s.currentPath) : std::string();
+  if (title.empty()) {
+    titleShown_ = false;
+    titleOffset_ = 0;
+    return;
+  }
+  if (!titleShown_ || title != titleText_) titleStart_ = s.tick;
+  titleShown_ = true;
+  if (!titleLayout_ || title != titleText_) {
+    titleLayout_ = c.createTextLayout(title, r.title14NoWrap, 10000, 36);
+    titleText_ = title;
+  }
+  const float W = static_cast<float>(s.width);
+  c.fillRect(RectF{0, 0, W, 36}, r.black60);
+  if (!titleLayout_) return;
+  const float room = W - 32, w = titleLayout_->width();
+  if (w <= room) {
+    titleOffset_ = 0;
+    c.drawTextLayout(*titleLayout_, PointF{16, 0}, r.white90);
+    return;
+  }
+  float overflow = w - room + 40;
+  titleOffset_ = marqueeOffset(static_cast<uint32_t>(s.tick - titleStart_) / 1000.0, overflow, 40);
+  c.pushClip(RectF{16, 0, W - 16, 36});
+  c.drawTextLayout(*titleLayout_, PointF{16 - titleOffset_, 0}, r.white90);
+  c.popClip();
+}
+
+void Overlay::drawInputDialog(Canvas& c, const UiResources& r, const OverlayState& s,
+                              const OverlayHooks& hooks) const {
+  const InputDialogView& v = s.input;
+  const float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
+  InputLayout in = computeInputLayout(W, H, !v.urlOnly);
+  InputDialogTexts texts = inputDialogTexts(v);
+  c.fillRect(RectF{0, 0, W, H}, r.black70);
+  c.fillRoundedRect(in.dialog, 8, r.panel);
+  c.drawRoundedRect(in.dialog, 8, r.separator30, 0.8f);
+  const RectF& t = in.title;
+  c.drawText(texts.title, r.heading18, RectF{t.left, t.top, t.right, t.top + 24}, r.text);
+  c.drawText(texts.prompt, r.small10, RectF{t.left, t.top + 24, t.right, t.top + 40}, r.textMuted);
+  if (!v.urlOnly) {
+    c.drawText("이름", r.small10, in.nameLabel, r.textMuted);
+    c.drawText("URL", r.small10, in.urlLabel, r.textMuted);
+  }
+  auto box = [&](const RectF& b, bool focused) {
+    if (b.width() <= 0 || b.height() <= 0) return;
+    c.fillRoundedRect(b, 5, r.background);
+    if (focused) c.drawRoundedRect(b, 5, r.accent, 1);
+  };
+  box(in.nameBox, v.focusedField == 1);
+  box(in.urlBox, v.focusedField == 2);
+  c.fillRoundedRect(in.ok, 5, r.accent.withOpacity(v.hover == 1 ? 1.0f : 0.9f));
+  c.drawText(texts.ok, r.button12, in.ok, r.white);
+  if (v.hover == 0) c.fillRoundedRect(in.cancel, 5, r.hoverDisc);
+  c.drawRoundedRect(in.cancel, 5, r.separator30, 0.6f);
+  c.drawText("취소", r.button12, in.cancel, v.hover == 0 ? r.text : r.textDim);
+  if (hooks.inputFields) hooks.inputFields(c, r, s, in);
+}
+
+void Overlay::drawConnecting(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {
+  c.fillRect(l.video, r.black60);
+  const float cx = l.cx, cy = l.cy, sy = cy - 30, rad = 16;
+  const float phi = 2 * kPi * static_cast<float>(s.tick % 1000) / 1000.0f;
+  for (int i = 0; i < 10; ++i) {
+    float a = 2 * kPi * i / 10 + phi, b = a + 0.314159f;
+    c.drawLine(PointF{cx + rad * std::cos(a), sy + rad * std::sin(a)},
+               PointF{cx + rad * std::cos(b), sy + rad * std::sin(b)}, r.accent.withOpacity(i * 0.1f), 2.5f);
+  }
+  std::string label = "연결 중" + std::string((s.tick / 400) % 4, '.');
+  c.drawText(label, r.small10, RectF{cx - 60, cy + 2, cx + 60, cy + 22}, r.textDim);
+  if (!s.connectingTarget.empty()) {
+    RectF target{l.video.left + 40, cy + 26, l.video.right - 40, cy + 46};
+    c.pushClip(target);
+    c.drawText(s.connectingTarget, r.small10, target, r.textMuted);
+    c.popClip();
+  }
+}
+
+void Overlay::drawQuickOpen(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {
+  const float alpha = std::clamp(s.quickOpenAlpha, 0.0f, 1.0f);
+  if (alpha < 0.01f) return;
+  static const char* const kLabels[4] = {"파일 열기", "URL 열기", "라디오", "팟캐스트"};
+  const float W = static_cast<float>(s.width), C = l.controlsTop;
+  const float w = std::min(W - 32, 380.0f), y = C - 52 * alpha;
+  c.pushClip(RectF{0, 0, W, C});  // slides up out of the controls' top edge
+  c.fillRoundedRect(RectF{W / 2 - w / 2 - 8, y, W / 2 + w / 2 + 8, y + 42}, 8, r.panel.withOpacity(0.96f * alpha));
+  const float bw = (w - 18) / 4, x0 = W / 2 - w / 2;
+  for (int i = 0; i < 4; ++i) {
+    RectF b{x0 + i * (bw + 6), y + 5, x0 + i * (bw + 6) + bw, y + 37};
+    bool selected = s.quickOpenHover == i;
+    if (selected) {
+      c.fillRoundedRect(b, 6, r.accent.withOpacity(0.18f * alpha));
+      c.drawRoundedRect(b, 6, r.accent.withOpacity(alpha), 1);
+    } else {
+      c.fillRoundedRect(b, 6, r.hoverDisc.withOpacity(0.5f * alpha));
+    }
+    c.drawText(kLabels[i], r.small10, b, (selected ? r.text : r.textDim).withOpacity(alpha));
+  }
+  c.popClip();
+}
+
+void Overlay::drawHelp(Canvas& c, const UiResources& r, const OverlayState& s) const {
+  const float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
+  c.fillRect(RectF{0, 0, W, H}, r.black70);
+  const float left = (W - 420) / 2, top = std::max((H - 440) / 2, 20.0f);
+  const float right = left + 420, bottom = top + 440;
+  c.fillRoundedRect(RectF{left, top, right, bottom}, 10, r.panel);
+  c.drawText("키보드 단축키", r.label12, RectF{left + 20, top + 16, right - 20, top + 38}, r.text);
+  float y = top + 48;
+  for (const HelpRow& row : kHelpRows) {
+    if (y >= bottom - 20) break;
+    c.drawText(row.description, r.small10, RectF{left + 20, y, right - 128, y + 18}, r.textDim);
+    c.drawText(row.keys, r.small10, RectF{right - 120, y, right - 20, y + 18}, r.textMuted);
+    y += 20;
+  }
+}
+
+void Overlay::drawToast(Canvas& c, const UiResources& r, const OverlayState& s) const {
+  float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs);
+  if (opacity <= 0) return;
+  RectF box = toastRect(s.width, s.height, s.toastText);
+  c.fillRoundedRect(box, 10, r.black70.withOpacity(opacity));
+  c.drawText(s.toastText, r.toast18, box, r.white.withOpacity(opacity));
+}
+
+}  // namespace vell

@@ -1,0 +1,249 @@
+#include "render/Renderer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/VideoFrame.h"
+#include "platform/Window.h"
+
+namespace vell {
+
+const char* aspectModeName(int mode) {
+  static const char* const kNames[] = {"원본", "16:9", "4:3", "채우기"};
+  return kNames[std::clamp(mode, 0, 3)];
+}
+
+VideoPlacement computeVideoPlacement(int frameWidth, int frameHeight, const RectF& dest, int aspectMode,
+                                     int rotation, bool flipH, bool flipV) {
+  VideoPlacement p;
+  double W = dest.width(), H = dest.height();
+  if (frameWidth < 1 || frameHeight < 1 || !(W > 0) || !(H > 0)) return p;
+  int rot = ((rotation % 360) + 360) % 360;
+  bool quarter = rot == 90 || rot == 270;
+  double sw = quarter ? frameHeight : frameWidth;
+  double sh = quarter ? frameWidth : frameHeight;
+  double a = sw / sh;
+  if (aspectMode == kAspect16x9) a = 16.0 / 9.0;
+  if (aspectMode == kAspect4x3) a = 4.0 / 3.0;
+  double x = dest.left, y = dest.top, w = W, h = H;
+  if (aspectMode != kAspectFill) {
+    if (a > W / H) {
+      w = W;
+      h = W / a;
+      y = dest.top + (H - h) / 2;
+    } else {
+      w = a * H;
+      h = H;
+      x = dest.left + (W - w) / 2;
+    }
+  }
+  double cx = x + w / 2, cy = y + h / 2;
+  p.visible = true;
+  p.x = float(x);
+  p.y = float(y);
+  p.w = float(w);
+  p.h = float(h);
+  p.cx = float(cx);
+  p.cy = float(cy);
+  p.rotation = rot;
+  p.flipH = flipH;
+  p.flipV = flipV;
+  if (quarter)
+    p.drawRect = RectF{float(cx - h / 2), float(cy - w / 2), float(cx + h / 2), float(cy + w / 2)};
+  else
+    p.drawRect = RectF{float(x), float(y), float(x + w), float(y + h)};
+  return p;
+}
+
+VideoPlacement snapToPixels(const VideoPlacement& in) {
+  VideoPlacement p = in;
+  if (!p.visible) return p;
+  float x0 = std::round(in.x), y0 = std::round(in.y);
+  float x1 = std::round(in.x + in.w), y1 = std::round(in.y + in.h);
+  p.x = x0;
+  p.y = y0;
+  p.w = x1 - x0;
+  p.h = y1 - y0;
+  p.cx = x0 + p.w / 2;
+  p.cy = y0 + p.h / 2;
+  if (p.rotation == 90 || p.rotation == 270)
+    p.drawRect = RectF{p.cx - p.h / 2, p.cy - p.w / 2, p.cx + p.h / 2, p.cy + p.w / 2};
+  else
+    p.drawRect = RectF{x0, y0, x1, y1};
+  p.visible = p.w > 0 && p.h > 0;
+  return p;
+}
+
+bool Renderer::initialize(Window& window, const std::string& driver) {
+  int w = 0, h = 0;
+  window.size(w, h);
+  if (w <= 0) w = 1280;
+  if (h <= 0) h = 720;
+  if (!device_.create(window, driver)) return false;
+  if (!canvas_.resize(w, h)) {
+    device_.destroy();
+    return false;
+  }
+  width_ = w;
+  height_ = h;
+  return true;
+}
+
+void Renderer::resize(int width, int height) {
+  if (width <= 0 || height < 1 || !device_.ready()) return;
+  width_ = width;
+  height_ = height;
+  canvas_.resize(width, height);
+}
+
+void Renderer::beginScene() {
+  if (!ready()) return;
+  device_.clear(kBackgroundR, kBackgroundG, kBackgroundB);
+  canvas_.clear();
+}
+
+bool Renderer::uploadFrame(const VideoFrame& frame) {
+  if (!device_.ready() || !frame.hasPixels()) return false;
+  return device_.uploadVideo(frame.data[0], frame.linesize[0], frame.width, frame.height);
+}
+
+void Renderer::drawVideo(const VideoFrame& frame, int left, int top, int right, int bottom, int aspectMode,
+                         int rotation, bool flipH, bool flipV, bool frameChanged) {
+  if (!frame.hasPixels() || !device_.ready()) return;
+  if (right - left <= 0 || bottom - top <= 0) return;
+  if ((frameChanged || !device_.hasVideoTexture(frame.width, frame.height)) && !uploadFrame(frame)) return;
+  VideoPlacement p = computeVideoPlacement(frame.width, frame.height,
+                                           RectF{float(left), float(top), float(right), float(bottom)}, aspectMode,
+                                           rotation, flipH, flipV);
+  if (!p.visible) return;
+  p = snapToPixels(p);
+  device_.drawVideo(p.drawRect.left, p.drawRect.top, p.drawRect.width(), p.drawRect.height(), p.rotation, p.flipH,
+                    p.flipV);
+}
+
+void Renderer::endScene() {
+  if (ready()) device_.drawOverlay(canvas_);
+}
+
+void Renderer::present() { device_.present(); }
+
+// ---------------------------------------------------------------------------------------
+// Cover art
+
+namespace {
+
+constexpr size_t kMaxImageBytes = 32u << 20;
+constexpr int64_t kMaxImagePixels = 40'000'000;
+
+AVCodecID sniffImage(const uint8_t* d, size_t n, std::string_view mime) {
+  if (n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return AV_CODEC_ID_MJPEG;
+  if (n >= 8 && std::memcmp(d, "\x89PNG\r\n\x1a\n", 8) == 0) return AV_CODEC_ID_PNG;
+  if (n >= 6 && (std::memcmp(d, "GIF87a", 6) == 0 || std::memcmp(d, "GIF89a", 6) == 0)) return AV_CODEC_ID_GIF;
+  if (n >= 2 && d[0] == 'B' && d[1] == 'M') return AV_CODEC_ID_BMP;
+  if (n >= 12 && std::memcmp(d, "RIFF", 4) == 0 && std::memcmp(d + 8, "WEBP", 4) == 0) return AV_CODEC_ID_WEBP;
+  if (mime == "image/jpeg" || mime == "image/jpg") return AV_CODEC_ID_MJPEG;
+  if (mime == "image/png") return AV_CODEC_ID_PNG;
+  return AV_CODEC_ID_NONE;
+}
+
+// Full-range JPEG formats are deprecated in swscale: use the plain ones with full range.
+AVPixelFormat plainFormat(AVPixelFormat f, bool& fullRange) {
+  switch (f) {
+    case AV_PIX_FMT_YUVJ420P: fullRange = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: fullRange = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: fullRange = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: fullRange = true; return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: fullRange = true; return AV_PIX_FMT_YUV411P;
+    default: return f;
+  }
+}
+
+bool convertFrame(const AVFrame* frame, Bitmap& out) {
+  int w = frame->width, h = frame->height;
+  if (w < 1 || h < 1 || int64_t(w) * h > kMaxImagePixels) return false;
+  bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+  AVPixelFormat src = plainFormat(static_cast<AVPixelFormat>(frame->format), fullRange);
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+  if (!desc) return false;
+  bool alpha = (desc->flags & AV_PIX_FMT_FLAG_ALPHA) != 0 || frame->format == AV_PIX_FMT_PAL8;
+  SwsContext* sws = sws_getContext(w, h, src, w, h, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!sws) return false;
+  if (fullRange) {
+    int* invTable = nullptr;
+    int* table = nullptr;
+    int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+    if (sws_getColorspaceDetails(sws, &invTable, &srcRange, &table, &dstRange, &brightness, &contrast,
+                                 &saturation) >= 0)
+      sws_setColorspaceDetails(sws, invTable, 1, table, dstRange, brightness, contrast, saturation);
+  }
+  if (!out.create(w, h)) {
+    sws_freeContext(sws);
+    return false;
+  }
+  uint8_t* dst[4] = {out.pixels(), nullptr, nullptr, nullptr};
+  int dstStride[4] = {out.stride(), 0, 0, 0};
+  int rows = sws_scale(sws, frame->data, frame->linesize, 0, h, dst, dstStride);
+  sws_freeContext(sws);
+  if (rows != h) {
+    out.create(0, 0);
+    return false;
+  }
+  // The canvas draws premultiplied pixels.
+  for (int y = 0; y < h; ++y) {
+    uint8_t* p = out.pixels() + static_cast<size_t>(y) * out.stride();
+    for (int x = 0; x < w; ++x, p += 4) {
+      if (!alpha) {
+        p[3] = 255;
+        continue;
+      }
+      unsigned a = p[3];
+      if (a == 255) continue;
+      p[0] = static_cast<uint8_t>((p[0] * a + 127) / 255);
+      p[1] = static_cast<uint8_t>((p[1] * a + 127) / 255);
+      p[2] = static_cast<uint8_t>((p[2] * a + 127) / 255);
+    }
+  }
+  out.commit();
+  return true;
+}
+
+}  // namespace
+
+bool decodeImage(const uint8_t* data, size_t size, Bitmap& out, std::string_view mimeType) {
+  out.create(0, 0);
+  if (!data || size < 8 || size > kMaxImageBytes) return false;
+  AVCodecID id = sniffImage(data, size, mimeType);
+  if (id == AV_CODEC_ID_NONE) return false;
+  const AVCodec* codec = avcodec_find_decoder(id);
+  if (!codec) return false;
+  AVCodecContext* ctx = avcodec_alloc_context3(codec);
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  bool ok = false;
+  if (ctx && pkt && frame) {
+    ctx->thread_count = 1;
+    ctx->max_pixels = kMaxImagePixels;
+    if (avcodec_open2(ctx, codec, nullptr) >= 0 && av_new_packet(pkt, static_cast<int>(size)) >= 0) {
+      std::memcpy(pkt->data, data, size);
+      pkt->flags |= AV_PKT_FLAG_KEY;
+      if (avcodec_send_packet(ctx, pkt) >= 0) {
+        avcodec_send_packet(ctx, nullptr);  // drain: single-image decoders may hold the frame
+        if (avcodec_receive_frame(ctx, frame) >= 0) ok = convertFrame(frame, out);
+      }
+    }
+  }
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  avcodec_free_context(&ctx);
+  if (!ok) out.create(0, 0);
+  return ok;
+}
+
+}  // namespace vell

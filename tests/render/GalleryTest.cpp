@@ -1,0 +1,78 @@
+// Renders the main screens to PNG files. With VELL_GALLERY_DIR set they are kept there
+// (tools/gallery.sh); otherwise they go to a temporary folder and the test only checks that
+// every screen renders.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "Scenes.h"
+#include "platform/Files.h"
+#include "support/Media.h"
+#include "support/TempDir.h"
+
+namespace vell::test {
+namespace {
+
+TEST(Gallery, RendersEveryMainScreen) {
+  TempDir temp;
+  const char* env = std::getenv("VELL_GALLERY_DIR");
+  std::string dir = env && *env ? env : temp.path();
+  ASSERT_TRUE(makeDirectories(dir));
+
+  const int w = 1280, h = 720;
+  Screen screen;
+  ASSERT_TRUE(screen.open(w, h));
+  TestFrame video(640, 360, 0x2F6F8F, 0xE0C040, 60);
+  // A simple picture so the video screen shows something recognisable.
+  for (int y = 0; y < 360; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (y > 60 || x > 60) video.pixels[y * 640 + x] = 0xFF000000u | ((x * 255 / 640) << 16) | ((y * 200 / 360) << 8) | 0x80;
+
+  std::string cover;
+  ASSERT_TRUE(readFile(makeMedia("-f lavfi -i testsrc=size=320x320:rate=1 -frames:v 1", "png"), cover));
+
+  struct Shot {
+    const char* name;
+    std::function<OverlayState()> state;
+    std::function<void()> before;
+  };
+  std::vector<Shot> shots = {
+      {"empty", [&] { return emptyScene(w, h); }, nullptr},
+      {"failed", [&] { return failedScene(w, h); }, nullptr},
+      {"video", [&] { return videoScene(w, h, &video.frame); }, nullptr},
+      {"radio", [&] { return radioScene(w, h); }, [&] { screen.overlay.resetMedium(); screen.overlay.setCover(nullptr, 0); }},
+      {"podcast", [&] { return podcastScene(w, h); },
+       [&] {
+         screen.overlay.resetMedium();
+         screen.overlay.setCover(reinterpret_cast<const uint8_t*>(cover.data()), cover.size());
+       }},
+      {"fullscreen",
+       [&] {
+         OverlayState s = videoScene(w, h, &video.frame);
+         s.fullscreen = true;
+         s.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션 2023.mp4";
+         s.subtitleText.clear();
+         return s;
+       },
+       nullptr},
+      {"help", [&] { return helpScene(w, h); }, nullptr},
+      {"connecting", [&] { return connectingScene(w, h); }, nullptr},
+      {"toast", [&] { return toastScene(w, h); }, [&] { screen.overlay.resetMedium(); }},
+      {"input", [&] { return inputScene(w, h); }, nullptr},
+  };
+  for (const Shot& shot : shots) {
+    if (shot.before) shot.before();
+    OverlayState s = shot.state();
+    // A few paints let the meter settle as it would on screen.
+    for (int i = 0; i < 12; ++i) screen.paint(s);
+    std::string path = dir + "/" + shot.name + ".png";
+    ASSERT_TRUE(screen.savePng(path)) << path;
+    std::string bytes;
+    ASSERT_TRUE(readFile(path, bytes));
+    EXPECT_GT(bytes.size(), 2000u) << shot.name;
+  }
+}
+
+}  // namespace
+}  // namespace vell::test
