@@ -1,16 +1,122 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+
+#ifdef VELL_HAVE_X11
+#include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
+#endif
+
+#include <mutex>
 
 #include "platform/Log.h"
+#include "platform/VirtualKeys.h"
 
 namespace vell {
+
+namespace {
+
+Uint32 userEventType() {
+  static Uint32 type = [] {
+    Uint32 t = SDL_RegisterEvents(1);
+    return t == static_cast<Uint32>(-1) ? static_cast<Uint32>(SDL_USEREVENT) : t;
+  }();
+  return type;
+}
+
+int virtualKey(const SDL_Keysym& key) {
+  SDL_Scancode sc = key.scancode;
+  // Letters, digits and punctuation by their place on the keyboard, as the Korean and US
+  // layouts share them, whatever the input method is doing.
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
+  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return vk::F1 + (sc - SDL_SCANCODE_F1);
+  switch (sc) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_BACKSPACE: return vk::Back;
+    case SDL_SCANCODE_TAB: return vk::Tab;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return vk::Return;
+    case SDL_SCANCODE_ESCAPE: return vk::Escape;
+    case SDL_SCANCODE_SPACE: return vk::Space;
+    case SDL_SCANCODE_PAGEUP: return vk::Prior;
+    case SDL_SCANCODE_PAGEDOWN: return vk::Next;
+    case SDL_SCANCODE_END: return vk::End;
+    case SDL_SCANCODE_HOME: return vk::Home;
+    case SDL_SCANCODE_LEFT: return vk::Left;
+    case SDL_SCANCODE_UP: return vk::Up;
+    case SDL_SCANCODE_RIGHT: return vk::Right;
+    case SDL_SCANCODE_DOWN: return vk::Down;
+    case SDL_SCANCODE_DELETE: return vk::Delete;
+    case SDL_SCANCODE_SEMICOLON: return vk::Oem1;
+    case SDL_SCANCODE_EQUALS: return vk::OemPlus;
+    case SDL_SCANCODE_COMMA: return vk::OemComma;
+    case SDL_SCANCODE_MINUS: return vk::OemMinus;
+    case SDL_SCANCODE_PERIOD: return vk::OemPeriod;
+    case SDL_SCANCODE_SLASH: return vk::Oem2;
+    case SDL_SCANCODE_GRAVE: return vk::Oem3;
+    case SDL_SCANCODE_LEFTBRACKET: return vk::Oem4;
+    case SDL_SCANCODE_BACKSLASH: return vk::Oem5;
+    case SDL_SCANCODE_RIGHTBRACKET: return vk::Oem6;
+    case SDL_SCANCODE_APOSTROPHE: return vk::Oem7;
+    case SDL_SCANCODE_AUDIOPLAY: return vk::MediaPlayPause;
+    case SDL_SCANCODE_AUDIONEXT: return vk::MediaNextTrack;
+    case SDL_SCANCODE_AUDIOPREV: return vk::MediaPrevTrack;
+    case SDL_SCANCODE_AUDIOSTOP: return vk::MediaStop;
+    default: break;
+  }
+  switch (key.sym) {
+    case SDLK_AUDIOPLAY: return vk::MediaPlayPause;
+    case SDLK_AUDIONEXT: return vk::MediaNextTrack;
+    case SDLK_AUDIOPREV: return vk::MediaPrevTrack;
+    case SDLK_AUDIOSTOP: return vk::MediaStop;
+    default: return 0;
+  }
+}
+
+SDL_HitTestResult hitTestCallback(SDL_Window*, const SDL_Point* point, void* data) {
+  auto* tester = static_cast<std::function<HitCode(int, int)>*>(data);
+  switch ((*tester)(point->x, point->y)) {
+    case HitCode::Caption: return SDL_HITTEST_DRAGGABLE;
+    case HitCode::Left: return SDL_HITTEST_RESIZE_LEFT;
+    case HitCode::Right: return SDL_HITTEST_RESIZE_RIGHT;
+    case HitCode::Top: return SDL_HITTEST_RESIZE_TOP;
+    case HitCode::Bottom: return SDL_HITTEST_RESIZE_BOTTOM;
+    case HitCode::TopLeft: return SDL_HITTEST_RESIZE_TOPLEFT;
+    case HitCode::TopRight: return SDL_HITTEST_RESIZE_TOPRIGHT;
+    case HitCode::BottomLeft: return SDL_HITTEST_RESIZE_BOTTOMLEFT;
+    case HitCode::BottomRight: return SDL_HITTEST_RESIZE_BOTTOMRIGHT;
+    case HitCode::Client: break;
+  }
+  return SDL_HITTEST_NORMAL;
+}
+
+#ifdef VELL_HAVE_X11
+struct MediaKey {
+  KeySym sym;
+  int vk;
+};
+const MediaKey kMediaKeys[] = {{XF86XK_AudioPlay, vk::MediaPlayPause},
+                               {XF86XK_AudioNext, vk::MediaNextTrack},
+                               {XF86XK_AudioPrev, vk::MediaPrevTrack},
+                               {XF86XK_AudioStop, vk::MediaStop}};
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+#endif
+
+}  // namespace
+
+void installQuitHandling() {
+  // SDL turns SIGINT and SIGTERM into a quit event, and a closed last window too.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
+}
 
 Window::~Window() { destroy(); }
 
 bool Window::create(const std::string& title, int width, int height, const WindowOptions& options) {
   destroy();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     debugLog("SDL video init failed: %s", SDL_GetError());
     return false;
   }
@@ -18,19 +124,36 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   Uint32 flags = options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (options.borderless) flags |= SDL_WINDOW_BORDERLESS;
   if (options.resizable) flags |= SDL_WINDOW_RESIZABLE;
-  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+  int x = options.x < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.x;
+  int y = options.y < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.y;
+  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
   if (!window_) {
     debugLog("Window creation failed: %s", SDL_GetError());
     destroy();
     return false;
   }
+  userEventType();
+  SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+  SDL_StopTextInput();
   return true;
 }
 
 void Window::destroy() {
+#ifdef VELL_HAVE_X11
+  if (mediaKeyDisplay_) {
+    Display* display = static_cast<Display*>(mediaKeyDisplay_);
+    ::Window root = DefaultRootWindow(display);
+    for (const auto& k : kMediaKeys) {
+      KeyCode code = XKeysymToKeycode(display, k.sym);
+      if (code) XUngrabKey(display, code, AnyModifier, root);
+    }
+    XFlush(display);
+    mediaKeyDisplay_ = nullptr;
+  }
+#endif
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
-  if (videoInitialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (videoInitialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   videoInitialized_ = false;
 }
 
@@ -41,6 +164,248 @@ void Window::size(int& width, int& height) const {
 
 void Window::setSize(int width, int height) {
   if (window_ && width > 0 && height > 0) SDL_SetWindowSize(window_, width, height);
+}
+
+void Window::position(int& x, int& y) const {
+  x = y = 0;
+  if (window_) SDL_GetWindowPosition(window_, &x, &y);
+}
+
+void Window::setPosition(int x, int y) {
+  if (window_) SDL_SetWindowPosition(window_, x, y);
+}
+
+void Window::setMinimumSize(int width, int height) {
+  if (window_) SDL_SetWindowMinimumSize(window_, width, height);
+}
+
+void Window::show() {
+  if (window_) SDL_ShowWindow(window_);
+}
+
+void Window::setTitle(const std::string& title) {
+  if (window_) SDL_SetWindowTitle(window_, title.c_str());
+}
+
+std::string Window::title() const { return window_ ? SDL_GetWindowTitle(window_) : ""; }
+
+bool Window::setHitTester(std::function<HitCode(int, int)> tester) {
+  if (!window_) return false;
+  hitTester_ = std::move(tester);
+  return SDL_SetWindowHitTest(window_, hitTester_ ? hitTestCallback : nullptr, &hitTester_) == 0;
+}
+
+void Window::minimize() {
+  if (window_) SDL_MinimizeWindow(window_);
+}
+
+void Window::maximize() {
+  if (window_) SDL_MaximizeWindow(window_);
+}
+
+void Window::restore() {
+  if (window_) SDL_RestoreWindow(window_);
+}
+
+bool Window::isMaximized() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED); }
+
+bool Window::isMinimized() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED); }
+
+void Window::setFullscreen(bool on) {
+  if (!window_) return;
+  // Covering the display by position and size works with or without a window manager;
+  // the owner remembers and restores the windowed rectangle.
+  if (on) {
+    Rect r = displayBounds();
+    SDL_SetWindowPosition(window_, r.x, r.y);
+    SDL_SetWindowSize(window_, r.w, r.h);
+    SDL_RaiseWindow(window_);
+  }
+}
+
+void Window::setAlwaysOnTop(bool on) {
+  if (window_) SDL_SetWindowAlwaysOnTop(window_, on ? SDL_TRUE : SDL_FALSE);
+}
+
+void Window::setOpacity(float opacity) {
+  if (window_) SDL_SetWindowOpacity(window_, opacity);  // failure without a compositor is fine
+}
+
+void Window::showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+Rect Window::displayBounds() const {
+  SDL_Rect r{0, 0, 0, 0};
+  int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+  if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &r) != 0) return {};
+  return {r.x, r.y, r.w, r.h};
+}
+
+Rect Window::usableBounds() const {
+  SDL_Rect r{0, 0, 0, 0};
+  int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+  if (SDL_GetDisplayUsableBounds(index < 0 ? 0 : index, &r) != 0) return displayBounds();
+  return {r.x, r.y, r.w, r.h};
+}
+
+void Window::clientToScreen(int& x, int& y) const {
+  int wx = 0, wy = 0;
+  position(wx, wy);
+  x += wx;
+  y += wy;
+}
+
+void Window::startTextInput() { SDL_StartTextInput(); }
+
+void Window::stopTextInput() { SDL_StopTextInput(); }
+
+void Window::grabMediaKeys() {
+#ifdef VELL_HAVE_X11
+  if (!window_ || mediaKeyDisplay_) return;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  ::Window root = DefaultRootWindow(display);
+  // Another program may hold a key already: that grab fails and is ignored.
+  XErrorHandler old = XSetErrorHandler(ignoreXError);
+  for (const auto& k : kMediaKeys) {
+    KeyCode code = XKeysymToKeycode(display, k.sym);
+    if (code) XGrabKey(display, code, AnyModifier, root, True, GrabModeAsync, GrabModeAsync);
+  }
+  XSync(display, False);
+  XSetErrorHandler(old);
+  mediaKeyDisplay_ = display;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#endif
+}
+
+bool Window::postUserEvent(int code, void* data) {
+  SDL_Event e{};
+  e.type = userEventType();
+  e.user.code = code;
+  e.user.data1 = data;
+  return SDL_PushEvent(&e) == 1;
+}
+
+void* Window::takeUserData() {
+  void* d = userData_;
+  userData_ = nullptr;
+  return d;
+}
+
+std::string Window::clipboardText() {
+  char* text = SDL_GetClipboardText();
+  std::string out = text ? text : "";
+  SDL_free(text);
+  return out;
+}
+
+void Window::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
+
+bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
+  SDL_Event e;
+  for (;;) {
+    if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return false;
+    out = WindowEvent{};
+    SDL_Keymod mod = SDL_GetModState();
+    switch (e.type) {
+      case SDL_QUIT:
+        out.type = WindowEvent::Quit;
+        return true;
+      case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+          case SDL_WINDOWEVENT_SIZE_CHANGED:
+            out.type = WindowEvent::Resized;
+            out.x = e.window.data1;
+            out.y = e.window.data2;
+            return true;
+          case SDL_WINDOWEVENT_EXPOSED: out.type = WindowEvent::Exposed; return true;
+          case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = WindowEvent::FocusGained; return true;
+          case SDL_WINDOWEVENT_FOCUS_LOST: out.type = WindowEvent::FocusLost; return true;
+          case SDL_WINDOWEVENT_LEAVE: out.type = WindowEvent::MouseLeave; return true;
+          case SDL_WINDOWEVENT_CLOSE: out.type = WindowEvent::Quit; return true;
+          case SDL_WINDOWEVENT_HIT_TEST: {
+            out.type = WindowEvent::CaptionClick;
+            SDL_GetMouseState(&out.x, &out.y);
+            return true;
+          }
+          default: break;
+        }
+        break;
+      case SDL_MOUSEMOTION:
+        out.type = WindowEvent::MouseMove;
+        out.x = e.motion.x;
+        out.y = e.motion.y;
+        return true;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        out.type = e.type == SDL_MOUSEBUTTONDOWN ? WindowEvent::MouseDown : WindowEvent::MouseUp;
+        out.x = e.button.x;
+        out.y = e.button.y;
+        out.button = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
+        out.clicks = e.button.clicks;
+        return true;
+      case SDL_MOUSEWHEEL:
+        if (e.wheel.y == 0) break;
+        out.type = WindowEvent::MouseWheel;
+        out.wheel = e.wheel.y > 0 ? 1 : -1;
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) out.wheel = -out.wheel;
+        return true;
+      case SDL_KEYDOWN:
+        out.type = WindowEvent::KeyDown;
+        out.key = virtualKey(e.key.keysym);
+        out.ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
+        out.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+        out.alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+        out.repeat = e.key.repeat != 0;
+        if (out.key == 0) break;
+        return true;
+      case SDL_TEXTINPUT:
+        out.type = WindowEvent::TextInput;
+        out.text = e.text.text;
+        return true;
+      case SDL_DROPBEGIN: out.type = WindowEvent::DropBegin; return true;
+      case SDL_DROPFILE:
+        out.type = WindowEvent::DropFile;
+        if (e.drop.file) {
+          out.text = e.drop.file;
+          SDL_free(e.drop.file);
+        }
+        return true;
+      case SDL_DROPCOMPLETE:
+        out.type = WindowEvent::DropComplete;
+        SDL_GetMouseState(&out.x, &out.y);
+        return true;
+      case SDL_RENDER_TARGETS_RESET:
+      case SDL_RENDER_DEVICE_RESET: out.type = WindowEvent::RenderReset; return true;
+      case SDL_AUDIODEVICEREMOVED: out.type = WindowEvent::AudioDeviceChanged; return true;
+#ifdef VELL_HAVE_X11
+      case SDL_SYSWMEVENT: {
+        const XEvent& x = e.syswm.msg->msg.x11.event;
+        if (x.type != KeyPress || !mediaKeyDisplay_) break;
+        Display* display = static_cast<Display*>(mediaKeyDisplay_);
+        for (const auto& k : kMediaKeys) {
+          if (x.xkey.keycode == XKeysymToKeycode(display, k.sym)) {
+            out.type = WindowEvent::HotKey;
+            out.key = k.vk;
+            return true;
+          }
+        }
+        break;
+      }
+#endif
+      default:
+        if (e.type == userEventType()) {
+          out.type = WindowEvent::User;
+          out.code = e.user.code;
+          userData_ = e.user.data1;
+          return true;
+        }
+        break;
+    }
+    (void)mod;
+    timeoutMs = 0;  // an event we ignore does not restart the wait
+  }
 }
 
 }  // namespace vell

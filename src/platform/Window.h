@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 
 struct SDL_Window;
@@ -9,10 +11,55 @@ struct WindowOptions {
   bool hidden = false;      // created without being shown (tests, benchmarks)
   bool borderless = true;   // the player draws its own title bar
   bool resizable = true;
+  int x = -1, y = -1;       // outer position; negative = centred
 };
 
-// The main window: an SDL window with its video subsystem. The application extends it
-// with events, hit testing and the window features.
+// What a point of the frameless window is, for the window manager: the caption moves the
+// window, the borders and corners resize it, the client area belongs to the program.
+enum class HitCode { Client, Caption, Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
+
+struct Rect {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+// One input or window event, with keys given as Windows virtual-key codes (app/VirtualKeys.h)
+// so that the key table reads the same on every platform.
+struct WindowEvent {
+  enum Type {
+    None,
+    Quit,            // the process was asked to end (window closed, SIGTERM)
+    Resized,         // the client size changed (x, y = new size)
+    Exposed,         // the window needs a repaint
+    FocusGained,
+    FocusLost,
+    MouseMove,       // x, y
+    MouseDown,       // x, y, button (1 left, 2 middle, 3 right), clicks
+    MouseUp,         // x, y, button
+    MouseWheel,      // wheel = +1 away from the user, -1 towards
+    MouseLeave,
+    CaptionClick,    // the left button went down on the caption; the window manager moves it
+    KeyDown,         // key, ctrl, shift, alt, repeat
+    TextInput,       // text (UTF-8)
+    DropBegin,
+    DropFile,        // text = path
+    DropComplete,    // x, y = mouse position
+    User,            // code
+    RenderReset,     // the renderer lost its textures
+    AudioDeviceChanged,
+    HotKey,          // key: a global media key pressed while another window had the focus
+  };
+  Type type = None;
+  int x = 0, y = 0;
+  int button = 0;
+  int clicks = 0;
+  int wheel = 0;
+  int key = 0;
+  bool ctrl = false, shift = false, alt = false, repeat = false;
+  int code = 0;
+  std::string text;
+};
+
+// The main window: an SDL window with its events, hit testing and window manager requests.
 class Window {
  public:
   Window() = default;
@@ -27,12 +74,60 @@ class Window {
   // Client size in pixels (0 x 0 without a window).
   void size(int& width, int& height) const;
   void setSize(int width, int height);
+  void position(int& x, int& y) const;
+  void setPosition(int x, int y);
+  void setMinimumSize(int width, int height);
+  void show();
+  void setTitle(const std::string& title);
+  std::string title() const;
+
+  // False when the window system cannot hit-test (offscreen and dummy drivers).
+  bool setHitTester(std::function<HitCode(int x, int y)> tester);
+
+  void minimize();
+  void maximize();
+  void restore();
+  bool isMaximized() const;
+  bool isMinimized() const;
+  // Full screen over the display that holds the window.
+  void setFullscreen(bool on);
+  void setAlwaysOnTop(bool on);
+  // 1.0 = opaque; no visible effect without a compositor.
+  void setOpacity(float opacity);
+  void showCursor(bool show);
+  // The display that holds the window: its whole area and the part not taken by panels.
+  Rect displayBounds() const;
+  Rect usableBounds() const;
+  // Window position of the client origin on the screen (menus open at screen points).
+  void clientToScreen(int& x, int& y) const;
+
+  void startTextInput();
+  void stopTextInput();
+  // The window whose X server the global media keys are grabbed on (best effort).
+  void grabMediaKeys();
+
+  // Waits up to `timeoutMs` for the next event; false when none came.
+  bool waitEvent(WindowEvent& event, int timeoutMs);
+
+  // Posts a User event with `code`; safe from any thread. False when the queue refused it.
+  static bool postUserEvent(int code, void* data = nullptr);
+  // The data pointer of the last User event taken by waitEvent (ownership passes to the caller).
+  void* takeUserData();
+
+  static std::string clipboardText();
+  static void setClipboardText(const std::string& text);
 
   SDL_Window* handle() const { return window_; }
 
  private:
   SDL_Window* window_ = nullptr;
   bool videoInitialized_ = false;
+  std::function<HitCode(int, int)> hitTester_;
+  void* userData_ = nullptr;
+  void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
 };
+
+// Makes a WM_DELETE_WINDOW and a SIGTERM arrive as Quit events (call before the window exists).
+void installQuitHandling();
 
 }  // namespace vell
