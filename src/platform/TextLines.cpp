@@ -78,17 +78,27 @@ bool parseFloating(std::string_view text, T& out) {
 }  // namespace
 
 std::string repairUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  if (i == text.size()) return std::string(text);
   std::string out;
   out.reserve(text.size());
-  size_t i = 0;
+  out.append(text.substr(0, i));
   while (i < text.size()) {
     size_t len = sequenceLength(text, i);
     if (len == 0) {
       out += "\xEF\xBF\xBD";
       ++i;
     } else {
-      out.append(text.substr(i, len));
-      i += len;
+      // Copy the whole run of valid sequences at once.
+      size_t run = i + len;
+      while (run < text.size()) {
+        size_t next = sequenceLength(text, run);
+        if (next == 0) break;
+        run += next;
+      }
+      out.append(text.substr(i, run - i));
+      i = run;
     }
   }
   return out;
@@ -109,6 +119,7 @@ bool hasControlChar(std::string_view utf8) {
 bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 std::string flattenLineBreaks(std::string_view text) {
+  if (!hasLineBreak(text)) return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -124,7 +135,7 @@ std::string flattenLineBreaks(std::string_view text) {
 }
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  if (from.empty()) return std::string(text);
+  if (from.empty() || text.find(from) == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
   size_t start = 0;

@@ -28,6 +28,7 @@ Playlist::RandomSource defaultRandom() {
 // The file has no escaping. A display text keeps its words: line breaks become spaces and
 // "|" its look-alike, applied the same way to a category's record and to its items.
 std::string storableText(std::string_view text) {
+  if (text.find_first_of("\r\n|") == std::string_view::npos) return std::string(text);
   return replaceAll(flattenLineBreaks(text), "|", kBarLookalike);
 }
 
@@ -294,6 +295,10 @@ bool Playlist::load(const std::string& path) {
 
 std::string Playlist::serialize() const {
   std::string out;
+  size_t estimate = 0;
+  for (const PlaylistItem& item : items_)
+    estimate += 10 + item.category.size() + item.streamUrl.size() + item.title.size() + item.path.size();
+  out.reserve(estimate);
   for (const PlaylistCategory& c : categories_) {
     out.append(kCategoryTag);
     out.append(storableText(c.name));

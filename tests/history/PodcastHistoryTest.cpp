@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -220,13 +222,19 @@ TEST(HistoryCrash, FullDiskAndKilledSavesKeepAWholeFile) {
   EXPECT_EQ(test::runWithFileSizeLimit([&] { return b.save(path) ? 1 : 0; }, 8192), 0);
   EXPECT_EQ(dir.read("podcast_history.ini"), before);
 
-  for (int round = 0; round < 8; ++round) {
-    test::runAndKill([&] {
+  auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(a.save(path));
+  int saveMicros = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
+  for (int round = 0; round < 13; ++round) {
+    test::runAndKill([&](const test::ReadyFn& ready) {
+      a.save(path);
+      ready();
       for (;;) {
-        a.save(path);
         b.save(path);
+        a.save(path);
       }
-    }, 3000 + round * 4000);
+    }, saveMicros * (round % 13) / 6);
     std::string text = dir.read("podcast_history.ini");
     EXPECT_TRUE(text == a.serialize() || text == b.serialize()) << "round " << round;
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "platform/Files.h"
 #include "settings/Settings.h"
 #include "support/ChildProcess.h"
@@ -36,13 +38,19 @@ TEST(SettingsCrash, KilledSaveLeavesOneWholeVersion) {
   std::string path = dir.file("vell_player.ini");
   Settings a = bigSettings("A"), b = bigSettings("B");
   ASSERT_TRUE(a.save(path));
-  for (int round = 0; round < 8; ++round) {
-    test::runAndKill([&] {
+  auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(a.save(path));
+  int saveMicros = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
+  for (int round = 0; round < 13; ++round) {
+    test::runAndKill([&](const test::ReadyFn& ready) {
+      a.save(path);
+      ready();
       for (;;) {
-        a.save(path);
         b.save(path);
+        a.save(path);
       }
-    }, 3000 + round * 4000);
+    }, saveMicros * (round % 13) / 6);
     Settings r;
     ASSERT_TRUE(r.load(path));
     ASSERT_EQ(r.recent.size(), 15u);

@@ -1,5 +1,6 @@
 #include "support/ChildProcess.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -7,13 +8,31 @@
 
 namespace vell::test {
 
-bool runAndKill(const std::function<void()>& body, int delayMicros) {
+bool runAndKill(const std::function<void(const ReadyFn& ready)>& body, int delayMicros) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
   pid_t pid = fork();
-  if (pid < 0) return false;
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
   if (pid == 0) {
-    body();
+    close(fds[0]);
+    int out = fds[1];
+    body([out] {
+      char c = 'r';
+      if (write(out, &c, 1) != 1) _exit(3);
+    });
     _exit(0);
   }
+  close(fds[1]);
+  struct pollfd p = {fds[0], POLLIN, 0};
+  if (poll(&p, 1, 10000) == 1) {
+    char c;
+    (void)!read(fds[0], &c, 1);
+  }
+  close(fds[0]);
   usleep(static_cast<useconds_t>(delayMicros));
   kill(pid, SIGKILL);
   int status = 0;
