@@ -119,21 +119,6 @@ TEST(Playlist, PreviousUnderEveryMode) {
   EXPECT_EQ(g.p.currentIndex(), 0);
 }
 
-TEST(Playlist, ModeCycles) {
-  Playlist p;
-  p.cycleRepeatMode();
-  EXPECT_EQ(p.repeatMode, 1);
-  p.cycleRepeatMode();
-  EXPECT_EQ(p.repeatMode, 2);
-  p.cycleRepeatMode();
-  EXPECT_EQ(p.repeatMode, 0);
-  p.repeatMode = 7;
-  p.cycleRepeatMode();
-  EXPECT_EQ(p.repeatMode, 0);
-  p.toggleShuffle();
-  EXPECT_TRUE(p.shuffle);
-}
-
 TEST(Playlist, RemoveAdjustsTheCurrentIndex) {
   auto afterRemove = [](int current, int removed) {
     Fixture f(5);
