@@ -1,0 +1,166 @@
+#include "history/PodcastHistory.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/TextLines.h"
+
+namespace vell {
+
+namespace {
+
+constexpr std::string_view kHeader = "# Vell Player podcast history";
+constexpr size_t kMaxFileBytes = 64u << 20;
+
+uint64_t wallClockMs() {
+  using namespace std::chrono;
+  auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  return ms > 0 ? static_cast<uint64_t>(ms) : 0;
+}
+
+double numberOrZero(std::string_view text) {
+  double v = 0.0;
+  return parseDouble(text, v) ? v : 0.0;
+}
+
+// Newest first; the key breaks ties so that files and cuts do not depend on hashing.
+bool newerFirst(const std::pair<std::string, HistoryRecord>& a, const std::pair<std::string, HistoryRecord>& b) {
+  if (a.second.lastUpdated != b.second.lastUpdated) return a.second.lastUpdated > b.second.lastUpdated;
+  return a.first < b.first;
+}
+
+}  // namespace
+
+PodcastHistory::PodcastHistory() : clock_(wallClockMs) {}
+
+void PodcastHistory::setClock(Clock clock) {
+  std::lock_guard lock(mutex_);
+  clock_ = clock ? std::move(clock) : Clock(wallClockMs);
+}
+
+void PodcastHistory::parse(std::string_view bytes) {
+  std::lock_guard lock(mutex_);
+  records_.clear();
+  for (std::string_view line : splitLines(bytes)) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    if (line.empty() || line[0] == '#') continue;
+    // The three number fields are taken from the right, so a key that itself holds a "|"
+    // (a file name can) still reads back whole.
+    size_t third = line.rfind('|');
+    if (third == std::string_view::npos || third == 0) continue;
+    size_t second = line.rfind('|', third - 1);
+    if (second == std::string_view::npos || second == 0) continue;
+    size_t first = line.rfind('|', second - 1);
+    if (first == std::string_view::npos) continue;
+    std::string_view key = line.substr(0, first);
+    HistoryRecord r;
+    r.position = numberOrZero(line.substr(first + 1, second - first - 1));
+    r.duration = numberOrZero(line.substr(second + 1, third - second - 1));
+    if (!parseUint64(line.substr(third + 1), r.lastUpdated)) r.lastUpdated = 0;
+    if (key.empty() || !(r.position > 0.5)) continue;
+    records_[std::string(key)] = r;
+  }
+  if (records_.size() > kMaxLoaded) {
+    std::vector<std::pair<std::string, HistoryRecord>> all(records_.begin(), records_.end());
+    std::partial_sort(all.begin(), all.begin() + kMaxLoaded, all.end(), newerFirst);
+    records_.clear();
+    for (size_t i = 0; i < kMaxLoaded; ++i) records_.emplace(std::move(all[i].first), all[i].second);
+  }
+}
+
+bool PodcastHistory::load(const std::string& path) {
+  std::string bytes;
+  if (!readFileLimited(path, kMaxFileBytes, bytes)) {
+    clear();
+    return false;
+  }
+  parse(bytes);
+  return true;
+}
+
+std::string PodcastHistory::serializeLocked() const {
+  std::vector<std::pair<std::string, HistoryRecord>> all(records_.begin(), records_.end());
+  std::sort(all.begin(), all.end(), newerFirst);
+  std::string out(kHeader);
+  out.push_back('\n');
+  for (const auto& [key, r] : all) {
+    // A key with a line break cannot be one line of the file; such a record stays in
+    // memory for this session only.
+    if (hasLineBreak(key)) continue;
+    out.append(key);
+    out.push_back('|');
+    out.append(formatFixed(r.position, 1));
+    out.push_back('|');
+    out.append(formatFixed(r.duration, 1));
+    out.push_back('|');
+    out.append(std::to_string(r.lastUpdated));
+    out.push_back('\n');
+  }
+  return out;
+}
+
+std::string PodcastHistory::serialize() const {
+  std::lock_guard lock(mutex_);
+  return serializeLocked();
+}
+
+bool PodcastHistory::save(const std::string& path) const {
+  std::lock_guard saveLock(saveMutex_);
+  std::string bytes = serialize();
+  if (!writeFileAtomic(path, bytes)) {
+    debugLog("History save failed");
+    return false;
+  }
+  return true;
+}
+
+void PodcastHistory::update(const std::string& key, double position, double duration) {
+  if (key.empty() || !std::isfinite(position) || position < 0.5) return;
+  std::lock_guard lock(mutex_);
+  HistoryRecord& r = records_[key];
+  r.position = position;
+  if (std::isfinite(duration) && duration > 0) r.duration = duration;
+  r.lastUpdated = clock_();
+}
+
+double PodcastHistory::position(const std::string& key) const {
+  std::lock_guard lock(mutex_);
+  auto it = records_.find(key);
+  return it == records_.end() ? 0.0 : it->second.position;
+}
+
+float PodcastHistory::progress(const std::string& key) const {
+  std::lock_guard lock(mutex_);
+  auto it = records_.find(key);
+  if (it == records_.end() || !(it->second.duration > 0)) return 0.0f;
+  double p = it->second.position / it->second.duration;
+  return static_cast<float>(std::clamp(p, 0.0, 1.0));
+}
+
+bool PodcastHistory::isFinished(const std::string& key) const { return progress(key) > 0.9f; }
+
+bool PodcastHistory::find(const std::string& key, HistoryRecord& out) const {
+  std::lock_guard lock(mutex_);
+  auto it = records_.find(key);
+  if (it == records_.end()) return false;
+  out = it->second;
+  return true;
+}
+
+size_t PodcastHistory::size() const {
+  std::lock_guard lock(mutex_);
+  return records_.size();
+}
+
+void PodcastHistory::clear() {
+  std::lock_guard lock(mutex_);
+  records_.clear();
+}
+
+std::string historyFilePath() { return pathBesideExecutable("podcast_history.ini"); }
+
+}  // namespace vell

@@ -1,0 +1,71 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace vell {
+
+// Resume position and length of one played item.
+struct HistoryRecord {
+  double position = 0.0;     // seconds played
+  double duration = 0.0;     // seconds; 0 while unknown
+  uint64_t lastUpdated = 0;  // milliseconds, from the history's clock
+};
+
+// Where each file or episode was left, keyed by the UTF-8 path or URL that was opened.
+// Kept in "podcast_history.ini". Every operation is safe from any thread.
+class PodcastHistory {
+ public:
+  static constexpr size_t kMaxLoaded = 200;
+  // The stamp stored in lastUpdated. Wall-clock milliseconds by default, so that records
+  // keep their order across restarts of the computer.
+  using Clock = std::function<uint64_t()>;
+
+  PodcastHistory();
+  PodcastHistory(const PodcastHistory&) = delete;
+  PodcastHistory& operator=(const PodcastHistory&) = delete;
+
+  void setClock(Clock clock);
+
+  // Replaces the records with the file's. A missing or unreadable file leaves the history
+  // empty and returns false.
+  bool load(const std::string& path);
+  // Writes every record (temporary file, then rename). False when nothing was written.
+  bool save(const std::string& path) const;
+
+  // Replaces the records with those of the file's bytes, keeping the newest 200.
+  void parse(std::string_view bytes);
+  // The file's bytes: the header line, then one "key|position|duration|stamp" line per
+  // record, newest first.
+  std::string serialize() const;
+
+  // Records a position; ignored for an empty key or a position under 0.5 s. A duration
+  // of 0 (unknown) keeps the one stored earlier.
+  void update(const std::string& key, double position, double duration);
+  double position(const std::string& key) const;
+  // position / duration within [0, 1]; 0 without a record or a known duration.
+  float progress(const std::string& key) const;
+  bool isFinished(const std::string& key) const;
+
+  bool find(const std::string& key, HistoryRecord& out) const;
+  size_t size() const;
+  void clear();
+
+ private:
+  std::string serializeLocked() const;
+
+  mutable std::mutex mutex_;
+  // Serialises writers of the file without holding mutex_ during disk I/O.
+  mutable std::mutex saveMutex_;
+  std::unordered_map<std::string, HistoryRecord> records_;
+  Clock clock_;
+};
+
+// "podcast_history.ini" in the program's directory.
+std::string historyFilePath();
+
+}  // namespace vell

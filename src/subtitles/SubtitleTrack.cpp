@@ -1,0 +1,253 @@
+#include "subtitles/SubtitleTrack.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+
+#include "platform/Codepage.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+#include "platform/TextLines.h"
+
+namespace vell {
+
+namespace {
+
+constexpr size_t kMaxFileBytes = 64u << 20;
+
+bool isCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// One "%d" of sscanf: white space, an optional sign, at least one digit. Values beyond
+// the int range are held at its ends.
+bool scanInt(std::string_view text, size_t& i, long long& out) {
+  size_t p = i;
+  while (p < text.size() && isCSpace(text[p])) ++p;
+  bool negative = false;
+  if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+  if (p >= text.size() || !isDigit(text[p])) return false;
+  long long value = 0;
+  for (; p < text.size() && isDigit(text[p]); ++p) {
+    value = std::min<long long>(value * 10 + (text[p] - '0'), static_cast<long long>(INT_MAX) + 1);
+  }
+  value = negative ? -value : value;
+  out = std::clamp<long long>(value, INT_MIN, INT_MAX);
+  i = p;
+  return true;
+}
+
+// "%d:%d:%d<last>%d": how many of the four numbers were read.
+int scanTime(std::string_view text, char last, long long (&v)[4]) {
+  size_t i = 0;
+  const char seps[3] = {':', ':', last};
+  for (int k = 0; k < 4; ++k) {
+    if (!scanInt(text, i, v[k])) return k;
+    if (k == 3) return 4;
+    if (i >= text.size() || text[i] != seps[k]) return k + 1;
+    ++i;
+  }
+  return 4;
+}
+
+std::string_view trimSami(std::string_view s) {
+  auto strip = [](char c) { return c == ' ' || c == '\n' || c == '\r'; };
+  while (!s.empty() && strip(s.front())) s.remove_prefix(1);
+  while (!s.empty() && strip(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string lowerExtension(std::string_view path) {
+  std::string name = displayName(path);
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : asciiLower(std::string_view(name).substr(dot));
+}
+
+}  // namespace
+
+void SubtitleTrack::clear() {
+  cues_.clear();
+  delay_ = 0.0;
+}
+
+std::string SubtitleTrack::decodeText(std::string_view bytes) {
+  if (startsWith(bytes, "\xFF\xFE")) return utf16leToUtf8(bytes.substr(2));
+  if (startsWith(bytes, "\xFE\xFF")) {
+    // Big-endian UTF-16: swap each pair and read it as little-endian.
+    std::string swapped(bytes.substr(2));
+    for (size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+    return utf16leToUtf8(swapped);
+  }
+  if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (bytes.empty()) return std::string();
+  if (isValidUtf8(bytes)) return std::string(bytes);
+  // Korean SAMI files are usually in CP949; a stray bad byte costs one character only.
+  return cp949ToUtf8Lossy(bytes);
+}
+
+std::string SubtitleTrack::readTextFile(const std::string& path) {
+  std::string bytes;
+  if (!readFileLimited(path, kMaxFileBytes, bytes)) return std::string();
+  return decodeText(bytes);
+}
+
+std::string SubtitleTrack::cleanText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '<') {
+      size_t close = text.find('>', i);
+      if (close == std::string_view::npos) break;
+      i = close + 1;
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return replaceAll(out, "\\N", "\n");
+}
+
+double SubtitleTrack::parseTime(std::string_view text) {
+  long long v[4] = {0, 0, 0, 0};
+  if (scanTime(text, ',', v) != 4 && scanTime(text, '.', v) != 4) return 0.0;
+  return static_cast<double>(v[0]) * 3600.0 + static_cast<double>(v[1]) * 60.0 + static_cast<double>(v[2]) +
+         static_cast<double>(v[3]) * 0.001;
+}
+
+bool SubtitleTrack::parseSrt(std::string_view text) {
+  cues_.clear();
+  enum class State { Index, Time, Text } state = State::Index;
+  SubtitleCue cue;
+  std::string buffer;
+  auto finish = [&] {
+    cue.text = cleanText(buffer);
+    if (!cue.text.empty()) cues_.push_back(cue);
+  };
+  auto readTimeLine = [&](std::string_view line) {
+    size_t arrow = line.size() >= 3 ? line.find("-->") : std::string_view::npos;
+    if (arrow == std::string_view::npos) return false;
+    cue.start = parseTime(line.substr(0, arrow));
+    cue.end = parseTime(line.substr(arrow + 3));
+    buffer.clear();
+    state = State::Text;
+    return true;
+  };
+  for (std::string_view line : splitLines(text)) {
+    switch (state) {
+      case State::Index:
+        // A block that lacks its number starts straight with the time line; reading that
+        // as the number would lose the whole block.
+        if (readTimeLine(line)) break;
+        if (!line.empty() && isDigit(line[0])) state = State::Time;
+        break;
+      case State::Time:
+        readTimeLine(line);
+        break;
+      case State::Text:
+        if (!line.empty()) {
+          if (!buffer.empty()) buffer.push_back('\n');
+          buffer.append(line);
+        } else {
+          finish();
+          state = State::Index;
+        }
+        break;
+    }
+  }
+  if (state == State::Text && !buffer.empty()) finish();
+  std::stable_sort(cues_.begin(), cues_.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
+    return a.start < b.start;
+  });
+  return !cues_.empty();
+}
+
+bool SubtitleTrack::parseSami(std::string_view text) {
+  cues_.clear();
+  std::string lower = asciiLower(text);
+  std::string_view low(lower);
+  const size_t n = text.size();
+  struct Record {
+    double start;
+    std::string text;
+  };
+  std::vector<Record> records;
+  size_t q = 0;
+  while (n >= 5 && q <= n - 5) {
+    size_t sync = low.find("<sync", q);
+    if (sync == std::string_view::npos) break;
+    // No "start=" after this tag means none after any later tag either.
+    size_t start = low.find("start=", sync);
+    if (start == std::string_view::npos) break;
+    size_t valueAt = start + 6;
+    if (valueAt >= n) break;
+    long long ms = 0;
+    size_t i = valueAt;
+    if (!scanInt(text, i, ms)) ms = 0;  // a quoted value reads as 0
+    size_t close = text.find('>', valueAt);
+    if (close == std::string_view::npos) break;
+    size_t contentStart = close + 1;
+    size_t contentEnd = low.find("<sync", contentStart);
+    if (contentEnd == std::string_view::npos) contentEnd = n;
+    std::string content = cleanText(text.substr(contentStart, contentEnd - contentStart));
+    content = replaceAll(trimSami(content), "\r\n", "\n");
+    content = replaceAll(content, "&nbsp;", " ");
+    records.push_back({static_cast<double>(ms) * 0.001, std::move(content)});
+    q = contentEnd;
+  }
+  for (size_t k = 0; k < records.size(); ++k) {
+    if (records[k].text.empty()) continue;
+    double end = k + 1 < records.size() ? records[k + 1].start : records[k].start + 5.0;
+    cues_.push_back({records[k].start, end, std::move(records[k].text)});
+  }
+  return !cues_.empty();
+}
+
+bool SubtitleTrack::loadSrt(const std::string& path) {
+  clear();
+  return parseSrt(readTextFile(path));
+}
+
+bool SubtitleTrack::loadSami(const std::string& path) {
+  clear();
+  return parseSami(readTextFile(path));
+}
+
+bool SubtitleTrack::loadFile(const std::string& path) {
+  clear();
+  std::string ext = lowerExtension(path);
+  if (ext == ".srt") return loadSrt(path);
+  if (ext == ".smi") return loadSami(path);
+  return false;
+}
+
+bool SubtitleTrack::loadBeside(const std::string& mediaPath) {
+  // The extension must belong to the file name: a dot in a folder name is not one.
+  size_t dot = mediaPath.rfind('.');
+  size_t sep = mediaPath.find_last_of("\\/");
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return false;
+  std::string base = mediaPath.substr(0, dot);
+  for (const char* ext : {".srt", ".smi", ".SRT", ".SMI"}) {
+    std::string candidate = base + ext;
+    if (!fileExists(candidate)) continue;
+    return asciiLower(ext) == ".srt" ? loadSrt(candidate) : loadSami(candidate);
+  }
+  return false;
+}
+
+std::string SubtitleTrack::textAt(double position) const {
+  if (cues_.empty()) return std::string();
+  double t = position + delay_;
+  ptrdiff_t low = 0, high = static_cast<ptrdiff_t>(cues_.size()) - 1;
+  while (low <= high) {
+    ptrdiff_t middle = low + (high - low) / 2;
+    const SubtitleCue& cue = cues_[static_cast<size_t>(middle)];
+    if (t > cue.end)
+      low = middle + 1;
+    else if (t >= cue.start)
+      return cue.text;
+    else
+      high = middle - 1;
+  }
+  return std::string();
+}
+
+}  // namespace vell

@@ -1,0 +1,56 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vell {
+
+struct SubtitleCue {
+  double start = 0.0;  // seconds
+  double end = 0.0;    // seconds, inclusive
+  std::string text;    // lines separated by a single LF
+};
+
+// The timed text of one SRT or SAMI file and the user's delay for it.
+class SubtitleTrack {
+ public:
+  // Removes every cue and sets the delay to 0.
+  void clear();
+
+  // Looks for "<base>.srt", ".smi", ".SRT", ".SMI" beside the medium (base = the path
+  // without its extension) and loads the first that exists.
+  bool loadBeside(const std::string& mediaPath);
+  // A file the user chose: cleared, then loaded as SRT or SAMI by its extension;
+  // any other extension loads nothing.
+  bool loadFile(const std::string& path);
+  // Clear, then parse the file; true when at least one cue was read.
+  bool loadSrt(const std::string& path);
+  bool loadSami(const std::string& path);
+
+  // Parsers over decoded text; they replace the cues and keep the delay.
+  bool parseSrt(std::string_view text);
+  bool parseSami(std::string_view text);
+
+  // The text due at `position` + delay, or empty.
+  std::string textAt(double position) const;
+
+  double delay() const { return delay_; }
+  void setDelay(double seconds) { delay_ = seconds; }
+  const std::vector<SubtitleCue>& cues() const { return cues_; }
+  bool empty() const { return cues_.empty(); }
+
+  // The file as UTF-8: UTF-8 with or without a byte-order mark, UTF-16 with a mark, else
+  // the legacy Korean code page (CP949). Empty when unreadable.
+  static std::string readTextFile(const std::string& path);
+  static std::string decodeText(std::string_view bytes);
+  // Removes every "<...>" tag (an unclosed "<" removes the rest), then "\N" becomes a LF.
+  static std::string cleanText(std::string_view text);
+  // "h:m:s,ms" or "h:m:s.ms" in seconds; 0 when neither form reads.
+  static double parseTime(std::string_view text);
+
+ private:
+  std::vector<SubtitleCue> cues_;
+  double delay_ = 0.0;
+};
+
+}  // namespace vell

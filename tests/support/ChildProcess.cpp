@@ -1,0 +1,59 @@
+#include "support/ChildProcess.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vell::test {
+
+bool runAndKill(const std::function<void(const ReadyFn& ready)>& body, int delayMicros) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (pid == 0) {
+    close(fds[0]);
+    int out = fds[1];
+    body([out] {
+      char c = 'r';
+      if (write(out, &c, 1) != 1) _exit(3);
+    });
+    _exit(0);
+  }
+  close(fds[1]);
+  struct pollfd p = {fds[0], POLLIN, 0};
+  if (poll(&p, 1, 10000) == 1) {
+    char c;
+    (void)!read(fds[0], &c, 1);
+  }
+  close(fds[0]);
+  usleep(static_cast<useconds_t>(delayMicros));
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes) {
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    // Without this the first write past the limit would kill the child instead of failing.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(maxBytes);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace vell::test
