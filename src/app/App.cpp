@@ -1,0 +1,413 @@
+#include "app/App.h"
+
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "platform/AudioDevice.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "platform/VirtualKeys.h"
+#include "settings/Settings.h"
+
+namespace vell {
+
+namespace {
+
+App* gApp = nullptr;
+
+constexpr int kPaintIntervalMs = 16;
+constexpr int kCursorIntervalMs = 3000;
+
+}  // namespace
+
+App* App::instance() { return gApp; }
+
+App::App(std::string dataDirectory) : dataDirectory(std::move(dataDirectory)), catalog(this->dataDirectory) {
+  keyboard.app = this;
+  historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
+  gApp = this;
+}
+
+App::~App() {
+  settings().save(dataFile("vell_player.ini"));
+  gApp = nullptr;
+  historySaver_.reset();  // writes what is still pending
+  player.close();
+}
+
+bool App::create(const std::string& commandLine) {
+  Settings& s = settings();
+  s.load(dataFile("vell_player.ini"));
+  initAudioSystem();
+  installQuitHandling();
+
+  WindowOptions options;
+  options.hidden = true;
+  options.x = s.windowX;
+  options.y = s.windowY;
+  int w = s.windowW >= 480 ? s.windowW : 1280, h = s.windowH >= 320 ? s.windowH : 720;
+  if (!window.create("Vell Player", w, h, options)) {
+    showMessageBox("CreateWindowEx failed", "Debug", MessageButtons::Ok, MessageIcon::None);
+    return false;
+  }
+  // A saved position far off the work area is brought back onto it.
+  Rect work = window.usableBounds();
+  int x = s.windowX, y = s.windowY;
+  if (x < work.x || x > work.x + work.w - 100) x = work.x + 100;
+  if (y < work.y || y > work.y + work.h - 100) y = work.y + 50;
+  window.setPosition(x, y);
+  window.setMinimumSize(480, 320);
+  window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
+
+  if (!renderer.initialize(window)) {
+    showMessageBox("D3D11 renderer init failed", "Debug", MessageButtons::Ok, MessageIcon::None);
+    return false;
+  }
+  installPlayerCallbacks();
+  subtitles.applySettings(s);
+  resources.build(subtitles.size);
+  player.setVolume(s.volume);
+  player.setMuted(s.muted);
+  catalog.load();
+  history.load(dataFile("podcast_history.ini"));
+
+  uint32_t now = tickCount();
+  nextPaintTick_ = now;
+  nextCursorTick_ = now + kCursorIntervalMs;
+  initialized = true;
+  window.grabMediaKeys();
+
+  if (s.opacity < 1.0f) window.setOpacity(s.opacity);
+  window.show();
+  if (s.maximized) window.maximize();
+
+  if (!commandLine.empty()) {
+    // A URL goes through the connection thread like every network medium, so the window
+    // stays alive while it connects; a file opens at once.
+    if (contains(commandLine, "://") && !startsWith(commandLine, "file:"))
+      openMedia(commandLine, displayName(commandLine), false);
+    else
+      openPath(commandLine);
+  }
+  return true;
+}
+
+void App::installPlayerCallbacks() {
+  player.onOpened = [] { Window::postUserEvent(kMsgMediumOpened); };
+  // Whether a next entry exists is decided on the window thread, which owns the playlist.
+  player.onEnded = [] { Window::postUserEvent(kMsgMediumEnded); };
+  player.onStateChanged = nullptr;  // the window repaints every 16 ms anyway
+}
+
+int App::run() {
+  running_ = true;
+  while (!destroyed_) pumpOnce(kPaintIntervalMs);
+  return 0;
+}
+
+void App::pumpOnce(int maxWaitMs) {
+  uint32_t now = tickCount();
+  int wait = static_cast<int>(nextPaintTick_ - now);
+  if (wait < 0) wait = 0;
+  if (wait > maxWaitMs) wait = maxWaitMs;
+  WindowEvent e;
+  if (window.waitEvent(e, wait)) {
+    handleEvent(e);
+    while (!destroyed_ && window.waitEvent(e, 0)) handleEvent(e);
+  }
+  if (destroyed_) return;
+  now = tickCount();
+  if (static_cast<int32_t>(now - nextPaintTick_) >= 0) {
+    if (!inSizeMove || connecting.load()) paint();
+    nextPaintTick_ += kPaintIntervalMs;
+    if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + kPaintIntervalMs;
+  }
+  if (static_cast<int32_t>(now - nextCursorTick_) >= 0) {
+    cursorTimer();
+    nextCursorTick_ = now + kCursorIntervalMs;
+  }
+}
+
+void App::runModal(const std::function<void()>& work) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    work();
+    done = true;
+  });
+  ++modalDepth_;
+  while (!done.load()) pumpOnce(kPaintIntervalMs);
+  --modalDepth_;
+  worker.join();
+}
+
+void App::handleEvent(const WindowEvent& e) {
+  bool input = e.type == WindowEvent::MouseMove || e.type == WindowEvent::MouseDown ||
+               e.type == WindowEvent::MouseUp || e.type == WindowEvent::MouseWheel ||
+               e.type == WindowEvent::KeyDown || e.type == WindowEvent::TextInput ||
+               e.type == WindowEvent::DropFile || e.type == WindowEvent::DropComplete ||
+               e.type == WindowEvent::CaptionClick || e.type == WindowEvent::HotKey;
+  if (modalDepth_ > 0 && input) return;  // a desktop dialog owns the input meanwhile
+
+  switch (e.type) {
+    case WindowEvent::Quit:
+      requestClose();
+      break;
+    case WindowEvent::Resized:
+      if (e.x > 0 && e.y >= 1 && initialized) {
+        renderer.resize(e.x, e.y);
+        resources.build(subtitles.size);
+        overlay.onResize();
+      }
+      break;
+    case WindowEvent::FocusGained:
+      windowActive = true;
+      break;
+    case WindowEvent::FocusLost:
+      windowActive = false;
+      break;
+    case WindowEvent::MouseLeave:
+      mouseInside = false;
+      break;
+    case WindowEvent::MouseMove:
+      mouseInside = true;
+      window.showCursor(true);
+      onMouseMove(e.x, e.y);
+      break;
+    case WindowEvent::MouseDown:
+      mouseInside = true;
+      if (e.button != 1) break;
+      // The second press of a double click arrives as its own event, like WM_LBUTTONDBLCLK.
+      if (e.clicks >= 2 && e.clicks % 2 == 0)
+        onDoubleClick(e.x, e.y);
+      else
+        onMouseDown(e.x, e.y, e.clicks);
+      break;
+    case WindowEvent::MouseUp:
+      if (e.button == 1) onMouseUp();
+      if (e.button == 3) onRightButtonUp(e.x, e.y);
+      break;
+    case WindowEvent::MouseWheel:
+      onWheel(e.wheel);
+      break;
+    case WindowEvent::CaptionClick: {
+      uint32_t now = tickCount();
+      if (now - lastCaptionClickTick_ < 500 && std::abs(e.x - lastCaptionX_) <= 4 && std::abs(e.y - lastCaptionY_) <= 4) {
+        lastCaptionClickTick_ = 0;
+        onCaptionDoubleClick();
+      } else {
+        lastCaptionClickTick_ = now;
+        lastCaptionX_ = e.x;
+        lastCaptionY_ = e.y;
+      }
+      break;
+    }
+    case WindowEvent::KeyDown:
+      onKeyDown(e.key, e.ctrl, e.shift, e.alt);
+      break;
+    case WindowEvent::HotKey:
+      if (e.key == vk::MediaPlayPause) player.togglePause();
+      else if (e.key == vk::MediaNextTrack) playNext();
+      else if (e.key == vk::MediaPrevTrack) playPrevious();
+      else if (e.key == vk::MediaStop) player.stop();
+      break;
+    case WindowEvent::DropBegin:
+      droppedFiles_.clear();
+      break;
+    case WindowEvent::DropFile:
+      droppedFiles_.push_back(e.text);
+      break;
+    case WindowEvent::DropComplete: {
+      std::vector<std::string> files;
+      files.swap(droppedFiles_);
+      onDropFiles(files, e.x, e.y);
+      break;
+    }
+    case WindowEvent::User:
+      onMessage(e.code);
+      break;
+    case WindowEvent::RenderReset:
+      renderer.onTexturesLost();
+      break;
+    default:
+      break;
+  }
+}
+
+void App::onMessage(int code) {
+  switch (code) {
+    case kMsgMediumEnded:
+      // Nothing follows while an A-B repeat holds the medium, or with a single entry and no repeat.
+      if (pointA >= 0 && pointA < pointB) return;
+      if (playlist.count() < 2 && playlist.repeatMode == 0) return;
+      if (playlist.hasNext()) playNext();
+      break;
+    case kMsgMediumOpened:
+      updateTitle();
+      break;
+    case kMsgPendingOpen:
+      if (!pendingOpen.empty()) {
+        OpenRequest r = pendingOpen;
+        pendingOpen = OpenRequest{};
+        openMedia(r.url, r.name, r.podcast);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void App::requestClose() {
+  if (destroyed_) return;
+  if (connecting.load()) {
+    // The connection gives up at once; the waiting loop then finishes the close.
+    player.source().requestAbort();
+    quitRequested = true;
+    return;
+  }
+  shutdown();
+}
+
+void App::shutdown() {
+  if (destroyed_ || !initialized) {
+    destroyed_ = true;
+    return;
+  }
+  Settings& s = settings();
+  int x = 0, y = 0, w = 0, h = 0;
+  if (fullscreen) {
+    x = restoreRect.x;
+    y = restoreRect.y;
+    w = restoreRect.w;
+    h = restoreRect.h;
+  } else {
+    window.position(x, y);
+    window.size(w, h);
+  }
+  s.windowX = x;
+  s.windowY = y;
+  s.windowW = w;
+  s.windowH = h;
+  s.maximized = window.isMaximized();
+  if (!connecting.load()) {
+    s.volume = player.volume();
+    s.muted = player.muted();
+  }
+  s.showPlaylist = playlist.visible;
+  subtitles.storeSettings(s);
+  s.save(dataFile("vell_player.ini"));
+  if (!playlist.empty()) playlist.save(dataFile("playlist.dat"));
+  if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
+  historySaver_->flush();
+  inputOpen = false;
+  player.close();
+  destroyed_ = true;
+}
+
+std::string App::dataFile(const char* name) const { return dataDirectory + "/" + name; }
+
+void App::recordHistory(bool now) {
+  if (historyKey.empty()) return;
+  history.update(historyKey, player.position(), player.duration());
+  if (now) {
+    historySaver_->flush();
+    history.save(dataFile("podcast_history.ini"));
+  } else {
+    historySaver_->request();
+  }
+}
+
+void App::showToast(const std::string& text, uint32_t durationMs) {
+  toastText = text;
+  toastTick = tickCount();
+  toastDurationMs = durationMs;
+}
+
+void App::updateTitle() {
+  // A local file is named by its file name, a network medium by the title it was opened with.
+  std::string name = !currentPath.empty() ? displayName(currentPath) : currentTitle;
+  window.setTitle(name.empty() ? "Vell Player" : "Vell Player - " + name);
+}
+
+void App::openPath(const std::string& path) {
+  browserOpen = false;
+  if (quickOpenVisible) {
+    quickOpenVisible = false;
+    quickOpenHover = -1;
+    quickOpenAlpha = 0;
+  }
+  currentPath = path;
+  currentTitle.clear();
+  streamTitle.clear();
+  streamTitlePollTick = 0;
+  overlay.resetMedium();
+  pointA = pointB = -1;
+  abJumpLatch = false;
+  retryOffered = false;
+  firstFrameLogged = false;
+
+  int index = playlist.indexOfPath(path);
+  if (index >= 0) {
+    playlist.setCurrent(index);
+  } else {
+    playlist.clear();
+    playlist.addFile(path);
+    playlist.setCurrent(0);
+  }
+
+  float volume = player.volume();
+  bool muted = player.muted();
+  if (!player.openFile(path)) return;
+  settings().addRecent(path);
+  player.setVolume(volume);
+  player.setMuted(muted);
+  player.play();
+  openTick = tickCount();
+  openedTickForListen_ = openTick;
+
+  MediaInfo info = player.source().info();
+  currentTitle = !info.title.empty() ? info.title : Playlist::titleFromPath(displayName(path));
+  double saved = history.position(path);
+  double duration = player.duration();
+  if (saved > 2.0 && duration > 0 && saved / duration < 0.95) {
+    player.seekTo(saved);
+    showToast(formatMinutesSeconds(saved) + "부터 이어보기", 2500);
+  }
+  historyKey = path;
+  updateTitle();
+  playlist.setDuration(playlist.currentIndex(), duration);
+
+  SubtitleMessage message;
+  if (subtitles.autoLoad(path, settings(), message)) showToast(message.text, message.durationMs);
+}
+
+void App::playItem(int index) {
+  if (index < 0 || index >= playlist.count()) return;
+  playlist.setCurrent(index);
+  const PlaylistItem& item = playlist.items()[index];
+  if (item.isStream) {
+    std::string url = item.streamUrl.empty() ? item.path : item.streamUrl;
+    openMedia(url, item.title, false);
+  } else {
+    openPath(item.path);
+  }
+}
+
+void App::playNext() {
+  if (!playlist.next().empty()) playItem(playlist.currentIndex());
+}
+
+void App::playPrevious() {
+  if (!playlist.previous().empty()) playItem(playlist.currentIndex());
+}
+
+void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) { keyboard.onKey(key, ctrl, shift, alt); }
+
+}  // namespace vell

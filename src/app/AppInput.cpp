@@ -1,0 +1,274 @@
+// Window messages and mouse input: the frameless window's hit test, clicks, drags, the
+// wheel and dropped files.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/App.h"
+#include "platform/Clock.h"
+#include "platform/Text.h"
+#include "render/OverlayLayout.h"
+#include "settings/Settings.h"
+
+namespace vell {
+
+namespace {
+
+bool hasMediaExtension(const std::string& path) {
+  static const char* kExtensions[] = {".mp4", ".mkv", ".avi",  ".mov", ".wmv",  ".flv", ".webm", ".m4v", ".mpg",
+                                      ".mpeg", ".3gp", ".ogv", ".vob", ".mp3",  ".flac", ".wav", ".aac",  ".ogg",
+                                      ".wma", ".m4a", ".opus", ".ape", ".alac", ".aiff", ".mid", ".midi"};
+  std::string name = displayName(path);
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = asciiLower(name.substr(dot));
+  for (const char* e : kExtensions)
+    if (ext == e) return true;
+  return false;
+}
+
+}  // namespace
+
+ClientLayout App::computeLayout() const {
+  ClientLayout l;
+  window.size(l.width, l.height);
+  bool bare = fullscreen || compactView;
+  l.topBar = bare ? 0 : 32;
+  int bottomBar = bare ? std::max(0, 68 - static_cast<int>(controlBarSlide)) : 68;
+  l.controlBarTop = std::max(l.height - bottomBar, bare ? 20 : 52);
+  l.seekBarY = l.controlBarTop + 2;
+  l.buttonsY = l.controlBarTop + 14;
+  l.buttonsHeight = std::max(20, l.height - l.buttonsY);
+  l.sidePanelWidth = (settingsPanelOpen || browserOpen || playlist.visible) && !compactView ? 320 : 0;
+  return l;
+}
+
+HitCode App::nonClientHitTest(int x, int y) const {
+  int w = 0, h = 0;
+  window.size(w, h);
+  const int b = 6;
+  if (y < b) return x < b ? HitCode::TopLeft : x > w - b ? HitCode::TopRight : HitCode::Top;
+  if (y > h - b) return x < b ? HitCode::BottomLeft : x > w - b ? HitCode::BottomRight : HitCode::Bottom;
+  if (x < b) return HitCode::Left;
+  if (x > w - b) return HitCode::Right;
+  if (inputOpen || helpVisible) return HitCode::Client;
+  if (settingsPanelOpen && x >= w - 320) return HitCode::Client;
+  if (y < 32 && !fullscreen && !compactView) {
+    if (x >= w - 184 || (y >= 5 && y <= 27 && x >= 28 && x <= 171)) return HitCode::Client;
+    return HitCode::Caption;
+  }
+  ClientLayout l = computeLayout();
+  int bottom = l.height - l.controlBarTop;
+  int top = (fullscreen || compactView) ? 0 : 32;
+  double middle = (top - bottom + h) * 0.5;
+  bool idle = player.state() == Player::Stopped;
+  if (idle && (retryOffered || !settings().lastPodcastUrl.empty()) && y >= middle - 30 && y <= middle + 140)
+    return HitCode::Client;
+  if (quickOpenVisible && quickOpenAlpha > 0.3f) {
+    int W = std::min(w - 32, 380);
+    if (y >= h - bottom - 52 && y <= h - bottom - 10 && x >= w / 2 - W / 2 && x <= w / 2 + W / 2)
+      return HitCode::Client;
+  }
+  if (y >= h - bottom) return HitCode::Client;
+  if (!compactView && l.sidePanelWidth > 0 && x >= w - 320) return HitCode::Client;
+  if (retryOffered || quickOpenVisible) return HitCode::Client;
+  if (idle) return HitCode::Caption;
+  if (player.hasVideo()) return HitCode::Client;
+  double cx = (w - l.sidePanelWidth) / 2.0, cy = (top - bottom + h) / 2.0 - 40;
+  double dx = x - cx, dy = y - cy;
+  return dx * dx + dy * dy < 6400 ? HitCode::Client : HitCode::Caption;
+}
+
+void App::onMouseDown(int x, int y, int) {
+  ClientLayout l = computeLayout();
+  int w = l.width;
+  if (settingsPanelOpen) {
+    if (x < w - 320) {
+      settingsPanelOpen = false;
+      settingsHover = -1;
+    }
+    return;
+  }
+  if (helpVisible) {
+    helpVisible = false;
+    return;
+  }
+  if (inputOpen) return;
+
+  if (y <= 31 && !fullscreen && !compactView) {
+    if (x >= w - 184) {
+      int button = (x - (w - 184)) / 46;
+      if (button == 0) {
+        toggleAlwaysOnTop();
+      } else if (button == 1) {
+        window.minimize();
+      } else if (button == 2) {
+        if (window.isMaximized())
+          window.restore();
+        else
+          window.maximize();
+      } else {
+        requestClose();
+      }
+      return;
+    }
+    // The radio and podcast tabs open the stream browser (it comes with its own panel).
+    if (y >= 5 && y <= 27 && x >= 28 && x < 172) return;
+  }
+  if (connecting.load()) return;
+
+  float controlsTop = static_cast<float>(l.controlBarTop);
+  if (quickOpenVisible && quickOpenAlpha > 0.5f) {
+    int button = quickOpenButtonAt(w, controlsTop, static_cast<float>(x), static_cast<float>(y));
+    quickOpenVisible = false;
+    quickOpenHover = -1;
+    quickOpenAlpha = 0;
+    if (button == 0) chooseAndOpenFile();
+    return;
+  }
+
+  bool idle = player.state() == Player::Stopped;
+  double middle = (l.topBar + l.controlBarTop) / 2.0;
+  if (retryOffered && idle && !lastAttempt.empty()) {
+    double left = (w - l.sidePanelWidth) / 2.0 - 55, top = middle + 42;
+    if (x >= left && x < left + 110 && y >= top && y < top + 34) {
+      retryOffered = false;
+      OpenRequest r = lastAttempt;
+      openMedia(r.url, r.name, r.podcast);
+      return;
+    }
+  }
+  const Settings& s = settings();
+  if (idle && !s.lastPodcastUrl.empty()) {
+    double bw = std::min(w - 60, 360), left = (w - bw) / 2.0, top = middle + 95;
+    if (x >= left && x < left + bw && y >= top && y < top + 34) {
+      openMedia(s.lastPodcastUrl, s.lastPodcastName, true);
+      return;
+    }
+  }
+
+  float seekY = static_cast<float>(l.seekBarY);
+  if (seekBarHit(w, seekY, static_cast<float>(x), static_cast<float>(y))) {
+    seekDragging = true;
+    player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
+    return;
+  }
+  int hit = controlBarHit(w, static_cast<float>(l.buttonsY), static_cast<float>(l.buttonsHeight),
+                          static_cast<float>(x), static_cast<float>(y));
+  switch (hit) {
+    case 1:
+      if (!idle || player.hasVideo() || player.hasAudio())
+        player.togglePause();
+      else
+        quickOpenVisible = !quickOpenVisible;
+      break;
+    case 3: playPrevious(); break;
+    case 4: playNext(); break;
+    case 5: toggleMute(); break;
+    case 6:
+      volumeDragging = true;
+      player.setVolume(volumeAt(w, static_cast<float>(x)));
+      break;
+    case 7: togglePlaylistPanel(); break;
+    default: break;
+  }
+
+  if (y > l.topBar && y < l.controlBarTop && x < w - l.sidePanelWidth && !idle) {
+    bool onPicture = player.hasVideo();
+    if (!onPicture) {
+      double cx = (w - l.sidePanelWidth) / 2.0, cy = (l.topBar + l.controlBarTop) / 2.0 - 40;
+      double dx = x - cx, dy = y - cy;
+      onPicture = dx * dx + dy * dy < 6400;
+    }
+    if (onPicture) {
+      clickPending = true;
+      clickTick = tickCount();
+    }
+  }
+}
+
+void App::onMouseUp() {
+  seekDragging = false;
+  volumeDragging = false;
+}
+
+void App::onMouseMove(int x, int y) {
+  lastMouseX = x;
+  lastMouseY = y;
+  lastMoveTick = tickCount();
+  if (inputOpen) return;
+  ClientLayout l = computeLayout();
+  int w = l.width;
+  titleHover = -1;
+  if (y <= 31 && !fullscreen && !compactView && x >= w - 184) titleHover = (x - (w - 184)) / 46;
+  seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
+  if (seekDragging) player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
+  if (volumeDragging) player.setVolume(volumeAt(w, static_cast<float>(x)));
+  if (quickOpenVisible && quickOpenAlpha > 0.5f)
+    quickOpenHover = quickOpenButtonAt(w, static_cast<float>(l.controlBarTop), static_cast<float>(x),
+                                       static_cast<float>(y));
+  controlHover = controlHoverFromHit(controlBarHit(w, static_cast<float>(l.buttonsY),
+                                                   static_cast<float>(l.buttonsHeight), static_cast<float>(x),
+                                                   static_cast<float>(y)));
+}
+
+void App::onWheel(int delta) {
+  const Settings& s = settings();
+  if (s.wheelAction == 1) {
+    uint32_t now = tickCount();
+    if (now - lastWheelTick < 100) return;
+    lastWheelTick = now;
+    double step = delta > 0 ? s.wheelSeekDelta : -s.wheelSeekDelta;
+    player.seekBy(step);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s %.0f초", delta > 0 ? "▶" : "◀", std::fabs(step));
+    showToast(buffer, 700);
+    return;
+  }
+  changeVolume(delta > 0 ? 0.05f : -0.05f);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "볼륨: %d%%", static_cast<int>(player.volume() * 100));
+  showToast(buffer, 700);
+}
+
+void App::onDoubleClick(int x, int y) {
+  clickPending = false;
+  ClientLayout l = computeLayout();
+  if (x >= l.width - l.sidePanelWidth && l.sidePanelWidth > 0) return;
+  if (y > l.topBar && y < l.controlBarTop) toggleFullscreen();
+}
+
+void App::onCaptionDoubleClick() {
+  if (initialized) toggleFullscreen();
+}
+
+void App::onRightButtonUp(int, int) {
+  // The right-click menus come with the menu system.
+}
+
+void App::onDropFiles(const std::vector<std::string>& files, int x, int) {
+  if (files.empty()) return;
+  ClientLayout l = computeLayout();
+  if (playlist.visible && l.sidePanelWidth > 0 && x >= l.width - 320) {
+    for (const auto& f : files)
+      if (hasMediaExtension(f)) playlist.addFile(f);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%d개 파일 추가됨", static_cast<int>(files.size()));
+    showToast(buffer, 800);
+    return;
+  }
+  if (files.size() == 1) {
+    openPath(files[0]);
+    return;
+  }
+  playlist.clear();
+  for (const auto& f : files)
+    if (hasMediaExtension(f)) playlist.addFile(f);
+  if (!playlist.empty()) {
+    playlist.setCurrent(0);
+    playlist.visible = true;
+    openPath(playlist.items()[0].path);
+  }
+}
+
+}  // namespace vell

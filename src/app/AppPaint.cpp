@@ -1,0 +1,177 @@
+// The paint routine: each 16 ms tick advances the engine, fires the timers and draws.
+#include <algorithm>
+
+#include "app/App.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+#include "render/OverlayLayout.h"
+#include "settings/Settings.h"
+
+namespace vell {
+
+void App::tickWork() {
+  uint32_t now = tickCount();
+  bool isConnecting = connecting.load();
+  frameChanged = false;
+  if (!isConnecting && player.state() == Player::Playing) {
+    player.syncTick();
+    if (player.hasVideo() && player.takeFrame(frameSlot)) frameChanged = true;
+  }
+  if (sleepDeadline != 0 && static_cast<int32_t>(now - sleepDeadline) >= 0) {
+    sleepDeadline = 0;
+    if (player.state() == Player::Playing) {
+      player.pause();
+      showToast("슬립 타이머 — 재생 정지됨", 3000);
+    }
+  }
+  if (clickPending && now - clickTick > 300) {
+    clickPending = false;
+    player.togglePause();
+  }
+  if (!isConnecting && !historyKey.empty() && player.state() != Player::Stopped && now - lastHistorySave > 15000) {
+    lastHistorySave = now;
+    recordHistory(false);
+  }
+  bool emptyScreen = player.state() == Player::Stopped && !isConnecting;
+  if (emptyScreen && retryOffered && now - retryTick > 15000) retryOffered = false;
+
+  // The radio's song title, at most every 500 ms, and the cover of an audio-only medium.
+  if (!isConnecting && player.state() != Player::Stopped) {
+    if (now - streamTitlePollTick >= 500) {
+      streamTitlePollTick = now;
+      std::string title;
+      if (player.source().pollStreamTitle(title) && !title.empty()) streamTitle = title;
+    }
+    if (!player.hasVideo() && !overlay.coverTried()) {
+      std::vector<uint8_t> bytes;
+      std::string mime;
+      if (player.source().extractCoverArt(bytes, mime))
+        overlay.setCover(bytes.data(), bytes.size(), mime);
+      else if (now - openTick > 2000)  // busy or none: give up after a while
+        overlay.setCover(nullptr, 0);
+    }
+  }
+}
+
+void App::fillOverlayState(OverlayState& s) {
+  s.tick = tickCount();
+  window.size(s.width, s.height);
+  s.fullscreen = fullscreen;
+  s.compact = compactView;
+  s.windowActive = windowActive;
+  s.maximized = window.isMaximized();
+  s.settingsOpen = settingsPanelOpen;
+  s.browserOpen = browserOpen;
+  s.browserPodcastMode = browserPodcastMode;
+  s.playlistOpen = playlist.visible;
+  s.controlsOffset = controlBarSlide;
+  s.mouseX = lastMouseX;
+  s.mouseY = lastMouseY;
+  s.mouseInside = mouseInside;
+  s.lastMoveTick = lastMoveTick;
+  s.seekHover = seekHover;
+  s.seekDragging = seekDragging;
+  s.volumeDragging = volumeDragging;
+  s.controlHover = controlHover;
+
+  s.currentPath = currentPath;
+  s.connecting = connecting.load();
+  s.connectingTarget = connectingName;
+  s.connectionFailed = retryOffered;
+  s.failedTick = retryTick;
+  s.failedName = lastAttempt.name;
+
+  MediaView& m = s.media;
+  int state = player.state();
+  m.state = state == Player::Playing ? PlayState::Playing : state == Player::Paused ? PlayState::Paused : PlayState::Idle;
+  m.position = player.position();
+  m.duration = player.duration();
+  m.isLive = player.isLive();
+  m.podcastRequest = player.podcastRequest();
+  m.reconnecting = player.reconnecting();
+  m.hasVideo = player.hasVideo();
+  m.speed = static_cast<float>(player.speed());
+  m.volume = player.volume();
+  m.muted = player.muted();
+  MediaInfo info = player.source().info();
+  m.title = currentTitle;
+  m.stationName = info.stationName;
+  m.codecName = info.codecName;
+  m.bitrateKbps = info.bitrateKbps;
+  m.sampleRate = info.sampleRate;
+  m.channels = info.channels;
+
+  const AudioOutput& out = player.audioOutput();
+  s.audio.ringFill = out.ringFill();
+  s.audio.ringCapacity = out.ringCapacity();
+  s.audio.sampleRate = out.sampleRate();
+  s.audio.channels = out.channels();
+  s.audio.rebuffering = out.rebuffering.load();
+  out.getLevels(s.audio.levels.data(), kLevelBands);
+  s.streamTitle = streamTitle;
+  s.listenStartTick = openedTickForListen_;
+
+  s.frame = frameSlot.hasPixels() && player.hasVideo() ? &frameSlot : nullptr;
+  s.frameChanged = frameChanged;
+  const Settings& st = settings();
+  s.aspectMode = st.aspectRatio;
+  s.rotation = rotation;
+  s.flipH = flipH;
+  s.flipV = flipV;
+
+  s.subtitleVisible = subtitles.visible;
+  s.subtitleTrackLoaded = !subtitles.track.empty();
+  s.subtitleColor = st.subtitleColor;
+  if (state != Player::Stopped) s.subtitleText = subtitles.textAt(m.position);
+
+  s.pointA = pointA;
+  s.pointB = pointB;
+  s.lastPodcastUrl = st.lastPodcastUrl;
+  s.lastPodcastName = st.lastPodcastName;
+  s.resumePosition = st.lastPodcastUrl.empty() ? 0 : history.position(st.lastPodcastUrl);
+
+  s.toastText = toastText;
+  s.toastTick = toastTick;
+  s.toastDurationMs = toastDurationMs;
+  s.helpVisible = helpVisible;
+  s.quickOpenVisible = quickOpenVisible;
+  s.quickOpenAlpha = quickOpenAlpha;
+  s.quickOpenHover = quickOpenHover;
+  s.input.open = inputOpen;
+  s.input.hover = inputHover;
+}
+
+void App::paint() {
+  int w = 0, h = 0;
+  window.size(w, h);
+  if (w < 1 || h < 1 || !renderer.ready()) return;
+
+  tickWork();
+  OverlayState state;
+  fillOverlayState(state);
+  // The bars slide away in full screen and compact view; the quick-open bar fades.
+  controlBarSlide = stepControlsOffset(controlBarSlide, controlsOffsetTarget(state));
+  quickOpenAlpha = stepQuickOpenAlpha(quickOpenAlpha, quickOpenVisible);
+  state.controlsOffset = controlBarSlide;
+  state.quickOpenAlpha = quickOpenAlpha;
+
+  resources.setSubtitleSize(subtitles.size);
+  overlay.paint(renderer, resources, state);
+  abTick();
+  renderer.present();
+
+  if (state.frame && !firstFrameLogged) {
+    firstFrameLogged = true;
+    debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.width, frameSlot.height, frameSlot.pts);
+  }
+}
+
+void App::cursorTimer() {
+  int w = 0, h = 0;
+  window.size(w, h);
+  if (fullscreen && player.state() == Player::Playing && tickCount() - lastMoveTick > 3000 && lastMouseY < h - 80)
+    window.showCursor(false);
+}
+
+}  // namespace vell

@@ -1,0 +1,232 @@
+#include "app/KeyboardCommands.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/App.h"
+#include "platform/Clock.h"
+#include "platform/VirtualKeys.h"
+#include "settings/Settings.h"
+
+namespace vell {
+
+namespace {
+
+std::string format(const char* fmt, double value) {
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, fmt, value);
+  return buffer;
+}
+
+std::string formatInt(const char* fmt, int value) {
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, fmt, value);
+  return buffer;
+}
+
+}  // namespace
+
+void KeyboardCommands::seek(int key, bool ctrl, bool shift, bool alt) {
+  uint32_t now = tickCount();
+  // Held keys repeat far faster than a seek settles: one seek per 200 ms at most.
+  if (now - lastSeekTick < 200) return;
+  lastSeekTick = now;
+  double step = shift ? 10.0 : alt ? 0.5 : ctrl ? 0.1 : 3.0;
+  if (key == vk::Left) step = -step;
+  app->player.seekBy(step);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%s %.1f초", step > 0 ? "▶" : "◀", std::fabs(step));
+  app->showToast(buffer, 800);
+}
+
+void KeyboardCommands::speedMessage() { app->showToast(format("속도: %.1fx", app->player.speed()), 800); }
+
+void KeyboardCommands::syncMessage() {
+  app->showToast(formatInt("오디오 싱크: %+d ms", app->player.syncOffsetMs()), 900);
+}
+
+bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
+  if (!app) return false;
+  App& a = *app;
+  Settings& s = settings();
+  auto subtitleToast = [&](const SubtitleMessage& m) {
+    if (!m.text.empty()) a.showToast(m.text, m.durationMs);
+  };
+
+  switch (key) {
+    case vk::Space:
+    case vk::MediaPlayPause:
+      a.player.togglePause();
+      return true;
+    case vk::MediaStop:
+      a.player.stop();
+      return true;
+    case vk::MediaNextTrack:
+    case vk::Next:
+      a.playNext();
+      return true;
+    case vk::MediaPrevTrack:
+    case vk::Prior:
+      a.playPrevious();
+      return true;
+    case vk::Left:
+    case vk::Right:
+      seek(key, ctrl, shift, alt);
+      return true;
+    case vk::Up:
+    case vk::Down:
+      a.changeVolume(key == vk::Up ? 0.02f : -0.02f);
+      a.showToast(formatInt("볼륨: %d%%", static_cast<int>(a.player.volume() * 100)), 800);
+      return true;
+    case 'M':
+      a.toggleMute();
+      a.showToast(a.player.muted() ? "음소거 ON" : "음소거 OFF", 800);
+      return true;
+    case 'F':
+      a.toggleFullscreen();
+      return true;
+    case vk::Return:
+      if (alt) return false;
+      a.toggleFullscreen();
+      return true;
+    case vk::Escape:
+      if (a.settingsPanelOpen) {
+        a.settingsPanelOpen = false;
+      } else if (a.helpVisible) {
+        a.helpVisible = false;
+      } else if (a.quickOpenVisible) {
+        a.quickOpenVisible = false;
+        a.quickOpenHover = -1;
+        a.quickOpenAlpha = 0;
+      } else if (a.fullscreen) {
+        a.toggleFullscreen();
+      }
+      return true;
+    case 'O':
+      if (ctrl) return false;
+      a.chooseAndOpenFile();
+      return true;
+    case 'U':
+      // The URL dialog comes with the dialogs; the key is consumed already.
+      return ctrl;
+    case 'P':
+      if (ctrl) {
+        a.takeScreenshot();
+        return true;
+      }
+      a.togglePlaylistPanel();
+      return true;
+    case 'T':
+      if (ctrl) return false;
+      a.toggleAlwaysOnTop();
+      return true;
+    case 'R':
+      a.toggleStreamBrowser(ctrl);
+      return true;
+    case 'Z':
+      if (ctrl) return false;
+      if (a.player.speed() != 1.0) {
+        rememberedSpeed = a.player.speed();
+        a.setSpeed(1.0);
+      } else {
+        a.setSpeed(rememberedSpeed);
+      }
+      speedMessage();
+      return true;
+    case 'X':
+    case 'C':
+      a.setSpeed(a.player.speed() + (key == 'X' ? -0.1 : 0.1));
+      speedMessage();
+      return true;
+    case 'Q':
+      a.rotateBy(-90);
+      return true;
+    case 'E':
+      a.rotateBy(90);
+      return true;
+    case 'W':
+      a.setRotation(0);
+      return true;
+    case 'D':
+    case 'S':
+    case 'A':
+      if (ctrl) return false;
+      a.setRotation(key == 'D' ? 90 : key == 'S' ? 180 : 270);
+      return true;
+    case 'H':
+      a.toggleFlipH();
+      return true;
+    case 'V':
+      a.toggleFlipV();
+      return true;
+    case vk::Oem4:
+      a.setPointA();
+      return true;
+    case vk::Oem6:
+      a.setPointB();
+      return true;
+    case vk::Oem5:
+      a.clearAB();
+      return true;
+    case '0':
+      a.toggleCompactView();
+      return true;
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6': {
+      static const double scales[] = {0.25, 0.5, 0.75, 1.0, 1.5, 2.0};
+      a.setWindowScale(scales[key - '1']);
+      return true;
+    }
+    case 'L': {
+      if (ctrl) return false;
+      a.playlist.cycleRepeatMode();
+      static const char* names[] = {"반복 해제", "전체 반복", "한곡 반복"};
+      int mode = a.playlist.repeatMode;
+      a.showToast(names[mode >= 0 && mode <= 2 ? mode : 0], 1000);
+      return true;
+    }
+    case 'J':
+      if (ctrl) return false;
+      a.playlist.toggleShuffle();
+      a.showToast(a.playlist.shuffle ? "셔플 ON" : "셔플 OFF", 1000);
+      return true;
+    case vk::F1:
+      a.helpVisible = !a.helpVisible;
+      return true;
+    case 'G':
+      if (ctrl) return false;
+      subtitleToast(a.subtitles.toggleVisible());
+      return true;
+    case vk::Oem1:
+    case vk::Oem7: {
+      int step = shift ? 10 : 50;
+      if (key == vk::Oem1) step = -step;
+      if (ctrl)
+        a.player.setSyncOffset(0);
+      else
+        a.player.adjustSyncOffset(step);
+      syncMessage();
+      return true;
+    }
+    case vk::OemComma:
+      if (ctrl) return false;
+      subtitleToast(a.subtitles.delayEarlier(s));
+      return true;
+    case vk::OemPeriod:
+      if (ctrl) return false;
+      subtitleToast(a.subtitles.delayLater(s));
+      return true;
+    case vk::Oem2:
+      if (ctrl) return false;
+      subtitleToast(a.subtitles.resetDelay(s));
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace vell

@@ -1,0 +1,97 @@
+// Opening a network medium: the connection runs on its own thread while the window keeps
+// painting and answering input.
+#include <system_error>
+#include <thread>
+
+#include "app/App.h"
+#include "catalog/PodcastFeeds.h"
+#include "engine/ConnectJob.h"
+#include "engine/YtDlpResolver.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+#include "settings/Settings.h"
+
+namespace vell {
+
+void App::openMedia(const std::string& url, const std::string& name, bool podcastRequest) {
+  if (connecting.load()) {
+    showToast("연결 중... 잠시 기다려주세요", 800);
+    return;
+  }
+  if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(false);
+  connecting = true;
+  connectingName = name;
+  retryOffered = false;
+
+  ConnectJob job(player, url, podcastRequest);
+  YtDlpResolver resolver;
+  std::atomic<bool> done{false};
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      runConnectJob(job, resolver, [](const std::string& u) { return resolvePls(u); });
+      done = true;
+    });
+  } catch (const std::system_error&) {
+    connecting = false;
+    showToast("스레드 생성 실패", 2000);
+    return;
+  }
+  activeJob_ = &job;
+  while (!done.load()) pumpOnce(16);
+  worker.join();
+  activeJob_ = nullptr;
+  connecting = false;
+
+  currentPath.clear();
+  currentTitle.clear();
+  streamTitle.clear();
+  streamTitlePollTick = 0;
+  overlay.resetMedium();
+  pointA = pointB = -1;
+  abJumpLatch = false;
+  firstFrameLogged = false;
+
+  if (quitRequested) {
+    shutdown();
+    return;
+  }
+  if (!pendingOpen.empty()) {
+    Window::postUserEvent(kMsgPendingOpen);
+    return;
+  }
+  uint32_t now = tickCount();
+  if (!job.success) {
+    lastAttempt = {url, name, podcastRequest};
+    retryOffered = true;
+    retryTick = now;
+    debugLog("FAILED to open: %s\n", job.resolvedUrl.c_str());
+    showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);
+    updateTitle();
+    return;
+  }
+
+  currentTitle = job.title.empty() ? name : job.title;
+  openTick = now;
+  openedTickForListen_ = now;
+  historyKey = podcastRequest ? url : std::string();
+  player.play();
+  if (!podcastRequest) {
+    showToast("▶ " + currentTitle, 2000);
+  } else {
+    double p = history.position(url);
+    double d = player.duration();
+    if (p > 2.0 && !(d > 0 && p / d > 0.95)) {
+      player.seekTo(p);
+      showToast("▶ " + formatMinutesSeconds(p) + "부터 이어듣기", 2500);
+    } else {
+      showToast("▶ " + currentTitle, 2000);
+    }
+    settings().lastPodcastUrl = url;
+    settings().lastPodcastName = name;
+  }
+  updateTitle();
+}
+
+}  // namespace vell

@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vell {
+
+// A file filter of the open dialog: label and patterns ("*.mp4;*.mkv").
+using FileFilter = std::pair<std::string, std::string>;
+
+struct FileDialogOptions {
+  std::string title;
+  std::string initialDirectory;
+  std::vector<FileFilter> filters;
+};
+
+// Whether a desktop file chooser (zenity, else kdialog) is installed.
+bool fileChooserAvailable();
+// Runs the desktop's file chooser as a child process and waits for it; the chosen path, or
+// empty when cancelled or when no chooser exists.
+std::string runFileChooser(const FileDialogOptions& options);
+
+// The user's Pictures folder: XDG_PICTURES_DIR from user-dirs.dirs, else ~/Pictures.
+std::string picturesDirectory();
+
+// Local wall-clock time, broken down.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+LocalTime localTimeNow();
+
+// Opens a web address with the desktop's default handler (xdg-open), without waiting.
+void openLink(const std::string& url);
+
+}  // namespace vell

@@ -1,0 +1,25 @@
+#pragma once
+#include <functional>
+#include <string>
+
+struct SDL_Window;
+
+namespace vell {
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageIcon { None, Information, Question, Warning, Error };
+// Which button closed the box.
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// A modal message box with the given buttons, owned by `owner` when given. The buttons say
+// 확인/취소 or 예/아니요.
+MessageAnswer showMessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                             MessageIcon icon, SDL_Window* owner = nullptr);
+
+// Tests answer message boxes instead of a person: while installed, every box is passed to
+// the answerer and nothing is shown.
+using MessageBoxAnswerer =
+    std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageButtons buttons)>;
+void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
+
+}  // namespace vell
