@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# End to end: the real program under Xvfb, driven with xdotool, judged by what it leaves
+# behind (window title, sound written by SDL's disk driver, settings, history, screenshot).
+# Usage: play_file.sh PATH-TO-vell-player [WORK-DIR]
+set -euo pipefail
+player_bin=$1
+work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$work"
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+pass() { echo "ok: $*"; }
+
+# The program keeps its files beside itself: run a fresh copy from the work folder.
+app="$work/app"
+rm -rf "$app" "$work/home"
+mkdir -p "$app"
+cp "$player_bin" "$app/vell-player"
+cp "$(dirname "$player_bin")/streams.ini" "$app/" 2>/dev/null || true
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$HOME"
+
+media="$work/film.mp4"
+ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25:duration=20 \
+  -f lavfi -i sine=frequency=440:sample_rate=48000:duration=20 -c:v libx264 -preset ultrafast -c:a aac "$media"
+
+start_player() {  # start_player AUDIO-FILE ARGS...
+  local audio=$1
+  shift
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" "$app/vell-player" "$@" >"$work/log.txt" 2>&1 &
+  pid=$!
+  wid=""
+  for _ in $(seq 1 100); do
+    wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no window appeared"
+}
+
+stop_player() {  # a clean close: SIGTERM takes the window's shutdown path
+  kill -TERM "$pid"
+  for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null
+  fail "the player did not exit"
+}
+
+wait_for_log() {
+  for _ in $(seq 1 100); do
+    grep -q "$1" "$work/log.txt" && return 0
+    sleep 0.1
+  done
+  fail "log never said: $1"
+}
+
+# --- First run: title, keys, screenshot, full screen ---------------------------------------
+start_player "$work/audio1.raw" "$media"
+wait_for_log "First frame presented"
+title=$(xdotool getwindowname "$wid")
+[ "$title" = "Vell Player - film.mp4" ] || fail "title was '$title'"
+pass "window title"
+
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool key --window "$wid" Up Up
+xdotool key --window "$wid" ctrl+p
+sleep 0.5
+shot=$(ls "$HOME/Pictures"/VellPlayer_*.bmp 2>/dev/null | head -n1 || true)
+[ -n "$shot" ] || fail "no screenshot"
+/usr/bin/python3 - "$shot" <<'PY' || fail "screenshot header"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+assert data[:2] == b"BM", "magic"
+size, = struct.unpack_from("<I", data, 2)
+w, h = struct.unpack_from("<ii", data, 18)
+bpp, = struct.unpack_from("<H", data, 28)
+assert (w, h, bpp) == (640, -360, 32), (w, h, bpp)
+assert size == len(data) == 54 + 640 * 360 * 4, (size, len(data))
+PY
+pass "screenshot is a 640x360 top-down 32-bit BMP"
+
+xdotool key --window "$wid" f
+sleep 0.5
+geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+[ "$geometry" = "1280x800" ] || fail "full-screen geometry was $geometry"
+xdotool key --window "$wid" f
+sleep 0.5
+geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+[ "$geometry" != "1280x800" ] || fail "full screen did not end"
+pass "F toggles full screen over the display"
+
+sleep 3
+stop_player
+grep -qx "volume=0.84" "$app/vell_player.ini" || fail "settings: $(grep volume "$app/vell_player.ini")"
+pass "two Up presses saved volume=0.84"
+
+/usr/bin/python3 - "$work/audio1.raw" <<'PY' || fail "tone"
+import array, sys
+pcm = array.array("f")
+pcm.frombytes(open(sys.argv[1], "rb").read())
+left = pcm[0::2]
+start = next(i for i, v in enumerate(left) if v != 0.0) + 4800
+window = left[start:start + 48000]
+rising = [i for i in range(1, len(window)) if window[i - 1] < 0 <= window[i]]
+freq = (len(rising) - 1) / ((rising[-1] - rising[0]) / 48000)
+assert abs(freq - 440) < 3, freq
+PY
+pass "the sound written is the file's 440 Hz tone"
+
+pos1=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$app/podcast_history.ini")
+[ -n "$pos1" ] || fail "no history record"
+awk -v p="$pos1" 'BEGIN { exit !(p >= 3) }' || fail "history position $pos1"
+pass "history recorded $pos1 s"
+
+# --- Second run: the file resumes where it was left ----------------------------------------
+start_player "/dev/null" "$media"
+wait_for_log "First frame presented"
+sleep 1.5
+stop_player
+pos2=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$app/podcast_history.ini")
+awk -v a="$pos1" -v b="$pos2" 'BEGIN { exit !(b > a + 0.5) }' || fail "no resume: $pos1 then $pos2"
+pass "reopened at the saved position ($pos1 -> $pos2)"
+echo "all passed"
