@@ -79,7 +79,8 @@ std::string plsFirstEntry(std::string_view document) {
 }
 
 std::string extractTagUrl(std::string_view text, std::string_view tag) {
-  std::string open = "<" + std::string(tag);
+  std::string open(1, '<');
+  open += tag;
   size_t start = text.find(open);
   if (start == npos) return {};
   size_t close = text.find('>', start);

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <filesystem>
+#include <string>
+
 #include "platform/Canvas.h"
 #include "platform/Log.h"
 #include "platform/Window.h"
@@ -36,6 +39,17 @@ bool isSoftwareRasterizer(SDL_Renderer* renderer) {
   return false;
 }
 
+// Without a GPU device node every GL renderer is a CPU rasteriser; creating one only to
+// throw it away costs a sixth of a second at start-up.
+bool hasGpuDevice() {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind("renderD", 0) == 0 || name.rfind("card", 0) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool GraphicsDevice::create(Window& window, const std::string& driver) {
@@ -55,13 +69,15 @@ bool GraphicsDevice::create(Window& window, const std::string& driver) {
     SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
     renderer_ = driver == "software" ? createSoftware(window.handle(), index)
                                      : SDL_CreateRenderer(window.handle(), index, 0);
-  } else {
+  } else if (hasGpuDevice() || SDL_GetHint(SDL_HINT_RENDER_DRIVER)) {
     renderer_ = SDL_CreateRenderer(window.handle(), -1, SDL_RENDERER_ACCELERATED);
     if (renderer_ && isSoftwareRasterizer(renderer_)) {
       SDL_DestroyRenderer(renderer_);
       renderer_ = nullptr;
     }
     if (!renderer_) renderer_ = createSoftware(window.handle(), -1);
+  } else {
+    renderer_ = createSoftware(window.handle(), -1);
   }
   if (!renderer_) {
     debugLog("Renderer creation failed: %s", SDL_GetError());

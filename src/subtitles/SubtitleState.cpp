@@ -12,7 +12,9 @@ namespace vell {
 namespace {
 
 std::string signedOneDecimal(double value) {
-  return std::signbit(value) ? "-" + formatFixed(-value, 1) : "+" + formatFixed(value, 1);
+  std::string out(1, std::signbit(value) ? '-' : '+');
+  out += formatFixed(std::fabs(value), 1);
+  return out;
 }
 
 }  // namespace

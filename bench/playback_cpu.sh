@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# CPU seconds spent playing the same file for the same time: vell-player against ffplay,
+# both under one Xvfb with the dummy sound driver.
+# Usage: bench/playback_cpu.sh FILE [SECONDS] [PLAYER]
+set -euo pipefail
+file=$(readlink -f "$1")
+seconds=${2:-15}
+root=$(cd "$(dirname "$0")/.." && pwd)
+player=$(readlink -f "${3:-$root/build/release/vell-player}")
+[ -x "$player" ] || { echo "build the player first (./run.sh builds build/release)" >&2; exit 2; }
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$file" "$seconds" "$player"
+fi
+
+work=$(mktemp -d /tmp/vell-cpu-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cp "$player" "$work/vell-player"
+cp "$(dirname "$player")/streams.ini" "$work/" 2>/dev/null || true
+ticks=$(getconf CLK_TCK)
+
+# CPU seconds of a command run for $seconds, read from /proc just before it is stopped.
+cpu_of() {
+  "$@" >/dev/null 2>&1 &
+  local pid=$!
+  sleep "$seconds"
+  local stat
+  stat=$(cat "/proc/$pid/stat")
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  # Fields 14 and 15 (after the command name in parentheses) are user and system ticks.
+  echo "${stat##*) }" | awk -v t="$ticks" '{ printf "%.2f", ($12 + $13) / t }'
+}
+
+export SDL_AUDIODRIVER=dummy
+vell=$(cpu_of "$work/vell-player" "$file")
+ref=$(cpu_of ffplay -hide_banner -loglevel error -autoexit -x 1280 -y 720 "$file")
+echo "vell-player: $vell cpu seconds in $seconds s"
+echo "ffplay: $ref cpu seconds in $seconds s"
+awk -v a="$vell" -v b="$ref" 'BEGIN { printf "cpu_ratio=%.3f\n", (b > 0 ? a / b : 0) }'
