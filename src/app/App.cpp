@@ -8,6 +8,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "engine/ConnectJob.h"
 #include "platform/AudioDevice.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -252,6 +253,15 @@ void App::onMessage(int code) {
     case kMsgMediumOpened:
       updateTitle();
       break;
+    case kMsgRunTasks: {
+      std::vector<std::function<void()>> tasks;
+      {
+        std::lock_guard<std::mutex> lock(tasksLock_);
+        tasks.swap(tasks_);
+      }
+      for (auto& task : tasks) task();
+      break;
+    }
     case kMsgPendingOpen:
       if (!pendingOpen.empty()) {
         OpenRequest r = pendingOpen;
@@ -264,10 +274,30 @@ void App::onMessage(int code) {
   }
 }
 
+void App::postTask(std::function<void()> task) {
+  {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    tasks_.push_back(std::move(task));
+  }
+  Window::postUserEvent(kMsgRunTasks);
+}
+
+void App::requestOpen(const std::string& url, const std::string& name, bool podcastRequest) {
+  if (!connecting.load()) {
+    openMedia(url, name, podcastRequest);
+    return;
+  }
+  pendingOpen = {url, name, podcastRequest};
+  if (activeJob_) activeJob_->cancelled = true;
+  player.source().requestAbort();
+  showToast("스트림 전환 중...", 1500);
+}
+
 void App::requestClose() {
   if (destroyed_) return;
   if (connecting.load()) {
     // The connection gives up at once; the waiting loop then finishes the close.
+    if (activeJob_) activeJob_->cancelled = true;
     player.source().requestAbort();
     quitRequested = true;
     return;

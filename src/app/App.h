@@ -2,6 +2,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 #include <string>
 
 #include "app/BackgroundSaver.h"
@@ -28,6 +30,7 @@ enum AppMessage : int {
   kMsgEpisodesLoaded = 3,  // an episode list arrived
   kMsgMediumOpened = 4,    // a medium was opened
   kMsgPendingOpen = 5,     // an open request waits for the running connection to end
+  kMsgRunTasks = 6,        // work handed over with App::postTask
 };
 
 // The client area's parts, computed from the size and the view state.
@@ -72,6 +75,11 @@ class App {
   void playNext();
   void playPrevious();
   void showToast(const std::string& text, uint32_t durationMs);
+  // What a click on a station or episode does: opens it, or, while another connection runs,
+  // queues it and makes that connection give up.
+  void requestOpen(const std::string& url, const std::string& name, bool podcastRequest);
+  // Runs `task` on the window thread soon (safe from any thread), like a posted message.
+  void postTask(std::function<void()> task);
   void updateTitle();
   ClientLayout computeLayout() const;
 
@@ -220,6 +228,8 @@ class App {
   int lastCaptionX_ = 0, lastCaptionY_ = 0;
   uint32_t openedTickForListen_ = 0;
   int modalDepth_ = 0;  // a desktop dialog is open: input waits
+  std::mutex tasksLock_;
+  std::vector<std::function<void()>> tasks_;
   std::unique_ptr<BackgroundSaver> historySaver_;
 };
 

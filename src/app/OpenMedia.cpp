@@ -42,6 +42,13 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   while (!done.load()) pumpOnce(16);
   worker.join();
   activeJob_ = nullptr;
+  if (quitRequested) {
+    // The window was closed meanwhile: shut down as a close during the connection does,
+    // without taking the volume and mute of the half-opened player.
+    shutdown();
+    connecting = false;
+    return;
+  }
   connecting = false;
 
   currentPath.clear();
@@ -53,10 +60,6 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   abJumpLatch = false;
   firstFrameLogged = false;
 
-  if (quitRequested) {
-    shutdown();
-    return;
-  }
   if (!pendingOpen.empty()) {
     Window::postUserEvent(kMsgPendingOpen);
     return;
