@@ -35,6 +35,7 @@ void PlaybackClock::reset() {
   basePosition_ = 0;
   rate_ = 1;
   speed_ = 1;
+  trim_ = 0;
   baseTime_ = monotonicSeconds();
   paused_ = true;
 }
@@ -44,7 +45,22 @@ void PlaybackClock::setSpeed(double speed) {
   double now = monotonicSeconds();
   if (!paused_) basePosition_ += (now - baseTime_) * rate_;
   baseTime_ = now;
-  rate_ = speed_ = speed;
+  speed_ = speed;
+  rate_ = speed * (1 + trim_);
+}
+
+void PlaybackClock::setTrim(double trim) {
+  std::lock_guard<std::mutex> lock(lock_);
+  double now = monotonicSeconds();
+  if (!paused_) basePosition_ += (now - baseTime_) * rate_;
+  baseTime_ = now;
+  trim_ = trim;
+  rate_ = speed_ * (1 + trim_);
+}
+
+double PlaybackClock::trim() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return trim_;
 }
 
 double PlaybackClock::speed() const {

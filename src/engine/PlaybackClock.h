@@ -16,6 +16,11 @@ class PlaybackClock {
   void reset();                // 0, rate 1, paused
   // Changes the rate without a jump in the reading.
   void setSpeed(double speed);
+  // A sound device runs by its own crystal, a little faster or slower than the system
+  // clock: the rate is the speed times (1 + trim), so the clock keeps pace with the device
+  // instead of drifting away between corrections. Kept across speed changes.
+  void setTrim(double trim);
+  double trim() const;
   double speed() const;
   bool isPaused() const;
 
@@ -25,6 +30,7 @@ class PlaybackClock {
   double baseTime_ = 0;
   double rate_ = 1;
   double speed_ = 1;
+  double trim_ = 0;
   bool paused_ = true;
 };
 

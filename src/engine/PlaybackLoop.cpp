@@ -288,7 +288,15 @@ void Player::syncTick() {
     return;
   }
   if (played < 0.08) return;
-  if (auto target = clockCorrection(played + audioStartPosition_, clock_.read(), d)) clock_.set(*target);
+  double a = played + audioStartPosition_;
+  double c = clock_.read();
+  if (d >= 2000 && std::fabs(a - c) <= 0.5) {
+    // Slow integral term: learns the device's rate against the system clock (a few per
+    // mille at most for real hardware), so the proportional nudges only handle jitter.
+    double trim = std::clamp(clock_.trim() + (a - c) * 0.01, -0.02, 0.02);
+    clock_.setTrim(trim);
+  }
+  if (auto target = clockCorrection(a, c, d)) clock_.set(*target);
 }
 
 std::optional<double> Player::clockCorrection(double a, double c, uint32_t msSinceSeek) {
