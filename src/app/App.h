@@ -132,8 +132,8 @@ class App {
   // The process-wide pointer, set between the end of the constructor and the destructor.
   static App* instance();
 
-  // Members are public for the key table, the panels and the tests, as the spec's App is
-  // one plain object whose state every part of the shell reads and writes.
+  // Members are public for the key table, the panels and the tests: the App is one plain
+  // object whose state every part of the shell reads and writes.
   const std::string dataDirectory;
   std::string dataFile(const char* name) const;
 
