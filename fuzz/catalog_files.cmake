@@ -1,2 +1,2 @@
-vell_add_fuzzer(catalog_files catalog/StreamCatalog.cpp catalog/StreamCatalogFile.cpp catalog/TextClean.cpp
+vell_add_fuzzer(catalog_files catalog/StreamCatalog.cpp catalog/StreamCatalogFile.cpp catalog/TextClean.cpp platform/TextLines.cpp
                 platform/Files.cpp platform/Text.cpp)

@@ -1,1 +1,1 @@
-vell_add_fuzzer(catalog_pls catalog/FeedParse.cpp catalog/TextClean.cpp)
+vell_add_fuzzer(catalog_pls catalog/FeedParse.cpp catalog/TextClean.cpp platform/TextLines.cpp platform/Text.cpp)

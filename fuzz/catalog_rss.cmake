@@ -1,1 +1,1 @@
-vell_add_fuzzer(catalog_rss catalog/FeedParse.cpp catalog/TextClean.cpp platform/Text.cpp)
+vell_add_fuzzer(catalog_rss catalog/FeedParse.cpp catalog/TextClean.cpp platform/TextLines.cpp platform/Text.cpp)

@@ -1,1 +1,1 @@
-vell_add_fuzzer(sami subtitles/SubtitleTrack.cpp platform/Codepage.cpp platform/TextLines.cpp platform/Text.cpp platform/Files.cpp)
+vell_add_fuzzer(sami subtitles/SubtitleTrack.cpp platform/TextLines.cpp platform/Text.cpp platform/Files.cpp)

@@ -1,6 +1,7 @@
 #include "catalog/FeedParse.h"
 
 #include "catalog/TextClean.h"
+#include "platform/TextLines.h"
 
 namespace vell {
 
@@ -119,14 +120,14 @@ std::vector<PodcastEpisode> parseRssEpisodes(std::string_view document, int max)
     if (ep.url.empty()) continue;
 
     std::string_view title;
-    if (elementText(item, "<title>", "</title>", title)) ep.title = toValidUtf8(title);
+    if (elementText(item, "<title>", "</title>", title)) ep.title = repairUtf8(title);
 
     size_t dateOpen = item.find("<pubDate>");
     if (dateOpen != npos) {
       size_t dateStart = dateOpen + 9;
       size_t dateEnd = item.find("</pubDate>", dateStart);
       // "Tue, 05 Mar 2024 06:00:00 GMT": the 11 bytes after the day name are the date.
-      if (dateEnd != npos && dateEnd - dateStart > 16) ep.date = toValidUtf8(item.substr(dateStart + 5, 11));
+      if (dateEnd != npos && dateEnd - dateStart > 16) ep.date = repairUtf8(item.substr(dateStart + 5, 11));
     }
 
     episodes.push_back(std::move(ep));
@@ -150,13 +151,13 @@ std::vector<PodcastEpisode> parseServiceEpisodes(std::string_view document, int 
 
     PodcastEpisode ep;
     std::string_view value;
-    if (valueAt(document, titleKey, value)) ep.title = toValidUtf8(value);
+    if (valueAt(document, titleKey, value)) ep.title = repairUtf8(value);
 
     size_t urlKey = pickKey(document, titleKey, {"\"S3_FILE_URL\"", "\"FILE_URL\""});
     if (urlKey != npos && valueAt(document, urlKey, value)) ep.url = unescapeSlashes(value);
 
     size_t dateKey = pickKey(document, titleKey, {"\"PODCAST_REG_DATE\"", "\"REG_DT\"", "\"BROAD_DATE\""});
-    if (dateKey != npos && valueAt(document, dateKey, value)) ep.date = toValidUtf8(value.substr(0, 10));
+    if (dateKey != npos && valueAt(document, dateKey, value)) ep.date = repairUtf8(value.substr(0, 10));
 
     if (!ep.url.empty()) {
       episodes.push_back(std::move(ep));

@@ -1,6 +1,7 @@
 #include "catalog/StreamCatalogFile.h"
 
 #include "catalog/TextClean.h"
+#include "platform/TextLines.h"
 
 namespace vell {
 
@@ -12,7 +13,7 @@ constexpr std::string_view kFullWidthBar = "\xEF\xBD\x9C";  // U+FF5C
 // The file's text without the byte-order mark, as valid UTF-8.
 std::string fileText(std::string_view bytes) {
   if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) bytes.remove_prefix(kByteOrderMark.size());
-  return toValidUtf8(bytes);
+  return repairUtf8(bytes);
 }
 
 template <typename Fn>

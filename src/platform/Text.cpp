@@ -29,37 +29,39 @@ std::string utf8Prefix(std::string_view text, size_t count) {
   return std::string(text);
 }
 
+size_t utf8SequenceLength(std::string_view text, size_t i) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) return 1;
+  size_t len;
+  uint32_t cp;
+  if ((c & 0xE0) == 0xC0) {
+    len = 2;
+    cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3;
+    cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(text[i + k]);
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+      (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+    return 0;
+  return len;
+}
+
 bool isValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t len;
-    uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > text.size()) return false;
-    for (size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-        (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-      return false;
+  for (size_t i = 0; i < text.size();) {
+    size_t len = utf8SequenceLength(text, i);
+    if (len == 0) return false;
     i += len;
   }
   return true;
@@ -67,10 +69,14 @@ bool isValidUtf8(std::string_view text) {
 
 namespace {
 
-bool convert(const char* to, const char* from, std::string_view bytes, std::string& out) {
+// With `lossy`, each byte that does not start a valid character (or is cut off at the end)
+// becomes U+FFFD and conversion goes on with the next byte; without it the first such byte
+// fails the whole conversion.
+bool convert(const char* to, const char* from, std::string_view bytes, std::string& out, bool lossy = false) {
   out.clear();
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out.reserve(bytes.size() + bytes.size() / 2);
   std::string input(bytes);
   char* in = input.data();
   size_t inLeft = input.size();
@@ -82,8 +88,14 @@ bool convert(const char* to, const char* from, std::string_view bytes, std::stri
     size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
     out.append(buffer, sizeof buffer - dstLeft);
     if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      ok = false;
-      break;
+      if (!lossy) {
+        ok = false;
+        break;
+      }
+      out += "\xEF\xBF\xBD";
+      ++in;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
   if (ok) {
@@ -117,6 +129,12 @@ void appendUtf8(std::string& out, uint32_t cp) {
 }  // namespace
 
 bool cp949ToUtf8(std::string_view bytes, std::string& out) { return convert("UTF-8", "CP949", bytes, out); }
+
+std::string cp949ToUtf8Lossy(std::string_view bytes) {
+  std::string out;
+  convert("UTF-8", "CP949", bytes, out, true);
+  return out;
+}
 
 bool utf8ToCp949(std::string_view text, std::string& out) { return convert("CP949", "UTF-8", text, out); }
 

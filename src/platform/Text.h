@@ -10,11 +10,18 @@ size_t utf8Length(std::string_view text);
 // The first `count` code points of `text` (the whole text when it is shorter).
 std::string utf8Prefix(std::string_view text, size_t count);
 bool isValidUtf8(std::string_view text);
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when the bytes there are not one
+// (overlong forms, surrogates and values past U+10FFFF included).
+size_t utf8SequenceLength(std::string_view text, size_t i);
 
 // The legacy Korean code page (CP949, the "system ANSI code page" of Korean Windows).
 // Returns false when the bytes are not valid CP949; `out` is then unspecified.
 bool cp949ToUtf8(std::string_view bytes, std::string& out);
 bool utf8ToCp949(std::string_view text, std::string& out);
+// Never fails: each byte that does not start a valid CP949 character becomes U+FFFD and
+// decoding goes on with the next byte, as the system code-page conversion does. Real
+// subtitle files often carry a few stray bytes.
+std::string cp949ToUtf8Lossy(std::string_view bytes);
 // UTF-16 little-endian bytes (no byte-order mark) to UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(std::string_view bytes);
 

@@ -1,5 +1,7 @@
 #include "platform/TextLines.h"
 
+#include "platform/Text.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -22,36 +24,6 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 }
 
 namespace {
-
-// Length of the valid UTF-8 sequence at text[i], or 0 when it is not one.
-size_t sequenceLength(std::string_view text, size_t i) {
-  unsigned char c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) return 1;
-  size_t len;
-  uint32_t cp;
-  if ((c & 0xE0) == 0xC0) {
-    len = 2;
-    cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3;
-    cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > text.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    unsigned char cc = static_cast<unsigned char>(text[i + k]);
-    if ((cc & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-      (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-    return 0;
-  return len;
-}
 
 bool isCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -85,7 +57,7 @@ std::string repairUtf8(std::string_view text) {
   out.reserve(text.size());
   out.append(text.substr(0, i));
   while (i < text.size()) {
-    size_t len = sequenceLength(text, i);
+    size_t len = utf8SequenceLength(text, i);
     if (len == 0) {
       out += "\xEF\xBF\xBD";
       ++i;
@@ -93,7 +65,7 @@ std::string repairUtf8(std::string_view text) {
       // Copy the whole run of valid sequences at once.
       size_t run = i + len;
       while (run < text.size()) {
-        size_t next = sequenceLength(text, run);
+        size_t next = utf8SequenceLength(text, run);
         if (next == 0) break;
         run += next;
       }

@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstddef>
 
-#include "platform/Codepage.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "platform/TextLines.h"

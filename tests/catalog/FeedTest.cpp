@@ -6,6 +6,7 @@
 #include "catalog/PodcastFeeds.h"
 #include "catalog/StreamEntry.h"
 #include "catalog/TextClean.h"
+#include "platform/TextLines.h"
 #include "platform/Text.h"
 #include "support/HttpServer.h"
 
@@ -257,7 +258,7 @@ TEST(TextClean, RepeatedDecodingCollapsesCompletely) {
   EXPECT_EQ(decodeAmpersands("a&amp;amp;amp;b&&amp;c&amp"), "a&b&&c&amp");
   EXPECT_EQ(decodeAmpersands("&ampamp;"), "&ampamp;");
   EXPECT_EQ(unescapeSlashes("a\\/b\\\\\\/c\\d\\"), "a/b/c\\d\\");
-  EXPECT_EQ(toValidUtf8("ok \xED\xA0\x80 \xE2\x82"), "ok \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(repairUtf8("ok \xED\xA0\x80 \xE2\x82"), "ok \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 }  // namespace
