@@ -366,6 +366,17 @@ void App::updateTitle() {
   window.setTitle(name.empty() ? "Vell Player" : "Vell Player - " + name);
 }
 
+void App::resetMediumState() {
+  currentPath.clear();
+  currentTitle.clear();
+  streamTitle.clear();
+  streamTitlePollTick = 0;
+  overlay.resetMedium();
+  pointA = pointB = -1;
+  abJumpLatch = false;
+  firstFrameLogged = false;
+}
+
 void App::openPath(const std::string& path) {
   browserOpen = false;
   if (quickOpenVisible) {
@@ -373,15 +384,9 @@ void App::openPath(const std::string& path) {
     quickOpenHover = -1;
     quickOpenAlpha = 0;
   }
+  resetMediumState();
   currentPath = path;
-  currentTitle.clear();
-  streamTitle.clear();
-  streamTitlePollTick = 0;
-  overlay.resetMedium();
-  pointA = pointB = -1;
-  abJumpLatch = false;
   retryOffered = false;
-  firstFrameLogged = false;
 
   int index = playlist.indexOfPath(path);
   if (index >= 0) {

@@ -70,6 +70,8 @@ class App {
 
   // --- Shared operations ---------------------------------------------------------------
   void openPath(const std::string& path);
+  // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
+  void resetMediumState();
   void openMedia(const std::string& url, const std::string& name, bool podcastRequest);
   void playItem(int index);
   void playNext();

@@ -51,14 +51,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   }
   connecting = false;
 
-  currentPath.clear();
-  currentTitle.clear();
-  streamTitle.clear();
-  streamTitlePollTick = 0;
-  overlay.resetMedium();
-  pointA = pointB = -1;
-  abJumpLatch = false;
-  firstFrameLogged = false;
+  resetMediumState();
 
   if (!pendingOpen.empty()) {
     Window::postUserEvent(kMsgPendingOpen);

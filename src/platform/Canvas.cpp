@@ -332,6 +332,20 @@ struct Canvas::Impl {
     markUser(x0, y0, x1, y1, w, h);
   }
 
+  // Draws a placed layout and marks the union of its ink and logical boxes.
+  void showLayout(PangoLayout* layout, const Placed& p, Color c, int w, int h) {
+    cairo_new_path(cr);
+    cairo_move_to(cr, p.x, p.y);
+    setColor(cr, c);
+    pango_cairo_show_layout(cr, layout);
+    cairo_new_path(cr);
+    double s = PANGO_SCALE;
+    double x0 = std::min(p.ink.x, p.logical.x) / s, y0 = std::min(p.ink.y, p.logical.y) / s;
+    double x1 = std::max(p.ink.x + p.ink.width, p.logical.x + p.logical.width) / s;
+    double y1 = std::max(p.ink.y + p.ink.height, p.logical.y + p.logical.height) / s;
+    markUser(p.x + x0, p.y + y0, p.x + x1, p.y + y1, w, h);
+  }
+
   // Marks a user-space box through the current transform.
   void markUser(double x0, double y0, double x1, double y1, int w, int h) {
     double xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
@@ -571,17 +585,7 @@ void Canvas::drawText(std::string_view text, const TextFormat& format, const Rec
   PangoLayout* layout = impl_->layout;
   impl_->prepare(text, format, box.width());
   Placed p = placeLayout(layout, format, box.left, box.top, box.width(), box.height());
-  cairo_t* cr = impl_->cr;
-  cairo_new_path(cr);
-  cairo_move_to(cr, p.x, p.y);
-  setColor(cr, c);
-  pango_cairo_show_layout(cr, layout);
-  cairo_new_path(cr);
-  double s = PANGO_SCALE;
-  double x0 = std::min(p.ink.x, p.logical.x) / s, y0 = std::min(p.ink.y, p.logical.y) / s;
-  double x1 = std::max(p.ink.x + p.ink.width, p.logical.x + p.logical.width) / s;
-  double y1 = std::max(p.ink.y + p.ink.height, p.logical.y + p.logical.height) / s;
-  impl_->markUser(p.x + x0, p.y + y0, p.x + x1, p.y + y1, width_, height_);
+  impl_->showLayout(layout, p, c, width_, height_);
 }
 
 std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, const TextFormat& format,
@@ -607,17 +611,7 @@ void Canvas::drawTextLayout(const TextLayout& layout, PointF origin, Color c) {
   if (!layout.impl_ || !layout.impl_->layout) return;
   PangoLayout* pl = layout.impl_->layout;
   Placed p = placeLayout(pl, layout.format_, origin.x, origin.y, layout.boxWidth_, layout.boxHeight_);
-  cairo_t* cr = impl_->cr;
-  cairo_new_path(cr);
-  cairo_move_to(cr, p.x, p.y);
-  setColor(cr, c);
-  pango_cairo_show_layout(cr, pl);
-  cairo_new_path(cr);
-  double s = PANGO_SCALE;
-  double x0 = std::min(p.ink.x, p.logical.x) / s, y0 = std::min(p.ink.y, p.logical.y) / s;
-  double x1 = std::max(p.ink.x + p.ink.width, p.logical.x + p.logical.width) / s;
-  double y1 = std::max(p.ink.y + p.ink.height, p.logical.y + p.logical.height) / s;
-  impl_->markUser(p.x + x0, p.y + y0, p.x + x1, p.y + y1, width_, height_);
+  impl_->showLayout(pl, p, c, width_, height_);
 }
 
 PointF Canvas::measureText(std::string_view text, const TextFormat& format) {
