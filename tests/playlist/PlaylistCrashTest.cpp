@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "platform/Files.h"
 #include "playlist/Playlist.h"
@@ -35,22 +34,12 @@ TEST(PlaylistCrash, KilledSaveLeavesOneWholeVersion) {
   const int n = 50;
   Playlist a = queueOf("A", n), b = queueOf("B", n);
   ASSERT_TRUE(a.save(path));
-  auto t0 = std::chrono::steady_clock::now();
-  ASSERT_TRUE(b.save(path));
-  int saveMicros = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
+  test::SaveKiller killer([&] { a.save(path); }, [&] { b.save(path); });
   int interrupted = 0;
   // Kills land at varied moments of the save loop; keep going until a few landed inside
   // the write itself.
   for (int round = 0; round < 40 && (round < 8 || interrupted < 3); ++round) {
-    test::runAndKill([&](const test::ReadyFn& ready) {
-      a.save(path);
-      ready();
-      for (;;) {
-        b.save(path);
-        a.save(path);
-      }
-    }, saveMicros * (round % 13) / 6);
+    killer.killRound(round);
     // A leftover temporary file shows that the kill landed inside a save.
     std::vector<std::string> names = listDirectory(dir.path());
     for (const std::string& name : names) {

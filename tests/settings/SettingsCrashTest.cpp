@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "platform/Files.h"
 #include "settings/Settings.h"
@@ -38,19 +37,9 @@ TEST(SettingsCrash, KilledSaveLeavesOneWholeVersion) {
   std::string path = dir.file("vell_player.ini");
   Settings a = bigSettings("A"), b = bigSettings("B");
   ASSERT_TRUE(a.save(path));
-  auto t0 = std::chrono::steady_clock::now();
-  ASSERT_TRUE(a.save(path));
-  int saveMicros = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
+  test::SaveKiller killer([&] { a.save(path); }, [&] { b.save(path); });
   for (int round = 0; round < 13; ++round) {
-    test::runAndKill([&](const test::ReadyFn& ready) {
-      a.save(path);
-      ready();
-      for (;;) {
-        b.save(path);
-        a.save(path);
-      }
-    }, saveMicros * (round % 13) / 6);
+    killer.killRound(round);
     Settings r;
     ASSERT_TRUE(r.load(path));
     ASSERT_EQ(r.recent.size(), 15u);

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+
 namespace vell::test {
 
 bool runAndKill(const std::function<void(const ReadyFn& ready)>& body, int delayMicros) {
@@ -38,6 +40,26 @@ bool runAndKill(const std::function<void(const ReadyFn& ready)>& body, int delay
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+SaveKiller::SaveKiller(std::function<void()> saveA, std::function<void()> saveB)
+    : saveA_(std::move(saveA)), saveB_(std::move(saveB)) {
+  saveA_();  // warm the file and the page cache first
+  auto t0 = std::chrono::steady_clock::now();
+  saveA_();
+  saveMicros_ = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
+}
+
+void SaveKiller::killRound(int round) {
+  runAndKill([this](const ReadyFn& ready) {
+    saveA_();
+    ready();
+    for (;;) {
+      saveB_();
+      saveA_();
+    }
+  }, saveMicros_ * (round % 13) / 6);
 }
 
 int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes) {
