@@ -4,7 +4,7 @@
 #include <fstream>
 
 extern "C" {
-#include <libavutil/mem.h>
+#include <libavutil/buffer.h>
 }
 
 #include "app/App.h"
@@ -98,7 +98,9 @@ TEST_F(AppFixture, ScreenshotIsATopDownBmpOfTheFrame) {
   f.width = 3;
   f.height = 2;
   f.linesize[0] = 12;
-  f.data[0] = static_cast<uint8_t*>(av_malloc(24));
+  f.buffer = av_buffer_alloc(24);
+  f.ownsBuffer = true;
+  f.data[0] = f.buffer->data;
   for (int i = 0; i < 24; ++i) f.data[0][i] = static_cast<uint8_t>(i);
   ASSERT_TRUE(app.takeScreenshot());
   EXPECT_EQ(app.toastText, "스크린샷 저장됨");
