@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,10 +18,7 @@ int main() {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   vell::initAudioSystem();
   std::string mp3Path = vell::test::makeMedia("-f lavfi -i sine=frequency=500:duration=30 -c:a libmp3lame -b:a 128k", "mp3");
-  std::ifstream in(mp3Path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  std::string mp3 = ss.str();
+  std::string mp3 = vell::test::mediaBytes(mp3Path);
 
   // Like Icecast: a burst of a couple of seconds on connect, then real-time pace.
   vell::test::HttpServer server([&](const vell::test::HttpRequest&, vell::test::HttpConnection& c) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "app/App.h"
@@ -15,17 +13,10 @@
 namespace vell {
 namespace {
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 struct OpenMedia : ::testing::Test {
   test::TempDir dir;
   App app{dir.path()};
-  std::string mp3 = fileBytes(test::sineMp3(3.0));
+  std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
   void SetUp() override {
     settings() = Settings{};
     WindowOptions o;
@@ -106,7 +97,7 @@ TEST_F(OpenMedia, FailureOffersARetryThatTriesAgain) {
 }
 
 TEST_F(OpenMedia, PodcastResumesFromItsStoredPosition) {
-  std::string episode = fileBytes(test::makeMedia("-f lavfi -i sine=duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3"));
+  std::string episode = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3"));
   test::HttpServer server(
       [&](const test::HttpRequest& r, test::HttpConnection& c) { c.respondFile(r, episode, "audio/mpeg"); });
   std::string url = server.url("/episode.mp3");

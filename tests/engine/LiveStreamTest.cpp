@@ -3,9 +3,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "engine/ConnectJob.h"
@@ -20,13 +18,6 @@
 
 namespace vell {
 namespace {
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 struct LogCapture {
   std::vector<std::string> lines;
@@ -49,7 +40,7 @@ struct LogCapture {
 // An Icecast-like source: MP3 at about real-time pace with no length, dropping the
 // connection after `perConnectionMs`.
 struct RadioServer {
-  std::string mp3 = fileBytes(test::makeMedia("-f lavfi -i sine=frequency=500:duration=20 -c:a libmp3lame -b:a 64k", "mp3"));
+  std::string mp3 = test::mediaBytes(test::makeMedia("-f lavfi -i sine=frequency=500:duration=20 -c:a libmp3lame -b:a 64k", "mp3"));
   int perConnectionMs;
   // After a drop the server stays away for a while, so that FFmpeg's own quick resume
   // fails and the player's reconnection has to step in.
@@ -174,7 +165,7 @@ TEST(LiveStream, LongOutageIsBridgedByReconnecting) {
 }
 
 TEST(LiveStream, PodcastWithALengthIsNeverReopened) {
-  std::string mp3 = fileBytes(test::sineMp3(1.0));
+  std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
   test::HttpServer server(
       [&](const test::HttpRequest& r, test::HttpConnection& c) { c.respondFile(r, mp3, "audio/mpeg"); });
   LogCapture log;
@@ -193,7 +184,7 @@ TEST(LiveStream, PodcastWithALengthIsNeverReopened) {
 
 TEST(LiveStream, RemotePlaylistCannotReachLocalFiles) {
   test::TempDir dir;
-  std::string ts = fileBytes(test::makeMedia("-f lavfi -i sine=duration=2 -c:a aac -f mpegts", "ts"));
+  std::string ts = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=2 -c:a aac -f mpegts", "ts"));
   std::string local = dir.write("secret.ts", ts);
   test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
     std::string segment = req.target == "/local.m3u8" ? "file://" + local : "http://127.0.0.1:" +

@@ -5,8 +5,6 @@ extern "C" {
 }
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "engine/AudioChunk.h"
 #include "engine/AudioDecoder.h"
@@ -23,13 +21,6 @@ struct PacketGuard {
   AVPacket* p = av_packet_alloc();
   ~PacketGuard() { av_packet_free(&p); }
 };
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // Reads every packet and decodes both streams; returns the number of video frames.
 struct DecodeTally {
@@ -200,7 +191,7 @@ TEST(LocalMedia, ResolutionChangeMidStreamBuildsOneNewScaler) {
       "-f lavfi -i testsrc2=size=320x240:rate=25:duration=0.4 -c:v libx264 -preset ultrafast -bsf:v h264_mp4toannexb",
       "ts");
   test::TempDir dir;
-  std::string joined = dir.write("joined.ts", readAll(a) + readAll(b));
+  std::string joined = dir.write("joined.ts", test::mediaBytes(a) + test::mediaBytes(b));
   MediaSource source;
   ASSERT_TRUE(source.openLocal(joined));
   VideoDecoder video;
@@ -231,7 +222,7 @@ TEST(LocalMedia, GarbageFailsAndLeavesTheSourceEmpty) {
 }
 
 TEST(LocalMedia, TruncatedAndDamagedFilesReadToAnEndWithoutCrashing) {
-  std::string whole = readAll(test::makeMedia(
+  std::string whole = test::mediaBytes(test::makeMedia(
       "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v libx264 "
       "-preset ultrafast -c:a aac -movflags +faststart",
       "mp4"));

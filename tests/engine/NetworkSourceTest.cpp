@@ -6,8 +6,6 @@ extern "C" {
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "engine/MediaSource.h"
@@ -19,13 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 struct Packet {
@@ -34,7 +25,7 @@ struct Packet {
 };
 
 TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
-  std::string mp3 = fileBytes(test::sineMp3(1.0));
+  std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) { c.respond(200, mp3, "audio/mpeg"); });
 
   struct Case {
@@ -90,7 +81,7 @@ std::string icyBody(const std::string& mp3, size_t metaint) {
 
 TEST(NetworkSource, IcyStationAndChangingStreamTitle) {
   const size_t metaint = 4000;
-  std::string body = icyBody(fileBytes(test::sineMp3(8.0)), metaint);
+  std::string body = icyBody(test::mediaBytes(test::sineMp3(8.0)), metaint);
   test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
     bool wantsMeta = req.header("icy-metadata") == "1";
     std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: 테스트 FM\r\n"
@@ -128,7 +119,7 @@ TEST(NetworkSource, IcyStationAndChangingStreamTitle) {
 }
 
 TEST(NetworkSource, IcyBitRateWinsOverTheCodecAndCodecRateIsTruncated) {
-  std::string mp3 = fileBytes(test::makeMedia("-f lavfi -i sine=duration=2 -c:a libmp3lame -b:a 96k", "mp3"));
+  std::string mp3 = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=2 -c:a libmp3lame -b:a 96k", "mp3"));
   test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
     std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n";
     if (req.target == "/with-br") head += "icy-br: 128\r\n";
@@ -162,7 +153,7 @@ TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswer) {
 }
 
 TEST(NetworkSource, CloseBreaksABlockedRead) {
-  std::string mp3 = fileBytes(test::sineMp3(3.0));
+  std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
     // Enough for the open to succeed, then silence with the connection held open.
     c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 24000));

@@ -3,8 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "engine/Player.h"
@@ -155,15 +153,8 @@ TEST(PlayerStop, StopAndCloseDoNotWaitForAFullRing) {
   }
 }
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST(PlayerStop, StopAndCloseDoNotWaitForASilentServer) {
-  std::string mp3 = fileBytes(test::sineMp3(3.0));
+  std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
     c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 30000));
     c.wait(30000);

@@ -1,5 +1,7 @@
 #include "support/Media.h"
 
+#include "platform/Files.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -58,6 +60,12 @@ std::string h264AacMp4(double seconds, int width, int height, int fps) {
     << " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=" << seconds
     << " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g " << fps << " -c:a aac -b:a 96k -shortest";
   return makeMedia(a.str(), "mp4");
+}
+
+std::string mediaBytes(const std::string& path) {
+  std::string bytes;
+  if (!readFile(path, bytes)) bytes.clear();
+  return bytes;
 }
 
 }  // namespace vell::test

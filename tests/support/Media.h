@@ -13,6 +13,9 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
 std::string sineMp3(double seconds = 2.0, int frequency = 440);     // 44.1 kHz stereo
 std::string h264AacMp4(double seconds = 2.0, int width = 320, int height = 240, int fps = 30);
 
+// The whole content of a media file (empty when it cannot be read), for servers to send.
+std::string mediaBytes(const std::string& path);
+
 // Runs a shell command, returns its exit status; output goes to `output` when given.
 int runCommand(const std::string& command, std::string* output = nullptr);
 
