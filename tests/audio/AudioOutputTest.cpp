@@ -104,6 +104,15 @@ class AudioOutputTest : public ::testing::Test {
     test::setDiskAudioFile(path);
     return path;
   }
+  // Two seconds of the counting signal queued without blocking, then started.
+  void startCounting(AudioOutput& out) {
+    ASSERT_TRUE(out.init(kRate, 2));
+    out.prebufferSeconds = 0.2f;
+    out.blockingWrite = false;
+    auto signal = countingSignal(2 * kRate);
+    out.write(signal.data(), 2 * kRate, 2);
+    out.start();
+  }
   int logCount(const std::string& line) {
     std::lock_guard<std::mutex> lock(logMutex_);
     int n = 0;
@@ -162,12 +171,7 @@ TEST_F(AudioOutputTest, InitReadsBackTheDeviceFormat) {
 TEST_F(AudioOutputTest, StartFadesInThenVolumeAndMuteScaleTheSamples) {
   std::string path = outputFile("start.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.2f;
-  out.blockingWrite = false;
-  auto signal = countingSignal(2 * kRate);
-  out.write(signal.data(), 2 * kRate, 2);
-  out.start();
+  ASSERT_NO_FATAL_FAILURE(startCounting(out));
 
   // Paced by the frames handed out, which the device plays in order, not by the wall clock.
   double worstLatency = 0;
@@ -216,12 +220,7 @@ TEST_F(AudioOutputTest, StartFadesInThenVolumeAndMuteScaleTheSamples) {
 TEST_F(AudioOutputTest, PauseSilencesAndResumeFadesInWithoutLosingFrames) {
   std::string path = outputFile("pause.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.2f;
-  out.blockingWrite = false;
-  auto signal = countingSignal(2 * kRate);
-  out.write(signal.data(), 2 * kRate, 2);
-  out.start();
+  ASSERT_NO_FATAL_FAILURE(startCounting(out));
   ASSERT_TRUE(playFor(out, 0.3));
   out.pause();
   uint64_t atPause = out.framesPlayed.load();
@@ -273,12 +272,7 @@ TEST_F(AudioOutputTest, ShortRingCountsOnlyRingFramesAndSinksTheGain) {
 TEST_F(AudioOutputTest, FlushEmptiesTheRingAndTheGainRampsBack) {
   outputFile("flush.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.2f;
-  out.blockingWrite = false;
-  auto signal = countingSignal(2 * kRate);
-  out.write(signal.data(), 2 * kRate, 2);
-  out.start();
+  ASSERT_NO_FATAL_FAILURE(startCounting(out));
   sleepMs(150);
   ASSERT_GT(out.framesPlayed.load(), 0u);
 
@@ -292,6 +286,7 @@ TEST_F(AudioOutputTest, FlushEmptiesTheRingAndTheGainRampsBack) {
   EXPECT_EQ(out.framesPlayed.load(), 0u);
 
   // Between the marks the gain climbs by 0.045 until it reaches one half.
+  auto signal = countingSignal(2 * kRate);
   out.write(signal.data(), kRate * 8 / 10, 2);
   ASSERT_TRUE(waitFor([&] { return out.underrunGain() >= 0.5f; }, 1000));
   sleepMs(50);
