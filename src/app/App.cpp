@@ -153,6 +153,7 @@ void App::handleEvent(const WindowEvent& e) {
   bool input = e.type == WindowEvent::MouseMove || e.type == WindowEvent::MouseDown ||
                e.type == WindowEvent::MouseUp || e.type == WindowEvent::MouseWheel ||
                e.type == WindowEvent::KeyDown || e.type == WindowEvent::TextInput ||
+               e.type == WindowEvent::TextEditing ||
                e.type == WindowEvent::DropFile || e.type == WindowEvent::DropComplete ||
                e.type == WindowEvent::CaptionClick || e.type == WindowEvent::HotKey;
   if (modalDepth_ > 0 && input) return;  // a desktop dialog owns the input meanwhile
@@ -212,6 +213,12 @@ void App::handleEvent(const WindowEvent& e) {
     }
     case WindowEvent::KeyDown:
       onKeyDown(e.key, e.ctrl, e.shift, e.alt);
+      break;
+    case WindowEvent::TextInput:
+      onTextInput(e.text);
+      break;
+    case WindowEvent::TextEditing:
+      onTextEditing(e.text);
       break;
     case WindowEvent::HotKey:
       if (e.key == vk::MediaPlayPause) player.togglePause();
@@ -444,5 +451,11 @@ void App::playPrevious() {
 }
 
 void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) { keyboard.onKey(key, ctrl, shift, alt); }
+
+// Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
+// take them; the composition of an input method is shown where the text goes.
+void App::onTextInput(const std::string&) {}
+
+void App::onTextEditing(const std::string&) {}
 
 }  // namespace vell

@@ -125,6 +125,8 @@ class App {
   void onDropFiles(const std::vector<std::string>& files, int x, int y);
   void onMessage(int code);
   void onKeyDown(int key, bool ctrl, bool shift, bool alt);
+  void onTextInput(const std::string& text);
+  void onTextEditing(const std::string& composition);
   void requestClose();
 
   // --- One paint: the per-frame tick work, drawing and the A-B check -------------------

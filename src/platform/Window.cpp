@@ -258,6 +258,11 @@ void Window::startTextInput() { SDL_StartTextInput(); }
 
 void Window::stopTextInput() { SDL_StopTextInput(); }
 
+void Window::setTextInputRect(int x, int y, int w, int h) {
+  SDL_Rect r{x, y, w, h};
+  SDL_SetTextInputRect(&r);
+}
+
 void Window::grabMediaKeys() {
 #ifdef VELL_HAVE_X11
   if (!window_ || mediaKeyDisplay_) return;
@@ -363,6 +368,10 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       case SDL_TEXTINPUT:
         out.type = WindowEvent::TextInput;
         out.text = e.text.text;
+        return true;
+      case SDL_TEXTEDITING:
+        out.type = WindowEvent::TextEditing;
+        out.text = e.edit.text;
         return true;
       case SDL_DROPBEGIN: out.type = WindowEvent::DropBegin; return true;
       case SDL_DROPFILE:

@@ -39,7 +39,8 @@ struct WindowEvent {
     MouseLeave,
     CaptionClick,    // the left button went down on the caption; the window manager moves it
     KeyDown,         // key, ctrl, shift, alt, repeat
-    TextInput,       // text (UTF-8)
+    TextInput,       // text (UTF-8): committed characters
+    TextEditing,     // text = the input method's composition in progress (empty when it ends)
     DropBegin,
     DropFile,        // text = path
     DropComplete,    // x, y = mouse position
@@ -103,6 +104,8 @@ class Window {
 
   void startTextInput();
   void stopTextInput();
+  // Where the input method should place its candidate window (client coordinates).
+  void setTextInputRect(int x, int y, int w, int h);
   // The window whose X server the global media keys are grabbed on (best effort).
   void grabMediaKeys();
 
