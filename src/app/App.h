@@ -44,6 +44,11 @@ struct ClientLayout {
   int sidePanelWidth = 0;
 };
 
+// The side panels' place in client pixels: the right 320 pixels between the bars.
+struct PanelPlace {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
 // A request to open a network medium: URL, display name and whether it is a podcast episode.
 struct OpenRequest {
   std::string url;
@@ -107,11 +112,29 @@ class App {
   void toggleMute();
   void changeVolume(float delta);
   void chooseAndOpenFile();
+  // The desktop's file chooser with the media filters; the chosen path or empty.
+  std::string chooseMediaFile();
   // The side panels (playlist, stream browser) arrive with their own drawing; until then
   // these commands have nothing to show.
   void togglePlaylistPanel();
   void toggleStreamBrowser(bool podcastMode);
   void chooseSubtitle();
+
+  // --- Side panels: settings and playlist (at most one side panel is open) --------------
+  void openSettingsPanel();
+  std::string settingValueText(int settingId) const;
+  void settingsPanelClick(int x, int y);
+  void settingsPanelHover(int y);
+  // Opens (closing the other panels) or closes the playlist panel; the settings follow.
+  void setPlaylistVisible(bool visible);
+  bool playlistPanelShown() const;
+  PanelPlace sidePanelPlace() const;
+  void playlistPanelClick(int x, int y);
+  void playlistPanelHover(int x, int y);
+  // Scrolls the playlist when the pointer is over it; false otherwise.
+  bool playlistPanelWheel(int delta);
+  // The open side panel, drawn into its place by the paint.
+  void drawSidePanel(Canvas& canvas, const UiResources& res, const RectF& panel);
 
   // --- Input ---------------------------------------------------------------------------
   HitCode nonClientHitTest(int x, int y) const;

@@ -82,12 +82,17 @@ HitCode App::nonClientHitTest(int x, int y) const {
 void App::onMouseDown(int x, int y, int) {
   ClientLayout l = computeLayout();
   int w = l.width;
-  if (settingsPanelOpen) {
+  if (settingsPanelOpen && l.sidePanelWidth > 0) {
     if (x < w - 320) {
       settingsPanelOpen = false;
       settingsHover = -1;
+      return;
     }
-    return;
+    if (y >= l.topBar && y < l.controlBarTop) {
+      settingsPanelClick(x, y);
+      return;
+    }
+    // The window buttons and the control bar beside the panel keep working.
   }
   if (helpVisible) {
     helpVisible = false;
@@ -185,6 +190,8 @@ void App::onMouseDown(int x, int y, int) {
       clickTick = tickCount();
     }
   }
+
+  if (playlistPanelShown()) playlistPanelClick(x, y);
 }
 
 void App::onMouseUp() {
@@ -196,9 +203,15 @@ void App::onMouseMove(int x, int y) {
   lastMouseX = x;
   lastMouseY = y;
   lastMoveTick = tickCount();
-  if (inputOpen) return;
   ClientLayout l = computeLayout();
   int w = l.width;
+  if (settingsPanelOpen) {
+    if (x >= w - 320 && l.sidePanelWidth > 0)
+      settingsPanelHover(y);
+    else
+      settingsHover = -1;
+  }
+  if (inputOpen) return;
   titleHover = -1;
   if (y <= 31 && !fullscreen && !compactView && x >= w - 184) titleHover = (x - (w - 184)) / 46;
   seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
@@ -210,9 +223,16 @@ void App::onMouseMove(int x, int y) {
   controlHover = controlHoverFromHit(controlBarHit(w, static_cast<float>(l.buttonsY),
                                                    static_cast<float>(l.buttonsHeight), static_cast<float>(x),
                                                    static_cast<float>(y)));
+  if (playlistPanelShown()) playlistPanelHover(x, y);
 }
 
 void App::onWheel(int delta) {
+  ClientLayout l = computeLayout();
+  if (settingsPanelOpen && l.sidePanelWidth > 0 && lastMouseX >= l.width - 320) {
+    settingsScroll = std::max(0, settingsScroll + (delta > 0 ? -30 : 30));
+    return;
+  }
+  if (playlistPanelShown() && playlistPanelWheel(delta)) return;
   const Settings& s = settings();
   if (s.wheelAction == 1) {
     uint32_t now = tickCount();
@@ -249,7 +269,7 @@ void App::onRightButtonUp(int, int) {
 void App::onDropFiles(const std::vector<std::string>& files, int x, int) {
   if (files.empty()) return;
   ClientLayout l = computeLayout();
-  if (playlist.visible && l.sidePanelWidth > 0 && x >= l.width - 320) {
+  if (playlistPanelShown() && x >= l.width - 320) {
     for (const auto& f : files)
       if (hasMediaExtension(f)) playlist.addFile(f);
     char buffer[64];
@@ -266,7 +286,7 @@ void App::onDropFiles(const std::vector<std::string>& files, int x, int) {
     if (hasMediaExtension(f)) playlist.addFile(f);
   if (!playlist.empty()) {
     playlist.setCurrent(0);
-    playlist.visible = true;
+    setPlaylistVisible(true);
     openPath(playlist.items()[0].path);
   }
 }

@@ -157,7 +157,10 @@ void App::paint() {
   state.quickOpenAlpha = quickOpenAlpha;
 
   resources.setSubtitleSize(subtitles.size);
-  overlay.paint(renderer, resources, state);
+  OverlayHooks hooks;
+  hooks.sidePanel = [this](Canvas& c, const UiResources& r, const OverlayState&, const OverlayLayout&,
+                           const RectF& panel) { drawSidePanel(c, r, panel); };
+  overlay.paint(renderer, resources, state, hooks);
   abTick();
   renderer.present();
 
