@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_map>
 
 #include "platform/Canvas.h"
 #include "render/UiResources.h"
@@ -55,6 +54,15 @@ std::string PlaylistPanel::durationText(double d) {
   else
     std::snprintf(buffer, sizeof buffer, "%d:%02d:%02d", s / 3600, (s % 3600) / 60, s % 60);
   return buffer;
+}
+
+std::string PlaylistPanel::categoryLabel(const Playlist& p, const std::string& name) {
+  int count = 0;
+  for (const PlaylistItem& item : p.items())
+    if (item.category == name) ++count;
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, " (%d)", count);
+  return name + buffer;
 }
 
 int PlaylistPanel::hitTestClick(const Playlist& p, float px, float py, int left, int top, int width, int height) {
@@ -114,10 +122,6 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
   int maxScroll = static_cast<int>(std::max(0.0f, content - (static_cast<float>(height) - kHeaderHeight)));
   p.scrollOffset = std::clamp(p.scrollOffset, 0, maxScroll);
 
-  std::unordered_map<std::string, int> categoryCounts;
-  for (const PlaylistItem& item : p.items())
-    if (!item.category.empty()) ++categoryCounts[item.category];
-
   const std::vector<PlaylistItem>& items = p.items();
   const TextFormat titleFormat = res.small11NoWrap.withEllipsis(true);
   // Rows scrolled partly under the header bar are cut at the list's top edge.
@@ -141,9 +145,7 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
         PointF chevron[] = {{x + 9, mid - 2}, {x + 14, mid + 4}, {x + 19, mid - 2}};
         c.drawPolyline(chevron, res.accent, 1.5f);
       }
-      char count[32];
-      std::snprintf(count, sizeof count, " (%d)", categoryCounts[row.text]);
-      c.drawText(row.text + count, res.label12, RectF{x + 28, rowTop, r - 8, rowBottom}, res.textDim);
+      c.drawText(categoryLabel(p, row.text), res.label12, RectF{x + 28, rowTop, r - 8, rowBottom}, res.textDim);
       c.fillRect(RectF{x + 10, rowBottom - 1, r - 8, rowBottom}, res.separator30);
     } else {
       const int i = row.index;

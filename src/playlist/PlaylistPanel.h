@@ -39,6 +39,8 @@ class PlaylistPanel {
   // The duration read-out of an item row: "%02d:%02d" under an hour, "%d:%02d:%02d" from an
   // hour on, empty for 0 or less and for 100 hours or more.
   static std::string durationText(double seconds);
+  // A category header's text: "%s (%d)" with the number of its items, collapsed or not.
+  static std::string categoryLabel(const Playlist& playlist, const std::string& name);
 };
 
 }  // namespace vell
