@@ -78,7 +78,7 @@ std::string App::settingValueText(int id) const {
 
 void App::openSettingsPanel() {
   browserOpen = false;
-  playlist.visible = false;
+  setPlaylistVisible(false);
   settingsPanelOpen = true;
   settingsScroll = 0;
   settingsHover = -1;
