@@ -111,11 +111,11 @@ int drawSettingsPanel(Canvas& c, const UiResources& res, const RectF& panel, con
 
   const float visible = h - G::kHeaderHeight;
   const float content = static_cast<float>(G::kContentHeight);
-  if (content > visible) {
+  if (content > visible && b - 2 > y + 38) {
     const RectF track{r - 4, y + 38, r - 1, b - 2};
     c.fillRect(track, res.separator30);
     const float trackLength = track.height();
-    const float thumb = std::max(20.0f, visible / content * trackLength);
+    const float thumb = std::min(trackLength, std::max(20.0f, visible / content * trackLength));
     const float position = static_cast<float>(scroll) / (content - visible) * (trackLength - thumb);
     c.fillRoundedRect(RectF{track.left, track.top + position, track.right, track.top + position + thumb}, 1.5f,
                       res.textMuted);
