@@ -6,7 +6,11 @@ extern "C" {
 }
 
 #include "app/App.h"
+#include "platform/DataDirs.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/MessageBox.h"
+#include "platform/Uri.h"
 
 // The arguments after the program name, joined with single spaces, are one path or URL;
 // surrounding double quotes are removed.
@@ -17,6 +21,9 @@ static std::string commandLine(int argc, char** argv) {
     line += argv[i];
   }
   if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
+  // File managers pass file:// URIs; the player opens those as the files they name.
+  std::string path;
+  if (vell::fileUriToPath(line, path)) return path;
   return line;
 }
 
@@ -25,7 +32,10 @@ int main(int argc, char** argv) {
   avformat_network_init();
   int exitCode = 1;
   {
-    vell::App app;
+    vell::DataPaths paths = vell::dataPathsForProgram();
+    for (const auto& moved : vell::prepareDataPaths(vell::executableDir(), paths))
+      vell::debugLog("Moved a file of an earlier run from the program folder to %s\n", moved.c_str());
+    vell::App app(paths);
     if (app.create(commandLine(argc, argv))) {
       exitCode = app.run();
     } else {
