@@ -8,6 +8,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "app/MediaSession.h"
 #include "engine/ConnectJob.h"
 #include "platform/AudioDevice.h"
 #include "platform/Clock.h"
@@ -31,11 +32,14 @@ constexpr int kCursorIntervalMs = 3000;
 
 App* App::instance() { return gApp; }
 
-App::App(std::string dataDirectory) : dataDirectory(std::move(dataDirectory)), catalog(this->dataDirectory) {
+App::App(DataPaths dataPaths)
+    : paths(std::move(dataPaths)), dataDirectory(paths.dataDir), catalog(paths.builtinDir, paths.dataDir) {
   keyboard.app = this;
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
   gApp = this;
 }
+
+App::App(const std::string& folder) : App(DataPaths::inOneFolder(folder)) {}
 
 App::~App() {
   settings().save(dataFile("vell_player.ini"));
@@ -85,6 +89,8 @@ bool App::create(const std::string& commandLine) {
   nextCursorTick_ = now + kCursorIntervalMs;
   initialized = true;
   window.grabMediaKeys();
+  mediaSession = std::make_unique<MediaSession>(*this);
+  mediaSession->start();
 
   if (s.opacity < 1.0f) window.setOpacity(s.opacity);
   window.show();
@@ -317,6 +323,7 @@ void App::shutdown() {
     destroyed_ = true;
     return;
   }
+  if (mediaSession) mediaSession->stop();
   Settings& s = settings();
   int x = 0, y = 0, w = 0, h = 0;
   if (fullscreen) {
@@ -348,7 +355,7 @@ void App::shutdown() {
   destroyed_ = true;
 }
 
-std::string App::dataFile(const char* name) const { return dataDirectory + "/" + name; }
+std::string App::dataFile(const char* name) const { return paths.folderFor(name) + "/" + name; }
 
 void App::recordHistory(bool now) {
   if (historyKey.empty()) return;

@@ -12,6 +12,7 @@
 #include "engine/Player.h"
 #include "engine/VideoFrame.h"
 #include "history/PodcastHistory.h"
+#include "platform/DataDirs.h"
 #include "platform/Files.h"
 #include "platform/Window.h"
 #include "playlist/Playlist.h"
@@ -23,6 +24,7 @@
 namespace vell {
 
 struct ConnectJob;
+class MediaSession;
 
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
@@ -61,8 +63,9 @@ struct OpenRequest {
 // on the window thread. Other threads reach it only by posting AppMessage events.
 class App {
  public:
-  // Every file of the player lives in `dataDirectory`: the program's own folder.
-  explicit App(std::string dataDirectory = executableDir());
+  // The player's files live where `paths` says; a single folder holds them all in tests.
+  explicit App(DataPaths paths = dataPathsForProgram());
+  explicit App(const std::string& folder);
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
@@ -161,7 +164,8 @@ class App {
 
   // Members are public for the key table, the panels and the tests: the App is one plain
   // object whose state every part of the shell reads and writes.
-  const std::string dataDirectory;
+  const DataPaths paths;
+  const std::string dataDirectory;  // history and user streams (paths.dataDir)
   std::string dataFile(const char* name) const;
 
   Window window;
@@ -230,6 +234,7 @@ class App {
   bool inSizeMove = false;
   bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
   bool firstFrameLogged = false;
+  std::unique_ptr<MediaSession> mediaSession;  // the desktop's media controls (MPRIS)
 
  private:
   void installPlayerCallbacks();

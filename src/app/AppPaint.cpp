@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/App.h"
+#include "app/MediaSession.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
@@ -33,6 +34,7 @@ void App::tickWork() {
     lastHistorySave = now;
     recordHistory(false);
   }
+  if (mediaSession && !isConnecting) mediaSession->tick(now);
   bool emptyScreen = player.state() == Player::Stopped && !isConnecting;
   if (emptyScreen && retryOffered && now - retryTick > 15000) retryOffered = false;
 

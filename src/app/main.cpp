@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -6,7 +7,11 @@ extern "C" {
 }
 
 #include "app/App.h"
+#include "platform/DataDirs.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/MessageBox.h"
+#include "platform/Uri.h"
 
 // The arguments after the program name, joined with single spaces, are one path or URL;
 // surrounding double quotes are removed.
@@ -17,7 +22,24 @@ static std::string commandLine(int argc, char** argv) {
     line += argv[i];
   }
   if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
+  // File managers pass file:// URIs; the player opens those as the files they name.
+  std::string path;
+  if (vell::fileUriToPath(line, path)) return path;
   return line;
+}
+
+// Several files from a file manager ("Open with" passes each as its own argument): the paths,
+// when every argument names an existing file and together they do not name one.
+static std::vector<std::string> separateFiles(int argc, char** argv, const std::string& joined) {
+  std::vector<std::string> files;
+  if (argc < 3 || vell::fileExists(joined)) return files;
+  for (int i = 1; i < argc; ++i) {
+    std::string path = argv[i];
+    vell::fileUriToPath(argv[i], path);
+    if (!vell::fileExists(path)) return {};
+    files.push_back(path);
+  }
+  return files;
 }
 
 int main(int argc, char** argv) {
@@ -25,8 +47,14 @@ int main(int argc, char** argv) {
   avformat_network_init();
   int exitCode = 1;
   {
-    vell::App app;
-    if (app.create(commandLine(argc, argv))) {
+    vell::DataPaths paths = vell::dataPathsForProgram();
+    for (const auto& moved : vell::prepareDataPaths(vell::executableDir(), paths))
+      vell::debugLog("Moved a file of an earlier run from the program folder to %s\n", moved.c_str());
+    vell::App app(paths);
+    std::string line = commandLine(argc, argv);
+    std::vector<std::string> files = separateFiles(argc, argv, line);
+    if (app.create(files.empty() ? line : std::string())) {
+      if (!files.empty()) app.onDropFiles(files, 0, 0);  // queued like several dropped files
       exitCode = app.run();
     } else {
       vell::showMessageBox("윈도우 생성 실패.\nD3D11 또는 시스템 오류를 확인하세요.", "Vell Player",

@@ -38,10 +38,13 @@ std::vector<const StreamEntry*> search(const std::vector<StreamEntry>& list, std
 
 }  // namespace
 
-StreamCatalog::StreamCatalog(std::string directory) : directory_(std::move(directory)) {}
+StreamCatalog::StreamCatalog(std::string directory) : directory_(directory), userDirectory_(std::move(directory)) {}
+
+StreamCatalog::StreamCatalog(std::string builtinDirectory, std::string userDirectory)
+    : directory_(std::move(builtinDirectory)), userDirectory_(std::move(userDirectory)) {}
 
 std::string StreamCatalog::builtinPath() const { return directory_ + "/" + kBuiltinFileName; }
-std::string StreamCatalog::userPath() const { return directory_ + "/" + kUserFileName; }
+std::string StreamCatalog::userPath() const { return userDirectory_ + "/" + kUserFileName; }
 
 void StreamCatalog::load() {
   std::string builtinBytes, userBytes;

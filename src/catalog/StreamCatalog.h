@@ -20,8 +20,10 @@ class StreamCatalog {
   static constexpr const char* kBuiltinFileName = "streams.ini";
   static constexpr const char* kUserFileName = "streams_user.ini";
 
-  // `directory` holds both files (the program's own directory in the player).
+  // `directory` holds both files.
   explicit StreamCatalog(std::string directory);
+  // The built-ins are read from `builtinDirectory`, the user's file lives in `userDirectory`.
+  StreamCatalog(std::string builtinDirectory, std::string userDirectory);
 
   std::string builtinPath() const;
   std::string userPath() const;
@@ -76,6 +78,7 @@ class StreamCatalog {
   UserCatalog userState() const;
 
   std::string directory_;
+  std::string userDirectory_;
   std::vector<StreamEntry> builtins_;  // streams.ini as last read, before edits and hides
 
   std::vector<StreamEntry> radioStreams_;

@@ -254,6 +254,19 @@ void Window::clientToScreen(int& x, int& y) const {
   y += wy;
 }
 
+void Window::raise() {
+  if (window_) SDL_RaiseWindow(window_);
+}
+
+void Window::setScreenSaverAllowed(bool allowed) {
+  if (allowed)
+    SDL_EnableScreenSaver();
+  else
+    SDL_DisableScreenSaver();
+}
+
+bool Window::screenSaverAllowed() const { return SDL_IsScreenSaverEnabled() == SDL_TRUE; }
+
 void Window::startTextInput() { SDL_StartTextInput(); }
 
 void Window::stopTextInput() { SDL_StopTextInput(); }

@@ -96,6 +96,10 @@ class Window {
   // 1.0 = opaque; no visible effect without a compositor.
   void setOpacity(float opacity);
   void showCursor(bool show);
+  void raise();
+  // Whether the desktop may blank the screen or start its screen saver.
+  void setScreenSaverAllowed(bool allowed);
+  bool screenSaverAllowed() const;
   // The display that holds the window: its whole area and the part not taken by panels.
   Rect displayBounds() const;
   Rect usableBounds() const;

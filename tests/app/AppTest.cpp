@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "app/App.h"
+#include "app/MediaSession.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "settings/Settings.h"
@@ -222,6 +223,34 @@ TEST_F(AppFixture, DroppedFilesBecomeThePlaylist) {
   EXPECT_EQ(app.playlist.count(), 2);
   EXPECT_EQ(app.currentPath, a);
   app.player.close();
+}
+
+// The desktop may blank the screen unless a picture is moving; the bus shows the same state.
+TEST_F(AppFixture, ScreenSaverAndMediaStatusFollowPlayback) {
+  openWindow(320, 240);
+  app.mediaSession = std::make_unique<MediaSession>(app);
+  auto tickFor = [&](uint32_t ms) {
+    for (uint32_t start = tickCount(); tickCount() - start < ms;) {
+      app.tickWork();
+      sleepMs(16);
+    }
+  };
+  app.openPath(test::h264AacMp4(3.0));
+  tickFor(400);
+  EXPECT_FALSE(app.window.screenSaverAllowed());
+  MediaStatus s = app.mediaSession->status();
+  EXPECT_EQ(s.state, MediaStatus::Playing);
+  EXPECT_NEAR(s.lengthUs, 3000000, 100000);
+  EXPECT_TRUE(s.canSeek);
+  EXPECT_EQ(s.url.rfind("file:///", 0), 0u);
+  app.player.togglePause();
+  tickFor(400);
+  EXPECT_TRUE(app.window.screenSaverAllowed());
+  EXPECT_EQ(app.mediaSession->status().state, MediaStatus::Paused);
+  app.openPath(test::sineMp3(3.0));
+  tickFor(400);
+  EXPECT_TRUE(app.window.screenSaverAllowed());  // sound alone lets it run
+  EXPECT_GT(app.mediaSession->status().trackId, s.trackId);
 }
 
 }  // namespace

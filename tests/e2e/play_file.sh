@@ -15,13 +15,14 @@ fi
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { echo "ok: $*"; }
 
-# The program keeps its files beside itself: run a fresh copy from the work folder.
+# A fresh copy of the program; its user files go to the XDG folders under the work folder.
 app="$work/app"
 rm -rf "$app" "$work/home"
 mkdir -p "$app"
 cp "$player_bin" "$app/vell-player"
 cp "$(dirname "$player_bin")/streams.ini" "$app/" 2>/dev/null || true
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
+config="$XDG_CONFIG_HOME/vell-player" data="$XDG_DATA_HOME/vell-player"
 mkdir -p "$HOME"
 
 media="$work/film.mp4"
@@ -97,7 +98,7 @@ pass "F toggles full screen over the display"
 
 sleep 3
 stop_player
-grep -qx "volume=0.84" "$app/vell_player.ini" || fail "settings: $(grep volume "$app/vell_player.ini")"
+grep -qx "volume=0.84" "$config/vell_player.ini" || fail "settings: $(grep volume "$config/vell_player.ini")"
 pass "two Up presses saved volume=0.84"
 
 /usr/bin/python3 - "$work/audio1.raw" <<'PY' || fail "tone"
@@ -113,7 +114,7 @@ assert abs(freq - 440) < 3, freq
 PY
 pass "the sound written is the file's 440 Hz tone"
 
-pos1=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$app/podcast_history.ini")
+pos1=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$data/podcast_history.ini")
 [ -n "$pos1" ] || fail "no history record"
 awk -v p="$pos1" 'BEGIN { exit !(p >= 3) }' || fail "history position $pos1"
 pass "history recorded $pos1 s"
@@ -123,7 +124,7 @@ start_player "/dev/null" "$media"
 wait_for_log "First frame presented"
 sleep 1.5
 stop_player
-pos2=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$app/podcast_history.ini")
+pos2=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$data/podcast_history.ini")
 awk -v a="$pos1" -v b="$pos2" 'BEGIN { exit !(b > a + 0.5) }' || fail "no resume: $pos1 then $pos2"
 pass "reopened at the saved position ($pos1 -> $pos2)"
 echo "all passed"

@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include "platform/Files.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +23,7 @@ TempDir::~TempDir() {
 
 std::string TempDir::write(const std::string& name, const std::string& bytes) const {
   std::string p = file(name);
+  makeDirectories(parentPath(p));
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return p;
