@@ -112,10 +112,16 @@ void App::onMouseDown(int x, int y, int) {
       }
       return;
     }
-    // The radio and podcast tabs open the stream browser (it comes with its own panel).
-    if (y >= 5 && y <= 27 && x >= 28 && x < 172) return;
+    if (y >= 5 && y <= 27 && x >= 28 && x < 172) {
+      toggleStreamBrowser(x >= 100);
+      return;
+    }
   }
-  if (connecting.load()) return;
+  if (connecting.load()) {
+    // Only the stream browser answers while a connection runs: a station switches to it.
+    if (browserOpen && x >= w - 320) onBrowserClick(x, y);
+    return;
+  }
 
   float controlsTop = static_cast<float>(l.controlBarTop);
   if (quickOpenVisible && quickOpenAlpha > 0.5f) {
@@ -124,6 +130,7 @@ void App::onMouseDown(int x, int y, int) {
     quickOpenHover = -1;
     quickOpenAlpha = 0;
     if (button == 0) chooseAndOpenFile();
+    else if (button == 2 || button == 3) toggleStreamBrowser(button == 3);
     return;
   }
 
@@ -142,6 +149,10 @@ void App::onMouseDown(int x, int y, int) {
   if (idle && !s.lastPodcastUrl.empty()) {
     double bw = std::min(w - 60, 360), left = (w - bw) / 2.0, top = middle + 95;
     if (x >= left && x < left + bw && y >= top && y < top + 34) {
+      browserOpen = false;
+      toggleStreamBrowser(true);  // opens it in podcast mode
+      browser.currentEpisodeUrl = s.lastPodcastUrl;
+      browser.currentStreamId.clear();
       openMedia(s.lastPodcastUrl, s.lastPodcastName, true);
       return;
     }
@@ -185,6 +196,8 @@ void App::onMouseDown(int x, int y, int) {
       clickTick = tickCount();
     }
   }
+
+  if (browserOpen) onBrowserClick(x, y);
 }
 
 void App::onMouseUp() {
@@ -199,8 +212,7 @@ void App::onMouseMove(int x, int y) {
   if (inputOpen) return;
   ClientLayout l = computeLayout();
   int w = l.width;
-  titleHover = -1;
-  if (y <= 31 && !fullscreen && !compactView && x >= w - 184) titleHover = (x - (w - 184)) / 46;
+  titleHover = !fullscreen && !compactView ? TopBar::controlAt(w, x, y) : kTopBarNone;
   seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
   if (seekDragging) player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
   if (volumeDragging) player.setVolume(volumeAt(w, static_cast<float>(x)));
@@ -210,9 +222,11 @@ void App::onMouseMove(int x, int y) {
   controlHover = controlHoverFromHit(controlBarHit(w, static_cast<float>(l.buttonsY),
                                                    static_cast<float>(l.buttonsHeight), static_cast<float>(x),
                                                    static_cast<float>(y)));
+  if (browserOpen) onBrowserHover(x, y);
 }
 
 void App::onWheel(int delta) {
+  if (browserOpen && onBrowserWheel(delta)) return;
   const Settings& s = settings();
   if (s.wheelAction == 1) {
     uint32_t now = tickCount();

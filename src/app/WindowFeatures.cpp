@@ -196,8 +196,6 @@ void App::changeVolume(float delta) { player.setVolume(player.volume() + delta);
 
 void App::togglePlaylistPanel() {}
 
-void App::toggleStreamBrowser(bool) {}
-
 void App::chooseAndOpenFile() {
   FileDialogOptions options;
   options.filters = {
