@@ -233,6 +233,7 @@ int StreamBrowser::hitTest(float x, float y, const RectF& panel) {
   }
   ensureRows();
   clampScroll(panel);
+  hoverRow = -1;  // no row stays lit while the pointer is on the header or the tabs
   if (y < panel.top + kHeaderHeight && x > panel.right - 36) return kBrowserClose;
   if (y >= panel.top + kHeaderHeight && y < panel.top + kTabsBottom)
     return x < panel.left + panel.width() / 2 ? kBrowserRadioTab : kBrowserPodcastTab;
@@ -251,7 +252,6 @@ int StreamBrowser::hitTest(float x, float y, const RectF& panel) {
     }
     return kBrowserNothing;
   }
-  hoverRow = -1;
   if (end < panel.bottom) {
     float band = addBandTop(panel, end);
     if (band < panel.bottom - 10 && y >= band && y < band + 34) return kBrowserAdd;
