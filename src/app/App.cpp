@@ -390,8 +390,8 @@ void App::resetMediumState() {
 
 void App::openPath(const std::string& path) {
   browserOpen = false;
-  browser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
-  browser.currentEpisodeUrl.clear();
+  streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
+  streamBrowser.currentEpisodeUrl.clear();
   if (quickOpenVisible) {
     quickOpenVisible = false;
     quickOpenHover = -1;
@@ -468,8 +468,8 @@ void App::onTextInput(const std::string& text) {
   if (browserOpen && !inputOpen) {
     if (browserSearchActive()) {
       syncBrowser();
-      browser.composition.clear();
-      browser.typeText(text);
+      streamBrowser.composition.clear();
+      streamBrowser.typeText(text);
     }
   }
 }
@@ -477,7 +477,7 @@ void App::onTextInput(const std::string& text) {
 void App::onTextEditing(const std::string& composition) {
   // Stream browser search: the composition shows after the search text until committed.
   if (browserOpen && !inputOpen) {
-    if (browserSearchActive()) browser.composition = composition;
+    if (browserSearchActive()) streamBrowser.composition = composition;
   }
 }
 

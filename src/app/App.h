@@ -120,13 +120,13 @@ class App {
   // --- Stream browser (AppBrowser.cpp, ClipboardStation.cpp) ----------------------------
   // Where the browser is drawn: the side panel's rectangle, empty while it is not shown.
   RectF browserPanel() const;
-  // Copies the App's panel flags, catalogue and history into the browser.
+  // Copies the App's panel flags, catalogue and history into the streamBrowser.
   void syncBrowser();
   // A left click on the browser; while connecting only station and episode rows, the
   // tabs and the close mark react.
   void onBrowserClick(int x, int y);
   void onBrowserHover(int x, int y);
-  // True when the wheel notch scrolled the browser.
+  // True when the wheel notch scrolled the streamBrowser.
   bool onBrowserWheel(int delta);
   // Typed text goes to the search while the browser is open and nothing covers it.
   bool browserSearchActive() const;
@@ -189,7 +189,7 @@ class App {
   int settingsScroll = 0;
   bool browserOpen = false;
   bool browserPodcastMode = false;
-  StreamBrowser browser;
+  StreamBrowser streamBrowser;
   EpisodeLoader episodeLoader{loadEpisodes};
   int browserHoverSeen = -2;  // last browser row whose host was looked up
   TopBar topBar;

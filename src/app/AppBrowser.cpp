@@ -15,10 +15,10 @@ RectF App::browserPanel() const {
 }
 
 void App::syncBrowser() {
-  browser.open = browserOpen;
-  browser.mode = browserPodcastMode ? 1 : 0;
-  browser.catalogue = &catalog;
-  browser.history = &history;
+  streamBrowser.open = browserOpen;
+  streamBrowser.mode = browserPodcastMode ? 1 : 0;
+  streamBrowser.catalogue = &catalog;
+  streamBrowser.history = &history;
 }
 
 void App::toggleStreamBrowser(bool podcastMode) {
@@ -39,7 +39,7 @@ void App::onBrowserClick(int x, int y) {
   syncBrowser();
   RectF panel = browserPanel();
   const bool busy = connecting.load();
-  switch (browser.hitTest(static_cast<float>(x), static_cast<float>(y), panel)) {
+  switch (streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel)) {
     case kBrowserClose:
       toggleStreamBrowser(browserPodcastMode);
       break;
@@ -55,27 +55,27 @@ void App::onBrowserClick(int x, int y) {
       if (!busy) addClipboardStation();
       break;
     case kBrowserEntry: {
-      const StreamEntry* e = browser.rows[browser.pointedRow].entry;
+      const StreamEntry* e = streamBrowser.rows[streamBrowser.pointedRow].entry;
       if (!e) break;
-      if (browser.mode == 1) {
+      if (streamBrowser.mode == 1) {
         // Listing a podcast's episodes never disturbs a running connection.
         selectPodcast(*e);
         break;
       }
       // Copies: the open below pumps messages, and the catalogue may change meanwhile.
       std::string url = e->url, name = e->name;
-      browser.currentStreamId = e->id;
-      browser.currentEpisodeUrl.clear();
+      streamBrowser.currentStreamId = e->id;
+      streamBrowser.currentEpisodeUrl.clear();
       requestOpen(url, name, false);
       break;
     }
     case kBrowserEpisode: {
-      int i = browser.pointedEpisode;
-      if (i < 0 || i >= static_cast<int>(browser.episodes.size())) break;
-      PodcastEpisode episode = browser.episodes[i];
+      int i = streamBrowser.pointedEpisode;
+      if (i < 0 || i >= static_cast<int>(streamBrowser.episodes.size())) break;
+      PodcastEpisode episode = streamBrowser.episodes[i];
       if (episode.url.empty()) break;
-      browser.currentEpisodeUrl = episode.url;
-      browser.currentStreamId.clear();
+      streamBrowser.currentEpisodeUrl = episode.url;
+      streamBrowser.currentStreamId.clear();
       requestOpen(episode.url, episode.title, true);
       break;
     }
@@ -85,29 +85,29 @@ void App::onBrowserClick(int x, int y) {
 }
 
 void App::selectPodcast(const StreamEntry& podcast) {
-  if (podcast.id == browser.expandedPodcast) {
-    browser.rebuildRows();
+  if (podcast.id == streamBrowser.expandedPodcast) {
+    streamBrowser.rebuildRows();
     return;
   }
-  browser.expandedPodcast = podcast.id;
-  browser.episodes.clear();
-  browser.loading = true;
+  streamBrowser.expandedPodcast = podcast.id;
+  streamBrowser.episodes.clear();
+  streamBrowser.loading = true;
   showToast("에피소드 로딩 중...", 2000);
   // The batch travels inside the event, so the list is never shared between threads.
   episodeLoader.start(podcast, [](std::unique_ptr<EpisodeBatch> batch) {
     EpisodeBatch* raw = batch.release();
     if (!Window::postUserEvent(kMsgEpisodesLoaded, raw)) delete raw;
   });
-  browser.rebuildRows();
+  streamBrowser.rebuildRows();
 }
 
 void App::onEpisodesLoaded(std::unique_ptr<EpisodeBatch> batch) {
   // A list for a podcast the user has since left is dropped; the newer fetch still runs.
   if (!batch || !episodeLoader.accept(*batch)) return;
-  browser.loading = false;
-  if (batch->podcastId == browser.expandedPodcast && !batch->episodes.empty()) {
-    browser.episodes = std::move(batch->episodes);
-    browser.rebuildRows();
+  streamBrowser.loading = false;
+  if (batch->podcastId == streamBrowser.expandedPodcast && !batch->episodes.empty()) {
+    streamBrowser.episodes = std::move(batch->episodes);
+    streamBrowser.rebuildRows();
   } else {
     showToast("에피소드를 불러올 수 없음", 1200);
   }
@@ -116,18 +116,18 @@ void App::onEpisodesLoaded(std::unique_ptr<EpisodeBatch> batch) {
 void App::onBrowserHover(int x, int y) {
   syncBrowser();
   RectF panel = browserPanel();
-  browser.hitTest(static_cast<float>(x), static_cast<float>(y), panel);
-  int row = browser.hoverRow;
-  if (row < 0 || row == browserHoverSeen || row >= static_cast<int>(browser.rows.size())) return;
+  streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel);
+  int row = streamBrowser.hoverRow;
+  if (row < 0 || row == browserHoverSeen || row >= static_cast<int>(streamBrowser.rows.size())) return;
   browserHoverSeen = row;
-  if (const StreamEntry* e = browser.rows[row].entry) browser.warmHost(*e);
+  if (const StreamEntry* e = streamBrowser.rows[row].entry) streamBrowser.warmHost(*e);
 }
 
 bool App::onBrowserWheel(int delta) {
   RectF panel = browserPanel();
   if (!panel.contains(static_cast<float>(lastMouseX), static_cast<float>(lastMouseY))) return false;
-  browser.scroll += delta > 0 ? -3 : 3;
-  if (browser.scroll < 0) browser.scroll = 0;
+  streamBrowser.scroll += delta > 0 ? -3 : 3;
+  if (streamBrowser.scroll < 0) streamBrowser.scroll = 0;
   return true;
 }
 
@@ -137,11 +137,11 @@ bool App::browserSearchKey(int key, bool ctrl, bool alt) {
   if (!browserSearchActive()) return false;
   syncBrowser();
   if (key == vk::Back) {
-    browser.backspace();
+    streamBrowser.backspace();
     return true;
   }
   if (key == vk::Escape) {
-    browser.clearSearch();
+    streamBrowser.clearSearch();
     return false;  // the key table still closes the top layer
   }
   if (ctrl || alt) return false;

@@ -151,8 +151,8 @@ void App::onMouseDown(int x, int y, int) {
     if (x >= left && x < left + bw && y >= top && y < top + 34) {
       browserOpen = false;
       toggleStreamBrowser(true);  // opens it in podcast mode
-      browser.currentEpisodeUrl = s.lastPodcastUrl;
-      browser.currentStreamId.clear();
+      streamBrowser.currentEpisodeUrl = s.lastPodcastUrl;
+      streamBrowser.currentStreamId.clear();
       openMedia(s.lastPodcastUrl, s.lastPodcastName, true);
       return;
     }

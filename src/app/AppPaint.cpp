@@ -175,10 +175,10 @@ void App::paint() {
   hooks.sidePanel = [this](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
                            const RectF& panel) {
     if (st.settingsOpen) return;
-    // Stream browser.
+    // Stream streamBrowser.
     if (st.browserOpen) {
       syncBrowser();
-      browser.draw(c, r, panel, st.tick);
+      streamBrowser.draw(c, r, panel, st.tick);
       return;
     }
   };

@@ -41,7 +41,7 @@ void App::addClipboardStation() {
   entry.isUser = true;
   catalog.addUserStream(entry);  // saves and reloads; a failed write still keeps it for the session
   syncBrowser();
-  browser.rebuildRows();
+  streamBrowser.rebuildRows();
   showToast("스트림 추가됨", 1000);
 }
 

@@ -78,29 +78,29 @@ TEST_F(BrowserApp, SearchTypingTakesCharactersAndHangulCompositions) {
   app.onTextInput("M");
   EXPECT_FALSE(app.player.muted());
   EXPECT_TRUE(app.browserOpen);
-  EXPECT_EQ(app.browser.searchText, "M");
+  EXPECT_EQ(app.streamBrowser.searchText, "M");
   app.onKeyDown(vk::Back, false, false, false);
-  EXPECT_EQ(app.browser.searchText, "");
+  EXPECT_EQ(app.streamBrowser.searchText, "");
 
   app.onTextEditing("ㄹ");
-  EXPECT_EQ(app.browser.composition, "ㄹ");
+  EXPECT_EQ(app.streamBrowser.composition, "ㄹ");
   app.onTextInput("라");  // the input method commits whole syllables
   app.onTextEditing("ㄷ");
   app.onTextEditing("디");
   app.onTextInput("디");
-  EXPECT_EQ(app.browser.searchText, "라디");
-  EXPECT_EQ(app.browser.composition, "");
-  ASSERT_EQ(app.browser.rows.size(), 1u);
-  EXPECT_EQ(app.browser.rows[0].entry->id, "r1");
+  EXPECT_EQ(app.streamBrowser.searchText, "라디");
+  EXPECT_EQ(app.streamBrowser.composition, "");
+  ASSERT_EQ(app.streamBrowser.rows.size(), 1u);
+  EXPECT_EQ(app.streamBrowser.rows[0].entry->id, "r1");
   app.onKeyDown(vk::Back, false, false, false);
-  EXPECT_EQ(app.browser.searchText, "라");
+  EXPECT_EQ(app.streamBrowser.searchText, "라");
 
   app.onKeyDown(vk::Escape, false, false, false);
-  EXPECT_EQ(app.browser.searchText, "");
-  EXPECT_FALSE(app.browser.searchFocused);
+  EXPECT_EQ(app.streamBrowser.searchText, "");
+  EXPECT_FALSE(app.streamBrowser.searchFocused);
   app.inputOpen = true;  // a dialog's text field takes the typing then
   app.onTextInput("x");
-  EXPECT_EQ(app.browser.searchText, "");
+  EXPECT_EQ(app.streamBrowser.searchText, "");
   app.inputOpen = false;
   app.onKeyDown('R', true, false, false);  // Ctrl keys still reach the key table
   EXPECT_TRUE(app.browserPodcastMode);
@@ -121,11 +121,11 @@ TEST_F(BrowserApp, StationAndEpisodeClicksPlayAndHighlight) {
                            "");
   app.toggleStreamBrowser(false);
   app.onMouseMove(800, 150);  // hovering the station warms its host up
-  EXPECT_TRUE(app.browser.warmup().seen("127.0.0.1"));
+  EXPECT_TRUE(app.streamBrowser.warmup().seen("127.0.0.1"));
   app.onMouseDown(800, 150, 1);
   EXPECT_EQ(app.player.state(), Player::Playing);
   EXPECT_EQ(app.toastText, "▶ Loop FM");
-  EXPECT_EQ(app.browser.currentStreamId, "st");
+  EXPECT_EQ(app.streamBrowser.currentStreamId, "st");
 
   // While a connection runs, a station click queues the switch.
   app.connecting = true;
@@ -139,28 +139,28 @@ TEST_F(BrowserApp, StationAndEpisodeClicksPlayAndHighlight) {
   // Podcasts: the empty feed is asked first, then Loop Cast before that answer is handled.
   app.toggleStreamBrowser(true);
   app.onMouseDown(800, 180, 1);  // Empty Cast (row 2, 174..210)
-  EXPECT_TRUE(app.browser.loading);
+  EXPECT_TRUE(app.streamBrowser.loading);
   EXPECT_EQ(app.toastText, "에피소드 로딩 중...");
   sleepMs(300);  // its answer is already waiting in the queue
   app.onMouseDown(800, 150, 1);  // Loop Cast
-  pump(5000, [&] { return !app.browser.loading; });
-  EXPECT_FALSE(app.browser.loading);
-  ASSERT_EQ(app.browser.episodes.size(), 1u);
-  EXPECT_EQ(app.browser.expandedPodcast, "pa");
+  pump(5000, [&] { return !app.streamBrowser.loading; });
+  EXPECT_FALSE(app.streamBrowser.loading);
+  ASSERT_EQ(app.streamBrowser.episodes.size(), 1u);
+  EXPECT_EQ(app.streamBrowser.expandedPodcast, "pa");
   EXPECT_NE(app.toastText, "에피소드를 불러올 수 없음");  // the stale empty answer was dropped
-  ASSERT_EQ(app.browser.rows.size(), 4u);  // header, Loop Cast, its episode, Empty Cast
-  EXPECT_EQ(app.browser.rows[2].text, "01 Jan 2024  첫 회");
+  ASSERT_EQ(app.streamBrowser.rows.size(), 4u);  // header, Loop Cast, its episode, Empty Cast
+  EXPECT_EQ(app.streamBrowser.rows[2].text, "01 Jan 2024  첫 회");
 
   app.onMouseDown(800, 180, 1);  // the episode (174..204)
   EXPECT_EQ(app.player.state(), Player::Playing);
   EXPECT_TRUE(app.player.podcastRequest());
-  EXPECT_EQ(app.browser.currentEpisodeUrl, server.url("/ep1.mp3"));
+  EXPECT_EQ(app.streamBrowser.currentEpisodeUrl, server.url("/ep1.mp3"));
   EXPECT_EQ(app.historyKey, server.url("/ep1.mp3"));
 
   app.onMouseDown(800, 210, 1);  // Empty Cast on its own: the failure is told
-  pump(5000, [&] { return !app.browser.loading; });
+  pump(5000, [&] { return !app.streamBrowser.loading; });
   EXPECT_EQ(app.toastText, "에피소드를 불러올 수 없음");
-  EXPECT_TRUE(app.browser.episodes.empty());
+  EXPECT_TRUE(app.streamBrowser.episodes.empty());
   app.player.close();
 }
 
@@ -193,8 +193,8 @@ TEST_F(BrowserApp, ClipboardStationAsksBeforeAdding) {
   EXPECT_EQ(e.description, "직접 추가");
   EXPECT_EQ(e.id.rfind("user_", 0), 0u);
   EXPECT_EQ(app.toastText, "스트림 추가됨");
-  ASSERT_EQ(app.browser.rows.size(), 2u);  // the 사용자 header and the new station
-  EXPECT_EQ(app.browser.rows[1].entry, &e);
+  ASSERT_EQ(app.streamBrowser.rows.size(), 2u);  // the 사용자 header and the new station
+  EXPECT_EQ(app.streamBrowser.rows[1].entry, &e);
   StreamCatalog reread(dir.path());
   reread.load();
   EXPECT_EQ(reread.radioStreams().size(), 1u);  // saved in streams_user.ini
