@@ -33,6 +33,11 @@ void App::toggleStreamBrowser(bool podcastMode) {
     window.startTextInput();
   }
   syncBrowser();
+  // The input method's candidate window goes beside the search box.
+  RectF panel = browserPanel();
+  if (browserOpen && panel.width() > 0)
+    window.setTextInputRect(static_cast<int>(panel.left) + 12, static_cast<int>(panel.top + StreamBrowser::kListTop),
+                            static_cast<int>(panel.width()) - 42, static_cast<int>(StreamBrowser::kSearchHeight));
 }
 
 void App::onBrowserClick(int x, int y) {
