@@ -7,7 +7,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev
   fonts-nanum libgtest-dev clang libclang-rt-14-dev
-  ffmpeg xvfb xdotool yt-dlp zenity
+  ffmpeg xvfb xdotool yt-dlp zenity imagemagick
   libglib2.0-dev dbus playerctl desktop-file-utils
 )
 

@@ -35,6 +35,7 @@ App* App::instance() { return gApp; }
 App::App(DataPaths dataPaths)
     : paths(std::move(dataPaths)), dataDirectory(paths.dataDir), catalog(paths.builtinDir, paths.dataDir) {
   keyboard.app = this;
+  syncBrowser();
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
   gApp = this;
 }
@@ -266,6 +267,9 @@ void App::onMessage(int code) {
     case kMsgMediumOpened:
       updateTitle();
       break;
+    case kMsgEpisodesLoaded:
+      onEpisodesLoaded(std::unique_ptr<EpisodeBatch>(static_cast<EpisodeBatch*>(window.takeUserData())));
+      break;
     case kMsgRunTasks: {
       std::vector<std::function<void()>> tasks;
       {
@@ -393,6 +397,8 @@ void App::resetMediumState() {
 
 void App::openPath(const std::string& path) {
   browserOpen = false;
+  streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
+  streamBrowser.currentEpisodeUrl.clear();
   if (quickOpenVisible) {
     quickOpenVisible = false;
     quickOpenHover = -1;
@@ -457,12 +463,29 @@ void App::playPrevious() {
   if (!playlist.previous().empty()) playItem(playlist.currentIndex());
 }
 
-void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) { keyboard.onKey(key, ctrl, shift, alt); }
+void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
+  if (browserSearchKey(key, ctrl, alt)) return;  // typed into the stream browser's search
+  keyboard.onKey(key, ctrl, shift, alt);
+}
 
 // Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
 // take them; the composition of an input method is shown where the text goes.
-void App::onTextInput(const std::string&) {}
+void App::onTextInput(const std::string& text) {
+  // Stream browser search.
+  if (browserOpen && !inputOpen) {
+    if (browserSearchActive()) {
+      syncBrowser();
+      streamBrowser.composition.clear();
+      streamBrowser.typeText(text);
+    }
+  }
+}
 
-void App::onTextEditing(const std::string&) {}
+void App::onTextEditing(const std::string& composition) {
+  // Stream browser search: the composition shows after the search text until committed.
+  if (browserOpen && !inputOpen) {
+    if (browserSearchActive()) streamBrowser.composition = composition;
+  }
+}
 
 }  // namespace vell

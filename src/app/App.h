@@ -8,6 +8,9 @@
 
 #include "app/BackgroundSaver.h"
 #include "app/KeyboardCommands.h"
+#include "browser/StreamBrowser.h"
+#include "catalog/EpisodeLoader.h"
+#include "catalog/PodcastFeeds.h"
 #include "catalog/StreamCatalog.h"
 #include "engine/Player.h"
 #include "engine/VideoFrame.h"
@@ -18,6 +21,7 @@
 #include "playlist/Playlist.h"
 #include "render/Overlay.h"
 #include "render/Renderer.h"
+#include "render/TopBar.h"
 #include "render/UiResources.h"
 #include "subtitles/SubtitleState.h"
 
@@ -139,6 +143,27 @@ class App {
   // The open side panel, drawn into its place by the paint.
   void drawSidePanel(Canvas& canvas, const UiResources& res, const RectF& panel);
 
+  // --- Stream browser (AppBrowser.cpp, ClipboardStation.cpp) ----------------------------
+  // Where the browser is drawn: the side panel's rectangle, empty while it is not shown.
+  RectF browserPanel() const;
+  // Copies the App's panel flags, catalogue and history into the streamBrowser.
+  void syncBrowser();
+  // A left click on the browser; while connecting only station and episode rows, the
+  // tabs and the close mark react.
+  void onBrowserClick(int x, int y);
+  void onBrowserHover(int x, int y);
+  // True when the wheel notch scrolled the streamBrowser.
+  bool onBrowserWheel(int delta);
+  // Typed text goes to the search while the browser is open and nothing covers it.
+  bool browserSearchActive() const;
+  // Keys the search takes: Backspace, and plain character keys (their text arrives as
+  // text input). True when the key table must not see the key.
+  bool browserSearchKey(int key, bool ctrl, bool alt);
+  void selectPodcast(const StreamEntry& podcast);
+  void onEpisodesLoaded(std::unique_ptr<EpisodeBatch> batch);
+  // The browser's add button: the URL on the clipboard becomes a user radio station.
+  void addClipboardStation();
+
   // --- Input ---------------------------------------------------------------------------
   HitCode nonClientHitTest(int x, int y) const;
   void onMouseDown(int x, int y, int clicks);
@@ -191,6 +216,10 @@ class App {
   int settingsScroll = 0;
   bool browserOpen = false;
   bool browserPodcastMode = false;
+  StreamBrowser streamBrowser;
+  EpisodeLoader episodeLoader{loadEpisodes};
+  int browserHoverSeen = -2;  // last browser row whose host was looked up
+  TopBar topBar;
   bool helpVisible = false;
   bool quickOpenVisible = false;
   int quickOpenHover = -1;

@@ -117,10 +117,16 @@ void App::onMouseDown(int x, int y, int) {
       }
       return;
     }
-    // The radio and podcast tabs open the stream browser (it comes with its own panel).
-    if (y >= 5 && y <= 27 && x >= 28 && x < 172) return;
+    if (y >= 5 && y <= 27 && x >= 28 && x < 172) {
+      toggleStreamBrowser(x >= 100);
+      return;
+    }
   }
-  if (connecting.load()) return;
+  if (connecting.load()) {
+    // Only the stream browser answers while a connection runs: a station switches to it.
+    if (browserOpen && x >= w - 320) onBrowserClick(x, y);
+    return;
+  }
 
   float controlsTop = static_cast<float>(l.controlBarTop);
   if (quickOpenVisible && quickOpenAlpha > 0.5f) {
@@ -129,6 +135,7 @@ void App::onMouseDown(int x, int y, int) {
     quickOpenHover = -1;
     quickOpenAlpha = 0;
     if (button == 0) chooseAndOpenFile();
+    else if (button == 2 || button == 3) toggleStreamBrowser(button == 3);
     return;
   }
 
@@ -147,6 +154,10 @@ void App::onMouseDown(int x, int y, int) {
   if (idle && !s.lastPodcastUrl.empty()) {
     double bw = std::min(w - 60, 360), left = (w - bw) / 2.0, top = middle + 95;
     if (x >= left && x < left + bw && y >= top && y < top + 34) {
+      browserOpen = false;
+      toggleStreamBrowser(true);  // opens it in podcast mode
+      streamBrowser.currentEpisodeUrl = s.lastPodcastUrl;
+      streamBrowser.currentStreamId.clear();
       openMedia(s.lastPodcastUrl, s.lastPodcastName, true);
       return;
     }
@@ -192,6 +203,7 @@ void App::onMouseDown(int x, int y, int) {
   }
 
   if (playlistPanelShown()) playlistPanelClick(x, y);
+  if (browserOpen) onBrowserClick(x, y);
 }
 
 void App::onMouseUp() {
@@ -212,8 +224,7 @@ void App::onMouseMove(int x, int y) {
       settingsHover = -1;
   }
   if (inputOpen) return;
-  titleHover = -1;
-  if (y <= 31 && !fullscreen && !compactView && x >= w - 184) titleHover = (x - (w - 184)) / 46;
+  titleHover = !fullscreen && !compactView ? TopBar::controlAt(w, x, y) : kTopBarNone;
   seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
   if (seekDragging) player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
   if (volumeDragging) player.setVolume(volumeAt(w, static_cast<float>(x)));
@@ -224,9 +235,11 @@ void App::onMouseMove(int x, int y) {
                                                    static_cast<float>(l.buttonsHeight), static_cast<float>(x),
                                                    static_cast<float>(y)));
   if (playlistPanelShown()) playlistPanelHover(x, y);
+  if (browserOpen) onBrowserHover(x, y);
 }
 
 void App::onWheel(int delta) {
+  if (browserOpen && onBrowserWheel(delta)) return;
   ClientLayout l = computeLayout();
   if (settingsPanelOpen && l.sidePanelWidth > 0 && lastMouseX >= l.width - 320) {
     settingsScroll = std::max(0, settingsScroll + (delta > 0 ? -30 : 30));

@@ -160,8 +160,29 @@ void App::paint() {
 
   resources.setSubtitleSize(subtitles.size);
   OverlayHooks hooks;
-  hooks.sidePanel = [this](Canvas& c, const UiResources& r, const OverlayState&, const OverlayLayout&,
-                           const RectF& panel) { drawSidePanel(c, r, panel); };
+  hooks.topBar = [this](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&) {
+    TopBarView v;
+    v.width = st.width;
+    v.tick = st.tick;
+    v.windowActive = st.windowActive;
+    v.maximized = st.maximized;
+    v.alwaysOnTop = alwaysOnTop;
+    v.browserOpen = st.browserOpen;
+    v.browserPodcastMode = st.browserPodcastMode;
+    v.hovered = titleHover;
+    // A file is named by its file name, a network medium by the title it was opened with.
+    v.title = !currentPath.empty() ? fullscreenTitle(currentPath) : currentTitle;
+    topBar.draw(c, r, v);
+  };
+  hooks.sidePanel = [this](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
+                           const RectF& panel) {
+    if (st.browserOpen && !st.settingsOpen) {
+      syncBrowser();
+      streamBrowser.draw(c, r, panel, st.tick);
+      return;
+    }
+    drawSidePanel(c, r, panel);
+  };
   overlay.paint(renderer, resources, state, hooks);
   abTick();
   renderer.present();

@@ -194,7 +194,6 @@ void App::toggleMute() { player.setMuted(!player.muted()); }
 
 void App::changeVolume(float delta) { player.setVolume(player.volume() + delta); }
 
-void App::toggleStreamBrowser(bool) {}
 
 void App::chooseAndOpenFile() {
   std::string path = chooseMediaFile();

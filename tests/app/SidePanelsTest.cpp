@@ -139,11 +139,12 @@ TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
   std::string a = test::sineMp3(1.0, 440), b = test::sineMp3(1.0, 550), c = test::sineMp3(1.0, 660);
   for (const std::string& f : {a, b, c}) app.playlist.addFile(f);
 
-  // P and the control bar's button take the place from the other panels.
-  app.browserOpen = true;
+  // P and the control bar's button take the place from the other panels (P would be search
+  // text while the browser is open).
+  app.settingsPanelOpen = true;
   app.onKeyDown('P', false, false, false);
   EXPECT_TRUE(app.playlist.visible);
-  EXPECT_FALSE(app.browserOpen);
+  EXPECT_FALSE(app.settingsPanelOpen);
   EXPECT_TRUE(settings().showPlaylist);
   app.onKeyDown('P', false, false, false);
   EXPECT_FALSE(settings().showPlaylist);

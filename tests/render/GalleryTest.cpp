@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "Scenes.h"
+#include "browser/StreamBrowser.h"
+#include "render/TopBar.h"
 #include "platform/Files.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
@@ -36,7 +38,41 @@ TEST(Gallery, RendersEveryMainScreen) {
     const char* name;
     std::function<OverlayState()> state;
     std::function<void()> before;
+    OverlayHooks hooks;
   };
+  // The stream browser beside a playing podcast, with the title bar.
+  StreamCatalog catalog{dir};
+  catalog.loadFromText(
+      "RADIO_MP3|r1|Alpha FM|국내 방송|서울 93.9MHz|http://a/\n"
+      "PODCAST_RSS|p1|과학 이야기|교양|매주 월요일|http://f/1\nPODCAST_RSS|p2|두시의 데이트|음악|라디오 다시듣기|http://f/2\n",
+      "");
+  PodcastHistory history;
+  history.update("https://podcast.example/ep/2024-02-23.mp3", 3000, 3100);
+  history.update("https://podcast.example/ep/2024-02-16.mp3", 900, 3000);
+  StreamBrowser browser;
+  browser.catalogue = &catalog;
+  browser.history = &history;
+  browser.mode = 1;
+  browser.expandedPodcast = "p1";
+  browser.currentEpisodeUrl = "https://podcast.example/ep/2024-03-01.mp3";
+  for (const char* date : {"2024-03-01", "2024-02-23", "2024-02-16"})
+    browser.episodes.push_back({std::string("블랙홀의 비밀과 우주의 시작에 관한 아주 긴 제목의 에피소드 ") + date, date,
+                                std::string("https://podcast.example/ep/") + date + ".mp3"});
+  browser.hoverRow = 6;
+  TopBar topBar;
+  OverlayHooks browserHooks;
+  browserHooks.topBar = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&) {
+    TopBarView v;
+    v.width = st.width;
+    v.tick = st.tick;
+    v.browserOpen = true;
+    v.browserPodcastMode = true;
+    v.title = st.media.title;
+    v.hovered = kTopBarClose;
+    topBar.draw(c, r, v);
+  };
+  browserHooks.sidePanel = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
+                               const RectF& panel) { browser.draw(c, r, panel, st.tick); };
   std::vector<Shot> shots = {
       {"empty", [&] { return emptyScene(w, h); }, nullptr},
       {"failed", [&] { return failedScene(w, h); }, nullptr},
@@ -60,12 +96,20 @@ TEST(Gallery, RendersEveryMainScreen) {
       {"connecting", [&] { return connectingScene(w, h); }, nullptr},
       {"toast", [&] { return toastScene(w, h); }, [&] { screen.overlay.resetMedium(); }},
       {"input", [&] { return inputScene(w, h); }, nullptr},
+      {"browser",
+       [&] {
+         OverlayState s = podcastScene(w, h);
+         s.browserOpen = true;
+         s.browserPodcastMode = true;
+         return s;
+       },
+       [&] { screen.overlay.resetMedium(); }, browserHooks},
   };
   for (const Shot& shot : shots) {
     if (shot.before) shot.before();
     OverlayState s = shot.state();
     // A few paints let the meter settle as it would on screen.
-    for (int i = 0; i < 12; ++i) screen.paint(s);
+    for (int i = 0; i < 12; ++i) screen.paint(s, shot.hooks);
     std::string path = dir + "/" + shot.name + ".png";
     ASSERT_TRUE(screen.savePng(path)) << path;
     std::string bytes;

@@ -1,0 +1,159 @@
+// The stream browser's side of the window: opening and closing it, its clicks, hover,
+// wheel and search typing, and the episode lists arriving from the loader threads.
+#include <memory>
+
+#include "app/App.h"
+#include "platform/VirtualKeys.h"
+
+namespace vell {
+
+RectF App::browserPanel() const {
+  ClientLayout l = computeLayout();
+  if (!browserOpen || settingsPanelOpen || l.sidePanelWidth <= 0) return RectF{};
+  return RectF{static_cast<float>(l.width - l.sidePanelWidth), static_cast<float>(l.topBar),
+               static_cast<float>(l.width), static_cast<float>(l.controlBarTop)};
+}
+
+void App::syncBrowser() {
+  streamBrowser.open = browserOpen;
+  streamBrowser.mode = browserPodcastMode ? 1 : 0;
+  streamBrowser.catalogue = &catalog;
+  streamBrowser.history = &history;
+}
+
+void App::toggleStreamBrowser(bool podcastMode) {
+  if (browserOpen && browserPodcastMode == podcastMode) {
+    browserOpen = false;
+    if (!inputOpen) window.stopTextInput();
+  } else {
+    browserPodcastMode = podcastMode;
+    playlist.visible = false;  // one side panel at a time
+    settingsPanelOpen = false;
+    browserOpen = true;
+    window.startTextInput();
+  }
+  syncBrowser();
+  // The input method's candidate window goes beside the search box.
+  RectF panel = browserPanel();
+  if (browserOpen && panel.width() > 0)
+    window.setTextInputRect(static_cast<int>(panel.left) + 12, static_cast<int>(panel.top + StreamBrowser::kListTop),
+                            static_cast<int>(panel.width()) - 42, static_cast<int>(StreamBrowser::kSearchHeight));
+}
+
+void App::onBrowserClick(int x, int y) {
+  syncBrowser();
+  RectF panel = browserPanel();
+  const bool busy = connecting.load();
+  switch (streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel)) {
+    case kBrowserClose:
+      toggleStreamBrowser(browserPodcastMode);
+      break;
+    case kBrowserRadioTab:
+      browserPodcastMode = false;
+      syncBrowser();
+      break;
+    case kBrowserPodcastTab:
+      browserPodcastMode = true;
+      syncBrowser();
+      break;
+    case kBrowserAdd:
+      if (!busy) addClipboardStation();
+      break;
+    case kBrowserEntry: {
+      const StreamEntry* e = streamBrowser.rows[streamBrowser.pointedRow].entry;
+      if (!e) break;
+      if (streamBrowser.mode == 1) {
+        // Listing a podcast's episodes never disturbs a running connection.
+        selectPodcast(*e);
+        break;
+      }
+      // Copies: the open below pumps messages, and the catalogue may change meanwhile.
+      std::string url = e->url, name = e->name;
+      streamBrowser.currentStreamId = e->id;
+      streamBrowser.currentEpisodeUrl.clear();
+      requestOpen(url, name, false);
+      break;
+    }
+    case kBrowserEpisode: {
+      int i = streamBrowser.pointedEpisode;
+      if (i < 0 || i >= static_cast<int>(streamBrowser.episodes.size())) break;
+      PodcastEpisode episode = streamBrowser.episodes[i];
+      if (episode.url.empty()) break;
+      streamBrowser.currentEpisodeUrl = episode.url;
+      streamBrowser.currentStreamId.clear();
+      requestOpen(episode.url, episode.title, true);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void App::selectPodcast(const StreamEntry& podcast) {
+  if (podcast.id == streamBrowser.expandedPodcast) {
+    streamBrowser.rebuildRows();
+    return;
+  }
+  streamBrowser.expandedPodcast = podcast.id;
+  streamBrowser.episodes.clear();
+  streamBrowser.loading = true;
+  showToast("에피소드 로딩 중...", 2000);
+  // The batch travels inside the event, so the list is never shared between threads.
+  episodeLoader.start(podcast, [](std::unique_ptr<EpisodeBatch> batch) {
+    EpisodeBatch* raw = batch.release();
+    if (!Window::postUserEvent(kMsgEpisodesLoaded, raw)) delete raw;
+  });
+  streamBrowser.rebuildRows();
+}
+
+void App::onEpisodesLoaded(std::unique_ptr<EpisodeBatch> batch) {
+  // A list for a podcast the user has since left is dropped; the newer fetch still runs.
+  if (!batch || !episodeLoader.accept(*batch)) return;
+  streamBrowser.loading = false;
+  if (batch->podcastId == streamBrowser.expandedPodcast && !batch->episodes.empty()) {
+    streamBrowser.episodes = std::move(batch->episodes);
+    streamBrowser.rebuildRows();
+  } else {
+    showToast("에피소드를 불러올 수 없음", 1200);
+  }
+}
+
+void App::onBrowserHover(int x, int y) {
+  syncBrowser();
+  RectF panel = browserPanel();
+  streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel);
+  int row = streamBrowser.hoverRow;
+  if (row < 0 || row == browserHoverSeen || row >= static_cast<int>(streamBrowser.rows.size())) return;
+  browserHoverSeen = row;
+  if (const StreamEntry* e = streamBrowser.rows[row].entry) streamBrowser.warmHost(*e);
+}
+
+bool App::onBrowserWheel(int delta) {
+  RectF panel = browserPanel();
+  if (!panel.contains(static_cast<float>(lastMouseX), static_cast<float>(lastMouseY))) return false;
+  streamBrowser.scroll += delta > 0 ? -3 : 3;
+  if (streamBrowser.scroll < 0) streamBrowser.scroll = 0;
+  return true;
+}
+
+bool App::browserSearchActive() const { return browserOpen && !inputOpen && !settingsPanelOpen && !helpVisible; }
+
+bool App::browserSearchKey(int key, bool ctrl, bool alt) {
+  if (!browserSearchActive()) return false;
+  syncBrowser();
+  if (key == vk::Back) {
+    streamBrowser.backspace();
+    return true;
+  }
+  if (key == vk::Escape) {
+    streamBrowser.clearSearch();
+    return false;  // the key table still closes the top layer
+  }
+  if (ctrl || alt) return false;
+  bool character = key == vk::Space || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') ||
+                   (key >= 0x60 && key <= 0x6F) || (key >= vk::Oem1 && key <= vk::Oem3) ||
+                   (key >= vk::Oem4 && key <= vk::Oem7);
+  return character;
+}
+
+}  // namespace vell

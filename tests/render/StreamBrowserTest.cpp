@@ -1,0 +1,254 @@
+// The stream browser drawn at W 1000, H 700: panel (680, 32)-(1000, 632), list from y 102
+// (130 with the search box), rows 36 high, episodes 30.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Scenes.h"
+#include "browser/StreamBrowser.h"
+#include "catalog/StreamCatalog.h"
+#include "history/PodcastHistory.h"
+
+namespace vell::test {
+namespace {
+
+constexpr uint32_t kAccent = 0x6366F1, kBackground = 0x121216;
+const RectF kPanel{680, 32, 1000, 632};
+
+// `over` at `alpha` on top of `under`, as 0xRRGGBB.
+uint32_t blend(uint32_t over, float alpha, uint32_t under) {
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    float a = (over >> shift) & 0xFF, b = (under >> shift) & 0xFF;
+    out |= static_cast<uint32_t>(std::lround(a * alpha + b * (1 - alpha))) << shift;
+  }
+  return out;
+}
+const uint32_t kPanelColour = blend(0x1C1C23, 0.97f, kBackground);
+
+bool bluish(uint32_t c) { return (c & 0xFF) > ((c >> 16) & 0xFF) + 30; }
+
+// Two radio genres (3 + `extra` stations and 2) and two podcasts.
+std::string catalogueText(int extra = 0) {
+  std::string t =
+      "RADIO_MP3|r1|Alpha FM|Seoul|desc one|http://alpha.example:8000/live\n"
+      "RADIO_MP3|r2|Beta FM|Seoul|desc two|http://beta.example/live\n"
+      "RADIO_MP3|r3|Gamma|Seoul||http://gamma.example/live\n"
+      "RADIO_MP3|r4|Delta 라디오|News|뉴스|http://delta.example/live\n"
+      "RADIO_MP3|r5|Epsilon|News||http://epsilon.example/live\n"
+      "PODCAST_RSS|p1|First Cast|Talk|talk|http://feeds.example/1.xml\n"
+      "PODCAST_RSS|p2|Second Cast|Talk|talk|http://feeds.example/2.xml\n";
+  for (int i = 0; i < extra; ++i)
+    t += "RADIO_MP3|x" + std::to_string(i) + "|Extra " + std::to_string(i) + "|Seoul||http://x.example/\n";
+  return t;
+}
+
+struct BrowserDraw : ::testing::Test {
+  Drawn d;
+  StreamCatalog catalog{"/nonexistent-dir"};
+  PodcastHistory history;
+  StreamBrowser b;
+  void SetUp() override {
+    catalog.loadFromText(catalogueText(), "");
+    b.catalogue = &catalog;
+    b.history = &history;
+    d.canvas.resize(1000, 700);
+  }
+  void draw(const RectF& panel = kPanel) {
+    d.canvas.clear();
+    b.draw(d.canvas, d.res, panel, 1000);
+  }
+};
+
+TEST_F(BrowserDraw, RadioListHeaderTabsAndHighlights) {
+  b.currentStreamId = "r2";
+  b.hoverRow = 1;  // Alpha FM
+  draw();
+  EXPECT_EQ(d.at(681, 40), kAccent);                                          // header stripe
+  EXPECT_EQ(d.at(700, 98), kAccent);                                          // radio tab underline
+  EXPECT_TRUE(near(d.at(852, 98), kPanelColour));                                   // podcast tab: none
+  EXPECT_TRUE(near(d.at(800, 104), blend(0x262630, 0.8f, kPanelColour), 2));  // genre header band
+  EXPECT_EQ(d.at(689, 120), kAccent);                                         // its accent dash
+  EXPECT_TRUE(near(d.at(800, 140), blend(0x262630, 0.5f, kPanelColour), 2));  // hovered row 138..174
+  EXPECT_EQ(d.at(682, 180), kAccent);                                         // current row 174..210: bar
+  EXPECT_TRUE(near(d.at(800, 176), blend(kAccent, 0.15f, kPanelColour), 2));  // and fill
+  EXPECT_TRUE(near(d.at(800, 212), kPanelColour));                                    // an ordinary row
+
+  // A focused search box pushes the list 28 lower.
+  b.searchFocused = true;
+  draw();
+  EXPECT_EQ(d.at(800, 105), kBackground);
+  EXPECT_TRUE(near(d.at(800, 132), blend(0x262630, 0.8f, kPanelColour), 2));
+  EXPECT_EQ(d.at(682, 208), kAccent);  // the current row moved from 174 to 202
+}
+
+TEST_F(BrowserDraw, EpisodesProgressFinishedAndPlaying) {
+  b.mode = 1;
+  b.expandedPodcast = "p1";
+  b.episodes = {{"done", "2024", "http://e/0.mp3"}, {"half", "", "http://e/1.mp3"}, {"now", "", "http://e/2.mp3"}};
+  history.update("http://e/0.mp3", 95, 100);
+  history.update("http://e/1.mp3", 50, 100);
+  b.currentEpisodeUrl = "http://e/2.mp3";
+  b.rebuildRows();
+  ASSERT_EQ(b.rows.size(), 6u);  // header, p1, 3 episodes, p2
+  EXPECT_EQ(b.rows[2].text, "2024  done");
+  draw();
+  EXPECT_EQ(d.at(852, 98), kAccent);             // podcast tab underline
+  EXPECT_EQ(d.at(696, 189), kAccent);            // finished dot, episode 174..204
+  EXPECT_EQ(d.at(696, 226), kAccent);            // progress bar 208..230, half filled from below
+  EXPECT_TRUE(near(d.at(696, 211), blend(0x2D2D37, 0.3f, kPanelColour), 2));
+  EXPECT_EQ(d.at(681, 240), kAccent);            // the playing episode 234..264
+  EXPECT_TRUE(near(d.at(800, 236), blend(kAccent, 0.15f, kPanelColour), 2));
+  EXPECT_TRUE(near(d.at(682, 268), kPanelColour));       // Second Cast at 264 is an entry again
+}
+
+TEST_F(BrowserDraw, SpinnerAndAddButton) {
+  b.mode = 1;
+  b.expandedPodcast = "p2";
+  b.loading = true;
+  draw();  // rows end at 210: spinner about (840, 228), add button from 272 to 302
+  bool spokes = false;
+  for (int y = 217; y <= 239 && !spokes; ++y)
+    for (int x = 829; x <= 851 && !spokes; ++x) spokes = bluish(d.at(x, y));
+  EXPECT_TRUE(spokes);
+  EXPECT_TRUE(near(d.at(840, 228), kPanelColour));  // hollow centre
+  EXPECT_TRUE(bluish(d.at(790, 287)));      // the button's left edge
+  EXPECT_TRUE(near(d.at(840, 250), kPanelColour));
+
+  // No search matches: no rows, only the add button (at 136..166 under the search box).
+  b.mode = 0;
+  b.loading = false;
+  b.searchText = "zzz";
+  b.rebuildRows();
+  EXPECT_TRUE(b.rows.empty());
+  draw();
+  EXPECT_TRUE(bluish(d.at(790, 150)));
+  // It needs 36 pixels below the 4-pixel gap: 134 + 36 = 170.
+  draw(RectF{680, 32, 1000, 170});
+  EXPECT_TRUE(bluish(d.at(790, 150)));
+  draw(RectF{680, 32, 1000, 169});
+  EXPECT_FALSE(bluish(d.at(790, 150)));
+}
+
+TEST(StreamBrowser, HitTestTable) {
+  StreamCatalog catalog{"/nonexistent-dir"};
+  catalog.loadFromText(catalogueText(20), "");  // Seoul: 23 stations, News: 2 -> 27 rows
+  StreamBrowser b;
+  b.catalogue = &catalog;
+  struct Case {
+    const char* what;
+    int scroll;
+    const char* search;
+    float x, y;
+    int code, hover;
+  };
+  const Case cases[] = {
+      {"left of the panel", 0, "", 679, 300, kBrowserNothing, -1},
+      {"below the panel", 0, "", 800, 632, kBrowserNothing, -1},
+      {"close mark", 0, "", 990, 40, kBrowserClose, -1},
+      {"close edge is strict", 0, "", 964, 40, kBrowserNothing, -1},
+      {"radio tab", 0, "", 839, 80, kBrowserRadioTab, -1},
+      {"podcast tab from the middle", 0, "", 840, 99, kBrowserPodcastTab, -1},
+      {"genre header", 0, "", 800, 102, kBrowserNothing, 0},
+      {"first station", 0, "", 800, 138, kBrowserEntry, 1},
+      {"last pixel of it", 0, "", 800, 173, kBrowserEntry, 1},
+      {"scrolled by one", 1, "", 800, 110, kBrowserEntry, 1},
+      {"scroll clamped to 27 - 15", 99, "", 800, 110, kBrowserEntry, 12},
+      {"search result under the box", 0, "Delta", 800, 131, kBrowserEntry, 0},
+      {"search box itself", 0, "Delta", 800, 110, kBrowserNothing, -1},
+      {"add band after one result", 0, "Delta", 800, 170, kBrowserAdd, -1},
+      {"gap above the band", 0, "Delta", 800, 168, kBrowserNothing, -1},
+      {"below the band", 0, "Delta", 800, 204, kBrowserNothing, -1},
+      {"no matches: only the add button", 0, "zzz", 800, 134, kBrowserAdd, -1},
+  };
+  for (const Case& c : cases) {
+    b.searchText = c.search;
+    b.rebuildRows();
+    b.scroll = c.scroll;
+    b.hoverRow = 77;
+    EXPECT_EQ(b.hitTest(c.x, c.y, kPanel), c.code) << c.what;
+    EXPECT_EQ(b.hoverRow, c.code == kBrowserNothing && c.hover < 0 ? -1 : c.hover) << c.what;
+  }
+  b.searchText.clear();
+  b.rebuildRows();
+  b.scroll = 0;
+  const StreamEntry* e = b.entryAt(800, 150, kPanel);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->id, "r1");
+  EXPECT_EQ(b.entryAt(800, 110, kPanel), nullptr);  // a header has no entry
+
+  // A tab switch rebuilds on the next paint or hit test, with nothing else changed.
+  b.mode = 1;
+  EXPECT_EQ(b.hitTest(800, 140, kPanel), kBrowserEntry);
+  EXPECT_EQ(b.rows[b.pointedRow].entry->id, "p1");
+
+  // The scroll is pulled back when the list shrinks.
+  b.mode = 0;
+  b.scroll = 99;
+  b.hitTest(800, 140, kPanel);
+  EXPECT_EQ(b.scroll, 12);
+  b.searchText = "Extra 1";  // Extra 1, 10..19: 11 rows
+  b.rebuildRows();
+  b.hitTest(800, 140, kPanel);
+  EXPECT_EQ(b.scroll, 0);
+
+  // The catalogue's lists replaced under the rows: rebuilt before they are used.
+  b.searchText.clear();
+  catalog.loadFromText(catalogueText(), "");
+  EXPECT_EQ(b.entryAt(800, 150, kPanel)->id, "r1");
+  EXPECT_EQ(b.rows.size(), 7u);
+}
+
+TEST(StreamBrowser, EpisodeTextCutAndSearchEditing) {
+  // "2024-05-01" + 2 spaces + 28 characters = 40 code points (Hangul is 3 bytes each).
+  PodcastEpisode e{"가나다라마바사아자차카타파하가나다라마바사아자차카타파하", "2024-05-01", "u"};
+  std::string text = StreamBrowser::episodeText(e);
+  EXPECT_EQ(StreamBrowser::cutEpisodeText(text), text);
+  e.title += "X";
+  text = StreamBrowser::episodeText(e);
+  std::string cut = StreamBrowser::cutEpisodeText(text);
+  EXPECT_EQ(cut, text.substr(0, 10 + 2 + 26 * 3) + "..");
+  EXPECT_EQ(StreamBrowser::episodeText({"t", "", "u"}), "t");
+
+  StreamCatalog catalog{"/nonexistent-dir"};
+  catalog.loadFromText(catalogueText(), "");
+  StreamBrowser b;
+  b.catalogue = &catalog;
+  b.scroll = 3;
+  EXPECT_TRUE(b.typeText("라디"));
+  EXPECT_TRUE(b.typeText("오\n"));  // control characters are dropped
+  EXPECT_EQ(b.searchText, "라디오");
+  EXPECT_TRUE(b.searchFocused);
+  EXPECT_EQ(b.scroll, 0);
+  ASSERT_EQ(b.rows.size(), 1u);
+  EXPECT_EQ(b.rows[0].entry->id, "r4");
+  EXPECT_TRUE(b.backspace());  // one code point, not one byte
+  EXPECT_EQ(b.searchText, "라디");
+  b.backspace();
+  b.backspace();
+  EXPECT_FALSE(b.searchFocused);
+  EXPECT_FALSE(b.backspace());
+  EXPECT_EQ(b.rows.size(), 7u);
+  b.typeText("fm");
+  EXPECT_EQ(b.rows.size(), 2u);  // ASCII letters match either case
+  EXPECT_TRUE(b.clearSearch());
+  EXPECT_TRUE(b.searchText.empty());
+}
+
+TEST(StreamBrowser, HostWarmupOncePerHost) {
+  EXPECT_EQ(urlHost("http://alpha.example:8000/live"), "alpha.example");
+  EXPECT_EQ(urlHost("https://a.b/c?d"), "a.b");
+  EXPECT_EQ(urlHost("http://host?x"), "host");
+  EXPECT_EQ(urlHost("http://host"), "host");
+  EXPECT_EQ(urlHost("program-id"), "");
+  HostWarmup w;
+  EXPECT_TRUE(w.warm("localhost"));
+  EXPECT_FALSE(w.warm("localhost"));
+  EXPECT_TRUE(w.seen("localhost"));
+  EXPECT_FALSE(w.warm(""));
+  EXPECT_FALSE(w.warm(std::string(256, 'a')));
+  EXPECT_FALSE(w.seen(std::string(256, 'a')));
+}
+
+}  // namespace
+}  // namespace vell::test
