@@ -1,5 +1,6 @@
 #include "catalog/FeedParse.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -15,24 +16,33 @@ constexpr size_t npos = std::string_view::npos;
 constexpr std::string_view kCdataStart = "<![CDATA[";
 constexpr std::string_view kCdataEnd = "]]>";
 
-// The text after `open` up to `close`, or up to the CDATA end when a CDATA section starts
-// right after `open`. False when `open` or the end marker is missing. Character references
-// are decoded outside CDATA, where they are markup; inside it the text is literal.
-bool elementText(std::string_view item, std::string_view open, std::string_view close, std::string& out) {
+// The bytes after `open` up to `close`, or up to the CDATA end when a CDATA section starts
+// right after `open`. False when `open` or the end marker is missing.
+bool elementText(std::string_view item, std::string_view open, std::string_view close, std::string_view& out,
+                 bool& cdata) {
   size_t at = item.find(open);
   if (at == npos) return false;
   size_t start = at + open.size();
   std::string_view endMarker = close;
-  bool cdata = item.substr(start, kCdataStart.size()) == kCdataStart;
+  cdata = item.substr(start, kCdataStart.size()) == kCdataStart;
   if (cdata) {
     start += kCdataStart.size();
     endMarker = kCdataEnd;
   }
   size_t end = item.find(endMarker, start);
   if (end == npos) return false;
-  std::string_view text = item.substr(start, end - start);
-  out = cdata ? std::string(text) : decodeXmlEntities(text);
+  out = item.substr(start, end - start);
   return true;
+}
+
+// A field's text as UTF-8 from the feed's character set (empty: UTF-8). Character
+// references are decoded outside CDATA, where they are markup; inside it the text is
+// literal.
+std::string feedText(std::string_view raw, bool cdata, const std::string& charset) {
+  bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::string text;
+  if (ascii || charset.empty() || !charsetToUtf8(charset, raw, text)) text = repairUtf8(raw);
+  return cdata ? text : decodeXmlEntities(text);
 }
 
 // The tag text of the "<" + tag found at `start`: up to its '>', or 500 bytes when it has
@@ -156,10 +166,13 @@ std::string feedDate(std::string_view text) {
   return out;
 }
 
-// The document as UTF-8: a UTF-16 byte-order mark, or the encoding its XML declaration
-// names, is honoured. A document that already is valid UTF-8 is kept as it is, whatever
-// it declares (feeds often declare a Latin set and are written in UTF-8).
-std::string_view documentAsUtf8(std::string_view doc, std::string& storage) {
+// The document to scan and the character set its text fields are in (empty: UTF-8). A
+// UTF-16 document is converted as a whole; for the ASCII-based sets an XML declaration
+// names, the markup is plain ASCII and only the fields are converted, which keeps a long
+// feed fast. A document that is valid UTF-8 is taken as UTF-8 whatever it declares (feeds
+// often declare a Latin set and are written in UTF-8).
+std::string_view feedDocument(std::string_view doc, std::string& storage, std::string& charset) {
+  charset.clear();
   if (startsWith(doc, "\xFF\xFE") || startsWith(doc, "\xFE\xFF")) {
     std::string units(doc.substr(2));
     if (doc[0] == '\xFE') {
@@ -184,8 +197,9 @@ std::string_view documentAsUtf8(std::string_view doc, std::string& storage) {
   for (char c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.' && c != ':') return doc;
   }
-  if (!charsetToUtf8(name, doc, storage)) return doc;
-  return storage;
+  std::string probe;
+  if (charsetToUtf8(name, "", probe)) charset = name;
+  return doc;
 }
 
 bool namesAudioFile(std::string_view link) {
@@ -198,25 +212,37 @@ bool namesAudioFile(std::string_view link) {
 // Every field of an episode list entry lies this close behind its title key.
 constexpr size_t kEntryWindow = 3000;
 
-// The next occurrence of a fixed string at or after a position, remembered: the scan asks
-// with positions that (almost always) only grow, so each byte is searched once per string
-// instead of once per entry. A position behind the remembered search starts afresh.
+// The first occurrence of a fixed string starting in [pos, limit), remembering what has
+// been searched: the scan asks with positions that (almost always) only grow, so each byte
+// is searched about once per string however many entries ask. A position behind the
+// remembered stretch starts afresh.
 class Finder {
  public:
   Finder(std::string_view doc, std::string_view needle) : doc_(doc), needle_(needle) {}
-  size_t from(size_t pos) {
-    if (!searched_ || pos < searchedFrom_ || (found_ != npos && pos > found_)) {
-      found_ = doc_.find(needle_, pos);
-      searchedFrom_ = pos;
-      searched_ = true;
+  size_t first(size_t pos, size_t limit = npos) {
+    // No occurrence starts in [clearFrom_, clearTo_); with found_, one starts at clearTo_.
+    if (pos < clearFrom_ || pos > clearTo_) {
+      clearFrom_ = clearTo_ = pos;
+      found_ = false;
     }
-    return found_;
+    if (found_) return clearTo_ < limit ? clearTo_ : npos;
+    if (clearTo_ >= limit || clearTo_ >= doc_.size()) return npos;
+    size_t end = limit >= doc_.size() || needle_.size() - 1 >= doc_.size() - limit ? doc_.size()
+                                                                                   : limit + needle_.size() - 1;
+    size_t at = doc_.substr(clearTo_, end - clearTo_).find(needle_);
+    if (at != npos) {
+      clearTo_ += at;
+      found_ = true;
+      return clearTo_;
+    }
+    clearTo_ = std::min(limit, doc_.size());
+    return npos;
   }
 
  private:
   std::string_view doc_, needle_;
-  size_t searchedFrom_ = 0, found_ = npos;
-  bool searched_ = false;
+  size_t clearFrom_ = 0, clearTo_ = 0;
+  bool found_ = false;
 };
 
 // The JSON string value at a key: after the first `:"` at or after the key, up to the next
@@ -225,10 +251,10 @@ class ValueReader {
  public:
   explicit ValueReader(std::string_view doc) : doc_(doc), colon_(doc, ":\""), quote_(doc, "\"") {}
   bool at(size_t keyPos, std::string_view& out) {
-    size_t colon = colon_.from(keyPos);
+    size_t colon = colon_.first(keyPos);
     if (colon == npos) return false;
     size_t start = colon + 2;
-    size_t end = quote_.from(start);
+    size_t end = quote_.first(start);
     if (end == npos) return false;
     out = doc_.substr(start, end - start);
     return true;
@@ -244,10 +270,9 @@ class ValueReader {
 // one further away lets the next alternative be tried.
 size_t pickKey(size_t titleKey, std::initializer_list<Finder*> keys) {
   for (Finder* key : keys) {
-    size_t at = key->from(titleKey);
+    size_t at = key->first(titleKey, titleKey + kEntryWindow + 1);
     if (at == npos) continue;
-    if (at - titleKey < kEntryWindow) return at;
-    if (at - titleKey == kEntryWindow) return npos;
+    return at - titleKey < kEntryWindow ? at : npos;  // exactly at the edge: no key
   }
   return npos;
 }
@@ -277,8 +302,8 @@ std::string extractTagUrl(std::string_view text, std::string_view tag) {
 std::vector<PodcastEpisode> parseRssEpisodes(std::string_view raw, int max) {
   std::vector<PodcastEpisode> episodes;
   if (max < 1) return episodes;
-  std::string converted;
-  std::string_view document = documentAsUtf8(raw, converted);
+  std::string converted, charset;
+  std::string_view document = feedDocument(raw, converted, charset);
   size_t pos = 0;
   for (;;) {
     size_t itemStart = document.find("<item", pos);
@@ -291,15 +316,16 @@ std::vector<PodcastEpisode> parseRssEpisodes(std::string_view raw, int max) {
     PodcastEpisode ep;
     ep.url = mediaTagUrl(item, "enclosure");
     if (ep.url.empty()) ep.url = mediaTagUrl(item, "media:content");
-    std::string link;
-    if (ep.url.empty() && elementText(item, "<link>", "</link>", link) && namesAudioFile(link)) ep.url = link;
+    std::string_view text;
+    bool cdata = false;
+    if (ep.url.empty() && elementText(item, "<link>", "</link>", text, cdata)) {
+      std::string link = cdata ? std::string(text) : decodeXmlEntities(text);
+      if (namesAudioFile(link)) ep.url = std::move(link);
+    }
     if (ep.url.empty()) continue;
 
-    std::string title;
-    if (elementText(item, "<title>", "</title>", title)) ep.title = repairUtf8(title);
-
-    std::string date;
-    if (elementText(item, "<pubDate>", "</pubDate>", date)) ep.date = feedDate(date);
+    if (elementText(item, "<title>", "</title>", text, cdata)) ep.title = feedText(text, cdata, charset);
+    if (elementText(item, "<pubDate>", "</pubDate>", text, cdata)) ep.date = feedDate(feedText(text, cdata, charset));
 
     episodes.push_back(std::move(ep));
     if (static_cast<int>(episodes.size()) >= max) break;
