@@ -59,6 +59,7 @@ struct SamiParagraph {
 
 std::vector<SamiParagraph> samiParagraphs(std::string_view low, size_t from, size_t to) {
   std::vector<SamiParagraph> out;
+  low = low.substr(0, to);  // no search runs past the sync's content
   auto nextP = [&](size_t at) {
     for (;;) {
       size_t p = low.find("<p", at);
@@ -71,7 +72,7 @@ std::vector<SamiParagraph> samiParagraphs(std::string_view low, size_t from, siz
   if (p > from) out.push_back({std::string_view(), from, p});
   while (p < to) {
     size_t next = nextP(p + 2);
-    size_t tagEnd = std::min(low.find('>', p), next);
+    size_t tagEnd = std::min(low.substr(0, next).find('>', p), next);
     std::string_view tag = low.substr(p, tagEnd - p);
     std::string_view cls;
     size_t at = tag.find("class=");
