@@ -103,12 +103,21 @@ bool isNonMediaType(std::string_view type) {
 std::string mediaTagUrl(std::string_view item, std::string_view tag) {
   std::string open(1, '<');
   open += tag;
-  for (size_t start = item.find(open); start != npos; start = item.find(open, start + 1)) {
-    std::string_view tagText = tagTextAt(item, start);
-    if (isNonMediaType(attributeOfTag(tagText, "type"))) continue;
+  // The next tag is looked for after this one's '>', and a missing '>' is searched for
+  // once: many tags in one item must not make the scan quadratic.
+  size_t close = 0;
+  bool closeKnown = false;
+  for (size_t start = item.find(open); start != npos;) {
+    if (!closeKnown || (close != npos && close < start)) {
+      close = item.find('>', start);
+      closeKnown = true;
+    }
+    std::string_view tagText = item.substr(start, (close != npos ? close : start + 500) - start + 1);
     std::string medium = attributeOfTag(tagText, "medium");
-    if (medium == "image" || medium == "document" || medium == "executable") continue;
-    return urlOfTag(tagText);
+    if (!isNonMediaType(attributeOfTag(tagText, "type")) && medium != "image" && medium != "document" &&
+        medium != "executable")
+      return urlOfTag(tagText);
+    start = item.find(open, close != npos ? close + 1 : start + 1);
   }
   return {};
 }
