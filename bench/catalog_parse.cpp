@@ -34,6 +34,47 @@ int main() {
   double rssMs = bestMs(5, [&] { found = parseRssEpisodes(rss, 15).size(); });
   std::printf("RSS %.1f MB, %zu episodes: %.1f ms\n", rss.size() / 1048576.0, found, rssMs);
 
+  // A podcast's whole history: 730 episodes with show notes, in UTF-8 and in a declared
+  // single-byte set (converted first), read in full and as the browser reads it.
+  std::string feed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss><channel><title>Show</title>";
+  for (int i = 0; i < 730; ++i) {
+    std::string n = std::to_string(i);
+    feed += "<item>\n<title>Episode " + n + ": Tom &amp; Jerry&#39;s &quot;news&quot;</title>\n"
+            "<pubDate>Sat, 7 Nov 2015 12:00:00 EST</pubDate>\n<guid>urn:ep:" + n + "</guid>\n"
+            "<description><![CDATA[<p>" + std::string(1500, 'n') + "</p>]]></description>\n"
+            "<media:content url=\"http://cdn/art" + n + ".jpg\" medium=\"image\"/>\n"
+            "<enclosure url=\"http://cdn/cover" + n + ".jpg\" type=\"image/jpeg\"/>\n"
+            "<enclosure url=\"http://cdn/ep" + n + ".mp3?a=1&amp;b=2\" length=\"1234\" type=\"audio/mpeg\"/>\n"
+            "</item>\n";
+  }
+  feed += "</channel></rss>";
+  std::string feed1251 = feed;
+  feed1251.replace(feed1251.find("UTF-8"), 5, "windows-1251");
+  for (size_t at = 0; (at = feed1251.find("Episode", at)) != std::string::npos; at += 7) feed1251[at + 1] = '\xE8';
+  double allMs = bestMs(5, [&] { found = parseRssEpisodes(feed, 1000).size(); });
+  std::printf("RSS %.1f MB, all %zu episodes: %.2f ms\n", feed.size() / 1048576.0, found, allMs);
+  double firstMs = bestMs(5, [&] { found = parseRssEpisodes(feed, 15).size(); });
+  std::printf("RSS %.1f MB, first %zu episodes: %.2f ms\n", feed.size() / 1048576.0, found, firstMs);
+  double cyrMs = bestMs(5, [&] { found = parseRssEpisodes(feed1251, 1000).size(); });
+  std::printf("RSS %.1f MB in windows-1251, all %zu episodes: %.2f ms\n", feed1251.size() / 1048576.0, found, cyrMs);
+
+  // Episode lists that once made the scan quadratic: keys repeated without values, and a
+  // million well-formed entries.
+  std::string bare;
+  for (int i = 0; i < 80000; ++i) bare += "\"CON_TITLE\"";
+  double bareMs = bestMs(3, [&] { found = parseServiceEpisodes(bare, 15).size(); });
+  std::printf("JSON of 80k title keys without values: %.1f ms\n", bareMs);
+  std::string bareUrls;
+  for (int i = 0; i < 80000; ++i) bareUrls += "\"CON_TITLE\"\"S3_FILE_URL\"\"REG_DT\"";
+  bareUrls += ":\"";
+  bareMs = bestMs(3, [&] { found = parseServiceEpisodes(bareUrls, 15).size(); });
+  std::printf("JSON of 80k entries of keys without values: %.1f ms\n", bareMs);
+  std::string many = "[";
+  for (int i = 0; i < 1000000; ++i) many += "{\"CON_TITLE\":\"t\",\"FILE_URL\":\"http://u\"},";
+  many += "]";
+  double manyMs = bestMs(3, [&] { found = parseServiceEpisodes(many, 15).size(); });
+  std::printf("JSON of 1M entries (%.1f MB), %zu episodes: %.2f ms\n", many.size() / 1048576.0, found, manyMs);
+
   // A 10 MB episode list of entries with no URL.
   std::string json = "{\"list\":[";
   while (json.size() < 10 * 1024 * 1024)

@@ -9,8 +9,8 @@ namespace vell {
 // XML or JSON parser, which keeps odd feeds readable and every scan linear.
 
 struct PodcastEpisode {
-  std::string title;  // as found, no entity or escape decoding; may be empty
-  std::string date;   // short date text as found; may be empty
+  std::string title;  // RSS: character references decoded (JSON: as found); may be empty
+  std::string date;   // RSS: "07 Nov 2015"; JSON: the first 10 bytes as found; may be empty
   std::string url;    // media URL; never empty in a returned list
 
   bool operator==(const PodcastEpisode&) const = default;
@@ -26,7 +26,9 @@ std::string plsFirstEntry(std::string_view document);
 std::string extractTagUrl(std::string_view text, std::string_view tag);
 
 // The first `max` items of an RSS document that carry a media URL: the enclosure, else
-// media:content, else a <link> that names an audio file.
+// media:content, else a <link> that names an audio file. Enclosures of a known non-media
+// type (pictures, documents) are passed over. Text in the character set the XML
+// declaration names is converted.
 std::vector<PodcastEpisode> parseRssEpisodes(std::string_view document, int max);
 
 // The first `max` episodes of the broadcaster's JSON episode list. Each entry's fields are

@@ -162,6 +162,36 @@ std::string utf16leToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string utf32ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    uint32_t cp = 0;
+    for (int k = 0; k < 4; ++k) {
+      uint32_t b = static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
+      cp |= bigEndian ? b << (8 * (3 - k)) : b << (8 * k);
+    }
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+    appendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string cp1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  convert("UTF-8", "CP1252", bytes, out, true);
+  return out;
+}
+
+bool charsetToUtf8(std::string_view charset, std::string_view bytes, std::string& out) {
+  std::string name(charset);
+  iconv_t probe = iconv_open("UTF-8", name.c_str());
+  if (probe == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv_close(probe);
+  convert("UTF-8", name.c_str(), bytes, out, true);
+  return true;
+}
+
 std::string asciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {

@@ -24,6 +24,14 @@ bool utf8ToCp949(std::string_view text, std::string& out);
 std::string cp949ToUtf8Lossy(std::string_view bytes);
 // UTF-16 little-endian bytes (no byte-order mark) to UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(std::string_view bytes);
+// UTF-32 bytes (no byte-order mark) to UTF-8; surrogates and values past U+10FFFF become
+// U+FFFD, a cut-off last unit is dropped.
+std::string utf32ToUtf8(std::string_view bytes, bool bigEndian);
+// Windows-1252 (Western single-byte) to UTF-8; its five unassigned bytes become U+FFFD.
+std::string cp1252ToUtf8(std::string_view bytes);
+// Bytes in the named character set (an iconv name such as "windows-1251" or "EUC-KR") to
+// UTF-8, each undecodable byte as U+FFFD. False when the set is unknown.
+bool charsetToUtf8(std::string_view charset, std::string_view bytes, std::string& out);
 
 // ASCII-only lower-casing: bytes outside A-Z are left alone.
 std::string asciiLower(std::string_view text);

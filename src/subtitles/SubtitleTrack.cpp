@@ -48,11 +48,115 @@ int scanTime(std::string_view text, char last, long long (&v)[4]) {
   return 4;
 }
 
-std::string_view trimSami(std::string_view s) {
-  auto strip = [](char c) { return c == ' ' || c == '\n' || c == '\r'; };
-  while (!s.empty() && strip(s.front())) s.remove_prefix(1);
-  while (!s.empty() && strip(s.back())) s.remove_suffix(1);
-  return s;
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A SAMI paragraph: its class in lower case (empty without one) and its text range, tag
+// included. Text before the first paragraph tag forms one without a class.
+struct SamiParagraph {
+  std::string_view cls;
+  size_t from, to;
+};
+
+std::vector<SamiParagraph> samiParagraphs(std::string_view low, size_t from, size_t to) {
+  std::vector<SamiParagraph> out;
+  low = low.substr(0, to);  // no search runs past the sync's content
+  auto nextP = [&](size_t at) {
+    for (;;) {
+      size_t p = low.find("<p", at);
+      if (p == std::string_view::npos || p + 2 >= to) return to;
+      if (!isAsciiLetter(low[p + 2])) return p;  // not "<param" and the like
+      at = p + 2;
+    }
+  };
+  size_t p = nextP(from);
+  if (p > from) out.push_back({std::string_view(), from, p});
+  while (p < to) {
+    size_t next = nextP(p + 2);
+    size_t tagEnd = std::min(low.substr(0, next).find('>', p), next);
+    std::string_view tag = low.substr(p, tagEnd - p);
+    std::string_view cls;
+    size_t at = tag.find("class=");
+    if (at != std::string_view::npos) {
+      cls = tag.substr(at + 6);
+      if (!cls.empty() && (cls.front() == '"' || cls.front() == '\'')) {
+        char quote = cls.front();
+        cls.remove_prefix(1);
+        cls = cls.substr(0, cls.find(quote));
+      } else {
+        size_t stop = cls.find_first_of(" \t\r\n/");
+        cls = cls.substr(0, stop);
+      }
+    }
+    out.push_back({cls, p, next});
+    p = next;
+  }
+  return out;
+}
+
+// The displayed text of a sync's content: a line-break tag in any spelling ("<br>",
+// "<BR/>", "<br clear=all>") breaks the line, other tags go, each line is trimmed and
+// empty lines are dropped (the source's own line ends around the tags mean nothing).
+std::string samiContent(std::string_view raw) {
+  std::string broken;
+  broken.reserve(raw.size());
+  for (size_t i = 0; i < raw.size();) {
+    if (raw[i] == '<' && i + 3 <= raw.size() && (raw[i + 1] == 'b' || raw[i + 1] == 'B') &&
+        (raw[i + 2] == 'r' || raw[i + 2] == 'R') && (i + 3 == raw.size() || !isAsciiLetter(raw[i + 3]))) {
+      size_t close = raw.find('>', i);
+      if (close == std::string_view::npos) break;
+      broken.push_back('\n');
+      i = close + 1;
+      continue;
+    }
+    broken.push_back(raw[i++]);
+  }
+  std::string cleaned = SubtitleTrack::cleanText(broken);
+  std::string out;
+  out.reserve(cleaned.size());
+  for (std::string_view line : splitLines(cleaned)) {
+    auto strip = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!line.empty() && strip(line.front())) line.remove_prefix(1);
+    while (!line.empty() && strip(line.back())) line.remove_suffix(1);
+    if (line.empty()) continue;
+    if (!out.empty()) out.push_back('\n');
+    out.append(line);
+  }
+  return replaceAll(out, "&nbsp;", " ");
+}
+
+// Counts the Korean character pairs (both bytes A1-FE, where every common Hangul syllable
+// lies) against the bytes that cannot begin or end a CP949 character. Western text in
+// Windows-1252 has almost no such pairs: an accented letter is followed by plain ASCII.
+bool looksLikeKorean(std::string_view bytes) {
+  size_t pairs = 0, bad = 0;
+  auto u = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  for (size_t i = 0; i < bytes.size();) {
+    unsigned char lead = u(i);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    unsigned char trail = i + 1 < bytes.size() ? u(i + 1) : 0;
+    bool ks = lead >= 0xA1 && lead <= 0xFE && trail >= 0xA1 && trail <= 0xFE;
+    bool extended = lead >= 0x81 && lead <= 0xC6 &&
+                    ((trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || trail >= 0x81) &&
+                    trail != 0xFF;
+    if (ks || extended) {
+      pairs += ks ? 1 : 0;
+      i += 2;
+    } else {
+      ++bad;
+      ++i;
+    }
+  }
+  return pairs > bad;
+}
+
+bool isBlankLine(std::string_view line) {
+  for (char c : line) {
+    if (!isCSpace(c)) return false;
+  }
+  return true;
 }
 
 std::string lowerExtension(std::string_view path) {
@@ -69,6 +173,9 @@ void SubtitleTrack::clear() {
 }
 
 std::string SubtitleTrack::decodeText(std::string_view bytes) {
+  // The UTF-32 marks first: the little-endian one begins like the UTF-16 mark.
+  if (startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4))) return utf32ToUtf8(bytes.substr(4), false);
+  if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4))) return utf32ToUtf8(bytes.substr(4), true);
   if (startsWith(bytes, "\xFF\xFE")) return utf16leToUtf8(bytes.substr(2));
   if (startsWith(bytes, "\xFE\xFF")) {
     // Big-endian UTF-16: swap each pair and read it as little-endian.
@@ -79,8 +186,11 @@ std::string SubtitleTrack::decodeText(std::string_view bytes) {
   if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
   if (bytes.empty()) return std::string();
   if (isValidUtf8(bytes)) return std::string(bytes);
-  // Korean SAMI files are usually in CP949; a stray bad byte costs one character only.
-  return cp949ToUtf8Lossy(bytes);
+  std::string text;
+  if (cp949ToUtf8(bytes, text)) return text;
+  // Korean SAMI files are usually in CP949, and a stray bad byte should cost one character
+  // only; Western files in Windows-1252 break CP949 all over and would be unreadable.
+  return looksLikeKorean(bytes) ? cp949ToUtf8Lossy(bytes) : cp1252ToUtf8(bytes);
 }
 
 std::string SubtitleTrack::readTextFile(const std::string& path) {
@@ -142,7 +252,8 @@ bool SubtitleTrack::parseSrt(std::string_view text) {
         readTimeLine(line);
         break;
       case State::Text:
-        if (!line.empty()) {
+        // Some files separate cues with a line of spaces; it ends the cue like an empty one.
+        if (!isBlankLine(line)) {
           if (!buffer.empty()) buffer.push_back('\n');
           buffer.append(line);
         } else {
@@ -164,11 +275,11 @@ bool SubtitleTrack::parseSami(std::string_view text) {
   std::string lower = asciiLower(text);
   std::string_view low(lower);
   const size_t n = text.size();
-  struct Record {
+  struct Sync {
     double start;
-    std::string text;
+    size_t from, to;  // the content
   };
-  std::vector<Record> records;
+  std::vector<Sync> syncs;
   size_t q = 0;
   while (n >= 5 && q <= n - 5) {
     size_t sync = low.find("<sync", q);
@@ -186,12 +297,53 @@ bool SubtitleTrack::parseSami(std::string_view text) {
     size_t contentStart = close + 1;
     size_t contentEnd = low.find("<sync", contentStart);
     if (contentEnd == std::string_view::npos) contentEnd = n;
-    std::string content = cleanText(text.substr(contentStart, contentEnd - contentStart));
-    content = replaceAll(trimSami(content), "\r\n", "\n");
-    content = replaceAll(content, "&nbsp;", " ");
-    records.push_back({static_cast<double>(ms) * 0.001, std::move(content)});
+    syncs.push_back({static_cast<double>(ms) * 0.001, contentStart, contentEnd});
     q = contentEnd;
   }
+
+  // Files for several languages mark each paragraph with a class (often in blocks of their
+  // own, each starting over at the beginning of the film). One language is shown: the
+  // Korean one when there is one, else the first named.
+  std::vector<std::vector<SamiParagraph>> paragraphs(syncs.size());
+  std::vector<std::string_view> classes;
+  for (size_t k = 0; k < syncs.size(); ++k) {
+    paragraphs[k] = samiParagraphs(low, syncs[k].from, syncs[k].to);
+    for (const SamiParagraph& p : paragraphs[k]) {
+      if (!p.cls.empty() && std::find(classes.begin(), classes.end(), p.cls) == classes.end())
+        classes.push_back(p.cls);
+    }
+  }
+  std::string_view shown;
+  if (classes.size() > 1) {
+    auto korean = std::find_if(classes.begin(), classes.end(),
+                               [](std::string_view c) { return startsWith(c, "kr") || startsWith(c, "ko"); });
+    shown = korean != classes.end() ? *korean : classes.front();
+  }
+
+  struct Record {
+    double start;
+    std::string text;
+  };
+  std::vector<Record> records;
+  records.reserve(syncs.size());
+  for (size_t k = 0; k < syncs.size(); ++k) {
+    std::string raw;
+    if (shown.empty()) {
+      raw = text.substr(syncs[k].from, syncs[k].to - syncs[k].from);
+    } else {
+      // Paragraphs without a class belong to every language; a sync holding only other
+      // languages' paragraphs is not one of ours and must not end our cue.
+      bool ours = false, foreign = false;
+      for (const SamiParagraph& p : paragraphs[k]) {
+        if (p.cls.empty() || p.cls == shown) raw.append(text.substr(p.from, p.to - p.from));
+        (p.cls == shown ? ours : foreign) |= !p.cls.empty();
+      }
+      if (foreign && !ours) continue;
+    }
+    records.push_back({syncs[k].start, samiContent(raw)});
+  }
+  // The look-up needs cues in time order, whatever order the blocks were written in.
+  std::stable_sort(records.begin(), records.end(), [](const Record& a, const Record& b) { return a.start < b.start; });
   for (size_t k = 0; k < records.size(); ++k) {
     if (records[k].text.empty()) continue;
     double end = k + 1 < records.size() ? records[k + 1].start : records[k].start + 5.0;

@@ -27,7 +27,9 @@ class SubtitleTrack {
   bool loadSrt(const std::string& path);
   bool loadSami(const std::string& path);
 
-  // Parsers over decoded text; they replace the cues and keep the delay.
+  // Parsers over decoded text; they replace the cues and keep the delay. A SAMI file of
+  // several languages gives the cues of one (the Korean class when there is one, else the
+  // first class); its cues are put in time order.
   bool parseSrt(std::string_view text);
   bool parseSami(std::string_view text);
 
@@ -39,8 +41,9 @@ class SubtitleTrack {
   const std::vector<SubtitleCue>& cues() const { return cues_; }
   bool empty() const { return cues_.empty(); }
 
-  // The file as UTF-8: UTF-8 with or without a byte-order mark, UTF-16 with a mark, else
-  // the legacy Korean code page (CP949). Empty when unreadable.
+  // The file as UTF-8: UTF-8 with or without a byte-order mark, UTF-16 or UTF-32 with a
+  // mark, else the legacy Korean code page (CP949), or Windows-1252 for a Western file that
+  // is not Korean at all. Empty when unreadable.
   static std::string readTextFile(const std::string& path);
   static std::string decodeText(std::string_view bytes);
   // Removes every "<...>" tag (an unclosed "<" removes the rest), then "\N" becomes a LF.

@@ -127,7 +127,7 @@ TEST_F(Feeds, RssFeedOfFortyItemsYieldsTheFirstFifteenWithMedia) {
     EXPECT_NE(eps[k].title.find("Ep " + std::to_string(numbers[k])), std::string::npos) << eps[k].title;
   }
   EXPECT_EQ(eps[0], (PodcastEpisode{"<b>Ep 1</b> &amp; more", "05 Mar 2024", "http://cdn/e1.mp3?a=1&b=2"}));
-  EXPECT_EQ(eps[1], (PodcastEpisode{"Ep 2 &amp; co", "05 Mar 2024", "http://cdn/m2.m4a"}));
+  EXPECT_EQ(eps[1], (PodcastEpisode{"Ep 2 & co", "05 Mar 2024", "http://cdn/m2.m4a"}));
   EXPECT_EQ(eps[2].url, "http://cdn/l3.mp3");
   EXPECT_EQ(eps[3].url, "http://cdn/c5.ogg");
   EXPECT_EQ(eps[4].url, "http://cdn/e6.aac");
@@ -138,24 +138,93 @@ TEST_F(Feeds, RssFeedOfFortyItemsYieldsTheFirstFifteenWithMedia) {
   EXPECT_TRUE(fetchRssEpisodes(server.url("/missing.xml"), 15).empty());
 }
 
-TEST(Rss, TitlesDatesAndItemBoundaries) {
-  auto one = [](const std::string& inner) { return parseRssEpisodes("<item>" + inner + "</item>", 15); };
+TEST(Rss, TitlesDatesMediaAndItemBoundaries) {
   const std::string media = "<enclosure url=\"http://m\"/>";
-  EXPECT_EQ(one(media + "<pubDate>05 Mar 2024 06:00:00</pubDate>")[0].date, "r 2024 06:0");  // no day name
-  EXPECT_EQ(one(media + "<pubDate>Tue, 05 Mar 2024</pubDate>")[0].date, "");                // 16 bytes
-  EXPECT_EQ(one(media + "<pubDate>Tue, 05 Mar 2024 </pubDate>")[0].date, "05 Mar 2024");    // 17 bytes
-  EXPECT_EQ(one(media + "<pubDate>Tue, 05 Mar 2024 06:00")[0].date, "");
-  EXPECT_EQ(one(media + "<title>Open title")[0].title, "");
-  EXPECT_EQ(one(media + "<title><![CDATA[Open cdata</title>")[0].title, "");
-  EXPECT_EQ(one(media + "<title>\n  Spaced \n</title>")[0].title, "\n  Spaced \n");
-  EXPECT_EQ(one(media)[0].title, "");
-  EXPECT_TRUE(one("<title>x</title><link>http://a.mp3").empty());
-  EXPECT_TRUE(one("<link>http://A.MP3</link>").empty());  // extensions are case-sensitive
+  struct Case {
+    std::string inner;
+    std::string title, date, url;  // url empty: no episode
+  } cases[] = {
+      // Character references are decoded outside CDATA, once.
+      {media + "<title>Tom &amp; Jerry&#39;s &quot;Show&quot; &#x2013; &lt;1&gt; &apos;x&apos;</title>",
+       "Tom & Jerry's \"Show\" – <1> 'x'", "", "http://m"},
+      {media + "<title>&amp;amp; &bogus; & alone &#xD800; &#12 It&rsquo;s&hellip;</title>",
+       "&amp; &bogus; & alone \xEF\xBF\xBD &#12 It’s…", "", "http://m"},
+      {media + "<title><![CDATA[<b>a</b> &amp; b]]></title>", "<b>a</b> &amp; b", "", "http://m"},
+      {media + "<title>\n  Spaced \n</title>", "\n  Spaced \n", "", "http://m"},
+      {media + "<title>Open title", "", "", "http://m"},
+      {media + "<title><![CDATA[Open cdata</title>", "", "", "http://m"},
+      // RFC 822 dates with or without the day name, shown in one form; others show nothing.
+      {media + "<pubDate>Sat, 07 Nov 2015 12:00:00 EST</pubDate>", "", "07 Nov 2015", "http://m"},
+      {media + "<pubDate>07 Nov 2015 12:00:00 EST</pubDate>", "", "07 Nov 2015", "http://m"},
+      {media + "<pubDate>Sat, 7 Nov 2015 12:00:00 +0000</pubDate>", "", "07 Nov 2015", "http://m"},
+      {media + "<pubDate>\n  Tue, 5 march 24 06:00 GMT\n</pubDate>", "", "05 Mar 2024", "http://m"},
+      {media + "<pubDate>Tue, 05 Mar 2024</pubDate>", "", "05 Mar 2024", "http://m"},
+      {media + "<pubDate>2015-11-07T12:00:00Z</pubDate>", "", "", "http://m"},
+      {media + "<pubDate>Sat, 32 Nov 2015 12:00:00</pubDate>", "", "", "http://m"},
+      {media + "<pubDate>Sat, 07 Nob 2015 12:00:00</pubDate>", "", "", "http://m"},
+      {media + "<pubDate>Sat, 07 Nov 201</pubDate>", "", "", "http://m"},
+      {media + "<pubDate>Tue, 05 Mar 2024 06:00", "", "", "http://m"},
+      // Enclosures of a known type that is neither audio nor video are passed over.
+      {"<enclosure url=\"http://i.jpg\" type=\"image/jpeg\"/><enclosure url=\"http://a.mp3\" type=\"audio/mpeg\"/>",
+       "", "", "http://a.mp3"},
+      {"<enclosure url=\"http://i.jpg\" type=\"image/jpeg\"/>", "", "", ""},
+      {"<enclosure type='application/pdf' url='http://d.pdf'/><link>http://l.mp3</link>", "", "", "http://l.mp3"},
+      {"<enclosure url=\"http://v.mp4\" length=\"1\" type=\"video/mp4\"/>", "", "", "http://v.mp4"},
+      {"<enclosure url=\"http://x\" type=\"application/octet-stream\"/>", "", "", "http://x"},
+      {"<enclosure url=\"http://h.m3u8\" type=\"application/x-mpegURL\"/>", "", "", "http://h.m3u8"},
+      {"<media:content url=\"http://p.png\" medium=\"image\"/><media:content url=\"http://a.m4a\"/>", "", "",
+       "http://a.m4a"},
+      // The link: an audio file name (case-sensitive), its references decoded.
+      {"<link>http://cdn/a.mp3?x=1&amp;y=2</link>", "", "", "http://cdn/a.mp3?x=1&y=2"},
+      {"<title>x</title><link>http://a.mp3", "", "", ""},
+      {"<link>http://A.MP3</link>", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    auto eps = parseRssEpisodes("<item>" + c.inner + "</item>", 15);
+    if (c.url.empty()) {
+      EXPECT_TRUE(eps.empty()) << c.inner;
+      continue;
+    }
+    ASSERT_EQ(eps.size(), 1u) << c.inner;
+    EXPECT_EQ(eps[0], (PodcastEpisode{c.title, c.date, c.url})) << c.inner;
+  }
   // Attributes on <item> are fine; a missing </item> ends the list.
   auto eps = parseRssEpisodes("<item id=\"1\">" + media + "</item><item>" + media, 15);
   EXPECT_EQ(eps.size(), 1u);
   EXPECT_TRUE(parseRssEpisodes("", 15).empty());
   EXPECT_TRUE(parseRssEpisodes("<item>" + media + "</item>", -3).empty());
+}
+
+TEST(Rss, DeclaredEncodingIsHonoured) {
+  std::string hangul;
+  ASSERT_TRUE(utf8ToCp949("한글 방송", hangul));
+  auto feed = [](const std::string& decl, const std::string& title) {
+    return decl + "<rss><channel><item><title>" + title + "</title><enclosure url=\"http://e.mp3\"/></item></channel></rss>";
+  };
+  auto utf16 = [](const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+  };
+  struct Case {
+    std::string doc, title;
+  } cases[] = {
+      {feed("<?xml version=\"1.0\" encoding=\"windows-1251\"?>", "\xCF\xF0\xE8\xE2\xE5\xF2 &amp; \xEC\xE8\xF0"),
+       "Привет & мир"},
+      {feed("<?xml version='1.0' encoding='ISO-8859-1'?>", "Caf\xE9"), "Café"},
+      {feed("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"EUC-KR\" standalone=\"yes\"?>", hangul), "한글 방송"},
+      // Declared Latin but written in UTF-8: kept as written.
+      {feed("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "Café"), "Café"},
+      // An unknown set leaves the bytes, each bad one shown as U+FFFD.
+      {feed("<?xml version=\"1.0\" encoding=\"x-no-such-set\"?>", "a\xE9"), "a\xEF\xBF\xBD"},
+      {utf16(feed("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", "wide")), "wide"},
+  };
+  for (const Case& c : cases) {
+    auto eps = parseRssEpisodes(c.doc, 15);
+    ASSERT_EQ(eps.size(), 1u) << c.title;
+    EXPECT_EQ(eps[0].title, c.title);
+    EXPECT_EQ(eps[0].url, "http://e.mp3");
+  }
 }
 
 // A JSON episode entry as the service writes it.
@@ -255,6 +324,8 @@ TEST_F(Feeds, LoadEpisodesChoosesTheSourceByType) {
 }
 
 TEST(TextClean, RepeatedDecodingCollapsesCompletely) {
+  EXPECT_EQ(decodeXmlEntities("&#65;&#x42;&#x1F600; &#1114112; &#0; &; &amp &#x; &#12345678901;"),
+            "AB\xF0\x9F\x98\x80 \xEF\xBF\xBD \xEF\xBF\xBD &; &amp &#x; &#12345678901;");
   EXPECT_EQ(decodeAmpersands("a&amp;amp;amp;b&&amp;c&amp"), "a&b&&c&amp");
   EXPECT_EQ(decodeAmpersands("&ampamp;"), "&ampamp;");
   EXPECT_EQ(unescapeSlashes("a\\/b\\\\\\/c\\d\\"), "a/b/c\\d\\");

@@ -47,16 +47,18 @@ TEST(Subtitles, SrtBlocks) {
       "1\r\n00:00:01,000 --> 00:00:02,500\r\n<i>첫 줄</i>\r\n둘째 줄\r\n\r\n"
       "3\n00:00:10,000 --> 00:00:11,000\n<b></b>\n\n"
       "2\n00:00:05,000 --> 00:00:06,000 X1:1\n정렬됨\n\n"
-      "4\nno arrow here\n00:00:20,000 --> 00:00:21,000\nafter junk\n\n"
+      "4\nno arrow here\n00:00:20,000 --> 00:00:21,000\nafter junk\n \n"  // a line of one space ends it too
+      "6\n00:00:25,000 --> 00:00:26,000\nafter the space\n\t\r\n"
       "5\n00:00:30,000-->00:00:31,000\nlast without blank line";
   ASSERT_TRUE(t.parseSrt(SubtitleTrack::decodeText(srt)));
-  ASSERT_EQ(t.cues().size(), 4u);
+  ASSERT_EQ(t.cues().size(), 5u);
   EXPECT_EQ(t.cues()[0].text, "첫 줄\n둘째 줄");
   EXPECT_DOUBLE_EQ(t.cues()[0].end, 2.5);
   EXPECT_EQ(t.cues()[1].text, "정렬됨");  // sorted by start
   EXPECT_DOUBLE_EQ(t.cues()[1].start, 5.0);
   EXPECT_EQ(t.cues()[2].text, "after junk");
-  EXPECT_EQ(t.cues()[3].text, "last without blank line");
+  EXPECT_EQ(t.cues()[3].text, "after the space");
+  EXPECT_EQ(t.cues()[4].text, "last without blank line");
   EXPECT_FALSE(SubtitleTrack().parseSrt("no cues at all\n\n"));
 }
 
@@ -86,16 +88,18 @@ TEST(Subtitles, SamiCues) {
   ASSERT_TRUE(t.parseSami(kSami));
   const auto& c = t.cues();
   ASSERT_EQ(c.size(), 5u);
-  EXPECT_EQ(c[0].text, "첫 번째줄\n둘째");  // <br> is just a tag; line breaks come from the text
-  EXPECT_DOUBLE_EQ(c[0].start, 0.5);
-  EXPECT_DOUBLE_EQ(c[0].end, 1.0);  // ended by the &nbsp; sync
-  EXPECT_EQ(c[1].text, " ");
-  EXPECT_DOUBLE_EQ(c[1].end, 2.0);
+  // A quoted start reads as 0; the cues are put in time order for the look-up.
+  EXPECT_EQ(c[0].text, "quoted");
+  EXPECT_DOUBLE_EQ(c[0].end, 0.5);
+  EXPECT_EQ(c[1].text, "첫 번째\n줄\n둘째");
+  EXPECT_DOUBLE_EQ(c[1].start, 0.5);
+  EXPECT_DOUBLE_EQ(c[1].end, 1.0);  // ended by the &nbsp; sync
+  EXPECT_EQ(c[2].text, " ");
+  EXPECT_DOUBLE_EQ(c[2].end, 2.0);
   // "start=" of the next tag is found past the tag that has none.
-  EXPECT_EQ(c[2].text, "두 번째 &amp; \n끝");
-  EXPECT_DOUBLE_EQ(c[2].start, 2.0);
-  EXPECT_EQ(c[3].text, "quoted");
-  EXPECT_DOUBLE_EQ(c[3].start, 0.0);  // a quoted value reads as 0; SAMI cues keep file order
+  EXPECT_EQ(c[3].text, "두 번째 &amp;\n끝");
+  EXPECT_DOUBLE_EQ(c[3].start, 2.0);
+  EXPECT_DOUBLE_EQ(c[3].end, 4.0);
   EXPECT_EQ(c[4].text, "마지막");
   EXPECT_DOUBLE_EQ(c[4].end, 9.0);  // the last cue lasts five seconds
 
@@ -103,6 +107,53 @@ TEST(Subtitles, SamiCues) {
   EXPECT_FALSE(SubtitleTrack().parseSami("<sync start=100"));
   EXPECT_FALSE(SubtitleTrack().parseSami("<sync start="));
   EXPECT_FALSE(SubtitleTrack().parseSami("<syn"));
+}
+
+TEST(Subtitles, SamiLineBreakTags) {
+  for (const char* content : {"나루카미 요우타 씨<br>잠시", "나루카미 요우타 씨<BR>잠시", "나루카미 요우타 씨<br/>잠시",
+                              "나루카미 요우타 씨<Br />잠시", "나루카미 요우타 씨<br clear=all>잠시",
+                              "나루카미 요우타 씨<br>\r\n잠시", "나루카미 요우타 씨\r\n<br>잠시",
+                              "<b>나루카미 요우타 씨</b><br><br>잠시"}) {
+    SubtitleTrack t;
+    ASSERT_TRUE(t.parseSami(std::string("<SYNC Start=0><P Class=KRCC>") + content + "\r\n")) << content;
+    EXPECT_EQ(t.cues()[0].text, "나루카미 요우타 씨\n잠시") << content;
+  }
+  SubtitleTrack t;
+  ASSERT_TRUE(t.parseSami("<SYNC Start=0><P>a<bridge>b"));
+  EXPECT_EQ(t.cues()[0].text, "ab");  // only the break tag itself
+}
+
+TEST(Subtitles, BilingualSamiShowsOneLanguageInTimeOrder) {
+  // The Korean block, then the English block starting over; a sync holding both; a
+  // class-less clearing sync.
+  const char* twoBlocks =
+      "<SAMI><BODY>\n"
+      "<SYNC Start=55000><P Class=KRCC>첫 대사\n"
+      "<SYNC Start=58000><P Class=KRCC>&nbsp;\n"
+      "<SYNC Start=1768000><P Class=KRCC>마지막 대사\n"
+      "<SYNC Start=1600><P Class=ENCC>First line\n"
+      "<SYNC Start=56000><P Class=ENCC>&nbsp;\n"
+      "<SYNC Start=1770000><P Class=ENCC>Last line\n"
+      "</BODY></SAMI>";
+  SubtitleTrack t;
+  ASSERT_TRUE(t.parseSami(twoBlocks));
+  ASSERT_EQ(t.cues().size(), 3u);
+  EXPECT_EQ(t.textAt(1.6), "");
+  EXPECT_EQ(t.textAt(56.5), "첫 대사");  // not ended by the English clearing sync
+  EXPECT_EQ(t.textAt(1769.0), "마지막 대사");
+  EXPECT_EQ(t.textAt(1772.0), "마지막 대사");
+  EXPECT_EQ(t.textAt(1773.5), "");
+
+  // Without a Korean class the first class is shown; paragraphs share a sync here.
+  ASSERT_TRUE(t.parseSami("<SYNC Start=0><P Class=ENUSCC>Hello<P Class=FRFRCC>Bonjour"
+                          "<SYNC Start=1000>&nbsp;<SYNC Start=2000><P Class=FRFRCC>Salut"));
+  ASSERT_EQ(t.cues().size(), 2u);
+  EXPECT_EQ(t.cues()[0].text, "Hello");
+  EXPECT_DOUBLE_EQ(t.cues()[0].end, 1.0);
+  EXPECT_EQ(t.cues()[1].text, " ");
+  EXPECT_DOUBLE_EQ(t.cues()[1].end, 6.0);  // the French sync is not ours
+  ASSERT_TRUE(t.parseSami("<SYNC Start=0><P Class=ENCC>Hi<P class=\"kokr\">안녕"));
+  EXPECT_EQ(t.cues()[0].text, "안녕");
 }
 
 TEST(Subtitles, EmptySamiRecordEndsThePreviousCue) {
@@ -113,20 +164,45 @@ TEST(Subtitles, EmptySamiRecordEndsThePreviousCue) {
   EXPECT_DOUBLE_EQ(t.cues()[1].start, 3.0);
 }
 
+std::string utf32(const std::u32string& text, bool bigEndian) {
+  std::string out = bigEndian ? std::string("\0\0\xFE\xFF", 4) : std::string("\xFF\xFE\0\0", 4);
+  for (char32_t c : text) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>(c >> (8 * (bigEndian ? 3 - k : k))));
+  }
+  return out;
+}
+
 TEST(Subtitles, DecodingEveryEncoding) {
-  test::TempDir dir;
-  EXPECT_EQ(SubtitleTrack::readTextFile(dir.write("a.srt", "\xEF\xBB\xBF한글")), "한글");
-  EXPECT_EQ(SubtitleTrack::readTextFile(dir.write("b.srt", "한글")), "한글");
-  // UTF-16 LE "Hi" + U+D55C U+AE00, and a dangling odd byte.
-  EXPECT_EQ(SubtitleTrack::readTextFile(dir.write("c.srt", "\xFF\xFE" + utf16le("Hi") + std::string("\x5C\xD5\x00\xAE", 4) + "x")),
-            "Hi한글");
-  EXPECT_EQ(SubtitleTrack::readTextFile(dir.write("d.srt", std::string("\xFE\xFF\x00H\xD5\x5C", 6))), "H한");
-  EXPECT_EQ(SubtitleTrack::readTextFile(dir.file("missing.srt")), "");
-  EXPECT_EQ(SubtitleTrack::readTextFile(dir.write("e.srt", "")), "");
-  // Mostly CP949 with one stray byte: the rest still reads.
   std::string cp;
   ASSERT_TRUE(utf8ToCp949("자막", cp));
-  EXPECT_EQ(SubtitleTrack::decodeText(cp + "\xFF" + "ok"), "자막\xEF\xBF\xBDok");
+  const std::u32string srt32 = U"1\n00:00:01,000 --> 00:00:02,000\n한글 \U0001F600\n";
+  struct Case {
+    const char* what;
+    std::string bytes, text;
+  } cases[] = {
+      {"UTF-8 with mark", "\xEF\xBB\xBF한글", "한글"},
+      {"UTF-8", "한글", "한글"},
+      // "Hi" + U+D55C U+AE00, and a dangling odd byte.
+      {"UTF-16 LE", "\xFF\xFE" + utf16le("Hi") + std::string("\x5C\xD5\x00\xAE", 4) + "x", "Hi한글"},
+      {"UTF-16 BE", std::string("\xFE\xFF\x00H\xD5\x5C", 6), "H한"},
+      {"UTF-32 LE", utf32(srt32, false), "1\n00:00:01,000 --> 00:00:02,000\n한글 \xF0\x9F\x98\x80\n"},
+      {"UTF-32 BE", utf32(srt32, true), "1\n00:00:01,000 --> 00:00:02,000\n한글 \xF0\x9F\x98\x80\n"},
+      {"CP949", cp + " ok", "자막 ok"},
+      // Mostly CP949 with one stray byte: the rest still reads as Korean.
+      {"CP949 with a stray byte", cp + "\xFF" + "ok", "자막\xEF\xBF\xBDok"},
+      // Neither UTF-8 nor CP949: a Western file.
+      {"Windows-1252", "Caf\xE9 na\xEFve \x93quoted\x94 \x85", "Café naïve “quoted” …"},
+      {"empty", "", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SubtitleTrack::decodeText(c.bytes), c.text) << c.what;
+
+  test::TempDir dir;
+  EXPECT_EQ(SubtitleTrack::readTextFile(dir.file("missing.srt")), "");
+  SubtitleTrack t;
+  ASSERT_TRUE(t.loadSrt(dir.write("le.srt", utf32(srt32, false))));
+  EXPECT_EQ(t.cues()[0].text, "한글 \xF0\x9F\x98\x80");
+  ASSERT_TRUE(t.loadSrt(dir.write("w.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nGar\xE7on, \xE0 bient\xF4t\r\n")));
+  EXPECT_EQ(t.cues()[0].text, "Garçon, à bientôt");
 }
 
 TEST(Subtitles, SamiFromACp949FileMadeWithIconv) {
@@ -140,7 +216,7 @@ TEST(Subtitles, SamiFromACp949FileMadeWithIconv) {
   ASSERT_TRUE(t.loadSami(dir.file("film.smi")));
   EXPECT_EQ(t.delay(), 0.0);  // loading clears the delay
   ASSERT_EQ(t.cues().size(), 5u);
-  EXPECT_EQ(t.cues()[0].text, "첫 번째줄\n둘째");
+  EXPECT_EQ(t.cues()[1].text, "첫 번째\n줄\n둘째");
   EXPECT_EQ(t.cues()[4].text, "마지막");
 }
 
