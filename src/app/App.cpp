@@ -67,6 +67,7 @@ bool App::create(const std::string& commandLine) {
   window.setPosition(x, y);
   window.setMinimumSize(480, 320);
   window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
+  window.setModalPaint([this] { paint(); });  // message boxes and About keep the window drawn
 
   if (!renderer.initialize(window)) {
     showMessageBox("D3D11 renderer init failed", "Debug", MessageButtons::Ok, MessageIcon::None);
@@ -167,6 +168,7 @@ void App::handleEvent(const WindowEvent& e) {
         renderer.resize(e.x, e.y);
         resources.build(subtitles.size);
         overlay.onResize();
+        if (inputOpen) inputMoved = true;
       }
       break;
     case WindowEvent::FocusGained:
@@ -343,7 +345,7 @@ void App::shutdown() {
   if (!playlist.empty()) playlist.save(dataFile("playlist.dat"));
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
   historySaver_->flush();
-  inputOpen = false;
+  closeInputDialog();
   player.close();
   destroyed_ = true;
 }
@@ -450,12 +452,36 @@ void App::playPrevious() {
   if (!playlist.previous().empty()) playItem(playlist.currentIndex());
 }
 
-void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) { keyboard.onKey(key, ctrl, shift, alt); }
+void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
+  if (inputOpen) {  // the dialog's field has the keyboard
+    inputDialogKey(key, ctrl, shift);
+    return;
+  }
+  keyboard.onKey(key, ctrl, shift, alt);
+}
 
 // Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
 // take them; the composition of an input method is shown where the text goes.
-void App::onTextInput(const std::string&) {}
+void App::onTextInput(const std::string& text) {
+  if (inputOpen) {
+    TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
+    if (field) {
+      field->onTextInput(text);
+      field->touch(tickCount());
+    }
+    return;
+  }
+}
 
-void App::onTextEditing(const std::string&) {}
+void App::onTextEditing(const std::string& composition) {
+  if (inputOpen) {
+    TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
+    if (field) {
+      field->onTextEditing(composition);
+      field->touch(tickCount());
+    }
+    return;
+  }
+}
 
 }  // namespace vell

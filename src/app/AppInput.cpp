@@ -93,7 +93,10 @@ void App::onMouseDown(int x, int y, int) {
     helpVisible = false;
     return;
   }
-  if (inputOpen) return;
+  if (inputOpen) {
+    inputDialogMouseDown(x, y, 1);
+    return;
+  }
 
   if (y <= 31 && !fullscreen && !compactView) {
     if (x >= w - 184) {
@@ -124,6 +127,7 @@ void App::onMouseDown(int x, int y, int) {
     quickOpenHover = -1;
     quickOpenAlpha = 0;
     if (button == 0) chooseAndOpenFile();
+    if (button == 1) openInputDialog(true);
     return;
   }
 
@@ -188,6 +192,7 @@ void App::onMouseDown(int x, int y, int) {
 }
 
 void App::onMouseUp() {
+  if (inputOpen) inputDialogMouseUp();
   seekDragging = false;
   volumeDragging = false;
 }
@@ -196,7 +201,10 @@ void App::onMouseMove(int x, int y) {
   lastMouseX = x;
   lastMouseY = y;
   lastMoveTick = tickCount();
-  if (inputOpen) return;
+  if (inputOpen) {
+    inputDialogMouseMove(x, y);
+    return;
+  }
   ClientLayout l = computeLayout();
   int w = l.width;
   titleHover = -1;
@@ -233,6 +241,10 @@ void App::onWheel(int delta) {
 
 void App::onDoubleClick(int x, int y) {
   clickPending = false;
+  if (inputOpen) {  // a double click in a field selects a word
+    inputDialogMouseDown(x, y, 2);
+    return;
+  }
   ClientLayout l = computeLayout();
   if (x >= l.width - l.sidePanelWidth && l.sidePanelWidth > 0) return;
   if (y > l.topBar && y < l.controlBarTop) toggleFullscreen();
