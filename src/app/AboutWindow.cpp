@@ -85,8 +85,10 @@ void App::showAboutWindow() {
   aboutOpen = true;
   AboutWindow about;
   if (about.create(window.handle())) {
+    aboutWindow = &about;
     debugLog("About window shown");
     about.run();
+    aboutWindow = nullptr;
   }
   aboutOpen = false;  // also when the window could not be made, so it can be tried again
 }

@@ -24,6 +24,7 @@
 namespace vell {
 
 struct ConnectJob;
+class AboutWindow;
 
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
@@ -199,6 +200,7 @@ class App {
   TextFormat inputFont;
   RectF inputCaretRect;                          // where the input method's candidates go
   bool aboutOpen = false;
+  AboutWindow* aboutWindow = nullptr;  // the About window while it runs
   bool initialized = false;
   int lastMouseX = -1, lastMouseY = -1;
   bool mouseInside = false;
