@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 extern "C" {
@@ -90,6 +91,9 @@ bool App::create(const std::string& commandLine) {
   if (s.opacity < 1.0f) window.setOpacity(s.opacity);
   window.show();
   if (s.maximized) window.maximize();
+
+  // End-to-end tests open the About window without a menu to click.
+  if (const char* about = std::getenv("VELL_TEST_ABOUT"); about && *about == '1') postTask([this] { showAboutWindow(); });
 
   if (!commandLine.empty()) {
     // A URL goes through the connection thread like every network medium, so the window
