@@ -58,9 +58,19 @@ TEST_F(InputDialog, ClipboardPrefillsTheUrlFieldOnlyWithAnAddress) {
       {"rtsp://cam.example/feed", "rtsp://cam.example/feed"},
       {"그냥 문장입니다", ""},
   };
+  bool byKey = true;
   for (const Row& r : rows) {
     Window::setClipboardText(r.clipboard);
-    key('U', true);  // Ctrl+U
+    if (byKey) {
+      key('U', true);  // Ctrl+U
+    } else {  // the quick-open bar's second button, "URL 열기"
+      app.quickOpenVisible = true;
+      app.quickOpenAlpha = 1;
+      int controlsTop = app.computeLayout().controlBarTop;
+      app.onMouseDown(350, controlsTop - 30, 1);
+      EXPECT_FALSE(app.quickOpenVisible);
+    }
+    byKey = !byKey;
     ASSERT_TRUE(app.inputOpen);
     EXPECT_EQ(app.urlEdit->edit.text(), r.field);
     EXPECT_EQ(app.nameEdit, nullptr);
