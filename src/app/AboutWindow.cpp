@@ -22,7 +22,7 @@ bool AboutWindow::create(SDL_Window* owner) {
   version_ = TextFormat::create(kUiFontFamilies, 400, 14, TextAlign::Center, ParagraphAlign::Center, false);
   line13_ = TextFormat::create(kUiFontFamilies, 400, 13, TextAlign::Center, ParagraphAlign::Center, false);
   button_ = TextFormat::create(kUiFontFamilies, 600, 14, TextAlign::Center, ParagraphAlign::Center, false);
-  if (!window_.create(owner, "프로그램 정보", kClientWidth, kClientHeight)) return false;
+  if (!window_.create(owner, "프로그램 정보", kClientWidth, kClientHeight, true)) return false;
   window_.onPaint = [this](Canvas& c) { paint(c); };
   window_.onInput = [this](const ModalInput& in) { input(in); };
   return true;

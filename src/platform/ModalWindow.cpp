@@ -50,7 +50,7 @@ bool isInput(Uint32 type) {
 
 ModalWindow::~ModalWindow() { close(); }
 
-bool ModalWindow::create(SDL_Window* owner, const std::string& title, int width, int height) {
+bool ModalWindow::create(SDL_Window* owner, const std::string& title, int width, int height, bool toolWindow) {
   close();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
   videoStarted_ = true;
@@ -62,7 +62,8 @@ bool ModalWindow::create(SDL_Window* owner, const std::string& title, int width,
     x = ox + (ow - width) / 2;
     y = oy + (oh - height) / 2;
   }
-  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, SDL_WINDOW_HIDDEN);
+  Uint32 flags = SDL_WINDOW_HIDDEN | (toolWindow ? SDL_WINDOW_UTILITY : 0);
+  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
   if (!window_) {
     close();
     return false;

@@ -27,9 +27,9 @@ class ModalWindow {
   ModalWindow(const ModalWindow&) = delete;
   ModalWindow& operator=(const ModalWindow&) = delete;
 
-  // A window of client size w x h, centred on `owner` (on the display without one). False
-  // when no window can be made (no display).
-  bool create(SDL_Window* owner, const std::string& title, int width, int height);
+  // A window of client size w x h, centred on `owner` (on the display without one); a tool
+  // window stays off the task bar. False when no window can be made (no display).
+  bool create(SDL_Window* owner, const std::string& title, int width, int height, bool toolWindow = false);
   bool isOpen() const { return window_ != nullptr; }
   // Ends run(); safe to call from the handlers.
   void close();

@@ -43,8 +43,12 @@ bool isSpaceAt(const std::string& s, size_t i) { return s[i] == ' '; }
 
 // --- TextEdit ------------------------------------------------------------------------------
 
+// Every code point takes at most four bytes: a longer text is cut before it is cleaned, so a
+// huge clipboard costs no more than a full field.
+constexpr size_t kMaxBytes = TextEdit::kMaxCodePoints * 4;
+
 void TextEdit::setText(std::string_view text) {
-  text_ = utf8Prefix(cleanLine(text), kMaxCodePoints);
+  text_ = utf8Prefix(cleanLine(text.substr(0, kMaxBytes)), kMaxCodePoints);
   caret_ = anchor_ = text_.size();
   composition_.clear();
 }
@@ -133,7 +137,7 @@ bool TextEdit::deleteSelection() {
 }
 
 void TextEdit::insert(std::string_view text) {
-  std::string clean = cleanLine(text);
+  std::string clean = cleanLine(text.substr(0, kMaxBytes));
   deleteSelection();
   size_t room = kMaxCodePoints - std::min(kMaxCodePoints, utf8Length(text_));
   clean = utf8Prefix(clean, room);
