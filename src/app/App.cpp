@@ -68,7 +68,18 @@ bool App::create(const std::string& commandLine) {
   window.setPosition(x, y);
   window.setMinimumSize(480, 320);
   window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
-  window.setModalPaint([this] { paint(); });  // message boxes and About keep the window drawn
+  // Message boxes and About keep the window drawn; its resize events wait in the queue
+  // meanwhile, so the picture follows the size from here.
+  window.setModalPaint([this] {
+    int mw = 0, mh = 0;
+    window.size(mw, mh);
+    if (mw > 0 && mh > 0 && (mw != renderer.width() || mh != renderer.height())) {
+      renderer.resize(mw, mh);
+      resources.build(subtitles.size);
+      overlay.onResize();
+    }
+    paint();
+  });
 
   if (!renderer.initialize(window)) {
     showMessageBox("D3D11 renderer init failed", "Debug", MessageButtons::Ok, MessageIcon::None);

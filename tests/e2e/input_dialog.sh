@@ -73,7 +73,7 @@ requests() { grep -c "GET /$1 " "$work/http.txt" || true; }
 printf 'nothing to see' | xclip -selection clipboard
 start_player "$work/audio.raw"
 xdotool key --window "$wid" ctrl+u
-sleep 0.3
+sleep 0.5
 xdotool type --delay 20 "http://127.0.0.1:$port/live"
 xdotool key --window "$wid" Return
 title=""
@@ -89,7 +89,7 @@ pass "typed address opened, caption '$title'"
 sleep 2
 printf 'http://127.0.0.1:%s/again' "$port" | xclip -selection clipboard
 xdotool key --window "$wid" ctrl+u
-sleep 0.3
+sleep 0.5
 xdotool key --window "$wid" Return
 for _ in $(seq 1 50); do
   [ "$(requests again)" -ge 1 ] && break
@@ -102,9 +102,9 @@ pass "Ctrl+U opened with the clipboard's address"
 sleep 1
 before=$(requests again)
 xdotool key --window "$wid" ctrl+u
-sleep 0.3
+sleep 0.5
 xdotool key --window "$wid" Escape
-sleep 0.3
+sleep 0.5
 xdotool key --window "$wid" m  # reaches the key table again: mute
 sleep 1
 [ "$(requests again)" = "$before" ] || fail "Escape still opened the address"
