@@ -9,6 +9,7 @@ PACKAGES=(
   fonts-nanum libgtest-dev clang libclang-rt-14-dev
   ffmpeg xvfb xdotool yt-dlp zenity imagemagick
   libglib2.0-dev dbus playerctl desktop-file-utils
+  xclip tesseract-ocr
 )
 
 missing=()

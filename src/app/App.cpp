@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 extern "C" {
@@ -72,6 +73,18 @@ bool App::create(const std::string& commandLine) {
   window.setPosition(x, y);
   window.setMinimumSize(480, 320);
   window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
+  // Message boxes and About keep the window drawn; its resize events wait in the queue
+  // meanwhile, so the picture follows the size from here.
+  window.setModalPaint([this] {
+    int mw = 0, mh = 0;
+    window.size(mw, mh);
+    if (mw > 0 && mh > 0 && (mw != renderer.width() || mh != renderer.height())) {
+      renderer.resize(mw, mh);
+      resources.build(subtitles.size);
+      overlay.onResize();
+    }
+    paint();
+  });
 
   if (!renderer.initialize(window)) {
     showMessageBox("D3D11 renderer init failed", "Debug", MessageButtons::Ok, MessageIcon::None);
@@ -96,6 +109,9 @@ bool App::create(const std::string& commandLine) {
   if (s.opacity < 1.0f) window.setOpacity(s.opacity);
   window.show();
   if (s.maximized) window.maximize();
+
+  // End-to-end tests open the About window without a menu to click.
+  if (const char* about = std::getenv("VELL_TEST_ABOUT"); about && *about == '1') postTask([this] { showAboutWindow(); });
 
   if (!commandLine.empty()) {
     // A URL goes through the connection thread like every network medium, so the window
@@ -174,6 +190,7 @@ void App::handleEvent(const WindowEvent& e) {
         renderer.resize(e.x, e.y);
         resources.build(subtitles.size);
         overlay.onResize();
+        if (inputOpen) inputMoved = true;
       }
       break;
     case WindowEvent::FocusGained:
@@ -354,7 +371,7 @@ void App::shutdown() {
   if (!playlist.empty()) playlist.save(dataFile("playlist.dat"));
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
   historySaver_->flush();
-  inputOpen = false;
+  closeInputDialog();
   player.close();
   destroyed_ = true;
 }
@@ -464,6 +481,10 @@ void App::playPrevious() {
 }
 
 void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
+  if (inputOpen) {  // the dialog's field has the keyboard
+    inputDialogKey(key, ctrl, shift);
+    return;
+  }
   if (browserSearchKey(key, ctrl, alt)) return;  // typed into the stream browser's search
   keyboard.onKey(key, ctrl, shift, alt);
 }
@@ -471,6 +492,14 @@ void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
 // Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
 // take them; the composition of an input method is shown where the text goes.
 void App::onTextInput(const std::string& text) {
+  if (inputOpen) {
+    TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
+    if (field) {
+      field->onTextInput(text);
+      field->touch(tickCount());
+    }
+    return;
+  }
   // Stream browser search.
   if (browserOpen && !inputOpen) {
     if (browserSearchActive()) {
@@ -482,6 +511,14 @@ void App::onTextInput(const std::string& text) {
 }
 
 void App::onTextEditing(const std::string& composition) {
+  if (inputOpen) {
+    TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
+    if (field) {
+      field->onTextEditing(composition);
+      field->touch(tickCount());
+    }
+    return;
+  }
   // Stream browser search: the composition shows after the search text until committed.
   if (browserOpen && !inputOpen) {
     if (browserSearchActive()) streamBrowser.composition = composition;

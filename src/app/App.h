@@ -17,6 +17,7 @@
 #include "history/PodcastHistory.h"
 #include "platform/DataDirs.h"
 #include "platform/Files.h"
+#include "platform/TextField.h"
 #include "platform/Window.h"
 #include "playlist/Playlist.h"
 #include "render/Overlay.h"
@@ -29,6 +30,7 @@ namespace vell {
 
 struct ConnectJob;
 class MediaSession;
+class AboutWindow;
 
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
@@ -164,6 +166,21 @@ class App {
   // The browser's add button: the URL on the clipboard becomes a user radio station.
   void addClipboardStation();
 
+  // --- Dialogs (InputDialog.cpp, AboutWindow.cpp) ---------------------------------------
+  // The in-window input dialog. The playlist and category uses set their flag first; a
+  // non-empty `streamId` edits that catalogue entry; two fields unless `urlOnly`.
+  void openInputDialog(bool urlOnly, const std::string& streamId = {}, bool podcast = false);
+  void submitInputDialog();
+  void closeInputDialog();
+  // The modal About window; a second call while it is open does nothing.
+  void showAboutWindow();
+  // Input while the dialog is open (the dialog takes all of it).
+  void inputDialogKey(int key, bool ctrl, bool shift);
+  void inputDialogMouseDown(int x, int y, int clicks, bool shift = false);
+  void inputDialogMouseMove(int x, int y);
+  void inputDialogMouseUp();
+  void drawInputFields(Canvas& c, const UiResources& r, const OverlayState& s, const InputLayout& in);
+
   // --- Input ---------------------------------------------------------------------------
   HitCode nonClientHitTest(int x, int y) const;
   void onMouseDown(int x, int y, int clicks);
@@ -226,6 +243,20 @@ class App {
   float quickOpenAlpha = 0.0f;
   bool inputOpen = false;
   int inputHover = -1;
+  bool inputUrlOnly = true;
+  bool inputPodcast = false;
+  bool inputPlaylistUse = false;
+  bool inputCategoryUse = false;
+  int inputPathUse = 0;  // 1 a media file, 2 a subtitle file: asked for when no file chooser exists
+  std::string inputStreamId;
+  std::string inputCategory;
+  std::unique_ptr<TextField> nameEdit, urlEdit;  // null while the dialog is closed
+  int inputFocus = 0;                            // 1 the name field, 2 the URL field
+  bool inputMoved = false;                       // the window was resized while the dialog was open
+  TextFormat inputFont;
+  RectF inputCaretRect;                          // where the input method's candidates go
+  bool aboutOpen = false;
+  AboutWindow* aboutWindow = nullptr;  // the About window while it runs
   bool initialized = false;
   int lastMouseX = -1, lastMouseY = -1;
   bool mouseInside = false;

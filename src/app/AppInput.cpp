@@ -98,7 +98,10 @@ void App::onMouseDown(int x, int y, int) {
     helpVisible = false;
     return;
   }
-  if (inputOpen) return;
+  if (inputOpen) {
+    inputDialogMouseDown(x, y, 1);
+    return;
+  }
 
   if (y <= 31 && !fullscreen && !compactView) {
     if (x >= w - 184) {
@@ -135,6 +138,7 @@ void App::onMouseDown(int x, int y, int) {
     quickOpenHover = -1;
     quickOpenAlpha = 0;
     if (button == 0) chooseAndOpenFile();
+    else if (button == 1) openInputDialog(true);
     else if (button == 2 || button == 3) toggleStreamBrowser(button == 3);
     return;
   }
@@ -207,6 +211,7 @@ void App::onMouseDown(int x, int y, int) {
 }
 
 void App::onMouseUp() {
+  if (inputOpen) inputDialogMouseUp();
   seekDragging = false;
   volumeDragging = false;
 }
@@ -215,6 +220,10 @@ void App::onMouseMove(int x, int y) {
   lastMouseX = x;
   lastMouseY = y;
   lastMoveTick = tickCount();
+  if (inputOpen) {
+    inputDialogMouseMove(x, y);
+    return;
+  }
   ClientLayout l = computeLayout();
   int w = l.width;
   if (settingsPanelOpen) {
@@ -223,7 +232,6 @@ void App::onMouseMove(int x, int y) {
     else
       settingsHover = -1;
   }
-  if (inputOpen) return;
   titleHover = !fullscreen && !compactView ? TopBar::controlAt(w, x, y) : kTopBarNone;
   seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
   if (seekDragging) player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
@@ -266,6 +274,10 @@ void App::onWheel(int delta) {
 
 void App::onDoubleClick(int x, int y) {
   clickPending = false;
+  if (inputOpen) {  // a double click in a field selects a word
+    inputDialogMouseDown(x, y, 2);
+    return;
+  }
   ClientLayout l = computeLayout();
   if (x >= l.width - l.sidePanelWidth && l.sidePanelWidth > 0) return;
   if (y > l.topBar && y < l.controlBarTop) toggleFullscreen();

@@ -142,6 +142,13 @@ void App::fillOverlayState(OverlayState& s) {
   s.quickOpenHover = quickOpenHover;
   s.input.open = inputOpen;
   s.input.hover = inputHover;
+  s.input.urlOnly = inputUrlOnly;
+  s.input.podcast = inputPodcast;
+  s.input.playlistUse = inputPlaylistUse;
+  s.input.categoryUse = inputCategoryUse;
+  s.input.editing = !inputStreamId.empty();
+  s.input.pathUse = inputPathUse;
+  s.input.focusedField = inputOpen ? inputFocus : 0;
 }
 
 void App::paint() {
@@ -182,6 +189,9 @@ void App::paint() {
       return;
     }
     drawSidePanel(c, r, panel);
+  };
+  hooks.inputFields = [this](Canvas& c, const UiResources& r, const OverlayState& st, const InputLayout& in) {
+    drawInputFields(c, r, st, in);
   };
   overlay.paint(renderer, resources, state, hooks);
   abTick();

@@ -107,8 +107,9 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
       a.chooseAndOpenFile();
       return true;
     case 'U':
-      // The URL dialog comes with the dialogs; the key is consumed already.
-      return ctrl;
+      if (!ctrl) return false;
+      a.openInputDialog(true);
+      return true;
     case 'P':
       if (ctrl) {
         a.takeScreenshot();

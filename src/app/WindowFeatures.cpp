@@ -34,7 +34,7 @@ void put32(std::string& out, uint32_t v) {
 }  // namespace
 
 void App::toggleFullscreen() {
-  inputOpen = false;
+  closeInputDialog();
   fullscreen = !fullscreen;
   if (fullscreen) {
     window.position(restoreRect.x, restoreRect.y);
@@ -196,6 +196,12 @@ void App::changeVolume(float delta) { player.setVolume(player.volume() + delta);
 
 
 void App::chooseAndOpenFile() {
+  if (!fileChooserAvailable()) {  // no chooser on this desktop: the path is typed instead
+    if (inputOpen) return;
+    inputPathUse = 1;
+    openInputDialog(true);
+    return;
+  }
   std::string path = chooseMediaFile();
   if (!path.empty()) openPath(path);
 }
@@ -218,7 +224,12 @@ void App::chooseSubtitle() {
   options.title = "자막 파일 열기";
   options.filters = {{"자막 파일", "*.srt;*.smi;*.ass;*.ssa"}, {"SRT", "*.srt"}, {"SMI", "*.smi"}, {"모든 파일", "*.*"}};
   if (!currentPath.empty()) options.initialDirectory = parentPath(currentPath);
-  if (!fileChooserAvailable()) return;
+  if (!fileChooserAvailable()) {
+    if (inputOpen) return;
+    inputPathUse = 2;
+    openInputDialog(true);
+    return;
+  }
   std::string path;
   runModal([&] { path = runFileChooser(options); });
   if (path.empty()) return;

@@ -624,6 +624,28 @@ PointF Canvas::measureText(std::string_view text, const TextFormat& format) {
   return PointF{logical.width / float(PANGO_SCALE), logical.height / float(PANGO_SCALE)};
 }
 
+std::vector<float> Canvas::caretOffsets(std::string_view text, const TextFormat& format) {
+  std::vector<float> out{0.0f};
+  if (!impl_->layout || !format.valid()) return out;
+  std::string valid = validUtf8(text);
+  impl_->forgetLayout();
+  configureLayout(impl_->layout, format.withEllipsis(false).withAlign(TextAlign::Leading), *format.font_, -1, valid);
+  pango_layout_set_width(impl_->layout, -1);
+  PangoRectangle logical;
+  pango_layout_get_extents(impl_->layout, nullptr, &logical);
+  const char* begin = valid.c_str();
+  const char* end = begin + valid.size();
+  for (const char* p = begin; p < end;) {
+    p = g_utf8_next_char(p);
+    if (p >= end) break;
+    PangoRectangle pos;
+    pango_layout_index_to_pos(impl_->layout, static_cast<int>(p - begin), &pos);
+    out.push_back((pos.width < 0 ? pos.x + pos.width : pos.x) / float(PANGO_SCALE));
+  }
+  if (!valid.empty()) out.push_back(logical.width / float(PANGO_SCALE));
+  return out;
+}
+
 int Canvas::unknownGlyphCount(std::string_view text, const TextFormat& format) {
   if (!impl_->layout || !format.valid()) return -1;
   impl_->forgetLayout();

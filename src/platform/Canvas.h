@@ -192,6 +192,9 @@ class Canvas {
   void drawTextLayout(const TextLayout& layout, PointF origin, Color c);
   // Size the text takes in the format when laid out without a width limit.
   PointF measureText(std::string_view text, const TextFormat& format);
+  // X of every code-point boundary of valid UTF-8 `text` on one line (count + 1 values,
+  // the first 0): where a caret stands between characters.
+  std::vector<float> caretOffsets(std::string_view text, const TextFormat& format);
   // Characters of `text` that no installed font could draw (they would show as boxes).
   int unknownGlyphCount(std::string_view text, const TextFormat& format);
 

@@ -318,6 +318,11 @@ std::string Window::clipboardText() {
   return out;
 }
 
+void Window::setModalPaint(std::function<void()> paint) {
+  modalPaint_ = std::move(paint);
+  if (window_) SDL_SetWindowData(window_, kModalPaintKey, &modalPaint_);
+}
+
 void Window::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
 
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {

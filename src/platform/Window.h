@@ -126,12 +126,18 @@ class Window {
 
   SDL_Window* handle() const { return window_; }
 
+  // What keeps this window painting while a modal window of the program (message box,
+  // About) runs its own loop; found by the modal window through its owner handle.
+  void setModalPaint(std::function<void()> paint);
+  static constexpr const char* kModalPaintKey = "vell.modalPaint";
+
  private:
   SDL_Window* window_ = nullptr;
   bool videoInitialized_ = false;
   std::function<HitCode(int, int)> hitTester_;
   void* userData_ = nullptr;
   void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
+  std::function<void()> modalPaint_;
 };
 
 // Makes a WM_DELETE_WINDOW and a SIGTERM arrive as Quit events (call before the window exists).

@@ -137,6 +137,8 @@ InputLayout computeInputLayout(float width, float height, bool twoFields) {
 InputDialogTexts inputDialogTexts(const InputDialogView& v) {
   const char* urlPrompt = "스트림 또는 미디어 주소를 입력하세요";
   const char* ok = v.editing ? "저장" : (v.urlOnly ? "열기" : "추가");
+  if (v.pathUse != 0)
+    return {v.pathUse == 2 ? "자막 파일 열기" : "파일 열기", "파일 경로를 입력하세요", "열기"};
   if (v.categoryUse) return {"새 카테고리", urlPrompt, ok};
   if (v.playlistUse) return {"재생목록에 URL 추가", urlPrompt, ok};
   if (v.editing) return {"스트림 편집", "수정할 내용을 입력하세요", ok};

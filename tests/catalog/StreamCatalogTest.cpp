@@ -312,7 +312,7 @@ TEST_F(Catalog, NewUserIdsAndTypesForUrls) {
 
 TEST_F(Catalog, ShippedCatalogueIsWellFormed) {
   std::string bytes;
-  std::string source = parentPath(parentPath(parentPath(__FILE__))) + "/data/streams.ini";
+  std::string source = std::string(VELL_SOURCE_DIR) + "/data/streams.ini";
   ASSERT_TRUE(readFile(source, bytes)) << source;
   auto c = load(bytes);
   EXPECT_GE(c.radioStreams().size(), 24u);

@@ -1,0 +1,196 @@
+#include "platform/ModalWindow.h"
+
+#include <SDL.h>
+
+#include <vector>
+
+#include "platform/VirtualKeys.h"
+#include "platform/Window.h"
+
+namespace vell {
+
+namespace {
+
+// The keys a modal window acts on.
+int modalKey(const SDL_Keysym& k) {
+  switch (k.scancode) {
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return vk::Return;
+    case SDL_SCANCODE_ESCAPE: return vk::Escape;
+    case SDL_SCANCODE_TAB: return vk::Tab;
+    case SDL_SCANCODE_SPACE: return vk::Space;
+    case SDL_SCANCODE_LEFT: return vk::Left;
+    case SDL_SCANCODE_RIGHT: return vk::Right;
+    case SDL_SCANCODE_UP: return vk::Up;
+    case SDL_SCANCODE_DOWN: return vk::Down;
+    default: return 0;
+  }
+}
+
+bool isInput(Uint32 type) {
+  switch (type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTEDITING:
+    case SDL_TEXTINPUT:
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+    case SDL_FINGERDOWN:
+    case SDL_FINGERUP:
+    case SDL_FINGERMOTION:
+    case SDL_KEYMAPCHANGED:
+    case SDL_CLIPBOARDUPDATE: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+ModalWindow::~ModalWindow() { close(); }
+
+bool ModalWindow::create(SDL_Window* owner, const std::string& title, int width, int height, bool toolWindow) {
+  close();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+  videoStarted_ = true;
+  int x = static_cast<int>(SDL_WINDOWPOS_CENTERED), y = x;
+  if (owner) {
+    int ox = 0, oy = 0, ow = 0, oh = 0;
+    SDL_GetWindowPosition(owner, &ox, &oy);
+    SDL_GetWindowSize(owner, &ow, &oh);
+    x = ox + (ow - width) / 2;
+    y = oy + (oh - height) / 2;
+  }
+  Uint32 flags = SDL_WINDOW_HIDDEN | (toolWindow ? SDL_WINDOW_UTILITY : 0);
+  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
+  if (!window_) {
+    close();
+    return false;
+  }
+  owner_ = owner;
+  windowId_ = SDL_GetWindowID(window_);
+  width_ = width;
+  height_ = height;
+  closing_ = false;
+  dirty_ = true;
+  if (owner) SDL_SetWindowModalFor(window_, owner);  // refused without a window manager: fine
+  SDL_ShowWindow(window_);
+  SDL_RaiseWindow(window_);
+  SDL_SetWindowInputFocus(window_);
+  return true;
+}
+
+void ModalWindow::close() {
+  if (window_) {
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    if (owner_) SDL_RaiseWindow(owner_);
+  }
+  closing_ = true;
+  if (handCursor_) SDL_FreeCursor(static_cast<SDL_Cursor*>(handCursor_));
+  if (arrowCursor_) SDL_FreeCursor(static_cast<SDL_Cursor*>(arrowCursor_));
+  handCursor_ = arrowCursor_ = nullptr;
+  if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  videoStarted_ = false;
+}
+
+void ModalWindow::setHandCursor(bool hand) {
+  if (!window_) return;
+  if (!handCursor_) handCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
+  if (!arrowCursor_) arrowCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+  void* c = hand ? handCursor_ : arrowCursor_;
+  if (c) SDL_SetCursor(static_cast<SDL_Cursor*>(c));
+}
+
+void ModalWindow::paint() {
+  dirty_ = false;
+  if (!window_) return;
+  if (canvas_.width() != width_ || canvas_.height() != height_) canvas_.resize(width_, height_);
+  canvas_.clear();
+  if (onPaint) onPaint(canvas_);
+  SDL_Surface* target = SDL_GetWindowSurface(window_);
+  if (!target || !canvas_.pixels()) return;
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(canvas_.pixels()), width_, height_,
+                                                           32, canvas_.stride(), SDL_PIXELFORMAT_ARGB8888);
+  if (!source) return;
+  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+  SDL_BlitSurface(source, nullptr, target, nullptr);
+  SDL_FreeSurface(source);
+  SDL_UpdateWindowSurface(window_);
+}
+
+void ModalWindow::run() {
+  auto* ownerPaint =
+      owner_ ? static_cast<std::function<void()>*>(SDL_GetWindowData(owner_, Window::kModalPaintKey)) : nullptr;
+  std::vector<SDL_Event> deferred;
+  bool quit = false;
+  Uint32 nextOwnerPaint = SDL_GetTicks();
+  auto requestClose = [&] {
+    if (onCloseRequest)
+      onCloseRequest();
+    else
+      close();
+  };
+  while (window_ && !closing_) {
+    if (dirty_) paint();
+    SDL_Event e;
+    bool got = SDL_WaitEventTimeout(&e, 16) != 0;
+    while (got && window_ && !closing_) {
+      if (e.type == SDL_QUIT) {
+        quit = true;
+        requestClose();
+        if (window_) close();  // a quit always ends the box
+      } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
+        switch (e.window.event) {
+          case SDL_WINDOWEVENT_CLOSE: requestClose(); break;
+          case SDL_WINDOWEVENT_LEAVE:
+            if (onInput) onInput(ModalInput{ModalInput::MouseLeave});
+            break;
+          default: dirty_ = true; break;
+        }
+      } else if (e.type == SDL_KEYDOWN) {
+        // Keys go to the box whichever window the server thinks has the focus: the owner
+        // takes none while the box is up.
+        int key = modalKey(e.key.keysym);
+        if (key && onInput) {
+          ModalInput in{ModalInput::Key};
+          in.key = key;
+          in.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+          onInput(in);
+        }
+      } else if ((e.type == SDL_MOUSEMOTION && e.motion.windowID == windowId_) ||
+                 ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) && e.button.windowID == windowId_ &&
+                  e.button.button == SDL_BUTTON_LEFT)) {
+        ModalInput in;
+        if (e.type == SDL_MOUSEMOTION) {
+          in.type = ModalInput::MouseMove;
+          in.x = e.motion.x;
+          in.y = e.motion.y;
+        } else {
+          in.type = e.type == SDL_MOUSEBUTTONDOWN ? ModalInput::MouseDown : ModalInput::MouseUp;
+          in.x = e.button.x;
+          in.y = e.button.y;
+        }
+        if (onInput) onInput(in);
+      } else if (!isInput(e.type) && !(e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_)) {
+        deferred.push_back(e);  // the owner's own business, handled once the box is gone
+      }
+      got = SDL_PollEvent(&e) != 0;
+    }
+    Uint32 now = SDL_GetTicks();
+    if (ownerPaint && *ownerPaint && static_cast<Sint32>(now - nextOwnerPaint) >= 0) {
+      nextOwnerPaint = now + 16;
+      (*ownerPaint)();
+    }
+  }
+  close();
+  for (auto& e : deferred) SDL_PushEvent(&e);
+  if (quit) {
+    SDL_Event q{};
+    q.type = SDL_QUIT;
+    SDL_PushEvent(&q);
+  }
+}
+
+}  // namespace vell
