@@ -228,7 +228,7 @@ TEST(ConnectJob, PlsIsResolvedOnlyWithItsLowerCaseExtension) {
   Player player;
   YtDlpResolver resolver("/nonexistent/yt-dlp");
   std::vector<std::string> asked;
-  PlsResolver pls = [&](const std::string& url) {
+  PlsResolver pls = [&](const std::string& url, int) {
     asked.push_back(url);
     return radio.server.url("/stream");
   };
