@@ -89,7 +89,6 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
   e.emplace_back("user_agent", kUserAgent);
   e.emplace_back("multiple_requests", "1");
   e.emplace_back("reconnect", "1");
-  e.emplace_back("reconnect_streamed", "1");
   e.emplace_back("reconnect_on_network_error", "1");
   e.emplace_back("reconnect_on_http_error", "4xx,5xx");
 
@@ -130,10 +129,11 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
       e.emplace_back("headers", "Icy-MetaData: 1\r\nConnection: keep-alive\r\n");
       break;
   }
-  // No "reconnect_at_eof": FFmpeg reopens at once and without limit on every end, so an
-  // HLS playlist is read again for ever, a web page or a station that closes early is
-  // fetched hundreds of times a second. The playback thread's reconnection, with its
-  // back-off, handles the end of a live input instead.
+  // Neither "reconnect_at_eof" nor "reconnect_streamed": FFmpeg reopens at once and without
+  // limit on every end of an input without byte ranges, so an HLS playlist is read again
+  // for ever and a web page or a station that closes early is fetched hundreds of times a
+  // second. The playback thread's reconnection, with its back-off, handles the end of a
+  // live input instead.
   o.forcedFormat = forcedInputFormat(url, podcastRequest);
   if (isRemoteHttp(url)) e.emplace_back("protocol_whitelist", kNetworkProtocols);
   return o;

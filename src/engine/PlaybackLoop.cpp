@@ -206,6 +206,7 @@ bool Player::handleReadError(LiveReconnect& live) {
   if (live.readError(tickCount(), liveInput)) {
     debugLog("Live stream errors - forcing reconnect\n");
     reconnecting_.store(true);
+    if (int pause = live.reopenPauseMs(tickCount()); pause > 0) pauseBetweenAttempts(pause);
     if (reconnect()) {
       reconnecting_.store(false);
       live.reconnected(tickCount());

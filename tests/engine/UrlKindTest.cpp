@@ -51,6 +51,7 @@ TEST(UrlKind, OptionTablesPerKind) {
   EXPECT_EQ(radio.entry("icy"), "1");
   EXPECT_EQ(radio.entry("headers"), "Icy-MetaData: 1\r\nConnection: keep-alive\r\n");
   EXPECT_EQ(radio.entry("reconnect_at_eof"), "");  // endless reopening at every end
+  EXPECT_EQ(radio.entry("reconnect_streamed"), "");
   EXPECT_EQ(radio.entry("reconnect_on_http_error"), "4xx,5xx");
 
   OpenOptions generic = buildOpenOptions("http://host/file", false);
