@@ -9,6 +9,7 @@ extern "C" {
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/VideoSite.h"
 #include "platform/Clock.h"
@@ -160,8 +161,10 @@ bool MediaSource::openBudgetSpent() {
   if (!guard_.active) return false;
   if (tickPassed(guard_.deadline) || guard_.opens > kMaxNestedOpens) return true;
   int64_t bytes = 0;
-  for (AVIOContext* pb : guard_.inputs) bytes += pb->pos > 0 ? pb->pos : 0;
-  return bytes > kMaxOpenBytes;
+  for (AVIOContext* pb : guard_.inputs) bytes += pb->bytes_read;
+  // A playlist is text: its parser keeps every entry, so it gets the smaller bound.
+  bool playlist = guard_.context && guard_.context->iformat && std::strcmp(guard_.context->iformat->name, "hls") == 0;
+  return bytes > (playlist ? kMaxPlaylistBytes : kMaxOpenBytes);
 }
 
 int MediaSource::ioOpen(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options) {
@@ -200,7 +203,7 @@ bool MediaSource::open(const std::string& url, bool podcastRequest, const std::a
   if (tickPassed(deadline)) return false;
   {
     std::lock_guard<std::mutex> guardLock(guardLock_);
-    guard_ = OpenGuard{true, deadline, 0, {}};
+    guard_ = OpenGuard{true, deadline, 0, {}, nullptr};
   }
   // The guard ends with the open: the inputs it lists may be freed without our close hook.
   struct EndGuard {
@@ -218,6 +221,10 @@ bool MediaSource::open(const std::string& url, bool podcastRequest, const std::a
   ctx->interrupt_callback.callback = &MediaSource::interruptCallback;
   ctx->interrupt_callback.opaque = this;
   ctx->opaque = this;
+  {
+    std::lock_guard<std::mutex> guardLock(guardLock_);
+    guard_.context = ctx;  // the same pointer until the open ends (the guard ends with it)
+  }
   defaultIoOpen_ = ctx->io_open;
   defaultIoClose_ = ctx->io_close2;
   ctx->io_open = &MediaSource::ioOpen;

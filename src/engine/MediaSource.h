@@ -113,7 +113,8 @@ class MediaSource {
   // Nested opens (playlists, segments) one open may make before it is given up, and the
   // bytes it may read: a self-referencing or endless playlist must fail, not grow.
   static constexpr int kMaxNestedOpens = 24;
-  static constexpr int64_t kMaxOpenBytes = 16 * 1024 * 1024;
+  static constexpr int64_t kMaxOpenBytes = 64 * 1024 * 1024;
+  static constexpr int64_t kMaxPlaylistBytes = 4 * 1024 * 1024;
 
  private:
   static int interruptCallback(void* opaque);
@@ -136,6 +137,7 @@ class MediaSource {
     uint32_t deadline = 0;
     int opens = 0;
     std::vector<AVIOContext*> inputs;
+    AVFormatContext* context = nullptr;
   };
   std::mutex guardLock_;
   OpenGuard guard_;
