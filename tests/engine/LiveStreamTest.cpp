@@ -99,6 +99,20 @@ TEST(LiveReconnectPolicy, BackOffSequences) {
   }
   EXPECT_EQ(errors, (std::vector<int>{400, 800, 1500, 1500, 1500, 1500}));
   EXPECT_EQ(ends, (std::vector<int>{200, 400, 800, 1500, 1500, 1500}));
+
+  // Ends soon after a reconnection back off in a row; one after a long play does not.
+  LiveReconnect r;
+  EXPECT_EQ(r.reopenPauseMs(5000), 0);  // the first connection
+  std::vector<int> pauses;
+  for (uint32_t t = 10000; t < 15000; t += 1000) {
+    r.reconnected(t);
+    pauses.push_back(r.reopenPauseMs(t + 100));
+  }
+  EXPECT_EQ(pauses, (std::vector<int>{200, 400, 800, 1500, 1500}));
+  r.reconnected(20000);
+  EXPECT_EQ(r.reopenPauseMs(20000 + LiveReconnect::kEarlyEndMs), 0);
+  r.reconnected(40000);
+  EXPECT_EQ(r.reopenPauseMs(40100), 200);
 }
 
 TEST(LiveStream, ServerThatStaysDownIsGivenUpAfterTheLimit) {
