@@ -112,7 +112,7 @@ class MediaSource {
   void setConnectDeadline(uint32_t tick) { connectDeadline_.store(tick); }
   // Nested opens (playlists, segments) one open may make before it is given up, and the
   // bytes it may read: a self-referencing or endless playlist must fail, not grow.
-  static constexpr int kMaxNestedOpens = 24;
+  static constexpr int kMaxNestedOpens = 64;
   static constexpr int64_t kMaxOpenBytes = 64 * 1024 * 1024;
   static constexpr int64_t kMaxPlaylistBytes = 4 * 1024 * 1024;
 
