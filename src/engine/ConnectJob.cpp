@@ -59,7 +59,7 @@ void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& 
       job.success = openAndRestore(job, mediaUrl, false);
       if (job.success) {
         job.resolvedUrl = mediaUrl;
-        job.title = title;
+        job.title = oneLineTitle(title);
       }
       return;  // no direct attempt, even when the media URL would not open
     }
