@@ -117,7 +117,7 @@ bool App::create(const std::string& commandLine) {
     // A URL goes through the connection thread like every network medium, so the window
     // stays alive while it connects; a file opens at once.
     if (contains(commandLine, "://") && !startsWith(commandLine, "file:"))
-      openMedia(commandLine, displayName(commandLine), false);
+      openMedia(commandLine, displayName(commandLine), looksLikePodcastEpisode(commandLine));
     else
       openPath(commandLine);
   }
@@ -276,6 +276,7 @@ void App::handleEvent(const WindowEvent& e) {
 void App::onMessage(int code) {
   switch (code) {
     case kMsgMediumEnded:
+      if (liveStreamGaveUp()) return;
       // Nothing follows while an A-B repeat holds the medium, or with a single entry and no repeat.
       if (pointA >= 0 && pointA < pointB) return;
       if (playlist.count() < 2 && playlist.repeatMode == 0) return;

@@ -87,6 +87,9 @@ class App {
   // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
   void resetMediumState();
   void openMedia(const std::string& url, const std::string& name, bool podcastRequest);
+  // A live stream whose reconnection was given up ends in the failure screen with its
+  // retry, as a failed connection does. True when that was the end just reported.
+  bool liveStreamGaveUp();
   void playItem(int index);
   void playNext();
   void playPrevious();

@@ -30,7 +30,9 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   std::thread worker;
   try {
     worker = std::thread([&] {
-      runConnectJob(job, resolver, [](const std::string& u) { return resolvePls(u); });
+      runConnectJob(job, resolver, [](const std::string& u, int budgetMs) {
+        return budgetMs > 0 ? resolvePls(u, kPlsTimeoutMs, static_cast<uint32_t>(budgetMs)) : u;
+      });
       done = true;
     });
   } catch (const std::system_error&) {
@@ -68,6 +70,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
     return;
   }
 
+  lastAttempt = {url, name, podcastRequest};  // what a retry opens, should the stream be given up
   currentTitle = job.title.empty() ? name : job.title;
   openTick = now;
   openedTickForListen_ = now;
@@ -88,6 +91,19 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
     settings().lastPodcastName = name;
   }
   updateTitle();
+}
+
+bool App::liveStreamGaveUp() {
+  if (connecting.load() || !player.isLive() || !player.ended() || !currentPath.empty() || lastAttempt.empty())
+    return false;
+  debugLog("Live stream given up: %s\n", player.url().c_str());
+  player.close();
+  resetMediumState();
+  retryOffered = true;
+  retryTick = tickCount();
+  showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);
+  updateTitle();
+  return true;
 }
 
 }  // namespace vell

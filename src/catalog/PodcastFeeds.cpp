@@ -5,8 +5,12 @@
 
 namespace vell {
 
-std::string resolvePls(const std::string& url, uint32_t timeoutMs) {
-  std::string body = httpGet(url, timeoutMs);
+namespace {
+constexpr size_t kMaxPlsBytes = 1024 * 1024;  // a station list is a few lines
+}  // namespace
+
+std::string resolvePls(const std::string& url, uint32_t timeoutMs, uint32_t totalMs) {
+  std::string body = httpGet(url, timeoutMs, kMaxPlsBytes, totalMs);
   if (body.empty()) return url;
   std::string first = plsFirstEntry(body);
   return first.empty() ? url : first;

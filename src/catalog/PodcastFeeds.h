@@ -17,8 +17,8 @@ inline constexpr int kEpisodeListLength = 15;
 inline constexpr const char* kPodcastServiceOrigin = "https://apis.sbs.co.kr";
 
 // The first stream URL of the PLS playlist at `url`, or `url` itself when the playlist
-// cannot be fetched or names no first entry.
-std::string resolvePls(const std::string& url, uint32_t timeoutMs = kPlsTimeoutMs);
+// cannot be fetched or names no first entry. `totalMs` (0: no extra bound) caps the fetch.
+std::string resolvePls(const std::string& url, uint32_t timeoutMs = kPlsTimeoutMs, uint32_t totalMs = 0);
 
 // The first `max` episodes with a media URL of the RSS feed; empty on any failure.
 std::vector<PodcastEpisode> fetchRssEpisodes(const std::string& feedUrl, int max,

@@ -1,7 +1,10 @@
 #include "engine/ConnectJob.h"
 
+#include <algorithm>
+
 #include "engine/Player.h"
 #include "engine/YtDlpResolver.h"
+#include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 
@@ -12,6 +15,10 @@ ConnectJob::ConnectJob(Player& p, std::string u, bool podcast)
 
 namespace {
 
+// Schemes of the protocols FFmpeg reaches over the network.
+const char* kNetworkSchemes[] = {"http", "https", "rtmp", "rtmps", "rtmpt", "rtmpts", "rtmpe", "rtmpte",
+                                 "rtsp", "rtsps", "mms", "mmsh", "mmst", "srt", "rtp", "udp", "tcp", "tls"};
+
 bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast) {
   job.player.close();
   if (!job.player.openUrl(url, podcast, &job.cancelled)) return false;
@@ -20,18 +27,39 @@ bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast) {
   return true;
 }
 
+int msLeft(uint32_t deadline) { return std::max(0, static_cast<int32_t>(deadline - tickCount())); }
+
 }  // namespace
 
+bool isNetworkUrl(const std::string& url) {
+  size_t colon = url.find("://");
+  if (colon == std::string::npos) return false;
+  std::string scheme = asciiLower(url.substr(0, colon));
+  for (const char* s : kNetworkSchemes)
+    if (scheme == s) return true;
+  return false;
+}
+
 void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& resolvePls) {
+  const uint32_t deadline = tickCount() + static_cast<uint32_t>(std::max(1, job.budgetMs));
+  MediaSource& source = job.player.source();
+  source.setConnectDeadline(deadline);
+  struct ClearDeadline {
+    MediaSource& source;
+    ~ClearDeadline() { source.setConnectDeadline(0); }
+  } clearDeadline{source};
+
   std::string url = job.url;
   if (YtDlpResolver::isVideoSitePage(url)) {
     debugLog("YouTube URL detected: %s\n", url.c_str());
     std::string mediaUrl, title;
+    resolver.limits.totalTimeoutMs = std::min(resolver.limits.totalTimeoutMs, msLeft(deadline));
+    resolver.limits.exitWaitMs = std::min(resolver.limits.exitWaitMs, msLeft(deadline));
     if (!resolver.resolve(url, mediaUrl, title, &job.cancelled).empty()) {
       job.success = openAndRestore(job, mediaUrl, false);
       if (job.success) {
         job.resolvedUrl = mediaUrl;
-        job.title = title;
+        job.title = oneLineTitle(title);
       }
       return;  // no direct attempt, even when the media URL would not open
     }
@@ -39,11 +67,20 @@ void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& 
     debugLog("yt-dlp failed, trying direct open\n");
   }
 
-  if (url.size() > 4 && endsWith(url, ".pls") && resolvePls) url = resolvePls(url);
+  if (url.size() > 4 && endsWith(url, ".pls") && resolvePls) {
+    std::string target = resolvePls(url, msLeft(deadline));
+    // A playlist from the network must not open what is on this machine.
+    if (isNetworkUrl(url) && !isNetworkUrl(target)) {
+      debugLog("PLS entry refused, not a network address: %s\n", target.substr(0, 200).c_str());
+      job.resolvedUrl = url;
+      return;
+    }
+    url = target;
+  }
 
   job.resolvedUrl = url;
   job.success = openAndRestore(job, url, job.podcastRequest);
-  if (job.success || job.cancelled.load()) return;
+  if (job.success || job.cancelled.load() || msLeft(deadline) == 0) return;
   debugLog("First attempt failed, retrying as generic\n");
   job.success = openAndRestore(job, url, false);
 }

@@ -23,10 +23,17 @@ struct ConnectJob {
   // Set by the window thread to give up the attempt: the resolver's child and any open
   // in progress end at once.
   std::atomic<bool> cancelled{false};
+  // The whole attempt (resolution, playlist fetch, every open and probe) ends within this.
+  static constexpr int kBudgetMs = 15000;
+  int budgetMs = kBudgetMs;
 };
 
-// What the connection thread needs from the outside: a PLS playlist's first stream.
-using PlsResolver = std::function<std::string(const std::string& url)>;
+// What the connection thread needs from the outside: a PLS playlist's first stream, fetched
+// within `budgetMs`.
+using PlsResolver = std::function<std::string(const std::string& url, int budgetMs)>;
+
+// Whether a URL reaches only the network (a remote playlist may point nowhere else).
+bool isNetworkUrl(const std::string& url);
 
 // The connection thread's whole work: resolve a video-site page or a PLS playlist, open the
 // input, and try once more with the plain radio/generic options when that fails.

@@ -6,9 +6,13 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/VideoSite.h"
+#include "platform/Clock.h"
 #include "platform/Text.h"
 
 namespace vell {
@@ -31,12 +35,35 @@ bool isRemoteHttp(const std::string& url) {
   return startsWith(lower, "http://") || startsWith(lower, "https://");
 }
 
+// True once `deadline` (a tick count) has passed; 0 is no deadline.
+bool tickPassed(uint32_t deadline) {
+  return deadline != 0 && static_cast<int32_t>(tickCount() - deadline) >= 0;
+}
+
 }  // namespace
 
 std::string OpenOptions::entry(const std::string& key) const {
   for (const auto& [k, v] : entries)
     if (k == key) return v;
   return {};
+}
+
+bool looksLikePodcastEpisode(const std::string& url) {
+  return contains(url, ".mp3") && !contains(url, ".m3u8") && !contains(url, ".pls");
+}
+
+std::string oneLineTitle(const std::string& text, size_t maxChars) {
+  size_t end = text.find_first_of("\r\n");
+  std::string line = text.substr(0, end);
+  for (char& c : line)
+    if (c == '\t' || c == '\v' || c == '\f') c = ' ';
+  bool cut = end != std::string::npos && text.find_first_not_of(" \t\r\n", end) != std::string::npos;
+  if (utf8Length(line) > maxChars) {
+    line = utf8Prefix(line, maxChars);
+    cut = true;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return cut ? line + "…" : line;
 }
 
 UrlKind classifyUrl(const std::string& url, bool podcastRequest) {
@@ -63,7 +90,6 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
   e.emplace_back("user_agent", kUserAgent);
   e.emplace_back("multiple_requests", "1");
   e.emplace_back("reconnect", "1");
-  e.emplace_back("reconnect_streamed", "1");
   e.emplace_back("reconnect_on_network_error", "1");
   e.emplace_back("reconnect_on_http_error", "4xx,5xx");
 
@@ -76,6 +102,7 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
       e.emplace_back("rw_timeout", "10000000");
       e.emplace_back("reconnect_delay_max", "3");
       e.emplace_back("referer", videosite::kHomePage);
+      e.emplace_back("icy", "0");  // FFmpeg asks for ICY metadata unless told otherwise
       e.emplace_back("headers", std::string("Origin: ") + videosite::kOrigin +
                                     "\r\nAccept: */*\r\nConnection: keep-alive\r\n");
       break;
@@ -86,6 +113,7 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
       e.emplace_back("rw_timeout", "5000000");
       e.emplace_back("reconnect_delay_max", "2");
       e.emplace_back("http_persistent", "1");
+      e.emplace_back("icy", "0");
       e.emplace_back("headers",
                      "Accept: audio/mpeg, audio/aac, audio/*, */*\r\nAccept-Encoding: identity\r\n"
                      "Connection: keep-alive\r\n");
@@ -102,9 +130,13 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
       e.emplace_back("headers", "Icy-MetaData: 1\r\nConnection: keep-alive\r\n");
       break;
   }
-  e.emplace_back("reconnect_at_eof", "1");
-  if (isRemoteHttp(url)) e.emplace_back("protocol_whitelist", kNetworkProtocols);
+  // Neither "reconnect_at_eof" nor "reconnect_streamed": FFmpeg reopens at once and without
+  // limit on every end of an input without byte ranges, so an HLS playlist is read again
+  // for ever and a web page or a station that closes early is fetched hundreds of times a
+  // second. The playback thread's reconnection, with its back-off, handles the end of a
+  // live input instead.
   o.forcedFormat = forcedInputFormat(url, podcastRequest);
+  if (isRemoteHttp(url)) e.emplace_back("protocol_whitelist", kNetworkProtocols);
   return o;
 }
 
@@ -119,7 +151,44 @@ int MediaSource::interruptCallback(void* opaque) {
   auto* self = static_cast<MediaSource*>(opaque);
   if (self->abortRequested.load()) return 1;
   const std::atomic<bool>* cancel = self->cancel_.load();
-  return cancel && cancel->load() ? 1 : 0;
+  if (cancel && cancel->load()) return 1;
+  return self->openBudgetSpent() ? 1 : 0;
+}
+
+// Only while an open runs: its deadline, its nested opens and the bytes they read.
+bool MediaSource::openBudgetSpent() {
+  std::lock_guard<std::mutex> lock(guardLock_);
+  if (!guard_.active) return false;
+  if (tickPassed(guard_.deadline) || guard_.opens > kMaxNestedOpens) return true;
+  int64_t bytes = 0;
+  for (AVIOContext* pb : guard_.inputs) bytes += pb->bytes_read;
+  // A playlist is text: its parser keeps every entry, so it gets the smaller bound.
+  bool playlist = guard_.context && guard_.context->iformat && std::strcmp(guard_.context->iformat->name, "hls") == 0;
+  return bytes > (playlist ? kMaxPlaylistBytes : kMaxOpenBytes);
+}
+
+int MediaSource::ioOpen(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options) {
+  auto* self = static_cast<MediaSource*>(s->opaque);
+  {
+    std::lock_guard<std::mutex> lock(self->guardLock_);
+    if (self->guard_.active && ++self->guard_.opens > kMaxNestedOpens) return AVERROR(EMLINK);
+  }
+  int rc = self->defaultIoOpen_(s, pb, url, flags, options);
+  if (rc >= 0 && *pb) {
+    std::lock_guard<std::mutex> lock(self->guardLock_);
+    if (self->guard_.active) self->guard_.inputs.push_back(*pb);
+  }
+  return rc;
+}
+
+int MediaSource::ioClose(AVFormatContext* s, AVIOContext* pb) {
+  auto* self = static_cast<MediaSource*>(s->opaque);
+  {
+    std::lock_guard<std::mutex> lock(self->guardLock_);
+    auto& v = self->guard_.inputs;
+    v.erase(std::remove(v.begin(), v.end(), pb), v.end());
+  }
+  return self->defaultIoClose_(s, pb);
 }
 
 bool MediaSource::open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel) {
@@ -128,16 +197,38 @@ bool MediaSource::open(const std::string& url, bool podcastRequest, const std::a
   abortRequested.store(false);
   if (cancel && cancel->load()) return false;
   cancel_.store(cancel);
-  struct ClearCancel {
-    std::atomic<const std::atomic<bool>*>& slot;
-    ~ClearCancel() { slot.store(nullptr); }
-  } clearCancel{cancel_};
+  uint32_t deadline = tickCount() + static_cast<uint32_t>(std::max(1, openDeadlineMs.load()));
+  uint32_t connectDeadline = connectDeadline_.load();
+  if (connectDeadline != 0 && static_cast<int32_t>(connectDeadline - deadline) < 0) deadline = connectDeadline;
+  if (tickPassed(deadline)) return false;
+  {
+    std::lock_guard<std::mutex> guardLock(guardLock_);
+    guard_ = OpenGuard{true, deadline, 0, {}, nullptr};
+  }
+  // The guard ends with the open: the inputs it lists may be freed without our close hook.
+  struct EndGuard {
+    MediaSource& self;
+    ~EndGuard() {
+      self.cancel_.store(nullptr);
+      std::lock_guard<std::mutex> guardLock(self.guardLock_);
+      self.guard_ = OpenGuard{};
+    }
+  } endGuard{*this};
 
   OpenOptions options = buildOpenOptions(url, podcastRequest);
   AVFormatContext* ctx = avformat_alloc_context();
   if (!ctx) return false;
   ctx->interrupt_callback.callback = &MediaSource::interruptCallback;
   ctx->interrupt_callback.opaque = this;
+  ctx->opaque = this;
+  {
+    std::lock_guard<std::mutex> guardLock(guardLock_);
+    guard_.context = ctx;  // the same pointer until the open ends (the guard ends with it)
+  }
+  defaultIoOpen_ = ctx->io_open;
+  defaultIoClose_ = ctx->io_close2;
+  ctx->io_open = &MediaSource::ioOpen;
+  ctx->io_close2 = &MediaSource::ioClose;
   ctx->probesize = options.probeSize;
   ctx->max_analyze_duration = options.maxAnalyzeDurationUs;
   if (options.noBuffer) ctx->flags |= AVFMT_FLAG_NOBUFFER;
@@ -207,9 +298,9 @@ bool MediaSource::analyzeLocked() {
     else if (key == "album") info.album = tag->value;
   }
   if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-name", nullptr, 0); e && e->value[0])
-    info.stationName = e->value;
+    info.stationName = oneLineTitle(e->value);
   if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-genre", nullptr, 0); e && e->value[0])
-    info.genre = e->value;
+    info.genre = oneLineTitle(e->value);
   if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-br", nullptr, 0); e && e->value[0])
     info.bitrateKbps = static_cast<int>(std::strtol(e->value, nullptr, 10));
 
@@ -219,8 +310,11 @@ bool MediaSource::analyzeLocked() {
     if (info.bitrateKbps <= 0 && par->bit_rate > 0) info.bitrateKbps = static_cast<int>(par->bit_rate / 1000);
   }
 
-  std::lock_guard<std::mutex> infoLock(infoLock_);
-  info_ = std::move(info);
+  {
+    std::lock_guard<std::mutex> infoLock(infoLock_);
+    info_ = std::move(info);
+  }
+  publishTitleLocked();
   return true;
 }
 
@@ -244,6 +338,8 @@ void MediaSource::closeLocked() {
     info_ = MediaInfo{};
   }
   if (ctx) avformat_close_input(&ctx);
+  std::lock_guard<std::mutex> titleLock(titleLock_);
+  publishedTitle_.clear();
   lastStreamTitle_.clear();
 }
 
@@ -251,6 +347,7 @@ int MediaSource::readPacket(AVPacket* packet) {
   std::lock_guard<std::mutex> lock(sourceLock);
   if (!formatContext_) return 0;
   int rc = av_read_frame(formatContext_, packet);
+  if (formatContext_->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) publishTitleLocked();
   if (rc >= 0) return 1;
   if (rc == AVERROR_EOF || rc == AVERROR_EXIT) return 0;
   return -1;
@@ -263,16 +360,23 @@ bool MediaSource::seek(double seconds) {
   return avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
 }
 
-bool MediaSource::pollStreamTitle(std::string& title) {
-  std::unique_lock<std::mutex> lock(sourceLock, std::try_to_lock);
-  if (!lock.owns_lock() || !formatContext_) return false;
+// Reading thread, under the demuxer lock: the song title the demuxer reports now.
+void MediaSource::publishTitleLocked() {
   AVFormatContext* ctx = formatContext_;
+  if (!ctx) return;
   const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "StreamTitle", nullptr, 0);
   if (!e) e = av_dict_get(ctx->metadata, "icy-title", nullptr, 0);
   if (!e) e = av_dict_get(ctx->metadata, "title", nullptr, 0);
   ctx->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
-  if (!e || !e->value[0] || lastStreamTitle_ == e->value) return false;
-  lastStreamTitle_ = e->value;
+  std::string title = e ? oneLineTitle(e->value) : std::string();
+  std::lock_guard<std::mutex> lock(titleLock_);
+  publishedTitle_ = std::move(title);
+}
+
+bool MediaSource::pollStreamTitle(std::string& title) {
+  std::lock_guard<std::mutex> lock(titleLock_);
+  if (publishedTitle_.empty() || publishedTitle_ == lastStreamTitle_) return false;
+  lastStreamTitle_ = publishedTitle_;
   title = lastStreamTitle_;
   return true;
 }

@@ -9,6 +9,7 @@ struct AVFormatContext;
 struct AVPacket;
 struct AVStream;
 struct AVDictionary;
+struct AVIOContext;
 
 namespace vell {
 
@@ -31,6 +32,12 @@ UrlKind classifyUrl(const std::string& url, bool podcastRequest);
 // The forced demuxer for a non-podcast URL ("mp3", "hls", "aac"), or empty.
 std::string forcedInputFormat(const std::string& url, bool podcastRequest);
 OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest);
+// A URL typed or given by hand is a podcast episode when it names an MP3 file and is not a
+// playlist (".m3u8", ".pls").
+bool looksLikePodcastEpisode(const std::string& url);
+// Station names and song titles come from the server: one line, at most `maxChars` code
+// points, cut with an ellipsis.
+std::string oneLineTitle(const std::string& text, size_t maxChars = 120);
 
 // What is known about the opened input. Written by whoever opens the source; the user
 // interface reads it through `info()` without waiting behind a network read.
@@ -73,7 +80,7 @@ class MediaSource {
   int readPacket(AVPacket* packet);
   bool seek(double seconds);
 
-  // Non-blocking: false at once when the demuxer is busy.
+  // Never waits: the reading thread publishes each new song title as the demuxer reports it.
   bool pollStreamTitle(std::string& title);
   bool extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime);
 
@@ -96,8 +103,25 @@ class MediaSource {
 
   std::atomic<bool> abortRequested{false};
 
+  // Every open, with its probe, must be done within this time; a server that trickles
+  // bytes or never answers cannot hold the connection longer.
+  static constexpr int kOpenDeadlineMs = 15000;
+  std::atomic<int> openDeadlineMs{kOpenDeadlineMs};
+  // An earlier end for the opens that follow (0 = none), set by whoever bounds a whole
+  // connection attempt that may open more than once; a tick count.
+  void setConnectDeadline(uint32_t tick) { connectDeadline_.store(tick); }
+  // Nested opens (playlists, segments) one open may make before it is given up, and the
+  // bytes it may read: a self-referencing or endless playlist must fail, not grow.
+  static constexpr int kMaxNestedOpens = 64;
+  static constexpr int64_t kMaxOpenBytes = 64 * 1024 * 1024;
+  static constexpr int64_t kMaxPlaylistBytes = 4 * 1024 * 1024;
+
  private:
   static int interruptCallback(void* opaque);
+  static int ioOpen(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options);
+  static int ioClose(AVFormatContext* s, struct AVIOContext* pb);
+  bool openBudgetSpent();
+  void publishTitleLocked();
   void closeLocked();
   void setContextLocked(AVFormatContext* ctx);
   bool analyzeLocked();
@@ -107,6 +131,22 @@ class MediaSource {
   mutable std::mutex infoLock_;  // guards info_ only; never held during I/O
   MediaInfo info_;
   std::atomic<const std::atomic<bool>*> cancel_{nullptr};
+  // The open in progress: its end, its nested opens and the inputs they hold.
+  struct OpenGuard {
+    bool active = false;
+    uint32_t deadline = 0;
+    int opens = 0;
+    std::vector<AVIOContext*> inputs;
+    AVFormatContext* context = nullptr;
+  };
+  std::mutex guardLock_;
+  OpenGuard guard_;
+  std::atomic<uint32_t> connectDeadline_{0};
+  int (*defaultIoOpen_)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) = nullptr;
+  int (*defaultIoClose_)(AVFormatContext*, AVIOContext*) = nullptr;
+  // Published by the reading thread, read by the window: never behind the demuxer lock.
+  mutable std::mutex titleLock_;
+  std::string publishedTitle_;
   std::string lastStreamTitle_;
 };
 

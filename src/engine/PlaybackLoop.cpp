@@ -206,9 +206,10 @@ bool Player::handleReadError(LiveReconnect& live) {
   if (live.readError(tickCount(), liveInput)) {
     debugLog("Live stream errors - forcing reconnect\n");
     reconnecting_.store(true);
+    if (int pause = live.reopenPauseMs(tickCount()); pause > 0) pauseBetweenAttempts(pause);
     if (reconnect()) {
       reconnecting_.store(false);
-      live.reconnected();
+      live.reconnected(tickCount());
     } else {
       ++live.failureCount;
       pauseBetweenAttempts(LiveReconnect::errorBackoffMs(live.failureCount));
@@ -223,18 +224,22 @@ bool Player::handleReadError(LiveReconnect& live) {
 void Player::handleLiveEnd(LiveReconnect& live) {
   debugLog("Live stream EOF - reconnecting...\n");
   reconnecting_.store(true);
-  sleepMs(50);
+  if (int pause = live.reopenPauseMs(tickCount()); pause > 0)
+    pauseBetweenAttempts(pause);
+  else
+    sleepMs(50);
   if (live.failureCount < live.maxFailures && running_.load()) {
     if (reconnect()) {
       debugLog("Live stream reconnected\n");
       reconnecting_.store(false);
-      live.reconnected();
+      live.reconnected(tickCount());
     } else {
       ++live.failureCount;
       pauseBetweenAttempts(LiveReconnect::endBackoffMs(live.failureCount));
     }
     return;
   }
+  reconnecting_.store(false);  // given up: no longer reconnecting
   running_.store(false);
   if (onEnded) onEnded();
 }

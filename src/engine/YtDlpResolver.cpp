@@ -54,6 +54,8 @@ std::string YtDlpResolver::run(const std::string& tool, const std::string& pageU
   // "--" ends the options: a pasted text that starts with "-" can only ever be a URL.
   std::vector<std::string> args = {"--no-playlist", "-f", format, "--print", "title", "-g", "--", pageUrl};
   ProcessResult r = runProcess(tool, args, limits, cancel);
+  // Warnings go to the log, never into the title.
+  if (!r.errors.empty()) debugLog("yt-dlp stderr: %s\n", r.errors.substr(0, 2000).c_str());
   if (!r.started || r.killed || !r.exited || r.exitCode != 0) return {};
   return r.output;
 }

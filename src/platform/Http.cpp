@@ -51,7 +51,7 @@ int onConnected(void* user, char*, char*, int, int) {
 
 }  // namespace
 
-bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body, size_t maxBytes) {
+bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body, size_t maxBytes, uint32_t totalMs) {
   body.clear();
   if (url.empty() || timeoutMs == 0) return false;
   initCurlOnce();
@@ -69,7 +69,8 @@ bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body, si
   t.maxBytes = maxBytes;
   t.lastActivity = Clock::now();
   const auto stepLimit = std::chrono::milliseconds(timeoutMs);
-  const auto totalDeadline = t.lastActivity + stepLimit * 10;
+  const auto totalDeadline =
+      t.lastActivity + (totalMs != 0 ? std::chrono::milliseconds(totalMs) : stepLimit * 10);
 
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy, CURLOPT_USERAGENT, kHttpUserAgent);
@@ -125,9 +126,9 @@ bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body, si
   return ok;
 }
 
-std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes) {
+std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes, uint32_t totalMs) {
   std::string body;
-  httpFetch(url, timeoutMs, body, maxBytes);
+  httpFetch(url, timeoutMs, body, maxBytes, totalMs);
   return body;
 }
 

@@ -18,14 +18,15 @@ inline constexpr size_t kHttpMaxBodyBytes = 64u * 1024 * 1024;
 // One blocking GET of an http or https URL. `timeoutMs` bounds each network step: name
 // resolution and connect together, then every wait for the next bytes of the response.
 // Redirects are followed (https to http too), the proxy comes from the environment, the
-// status code is not inspected. The whole transfer is also cut after ten time-outs so a
-// server that trickles bytes cannot hold the thread forever.
+// status code is not inspected. The whole transfer is also cut after `totalMs` (0: ten
+// time-outs) so a server that trickles bytes cannot hold the thread forever.
 // Returns true and the raw body on success; false and an empty body on any failure,
 // including a body longer than `maxBytes` (and a time-out of 0).
 bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body,
-               size_t maxBytes = kHttpMaxBodyBytes);
+               size_t maxBytes = kHttpMaxBodyBytes, uint32_t totalMs = 0);
 
 // The body of `url`, or empty on any failure.
-std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes = kHttpMaxBodyBytes);
+std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes = kHttpMaxBodyBytes,
+                    uint32_t totalMs = 0);
 
 }  // namespace vell

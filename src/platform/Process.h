@@ -21,12 +21,14 @@ struct ProcessResult {
   bool exited = false;     // ended by itself (not killed)
   int exitCode = -1;
   bool killed = false;     // cancelled, over a limit or too slow
-  std::string output;      // standard output and standard error, interleaved
+  std::string output;      // standard output
+  std::string errors;      // standard error (its first `maxOutputBytes` only)
 };
 
 // Runs `executable` with `args` as its argument vector (no shell, nothing is re-parsed),
-// standard output and standard error on one pipe and no standard input. `cancel`, when it
-// turns true, ends the child at once.
+// standard output and standard error on pipes of their own and no standard input. The
+// child leads a process group of its own; `cancel`, when it turns true, ends that whole
+// group at once (a tool that started helpers of its own leaves none behind).
 ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& args,
                          const ProcessLimits& limits = {}, const std::atomic<bool>* cancel = nullptr);
 

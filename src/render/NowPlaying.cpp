@@ -224,11 +224,11 @@ void drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, c
     y += 26;
   }
   if (!s.streamTitle.empty()) {
-    c.drawText(s.streamTitle, r.small10, RectF{x0, y, x1, y + 20}, r.accent);
+    c.drawText(s.streamTitle, r.small10Line, RectF{x0, y, x1, y + 20}, r.accent);
     y += 22;
   }
   if (!m.stationName.empty() && m.stationName != m.title) {
-    c.drawText(m.stationName, r.small10, RectF{x0, y, x1, y + 18}, r.textMuted);
+    c.drawText(m.stationName, r.small10Line, RectF{x0, y, x1, y + 18}, r.textMuted);
     y += 20;
   }
   y += 6;

@@ -96,6 +96,28 @@ TEST_F(OpenMedia, FailureOffersARetryThatTriesAgain) {
   EXPECT_TRUE(app.retryOffered);  // failed again, offered again
 }
 
+TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
+  auto station = std::make_unique<test::HttpServer>([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n");
+    c.sendPaced(mp3, 6000, 16000);
+  });
+  std::string url = station->url("/stream");
+  app.player.onEnded = [] { Window::postUserEvent(kMsgMediumEnded); };  // as create does
+  app.player.reconnectLimit = 1;
+  app.player.reconnectSleep = [](int) {};
+  app.openMedia(url, "Gone FM", false);
+  ASSERT_EQ(app.player.state(), Player::Playing);
+  ASSERT_TRUE(app.player.isLive());
+  station.reset();  // for good
+  for (uint32_t t0 = tickCount(); tickCount() - t0 < 15000 && !app.retryOffered;) pump(50);
+  EXPECT_TRUE(app.retryOffered);
+  EXPECT_EQ(app.player.state(), Player::Stopped);  // no LIVE, no pause button, no counter
+  EXPECT_FALSE(app.player.reconnecting());
+  EXPECT_EQ(app.toastText, "연결 실패 — 화면을 클릭하여 재시도");
+  EXPECT_EQ(app.lastAttempt.url, url);  // the retry click opens the station again
+  EXPECT_EQ(app.lastAttempt.name, "Gone FM");
+}
+
 TEST_F(OpenMedia, PodcastResumesFromItsStoredPosition) {
   std::string episode = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3"));
   test::HttpServer server(
@@ -135,6 +157,33 @@ TEST_F(OpenMedia, ClosingTheWindowWhileConnectingEndsTheAttemptAndSaves) {
   std::string ini = dir.read("vell_player.ini");
   // The volume of a closed-while-connecting session is not taken from the player.
   EXPECT_NE(ini.find("volume=0.60\n"), std::string::npos) << ini;
+}
+
+}  // namespace
+}  // namespace vell
+
+namespace vell {
+namespace {
+
+// A podcast URL given on the command line keeps its place as one opened from the dialog.
+TEST(CommandLine, AnEpisodeUrlIsResumedOnTheNextStart) {
+  settings() = Settings{};
+  test::TempDir dir;
+  std::string episode = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3"));
+  test::HttpServer server(
+      [&](const test::HttpRequest& r, test::HttpConnection& c) { c.respondFile(r, episode, "audio/mpeg"); });
+  std::string url = server.url("/episode.mp3");
+  {
+    PodcastHistory stored;
+    stored.update(url, 30.0, 60.0);
+    ASSERT_TRUE(stored.save(dir.file("podcast_history.ini")));
+  }
+  App app{dir.path()};
+  ASSERT_TRUE(app.create(url));
+  EXPECT_EQ(app.historyKey, url);
+  EXPECT_TRUE(app.player.podcastRequest());
+  EXPECT_EQ(app.toastText, "▶ 0:30부터 이어듣기");
+  app.player.close();
 }
 
 }  // namespace

@@ -6,6 +6,11 @@
 #include <mutex>
 #include <thread>
 
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
+#include "catalog/PodcastFeeds.h"
 #include "engine/ConnectJob.h"
 #include "engine/LiveReconnect.h"
 #include "engine/Player.h"
@@ -94,6 +99,20 @@ TEST(LiveReconnectPolicy, BackOffSequences) {
   }
   EXPECT_EQ(errors, (std::vector<int>{400, 800, 1500, 1500, 1500, 1500}));
   EXPECT_EQ(ends, (std::vector<int>{200, 400, 800, 1500, 1500, 1500}));
+
+  // Ends soon after a reconnection back off in a row; one after a long play does not.
+  LiveReconnect r;
+  EXPECT_EQ(r.reopenPauseMs(5000), 0);  // the first connection
+  std::vector<int> pauses;
+  for (uint32_t t = 10000; t < 15000; t += 1000) {
+    r.reconnected(t);
+    pauses.push_back(r.reopenPauseMs(t + 100));
+  }
+  EXPECT_EQ(pauses, (std::vector<int>{200, 400, 800, 1500, 1500}));
+  r.reconnected(20000);
+  EXPECT_EQ(r.reopenPauseMs(20000 + LiveReconnect::kEarlyEndMs), 0);
+  r.reconnected(40000);
+  EXPECT_EQ(r.reopenPauseMs(40100), 200);
 }
 
 TEST(LiveStream, ServerThatStaysDownIsGivenUpAfterTheLimit) {
@@ -228,7 +247,7 @@ TEST(ConnectJob, PlsIsResolvedOnlyWithItsLowerCaseExtension) {
   Player player;
   YtDlpResolver resolver("/nonexistent/yt-dlp");
   std::vector<std::string> asked;
-  PlsResolver pls = [&](const std::string& url) {
+  PlsResolver pls = [&](const std::string& url, int) {
     asked.push_back(url);
     return radio.server.url("/stream");
   };
@@ -288,6 +307,122 @@ TEST(ConnectJob, CancelEndsAnAttemptThatNeverGetsAnAnswer) {
   canceller.join();
   EXPECT_FALSE(job.success);
   EXPECT_LT(tickCount() - t0, 1000u);
+}
+
+}  // namespace
+}  // namespace vell
+
+namespace vell {
+namespace {
+
+// Servers that never give media: each attempt ends in a failure within the attempt's time,
+// with a handful of requests, never a flood.
+TEST(ConnectJob, HostileServersFailInTimeWithFewRequests) {
+  std::string mp3 = test::mediaBytes(test::sineMp3(2.0));
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    const std::string& t = req.target;
+    if (t == "/page") c.respond(200, "<html><body>" + std::string(2000, 'w') + "</body></html>", "text/html");
+    if (t == "/self.m3u8")  // a master playlist whose only variant is itself
+      c.respond(200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\n/self.m3u8\n", "application/vnd.apple.mpegurl");
+    if (t == "/endless.m3u8") {  // a playlist that never ends
+      c.send("HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\n#EXT-X-TARGETDURATION:2\n");
+      for (int i = 0; c.send("#EXTINF:2.0,\n/s" + std::to_string(i) + ".ts\n"); ++i) {
+      }
+    }
+    if (t == "/trickle") {
+      c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n");
+      c.sendPaced(mp3, 10);
+    }
+    if (t == "/silent") c.wait(30000);
+  });
+  struct Case {
+    const char* path;
+    size_t maxRequests;
+  } cases[] = {{"/page", 6}, {"/self.m3u8", 2 * (MediaSource::kMaxNestedOpens + 2)}, {"/endless.m3u8", 4},
+               {"/trickle", 4}, {"/silent", 4}};
+  Player player;
+  YtDlpResolver resolver("/nonexistent/yt-dlp");
+  for (const Case& c : cases) {
+    size_t before = server.requestCount(c.path);
+    ConnectJob job(player, server.url(c.path), false);
+    job.budgetMs = 1500;
+    uint32_t t0 = tickCount();
+    runConnectJob(job, resolver, nullptr);
+    uint32_t took = tickCount() - t0;
+    EXPECT_FALSE(job.success) << c.path;
+    EXPECT_LT(took, 2500u) << c.path;
+    EXPECT_LE(server.requestCount(c.path) - before, c.maxRequests) << c.path;
+    player.close();
+  }
+}
+
+// A plain static server: no byte ranges, every request counted.
+TEST(LiveStream, HlsFromAServerWithoutRangesPlaysWithFewPlaylistRequests) {
+  std::string ts = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=1 -c:a aac -f mpegts", "ts"));
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    if (req.target == "/live.m3u8")  // a master playlist with two variants
+      c.respond(200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\n/v1.m3u8\n#EXT-X-STREAM-INF:BANDWIDTH=128000\n/v2.m3u8\n",
+                "application/vnd.apple.mpegurl");
+    else if (req.target.rfind("/v", 0) == 0)
+      c.respond(200, "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:1.0,\n/a.ts\n#EXTINF:1.0,\n/b.ts\n",
+                "application/vnd.apple.mpegurl");
+    else
+      c.respond(200, ts, "video/mp2t");
+  });
+  MediaSource source;
+  ASSERT_TRUE(source.open(server.url("/live.m3u8"), false));
+  ASSERT_TRUE(source.hasAudio());
+  AVPacket* pkt = av_packet_alloc();
+  int packets = 0;
+  for (uint32_t t0 = tickCount(); tickCount() - t0 < 3000 && packets < 60;) {
+    if (source.readPacket(pkt) != 1) break;
+    av_packet_unref(pkt);
+    ++packets;
+  }
+  av_packet_free(&pkt);
+  source.close();
+  EXPECT_GE(packets, 60);  // segments were fetched and read
+  EXPECT_GE(server.requestCount("/a.ts"), 1u);
+  EXPECT_LT(server.requestCount("/live.m3u8") + server.requestCount("/v"), 20u);
+}
+
+// A station that closes after 60 KB each time: reopened, but with the back-off of failed
+// attempts, never in a tight loop.
+TEST(LiveStream, StationThatClosesEarlyIsReopenedWithBackOff) {
+  std::string mp3 = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=10 -c:a libmp3lame -b:a 320k", "mp3"));
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 60000));
+  });
+  Player player;
+  ASSERT_TRUE(player.openUrl(server.url("/stream"), false));
+  player.play();
+  sleepMs(3000);
+  player.close();
+  EXPECT_LE(server.requestCount("/stream"), 10u);
+}
+
+TEST(ConnectJob, RemotePlsMayNotOpenLocalFiles) {
+  test::TempDir dir;
+  std::string local = dir.write("secret.mp3", test::mediaBytes(test::sineMp3(1.0)));
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    std::string target = req.target == "/file.pls" ? "file://" + local : local;
+    c.respond(200, "[playlist]\nNumberOfEntries=1\nFile1=" + target + "\n", "audio/x-scpls");
+  });
+  LogCapture log;
+  Player player;
+  YtDlpResolver resolver("/nonexistent/yt-dlp");
+  PlsResolver pls = [](const std::string& url, int budgetMs) {
+    return resolvePls(url, kPlsTimeoutMs, static_cast<uint32_t>(budgetMs));
+  };
+  for (const char* path : {"/file.pls", "/bare.pls"}) {
+    ConnectJob job(player, server.url(path), false);
+    runConnectJob(job, resolver, pls);
+    EXPECT_FALSE(job.success) << path;
+    EXPECT_FALSE(player.source().isOpen()) << path;
+    player.close();
+  }
+  EXPECT_EQ(log.count("[VellPlayer] PLS entry refused, not a network address: file://" + local + "\n"), 1);
+  EXPECT_EQ(log.count("[VellPlayer] PLS entry refused, not a network address: " + local + "\n"), 1);
 }
 
 }  // namespace

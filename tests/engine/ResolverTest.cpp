@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "engine/YtDlpResolver.h"
@@ -63,11 +64,17 @@ TEST(Resolver, OutputParsing) {
   YtDlpResolver::parseOutput("My Title\r\nhttps://cdn/video\nhttps://cdn/audio\n", url, title);
   EXPECT_EQ(title, "My Title");
   EXPECT_EQ(url, "https://cdn/video");
-  url.clear();
-  title.clear();
-  YtDlpResolver::parseOutput("WARNING: something\n\nReal title\nhttps://x\n", url, title);
-  EXPECT_EQ(title, "WARNING: something");  // warnings share the pipe
-  EXPECT_EQ(url, "https://x");
+}
+
+TEST(Resolver, WarningsOnStandardErrorAreLoggedNotTakenAsTheTitle) {
+  test::TempDir dir;
+  LogCapture log;
+  std::string tool = fakeTool(dir, "yt-dlp", "echo 'WARNING: old version' >&2\necho 'Real title'\necho https://x");
+  YtDlpResolver resolver(tool);
+  std::string url, title;
+  EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title), "https://x");
+  EXPECT_EQ(title, "Real title");
+  EXPECT_TRUE(log.has("WARNING: old version"));
 }
 
 TEST(Resolver, PassesThePageAsOneArgumentAfterTheOptions) {
@@ -108,9 +115,19 @@ TEST(Resolver, FirstAttemptMuxedThenPlainBestThenFailure) {
   EXPECT_TRUE(log.has("[VellPlayer] yt-dlp not found\n"));
 }
 
-TEST(Resolver, CancelEndsAHangingToolAndEndlessOutputIsCut) {
+// Gone, or dead and waiting for its new parent to reap it.
+bool processGone(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  size_t paren = line.rfind(')');
+  return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
+}
+
+TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
   test::TempDir dir;
-  std::string hang = fakeTool(dir, "hang", "sleep 30");
+  // Like a single-file build of the tool: the real work runs in a second process.
+  std::string hang = fakeTool(dir, "hang", "sleep 30 &\necho $! > '" + dir.file("child.pid") + "'\nwait");
   YtDlpResolver resolver(hang);
   std::atomic<bool> cancel{false};
   std::thread canceller([&] {
@@ -122,6 +139,12 @@ TEST(Resolver, CancelEndsAHangingToolAndEndlessOutputIsCut) {
   EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title, &cancel), "");
   canceller.join();
   EXPECT_LT(tickCount() - t0, 1500u);
+  std::string child = dir.read("child.pid");
+  while (!child.empty() && child.back() == '\n') child.pop_back();
+  ASSERT_FALSE(child.empty());
+  bool gone = false;
+  for (int i = 0; i < 100 && !(gone = processGone(child)); ++i) sleepMs(10);
+  EXPECT_TRUE(gone) << "the tool's own child outlived it";
 
   std::string chatty = fakeTool(dir, "chatty", "yes http://spam");
   YtDlpResolver noisy(chatty);

@@ -50,7 +50,8 @@ TEST(UrlKind, OptionTablesPerKind) {
   EXPECT_EQ(radio.entry("rw_timeout"), "6000000");
   EXPECT_EQ(radio.entry("icy"), "1");
   EXPECT_EQ(radio.entry("headers"), "Icy-MetaData: 1\r\nConnection: keep-alive\r\n");
-  EXPECT_EQ(radio.entry("reconnect_at_eof"), "1");
+  EXPECT_EQ(radio.entry("reconnect_at_eof"), "");  // endless reopening at every end
+  EXPECT_EQ(radio.entry("reconnect_streamed"), "");
   EXPECT_EQ(radio.entry("reconnect_on_http_error"), "4xx,5xx");
 
   OpenOptions generic = buildOpenOptions("http://host/file", false);
@@ -62,7 +63,7 @@ TEST(UrlKind, OptionTablesPerKind) {
   EXPECT_EQ(podcast.maxAnalyzeDurationUs, 200000);
   EXPECT_EQ(podcast.entry("timeout"), "5000000");
   EXPECT_EQ(podcast.entry("http_persistent"), "1");
-  EXPECT_EQ(podcast.entry("icy"), "");
+  EXPECT_EQ(podcast.entry("icy"), "0");
   EXPECT_EQ(podcast.forcedFormat, "");
 
   OpenOptions site = buildOpenOptions("https://x.googlevideo.com/videoplayback", true);
@@ -72,6 +73,25 @@ TEST(UrlKind, OptionTablesPerKind) {
   EXPECT_EQ(site.entry("reconnect_delay_max"), "3");
   EXPECT_EQ(site.entry("referer"), "https://www.youtube.com/");
   EXPECT_EQ(site.entry("headers"), "Origin: https://www.youtube.com\r\nAccept: */*\r\nConnection: keep-alive\r\n");
+  EXPECT_EQ(site.entry("icy"), "0");
+}
+
+TEST(UrlKind, HandGivenUrlsThatAreEpisodes) {
+  struct {
+    const char* url;
+    bool episode;
+  } cases[] = {{"http://h/ep.mp3", true},        {"http://h/ep.mp3?x=1", true}, {"http://h/list.m3u8?f=a.mp3", false},
+               {"http://h/a.mp3.pls", false},    {"http://h/stream", false},    {"http://h/EP.MP3", false}};
+  for (const auto& c : cases) EXPECT_EQ(looksLikePodcastEpisode(c.url), c.episode) << c.url;
+}
+
+TEST(UrlKind, ServerTitlesAreCutToOneSaneLine) {
+  EXPECT_EQ(oneLineTitle("Artist - Song"), "Artist - Song");
+  EXPECT_EQ(oneLineTitle("Song\r\nInjected line"), "Song…");
+  EXPECT_EQ(oneLineTitle("Song\n"), "Song");
+  EXPECT_EQ(oneLineTitle("a\tb"), "a b");
+  EXPECT_EQ(oneLineTitle(std::string(100000, 'x')), std::string(120, 'x') + "…");
+  EXPECT_EQ(oneLineTitle("가나다라", 2), "가나…");  // code points, never a broken character
 }
 
 TEST(UrlKind, RemoteInputsMayOnlyReachTheNetwork) {

@@ -63,6 +63,20 @@ bool HttpConnection::respondFile(const HttpRequest& request, const std::string& 
   return send(out.str());
 }
 
+bool HttpConnection::sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart) {
+  size_t off = std::min(headStart, bytes.size());
+  if (off > 0 && !send(bytes.substr(0, off))) return false;
+  size_t piece = std::max<size_t>(1, bytesPerSecond / 10);
+  int intervalMs = static_cast<int>(1000 * piece / std::max<size_t>(1, bytesPerSecond));
+  while (off < bytes.size()) {
+    if (!wait(intervalMs)) return false;
+    size_t n = std::min(piece, bytes.size() - off);
+    if (!send(bytes.substr(off, n))) return false;
+    off += n;
+  }
+  return true;
+}
+
 bool HttpConnection::wait(int milliseconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (std::chrono::steady_clock::now() < end) {
@@ -102,6 +116,12 @@ std::string HttpServer::url(const std::string& path) const {
 std::vector<HttpRequest> HttpServer::requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
+}
+
+size_t HttpServer::requestCount(const std::string& prefix) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<size_t>(std::count_if(requests_.begin(), requests_.end(),
+                                           [&](const HttpRequest& r) { return r.target.rfind(prefix, 0) == 0; }));
 }
 
 void HttpServer::stop() {

@@ -32,6 +32,9 @@ class HttpConnection {
   // A file as a real web server sends it: byte ranges ("Range: bytes=N-") answered with 206,
   // or 416 past the end.
   bool respondFile(const HttpRequest& request, const std::string& body, const std::string& contentType);
+  // `bytes` at a steady `bytesPerSecond` (one piece every 100 ms, or one byte at a time when
+  // slower), after `headStart` bytes at once: a real station, or a server that trickles.
+  bool sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart = 0);
   // Sleeps in small steps; returns false early when the server stops.
   bool wait(int milliseconds);
   bool stopping() const;
@@ -56,6 +59,8 @@ class HttpServer {
   int port() const { return port_; }
   std::string url(const std::string& path = "/") const;
   std::vector<HttpRequest> requests() const;
+  // Requests whose target starts with `prefix`.
+  size_t requestCount(const std::string& prefix = "/") const;
   size_t connectionCount() const { return connections_.load(); }
   bool stopping() const { return stopping_.load(); }
   void stop();
