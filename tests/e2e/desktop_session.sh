@@ -141,7 +141,7 @@ pass "a station's song title follows the stream"
 kill -TERM "$pid"
 for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the player did not exit"
-grep -qx "volume=0.3" "$XDG_CONFIG_HOME/vell-player/vell_player.ini" || fail "settings not in the XDG folder"
+grep -q "^volume=0.30*$" "$XDG_CONFIG_HOME/vell-player/vell_player.ini" || fail "settings not in the XDG folder"
 [ -f "$XDG_DATA_HOME/vell-player/podcast_history.ini" ] || fail "history not in the XDG folder"
 pass "settings and history are in the XDG folders"
 echo "all passed"
