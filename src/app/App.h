@@ -6,7 +6,9 @@
 #include <vector>
 #include <string>
 
+#include "app/AsyncFileChooser.h"
 #include "app/BackgroundSaver.h"
+#include "app/BackgroundWriter.h"
 #include "app/KeyboardCommands.h"
 #include "catalog/StreamCatalog.h"
 #include "engine/Player.h"
@@ -112,6 +114,14 @@ class App {
   void togglePlaylistPanel();
   void toggleStreamBrowser(bool podcastMode);
   void chooseSubtitle();
+
+  // --- Desktop file chooser and saved queue --------------------------------------------
+  // Opens the desktop's file chooser beside the window (one at a time); `onChosen` runs on
+  // the window thread with the chosen path, unless the window was closed meanwhile.
+  bool chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen);
+  // Whether the queue is only what openPath made of one opened file: the automatic save at
+  // exit then keeps the list the user saved.
+  bool queueOnlyOpened() const;
 
   // --- Input ---------------------------------------------------------------------------
   HitCode nonClientHitTest(int x, int y) const;
@@ -228,13 +238,15 @@ class App {
   bool destroyed_ = false;
   ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
   std::vector<std::string> droppedFiles_;
-  uint32_t lastCaptionClickTick_ = 0;
-  int lastCaptionX_ = 0, lastCaptionY_ = 0;
   uint32_t openedTickForListen_ = 0;
   int modalDepth_ = 0;  // a desktop dialog is open: input waits
   std::mutex tasksLock_;
   std::vector<std::function<void()>> tasks_;
   std::unique_ptr<BackgroundSaver> historySaver_;
+  // Declared after the task queue: both report by posting tasks.
+  AsyncFileChooser chooser_;
+  BackgroundWriter screenshotWriter_;
+  std::string openedQueuePath_;  // the file openPath last made the whole queue of
 };
 
 }  // namespace vell

@@ -180,12 +180,12 @@ bool App::takeScreenshot() {
   for (int row = 0; row < h; ++row)
     bmp.append(reinterpret_cast<const char*>(frameSlot.data[0] + static_cast<size_t>(row) * frameSlot.linesize[0]),
                static_cast<size_t>(w) * 4);
-  if (!writeFileAtomic(folder + "/" + name, bmp)) {
-    showToast("스크린샷 저장 실패", 1500);
-    return false;
-  }
-  showToast("스크린샷 저장됨", 1500);
-  return true;
+  // The write with its disk flush runs on the writer's thread; the toast follows it.
+  bool started = screenshotWriter_.write(folder + "/" + name, std::move(bmp), [this](bool written) {
+    postTask([this, written] { showToast(written ? "스크린샷 저장됨" : "스크린샷 저장 실패", 1500); });
+  });
+  if (!started) showToast("스크린샷 저장 실패", 1500);
+  return started;
 }
 
 void App::setSpeed(double speed) { player.setSpeed(speed); }
@@ -205,10 +205,7 @@ void App::chooseAndOpenFile() {
       {"비디오", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.m4v;*.ts"},
       {"오디오", "*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"모든 파일", "*.*"}};
-  if (!fileChooserAvailable()) return;
-  std::string path;
-  runModal([&] { path = runFileChooser(options); });
-  if (!path.empty()) openPath(path);
+  chooseFile(options, [this](const std::string& path) { openPath(path); });
 }
 
 void App::chooseSubtitle() {
@@ -216,12 +213,10 @@ void App::chooseSubtitle() {
   options.title = "자막 파일 열기";
   options.filters = {{"자막 파일", "*.srt;*.smi;*.ass;*.ssa"}, {"SRT", "*.srt"}, {"SMI", "*.smi"}, {"모든 파일", "*.*"}};
   if (!currentPath.empty()) options.initialDirectory = parentPath(currentPath);
-  if (!fileChooserAvailable()) return;
-  std::string path;
-  runModal([&] { path = runFileChooser(options); });
-  if (path.empty()) return;
-  SubtitleMessage m = subtitles.openFile(path, settings());
-  showToast(m.text, m.durationMs);
+  chooseFile(options, [this](const std::string& path) {
+    SubtitleMessage m = subtitles.openFile(path, settings());
+    showToast(m.text, m.durationMs);
+  });
 }
 
 }  // namespace vell

@@ -25,7 +25,8 @@ int msSince(Clock::time_point t) {
   return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
-void killAndReap(pid_t pid) {
+void killAndReap(pid_t pid, bool group) {
+  if (group) kill(-pid, SIGKILL);
   kill(pid, SIGKILL);
   int status;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -76,9 +77,17 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (limits.ownProcessGroup) {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
+
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   close(fds[1]);
   if (rc != 0) {
     close(fds[0]);
@@ -112,7 +121,7 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
   }
   close(fds[0]);
   if (result.killed) {
-    killAndReap(pid);
+    killAndReap(pid, limits.ownProcessGroup);
     return result;
   }
 
@@ -129,7 +138,7 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
     if (w < 0 && errno != EINTR) return result;
     if ((cancel && cancel->load()) || msSince(closedAt) > limits.exitWaitMs) {
       result.killed = true;
-      killAndReap(pid);
+      killAndReap(pid, limits.ownProcessGroup);
       return result;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -14,6 +14,9 @@ struct ProcessLimits {
   int exitWaitMs = 15000;
   // Overall bound on the child's life.
   int totalTimeoutMs = 120000;
+  // The child runs in a process group of its own, and ending it ends the whole group: a
+  // script that started helpers leaves none behind.
+  bool ownProcessGroup = false;
 };
 
 struct ProcessResult {

@@ -8,9 +8,11 @@
 #include <X11/Xlib.h>
 #endif
 
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/Log.h"
+#include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 
 namespace vell {
@@ -78,7 +80,7 @@ int virtualKey(const SDL_Keysym& key) {
 SDL_HitTestResult hitTestCallback(SDL_Window*, const SDL_Point* point, void* data) {
   auto* tester = static_cast<std::function<HitCode(int, int)>*>(data);
   switch ((*tester)(point->x, point->y)) {
-    case HitCode::Caption: return SDL_HITTEST_DRAGGABLE;
+    case HitCode::Caption: break;  // Window drags it itself, once the pointer moves
     case HitCode::Left: return SDL_HITTEST_RESIZE_LEFT;
     case HitCode::Right: return SDL_HITTEST_RESIZE_RIGHT;
     case HitCode::Top: return SDL_HITTEST_RESIZE_TOP;
@@ -107,9 +109,11 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 }  // namespace
 
 void installQuitHandling() {
-  // SDL turns SIGINT and SIGTERM into a quit event, and a closed last window too.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  // SIGINT and SIGTERM are ours (QuitSignal): SDL's handlers would only queue a quit event
+  // that nobody reads outside the loop. A closed last window is a quit event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
+  installQuitSignals();
 }
 
 Window::~Window() { destroy(); }
@@ -307,10 +311,33 @@ std::string Window::clipboardText() {
 
 void Window::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
 
+bool Window::dragCaption(bool buttonHeld) {
+  if (!captionDrag_.armed) return false;
+  if (!buttonHeld) {  // the release went elsewhere
+    captionDrag_ = {};
+    return false;
+  }
+  int gx = 0, gy = 0;
+  SDL_GetGlobalMouseState(&gx, &gy);
+  int dx = gx - captionDrag_.pressX, dy = gy - captionDrag_.pressY;
+  if (!captionDrag_.moving && std::abs(dx) <= kCaptionDragThreshold && std::abs(dy) <= kCaptionDragThreshold)
+    return true;
+  captionDrag_.moving = true;
+  if (window_) SDL_SetWindowPosition(window_, captionDrag_.windowX + dx, captionDrag_.windowY + dy);
+  return true;
+}
+
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   SDL_Event e;
+  auto signalled = [&out] {
+    if (!takeQuitSignal()) return false;
+    out = WindowEvent{};
+    out.type = WindowEvent::Quit;
+    return true;
+  };
   for (;;) {
-    if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return false;
+    if (signalled()) return true;
+    if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return signalled();
     out = WindowEvent{};
     SDL_Keymod mod = SDL_GetModState();
     switch (e.type) {
@@ -329,21 +356,31 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
           case SDL_WINDOWEVENT_FOCUS_LOST: out.type = WindowEvent::FocusLost; return true;
           case SDL_WINDOWEVENT_LEAVE: out.type = WindowEvent::MouseLeave; return true;
           case SDL_WINDOWEVENT_CLOSE: out.type = WindowEvent::Quit; return true;
-          case SDL_WINDOWEVENT_HIT_TEST: {
-            out.type = WindowEvent::CaptionClick;
-            SDL_GetMouseState(&out.x, &out.y);
-            return true;
-          }
           default: break;
         }
         break;
       case SDL_MOUSEMOTION:
+        if (dragCaption(e.motion.state & SDL_BUTTON_LMASK)) break;
         out.type = WindowEvent::MouseMove;
         out.x = e.motion.x;
         out.y = e.motion.y;
         return true;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT) {
+          captionDrag_ = {};
+          if (e.type == SDL_MOUSEBUTTONDOWN && hitTester_ && hitTester_(e.button.x, e.button.y) == HitCode::Caption) {
+            // Like a press on a system caption: nothing moves until the pointer does.
+            captionDrag_.armed = true;
+            SDL_GetGlobalMouseState(&captionDrag_.pressX, &captionDrag_.pressY);
+            position(captionDrag_.windowX, captionDrag_.windowY);
+            out.type = WindowEvent::CaptionClick;
+            out.x = e.button.x;
+            out.y = e.button.y;
+            out.clicks = e.button.clicks;
+            return true;
+          }
+        }
         out.type = e.type == SDL_MOUSEBUTTONDOWN ? WindowEvent::MouseDown : WindowEvent::MouseUp;
         out.x = e.button.x;
         out.y = e.button.y;

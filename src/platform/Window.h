@@ -37,7 +37,8 @@ struct WindowEvent {
     MouseUp,         // x, y, button
     MouseWheel,      // wheel = +1 away from the user, -1 towards
     MouseLeave,
-    CaptionClick,    // the left button went down on the caption; the window manager moves it
+    CaptionClick,    // the left button went down on the caption (x, y, clicks); the window
+                     // follows the pointer once it moves more than a few pixels
     KeyDown,         // key, ctrl, shift, alt, repeat
     TextInput,       // text (UTF-8): committed characters
     TextEditing,     // text = the input method's composition in progress (empty when it ends)
@@ -128,6 +129,19 @@ class Window {
   std::function<HitCode(int, int)> hitTester_;
   void* userData_ = nullptr;
   void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
+
+  // The caption is dragged by the window itself: a window manager's move started at the press
+  // (SDL's draggable hit test) swallows double clicks, and under some managers a plain click
+  // leaves the move running after the release.
+  static constexpr int kCaptionDragThreshold = 4;  // pixels the pointer moves before a drag
+  struct CaptionDrag {
+    bool armed = false;   // the left button went down on the caption and is held
+    bool moving = false;  // the pointer has moved past the threshold
+    int pressX = 0, pressY = 0, windowX = 0, windowY = 0;  // screen pointer and window at the press
+  };
+  CaptionDrag captionDrag_;
+  // Follows a held caption press; true when the motion event belongs to the drag.
+  bool dragCaption(bool buttonHeld);
 };
 
 // Makes a WM_DELETE_WINDOW and a SIGTERM arrive as Quit events (call before the window exists).

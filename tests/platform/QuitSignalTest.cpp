@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/QuitSignal.h"
+#include "platform/Window.h"
+
+namespace vell {
+namespace {
+
+// SIGTERM while the program is outside its message loop — say, with the start-up failure box
+// up — ends it; inside the loop it arrives as the window's Quit event.
+TEST(QuitSignal, EndsTheProgramOutsideTheLoopAndQuitsTheLoopInside) {
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    Window window;
+    WindowOptions o;
+    o.hidden = true;
+    installQuitHandling();
+    if (!window.create("t", 64, 64, o)) _exit(2);
+    setQuitSignalsToLoop(true);
+    raise(SIGTERM);
+    WindowEvent e;
+    bool quit = window.waitEvent(e, 100) && e.type == WindowEvent::Quit;
+    setQuitSignalsToLoop(false);  // as after the loop, or before it
+    if (write(ready[1], quit ? "q" : "-", 1) != 1) _exit(3);
+    sleep(5);  // a modal box that never reads the loop's events
+    _exit(0);
+  }
+  close(ready[1]);
+  char answer = 0;
+  ASSERT_EQ(read(ready[0], &answer, 1), 1);
+  close(ready[0]);
+  EXPECT_EQ(answer, 'q');
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+}
+
+}  // namespace
+}  // namespace vell
