@@ -172,7 +172,19 @@ void Window::setSize(int width, int height) {
 
 void Window::position(int& x, int& y) const {
   x = y = 0;
-  if (window_) SDL_GetWindowPosition(window_, &x, &y);
+  if (!window_) return;
+#ifdef VELL_HAVE_X11
+  // Asked of the X server: under a reparenting window manager SDL's own record can be off by
+  // the frame's offset (measured under openbox: y 160 for a window at 80).
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    ::Window child = 0;
+    if (XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), 0, 0, &x, &y, &child)) return;
+  }
+#endif
+  SDL_GetWindowPosition(window_, &x, &y);
 }
 
 void Window::setPosition(int x, int y) {

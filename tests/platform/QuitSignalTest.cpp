@@ -27,7 +27,7 @@ TEST(QuitSignal, EndsTheProgramOutsideTheLoopAndQuitsTheLoopInside) {
     bool quit = window.waitEvent(e, 100) && e.type == WindowEvent::Quit;
     setQuitSignalsToLoop(false);  // as after the loop, or before it
     if (write(ready[1], quit ? "q" : "-", 1) != 1) _exit(3);
-    sleep(5);  // a modal box that never reads the loop's events
+    for (int i = 0; i < 50; ++i) usleep(100000);  // a modal box that never reads the loop's events
     _exit(0);
   }
   close(ready[1]);
