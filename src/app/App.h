@@ -119,6 +119,8 @@ class App {
   // Opens the desktop's file chooser beside the window (one at a time); `onChosen` runs on
   // the window thread with the chosen path, unless the window was closed meanwhile.
   bool chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen);
+  // The media-file chooser (its filters); what follows a choice goes in `onChosen`.
+  bool chooseMediaFile(std::function<void(const std::string&)> onChosen);
   // Whether the queue is only what openPath made of one opened file: the automatic save at
   // exit then keeps the list the user saved.
   bool queueOnlyOpened() const;

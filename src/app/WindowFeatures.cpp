@@ -199,13 +199,17 @@ void App::togglePlaylistPanel() {}
 void App::toggleStreamBrowser(bool) {}
 
 void App::chooseAndOpenFile() {
+  chooseMediaFile([this](const std::string& path) { openPath(path); });
+}
+
+bool App::chooseMediaFile(std::function<void(const std::string&)> onChosen) {
   FileDialogOptions options;
   options.filters = {
       {"미디어 파일", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"비디오", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.m4v;*.ts"},
       {"오디오", "*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"모든 파일", "*.*"}};
-  chooseFile(options, [this](const std::string& path) { openPath(path); });
+  return chooseFile(options, std::move(onChosen));
 }
 
 void App::chooseSubtitle() {
