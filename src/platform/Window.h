@@ -1,11 +1,14 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 struct SDL_Window;
 
 namespace vell {
+
+class FrameDrag;
 
 struct WindowOptions {
   bool hidden = false;      // created without being shown (tests, benchmarks)
@@ -64,7 +67,7 @@ struct WindowEvent {
 // The main window: an SDL window with its events, hit testing and window manager requests.
 class Window {
  public:
-  Window() = default;
+  Window();
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -130,18 +133,14 @@ class Window {
   void* userData_ = nullptr;
   void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
 
-  // The caption is dragged by the window itself: a window manager's move started at the press
-  // (SDL's draggable hit test) swallows double clicks, and under some managers a plain click
-  // leaves the move running after the release.
-  static constexpr int kCaptionDragThreshold = 4;  // pixels the pointer moves before a drag
-  struct CaptionDrag {
-    bool armed = false;   // the left button went down on the caption and is held
-    bool moving = false;  // the pointer has moved past the threshold
-    int pressX = 0, pressY = 0, windowX = 0, windowY = 0;  // screen pointer and window at the press
-  };
-  CaptionDrag captionDrag_;
-  // Follows a held caption press; true when the motion event belongs to the drag.
-  bool dragCaption(bool buttonHeld);
+  // The caption and the borders move and size the window here (FrameDrag), once the pointer
+  // moves; the pointer shows the border's resize shape.
+  std::unique_ptr<FrameDrag> frameDrag_;
+  void* frameCursors_[12] = {};  // by SDL_SystemCursor
+  int cursorShape_ = -1;
+  bool followFrameDrag(bool buttonHeld);  // true while a drag is armed
+  void setFrameCursor(HitCode code);
+  void pointerOnScreen(int& x, int& y) const;
 };
 
 // Makes a WM_DELETE_WINDOW and a SIGTERM arrive as Quit events (call before the window exists).

@@ -81,6 +81,27 @@ geometry
   fail "a drag of (-40, +30) moved the window from $x0,$y0 to $X,$Y"
 pass "a drag moves the window to $X,$Y"
 
+# --- The left border: a click leaves it, a drag resizes from it ----------------------------
+xdotool windowsize "$wid" 800 600 windowmove "$wid" 200 100
+sleep 0.5
+geometry
+x2=$X w2=$WIDTH
+xdotool mousemove $((X + 2)) $((Y + HEIGHT / 2)) click 1
+sleep 0.3
+xdotool mousemove $((X - 30)) $((Y + HEIGHT / 2 + 20))
+sleep 0.4
+geometry
+[ "$X,$WIDTH" = "$x2,$w2" ] || fail "a click on the border changed the window to $X, width $WIDTH"
+xdotool mousemove $((X + 2)) $((Y + HEIGHT / 2)) mousedown 1
+sleep 0.2
+xdotool mousemove_relative -- 15 0
+sleep 0.2
+xdotool mousemove_relative -- 15 0 mouseup 1
+sleep 0.5
+geometry
+[ "$X,$WIDTH" = "$((x2 + 30)),$((w2 - 30))" ] || fail "a border drag of +30 gave x $X, width $WIDTH (from $x2, $w2)"
+pass "a border click leaves the window; a border drag resizes it"
+
 # --- A double click toggles full screen, and back ------------------------------------------
 x1=$X y1=$Y w1=$WIDTH h1=$HEIGHT
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2 - 60)) click --repeat 2 --delay 80 1
