@@ -86,7 +86,9 @@ class Window {
   void setTitle(const std::string& title);
   std::string title() const;
 
-  // False when the window system cannot hit-test (offscreen and dummy drivers).
+  // Tells the window what each point is: presses on the caption and the borders then move
+  // and size it (once the pointer moves), and the borders show resize pointers. False
+  // without a window.
   bool setHitTester(std::function<HitCode(int x, int y)> tester);
 
   void minimize();
