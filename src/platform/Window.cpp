@@ -340,7 +340,6 @@ bool Window::followFrameDrag(bool buttonHeld) {
   pointerOnScreen(gx, gy);
   Rect r;
   if (frameDrag_->follow(gx, gy, buttonHeld, r) && window_) {
-
     int x = 0, y = 0, w = 0, h = 0;
     position(x, y);
     size(w, h);
