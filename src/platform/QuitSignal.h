@@ -4,7 +4,7 @@ namespace vell {
 
 // SIGTERM and SIGINT. While the message loop runs they become a Quit event (the window's
 // close path with its saves); at any other moment — start-up, a failure box, the final
-// clean-up — or when a first one was not taken yet, they end the process as by default.
+// clean-up — or when one is not taken within a second, they end the process as by default.
 void installQuitSignals();
 // The message loop tells whether it is running (and so takes the signals as Quit events).
 void setQuitSignalsToLoop(bool loopRunning);
