@@ -10,6 +10,7 @@ PACKAGES=(
   ffmpeg xvfb xdotool yt-dlp zenity imagemagick
   libglib2.0-dev dbus playerctl desktop-file-utils
   xclip tesseract-ocr
+  openbox
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #include "app/App.h"
+#include "app/WindowPlacement.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,7 @@ extern "C" {
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/MessageBox.h"
+#include "platform/QuitSignal.h"
 #include "platform/Text.h"
 #include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
@@ -52,25 +54,23 @@ App::~App() {
 
 bool App::create(const std::string& commandLine) {
   Settings& s = settings();
+  // Saves killed halfway leave their temporary files; nothing of ours is being saved yet.
+  removeStaleTemporaries(dataDirectory, {"vell_player.ini", "playlist.dat", "streams_user.ini", "podcast_history.ini"});
   s.load(dataFile("vell_player.ini"));
   initAudioSystem();
   installQuitHandling();
 
   WindowOptions options;
   options.hidden = true;
-  options.x = s.windowX;
-  options.y = s.windowY;
-  int w = s.windowW >= 480 ? s.windowW : 1280, h = s.windowH >= 320 ? s.windowH : 720;
-  if (!window.create("Vell Player", w, h, options)) {
+  // Created hidden at the default size, then placed: a saved size larger than the display
+  // (windowW=30000) would make every start fail.
+  if (!window.create("Vell Player", 1280, 720, options)) {
     showMessageBox("CreateWindowEx failed", "Debug", MessageButtons::Ok, MessageIcon::None);
     return false;
   }
-  // A saved position far off the work area is brought back onto it.
-  Rect work = window.usableBounds();
-  int x = s.windowX, y = s.windowY;
-  if (x < work.x || x > work.x + work.w - 100) x = work.x + 100;
-  if (y < work.y || y > work.y + work.h - 100) y = work.y + 50;
-  window.setPosition(x, y);
+  Rect place = startPlacement({s.windowX, s.windowY, s.windowW, s.windowH}, window.usableBounds());
+  window.setSize(place.w, place.h);
+  window.setPosition(place.x, place.y);
   window.setMinimumSize(480, 320);
   window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
   // Message boxes and About keep the window drawn; its resize events wait in the queue
@@ -133,7 +133,9 @@ void App::installPlayerCallbacks() {
 
 int App::run() {
   running_ = true;
+  setQuitSignalsToLoop(true);
   while (!destroyed_) pumpOnce(kPaintIntervalMs);
+  setQuitSignalsToLoop(false);
   return 0;
 }
 
@@ -160,27 +162,7 @@ void App::pumpOnce(int maxWaitMs) {
   }
 }
 
-void App::runModal(const std::function<void()>& work) {
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    work();
-    done = true;
-  });
-  ++modalDepth_;
-  while (!done.load()) pumpOnce(kPaintIntervalMs);
-  --modalDepth_;
-  worker.join();
-}
-
 void App::handleEvent(const WindowEvent& e) {
-  bool input = e.type == WindowEvent::MouseMove || e.type == WindowEvent::MouseDown ||
-               e.type == WindowEvent::MouseUp || e.type == WindowEvent::MouseWheel ||
-               e.type == WindowEvent::KeyDown || e.type == WindowEvent::TextInput ||
-               e.type == WindowEvent::TextEditing ||
-               e.type == WindowEvent::DropFile || e.type == WindowEvent::DropComplete ||
-               e.type == WindowEvent::CaptionClick || e.type == WindowEvent::HotKey;
-  if (modalDepth_ > 0 && input) return;  // a desktop dialog owns the input meanwhile
-
   switch (e.type) {
     case WindowEvent::Quit:
       requestClose();
@@ -223,18 +205,11 @@ void App::handleEvent(const WindowEvent& e) {
     case WindowEvent::MouseWheel:
       onWheel(e.wheel);
       break;
-    case WindowEvent::CaptionClick: {
-      uint32_t now = tickCount();
-      if (now - lastCaptionClickTick_ < 500 && std::abs(e.x - lastCaptionX_) <= 4 && std::abs(e.y - lastCaptionY_) <= 4) {
-        lastCaptionClickTick_ = 0;
-        onCaptionDoubleClick();
-      } else {
-        lastCaptionClickTick_ = now;
-        lastCaptionX_ = e.x;
-        lastCaptionY_ = e.y;
-      }
+    case WindowEvent::CaptionClick:
+      // The window drags only once the pointer moves (Window); the second press of a double
+      // click comes with its click count.
+      if (e.clicks >= 2 && e.clicks % 2 == 0) onCaptionDoubleClick();
       break;
-    }
     case WindowEvent::KeyDown:
       onKeyDown(e.key, e.ctrl, e.shift, e.alt);
       break;
@@ -341,6 +316,7 @@ void App::requestClose() {
 }
 
 void App::shutdown() {
+  chooser_.cancel();  // ends an open chooser's process; its choice is dropped
   if (destroyed_ || !initialized) {
     destroyed_ = true;
     return;
@@ -369,12 +345,28 @@ void App::shutdown() {
   s.showPlaylist = playlist.visible;
   subtitles.storeSettings(s);
   s.save(dataFile("vell_player.ini"));
-  if (!playlist.empty()) playlist.save(dataFile("playlist.dat"));
+  if (!playlist.empty() && !queueOnlyOpened()) playlist.save(dataFile("playlist.dat"));
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
   historySaver_->flush();
   closeInputDialog();
   player.close();
   destroyed_ = true;
+}
+
+bool App::chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen) {
+  if (destroyed_ || !fileChooserAvailable()) return false;
+  return chooser_.start(options, [this, onChosen = std::move(onChosen)](const std::string& path) {
+    if (path.empty()) return;
+    postTask([this, onChosen, path] {
+      if (!destroyed_) onChosen(path);
+    });
+  });
+}
+
+bool App::queueOnlyOpened() const {
+  if (openedQueuePath_.empty() || playlist.count() != 1 || !playlist.categories().empty()) return false;
+  const PlaylistItem& item = playlist.items()[0];
+  return !item.isStream && item.category.empty() && item.path == openedQueuePath_;
 }
 
 std::string App::dataFile(const char* name) const { return paths.folderFor(name) + "/" + name; }
@@ -433,6 +425,7 @@ void App::openPath(const std::string& path) {
     playlist.clear();
     playlist.addFile(path);
     playlist.setCurrent(0);
+    openedQueuePath_ = path;
   }
 
   float volume = player.volume();

@@ -6,7 +6,9 @@
 #include <vector>
 #include <string>
 
+#include "app/AsyncFileChooser.h"
 #include "app/BackgroundSaver.h"
+#include "app/BackgroundWriter.h"
 #include "app/KeyboardCommands.h"
 #include "browser/StreamBrowser.h"
 #include "catalog/EpisodeLoader.h"
@@ -124,8 +126,6 @@ class App {
   void toggleMute();
   void changeVolume(float delta);
   void chooseAndOpenFile();
-  // The desktop's file chooser with the media filters; the chosen path or empty.
-  std::string chooseMediaFile();
   // The side panels (playlist, stream browser) arrive with their own drawing; until then
   // these commands have nothing to show.
   void togglePlaylistPanel();
@@ -183,6 +183,16 @@ class App {
   void inputDialogMouseMove(int x, int y);
   void inputDialogMouseUp();
   void drawInputFields(Canvas& c, const UiResources& r, const OverlayState& s, const InputLayout& in);
+
+  // --- Desktop file chooser and saved queue --------------------------------------------
+  // Opens the desktop's file chooser beside the window (one at a time); `onChosen` runs on
+  // the window thread with the chosen path, unless the window was closed meanwhile.
+  bool chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen);
+  // The media-file chooser (its filters); what follows a choice goes in `onChosen`.
+  bool chooseMediaFile(std::function<void(const std::string&)> onChosen);
+  // Whether the queue is only what openPath made of one opened file: the automatic save at
+  // exit then keeps the list the user saved.
+  bool queueOnlyOpened() const;
 
   // --- Input ---------------------------------------------------------------------------
   HitCode nonClientHitTest(int x, int y) const;
@@ -310,8 +320,6 @@ class App {
   // Stores the medium's position under historyKey; `now` writes the file at once,
   // otherwise the background saver writes it.
   void recordHistory(bool now);
-  // Runs `work` on a helper thread while the window keeps painting (input waits).
-  void runModal(const std::function<void()>& work);
 
   uint32_t nextPaintTick_ = 0;
   uint32_t nextCursorTick_ = 0;
@@ -319,13 +327,14 @@ class App {
   bool destroyed_ = false;
   ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
   std::vector<std::string> droppedFiles_;
-  uint32_t lastCaptionClickTick_ = 0;
-  int lastCaptionX_ = 0, lastCaptionY_ = 0;
   uint32_t openedTickForListen_ = 0;
-  int modalDepth_ = 0;  // a desktop dialog is open: input waits
   std::mutex tasksLock_;
   std::vector<std::function<void()>> tasks_;
   std::unique_ptr<BackgroundSaver> historySaver_;
+  // Declared after the task queue: both report by posting tasks.
+  AsyncFileChooser chooser_;
+  BackgroundWriter screenshotWriter_;
+  std::string openedQueuePath_;  // the file openPath last made the whole queue of
 };
 
 }  // namespace vell

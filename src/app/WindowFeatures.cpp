@@ -180,12 +180,12 @@ bool App::takeScreenshot() {
   for (int row = 0; row < h; ++row)
     bmp.append(reinterpret_cast<const char*>(frameSlot.data[0] + static_cast<size_t>(row) * frameSlot.linesize[0]),
                static_cast<size_t>(w) * 4);
-  if (!writeFileAtomic(folder + "/" + name, bmp)) {
-    showToast("스크린샷 저장 실패", 1500);
-    return false;
-  }
-  showToast("스크린샷 저장됨", 1500);
-  return true;
+  // The write with its disk flush runs on the writer's thread; the toast follows it.
+  bool started = screenshotWriter_.write(folder + "/" + name, std::move(bmp), [this](bool written) {
+    postTask([this, written] { showToast(written ? "스크린샷 저장됨" : "스크린샷 저장 실패", 1500); });
+  });
+  if (!started) showToast("스크린샷 저장 실패", 1500);
+  return started;
 }
 
 void App::setSpeed(double speed) { player.setSpeed(speed); }
@@ -202,21 +202,17 @@ void App::chooseAndOpenFile() {
     openInputDialog(true);
     return;
   }
-  std::string path = chooseMediaFile();
-  if (!path.empty()) openPath(path);
+  chooseMediaFile([this](const std::string& path) { openPath(path); });
 }
 
-std::string App::chooseMediaFile() {
+bool App::chooseMediaFile(std::function<void(const std::string&)> onChosen) {
   FileDialogOptions options;
   options.filters = {
       {"미디어 파일", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"비디오", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.m4v;*.ts"},
       {"오디오", "*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"모든 파일", "*.*"}};
-  if (!fileChooserAvailable()) return {};
-  std::string path;
-  runModal([&] { path = runFileChooser(options); });
-  return path;
+  return chooseFile(options, std::move(onChosen));
 }
 
 void App::chooseSubtitle() {
@@ -230,11 +226,10 @@ void App::chooseSubtitle() {
     openInputDialog(true);
     return;
   }
-  std::string path;
-  runModal([&] { path = runFileChooser(options); });
-  if (path.empty()) return;
-  SubtitleMessage m = subtitles.openFile(path, settings());
-  showToast(m.text, m.durationMs);
+  chooseFile(options, [this](const std::string& path) {
+    SubtitleMessage m = subtitles.openFile(path, settings());
+    showToast(m.text, m.durationMs);
+  });
 }
 
 }  // namespace vell

@@ -47,7 +47,7 @@ bool fileChooserAvailable() {
   return !findOnSearchPath("zenity", path).empty() || !findOnSearchPath("kdialog", path).empty();
 }
 
-std::string runFileChooser(const FileDialogOptions& o) {
+std::string runFileChooser(const FileDialogOptions& o, const std::atomic<bool>* cancel) {
   std::string search = processSearchPath();
   std::string zenity = findOnSearchPath("zenity", search);
   std::vector<std::string> args;
@@ -74,7 +74,7 @@ std::string runFileChooser(const FileDialogOptions& o) {
     args = {"--getopenfilename", o.initialDirectory.empty() ? homeDirectory() : o.initialDirectory, filter};
     if (!o.title.empty()) args.insert(args.begin(), {"--title", o.title});
   }
-  ProcessResult r = runProcess(tool, args, chooserLimits());
+  ProcessResult r = runProcess(tool, args, chooserLimits(), cancel);
   if (!r.exited || r.exitCode != 0) return {};
   std::string path = firstLine(r.output);
   return fileExists(path) ? path : std::string();

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,8 +18,9 @@ struct FileDialogOptions {
 // Whether a desktop file chooser (zenity, else kdialog) is installed.
 bool fileChooserAvailable();
 // Runs the desktop's file chooser as a child process and waits for it; the chosen path, or
-// empty when cancelled or when no chooser exists.
-std::string runFileChooser(const FileDialogOptions& options);
+// empty when cancelled or when no chooser exists. `cancel` turning true ends the chooser
+// (and whatever it started) at once.
+std::string runFileChooser(const FileDialogOptions& options, const std::atomic<bool>* cancel = nullptr);
 
 // The user's Pictures folder: XDG_PICTURES_DIR from user-dirs.dirs, else ~/Pictures.
 std::string picturesDirectory();

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 namespace vell {
@@ -105,6 +107,26 @@ bool writeFileAtomic(const std::string& path, std::string_view data) {
     close(dfd);
   }
   return true;
+}
+
+int removeStaleTemporaries(const std::string& directory, const std::vector<std::string>& names) {
+  int removed = 0;
+  for (const std::string& entry : listDirectory(directory)) {
+    for (const std::string& name : names) {
+      std::string prefix = name + ".tmp";
+      if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0) continue;
+      std::string digits = entry.substr(prefix.size());
+      if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+      pid_t pid = static_cast<pid_t>(std::stol(digits));
+      std::string path = directory + "/" + entry;
+      struct stat st;
+      if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+      bool gone = pid <= 0 || (kill(pid, 0) != 0 && errno == ESRCH);
+      bool old = std::time(nullptr) - st.st_mtime > 3600;  // the process id was reused
+      if ((gone || pid == getpid() || old) && unlink(path.c_str()) == 0) ++removed;
+    }
+  }
+  return removed;
 }
 
 std::vector<std::string> listDirectory(const std::string& path) {

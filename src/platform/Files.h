@@ -30,6 +30,12 @@ bool readFileLimited(const std::string& path, size_t maxBytes, std::string& out)
 // On failure the old file is untouched and the temporary file is removed.
 bool writeFileAtomic(const std::string& path, std::string_view data);
 
+// Removes the temporary files that writeFileAtomic leaves when the process is killed during a
+// save: "<name>.tmp<pid>" in `directory` for each of `names`, when that process is gone, is
+// this process (nothing of ours is being saved when this runs), or the file is over an hour
+// old. Other files are not touched. Returns how many were removed.
+int removeStaleTemporaries(const std::string& directory, const std::vector<std::string>& names);
+
 // Names (not paths) of the entries of a directory, sorted; empty when it cannot be read.
 std::vector<std::string> listDirectory(const std::string& path);
 

@@ -8,9 +8,12 @@
 #include <X11/Xlib.h>
 #endif
 
+#include <cstdlib>
 #include <mutex>
 
+#include "platform/FrameDrag.h"
 #include "platform/Log.h"
+#include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 
 namespace vell {
@@ -75,23 +78,6 @@ int virtualKey(const SDL_Keysym& key) {
   }
 }
 
-SDL_HitTestResult hitTestCallback(SDL_Window*, const SDL_Point* point, void* data) {
-  auto* tester = static_cast<std::function<HitCode(int, int)>*>(data);
-  switch ((*tester)(point->x, point->y)) {
-    case HitCode::Caption: return SDL_HITTEST_DRAGGABLE;
-    case HitCode::Left: return SDL_HITTEST_RESIZE_LEFT;
-    case HitCode::Right: return SDL_HITTEST_RESIZE_RIGHT;
-    case HitCode::Top: return SDL_HITTEST_RESIZE_TOP;
-    case HitCode::Bottom: return SDL_HITTEST_RESIZE_BOTTOM;
-    case HitCode::TopLeft: return SDL_HITTEST_RESIZE_TOPLEFT;
-    case HitCode::TopRight: return SDL_HITTEST_RESIZE_TOPRIGHT;
-    case HitCode::BottomLeft: return SDL_HITTEST_RESIZE_BOTTOMLEFT;
-    case HitCode::BottomRight: return SDL_HITTEST_RESIZE_BOTTOMRIGHT;
-    case HitCode::Client: break;
-  }
-  return SDL_HITTEST_NORMAL;
-}
-
 #ifdef VELL_HAVE_X11
 struct MediaKey {
   KeySym sym;
@@ -107,10 +93,14 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 }  // namespace
 
 void installQuitHandling() {
-  // SDL turns SIGINT and SIGTERM into a quit event, and a closed last window too.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  // SIGINT and SIGTERM are ours (QuitSignal): SDL's handlers would only queue a quit event
+  // that nobody reads outside the loop. A closed last window is a quit event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
+  installQuitSignals();
 }
+
+Window::Window() = default;
 
 Window::~Window() { destroy(); }
 
@@ -151,6 +141,12 @@ void Window::destroy() {
     mediaKeyDisplay_ = nullptr;
   }
 #endif
+  for (auto& cursor : frameCursors_) {
+    if (cursor) SDL_FreeCursor(static_cast<SDL_Cursor*>(cursor));
+    cursor = nullptr;
+  }
+  cursorShape_ = -1;
+  frameDrag_.reset();
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
   if (videoInitialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -168,7 +164,19 @@ void Window::setSize(int width, int height) {
 
 void Window::position(int& x, int& y) const {
   x = y = 0;
-  if (window_) SDL_GetWindowPosition(window_, &x, &y);
+  if (!window_) return;
+#ifdef VELL_HAVE_X11
+  // Asked of the X server: under a reparenting window manager SDL's own record can be off by
+  // the frame's offset (measured under openbox: y 160 for a window at 80).
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    ::Window child = 0;
+    if (XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), 0, 0, &x, &y, &child)) return;
+  }
+#endif
+  SDL_GetWindowPosition(window_, &x, &y);
 }
 
 void Window::setPosition(int x, int y) {
@@ -191,8 +199,10 @@ std::string Window::title() const { return window_ ? SDL_GetWindowTitle(window_)
 
 bool Window::setHitTester(std::function<HitCode(int, int)> tester) {
   if (!window_) return false;
+  // Not SDL's hit test: its window-manager moves start at the press (see FrameDrag).
   hitTester_ = std::move(tester);
-  return SDL_SetWindowHitTest(window_, hitTester_ ? hitTestCallback : nullptr, &hitTester_) == 0;
+  frameDrag_ = std::make_unique<FrameDrag>();
+  return true;
 }
 
 void Window::minimize() {
@@ -325,10 +335,77 @@ void Window::setModalPaint(std::function<void()> paint) {
 
 void Window::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
 
+void Window::pointerOnScreen(int& x, int& y) const {
+#ifdef VELL_HAVE_X11
+  // Asked of the X server: SDL's global state is refreshed only by some events and can lag.
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window_ && SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    ::Window root = 0, child = 0;
+    int wx = 0, wy = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &wx, &wy, &mask)) return;
+  }
+#endif
+  SDL_GetGlobalMouseState(&x, &y);
+}
+
+bool Window::followFrameDrag(bool buttonHeld) {
+  if (!frameDrag_ || !frameDrag_->active()) return false;
+  // On the screen: the pointer leaves the window while a border is dragged outwards.
+  int gx = 0, gy = 0;
+  pointerOnScreen(gx, gy);
+  Rect r;
+  if (frameDrag_->follow(gx, gy, buttonHeld, r) && window_) {
+    int x = 0, y = 0, w = 0, h = 0;
+    position(x, y);
+    size(w, h);
+    if (r.x != x || r.y != y) SDL_SetWindowPosition(window_, r.x, r.y);
+    if (r.w != w || r.h != h) SDL_SetWindowSize(window_, r.w, r.h);
+  }
+  return frameDrag_->active();
+}
+
+static_assert(SDL_NUM_SYSTEM_CURSORS <= 12, "one slot per system cursor");
+
+void Window::setFrameCursor(HitCode code) {
+  SDL_SystemCursor shape = SDL_SYSTEM_CURSOR_ARROW;
+  switch (code) {
+    case HitCode::Left:
+    case HitCode::Right: shape = SDL_SYSTEM_CURSOR_SIZEWE; break;
+    case HitCode::Top:
+    case HitCode::Bottom: shape = SDL_SYSTEM_CURSOR_SIZENS; break;
+    case HitCode::TopLeft:
+    case HitCode::BottomRight: shape = SDL_SYSTEM_CURSOR_SIZENWSE; break;
+    case HitCode::TopRight:
+    case HitCode::BottomLeft: shape = SDL_SYSTEM_CURSOR_SIZENESW; break;
+    default: break;
+  }
+  if (static_cast<int>(shape) == cursorShape_) return;
+  auto& cursor = frameCursors_[shape];
+  if (!cursor) cursor = SDL_CreateSystemCursor(shape);
+  if (cursor) SDL_SetCursor(static_cast<SDL_Cursor*>(cursor));
+  cursorShape_ = shape;
+}
+
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   SDL_Event e;
+  auto signalled = [&out] {
+    if (!takeQuitSignal()) return false;
+    out = WindowEvent{};
+    out.type = WindowEvent::Quit;
+    return true;
+  };
   for (;;) {
-    if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return false;
+    if (signalled()) return true;
+    if (frameDrag_ && frameDrag_->active()) {
+      // Motion outside the window does not come as events: follow the pointer meanwhile. The
+      // release is left to its event, which comes after the motions before it.
+      if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) followFrameDrag(true);
+      if (timeoutMs > 10) timeoutMs = 10;
+    }
+    if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return signalled();
     out = WindowEvent{};
     SDL_Keymod mod = SDL_GetModState();
     switch (e.type) {
@@ -347,21 +424,38 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
           case SDL_WINDOWEVENT_FOCUS_LOST: out.type = WindowEvent::FocusLost; return true;
           case SDL_WINDOWEVENT_LEAVE: out.type = WindowEvent::MouseLeave; return true;
           case SDL_WINDOWEVENT_CLOSE: out.type = WindowEvent::Quit; return true;
-          case SDL_WINDOWEVENT_HIT_TEST: {
-            out.type = WindowEvent::CaptionClick;
-            SDL_GetMouseState(&out.x, &out.y);
-            return true;
-          }
           default: break;
         }
         break;
       case SDL_MOUSEMOTION:
+        if (followFrameDrag(e.motion.state & SDL_BUTTON_LMASK)) break;
+        if (hitTester_ && !(e.motion.state & SDL_BUTTON_LMASK)) setFrameCursor(hitTester_(e.motion.x, e.motion.y));
         out.type = WindowEvent::MouseMove;
         out.x = e.motion.x;
         out.y = e.motion.y;
         return true;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT && frameDrag_) {
+          frameDrag_->release();
+          HitCode code = e.type == SDL_MOUSEBUTTONDOWN && hitTester_ ? hitTester_(e.button.x, e.button.y) : HitCode::Client;
+          if (code != HitCode::Client) {
+            // Like a press on a system frame: nothing moves until the pointer does.
+            Rect r;
+            position(r.x, r.y);
+            size(r.w, r.h);
+            int gx = 0, gy = 0, minW = 0, minH = 0;
+            pointerOnScreen(gx, gy);
+            SDL_GetWindowMinimumSize(window_, &minW, &minH);
+            frameDrag_->press(code, gx, gy, r, minW, minH);
+            if (code != HitCode::Caption) break;  // a border press is the frame's alone
+            out.type = WindowEvent::CaptionClick;
+            out.x = e.button.x;
+            out.y = e.button.y;
+            out.clicks = e.button.clicks;
+            return true;
+          }
+        }
         out.type = e.type == SDL_MOUSEBUTTONDOWN ? WindowEvent::MouseDown : WindowEvent::MouseUp;
         out.x = e.button.x;
         out.y = e.button.y;

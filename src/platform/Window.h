@@ -1,11 +1,14 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 struct SDL_Window;
 
 namespace vell {
+
+class FrameDrag;
 
 struct WindowOptions {
   bool hidden = false;      // created without being shown (tests, benchmarks)
@@ -37,7 +40,8 @@ struct WindowEvent {
     MouseUp,         // x, y, button
     MouseWheel,      // wheel = +1 away from the user, -1 towards
     MouseLeave,
-    CaptionClick,    // the left button went down on the caption; the window manager moves it
+    CaptionClick,    // the left button went down on the caption (x, y, clicks); the window
+                     // follows the pointer once it moves more than a few pixels
     KeyDown,         // key, ctrl, shift, alt, repeat
     TextInput,       // text (UTF-8): committed characters
     TextEditing,     // text = the input method's composition in progress (empty when it ends)
@@ -63,7 +67,7 @@ struct WindowEvent {
 // The main window: an SDL window with its events, hit testing and window manager requests.
 class Window {
  public:
-  Window() = default;
+  Window();
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -82,7 +86,9 @@ class Window {
   void setTitle(const std::string& title);
   std::string title() const;
 
-  // False when the window system cannot hit-test (offscreen and dummy drivers).
+  // Tells the window what each point is: presses on the caption and the borders then move
+  // and size it (once the pointer moves), and the borders show resize pointers. False
+  // without a window.
   bool setHitTester(std::function<HitCode(int x, int y)> tester);
 
   void minimize();
@@ -138,6 +144,15 @@ class Window {
   void* userData_ = nullptr;
   void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
   std::function<void()> modalPaint_;
+
+  // The caption and the borders move and size the window here (FrameDrag), once the pointer
+  // moves; the pointer shows the border's resize shape.
+  std::unique_ptr<FrameDrag> frameDrag_;
+  void* frameCursors_[12] = {};  // by SDL_SystemCursor
+  int cursorShape_ = -1;
+  bool followFrameDrag(bool buttonHeld);  // true while a drag is armed
+  void setFrameCursor(HitCode code);
+  void pointerOnScreen(int& x, int& y) const;
 };
 
 // Makes a WM_DELETE_WINDOW and a SIGTERM arrive as Quit events (call before the window exists).

@@ -104,6 +104,12 @@ TEST_F(AppFixture, ScreenshotIsATopDownBmpOfTheFrame) {
   f.data[0] = f.buffer->data;
   for (int i = 0; i < 24; ++i) f.data[0][i] = static_cast<uint8_t>(i);
   ASSERT_TRUE(app.takeScreenshot());
+  // The file is written on a helper thread; its toast comes back as a task.
+  EXPECT_EQ(app.toastText, "캡처할 프레임 없음");
+  for (int i = 0; i < 500 && app.toastText != "스크린샷 저장됨"; ++i) {
+    sleepMs(10);
+    app.onMessage(kMsgRunTasks);
+  }
   EXPECT_EQ(app.toastText, "스크린샷 저장됨");
   std::vector<std::string> files = listDirectory(dir.file("Pictures"));
   ASSERT_EQ(files.size(), 1u);

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/Files.h"
 #include "support/TempDir.h"
@@ -29,6 +31,29 @@ TEST(Files, FailedAtomicWriteKeepsOldFile) {
   ASSERT_TRUE(readFile(path, text));
   EXPECT_EQ(text, "old");
   EXPECT_EQ(listDirectory(dir.path()), (std::vector<std::string>{"keep.ini", "sub"}));
+}
+
+TEST(Files, StaleTemporariesOfOwnFilesAreRemoved) {
+  test::TempDir dir;
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  std::string gone = std::to_string(dead), live = std::to_string(getppid()), own = std::to_string(getpid());
+  struct Case {
+    std::string name;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"playlist.dat.tmp" + gone, false},  // its save was killed
+      {"vell_player.ini.tmp" + own, false},  // an earlier process with our id
+      {"playlist.dat.tmp" + live, true},  // another process may be saving right now
+      {"notes.txt.tmp" + gone, true},  // not one of ours
+      {"playlist.dat.tmpx1", true},
+      {"playlist.dat", true},
+  };
+  for (const Case& c : cases) dir.write(c.name, "x");
+  EXPECT_EQ(removeStaleTemporaries(dir.path(), {"playlist.dat", "vell_player.ini"}), 2);
+  for (const Case& c : cases) EXPECT_EQ(fileExists(dir.file(c.name)), c.kept) << c.name;
 }
 
 TEST(Files, LimitedReadAndPaths) {

@@ -1,0 +1,151 @@
+// The shell against hostile state and slow desktop helpers: the file chooser, the exit's
+// playlist save, the start with saved state from a bad day.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/App.h"
+#include "app/WindowPlacement.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+
+namespace vell {
+namespace {
+
+// A process id that no process has any more: a child that has ended and been reaped.
+pid_t deadPid() {
+  pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+bool processGone(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  size_t paren = text.rfind(')');
+  return paren == std::string::npos || text.compare(paren + 2, 1, "Z") == 0;  // gone or a zombie
+}
+
+struct ShellFixture : ::testing::Test {
+  test::TempDir dir;
+  App app{dir.path()};
+  void SetUp() override {
+    settings() = Settings{};
+    WindowOptions o;
+    o.hidden = true;
+    ASSERT_TRUE(app.window.create("test", 640, 400, o));
+  }
+};
+
+TEST_F(ShellFixture, ClosingTheWindowEndsTheChooserAndOpensNothing) {
+  // A stand-in chooser that starts a helper of its own and answers late.
+  std::string chosen = dir.write("chosen.mp4", "x");
+  makeDirectories(dir.file("bin"));
+  std::string script = dir.write("bin/zenity", "#!/bin/sh\necho $$ > " + dir.file("pids") + "\nsleep 3 &\necho $! >> " +
+                                                   dir.file("pids") + "\nwait\necho " + chosen + "\n");
+  chmod(script.c_str(), 0755);
+  std::string oldPath = std::getenv("PATH");
+  setenv("PATH", (dir.file("bin") + ":" + oldPath).c_str(), 1);
+
+  app.chooseAndOpenFile();  // the window goes on while the chooser is open
+  std::vector<std::string> pids;
+  for (int i = 0; i < 500 && pids.size() < 2; ++i) {
+    sleepMs(10);
+    std::istringstream lines(dir.read("pids"));
+    pids.clear();
+    for (std::string line; std::getline(lines, line);) pids.push_back(line);
+  }
+  setenv("PATH", oldPath.c_str(), 1);
+  ASSERT_EQ(pids.size(), 2u);
+  app.requestClose();
+  for (const auto& pid : pids) EXPECT_TRUE(processGone(pid)) << pid;
+  app.onMessage(kMsgRunTasks);  // nothing chosen may arrive after the close
+  EXPECT_EQ(app.currentPath, "");
+  EXPECT_TRUE(app.playlist.empty());
+}
+
+TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
+  struct Case {
+    const char* what;
+    std::function<void(App&)> act;
+    int savedCount;  // entries in playlist.dat after the exit
+  };
+  const Case cases[] = {
+      {"one file opened", [](App& a) { a.openPath("/nowhere/film.mp4"); }, 3},
+      {"opened, then added to", [](App& a) { a.openPath("/nowhere/film.mp4"); a.playlist.addFile("/nowhere/b.mp3"); }, 2},
+      {"several files dropped", [](App& a) { a.onDropFiles({"/nowhere/a.mp3", "/nowhere/b.mp3"}, 10, 10); }, 2},
+  };
+  for (const Case& c : cases) {
+    test::TempDir folder;
+    Playlist saved;
+    for (const char* f : {"/music/1.mp3", "/music/2.mp3", "/music/3.mp3"}) saved.addFile(f);
+    ASSERT_TRUE(saved.save(folder.file("playlist.dat")));
+    {
+      App a{folder.path()};
+      WindowOptions o;
+      o.hidden = true;
+      ASSERT_TRUE(a.window.create("test", 640, 400, o));
+      a.initialized = true;
+      c.act(a);
+      a.requestClose();
+    }
+    Playlist after;
+    ASSERT_TRUE(after.load(folder.file("playlist.dat")));
+    EXPECT_EQ(after.count(), c.savedCount) << c.what;
+  }
+}
+
+TEST(ShellStart, HostileStateFilesStillStart) {
+  test::TempDir dir;
+  settings() = Settings{};
+  dir.write("vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
+  std::string dead = std::to_string(deadPid());
+  std::string stale = dir.write("podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
+  std::string foreign = dir.write("notes.txt.tmp" + dead, "x");
+  {
+    App app{dir.path()};
+    ASSERT_TRUE(app.create(""));
+    Rect work = app.window.usableBounds();
+    int x = 0, y = 0, w = 0, h = 0;
+    app.window.position(x, y);
+    app.window.size(w, h);
+    EXPECT_LE(w, work.w);
+    EXPECT_LE(h, work.h);
+    EXPECT_GE(x, work.x);
+    EXPECT_GE(y, work.y);
+    app.requestClose();
+  }
+  EXPECT_FALSE(fileExists(stale));
+  EXPECT_TRUE(fileExists(foreign));  // not one of the program's files
+}
+
+TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {
+  const Rect work{0, 0, 1280, 800};
+  struct Case {
+    Rect saved, expected;
+  };
+  const Case cases[] = {
+      {{100, 100, 800, 600}, {100, 100, 800, 600}},       // fits: as saved
+      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},       // too wide: cut, moved back to fit
+      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},     // far off: left + 100
+      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},   // below the minimum: the default size
+  };
+  for (const Case& c : cases) {
+    Rect r = startPlacement(c.saved, work);
+    EXPECT_EQ(r.x, c.expected.x);
+    EXPECT_EQ(r.y, c.expected.y);
+    EXPECT_EQ(r.w, c.expected.w);
+    EXPECT_EQ(r.h, c.expected.h);
+  }
+}
+
+}  // namespace
+}  // namespace vell
