@@ -23,6 +23,8 @@
 namespace vell {
 
 struct ConnectJob;
+struct MenuItem;
+enum class InputUse : int;
 
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
@@ -112,6 +114,22 @@ class App {
   void togglePlaylistPanel();
   void toggleStreamBrowser(bool podcastMode);
   void chooseSubtitle();
+  // The media file dialog: the chosen path, or empty.
+  std::string chooseMediaFile();
+
+  // --- Context menus (Menus.cpp): screen coordinates; each menu is built fresh --------
+  void showMainMenu(int screenX, int screenY);
+  // `itemIndex` is the queue index of the row under the cursor, -1 for anywhere else.
+  void showPlaylistMenu(int itemIndex, int screenX, int screenY);
+  // `entryId` names the browser's catalogue entry under the cursor; empty for none.
+  void showStreamMenu(const std::string& entryId, int screenX, int screenY);
+  // The main menu's commands (WM_COMMAND); the other two menus act on their returned id.
+  void onCommand(int id);
+  void playlistMenuCommand(int id, int row);
+  void streamMenuCommand(int id, const std::string& entryId);
+  // MERGE: connected to the input dialog and the stream browser when they land.
+  void openInputDialogFor(InputUse use, const std::string& streamId = std::string());
+  void rebuildBrowserRows();
 
   // --- Input ---------------------------------------------------------------------------
   HitCode nonClientHitTest(int x, int y) const;
@@ -221,6 +239,10 @@ class App {
   void recordHistory(bool now);
   // Runs `work` on a helper thread while the window keeps painting (input waits).
   void runModal(const std::function<void()>& work);
+  // Paints and runs the cursor timer when they are due (also while a menu is open).
+  void runDueTimers();
+  // Shows a menu at the screen point while the window keeps painting; the chosen id or 0.
+  int trackMenu(const std::vector<MenuItem>& menu, int screenX, int screenY);
 
   uint32_t nextPaintTick_ = 0;
   uint32_t nextCursorTick_ = 0;

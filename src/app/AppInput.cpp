@@ -242,8 +242,22 @@ void App::onCaptionDoubleClick() {
   if (initialized) toggleFullscreen();
 }
 
-void App::onRightButtonUp(int, int) {
-  // The right-click menus come with the menu system.
+void App::onRightButtonUp(int x, int y) {
+  ClientLayout l = computeLayout();
+  bool onSidePanel = l.sidePanelWidth > 0 && x >= l.width - 320 && y >= l.topBar && y < l.controlBarTop;
+  int sx = x, sy = y;
+  window.clientToScreen(sx, sy);
+  if (browserOpen && onSidePanel) {
+    std::string entryId;  // MERGE(browser): the browser's hit test at (x, y) selects the row; entryId = its entry's id
+    showStreamMenu(entryId, sx, sy);
+    return;
+  }
+  if (playlist.visible && onSidePanel) {
+    int row = -1;  // MERGE(panels): row = the playlist panel's hitTestRow at (x, y)
+    showPlaylistMenu(row, sx, sy);
+    return;
+  }
+  showMainMenu(sx, sy);
 }
 
 void App::onDropFiles(const std::vector<std::string>& files, int x, int) {

@@ -199,16 +199,21 @@ void App::togglePlaylistPanel() {}
 void App::toggleStreamBrowser(bool) {}
 
 void App::chooseAndOpenFile() {
+  std::string path = chooseMediaFile();
+  if (!path.empty()) openPath(path);
+}
+
+std::string App::chooseMediaFile() {
   FileDialogOptions options;
   options.filters = {
       {"미디어 파일", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"비디오", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.m4v;*.ts"},
       {"오디오", "*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
       {"모든 파일", "*.*"}};
-  if (!fileChooserAvailable()) return;
+  if (!fileChooserAvailable()) return std::string();
   std::string path;
   runModal([&] { path = runFileChooser(options); });
-  if (!path.empty()) openPath(path);
+  return path;
 }
 
 void App::chooseSubtitle() {

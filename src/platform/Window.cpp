@@ -305,7 +305,7 @@ std::string Window::clipboardText() {
   return out;
 }
 
-void Window::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
+bool Window::setClipboardText(const std::string& text) { return SDL_SetClipboardText(text.c_str()) == 0; }
 
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   SDL_Event e;
