@@ -405,7 +405,13 @@ int MenuSession::run() {
     if (pendingLevel_ >= 0) wait = std::min(wait, static_cast<int>(static_cast<int32_t>(pendingTick_ - now)));
     wait = std::clamp(wait, 0, static_cast<int>(kTickMs));
     SDL_Event e;
-    if (!SDL_WaitEventTimeout(&e, wait)) continue;
+    // Polled rather than waited for: while SDL waits it wakes itself by sending an X event to
+    // its newest window, a menu level, and that event can reach the server after the level
+    // was destroyed, which ends the process with BadWindow.
+    if (!SDL_PollEvent(&e)) {
+      SDL_Delay(static_cast<Uint32>(std::min(wait, 4)));
+      continue;
+    }
     do {
       switch (e.type) {
         case SDL_QUIT:
