@@ -44,7 +44,8 @@ namespace {
 
 // Geometry of one level, in pixels.
 constexpr int kPad = 4;         // above the first and below the last item
-constexpr int kItemHeight = 26;
+constexpr int kItemHeight = 23;
+constexpr int kMinItemHeight = 18;  // rows shrink to this when a level is taller than the display
 constexpr int kSeparatorHeight = 9;
 constexpr int kTickColumn = 30;   // left of the labels: the tick
 constexpr int kArrowColumn = 26;  // right of the accelerators: the submenu arrow
@@ -77,6 +78,7 @@ struct Level {
   Canvas canvas;
   int x = 0, y = 0, w = 0, h = 0;
   std::vector<int> tops;  // each item's top edge inside the window
+  int rowHeight = kItemHeight;
   int hover = -1;
   int child = -1;  // the item whose submenu is open as the next level
   bool dirty = true;
@@ -84,7 +86,7 @@ struct Level {
   ~Level() {
     if (window) SDL_DestroyWindow(window);
   }
-  int itemHeight(int i) const { return (*items)[i].separator ? kSeparatorHeight : kItemHeight; }
+  int itemHeight(int i) const { return (*items)[i].separator ? kSeparatorHeight : rowHeight; }
   int itemAt(int py) const {
     for (size_t i = 0; i < tops.size(); ++i)
       if (py >= tops[i] && py < tops[i] + itemHeight(static_cast<int>(i))) return static_cast<int>(i);
@@ -139,10 +141,15 @@ bool MenuSession::open(const std::vector<MenuItem>& items, const RectI& area, in
   l.items = &items;
   l.canvas.resize(1, 1);  // measuring needs a text context
   float labelWidth = 0, acceleratorWidth = 0;
+  int rows = 0, separators = 0;
+  for (const MenuItem& m : items) (m.separator ? separators : rows)++;
+  // A level taller than the display gets lower rows, down to a limit; past that it is cut.
+  if (rows > 0 && area.h > 0 && 2 * kPad + separators * kSeparatorHeight + rows * kItemHeight > area.h)
+    l.rowHeight = std::max(kMinItemHeight, (area.h - 2 * kPad - separators * kSeparatorHeight) / rows);
   int height = kPad;
   for (const MenuItem& m : items) {
     l.tops.push_back(height);
-    height += m.separator ? kSeparatorHeight : kItemHeight;
+    height += m.separator ? kSeparatorHeight : l.rowHeight;
     if (m.separator) continue;
     labelWidth = std::max(labelWidth, l.canvas.measureText(m.label, labelFormat_).x);
     if (!m.accelerator.empty())
@@ -241,22 +248,22 @@ void MenuSession::draw(Level& l) {
       c.drawLine({8, y}, {w - 8, y}, s.separator, 1.0f);
       continue;
     }
+    float bottom = top + l.rowHeight, middle = top + l.rowHeight / 2.0f;
     bool highlighted = (static_cast<int>(i) == l.hover && !m.grayed) || static_cast<int>(i) == l.child;
-    if (highlighted) c.fillRoundedRect({4, top + 1, w - 4, top + kItemHeight - 1}, 4, s.hover);
+    if (highlighted) c.fillRoundedRect({4, top + 1, w - 4, bottom - 1}, 4, s.hover);
     Color textColor = m.grayed ? s.grayText : s.text;
     if (m.checked) {
-      PointF tick[] = {{11, top + 13}, {15, top + 17.5f}, {22, top + 8.5f}};
+      PointF tick[] = {{11, middle}, {15, middle + 4.5f}, {22, middle - 4.5f}};
       c.drawPolyline(tick, m.grayed ? s.grayText : s.tick, 2.0f);
     }
-    c.drawText(m.label, labelFormat_, {static_cast<float>(kTickColumn), top, w - kArrowColumn, top + kItemHeight},
-               textColor);
+    c.drawText(m.label, labelFormat_, {static_cast<float>(kTickColumn), top, w - kArrowColumn, bottom}, textColor);
     if (!m.accelerator.empty())
       c.drawText(m.accelerator, acceleratorFormat_,
-                 {static_cast<float>(kTickColumn), top, w - kArrowColumn, top + kItemHeight},
+                 {static_cast<float>(kTickColumn), top, w - kArrowColumn, bottom},
                  m.grayed ? s.grayText : s.accelerator);
     if (m.hasSubmenu()) {
-      float ax = w - 16, cy = top + kItemHeight / 2.0f;
-      PointF arrow[] = {{ax, cy - 4.5f}, {ax + 5, cy}, {ax, cy + 4.5f}};
+      float ax = w - 16;
+      PointF arrow[] = {{ax, middle - 4.5f}, {ax + 5, middle}, {ax, middle + 4.5f}};
       c.fillPolygon(arrow, textColor);
     }
   }

@@ -210,5 +210,27 @@ TEST_F(Menus, CommandsAndConfirmations) {
   EXPECT_EQ(asked, "초기화 확인:모든 팟캐스트 스트림을 기본값으로 초기화하시겠습니까?\n\n추가/수정/삭제한 내용이 모두 사라집니다.");
 }
 
+TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {
+  struct Case {
+    RectI area;
+    int x, y, w, h, expectX, expectY;
+  };
+  const Case cases[] = {
+      {{0, 0, 1280, 800}, 100, 100, 200, 300, 100, 100},
+      {{0, 0, 1280, 800}, 1200, 100, 200, 300, 1000, 100},   // left of the cursor
+      {{0, 0, 1280, 800}, 100, 700, 200, 300, 100, 400},     // above it
+      {{0, 0, 1280, 800}, 1200, 700, 200, 300, 1000, 400},
+      {{0, 0, 1280, 800}, 100, 300, 200, 900, 100, 0},       // taller than the display: from its top
+      {{1280, 0, 1920, 1080}, 1300, 50, 200, 300, 1300, 50},  // a second display
+      {{1280, 0, 1920, 1080}, 1290, 1000, 200, 300, 1290, 700},
+  };
+  for (const Case& c : cases) {
+    int x = 0, y = 0;
+    placePopup(c.area, c.x, c.y, c.w, c.h, x, y);
+    EXPECT_EQ(x, c.expectX) << c.x << "," << c.y;
+    EXPECT_EQ(y, c.expectY) << c.x << "," << c.y;
+  }
+}
+
 }  // namespace
 }  // namespace vell

@@ -64,9 +64,9 @@ wait_menus() {  # wait_menus N: until N menu levels are shown
   done
   fail "expected $1 menu windows, saw $(count_menus)"
 }
-# Top of item INDEX of a level, after SEPARATORS separators: 4 pixels of padding, 26 per
-# item, 9 per separator; +13 is the item's middle.
-item_y() { echo $((4 + ($1 - $2) * 26 + $2 * 9 + 13)); }
+# Middle of item INDEX of a level, after SEPARATORS separators: 4 pixels of padding, 23 per
+# item, 9 per separator.
+item_y() { echo $((4 + ($1 - $2) * 23 + $2 * 9 + 11)); }
 level_origin() {  # level_origin WINDOW -> "x y"
   xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([0-9-]*\),\([0-9-]*\).*/\1 \2/p'
 }
