@@ -8,6 +8,7 @@ PACKAGES=(
   libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev
   fonts-nanum libgtest-dev clang libclang-rt-14-dev
   ffmpeg xvfb xdotool yt-dlp
+  openbox x11-utils imagemagick tesseract-ocr
 )
 
 missing=()
