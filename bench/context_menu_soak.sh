@@ -7,8 +7,9 @@ set -euo pipefail
 player_bin=$1
 rounds=${2:-200}
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+# Always a display of our own, whatever DISPLAY says.
+if [ -z "${VELL_OWN_DISPLAY:-}" ]; then
+  VELL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }

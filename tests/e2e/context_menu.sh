@@ -9,8 +9,9 @@ player_bin=$1
 work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
 mkdir -p "$work"
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+# Always a display of our own: the test starts a window manager on it.
+if [ -z "${VELL_OWN_DISPLAY:-}" ]; then
+  VELL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
