@@ -119,7 +119,8 @@ class MenuSession {
   int levelOf(Uint32 windowId) const;
   bool isOurs(SDL_Window* w) const;
   void setHover(size_t level, int item);
-  void moveSelection(int step);
+  // Moves the keyboard selection of `level` to the next item that can be chosen.
+  void moveSelection(size_t level, int step);
   // Returns the chosen id, 0 to cancel, -1 to go on.
   int onKey(SDL_Keycode key);
   int onButtonUp(size_t level, int px, int py);
@@ -198,10 +199,7 @@ void MenuSession::openChild(size_t level, int item, bool selectFirst) {
   if (item < 0 || item >= static_cast<int>(l.items->size())) return;
   const MenuItem& m = (*l.items)[item];
   if (l.child == item && level + 1 < levels_.size()) {
-    if (selectFirst && levels_[level + 1]->hover < 0) {
-      levels_[level + 1]->hover = -1;
-      moveSelection(1);
-    }
+    if (selectFirst && levels_[level + 1]->hover < 0) moveSelection(level + 1, 1);
     return;
   }
   closeFrom(level + 1);
@@ -211,7 +209,7 @@ void MenuSession::openChild(size_t level, int item, bool selectFirst) {
   l.child = item;
   l.hover = item;
   l.dirty = true;
-  if (selectFirst) moveSelection(1);
+  if (selectFirst) moveSelection(level + 1, 1);
 }
 
 void MenuSession::closeFrom(size_t level) {
@@ -320,9 +318,9 @@ void MenuSession::setHover(size_t level, int item) {
   }
 }
 
-void MenuSession::moveSelection(int step) {
-  if (levels_.empty()) return;
-  Level& l = *levels_.back();
+void MenuSession::moveSelection(size_t level, int step) {
+  if (level >= levels_.size()) return;
+  Level& l = *levels_[level];
   int n = static_cast<int>(l.items->size());
   int i = l.hover;
   for (int tries = 0; tries < n; ++tries) {
@@ -340,8 +338,8 @@ int MenuSession::onKey(SDL_Keycode key) {
   size_t deepest = levels_.size() - 1;
   Level& l = *levels_[deepest];
   switch (key) {
-    case SDLK_DOWN: moveSelection(1); break;
-    case SDLK_UP: moveSelection(-1); break;
+    case SDLK_DOWN: moveSelection(deepest, 1); break;
+    case SDLK_UP: moveSelection(deepest, -1); break;
     case SDLK_RIGHT:
       if (l.hover >= 0 && (*l.items)[l.hover].hasSubmenu()) openChild(deepest, l.hover, true);
       break;
