@@ -10,7 +10,7 @@ PACKAGES=(
   ffmpeg xvfb xdotool yt-dlp zenity imagemagick
   libglib2.0-dev dbus playerctl desktop-file-utils
   xclip tesseract-ocr
-  openbox
+  openbox x11-utils
 )
 
 missing=()

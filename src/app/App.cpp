@@ -150,7 +150,11 @@ void App::pumpOnce(int maxWaitMs) {
     while (!destroyed_ && window.waitEvent(e, 0)) handleEvent(e);
   }
   if (destroyed_) return;
-  now = tickCount();
+  runDueTimers();
+}
+
+void App::runDueTimers() {
+  uint32_t now = tickCount();
   if (static_cast<int32_t>(now - nextPaintTick_) >= 0) {
     if (!inSizeMove || connecting.load()) paint();
     nextPaintTick_ += kPaintIntervalMs;

@@ -33,6 +33,8 @@ namespace vell {
 struct ConnectJob;
 class MediaSession;
 class AboutWindow;
+struct MenuItem;
+enum class InputUse : int;
 
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
@@ -126,11 +128,22 @@ class App {
   void toggleMute();
   void changeVolume(float delta);
   void chooseAndOpenFile();
-  // The side panels (playlist, stream browser) arrive with their own drawing; until then
-  // these commands have nothing to show.
   void togglePlaylistPanel();
   void toggleStreamBrowser(bool podcastMode);
   void chooseSubtitle();
+
+  // --- Context menus (Menus.cpp): screen coordinates; each menu is built fresh --------
+  void showMainMenu(int screenX, int screenY);
+  // `itemIndex` is the queue index of the row under the cursor, -1 for anywhere else.
+  void showPlaylistMenu(int itemIndex, int screenX, int screenY);
+  // `entryId` names the browser's catalogue entry under the cursor; empty for none.
+  void showStreamMenu(const std::string& entryId, int screenX, int screenY);
+  // The main menu's commands (WM_COMMAND); the other two menus act on their returned id.
+  void onCommand(int id);
+  void playlistMenuCommand(int id, int row);
+  void streamMenuCommand(int id, const std::string& entryId);
+  void openInputDialogFor(InputUse use, const std::string& streamId = std::string());
+  void rebuildBrowserRows();
 
   // --- Side panels: settings and playlist (at most one side panel is open) --------------
   void openSettingsPanel();
@@ -320,6 +333,10 @@ class App {
   // Stores the medium's position under historyKey; `now` writes the file at once,
   // otherwise the background saver writes it.
   void recordHistory(bool now);
+  // Paints and runs the cursor timer when they are due (also while a menu is open).
+  void runDueTimers();
+  // Shows a menu at the screen point while the window keeps painting; the chosen id or 0.
+  int trackMenu(const std::vector<MenuItem>& menu, int screenX, int screenY);
 
   uint32_t nextPaintTick_ = 0;
   uint32_t nextCursorTick_ = 0;

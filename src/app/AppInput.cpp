@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/App.h"
+#include "playlist/PlaylistPanel.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "render/OverlayLayout.h"
@@ -287,8 +288,27 @@ void App::onCaptionDoubleClick() {
   if (initialized) toggleFullscreen();
 }
 
-void App::onRightButtonUp(int, int) {
-  // The right-click menus come with the menu system.
+void App::onRightButtonUp(int x, int y) {
+  ClientLayout l = computeLayout();
+  bool onSidePanel = l.sidePanelWidth > 0 && x >= l.width - 320 && y >= l.topBar && y < l.controlBarTop;
+  int sx = x, sy = y;
+  window.clientToScreen(sx, sy);
+  if (browserOpen && onSidePanel) {
+    std::string entryId;
+    syncBrowser();
+    if (const StreamEntry* e = streamBrowser.entryAt(static_cast<float>(x), static_cast<float>(y), browserPanel()))
+      entryId = e->id;
+    showStreamMenu(entryId, sx, sy);
+    return;
+  }
+  if (playlist.visible && onSidePanel) {
+    PanelPlace p = sidePanelPlace();
+    int row = PlaylistPanel::hitTestRow(playlist, static_cast<float>(x), static_cast<float>(y), p.left, p.top,
+                                        p.width, p.height);
+    showPlaylistMenu(row, sx, sy);
+    return;
+  }
+  showMainMenu(sx, sy);
 }
 
 void App::onDropFiles(const std::vector<std::string>& files, int x, int) {

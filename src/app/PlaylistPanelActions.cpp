@@ -12,7 +12,7 @@ void App::setPlaylistVisible(bool visible) {
   if (visible) {
     settingsPanelOpen = false;
     settingsHover = -1;
-    browserOpen = false;
+    if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
   }
   playlist.visible = visible;
   settings().showPlaylist = visible;

@@ -77,7 +77,7 @@ std::string App::settingValueText(int id) const {
 }
 
 void App::openSettingsPanel() {
-  browserOpen = false;
+  if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
   setPlaylistVisible(false);
   settingsPanelOpen = true;
   settingsScroll = 0;

@@ -333,7 +333,7 @@ void Window::setModalPaint(std::function<void()> paint) {
   if (window_) SDL_SetWindowData(window_, kModalPaintKey, &modalPaint_);
 }
 
-void Window::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
+bool Window::setClipboardText(const std::string& text) { return SDL_SetClipboardText(text.c_str()) == 0; }
 
 void Window::pointerOnScreen(int& x, int& y) const {
 #ifdef VELL_HAVE_X11

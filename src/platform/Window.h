@@ -128,7 +128,8 @@ class Window {
   void* takeUserData();
 
   static std::string clipboardText();
-  static void setClipboardText(const std::string& text);
+  // False when the clipboard could not be set.
+  static bool setClipboardText(const std::string& text);
 
   SDL_Window* handle() const { return window_; }
 

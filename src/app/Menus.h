@@ -1,0 +1,99 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/PopupMenu.h"
+
+namespace vell {
+
+class App;
+class Playlist;
+struct StreamEntry;
+
+// Command ids of the main menu; they reach App::onCommand as WM_COMMAND would.
+enum MenuCommand : int {
+  kCmdOpenFile = 1001,
+  kCmdOpenUrl = 1002,
+  kCmdPlayPause = 1004,
+  kCmdStop = 1005,
+  kCmdPrevious = 1006,
+  kCmdNext = 1007,
+  kCmdFullscreen = 1008,
+  kCmdCompactView = 1009,
+  kCmdAlwaysOnTop = 1010,
+  kCmdPlaylistPanel = 1011,
+  kCmdSpeedFirst = 1012,  // ... 1019
+  kCmdRotationFirst = 1020,  // ... 1023
+  kCmdFlipH = 1024,
+  kCmdFlipV = 1025,
+  kCmdPointA = 1026,
+  kCmdPointB = 1027,
+  kCmdClearAB = 1028,
+  kCmdScreenshot = 1029,
+  kCmdWindowSizeFirst = 1030,  // ... 1035
+  kCmdWheelVolume = 1036,
+  kCmdWheelSeek = 1037,
+  kCmdWheelStepFirst = 1038,  // ... 1041
+  kCmdOpacityFirst = 1042,    // ... 1047
+  kCmdAbout = 1049,
+  kCmdSubtitleToggle = 1050,
+  kCmdSubtitleOpen = 1051,
+  kCmdSubtitleEarlier = 1052,
+  kCmdSubtitleLater = 1053,
+  kCmdSubtitleDelayReset = 1054,
+  kCmdSubtitleBigger = 1055,
+  kCmdSubtitleSmaller = 1056,
+  kCmdRadio = 1057,
+  kCmdPodcast = 1058,
+  kCmdSyncMinus50 = 1059,
+  kCmdSyncMinus10 = 1060,
+  kCmdSyncPlus10 = 1061,
+  kCmdSyncPlus50 = 1062,
+  kCmdSyncReset = 1063,
+  kCmdRecentFirst = 8000,  // ... 8014
+  kCmdSleepFirst = 8100,   // ... 8108
+  kCmdSettings = 9098,
+  kCmdHelp = 9099,
+};
+
+// Ids of the playlist menu (returned, never posted).
+enum PlaylistMenuCommand : int {
+  kPlAddUrl = 8001,
+  kPlAddFile = 8002,
+  kPlNewCategory = 8003,
+  kPlPlay = 8010,
+  kPlRemove = 8011,
+  kPlClear = 8012,
+  kPlSave = 8013,
+  kPlLoad = 8014,
+  kPlUncategorise = 8015,
+  kPlCategoryFirst = 8100,  // 8100 + the category record's position
+};
+
+// Ids of the stream menu (returned, never posted).
+enum StreamMenuCommand : int {
+  kStPlay = 9001,
+  kStEdit = 9002,
+  kStDelete = 9003,
+  kStCopyUrl = 9004,
+  kStAdd = 9005,
+  kStRestore = 9006,
+  kStResetAll = 9007,
+};
+
+// The input dialog's uses that the menus start.
+enum class InputUse : int { OpenUrl, AddToPlaylist, NewCategory, AddStream, EditStream };
+
+// The menus, built from the state as it is now (labels, ticks, grey items, ids).
+std::vector<MenuItem> buildMainMenu(const App& app);
+// `row` is the queue index of the item under the cursor, or -1.
+std::vector<MenuItem> buildPlaylistMenu(const Playlist& playlist, int row);
+// `entry` is the browser's entry under the cursor, or null.
+std::vector<MenuItem> buildStreamMenu(const StreamEntry* entry, bool podcastMode);
+
+// Minutes of a sleep-timer id (0 cancels the timer); -1 for any other id.
+int sleepTimerMinutes(int id);
+// A recent file's label: its display name, cut to 48 characters and ".." past 50.
+std::string recentFileLabel(const std::string& path);
+
+}  // namespace vell
