@@ -122,6 +122,7 @@ void App::submitInputDialog() {
     } else {
       catalog.editBuiltin(copy.id, copy);
     }
+    rebuildBrowserRows();
     closeInputDialog();
     showToast("저장되었습니다", 1200);
     return;
@@ -151,6 +152,7 @@ void App::submitInputDialog() {
     e.description = "사용자 추가";
     e.url = url;
     catalog.addUserStream(e);
+    rebuildBrowserRows();
     closeInputDialog();
     showToast("추가되었습니다", 1200);
     return;

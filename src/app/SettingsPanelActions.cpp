@@ -155,6 +155,7 @@ void App::settingsPanelClick(int x, int y) {
           MessageAnswer::Yes)
         break;
       catalog.resetAll();
+      rebuildBrowserRows();
       showToast(podcast ? "팟캐스트 초기화됨" : "라디오 초기화됨", 1000);
       break;
     }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 
@@ -133,6 +134,12 @@ void ModalWindow::run() {
       close();
   };
   while (window_ && !closing_) {
+    if (takeQuitSignal()) {  // SIGTERM while the box is up: it closes and the program follows
+      quit = true;
+      requestClose();
+      if (window_) close();
+      break;
+    }
     if (dirty_) paint();
     SDL_Event e;
     bool got = SDL_WaitEventTimeout(&e, 16) != 0;

@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+#include "platform/QuitSignal.h"
 #include "platform/Window.h"
 
 namespace vell {
@@ -17,6 +18,7 @@ namespace {
 // while; without one (the start-up failure box) the box brings up the display itself.
 TEST(MessageBox, QuitRequestEndsTheBox) {
   installQuitHandling();
+  setQuitSignalsToLoop(true);  // a box over the running program (before the loop a signal ends it)
   for (bool withOwner : {true, false}) {
     SCOPED_TRACE(withOwner ? "owned" : "before any window");
     auto owner = std::make_unique<Window>();
@@ -41,6 +43,7 @@ TEST(MessageBox, QuitRequestEndsTheBox) {
       if (owner->waitEvent(e, 20) && e.type == WindowEvent::Quit) quit = true;
     EXPECT_TRUE(quit);
   }
+  setQuitSignalsToLoop(false);
 }
 
 }  // namespace
