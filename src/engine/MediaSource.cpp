@@ -8,7 +8,9 @@ extern "C" {
 
 #include <cstdlib>
 
+#include "engine/VideoFrame.h"
 #include "engine/VideoSite.h"
+#include "platform/Log.h"
 #include "platform/Text.h"
 
 namespace vell {
@@ -178,12 +180,21 @@ bool MediaSource::analyzeLocked() {
   if (info.audioStream < 0) info.audioStream = -1;
   if (info.videoStream >= 0 && (ctx->streams[info.videoStream]->disposition & AV_DISPOSITION_ATTACHED_PIC))
     info.videoStream = -1;  // cover art is not video
+  if (info.videoStream >= 0) {
+    const AVCodecParameters* par = ctx->streams[info.videoStream]->codecpar;
+    if (par->width > kMaxPictureSide || par->height > kMaxPictureSide) {
+      debugLog("Picture %dx%d is too large to show (limit %d pixels a side)\n", par->width, par->height,
+               kMaxPictureSide);
+      info.videoStream = -1;
+    }
+  }
   if (info.videoStream < 0 && info.audioStream < 0) {
     closeLocked();
     return false;
   }
 
   info.duration = ctx->duration >= 1 ? static_cast<double>(ctx->duration) * 1e-6 : 0.0;
+  if (ctx->start_time != AV_NOPTS_VALUE) info.startTime = static_cast<double>(ctx->start_time) * 1e-6;
   info.hasVideo = info.videoStream >= 0;
   info.hasAudio = info.audioStream >= 0;
   if (info.hasVideo) {
@@ -259,7 +270,12 @@ int MediaSource::readPacket(AVPacket* packet) {
 bool MediaSource::seek(double seconds) {
   std::lock_guard<std::mutex> lock(sourceLock);
   if (!formatContext_) return false;
-  int64_t target = static_cast<int64_t>(seconds * 1000000.0);
+  double start = 0;
+  {
+    std::lock_guard<std::mutex> infoLock(infoLock_);
+    start = info_.startTime;
+  }
+  int64_t target = static_cast<int64_t>((seconds + start) * 1000000.0);
   return avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
 }
 
