@@ -77,6 +77,9 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   }
   width_ = codecContext_->width;
   height_ = codecContext_->height;
+  AVRational rate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0 ? stream->avg_frame_rate
+                                                                                    : stream->r_frame_rate;
+  if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 1000) frameDuration_ = 1.0 / av_q2d(rate);
   return true;
 }
 
@@ -91,6 +94,8 @@ void VideoDecoder::close() {
   scalerBuilds_ = 0;
   startTime_ = 0;
   tooLargeLogged_ = false;
+  frameDuration_ = 0.04;
+  lastPts_ = -1;
 }
 
 void VideoDecoder::flush() {
@@ -174,7 +179,16 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
     else if (codecContext_->time_base.den >= 1)
       tb = codecContext_->time_base;
     if (tb.den >= 1) frame.pts = static_cast<double>(tb.num) / tb.den * static_cast<double>(ts) - startTime_;
+  } else if (lastPts_ >= 0) {
+    // Raw elementary streams carry no times at all: one picture follows the other.
+    double step = frameDuration_;
+    if (decodedFrame_->pkt_duration > 0 && codecContext_->pkt_timebase.den >= 1)
+      step = static_cast<double>(decodedFrame_->pkt_duration) * av_q2d(codecContext_->pkt_timebase);
+    frame.pts = lastPts_ + step;
+  } else {
+    frame.pts = 0;
   }
+  lastPts_ = frame.pts;
   av_frame_unref(decodedFrame_);
   if (source == transferFrame_) av_frame_unref(transferFrame_);
   return true;

@@ -54,6 +54,8 @@ class VideoDecoder {
   int scalerBuilds_ = 0;
   double startTime_ = 0;
   bool tooLargeLogged_ = false;
+  double frameDuration_ = 0.04;  // from the stream's frame rate
+  double lastPts_ = -1;          // of the previous picture; < 0 = none yet
 };
 
 }  // namespace vell
