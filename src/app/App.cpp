@@ -252,6 +252,8 @@ void App::handleEvent(const WindowEvent& e) {
 void App::onMessage(int code) {
   switch (code) {
     case kMsgMediumEnded:
+      // A stale message (the player was stopped, closed or reopened since) is no end.
+      if (!player.ended()) return;
       // Nothing follows while an A-B repeat holds the medium, or with a single entry and no repeat.
       if (pointA >= 0 && pointA < pointB) return;
       if (playlist.count() < 2 && playlist.repeatMode == 0) return;
@@ -385,6 +387,7 @@ void App::resetMediumState() {
 }
 
 void App::openPath(const std::string& path) {
+  if (busyConnecting()) return;
   browserOpen = false;
   if (quickOpenVisible) {
     quickOpenVisible = false;
@@ -431,6 +434,7 @@ void App::openPath(const std::string& path) {
 }
 
 void App::playItem(int index) {
+  if (busyConnecting()) return;
   if (index < 0 || index >= playlist.count()) return;
   playlist.setCurrent(index);
   const PlaylistItem& item = playlist.items()[index];
@@ -443,10 +447,12 @@ void App::playItem(int index) {
 }
 
 void App::playNext() {
+  if (busyConnecting()) return;
   if (!playlist.next().empty()) playItem(playlist.currentIndex());
 }
 
 void App::playPrevious() {
+  if (busyConnecting()) return;
   if (!playlist.previous().empty()) playItem(playlist.currentIndex());
 }
 

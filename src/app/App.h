@@ -73,6 +73,9 @@ class App {
   // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
   void resetMediumState();
   void openMedia(const std::string& url, const std::string& name, bool podcastRequest);
+  // While a connection runs, the connection thread owns the player: commands that would
+  // open, close, start or stop it show the waiting message instead (true) and do nothing.
+  bool busyConnecting();
   void playItem(int index);
   void playNext();
   void playPrevious();

@@ -247,7 +247,7 @@ void App::onRightButtonUp(int, int) {
 }
 
 void App::onDropFiles(const std::vector<std::string>& files, int x, int) {
-  if (files.empty()) return;
+  if (files.empty() || busyConnecting()) return;
   ClientLayout l = computeLayout();
   if (playlist.visible && l.sidePanelWidth > 0 && x >= l.width - 320) {
     for (const auto& f : files)

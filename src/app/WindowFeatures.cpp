@@ -188,7 +188,9 @@ bool App::takeScreenshot() {
   return true;
 }
 
-void App::setSpeed(double speed) { player.setSpeed(speed); }
+void App::setSpeed(double speed) {
+  if (!busyConnecting()) player.setSpeed(speed);
+}
 
 void App::toggleMute() { player.setMuted(!player.muted()); }
 
@@ -199,6 +201,7 @@ void App::togglePlaylistPanel() {}
 void App::toggleStreamBrowser(bool) {}
 
 void App::chooseAndOpenFile() {
+  if (busyConnecting()) return;
   FileDialogOptions options;
   options.filters = {
       {"미디어 파일", "*.mp4;*.mkv;*.avi;*.mov;*.wmv;*.flv;*.webm;*.mp3;*.flac;*.wav;*.aac;*.ogg;*.wma;*.m4a;*.opus"},
