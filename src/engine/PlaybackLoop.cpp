@@ -63,6 +63,7 @@ void Player::playbackThread() {
 
     // End of input, or a stop or close broke the read: only the first is an end.
     if (!running_.load() || stopping_.load()) break;
+    if (!isLive_.load()) audio_.endOfInput.store(true);  // what the ring holds is the last sound
     if (videoIndex >= 0) {
       if (!videoDrained) {
         // The decoder still holds the last pictures (frame threading delays them).
@@ -298,6 +299,9 @@ void Player::syncTick() {
   if (d < 500) return;  // a seek is settling
   if (d > 800 && positionHold_.load() >= 0) positionHold_.store(-1);
 
+  // Once the last sound has left the ring the picture may still run on (a longer video, an
+  // offset): the clock then runs free instead of being held at the end of the sound.
+  if (audio_.endOfInput.load() && audio_.ringFill() == 0) return;
   std::lock_guard<std::mutex> lock(audioStartLock_);
   if (!audioStartKnown_) return;
   // The sound the listener hears now, not merely the frames handed to the device.
