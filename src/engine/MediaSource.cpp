@@ -169,7 +169,12 @@ bool MediaSource::openLocal(const std::string& path) {
 
 bool MediaSource::analyzeLocked() {
   AVFormatContext* ctx = formatContext_;
-  if (avformat_find_stream_info(ctx, nullptr) < 0) {
+  // Probing may decode a picture: one beyond the limit is refused before its buffers exist.
+  std::vector<AVDictionary*> probe(ctx->nb_streams, nullptr);
+  for (AVDictionary*& d : probe) av_dict_set_int(&d, "max_pixels", int64_t{kMaxPictureSide} * kMaxPictureSide, 0);
+  int found = avformat_find_stream_info(ctx, probe.empty() ? nullptr : probe.data());
+  for (AVDictionary*& d : probe) av_dict_free(&d);
+  if (found < 0) {
     closeLocked();
     return false;
   }
@@ -182,9 +187,16 @@ bool MediaSource::analyzeLocked() {
     info.videoStream = -1;  // cover art is not video
   if (info.videoStream >= 0) {
     const AVCodecParameters* par = ctx->streams[info.videoStream]->codecpar;
+    // A still picture the probe refused to decode has no size left.
+    bool still = par->codec_id == AV_CODEC_ID_PNG || par->codec_id == AV_CODEC_ID_MJPEG ||
+                 par->codec_id == AV_CODEC_ID_BMP || par->codec_id == AV_CODEC_ID_WEBP ||
+                 par->codec_id == AV_CODEC_ID_TIFF || par->codec_id == AV_CODEC_ID_JPEG2000;
     if (par->width > kMaxPictureSide || par->height > kMaxPictureSide) {
       debugLog("Picture %dx%d is too large to show (limit %d pixels a side)\n", par->width, par->height,
                kMaxPictureSide);
+      info.videoStream = -1;
+    } else if (still && (par->width < 1 || par->height < 1)) {
+      debugLog("Picture is too large to show (limit %d pixels a side)\n", kMaxPictureSide);
       info.videoStream = -1;
     }
   }
