@@ -274,9 +274,10 @@ void Player::setSpeed(double speed) {
 void Player::continueFrom(double heard) {
   // The ring holds up to 30 s decoded at the old speed or for the old device. Dropping it
   // and taking the next chunk's time would jump the position that far ahead: a seekable
-  // medium is read again from the heard position instead; a live one goes on from it.
+  // medium is read again from the heard position instead; a live one goes on from it. (A
+  // stopped or ended medium has nothing buffered worth keeping.)
   double d = source_.duration();
-  if (!isLive_.load() && d > 0 && thread_.joinable()) {
+  if (!isLive_.load() && d > 0 && running_.load()) {
     double expected = -1;
     seekRequest_.compare_exchange_strong(expected, std::clamp(heard, 0.0, d));  // a pending seek moves anyway
   } else {
