@@ -255,6 +255,8 @@ void App::handleEvent(const WindowEvent& e) {
 void App::onMessage(int code) {
   switch (code) {
     case kMsgMediumEnded:
+      // A stale message (the player was stopped, closed or reopened since) is no end.
+      if (!player.ended()) return;
       if (liveStreamGaveUp()) return;
       // Nothing follows while an A-B repeat holds the medium, or with a single entry and no repeat.
       if (pointA >= 0 && pointA < pointB) return;
@@ -410,6 +412,7 @@ void App::resetMediumState() {
 }
 
 void App::openPath(const std::string& path) {
+  if (busyConnecting()) return;
   browserOpen = false;
   streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
   streamBrowser.currentEpisodeUrl.clear();
@@ -459,6 +462,7 @@ void App::openPath(const std::string& path) {
 }
 
 void App::playItem(int index) {
+  if (busyConnecting()) return;
   if (index < 0 || index >= playlist.count()) return;
   playlist.setCurrent(index);
   const PlaylistItem& item = playlist.items()[index];
@@ -471,10 +475,12 @@ void App::playItem(int index) {
 }
 
 void App::playNext() {
+  if (busyConnecting()) return;
   if (!playlist.next().empty()) playItem(playlist.currentIndex());
 }
 
 void App::playPrevious() {
+  if (busyConnecting()) return;
   if (!playlist.previous().empty()) playItem(playlist.currentIndex());
 }
 

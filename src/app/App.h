@@ -94,6 +94,9 @@ class App {
   // A live stream whose reconnection was given up ends in the failure screen with its
   // retry, as a failed connection does. True when that was the end just reported.
   bool liveStreamGaveUp();
+  // While a connection runs, the connection thread owns the player: commands that would
+  // open, close, start or stop it show the waiting message instead (true) and do nothing.
+  bool busyConnecting();
   void playItem(int index);
   void playNext();
   void playPrevious();

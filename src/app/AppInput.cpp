@@ -312,7 +312,7 @@ void App::onRightButtonUp(int x, int y) {
 }
 
 void App::onDropFiles(const std::vector<std::string>& files, int x, int) {
-  if (files.empty()) return;
+  if (files.empty() || busyConnecting()) return;
   ClientLayout l = computeLayout();
   if (playlistPanelShown() && x >= l.width - 320) {
     for (const auto& f : files)

@@ -28,7 +28,7 @@ void App::tickWork() {
   }
   if (clickPending && now - clickTick > 300) {
     clickPending = false;
-    player.togglePause();
+    if (!isConnecting) player.togglePause();
   }
   if (!isConnecting && !historyKey.empty() && player.state() != Player::Stopped && now - lastHistorySave > 15000) {
     lastHistorySave = now;
@@ -86,7 +86,10 @@ void App::fillOverlayState(OverlayState& s) {
 
   MediaView& m = s.media;
   int state = player.state();
-  m.state = state == Player::Playing ? PlayState::Playing : state == Player::Paused ? PlayState::Paused : PlayState::Idle;
+  // A medium that played to its end shows the play button, as a paused one does.
+  m.state = state == Player::Playing ? (player.ended() ? PlayState::Paused : PlayState::Playing)
+            : state == Player::Paused ? PlayState::Paused
+                                      : PlayState::Idle;
   m.position = player.position();
   m.duration = player.duration();
   m.isLive = player.isLive();

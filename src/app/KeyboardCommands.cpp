@@ -53,6 +53,29 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
     if (!m.text.empty()) a.showToast(m.text, m.durationMs);
   };
 
+  // Keys that start, stop, move or reopen the medium wait for a running connection.
+  switch (key) {
+    case vk::Space:
+    case vk::MediaPlayPause:
+    case vk::MediaStop:
+    case vk::MediaNextTrack:
+    case vk::Next:
+    case vk::MediaPrevTrack:
+    case vk::Prior:
+    case vk::Left:
+    case vk::Right:
+    case 'Z':
+    case 'X':
+    case 'C':
+      if (a.busyConnecting()) return true;
+      break;
+    case 'O':
+      if (!ctrl && a.busyConnecting()) return true;
+      break;
+    default:
+      break;
+  }
+
   switch (key) {
     case vk::Space:
     case vk::MediaPlayPause:

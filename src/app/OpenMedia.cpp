@@ -14,11 +14,14 @@
 
 namespace vell {
 
+bool App::busyConnecting() {
+  if (!connecting.load()) return false;
+  showToast("연결 중... 잠시 기다려주세요", 800);
+  return true;
+}
+
 void App::openMedia(const std::string& url, const std::string& name, bool podcastRequest) {
-  if (connecting.load()) {
-    showToast("연결 중... 잠시 기다려주세요", 800);
-    return;
-  }
+  if (busyConnecting()) return;
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(false);
   connecting = true;
   connectingName = name;

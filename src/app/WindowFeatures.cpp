@@ -188,7 +188,9 @@ bool App::takeScreenshot() {
   return started;
 }
 
-void App::setSpeed(double speed) { player.setSpeed(speed); }
+void App::setSpeed(double speed) {
+  if (!busyConnecting()) player.setSpeed(speed);
+}
 
 void App::toggleMute() { player.setMuted(!player.muted()); }
 
@@ -196,6 +198,7 @@ void App::changeVolume(float delta) { player.setVolume(player.volume() + delta);
 
 
 void App::chooseAndOpenFile() {
+  if (busyConnecting()) return;
   if (!fileChooserAvailable()) {  // no chooser on this desktop: the path is typed instead
     if (inputOpen) return;
     inputPathUse = 1;

@@ -18,6 +18,8 @@ constexpr float kUnderrunFloor = 0.01f;
 constexpr float kUnderrunRecover = 0.045f;      // while the ring is between the marks
 constexpr float kUnderrunRecoverFast = 0.15f;   // once a full second is buffered
 constexpr uint32_t kLowLogIntervalMs = 2000;
+constexpr double kLowMarkSeconds = 0.3;
+constexpr uint32_t kFillGraceMs = 1000;
 constexpr int kRenderPollMs = 4;
 constexpr int kStartupPollMs = 8;
 
@@ -106,9 +108,12 @@ void AudioOutput::start() {
     lastGain_ = -1.0f;
     deviceStarted_ = false;
   }
+  endOfInput.store(false);
   {
     std::lock_guard<std::mutex> lock(ringMutex_);
     underrunGain_ = 1.0f;
+    primed_ = false;
+    fillStartTick_ = tickCount();
   }
   renderThread_ = std::thread([this] { renderLoop(); });
 }
@@ -247,12 +252,18 @@ void AudioOutput::write(const float* samples, int frames, int sourceChannels) {
 void AudioOutput::flush() {
   std::lock_guard<std::mutex> dev(deviceMutex_);
   heldFrames_ = heldPos_ = 0;
+  // What the device still queues is as stale as the ring: after a seek or a speed change it
+  // would play 100 ms of the old sound.
+  device_.clearQueue();
+  endOfInput.store(false);
   {
     std::lock_guard<std::mutex> lock(ringMutex_);
     readIndex_.store(writeIndex_.load());
     framesPlayed.store(0);
     underrunGain_ = 1.0f;
     rebuffering.store(false);
+    primed_ = false;
+    fillStartTick_ = tickCount();
   }
   spaceAvailable_.notify_all();
 }
@@ -417,10 +428,16 @@ bool AudioOutput::renderChunk(int available) {
   const size_t frames = std::min(fill / ch, avail - fromHeld);
 
   // The gain follows the fill measured before this drain.
-  if (static_cast<double>(fill) < 0.3 * perSecond) {
+  const bool low = static_cast<double>(fill) < kLowMarkSeconds * perSecond;
+  if (!low) primed_ = true;
+  // A low ring is a shortage unless it is still filling after a start or flush, or the
+  // input has ended and the ring is simply playing out.
+  const bool shortage =
+      low && !endOfInput.load() && (primed_ || tickCount() - fillStartTick_ >= kFillGraceMs);
+  if (low) {
     underrunGain_ *= kUnderrunDecay;
     if (underrunGain_ < kUnderrunFloor) underrunGain_ = 0.0f;
-    if (!rebuffering.load()) {
+    if (shortage && !rebuffering.load()) {
       rebuffering.store(true);
       uint32_t now = tickCount();
       if (!lowLogged_ || now - lastLowLogTick_ >= kLowLogIntervalMs) {

@@ -42,7 +42,8 @@ class AudioOutput {
   // channels onto the output's. Blocking writes wait for room while running; non-blocking
   // writes keep what fits and drop the rest.
   void write(const float* samples, int frames, int sourceChannels);
-  // Discards everything buffered and restarts the played-frames count.
+  // Discards everything buffered, the device's own queue included, and restarts the
+  // played-frames count.
   void flush();
 
   double playedSeconds() const;
@@ -74,6 +75,9 @@ class AudioOutput {
   std::atomic<bool> muted{false};
   std::atomic<float> prebufferSeconds{0.5f};
   std::atomic<bool> blockingWrite{true};
+  // No more samples will come until the next flush or start: the ring running dry is then
+  // the end of the sound, not a shortage.
+  std::atomic<bool> endOfInput{false};
   // Read by the player; it clears deviceInvalidated when it rebuilds the output.
   std::atomic<uint64_t> framesPlayed{0};
   std::atomic<uint32_t> fadeStartTick{0};
@@ -107,6 +111,10 @@ class AudioOutput {
   float underrunGain_ = 1.0f;  // under ringMutex_
   uint32_t lastLowLogTick_ = 0;  // under ringMutex_
   bool lowLogged_ = false;       // under ringMutex_
+  // Filling after a start or flush is not a shortage: the ring counts as short only once it
+  // has reached the low mark, or when the fill has taken too long (under ringMutex_).
+  bool primed_ = false;
+  uint32_t fillStartTick_ = 0;
 
   std::atomic<int> sampleRate_{48000};
   std::atomic<int> channels_{2};

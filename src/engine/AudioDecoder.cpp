@@ -44,9 +44,24 @@ bool AudioDecoder::open(const AVStream* stream, int outputRate, int outputChanne
   return false;
 }
 
-bool AudioDecoder::buildResampler() {
+namespace {
+
+uint64_t layoutMask(const AVChannelLayout& layout) {
+  return layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0;
+}
+
+}  // namespace
+
+bool AudioDecoder::buildResampler(const AVFrame* frame) {
   swr_free(&resampler_);
   if (!codecContext_ || outputChannels_ < 1) return false;
+  const AVChannelLayout& layout = frame ? frame->ch_layout : codecContext_->ch_layout;
+  const int inRate = frame ? frame->sample_rate : codecContext_->sample_rate;
+  const int inFormat = frame ? frame->format : codecContext_->sample_fmt;
+  inputRate_ = inRate;
+  inputFormat_ = inFormat;
+  inputChannels_ = layout.nb_channels;
+  inputMask_ = layoutMask(layout);
   double rate = std::trunc(outputRate_ / speed_);
   resamplerRate_ = static_cast<int>(std::clamp(rate, 8000.0, 192000.0));
   ++resamplerBuilds_;
@@ -54,12 +69,12 @@ bool AudioDecoder::buildResampler() {
   AVChannelLayout outLayout{};
   av_channel_layout_default(&outLayout, outputChannels_);
   AVChannelLayout inLayout{};
-  if (codecContext_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || codecContext_->ch_layout.nb_channels < 1)
-    av_channel_layout_default(&inLayout, std::max(1, codecContext_->ch_layout.nb_channels));
+  if (layout.order == AV_CHANNEL_ORDER_UNSPEC || layout.nb_channels < 1)
+    av_channel_layout_default(&inLayout, std::max(1, layout.nb_channels));
   else
-    av_channel_layout_copy(&inLayout, &codecContext_->ch_layout);
+    av_channel_layout_copy(&inLayout, &layout);
   int rc = swr_alloc_set_opts2(&resampler_, &outLayout, AV_SAMPLE_FMT_FLT, resamplerRate_, &inLayout,
-                               codecContext_->sample_fmt, codecContext_->sample_rate, 0, nullptr);
+                               static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
   av_channel_layout_uninit(&outLayout);
   av_channel_layout_uninit(&inLayout);
   if (rc < 0 || !resampler_ || swr_init(resampler_) < 0) {
@@ -74,6 +89,11 @@ void AudioDecoder::close() {
   avcodec_free_context(&codecContext_);
   speed_ = 1.0;
   resamplerRate_ = 0;
+  startTime_ = 0;
+  inputRate_ = 0;
+  inputFormat_ = -1;
+  inputChannels_ = 0;
+  inputMask_ = 0;
 }
 
 void AudioDecoder::flush() {
@@ -88,12 +108,38 @@ void AudioDecoder::setSpeed(double speed) {
   speed = std::clamp(speed, 0.1, 4.0);
   if (std::fabs(speed - speed_) < 0.001) return;
   speed_ = speed;
-  buildResampler();  // samples still inside the old resampler are lost
+  // Samples still inside the old resampler are lost. The input stays as the frames last were.
+  if (!codecContext_) return;
+  swr_free(&resampler_);
+  AVFrame* shape = av_frame_alloc();
+  if (shape && inputRate_ > 0 && inputChannels_ > 0) {
+    shape->sample_rate = inputRate_;
+    shape->format = inputFormat_;
+    if (inputMask_)
+      av_channel_layout_from_mask(&shape->ch_layout, inputMask_);
+    else
+      av_channel_layout_default(&shape->ch_layout, inputChannels_);
+    buildResampler(shape);
+  } else {
+    buildResampler();
+  }
+  av_frame_free(&shape);
 }
 
 bool AudioDecoder::receive(AudioChunk& chunk) {
   if (!codecContext_ || !resampler_) return false;
   if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+  // A stream that switches layout, rate or sample format (a station going to its news, a
+  // podcast stitched from parts) needs a resampler for the new input.
+  const AVFrame* f = decodedFrame_;
+  if (f->sample_rate != inputRate_ || f->format != inputFormat_ || f->ch_layout.nb_channels != inputChannels_ ||
+      layoutMask(f->ch_layout) != inputMask_) {
+    if (f->sample_rate < 1 || f->ch_layout.nb_channels < 1 || !buildResampler(f)) {
+      av_frame_unref(decodedFrame_);
+      chunk.samples.clear();
+      return false;
+    }
+  }
 
   int n = swr_get_out_samples(resampler_, decodedFrame_->nb_samples);
   if (n <= 0) n = 2 * decodedFrame_->nb_samples;
@@ -105,8 +151,9 @@ bool AudioDecoder::receive(AudioChunk& chunk) {
     chunk.samples.resize(static_cast<size_t>(r) * outputChannels_);
     chunk.channels = outputChannels_;
     chunk.sampleRate = outputRate_;
-    if (decodedFrame_->pts != AV_NOPTS_VALUE)
-      chunk.pts = static_cast<double>(decodedFrame_->pts) * av_q2d(codecContext_->pkt_timebase);
+    int64_t ts = decodedFrame_->best_effort_timestamp;
+    if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
+    if (ts != AV_NOPTS_VALUE) chunk.pts = static_cast<double>(ts) * av_q2d(codecContext_->pkt_timebase) - startTime_;
     av_frame_unref(decodedFrame_);
     return true;
   }

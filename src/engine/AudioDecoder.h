@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 struct AVCodecContext;
 struct AVFrame;
@@ -26,6 +27,8 @@ class AudioDecoder {
   bool sendPacket(const AVPacket* packet);
   bool receive(AudioChunk& chunk);
   void setSpeed(double speed);
+  // Seconds subtracted from every timestamp, so that the input's first sound is at 0.
+  void setStartTime(double seconds) { startTime_ = seconds; }
 
   bool isOpen() const { return codecContext_ != nullptr; }
   double speed() const { return speed_; }
@@ -36,7 +39,8 @@ class AudioDecoder {
   int resamplerBuilds() const { return resamplerBuilds_; }
 
  private:
-  bool buildResampler();
+  // Builds for the layout, rate and format of `frame`, or of the codec context when null.
+  bool buildResampler(const AVFrame* frame = nullptr);
 
   AVCodecContext* codecContext_ = nullptr;
   SwrContext* resampler_ = nullptr;
@@ -46,6 +50,12 @@ class AudioDecoder {
   double speed_ = 1.0;
   int resamplerRate_ = 0;
   int resamplerBuilds_ = 0;
+  double startTime_ = 0;
+  // The input format the resampler was built for: a stream may switch mid-way.
+  int inputRate_ = 0;
+  int inputFormat_ = -1;
+  int inputChannels_ = 0;
+  uint64_t inputMask_ = 0;
 };
 
 }  // namespace vell

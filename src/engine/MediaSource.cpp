@@ -11,8 +11,10 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/VideoFrame.h"
 #include "engine/VideoSite.h"
 #include "platform/Clock.h"
+#include "platform/Log.h"
 #include "platform/Text.h"
 
 namespace vell {
@@ -258,7 +260,12 @@ bool MediaSource::openLocal(const std::string& path) {
 
 bool MediaSource::analyzeLocked() {
   AVFormatContext* ctx = formatContext_;
-  if (avformat_find_stream_info(ctx, nullptr) < 0) {
+  // Probing may decode a picture: one beyond the limit is refused before its buffers exist.
+  std::vector<AVDictionary*> probe(ctx->nb_streams, nullptr);
+  for (AVDictionary*& d : probe) av_dict_set_int(&d, "max_pixels", int64_t{kMaxPictureSide} * kMaxPictureSide, 0);
+  int found = avformat_find_stream_info(ctx, probe.empty() ? nullptr : probe.data());
+  for (AVDictionary*& d : probe) av_dict_free(&d);
+  if (found < 0) {
     closeLocked();
     return false;
   }
@@ -269,12 +276,28 @@ bool MediaSource::analyzeLocked() {
   if (info.audioStream < 0) info.audioStream = -1;
   if (info.videoStream >= 0 && (ctx->streams[info.videoStream]->disposition & AV_DISPOSITION_ATTACHED_PIC))
     info.videoStream = -1;  // cover art is not video
+  if (info.videoStream >= 0) {
+    const AVCodecParameters* par = ctx->streams[info.videoStream]->codecpar;
+    // A still picture the probe refused to decode has no size left.
+    bool still = par->codec_id == AV_CODEC_ID_PNG || par->codec_id == AV_CODEC_ID_MJPEG ||
+                 par->codec_id == AV_CODEC_ID_BMP || par->codec_id == AV_CODEC_ID_WEBP ||
+                 par->codec_id == AV_CODEC_ID_TIFF || par->codec_id == AV_CODEC_ID_JPEG2000;
+    if (par->width > kMaxPictureSide || par->height > kMaxPictureSide) {
+      debugLog("Picture %dx%d is too large to show (limit %d pixels a side)\n", par->width, par->height,
+               kMaxPictureSide);
+      info.videoStream = -1;
+    } else if (still && (par->width < 1 || par->height < 1)) {
+      debugLog("Picture is too large to show (limit %d pixels a side)\n", kMaxPictureSide);
+      info.videoStream = -1;
+    }
+  }
   if (info.videoStream < 0 && info.audioStream < 0) {
     closeLocked();
     return false;
   }
 
   info.duration = ctx->duration >= 1 ? static_cast<double>(ctx->duration) * 1e-6 : 0.0;
+  if (ctx->start_time != AV_NOPTS_VALUE) info.startTime = static_cast<double>(ctx->start_time) * 1e-6;
   info.hasVideo = info.videoStream >= 0;
   info.hasAudio = info.audioStream >= 0;
   if (info.hasVideo) {
@@ -356,7 +379,12 @@ int MediaSource::readPacket(AVPacket* packet) {
 bool MediaSource::seek(double seconds) {
   std::lock_guard<std::mutex> lock(sourceLock);
   if (!formatContext_) return false;
-  int64_t target = static_cast<int64_t>(seconds * 1000000.0);
+  double start = 0;
+  {
+    std::lock_guard<std::mutex> infoLock(infoLock_);
+    start = info_.startTime;
+  }
+  int64_t target = static_cast<int64_t>((seconds + start) * 1000000.0);
   return avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
 }
 

@@ -45,6 +45,7 @@ struct MediaInfo {
   int videoStream = -1;
   int audioStream = -1;
   double duration = 0;  // seconds; 0 when unknown
+  double startTime = 0;  // seconds of the input's first timestamp; positions count from it
   int width = 0;
   int height = 0;
   double frameRate = 0;

@@ -61,7 +61,9 @@ void Player::playbackThread() {
       if (!gaveUp) continue;
     }
 
-    // End of input.
+    // End of input, or a stop or close broke the read: only the first is an end.
+    if (!running_.load() || stopping_.load()) break;
+    if (!isLive_.load()) audio_.endOfInput.store(true);  // what the ring holds is the last sound
     if (videoIndex >= 0) {
       if (!videoDrained) {
         // The decoder still holds the last pictures (frame threading delays them).
@@ -69,12 +71,15 @@ void Player::playbackThread() {
         decodeVideo(nullptr);
       }
       sleepMs(50);
-      std::lock_guard<std::mutex> lock(queueLock_);
-      if (frameQueue_.empty() && seekRequest_.load() < 0) {
-        rewindOnPlay_.store(true);
-        running_.store(false);
-        if (onEnded) onEnded();
+      bool pictureShown = false;
+      {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        pictureShown = frameQueue_.empty();
       }
+      if (!pictureShown || seekRequest_.load() >= 0) continue;
+      // Sound that outlasts the picture still plays to its end.
+      if (audioSeen && !playOutAudio()) continue;
+      finishAtEnd();
       continue;
     }
     if (isLive_.load()) {
@@ -89,11 +94,22 @@ void Player::playbackThread() {
       continue;
     }
     if (audioSeen && !playOutAudio()) continue;  // a seek arrived while the tail played
-    rewindOnPlay_.store(true);
-    running_.store(false);
-    if (onEnded) onEnded();
+    finishAtEnd();
   }
   av_packet_free(&packet);
+}
+
+void Player::finishAtEnd() {
+  // A stop or close that came first wins: what they broke off is not an end.
+  bool expected = true;
+  if (stopping_.load() || !running_.compare_exchange_strong(expected, false)) return;
+  rewindOnPlay_.store(true);
+  // The clock halts at the end instead of running on past it.
+  double p = clock_.read();
+  double d = source_.duration();
+  clock_.stopClock();
+  clock_.set(d > 0 ? std::min(p, d) : p);
+  if (onEnded) onEnded();
 }
 
 void Player::executeSeek(double target) {
@@ -111,6 +127,7 @@ void Player::executeSeek(double target) {
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartKnown_ = false;
   audioStartAfterSeek_ = true;
+  audioStartFrom_ = target;
 }
 
 void Player::decodeVideo(AVPacket* packet) {
@@ -133,6 +150,7 @@ void Player::applyPendingAudioChanges() {
     // The device came back with its own format: resample for it, at the current speed.
     audioDecoder_.close();
     audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels());
+    audioDecoder_.setStartTime(source_.info().startTime);
     audioDecoder_.setSpeed(clock_.speed());
   }
   double speed = pendingSpeed_.exchange(-1);
@@ -150,11 +168,15 @@ void Player::decodeAudio(AVPacket* packet) {
     audio_.write(chunk.samples.data(), static_cast<int>(chunk.samples.size() / chunk.channels), chunk.channels);
     std::lock_guard<std::mutex> lock(audioStartLock_);
     if (!audioStartKnown_) {
-      // After a seek the sound starts at the target; otherwise (start, speed change,
-      // device rebuilt) at the chunk's own time.
-      audioStartPosition_ = audioStartAfterSeek_ && target > 0.1 ? target : std::max(chunk.pts, 0.0);
+      // After a seek the sound starts at the target; after a speed change or a new device
+      // where the listener was; otherwise at the chunk's own time.
+      if (audioStartAfterSeek_ && target > 0.1)
+        audioStartPosition_ = target;
+      else
+        audioStartPosition_ = audioStartFrom_ >= 0 ? audioStartFrom_ : std::max(chunk.pts, 0.0);
       audioStartKnown_ = true;
       audioStartAfterSeek_ = false;
+      audioStartFrom_ = -1;
     }
   }
 }
@@ -166,6 +188,7 @@ bool Player::playOutAudio() {
   uint32_t start = tickCount();
   const double latency = 0.15;  // the device's own buffer after the ring is empty
   uint32_t emptySince = 0;
+  audio_.endOfInput.store(true);  // the ring running dry now is the end, not a shortage
   while (running_.load()) {
     if (seekRequest_.load() >= 0) return false;
     uint32_t now = tickCount();
@@ -197,6 +220,7 @@ bool Player::reconnect() {
   if (!source_.open(address, podcastRequest_.load(), &stopping_)) return false;
   if (!source_.hasAudio()) return false;
   if (!audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels())) return false;
+  audioDecoder_.setStartTime(source_.info().startTime);
   audioDecoder_.setSpeed(clock_.speed());
   return true;
 }
@@ -240,8 +264,7 @@ void Player::handleLiveEnd(LiveReconnect& live) {
     return;
   }
   reconnecting_.store(false);  // given up: no longer reconnecting
-  running_.store(false);
-  if (onEnded) onEnded();
+  finishAtEnd();
 }
 
 bool Player::takeFrame(VideoFrame& slot) {
@@ -281,6 +304,9 @@ void Player::syncTick() {
   if (d < 500) return;  // a seek is settling
   if (d > 800 && positionHold_.load() >= 0) positionHold_.store(-1);
 
+  // Once the last sound has left the ring the picture may still run on (a longer video, an
+  // offset): the clock then runs free instead of being held at the end of the sound.
+  if (audio_.endOfInput.load() && audio_.ringFill() == 0) return;
   std::lock_guard<std::mutex> lock(audioStartLock_);
   if (!audioStartKnown_) return;
   // The sound the listener hears now, not merely the frames handed to the device.
@@ -313,6 +339,7 @@ std::optional<double> Player::clockCorrection(double a, double c, uint32_t msSin
 }
 
 void Player::recoverAudioDevice() {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   debugLog("Recovering from audio device change...\n");
   audio_.deviceInvalidated.store(false);
   audio_.close();
@@ -326,8 +353,7 @@ void Player::recoverAudioDevice() {
   audio_.prebufferSeconds.store(live ? 0.3f : podcast ? 0.4f : 0.2f);
   audio_.blockingWrite.store(!live);
   audio_.start();
-  std::lock_guard<std::mutex> lock(audioStartLock_);
-  audioStartKnown_ = false;
+  continueFrom(clock_.read());
 }
 
 }  // namespace vell

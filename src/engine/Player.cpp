@@ -32,6 +32,7 @@ void Player::setState(int state) {
 }
 
 bool Player::openFile(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
   if (!source_.openLocal(path)) return false;
   if (!openDecodersAndOutput(false, false)) return false;
@@ -41,6 +42,7 @@ bool Player::openFile(const std::string& path) {
 }
 
 bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel) {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
   if (!source_.open(url, podcastRequest, cancel)) return false;
   {
@@ -57,10 +59,12 @@ bool Player::openUrl(const std::string& url, bool podcastRequest, const std::ato
 }
 
 bool Player::openDecodersAndOutput(bool logLines, bool live) {
+  const double start = source_.info().startTime;
   if (source_.hasVideo()) {
     // A medium whose picture cannot be decoded still plays its sound.
     if (!videoDecoder_.open(source_.videoStreamParameters(), true))
       videoDecoder_.open(source_.videoStreamParameters(), false);
+    videoDecoder_.setStartTime(start);
   }
   if (source_.hasAudio()) {
     if (!audio_.init(48000, 2)) {
@@ -76,6 +80,7 @@ bool Player::openDecodersAndOutput(bool logLines, bool live) {
       if (logLines) debugLog("AudioDecoder::open FAILED\n");
       return false;
     }
+    audioDecoder_.setStartTime(start);
   }
   audio_.prebufferSeconds.store(live ? 0.3f : 0.2f);
   audio_.blockingWrite.store(!live);
@@ -97,6 +102,7 @@ void Player::resetForNewMedium() {
   audioStartPosition_ = 0;
   audioStartKnown_ = false;
   audioStartAfterSeek_ = false;
+  audioStartFrom_ = -1;
 }
 
 void Player::startThread() {
@@ -110,6 +116,7 @@ void Player::joinThread() {
 }
 
 void Player::play() {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   bool restart = false;
   {
     std::lock_guard<std::mutex> lock(stateLock_);
@@ -146,6 +153,7 @@ void Player::play() {
 }
 
 void Player::pause() {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   std::lock_guard<std::mutex> lock(stateLock_);
   if (state_.load() != Playing) return;
   double p = clock_.read();
@@ -156,6 +164,7 @@ void Player::pause() {
 }
 
 void Player::togglePause() {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   int s = state_.load();
   if (s == Stopped && !source_.hasVideo() && !source_.hasAudio()) return;
   if (s == Playing && running_.load())
@@ -165,6 +174,7 @@ void Player::togglePause() {
 }
 
 void Player::stop() {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   // A read blocked on a silent server would hold the window for the whole read time-out:
   // break it, and let later reads block again once the thread is gone.
   bool wasRunning = thread_.joinable();
@@ -183,7 +193,10 @@ void Player::stop() {
 }
 
 void Player::close() {
-  source_.requestAbort();  // a blocked network read returns at once
+  // A blocked network read returns at once, even while another thread holds the player.
+  source_.requestAbort();
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
+  source_.requestAbort();
   stopping_.store(true);
   running_.store(false);
   audio_.stop();
@@ -241,19 +254,38 @@ void Player::seekBy(double delta) {
 
 double Player::position() const {
   double hold = positionHold_.load();
-  if (hold >= 0 && tickCount() - positionHoldTick_.load() < 600) return hold;
-  return clock_.read();
+  double p = (hold >= 0 && tickCount() - positionHoldTick_.load() < 600) ? hold : clock_.read();
+  // A finite medium never reads past its end.
+  double d = source_.duration();
+  return d > 0 ? std::min(p, d) : p;
 }
 
 void Player::setSpeed(double speed) {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   speed = std::clamp(speed, 0.1, 4.0);
+  double heard = clock_.read();
   clock_.setSpeed(speed);
   // The playback thread rebuilds its resampler before the next audio packet.
   pendingSpeed_.store(speed);
-  audio_.flush();
   maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * 8)));
+  continueFrom(heard);
+}
+
+void Player::continueFrom(double heard) {
+  // The ring holds up to 30 s decoded at the old speed or for the old device. Dropping it
+  // and taking the next chunk's time would jump the position that far ahead: a seekable
+  // medium is read again from the heard position instead; a live one goes on from it. (A
+  // stopped or ended medium has nothing buffered worth keeping.)
+  double d = source_.duration();
+  if (!isLive_.load() && d > 0 && running_.load()) {
+    double expected = -1;
+    seekRequest_.compare_exchange_strong(expected, std::clamp(heard, 0.0, d));  // a pending seek moves anyway
+  } else {
+    audio_.flush();
+  }
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartKnown_ = false;
+  audioStartFrom_ = std::max(heard, 0.0);
 }
 
 void Player::setVolume(float volume) { audio_.volume.store(std::clamp(volume, 0.0f, 1.0f)); }

@@ -76,7 +76,8 @@ class Player {
   std::string url() const;
   bool hasVideo() const { return source_.hasVideo(); }
   bool hasAudio() const { return source_.hasAudio(); }
-  // True once the input played to its end and the playback thread has finished.
+  // True once the input played to its end (never after a stop or close) and the playback
+  // thread has finished.
   bool ended() const { return state_.load() == Playing && !running_.load(); }
   int maxQueuedFrames() const { return maxQueuedFrames_.load(); }
   size_t queuedFrames() const;
@@ -103,6 +104,8 @@ class Player {
   void startThread();
   void joinThread();
   void setState(int state);
+  // After the sound buffered ahead was dropped (speed change, new device): go on from `heard`.
+  void continueFrom(double heard);
 
   // Playback thread (PlaybackLoop.cpp).
   void playbackThread();
@@ -114,6 +117,8 @@ class Player {
   bool handleReadError(LiveReconnect& live);
   void handleLiveEnd(LiveReconnect& live);
   bool playOutAudio();
+  // Stops the thread at a real end of input and reports it; nothing when stop or close came first.
+  void finishAtEnd();
   bool reconnect();
   void pauseBetweenAttempts(int ms);
   void recoverAudioDevice();
@@ -129,6 +134,9 @@ class Player {
   std::atomic<bool> stopping_{false};  // stop or close is waiting for the thread
   std::atomic<int> state_{Stopped};
   std::mutex stateLock_;
+  // Open, close, play, pause, stop and speed changes may come from the window and the
+  // connection thread: one at a time. The playback thread never takes it.
+  std::recursive_mutex lifecycleLock_;
 
   std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
   mutable std::mutex queueLock_;
@@ -145,6 +153,7 @@ class Player {
   double audioStartPosition_ = 0;  // media time at which the played-frames count was 0
   bool audioStartKnown_ = false;
   bool audioStartAfterSeek_ = false;  // the next audio start belongs to a seek
+  double audioStartFrom_ = -1;        // else, when set: the position the listener heard last
 
   mutable std::mutex urlLock_;
   std::string url_;

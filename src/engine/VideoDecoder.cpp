@@ -5,12 +5,14 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/hwcontext.h>
 #include <libavutil/buffer.h>
+#include <libavutil/macros.h>
 #include <libswscale/swscale.h>
 }
 
 #include <cstdlib>
 
 #include "engine/VideoFrame.h"
+#include "platform/Log.h"
 
 namespace vell {
 
@@ -19,6 +21,9 @@ namespace {
 // Linux stand-ins for the two Windows video acceleration APIs, in order of preference.
 constexpr AVHWDeviceType kPreferredDevice = AV_HWDEVICE_TYPE_VAAPI;
 constexpr AVHWDeviceType kFallbackDevice = AV_HWDEVICE_TYPE_VDPAU;
+
+constexpr int kRowAlign = 64;
+constexpr size_t kTailPadding = 64;
 
 bool isHardwareFormat(int format) { return format == AV_PIX_FMT_VAAPI || format == AV_PIX_FMT_VDPAU; }
 
@@ -45,6 +50,8 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
     return false;
   }
   codecContext_->pkt_timebase = stream->time_base;
+  // A picture beyond the limit is refused before its buffers are allocated.
+  codecContext_->max_pixels = static_cast<int64_t>(kMaxPictureSide) * kMaxPictureSide;
   codecContext_->thread_count = 0;
   codecContext_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
 
@@ -70,6 +77,9 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   }
   width_ = codecContext_->width;
   height_ = codecContext_->height;
+  AVRational rate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0 ? stream->avg_frame_rate
+                                                                                    : stream->r_frame_rate;
+  if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 1000) frameDuration_ = 1.0 / av_q2d(rate);
   return true;
 }
 
@@ -82,6 +92,10 @@ void VideoDecoder::close() {
   scalerWidth_ = scalerHeight_ = 0;
   scalerFormat_ = -1;
   scalerBuilds_ = 0;
+  startTime_ = 0;
+  tooLargeLogged_ = false;
+  frameDuration_ = 0.04;
+  lastPts_ = -1;
 }
 
 void VideoDecoder::flush() {
@@ -107,6 +121,15 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
     source = transferFrame_;
   }
 
+  if (source->width > kMaxPictureSide || source->height > kMaxPictureSide) {
+    if (!tooLargeLogged_)
+      debugLog("Picture %dx%d is too large to show (limit %d pixels a side)\n", source->width, source->height,
+               kMaxPictureSide);
+    tooLargeLogged_ = true;
+    av_frame_unref(decodedFrame_);
+    if (source == transferFrame_) av_frame_unref(transferFrame_);
+    return false;
+  }
   if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_) {
     scaler_ = sws_getCachedContext(scaler_, source->width, source->height, static_cast<AVPixelFormat>(source->format),
                                    source->width, source->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
@@ -124,7 +147,10 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   double keepPts = frame.pts;
   frame.releasePixels();
   frame.pts = keepPts;
-  size_t bytes = static_cast<size_t>(source->width) * source->height * 4;
+  // The scaler writes whole SIMD blocks past the end of short rows: give it aligned rows
+  // and a tail to spare, or narrow pictures overrun the buffer.
+  const int stride = FFALIGN(source->width * 4, kRowAlign);
+  size_t bytes = static_cast<size_t>(stride) * source->height + kTailPadding;
   if (!framePool_ || framePoolBytes_ != bytes) {
     av_buffer_pool_uninit(&framePool_);
     framePool_ = av_buffer_pool_init(bytes, nullptr);
@@ -139,17 +165,30 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   frame.data[0] = frame.buffer->data;
   frame.width = source->width;
   frame.height = source->height;
-  frame.linesize[0] = frame.width * 4;
+  frame.linesize[0] = stride;
   sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
 
-  if (decodedFrame_->pts != AV_NOPTS_VALUE) {
+  // Containers without presentation times (AVI, raw streams) leave pts empty; the decoder's
+  // best guess orders B-frames correctly.
+  int64_t ts = decodedFrame_->best_effort_timestamp;
+  if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
+  if (ts != AV_NOPTS_VALUE) {
     AVRational tb{0, 1};
     if (codecContext_->pkt_timebase.den >= 1)
       tb = codecContext_->pkt_timebase;
     else if (codecContext_->time_base.den >= 1)
       tb = codecContext_->time_base;
-    if (tb.den >= 1) frame.pts = static_cast<double>(tb.num) / tb.den * static_cast<double>(decodedFrame_->pts);
+    if (tb.den >= 1) frame.pts = static_cast<double>(tb.num) / tb.den * static_cast<double>(ts) - startTime_;
+  } else if (lastPts_ >= 0) {
+    // Raw elementary streams carry no times at all: one picture follows the other.
+    double step = frameDuration_;
+    if (decodedFrame_->pkt_duration > 0 && codecContext_->pkt_timebase.den >= 1)
+      step = static_cast<double>(decodedFrame_->pkt_duration) * av_q2d(codecContext_->pkt_timebase);
+    frame.pts = lastPts_ + step;
+  } else {
+    frame.pts = 0;
   }
+  lastPts_ = frame.pts;
   av_frame_unref(decodedFrame_);
   if (source == transferFrame_) av_frame_unref(transferFrame_);
   return true;

@@ -28,6 +28,8 @@ class VideoDecoder {
   bool sendPacket(const AVPacket* packet);
   // Fills `frame` with the next converted picture; false when none is ready.
   bool receiveFrame(VideoFrame& frame);
+  // Seconds subtracted from every timestamp, so that the input's first frame is at 0.
+  void setStartTime(double seconds) { startTime_ = seconds; }
 
   bool isOpen() const { return codecContext_ != nullptr; }
   bool usesHardware() const { return hardwareDevice_ != nullptr; }
@@ -50,6 +52,10 @@ class VideoDecoder {
   int scalerHeight_ = 0;
   int scalerFormat_ = -1;
   int scalerBuilds_ = 0;
+  double startTime_ = 0;
+  bool tooLargeLogged_ = false;
+  double frameDuration_ = 0.04;  // from the stream's frame rate
+  double lastPts_ = -1;          // of the previous picture; < 0 = none yet
 };
 
 }  // namespace vell

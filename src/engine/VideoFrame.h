@@ -5,6 +5,9 @@ struct AVBufferRef;
 
 namespace vell {
 
+// Pictures larger than this on either side are refused: one would take gigabytes.
+constexpr int kMaxPictureSide = 8192;
+
 // One decoded picture in 32-bit BGRA (B, G, R, A bytes in memory), top row first.
 // Only plane 0 is used. An owning record holds a reference to an FFmpeg buffer (usually
 // from the decoder's pool, so a steady stream reuses a few buffers instead of mapping fresh
@@ -12,7 +15,7 @@ namespace vell {
 // Records move, they are never copied.
 struct VideoFrame {
   uint8_t* data[4] = {nullptr, nullptr, nullptr, nullptr};
-  int linesize[4] = {0, 0, 0, 0};  // row strides in bytes; linesize[0] = width * 4
+  int linesize[4] = {0, 0, 0, 0};  // row strides in bytes; linesize[0] >= width * 4
   int width = 0;
   int height = 0;
   double pts = 0.0;  // seconds

@@ -190,6 +190,12 @@ TEST_F(AppFixture, OpeningFilesAndThePlaylist) {
   app.onMessage(kMsgMediumEnded);  // two entries, repeat off, at the last: nothing follows
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   app.playItem(0);
+  app.onMessage(kMsgMediumEnded);  // stale: the player has not ended
+  EXPECT_EQ(app.playlist.currentIndex(), 0);
+  for (uint32_t t0 = tickCount(); !app.player.ended() && tickCount() - t0 < 4000;) {
+    app.player.syncTick();
+    sleepMs(16);
+  }
   app.onMessage(kMsgMediumEnded);
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   EXPECT_EQ(app.currentPath, b);

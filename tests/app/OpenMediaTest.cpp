@@ -5,6 +5,7 @@
 
 #include "app/App.h"
 #include "platform/Clock.h"
+#include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
@@ -55,6 +56,44 @@ TEST_F(OpenMedia, SecondRequestWhileConnectingIsTurnedAway) {
   EXPECT_EQ(app.toastText, "▶ Slow FM");
   EXPECT_EQ(app.window.title(), "Vell Player - Slow FM");
   EXPECT_TRUE(app.historyKey.empty());
+  app.player.close();
+}
+
+// The connection thread closes and opens the player meanwhile: keys, media keys and drops
+// that would reach the player or the playlist wait with the message instead.
+TEST_F(OpenMedia, CommandsWhileConnectingShowTheWaitingMessage) {
+  test::HttpServer slow([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.wait(800);
+    c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3);
+  });
+  std::string file = test::sineMp3(1.0);
+  app.playlist.addFile(file);
+  app.playlist.addFile(file);
+  app.playlist.setCurrent(0);
+  std::function<void()> commands[] = {
+      [&] { app.onKeyDown(vk::Space, false, false, false); },
+      [&] { app.onKeyDown(vk::MediaStop, false, false, false); },
+      [&] { app.onKeyDown(vk::Next, false, false, false); },
+      [&] { app.onKeyDown(vk::MediaNextTrack, false, false, false); },
+      [&] { app.onKeyDown('X', false, false, false); },
+      [&] { app.onDropFiles({file}, 10, 10); },
+  };
+  std::vector<std::string> toasts;
+  later(200, [&] {
+    for (auto& command : commands) {
+      app.toastText.clear();
+      command();
+      toasts.push_back(app.toastText);
+    }
+  });
+  app.openMedia(slow.url("/stream"), "Slow FM", false);
+  ASSERT_EQ(toasts.size(), std::size(commands));
+  for (size_t i = 0; i < toasts.size(); ++i) EXPECT_EQ(toasts[i], "연결 중... 잠시 기다려주세요") << "command " << i;
+  EXPECT_EQ(app.playlist.currentIndex(), 0);
+  EXPECT_EQ(app.playlist.count(), 2);
+  EXPECT_EQ(app.player.speed(), 1.0);
+  EXPECT_EQ(app.player.state(), Player::Playing);
+  EXPECT_EQ(app.player.url(), slow.url("/stream"));
   app.player.close();
 }
 

@@ -313,6 +313,40 @@ TEST(AudioDecoder, MonoIsSpreadOverTheOutputChannels) {
   EXPECT_GT(energy, 0.0);
 }
 
+// Channel 0's frequency over output samples [begin, end) of interleaved stereo at 48 kHz.
+double toneFrequency(const std::vector<float>& pcm, size_t begin, size_t end) {
+  std::vector<double> up;
+  for (size_t f = begin + 1; f < end && 2 * f < pcm.size(); ++f)
+    if (pcm[2 * (f - 1)] < 0 && pcm[2 * f] >= 0) up.push_back(static_cast<double>(f));
+  return up.size() < 3 ? 0 : (up.size() - 1) / ((up.back() - up.front()) / 48000.0);
+}
+
+TEST(AudioDecoder, FormatChangesMidStreamKeepLengthAndPitch) {
+  // MP3 frames can be joined byte for byte: stereo 44.1 kHz, then mono 48 kHz.
+  std::string a = test::makeMedia(
+      "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -ac 2 -c:a libmp3lame -write_xing 0", "mp3");
+  std::string b = test::makeMedia(
+      "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 1 -c:a libmp3lame -write_xing 0", "mp3");
+  test::TempDir dir;
+  std::string joined = dir.write("joined.mp3", test::mediaBytes(a) + test::mediaBytes(b));
+  MediaSource source;
+  ASSERT_TRUE(source.openLocal(joined));
+  AudioDecoder audio;
+  ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
+  std::vector<float> pcm;
+  PacketGuard pkt;
+  AudioChunk chunk;
+  for (int r; (r = source.readPacket(pkt.p)) != 0;) {
+    if (r < 0) continue;
+    audio.sendPacket(pkt.p);
+    while (audio.receive(chunk)) pcm.insert(pcm.end(), chunk.samples.begin(), chunk.samples.end());
+    av_packet_unref(pkt.p);
+  }
+  EXPECT_NEAR(pcm.size() / 2.0, 96000.0, 4000.0);
+  EXPECT_NEAR(toneFrequency(pcm, 10000, 40000), 440.0, 5.0);  // first part
+  EXPECT_NEAR(toneFrequency(pcm, 60000, 90000), 440.0, 5.0);  // second part
+}
+
 TEST(VideoDecoder, FrameWithoutPtsKeepsThePreviousValue) {
   VideoFrame frame;
   frame.pts = 12.5;
