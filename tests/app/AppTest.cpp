@@ -14,21 +14,12 @@ extern "C" {
 #include "settings/Settings.h"
 #include "support/DiskAudio.h"
 #include "support/Media.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct AppFixture : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
-  void SetUp() override { settings() = Settings{}; }
-  void openWindow(int w, int h) {
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", w, h, o));
-  }
-};
+struct AppFixture : test::AppHarness {};
 
 TEST_F(AppFixture, NonClientHitTestBordersAndCaption) {
   openWindow(800, 600);
@@ -205,10 +196,7 @@ TEST_F(AppFixture, ResumeFromHistoryWithinLimits) {
   app.history.update(file, 4.5, 10.0);
   app.openPath(file);
   EXPECT_EQ(app.toastText, "0:04부터 이어보기");
-  for (int i = 0; i < 20; ++i) {
-    app.tickWork();
-    sleepMs(16);
-  }
+  tickFor(320);
   EXPECT_NEAR(app.player.position(), 4.5, 0.6);
   app.player.close();
 
@@ -235,12 +223,6 @@ TEST_F(AppFixture, DroppedFilesBecomeThePlaylist) {
 TEST_F(AppFixture, ScreenSaverAndMediaStatusFollowPlayback) {
   openWindow(320, 240);
   app.mediaSession = std::make_unique<MediaSession>(app);
-  auto tickFor = [&](uint32_t ms) {
-    for (uint32_t start = tickCount(); tickCount() - start < ms;) {
-      app.tickWork();
-      sleepMs(16);
-    }
-  };
   app.openPath(test::h264AacMp4(3.0));
   tickFor(400);
   EXPECT_FALSE(app.window.screenSaverAllowed());

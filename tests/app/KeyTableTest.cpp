@@ -4,18 +4,15 @@
 #include "platform/Clock.h"
 #include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct KeyTable : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
+struct KeyTable : test::AppHarness {
   bool press(int key, bool ctrl = false, bool shift = false, bool alt = false) {
     return app.keyboard.onKey(key, ctrl, shift, alt);
   }
-  void SetUp() override { settings() = Settings{}; }
 };
 
 TEST_F(KeyTable, CtrlRowsAreNotConsumed) {
