@@ -136,15 +136,7 @@ TEST_F(AppFixture, AbPointsAndClearing) {
   EXPECT_EQ(app.toastText, "구간 반복 해제");
 }
 
-class DiskAudioEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    test::useDiskAudioDriver();
-    test::setDiskAudioFile("/dev/null");
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kDiskAudio =
-    ::testing::AddGlobalTestEnvironment(new DiskAudioEnvironment);
+[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
 
 TEST_F(AppFixture, AbRepeatJumpsOncePerPass) {
   app.openPath(test::sineMp3(4.0));

@@ -7,8 +7,7 @@
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 # Always a display of our own: the test starts a window manager on it.
-e2e_display --own 1280x1024 "$@"
-e2e_work "$@"
+e2e_begin --own 1280x1024 "$@"
 fresh_app
 start_window_manager
 

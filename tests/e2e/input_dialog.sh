@@ -5,8 +5,7 @@
 # Usage: input_dialog.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
-e2e_display 1280x800 "$@"
-e2e_work "$@"
+e2e_begin 1280x800 "$@"
 fresh_app --portable --streams www
 
 # The "station": a 440 Hz MP3 served on the loopback by a server on a free port.

@@ -4,8 +4,7 @@
 # Usage: play_file.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
-e2e_display 1280x800 "$@"
-e2e_work "$@"
+e2e_begin 1280x800 "$@"
 
 # A fresh copy of the program; its user files go to the XDG folders under the work folder.
 fresh_app --streams

@@ -5,8 +5,7 @@
 # Usage: playlist_panel.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
-e2e_display 1280x800 "$@"
-e2e_work "$@"
+e2e_begin 1280x800 "$@"
 fresh_app bin
 # A 1000 x 700 window in the screen's top-left corner: the panel spans x 680..1000, y 32..632.
 printf '\xEF\xBB\xBFwindowX=0\nwindowY=0\nwindowW=1000\nwindowH=700\n' >"$app/vell_player.ini"

@@ -4,8 +4,7 @@
 # Usage: stream_browser.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
-e2e_display 1280x800 "$@"
-e2e_work "$@"
+e2e_begin 1280x800 "$@"
 
 # A fresh copy of the program with only the user's catalogue (no built-in stations), so the
 # rows sit at known places: window 1280 x 720, panel from x 960, genre header at y 102..138,

@@ -6,8 +6,7 @@
 # Usage: window_manager.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
-e2e_display 1280x800 "$@"
-e2e_work "$@"
+e2e_begin 1280x800 "$@"
 start_window_manager
 fresh_app bin
 # A saved size far larger than the display.

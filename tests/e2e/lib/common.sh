@@ -4,8 +4,7 @@
 #
 #   set -euo pipefail
 #   . "$(dirname "$0")/lib/common.sh"
-#   e2e_display 1280x800 "$@"         # before anything else: may re-run the script under Xvfb
-#   e2e_work "$@"                      # player_bin, work
+#   e2e_begin 1280x800 "$@"           # may re-run the script under Xvfb; player_bin, work
 #   fresh_app --portable www           # $app/vell-player, HOME and XDG folders under $work
 #   start_player --audio "$work/audio.raw" ARGS...   # pid, wid
 #   stop_player
@@ -36,6 +35,18 @@ e2e_display() {
   exec xvfb-run -a -s "-screen 0 ${size}x24" "$0" "$@"
 }
 
+# e2e_begin [--own] WxH "$@": e2e_display, then e2e_work with the script's arguments.
+e2e_begin() {
+  local own=()
+  if [ "$1" = --own ]; then
+    own=(--own)
+    shift
+  fi
+  e2e_display "${own[@]}" "$@"
+  shift
+  e2e_work "$@"
+}
+
 # e2e_work PLAYER [WORK-DIR]: the script's two arguments.
 e2e_work() {
   player_bin=$1
@@ -48,8 +59,9 @@ e2e_pids=()
 pid=""
 on_exit_kill() { e2e_pids+=("$@"); }
 e2e_cleanup() {
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
-  [ "${#e2e_pids[@]}" -gt 0 ] && kill "${e2e_pids[@]}" 2>/dev/null
+  [ "$BASHPID" = "$$" ] || return 0  # not in a subshell that inherited the trap
+  [ -z "$pid" ] || { kill -KILL "$pid" && wait "$pid"; } 2>/dev/null || true
+  [ "${#e2e_pids[@]}" -eq 0 ] || kill "${e2e_pids[@]}" 2>/dev/null || true
   return 0
 }
 trap e2e_cleanup EXIT
