@@ -18,7 +18,7 @@ requests() { grep -c "GET /$1 " "$work/http.txt" || true; }
 
 # --- Ctrl+U, a typed address, Enter ----------------------------------------------------------
 printf 'nothing to see' | xclip -selection clipboard
-start_player --audio "$work/audio.raw"
+start_player --focus --audio "$work/audio.raw"
 xdotool key --window "$wid" ctrl+u
 sleep 0.5
 xdotool type --delay 20 "http://127.0.0.1:$port/live"
@@ -58,7 +58,7 @@ is_tone "$work/audio.raw" 440 || fail "tone"
 pass "the sound written is the station's 440 Hz tone"
 
 # --- About -------------------------------------------------------------------------------------
-start_player --audio /dev/null VELL_TEST_ABOUT=1
+start_player --focus --audio /dev/null VELL_TEST_ABOUT=1
 about=""
 for _ in $(seq 1 100); do
   for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do

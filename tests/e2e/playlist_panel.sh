@@ -27,7 +27,7 @@ EOF
 chmod +x "$work/bin/zenity"
 export PATH="$work/bin:$PATH"
 
-start_player
+start_player --focus
 
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep 0.4; }
 

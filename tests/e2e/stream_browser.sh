@@ -28,6 +28,7 @@ printf 'RADIO_MP3|e2e_radio|Loop Radio|Test|tone|%s\nPODCAST_RSS|e2e_cast|Loop C
 start_player_at_origin() {  # start_player_at_origin AUDIO-FILE
   start_player --audio "$1"
   xdotool windowmove --sync "$wid" 0 0 2>/dev/null || true  # all of it on the 1280-wide screen
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
   sleep 0.5
 }
 

@@ -6,7 +6,7 @@
 #   . "$(dirname "$0")/lib/common.sh"
 #   e2e_begin 1280x800 "$@"           # may re-run the script under Xvfb; player_bin, work
 #   fresh_app --portable www           # $app/vell-player, HOME and XDG folders under $work
-#   start_player --audio "$work/audio.raw" ARGS...   # pid, wid
+#   start_player --focus --audio "$work/audio.raw" ARGS...   # pid, wid
 #   stop_player
 
 fail() {
@@ -106,14 +106,15 @@ start_window_manager() {
   sleep 0.3
 }
 
-# start_player [--audio FILE] [--bin PROGRAM] [NAME=VALUE...] [ARGS...]: the player in the
-# background (log in $work/log.txt, pid in pid) and its first visible window (wid), focused.
+# start_player [--focus] [--audio FILE] [--bin PROGRAM] [NAME=VALUE...] [ARGS...]: the player in
+# the background (log in $work/log.txt, pid in pid) and its first visible window (wid).
 # --audio: SDL's disk driver writes the sound to FILE; otherwise the dummy driver.
 start_player() {
-  local audio="" bin="${app:-}/vell-player"
+  local audio="" bin="${app:-}/vell-player" focus=""
   local -a vars=()
   while [ $# -gt 0 ]; do
     case $1 in
+      --focus) focus=1 ;;
       --audio) audio=$2; shift ;;
       --bin) bin=$2; shift ;;
       [A-Za-z_]*=*) vars+=("$1") ;;
@@ -136,7 +137,7 @@ start_player() {
     sleep 0.1
   done
   [ -n "$wid" ] || fail "no window appeared"
-  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  [ -z "$focus" ] || xdotool windowfocus --sync "$wid" 2>/dev/null || true
 }
 
 # wait_exit: until the player ends by itself; returns its exit status.
