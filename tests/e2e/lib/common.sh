@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts (sourced, not run): a display, a fresh copy of the program
 # with folders of its own, the player started and found by its window, a clean close, and the
 # helpers several scripts judge by. It sits below tests/e2e so that the test glob skips it.
@@ -82,7 +83,7 @@ fresh_app() {
   done
   app="$work/app"
   local folder
-  rm -rf "$app" "$work/home"
+  rm -rf "${work:?}/app" "${work:?}/home"
   mkdir -p "$app"
   for folder in "$@"; do
     rm -rf "${work:?}/$folder"
