@@ -188,7 +188,10 @@ TEST_F(AppFixture, ResumeFromHistoryWithinLimits) {
   app.history.update(file, 4.5, 10.0);
   app.openPath(file);
   EXPECT_EQ(app.toastText, "0:04부터 이어보기");
-  tickFor(320);
+  for (int i = 0; i < 20; ++i) {
+    app.tickWork();
+    sleepMs(16);
+  }
   EXPECT_NEAR(app.player.position(), 4.5, 0.6);
   app.player.close();
 
