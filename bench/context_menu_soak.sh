@@ -4,30 +4,15 @@
 # that no menu window is left behind. Run by hand: about a minute.
 # Usage: context_menu_soak.sh PATH-TO-vell-player [ROUNDS]
 set -euo pipefail
-player_bin=$1
-rounds=${2:-200}
-
+. "$(dirname "$0")/../tests/e2e/lib/common.sh"
 # Always a display of our own, whatever DISPLAY says.
-if [ -z "${VELL_OWN_DISPLAY:-}" ]; then
-  VELL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
+e2e_display --own 1280x1024 "$@"
+e2e_work "$1" "$(mktemp -d /tmp/vell-soak-XXXXXX)"
+rounds=${2:-200}
+trap 'e2e_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+fresh_app
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-work=$(mktemp -d /tmp/vell-soak-XXXXXX)
-mkdir -p "$work/app" "$work/home"
-cp "$player_bin" "$work/app/vell-player"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-
-SDL_AUDIODRIVER=dummy "$work/app/vell-player" >"$work/log.txt" 2>&1 &
-pid=$!
-trap 'kill -KILL $pid 2>/dev/null || true; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-wid=""
-for _ in $(seq 1 100); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window appeared"
+start_player
 xdotool windowmove --sync "$wid" 100 100
 sleep 0.5
 

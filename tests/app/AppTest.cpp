@@ -14,21 +14,12 @@ extern "C" {
 #include "settings/Settings.h"
 #include "support/DiskAudio.h"
 #include "support/Media.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct AppFixture : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
-  void SetUp() override { settings() = Settings{}; }
-  void openWindow(int w, int h) {
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", w, h, o));
-  }
-};
+struct AppFixture : test::AppHarness {};
 
 TEST_F(AppFixture, NonClientHitTestBordersAndCaption) {
   openWindow(800, 600);
@@ -145,15 +136,7 @@ TEST_F(AppFixture, AbPointsAndClearing) {
   EXPECT_EQ(app.toastText, "구간 반복 해제");
 }
 
-class DiskAudioEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    test::useDiskAudioDriver();
-    test::setDiskAudioFile("/dev/null");
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kDiskAudio =
-    ::testing::AddGlobalTestEnvironment(new DiskAudioEnvironment);
+[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
 
 TEST_F(AppFixture, AbRepeatJumpsOncePerPass) {
   app.openPath(test::sineMp3(4.0));
@@ -241,12 +224,6 @@ TEST_F(AppFixture, DroppedFilesBecomeThePlaylist) {
 TEST_F(AppFixture, ScreenSaverAndMediaStatusFollowPlayback) {
   openWindow(320, 240);
   app.mediaSession = std::make_unique<MediaSession>(app);
-  auto tickFor = [&](uint32_t ms) {
-    for (uint32_t start = tickCount(); tickCount() - start < ms;) {
-      app.tickWork();
-      sleepMs(16);
-    }
-  };
   app.openPath(test::h264AacMp4(3.0));
   tickFor(400);
   EXPECT_FALSE(app.window.screenSaverAllowed());

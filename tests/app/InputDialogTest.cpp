@@ -8,19 +8,14 @@
 #include "platform/VirtualKeys.h"
 #include "render/OverlayLayout.h"
 #include "settings/Settings.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct InputDialog : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
+struct InputDialog : test::WindowedAppHarness<800, 600> {
   void SetUp() override {
-    settings() = Settings{};
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", 800, 600, o));
+    WindowedAppHarness::SetUp();
     Window::setClipboardText("");
   }
   void type(const std::string& text) { app.onTextInput(text); }

@@ -1,21 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "app/App.h"
 #include "platform/Clock.h"
 #include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct KeyTable : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
+struct KeyTable : test::AppHarness {
   bool press(int key, bool ctrl = false, bool shift = false, bool alt = false) {
     return app.keyboard.onKey(key, ctrl, shift, alt);
   }
-  void SetUp() override { settings() = Settings{}; }
 };
 
 TEST_F(KeyTable, CtrlRowsAreNotConsumed) {
@@ -100,21 +99,14 @@ TEST_F(KeyTable, RotationFlipsRepeatAndShuffle) {
   EXPECT_EQ(app.rotation, 180);
   press('W');
   EXPECT_EQ(app.rotation, 0);
-  press('H');
+  const std::pair<char, const char*> toasts[] = {{'H', "좌우 반전 ON"}, {'V', "상하 반전 ON"}, {'L', "전체 반복"},
+                                                 {'L', "한곡 반복"},   {'L', "반복 해제"},    {'J', "셔플 ON"},
+                                                 {'G', "자막 OFF"}};
+  for (auto [key, toast] : toasts) {
+    press(key);
+    EXPECT_EQ(app.toastText, toast) << key;
+  }
   EXPECT_TRUE(app.flipH);
-  EXPECT_EQ(app.toastText, "좌우 반전 ON");
-  press('V');
-  EXPECT_EQ(app.toastText, "상하 반전 ON");
-  press('L');
-  EXPECT_EQ(app.toastText, "전체 반복");
-  press('L');
-  EXPECT_EQ(app.toastText, "한곡 반복");
-  press('L');
-  EXPECT_EQ(app.toastText, "반복 해제");
-  press('J');
-  EXPECT_EQ(app.toastText, "셔플 ON");
-  press('G');
-  EXPECT_EQ(app.toastText, "자막 OFF");
 }
 
 TEST_F(KeyTable, EscapeClosesTheTopLayerFirst) {

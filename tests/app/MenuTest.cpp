@@ -7,7 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "settings/Settings.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
@@ -31,11 +31,7 @@ std::string describe(const std::vector<MenuItem>& items) {
   return out;
 }
 
-struct Menus : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
-  void SetUp() override { settings() = Settings{}; }
-  void TearDown() override { setMessageBoxAnswerer(nullptr); }
+struct Menus : test::AppHarness {
   std::string submenu(const std::string& title) {
     std::vector<MenuItem> menu = buildMainMenu(app);
     const MenuItem* m = find(menu, title);

@@ -10,33 +10,19 @@
 #include "support/HttpServer.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct OpenMedia : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
+struct OpenMedia : test::WindowedAppHarness<640, 400> {
   std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
-  void SetUp() override {
-    settings() = Settings{};
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", 640, 400, o));
-  }
   // Runs `task` on the window thread `delayMs` from now, while openMedia waits.
   void later(int delayMs, std::function<void()> task) {
     std::thread([this, delayMs, task] {
       sleepMs(delayMs);
       app.postTask(task);
     }).detach();
-  }
-  // Lets the window thread handle what was posted (pending opens, tasks).
-  void pump(int ms) {
-    for (uint32_t start = tickCount(); tickCount() - start < static_cast<uint32_t>(ms);) {
-      WindowEvent e;
-      if (app.window.waitEvent(e, 10) && e.type == WindowEvent::User) app.onMessage(e.code);
-    }
   }
 };
 
@@ -148,7 +134,7 @@ TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
   ASSERT_EQ(app.player.state(), Player::Playing);
   ASSERT_TRUE(app.player.isLive());
   station.reset();  // for good
-  for (uint32_t t0 = tickCount(); tickCount() - t0 < 15000 && !app.retryOffered;) pump(50);
+  pump(15000, [&] { return app.retryOffered; });
   EXPECT_TRUE(app.retryOffered);
   EXPECT_EQ(app.player.state(), Player::Stopped);  // no LIVE, no pause button, no counter
   EXPECT_FALSE(app.player.reconnecting());

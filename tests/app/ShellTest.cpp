@@ -15,6 +15,7 @@
 #include "platform/Files.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
@@ -34,16 +35,7 @@ bool processGone(const std::string& pid) {
   return paren == std::string::npos || text.compare(paren + 2, 1, "Z") == 0;  // gone or a zombie
 }
 
-struct ShellFixture : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
-  void SetUp() override {
-    settings() = Settings{};
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", 640, 400, o));
-  }
-};
+struct ShellFixture : test::WindowedAppHarness<640, 400> {};
 
 TEST_F(ShellFixture, ClosingTheWindowEndsTheChooserAndOpensNothing) {
   // A stand-in chooser that starts a helper of its own and answers late.

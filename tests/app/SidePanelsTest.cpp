@@ -7,22 +7,14 @@
 #include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
 #include "support/Media.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct SidePanels : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
-  void SetUp() override {
-    settings() = Settings{};
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", 1000, 700, o));
-  }
+struct SidePanels : test::WindowedAppHarness<1000, 700> {
   void TearDown() override {
-    setMessageBoxAnswerer(nullptr);
+    WindowedAppHarness::TearDown();
     app.player.close();
   }
   // A click on settings row `row` (scrolled by settingsScroll), on its right or left half.

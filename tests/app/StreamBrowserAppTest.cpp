@@ -10,30 +10,12 @@
 #include "settings/Settings.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
-#include "support/TempDir.h"
+#include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-struct BrowserApp : ::testing::Test {
-  test::TempDir dir;
-  App app{dir.path()};
-  void SetUp() override {
-    settings() = Settings{};
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", 1000, 700, o));
-  }
-  void TearDown() override { setMessageBoxAnswerer(nullptr); }
-  // Hands posted messages to the App, as its loop does, until `done` or the time is up.
-  void pump(int ms, const std::function<bool()>& done = nullptr) {
-    for (uint32_t start = tickCount(); tickCount() - start < static_cast<uint32_t>(ms);) {
-      WindowEvent e;
-      if (app.window.waitEvent(e, 10) && e.type == WindowEvent::User) app.onMessage(e.code);
-      if (done && done()) return;
-    }
-  }
-};
+struct BrowserApp : test::WindowedAppHarness<1000, 700> {};
 
 TEST_F(BrowserApp, KeysTabsAndQuickOpenOpenOnePanel) {
   app.playlist.visible = true;

@@ -17,12 +17,7 @@ namespace vell {
 namespace {
 
 // Every device in this program plays into a raw file that the tests read back.
-class DiskAudioEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { ASSERT_TRUE(test::useDiskAudioDriver()); }
-};
-[[maybe_unused]] ::testing::Environment* const kDiskAudio =
-    ::testing::AddGlobalTestEnvironment(new DiskAudioEnvironment);
+[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment();
 
 constexpr int kRate = 48000;
 constexpr int kFadeFrames = 3840;  // 80 ms at 48 kHz

@@ -5,53 +5,19 @@
 # Escape and a click outside close the menu without acting; the keyboard chooses items.
 # Usage: context_menu.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
-player_bin=$1
-work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
-mkdir -p "$work"
-
+. "$(dirname "$0")/lib/common.sh"
 # Always a display of our own: the test starts a window manager on it.
-if [ -z "${VELL_OWN_DISPLAY:-}" ]; then
-  VELL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-app="$work/app"
-rm -rf "$app" "$work/home"
-mkdir -p "$app"
-cp "$player_bin" "$app/vell-player"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$HOME"
-
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
-  kill "$wm" 2>/dev/null || true
-}
-trap cleanup EXIT
-sleep 0.5
+e2e_begin --own 1280x1024 "$@"
+fresh_app
+start_window_manager
 
 media="$work/tone.mp4"
 ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc2=size=320x180:rate=25:duration=60 \
   -f lavfi -i sine=frequency=440:sample_rate=48000:duration=60 -c:v libx264 -preset ultrafast -c:a aac "$media"
 
 audio="$work/audio.raw"
-SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" "$app/vell-player" "$media" >"$work/log.txt" 2>&1 &
-pid=$!
-wid=""
-for _ in $(seq 1 100); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window appeared"
-for _ in $(seq 1 100); do
-  grep -q "First frame presented" "$work/log.txt" && break
-  sleep 0.1
-done
+start_player --audio "$audio" "$media"
+wait_for_log "First frame presented"
 xdotool windowmove --sync "$wid" 100 100
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 sleep 0.3
@@ -177,11 +143,5 @@ p3=$(tail_pitch)
 awk -v f="$p3" 'BEGIN { exit !(f > 430 && f < 450) }' || fail "after the keyboard choice the tone was $p3 Hz"
 pass "Down, Right, Enter chose 1.0x ($p3 Hz)"
 
-kill -TERM "$pid"
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the player did not exit"
-pid=""
+stop_player
 echo "all passed"

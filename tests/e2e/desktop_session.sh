@@ -3,14 +3,9 @@
 # as a desktop's media controls would drive it; its files land in the XDG folders.
 # Usage: desktop_session.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
-player_bin=$(readlink -f "$1")
-work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*" >&2; [ -f "$work/log.txt" ] && tail -n 20 "$work/log.txt" >&2; exit 1; }
-pass() { echo "ok: $*"; }
+. "$(dirname "$0")/lib/common.sh"
+e2e_display 1280x800 "$@"
+e2e_work "$(readlink -f "$1")" "${2:-}"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -28,17 +23,14 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
   read -r address; read -r pid; echo "export DBUS_SESSION_BUS_ADDRESS='$address'; bus_pid=$pid"; })"
-pids=("$bus_pid")
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+on_exit_kill "$bus_pid"
 
 tone="$work/tone.mp3"
 other="$work/other tune.mp3"
 ffmpeg -nostdin -y -loglevel error -f lavfi -i sine=frequency=440:sample_rate=48000:duration=30 -b:a 128k "$tone"
 ffmpeg -nostdin -y -loglevel error -f lavfi -i sine=frequency=660:sample_rate=48000:duration=30 -b:a 128k "$other"
 
-"$prefix/bin/vell-player" "$tone" >"$work/log.txt" 2>&1 &
-pid=$!
-pids+=("$pid")
+start_player --bin "$prefix/bin/vell-player" --audio "$SDL_DISKAUDIOFILE" "$tone"
 
 ctl() { playerctl -p vell_player "$@" 2>/dev/null || true; }
 wait_for() {  # wait_for WHAT COMMAND... : until the command's output matches WHAT
@@ -129,7 +121,7 @@ while True:
         break
     threading.Thread(target=serve, args=(c,), daemon=True).start()
 PY
-pids+=("$!")
+on_exit_kill $!
 for _ in $(seq 1 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 ctl open "http://127.0.0.1:$(cat "$work/port")/live.mp3"
 wait_for "Song A" ctl metadata title
@@ -138,9 +130,7 @@ for _ in $(seq 1 80); do [ "$(ctl metadata title)" = "Song B" ] && break; sleep 
 [ "$(ctl metadata title)" = "Song B" ] || fail "the song title did not follow: $(ctl metadata title)"
 pass "a station's song title follows the stream"
 
-kill -TERM "$pid"
-for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "the player did not exit"
+stop_player
 grep -q "^volume=0.30*$" "$XDG_CONFIG_HOME/vell-player/vell_player.ini" || fail "settings not in the XDG folder"
 [ -f "$XDG_DATA_HOME/vell-player/podcast_history.ini" ] || fail "history not in the XDG folder"
 pass "settings and history are in the XDG folders"

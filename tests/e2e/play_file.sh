@@ -3,66 +3,19 @@
 # behind (window title, sound written by SDL's disk driver, settings, history, screenshot).
 # Usage: play_file.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
-player_bin=$1
-work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
-here=$(cd "$(dirname "$0")" && pwd)
-mkdir -p "$work"
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
+. "$(dirname "$0")/lib/common.sh"
+e2e_begin 1280x800 "$@"
 
 # A fresh copy of the program; its user files go to the XDG folders under the work folder.
-app="$work/app"
-rm -rf "$app" "$work/home"
-mkdir -p "$app"
-cp "$player_bin" "$app/vell-player"
-cp "$(dirname "$player_bin")/streams.ini" "$app/" 2>/dev/null || true
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
+fresh_app --streams
 config="$XDG_CONFIG_HOME/vell-player" data="$XDG_DATA_HOME/vell-player"
-mkdir -p "$HOME"
 
 media="$work/film.mp4"
 ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25:duration=20 \
   -f lavfi -i sine=frequency=440:sample_rate=48000:duration=20 -c:v libx264 -preset ultrafast -c:a aac "$media"
 
-start_player() {  # start_player AUDIO-FILE ARGS...
-  local audio=$1
-  shift
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" "$app/vell-player" "$@" >"$work/log.txt" 2>&1 &
-  pid=$!
-  wid=""
-  for _ in $(seq 1 100); do
-    wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-    [ -n "$wid" ] && break
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "no window appeared"
-}
-
-stop_player() {  # a clean close: SIGTERM takes the window's shutdown path
-  kill -TERM "$pid"
-  for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null
-  fail "the player did not exit"
-}
-
-wait_for_log() {
-  for _ in $(seq 1 100); do
-    grep -q "$1" "$work/log.txt" && return 0
-    sleep 0.1
-  done
-  fail "log never said: $1"
-}
-
 # --- First run: title, keys, screenshot, full screen ---------------------------------------
-start_player "$work/audio1.raw" "$media"
+start_player --audio "$work/audio1.raw" "$media"
 wait_for_log "First frame presented"
 title=$(xdotool getwindowname "$wid")
 [ "$title" = "Vell Player - film.mp4" ] || fail "title was '$title'"
@@ -101,17 +54,7 @@ stop_player
 grep -qx "volume=0.84" "$config/vell_player.ini" || fail "settings: $(grep volume "$config/vell_player.ini")"
 pass "two Up presses saved volume=0.84"
 
-/usr/bin/python3 - "$work/audio1.raw" <<'PY' || fail "tone"
-import array, sys
-pcm = array.array("f")
-pcm.frombytes(open(sys.argv[1], "rb").read())
-left = pcm[0::2]
-start = next(i for i, v in enumerate(left) if v != 0.0) + 4800
-window = left[start:start + 48000]
-rising = [i for i in range(1, len(window)) if window[i - 1] < 0 <= window[i]]
-freq = (len(rising) - 1) / ((rising[-1] - rising[0]) / 48000)
-assert abs(freq - 440) < 3, freq
-PY
+is_tone "$work/audio1.raw" 440 || fail "tone"
 pass "the sound written is the file's 440 Hz tone"
 
 pos1=$(awk -F'|' -v key="$media" '$1 == key {print $2}' "$data/podcast_history.ini")
@@ -120,7 +63,7 @@ awk -v p="$pos1" 'BEGIN { exit !(p >= 3) }' || fail "history position $pos1"
 pass "history recorded $pos1 s"
 
 # --- Second run: the file resumes where it was left ----------------------------------------
-start_player "/dev/null" "$media"
+start_player --audio /dev/null "$media"
 wait_for_log "First frame presented"
 sleep 1.5
 stop_player

@@ -4,26 +4,13 @@
 # state are judged by the caption and the files a clean close leaves behind.
 # Usage: playlist_panel.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
-player_bin=$1
-work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
-mkdir -p "$work"
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-app="$work/app"
-rm -rf "$app" "$work/home" "$work/bin"
-mkdir -p "$app" "$work/bin"
-cp "$player_bin" "$app/vell-player"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$HOME"
+. "$(dirname "$0")/lib/common.sh"
+e2e_begin 1280x800 "$@"
+fresh_app bin
 # A 1000 x 700 window in the screen's top-left corner: the panel spans x 680..1000, y 32..632.
 printf '\xEF\xBB\xBFwindowX=0\nwindowY=0\nwindowW=1000\nwindowH=700\n' >"$app/vell_player.ini"
 
+rm -f "$work/chooser-answers"
 for name in one two three; do
   ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=frequency=440:sample_rate=8000:duration=30" \
     "$work/$name.wav"
@@ -40,16 +27,7 @@ EOF
 chmod +x "$work/bin/zenity"
 export PATH="$work/bin:$PATH"
 
-SDL_AUDIODRIVER=dummy "$app/vell-player" >"$work/log.txt" 2>&1 &
-pid=$!
-wid=""
-for _ in $(seq 1 100); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window appeared"
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
+start_player --focus
 
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep 0.4; }
 
@@ -60,13 +38,7 @@ for _ in 1 2 3; do click 920 50; done  # the add button
 pass "three files added through the add button"
 
 click 800 158  # row 3
-title=""
-for _ in $(seq 1 50); do
-  title=$(xdotool getwindowname "$wid")
-  [ "$title" = "Vell Player - three.wav" ] && break
-  sleep 0.1
-done
-[ "$title" = "Vell Player - three.wav" ] || fail "caption was '$title'"
+wait_title "Vell Player - three.wav"
 pass "a click on row 3 plays it"
 
 xdotool key --window "$wid" p  # the click closed the panel (not pinned): open it again
@@ -75,12 +47,7 @@ xdotool mousemove --window "$wid" 800 86
 sleep 0.2
 click 990 86  # the delete cross of row 1
 
-kill -TERM "$pid"
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-! kill -0 "$pid" 2>/dev/null || { kill -KILL "$pid"; fail "the player did not exit"; }
+stop_player
 
 grep -qx "showPlaylist=1" "$app/vell_player.ini" || fail "settings: $(grep showPlaylist "$app/vell_player.ini")"
 pass "the open panel is kept in the settings"

@@ -3,46 +3,18 @@
 # stream browser of the real program under Xvfb (keys, clicks, typed search, title bar).
 # Usage: stream_browser.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
-player_bin=$1
-work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
-mkdir -p "$work"
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
+. "$(dirname "$0")/lib/common.sh"
+e2e_begin 1280x800 "$@"
 
 # A fresh copy of the program with only the user's catalogue (no built-in stations), so the
 # rows sit at known places: window 1280 x 720, panel from x 960, genre header at y 102..138,
 # first entry 138..174, its first episode 174..204.
-app="$work/app"
-rm -rf "$app" "$work/home" "$work/www"
-mkdir -p "$app" "$work/www"
-cp "$player_bin" "$app/vell-player"
-touch "$app/portable"  # its files stay beside it, where this script reads them
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$HOME"
+fresh_app --portable www
 
 ffmpeg -nostdin -y -loglevel error -f lavfi -i sine=frequency=440:sample_rate=44100:duration=30 -c:a libmp3lame -b:a 64k "$work/www/radio.mp3"
 ffmpeg -nostdin -y -loglevel error -f lavfi -i sine=frequency=660:sample_rate=44100:duration=20 -c:a libmp3lame -b:a 64k "$work/www/ep1.mp3"
 
-server_pid=""
-cleanup() {
-  [ -n "${pid:-}" ] && kill -KILL "$pid" 2>/dev/null || true
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-/usr/bin/python3 -u -m http.server --bind 127.0.0.1 --directory "$work/www" 0 >"$work/server.txt" 2>&1 &
-server_pid=$!
-port=""
-for _ in $(seq 1 50); do
-  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/server.txt" | head -n1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || fail "the test server did not start"
+serve_folder "$work/www"
 base="http://127.0.0.1:$port"
 episode_url="$base/ep1.mp3"
 cat >"$work/www/feed.xml" <<XML
@@ -53,30 +25,14 @@ XML
 printf 'RADIO_MP3|e2e_radio|Loop Radio|Test|tone|%s\nPODCAST_RSS|e2e_cast|Loop Cast|Test|feed|%s\n' \
   "$base/radio.mp3" "$base/feed.xml" >"$app/streams_user.ini"
 
-start_player() {  # start_player AUDIO-FILE
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" "$app/vell-player" >>"$work/log.txt" 2>&1 &
-  pid=$!
-  wid=""
-  for _ in $(seq 1 100); do
-    wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-    [ -n "$wid" ] && break
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "no window appeared"
+start_player_at_origin() {  # start_player_at_origin AUDIO-FILE
+  start_player --audio "$1"
   xdotool windowmove --sync "$wid" 0 0 2>/dev/null || true  # all of it on the 1280-wide screen
   xdotool windowfocus --sync "$wid" 2>/dev/null || true
   sleep 0.5
 }
 
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
-
-wait_title() {
-  for _ in $(seq 1 100); do
-    [ "$(xdotool getwindowname "$wid")" = "$1" ] && return 0
-    sleep 0.1
-  done
-  fail "caption was '$(xdotool getwindowname "$wid")', not '$1'"
-}
 
 # The window's pixel as "R,G,B".
 pixel() {
@@ -90,16 +46,8 @@ is_accent() {  # 6366F1, or a thin accent line's antialiased pixel over the dark
   [ "$b" -gt 120 ] && [ "$b" -gt $((r + 50)) ] || { echo "pixel ($1,$2) = $rgb" >&2; return 1; }
 }
 
-wait_exit() {
-  for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || { wait "$pid"; return $?; }
-    sleep 0.1
-  done
-  fail "the player did not exit"
-}
-
 # --- First run ------------------------------------------------------------------------------
-start_player "$work/audio1.raw"
+start_player_at_origin "$work/audio1.raw"
 xdotool key --window "$wid" r
 sleep 0.5
 is_accent 980 98 || fail "R did not open the radio tab"
@@ -139,31 +87,18 @@ wait_exit || fail "exit status $?"
 grep -q "^$episode_url|" "$app/podcast_history.ini" || fail "no history for the episode"
 pass "the close cell closes cleanly (history saved)"
 
-/usr/bin/python3 - "$work/radio.raw" "$work/audio1.raw" <<'PY' || fail "tones"
-import array, sys
-def tone(path):
-    pcm = array.array("f")
-    pcm.frombytes(open(path, "rb").read())
-    left = pcm[0::2]
-    start = next(i for i, v in enumerate(left) if v != 0.0) + 4800
-    w = left[start:start + 24000]
-    rising = [i for i in range(1, len(w)) if w[i - 1] < 0 <= w[i]]
-    return (len(rising) - 1) / ((rising[-1] - rising[0]) / 48000)
-f1, f2 = tone(sys.argv[1]), tone(sys.argv[2])
-assert abs(f1 - 440) < 3, f1
-assert abs(f2 - 660) < 3, f2
-PY
+is_tone "$work/radio.raw" 440 24000 || fail "tones"
+is_tone "$work/audio1.raw" 660 24000 || fail "tones"
 pass "disk audio holds the station's 440 Hz, then the episode's 660 Hz"
 
 # --- Second run: the episode's listening progress in the browser ----------------------------
-start_player /dev/null
+start_player_at_origin /dev/null
 xdotool key --window "$wid" ctrl+r
 sleep 0.3
 click 1100 156
 sleep 1.5
 is_accent 976 198 || fail "no progress fill at the bottom of the bar"
 ! is_accent 976 180 2>/dev/null || fail "the progress bar is filled too far"
-kill -TERM "$pid"
-wait_exit || true
+stop_player
 pass "the reopened browser draws the episode's progress bar"
 echo "all passed"

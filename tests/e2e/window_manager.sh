@@ -5,30 +5,14 @@
 # larger than the display still starts.
 # Usage: window_manager.sh PATH-TO-vell-player [WORK-DIR]
 set -euo pipefail
-player_bin=$1
-work=${2:-$(mktemp -d /tmp/vell-e2e-XXXXXX)}
-mkdir -p "$work"
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm=$!
-trap 'kill "$wm" 2>/dev/null || true; [ -n "${pid:-}" ] && kill -KILL "$pid" 2>/dev/null || true' EXIT
-sleep 1
-
-app="$work/app"
-rm -rf "$app" "$work/home" "$work/bin"
-mkdir -p "$app" "$work/home" "$work/bin"
-cp "$player_bin" "$app/vell-player"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+. "$(dirname "$0")/lib/common.sh"
+e2e_begin 1280x800 "$@"
+start_window_manager
+fresh_app bin
 # A saved size far larger than the display.
 printf '\xef\xbb\xbfwindowX=100\nwindowY=100\nwindowW=30000\nwindowH=720\n' >"$app/vell_player.ini"
 # A stand-in chooser that starts a helper and never answers.
+rm -f "$work/chooser.pids"
 cat >"$work/bin/zenity" <<SH
 #!/bin/sh
 echo \$\$ >"$work/chooser.pids"
@@ -38,16 +22,7 @@ wait
 SH
 chmod +x "$work/bin/zenity"
 
-PATH="$work/bin:$PATH" SDL_AUDIODRIVER=dummy "$app/vell-player" >"$work/log.txt" 2>&1 &
-pid=$!
-wid=""
-for _ in $(seq 1 100); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-  [ -n "$wid" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "the player ended at start: $(cat "$work/log.txt")"
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window appeared"
+start_player PATH="$work/bin:$PATH"
 sleep 0.5
 geometry() { eval "$(xdotool getwindowgeometry --shell "$wid")"; }
 geometry

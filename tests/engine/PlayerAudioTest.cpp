@@ -15,15 +15,7 @@ namespace vell {
 namespace {
 
 // Every device of this program plays into a raw float file that the tests analyse.
-class DiskAudioEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_TRUE(test::useDiskAudioDriver());
-    test::setDiskAudioFile("/dev/null");
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kDiskAudio =
-    ::testing::AddGlobalTestEnvironment(new DiskAudioEnvironment);
+[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
 
 constexpr int kRate = 48000;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "platform/AudioDevice.h"
 
@@ -14,6 +15,18 @@ bool useDiskAudioDriver() {
   if (!current.empty()) return current == "disk";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   return initAudioSystem() && audioDriverName() == "disk";
+}
+
+::testing::Environment* addDiskAudioEnvironment(const std::string& file) {
+  struct DiskAudioEnvironment : ::testing::Environment {
+    std::string file;
+    explicit DiskAudioEnvironment(std::string f) : file(std::move(f)) {}
+    void SetUp() override {
+      ASSERT_TRUE(useDiskAudioDriver());
+      if (!file.empty()) setDiskAudioFile(file);
+    }
+  };
+  return ::testing::AddGlobalTestEnvironment(new DiskAudioEnvironment(file));
 }
 
 void setDiskAudioFile(const std::string& path) { setenv("SDL_DISKAUDIOFILE", path.c_str(), 1); }

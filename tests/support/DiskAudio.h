@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -9,6 +11,11 @@ namespace vell::test {
 // process: call useDiskAudioDriver before anything opens a sound device (a global test
 // environment is the right place). False when another driver is already in use.
 bool useDiskAudioDriver();
+
+// Registers a global test environment that picks the disk driver before any test runs (and
+// fails the run when it cannot), pointing devices at `file` unless it is empty. For a test
+// program's static initialisation: `::testing::Environment* const k = addDiskAudioEnvironment();`
+::testing::Environment* addDiskAudioEnvironment(const std::string& file = "");
 
 // Points the next device that opens at `path` (the driver reads the name at open time).
 void setDiskAudioFile(const std::string& path);
