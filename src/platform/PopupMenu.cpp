@@ -391,6 +391,7 @@ int MenuSession::run() {
   Uint32 nextTick = SDL_GetTicks();
   int result = -1;
   bool focusLost = false;
+  bool cancelledByFocus = false;
   while (result < 0) {
     Uint32 now = SDL_GetTicks();
     if (static_cast<int32_t>(now - nextTick) >= 0) {
@@ -481,7 +482,10 @@ int MenuSession::run() {
     // The keyboard went to another program.
     if (result < 0 && focusLost) {
       focusLost = false;
-      if (!isOurs(SDL_GetKeyboardFocus())) result = 0;
+      if (!isOurs(SDL_GetKeyboardFocus())) {
+        result = 0;
+        cancelledByFocus = true;
+      }
     }
   }
 
@@ -492,6 +496,7 @@ int MenuSession::run() {
   SDL_PumpEvents();
   SDL_Event queued[64];
   std::vector<SDL_Event> keep;
+  bool pressTaken = false;
   int got;
   while ((got = SDL_PeepEvents(queued, 64, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT)) > 0) {
     for (int i = 0; i < got; ++i) {
@@ -503,9 +508,23 @@ int MenuSession::run() {
       else if (q.type == SDL_KEYDOWN || q.type == SDL_KEYUP) id = q.key.windowID;
       else if (q.type == SDL_MOUSEWHEEL) id = q.wheel.windowID;
       if (id != 0 && std::find(ids.begin(), ids.end(), id) != ids.end()) continue;
+      if (cancelledByFocus && q.type == SDL_MOUSEBUTTONDOWN) {
+        pressTaken = true;
+        continue;
+      }
       keep.push_back(q);
     }
     if (got < 64) break;
+  }
+  // A click on the owner that took the focus away dismissed the menu; like a desktop menu,
+  // it does nothing else. The press may reach us just after the focus change.
+  if (cancelledByFocus && !pressTaken) {
+    for (Uint32 until = SDL_GetTicks() + 120; static_cast<int32_t>(SDL_GetTicks() - until) < 0;) {
+      SDL_PumpEvents();
+      SDL_Event press;
+      if (SDL_PeepEvents(&press, 1, SDL_GETEVENT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONDOWN) > 0) break;
+      SDL_Delay(5);
+    }
   }
   for (auto& q : deferred) SDL_PushEvent(&q);
   for (auto& q : keep) SDL_PushEvent(&q);
