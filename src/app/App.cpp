@@ -410,7 +410,7 @@ void App::resetMediumState() {
 }
 
 void App::openPath(const std::string& path) {
-  browserOpen = false;
+  if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
   streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
   streamBrowser.currentEpisodeUrl.clear();
   if (quickOpenVisible) {

@@ -33,6 +33,10 @@ void App::toggleStreamBrowser(bool podcastMode) {
     window.startTextInput();
   }
   syncBrowser();
+  placeBrowserTextInput();
+}
+
+void App::placeBrowserTextInput() {
   // The input method's candidate window goes beside the search box.
   RectF panel = browserPanel();
   if (browserOpen && panel.width() > 0)
