@@ -28,6 +28,7 @@ TEST_F(InputRouting, TypingAndClicksReachTheTopPiece) {
     const char* what;
     std::function<void(App&)> act;
     bool browser, input, settingsPanel, help, textInput;
+    std::function<bool(App&)> also = nullptr;
   } rows[] = {
       {"a file opened from the browser ends its typing",
        [](App& a) { key(a, 'R'), a.openPath(a.dataDirectory + "/missing.mp3"); }, false, false, false, false, false},
@@ -41,6 +42,9 @@ TEST_F(InputRouting, TypingAndClicksReachTheTopPiece) {
       {"a click on the dialog's Cancel over the settings panel closes the dialog alone",
        [](App& a) { a.openSettingsPanel(), key(a, 'U', true), click(a, urlDialog().cancel); }, false, false, true,
        false, false},
+      {"compact view hides the browser: its keys reach the key table again",
+       [](App& a) { key(a, 'R'), a.toggleCompactView(), key(a, 'M'), key(a, '0'); }, true, false, false, false, true,
+       [](App& a) { return !a.compactView && a.player.muted() && a.streamBrowser.searchText.empty(); }},
       {"a click on the help overlay hides it and nothing under it",
        [](App& a) { key(a, 'U', true), a.helpVisible = true, click(a, urlDialog().cancel); }, false, true, false,
        false, true},
@@ -58,6 +62,7 @@ TEST_F(InputRouting, TypingAndClicksReachTheTopPiece) {
     EXPECT_EQ(app.settingsPanelOpen, r.settingsPanel);
     EXPECT_EQ(app.helpVisible, r.help);
     EXPECT_EQ(app.window.textInputActive(), r.textInput);
+    if (r.also) EXPECT_TRUE(r.also(app));
     if (app.inputOpen) {
       app.onTextInput("x");  // typing goes to the dialog, never to the search behind it
       EXPECT_EQ(app.urlEdit->edit.text(), "x");
