@@ -187,6 +187,7 @@ void App::handleEvent(const WindowEvent& e) {
       break;
     case WindowEvent::MouseLeave:
       mouseInside = false;
+      onMouseLeave();
       break;
     case WindowEvent::MouseMove:
       mouseInside = true;

@@ -214,6 +214,7 @@ class App {
   void onMouseUp();
   void onRightButtonUp(int x, int y);
   void onMouseMove(int x, int y);
+  void onMouseLeave();
   void onWheel(int delta);
   void onDoubleClick(int x, int y);
   void onCaptionDoubleClick();

@@ -249,6 +249,19 @@ void App::onMouseMove(int x, int y) {
   if (browserOpen) onBrowserHover(x, y);
 }
 
+// Nothing stays highlighted under a pointer that has gone (off the window, or onto a menu or
+// a box above it).
+void App::onMouseLeave() {
+  titleHover = kTopBarNone;
+  seekHover = false;
+  controlHover = -1;
+  quickOpenHover = -1;
+  settingsHover = -1;
+  inputHover = -1;
+  playlist.hoverRow = -1;
+  streamBrowser.hoverRow = -1;
+}
+
 void App::onWheel(int delta) {
   if (browserOpen && onBrowserWheel(delta)) return;
   ClientLayout l = computeLayout();

@@ -45,6 +45,13 @@ TEST_F(InputRouting, TypingAndClicksReachTheTopPiece) {
       {"compact view hides the browser: its keys reach the key table again",
        [](App& a) { key(a, 'R'), a.toggleCompactView(), key(a, 'M'), key(a, '0'); }, true, false, false, false, true,
        [](App& a) { return !a.compactView && a.player.muted() && a.streamBrowser.searchText.empty(); }},
+      {"a pointer that leaves the window leaves nothing highlighted",
+       [](App& a) {
+         a.openSettingsPanel(), a.onMouseMove(900, 200);
+         EXPECT_GE(a.settingsHover, 0);
+         a.onMouseLeave();
+       },
+       false, false, true, false, false, [](App& a) { return a.settingsHover == -1; }},
       {"a click on the help overlay hides it and nothing under it",
        [](App& a) { key(a, 'U', true), a.helpVisible = true, click(a, urlDialog().cancel); }, false, true, false,
        false, true},
