@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 
@@ -133,6 +134,12 @@ void ModalWindow::run() {
       close();
   };
   while (window_ && !closing_) {
+    if (takeQuitSignal()) {  // SIGTERM or SIGINT: the box gives way, the owner's loop quits
+      quit = true;
+      requestClose();
+      if (window_) close();
+      break;
+    }
     if (dirty_) paint();
     SDL_Event e;
     // Polled rather than waited for: while SDL waits it wakes itself by sending an X event to
