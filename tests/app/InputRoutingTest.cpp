@@ -42,6 +42,8 @@ TEST_F(InputRouting, TypingAndClicksReachTheTopPiece) {
       {"a click on the dialog's Cancel over the settings panel closes the dialog alone",
        [](App& a) { a.openSettingsPanel(), key(a, 'U', true), click(a, urlDialog().cancel); }, false, false, true,
        false, false},
+      {"compact view hides the browser and ends its typing",
+       [](App& a) { key(a, 'R'), a.toggleCompactView(); }, true, false, false, false, false},
       {"compact view hides the browser: its keys reach the key table again",
        [](App& a) { key(a, 'R'), a.toggleCompactView(), key(a, 'M'), key(a, '0'); }, true, false, false, false, true,
        [](App& a) { return !a.compactView && a.player.muted() && a.streamBrowser.searchText.empty(); }},
