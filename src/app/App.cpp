@@ -187,6 +187,7 @@ void App::handleEvent(const WindowEvent& e) {
       break;
     case WindowEvent::MouseLeave:
       mouseInside = false;
+      onMouseLeave();
       break;
     case WindowEvent::MouseMove:
       mouseInside = true;
@@ -413,7 +414,7 @@ void App::resetMediumState() {
 
 void App::openPath(const std::string& path) {
   if (busyConnecting()) return;
-  browserOpen = false;
+  if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
   streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
   streamBrowser.currentEpisodeUrl.clear();
   if (quickOpenVisible) {

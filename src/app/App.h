@@ -169,6 +169,7 @@ class App {
   RectF browserPanel() const;
   // Copies the App's panel flags, catalogue and history into the streamBrowser.
   void syncBrowser();
+  void placeBrowserTextInput();  // the input method's candidates beside the search box
   // A left click on the browser; while connecting only station and episode rows, the
   // tabs and the close mark react.
   void onBrowserClick(int x, int y);
@@ -216,6 +217,7 @@ class App {
   void onMouseUp();
   void onRightButtonUp(int x, int y);
   void onMouseMove(int x, int y);
+  void onMouseLeave();
   void onWheel(int delta);
   void onDoubleClick(int x, int y);
   void onCaptionDoubleClick();

@@ -33,6 +33,10 @@ void App::toggleStreamBrowser(bool podcastMode) {
     window.startTextInput();
   }
   syncBrowser();
+  placeBrowserTextInput();
+}
+
+void App::placeBrowserTextInput() {
   // The input method's candidate window goes beside the search box.
   RectF panel = browserPanel();
   if (browserOpen && panel.width() > 0)
@@ -136,7 +140,10 @@ bool App::onBrowserWheel(int delta) {
   return true;
 }
 
-bool App::browserSearchActive() const { return browserOpen && !inputOpen && !settingsPanelOpen && !helpVisible; }
+// Compact view hides the panel: its keys go back to the key table ('0' leaves compact view).
+bool App::browserSearchActive() const {
+  return browserOpen && !inputOpen && !settingsPanelOpen && !helpVisible && !compactView;
+}
 
 bool App::browserSearchKey(int key, bool ctrl, bool alt) {
   if (!browserSearchActive()) return false;

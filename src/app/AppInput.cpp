@@ -83,6 +83,16 @@ HitCode App::nonClientHitTest(int x, int y) const {
 void App::onMouseDown(int x, int y, int) {
   ClientLayout l = computeLayout();
   int w = l.width;
+  // The layers painted on top take the click first: the help overlay, then the input dialog
+  // (which also has the keyboard), then the settings panel under it.
+  if (helpVisible) {
+    helpVisible = false;
+    return;
+  }
+  if (inputOpen) {
+    inputDialogMouseDown(x, y, 1);
+    return;
+  }
   if (settingsPanelOpen && l.sidePanelWidth > 0) {
     if (x < w - 320) {
       settingsPanelOpen = false;
@@ -94,14 +104,6 @@ void App::onMouseDown(int x, int y, int) {
       return;
     }
     // The window buttons and the control bar beside the panel keep working.
-  }
-  if (helpVisible) {
-    helpVisible = false;
-    return;
-  }
-  if (inputOpen) {
-    inputDialogMouseDown(x, y, 1);
-    return;
   }
 
   if (y <= 31 && !fullscreen && !compactView) {
@@ -245,6 +247,19 @@ void App::onMouseMove(int x, int y) {
                                                    static_cast<float>(y)));
   if (playlistPanelShown()) playlistPanelHover(x, y);
   if (browserOpen) onBrowserHover(x, y);
+}
+
+// Nothing stays highlighted under a pointer that has gone (off the window, or onto a menu or
+// a box above it).
+void App::onMouseLeave() {
+  titleHover = kTopBarNone;
+  seekHover = false;
+  controlHover = -1;
+  quickOpenHover = -1;
+  settingsHover = -1;
+  inputHover = -1;
+  playlist.hoverRow = -1;
+  streamBrowser.hoverRow = -1;
 }
 
 void App::onWheel(int delta) {

@@ -81,8 +81,12 @@ void App::closeInputDialog() {
   inputCategoryUse = false;
   inputPathUse = 0;
   inputFocus = 0;
-  // The stream browser's search keeps its typing.
-  if (!browserOpen) window.stopTextInput();
+  inputCaretRect = RectF{};  // the next dialog places the candidates again
+  // The stream browser's search keeps its typing, its candidates back beside its box.
+  if (browserOpen)
+    placeBrowserTextInput();
+  else
+    window.stopTextInput();
 }
 
 void App::submitInputDialog() {

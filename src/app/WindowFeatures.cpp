@@ -50,6 +50,13 @@ void App::toggleFullscreen() {
 void App::toggleCompactView() {
   compactView = !compactView;
   settings().compactView = compactView;
+  // The hidden browser takes no typing: an input method would otherwise keep the shortcut keys.
+  if (browserOpen && !inputOpen) {
+    if (compactView)
+      window.stopTextInput();
+    else
+      window.startTextInput();
+  }
 }
 
 void App::toggleAlwaysOnTop() {

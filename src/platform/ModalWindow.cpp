@@ -134,7 +134,7 @@ void ModalWindow::run() {
       close();
   };
   while (window_ && !closing_) {
-    if (takeQuitSignal()) {  // SIGTERM while the box is up: it closes and the program follows
+    if (takeQuitSignal()) {  // SIGTERM or SIGINT: the box gives way, the owner's loop quits
       quit = true;
       requestClose();
       if (window_) close();
@@ -142,7 +142,11 @@ void ModalWindow::run() {
     }
     if (dirty_) paint();
     SDL_Event e;
-    bool got = SDL_WaitEventTimeout(&e, 16) != 0;
+    // Polled rather than waited for: while SDL waits it wakes itself by sending an X event to
+    // its newest window, this box, and an event posted by another thread just as the box
+    // closes reaches the server after the window is gone: BadWindow ends the process.
+    bool got = SDL_PollEvent(&e) != 0;
+    if (!got) SDL_Delay(4);
     while (got && window_ && !closing_) {
       if (e.type == SDL_QUIT) {
         quit = true;

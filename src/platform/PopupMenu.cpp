@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Log.h"
+#include "platform/QuitSignal.h"
 
 namespace vell {
 
@@ -393,6 +394,13 @@ int MenuSession::run() {
   bool focusLost = false;
   bool cancelledByFocus = false;
   while (result < 0) {
+    if (takeQuitSignal()) {  // SIGTERM or SIGINT: the menu gives way, the owner's loop quits
+      SDL_Event q{};
+      q.type = SDL_QUIT;
+      deferred.push_back(q);
+      result = 0;
+      break;
+    }
     Uint32 now = SDL_GetTicks();
     if (static_cast<int32_t>(now - nextTick) >= 0) {
       if (host_.tick) host_.tick();

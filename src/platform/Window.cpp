@@ -281,6 +281,8 @@ void Window::startTextInput() { SDL_StartTextInput(); }
 
 void Window::stopTextInput() { SDL_StopTextInput(); }
 
+bool Window::textInputActive() const { return SDL_IsTextInputActive() == SDL_TRUE; }
+
 void Window::setTextInputRect(int x, int y, int w, int h) {
   SDL_Rect r{x, y, w, h};
   SDL_SetTextInputRect(&r);

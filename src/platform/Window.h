@@ -114,6 +114,7 @@ class Window {
 
   void startTextInput();
   void stopTextInput();
+  bool textInputActive() const;
   // Where the input method should place its candidate window (client coordinates).
   void setTextInputRect(int x, int y, int w, int h);
   // The window whose X server the global media keys are grabbed on (best effort).

@@ -58,7 +58,11 @@ TEST_F(ShellFixture, ClosingTheWindowEndsTheChooserAndOpensNothing) {
   setenv("PATH", oldPath.c_str(), 1);
   ASSERT_EQ(pids.size(), 2u);
   app.requestClose();
-  for (const auto& pid : pids) EXPECT_TRUE(processGone(pid)) << pid;
+  // The chooser itself is reaped; its helper dies as soon as it is scheduled after the kill.
+  for (const auto& pid : pids) {
+    for (int i = 0; i < 100 && !processGone(pid); ++i) sleepMs(10);
+    EXPECT_TRUE(processGone(pid)) << pid;
+  }
   app.onMessage(kMsgRunTasks);  // nothing chosen may arrive after the close
   EXPECT_EQ(app.currentPath, "");
   EXPECT_TRUE(app.playlist.empty());
