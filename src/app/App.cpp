@@ -55,7 +55,7 @@ App::~App() {
 bool App::create(const std::string& commandLine) {
   Settings& s = settings();
   // Saves killed halfway leave their temporary files; nothing of ours is being saved yet.
-  removeStaleTemporaries(dataDirectory, {"vell_player.ini", "playlist.dat", "streams_user.ini", "podcast_history.ini"});
+  for (const UserFile& f : userFiles()) removeStaleTemporaries(paths.folderFor(f.name), {f.name});
   s.load(dataFile("vell_player.ini"));
   initAudioSystem();
   installQuitHandling();

@@ -102,12 +102,17 @@ TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
 TEST(ShellStart, HostileStateFilesStillStart) {
   test::TempDir dir;
   settings() = Settings{};
-  dir.write("vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
+  // Settings and history in separate folders, as in the desktop's folders.
+  DataPaths paths;
+  paths.configDir = dir.file("config");
+  paths.dataDir = paths.builtinDir = dir.file("data");
+  dir.write("config/vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
   std::string dead = std::to_string(deadPid());
-  std::string stale = dir.write("podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
-  std::string foreign = dir.write("notes.txt.tmp" + dead, "x");
+  std::string stale = dir.write("data/podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
+  std::string staleSettings = dir.write("config/vell_player.ini.tmp" + dead, "x");
+  std::string foreign = dir.write("data/notes.txt.tmp" + dead, "x");
   {
-    App app{dir.path()};
+    App app{paths};
     ASSERT_TRUE(app.create(""));
     Rect work = app.window.usableBounds();
     int x = 0, y = 0, w = 0, h = 0;
@@ -120,6 +125,7 @@ TEST(ShellStart, HostileStateFilesStillStart) {
     app.requestClose();
   }
   EXPECT_FALSE(fileExists(stale));
+  EXPECT_FALSE(fileExists(staleSettings));
   EXPECT_TRUE(fileExists(foreign));  // not one of the program's files
 }
 
