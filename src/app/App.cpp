@@ -36,7 +36,7 @@ constexpr int kCursorIntervalMs = 3000;
 App* App::instance() { return gApp; }
 
 App::App(DataPaths dataPaths)
-    : paths(std::move(dataPaths)), dataDirectory(paths.dataDir), catalog(paths.builtinDir, paths.dataDir) {
+    : paths(std::move(dataPaths)), catalog(paths.builtinDir, paths.dataDir) {
   keyboard.app = this;
   syncBrowser();
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });

@@ -238,7 +238,6 @@ class App {
   // Members are public for the key table, the panels and the tests: the App is one plain
   // object whose state every part of the shell reads and writes.
   const DataPaths paths;
-  const std::string dataDirectory;  // history and user streams (paths.dataDir)
   std::string dataFile(const char* name) const;
 
   Window window;

@@ -31,7 +31,7 @@ TEST_F(InputRouting, TypingAndClicksReachTheTopPiece) {
     std::function<bool(App&)> also = nullptr;
   } rows[] = {
       {"a file opened from the browser ends its typing",
-       [](App& a) { key(a, 'R'), a.openPath(a.dataDirectory + "/missing.mp3"); }, false, false, false, false, false},
+       [](App& a) { key(a, 'R'), a.openPath(a.paths.dataDir + "/missing.mp3"); }, false, false, false, false, false},
       {"closing the dialog keeps the browser's typing",
        [](App& a) { key(a, 'R'), key(a, 'U', true), key(a, vk::Escape); }, true, false, false, false, true},
       {"closing the browser keeps the dialog's typing",
