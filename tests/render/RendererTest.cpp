@@ -18,20 +18,30 @@ namespace {
 constexpr uint32_t kBackground = 0x121216;
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 
+// One scene drawn by `paint` between begin and end, then read back into the screen's pixels.
+template <typename Paint>
+void shoot(Screen& s, Paint paint) {
+  s.renderer.beginScene();
+  paint(s.renderer);
+  s.renderer.endScene();
+  int w, h;
+  ASSERT_TRUE(s.renderer.readPixels(s.pixels, w, h));
+}
+
 // A window of the given size, its presenter on the software renderer, one frame drawn.
 struct VideoShot {
   Screen screen;
   explicit VideoShot(int w, int h) { EXPECT_TRUE(screen.open(w, h)); }
   void draw(const VideoFrame& f, int aspect, int rotation = 0, bool flipH = false, bool flipV = false) {
-    Renderer& r = screen.renderer;
-    r.beginScene();
-    r.drawVideo(f, 0, 0, screen.width, screen.height, aspect, rotation, flipH, flipV);
-    r.endScene();
-    int w, h;
-    ASSERT_TRUE(r.readPixels(screen.pixels, w, h));
+    shoot(screen, [&](Renderer& r) {
+      r.drawVideo(f, 0, 0, screen.width, screen.height, aspect, rotation, flipH, flipV);
+    });
   }
   uint32_t at(int x, int y) const { return screen.at(x, y); }
 };
+
+// Half-transparent white over the left 100 x 100.
+void halfWhite(Renderer& r) { r.canvas().fillRect(RectF{0, 0, 100, 100}, Color::rgb(0xFFFFFF, 0.5f)); }
 
 TEST(VideoPlacement, LetterboxesByAspectMode) {
   RectF area{0, 0, 1000, 1000};
@@ -174,11 +184,7 @@ TEST(Renderer, DefaultChoiceDraws) {
   ASSERT_TRUE(s.open(200, 100, ""));
   EXPECT_FALSE(s.renderer.device().driverName().empty());
   TestFrame frame(200, 100, kRed);
-  s.renderer.beginScene();
-  s.renderer.drawVideo(frame.frame, 0, 0, 200, 100, kAspectFill, 0, false, false);
-  s.renderer.endScene();
-  int w, h;
-  ASSERT_TRUE(s.renderer.readPixels(s.pixels, w, h));
+  shoot(s, [&](Renderer& r) { r.drawVideo(frame.frame, 0, 0, 200, 100, kAspectFill, 0, false, false); });
   EXPECT_EQ(s.at(100, 50), kRed);
 }
 
@@ -210,21 +216,15 @@ TEST(Renderer, BlendsThePremultipliedOverlay) {
   Screen s;
   ASSERT_TRUE(s.open(200, 100));
   Renderer& r = s.renderer;
-  r.beginScene();
-  r.canvas().fillRect(RectF{0, 0, 100, 100}, Color::rgb(0xFFFFFF, 0.5f));
-  r.endScene();
-  int w, h;
-  ASSERT_TRUE(r.readPixels(s.pixels, w, h));
+  shoot(s, halfWhite);
   // Half white over 121216: (255 + 18) / 2, not darkened by a second alpha multiply.
   EXPECT_TRUE(near(s.at(50, 50), 0x88888A, 3)) << std::hex << s.at(50, 50);
   EXPECT_EQ(s.at(150, 50), kBackground);
   // Only the drawn part was uploaded.
   EXPECT_LE(r.device().overlayPixelsUploaded(), 110 * 100);
 
-  r.beginScene();
-  r.endScene();
+  shoot(s, [](Renderer&) {});
   EXPECT_EQ(r.device().overlayPixelsUploaded(), 0);
-  ASSERT_TRUE(r.readPixels(s.pixels, w, h));
   EXPECT_EQ(s.at(50, 50), kBackground);  // last frame's overlay is gone
 }
 
@@ -236,13 +236,8 @@ TEST(Renderer, BlendsWithTheCustomModeWhereAvailable) {
 #endif
   Screen s;
   if (!s.open(200, 100, "opengl")) GTEST_SKIP() << "no opengl renderer here";
-  Renderer& r = s.renderer;
-  r.beginScene();
-  r.canvas().fillRect(RectF{0, 0, 100, 100}, Color::rgb(0xFFFFFF, 0.5f));
-  r.endScene();
-  int w, h;
-  ASSERT_TRUE(r.readPixels(s.pixels, w, h));
-  EXPECT_TRUE(r.device().premultipliedBlend());
+  shoot(s, halfWhite);
+  EXPECT_TRUE(s.renderer.device().premultipliedBlend());
   EXPECT_TRUE(near(s.at(50, 50), 0x88888A, 3)) << std::hex << s.at(50, 50);
 }
 
@@ -338,12 +333,6 @@ TEST(DecodeImage, SurvivesDamagedPictures) {
   av_log_set_level(oldLevel);
   EXPECT_GT(decoded, 0);
 }
-
-}  // namespace
-}  // namespace vell::test
-
-namespace vell::test {
-namespace {
 
 TEST(UiResources, SubtitleFormatFollowsTheSize) {
   UiResources r;

@@ -60,10 +60,8 @@ TEST(Subtitles, SrtBlocks) {
   EXPECT_EQ(t.cues()[3].text, "after the space");
   EXPECT_EQ(t.cues()[4].text, "last without blank line");
   EXPECT_FALSE(SubtitleTrack().parseSrt("no cues at all\n\n"));
-}
 
-TEST(Subtitles, SrtBlockWithoutIndexLineIsKept) {
-  SubtitleTrack t;
+  // Blocks without an index line are kept.
   ASSERT_TRUE(t.parseSrt("00:00:01,000 --> 00:00:02,000\nno number\n\n"
                          "00:00:03,000 --> 00:00:04,000\nnone here either\n\n"
                          "7\n00:00:05,000 --> 00:00:06,000\nnumbered\n"));
@@ -107,6 +105,12 @@ TEST(Subtitles, SamiCues) {
   EXPECT_FALSE(SubtitleTrack().parseSami("<sync start=100"));
   EXPECT_FALSE(SubtitleTrack().parseSami("<sync start="));
   EXPECT_FALSE(SubtitleTrack().parseSami("<syn"));
+
+  // A blank record ends the previous cue and shows nothing itself.
+  ASSERT_TRUE(t.parseSami("<SYNC Start=0><P>a<SYNC Start=1500><P>   \n<SYNC Start=3000><P>b"));
+  ASSERT_EQ(t.cues().size(), 2u);
+  EXPECT_DOUBLE_EQ(t.cues()[0].end, 1.5);
+  EXPECT_DOUBLE_EQ(t.cues()[1].start, 3.0);
 }
 
 TEST(Subtitles, SamiLineBreakTags) {
@@ -154,14 +158,6 @@ TEST(Subtitles, BilingualSamiShowsOneLanguageInTimeOrder) {
   EXPECT_DOUBLE_EQ(t.cues()[1].end, 6.0);  // the French sync is not ours
   ASSERT_TRUE(t.parseSami("<SYNC Start=0><P Class=ENCC>Hi<P class=\"kokr\">안녕"));
   EXPECT_EQ(t.cues()[0].text, "안녕");
-}
-
-TEST(Subtitles, EmptySamiRecordEndsThePreviousCue) {
-  SubtitleTrack t;
-  ASSERT_TRUE(t.parseSami("<SYNC Start=0><P>a<SYNC Start=1500><P>   \n<SYNC Start=3000><P>b"));
-  ASSERT_EQ(t.cues().size(), 2u);
-  EXPECT_DOUBLE_EQ(t.cues()[0].end, 1.5);
-  EXPECT_DOUBLE_EQ(t.cues()[1].start, 3.0);
 }
 
 std::string utf32(const std::u32string& text, bool bigEndian) {
@@ -266,16 +262,12 @@ TEST(Subtitles, DiscoveryBesideTheMedium) {
   ASSERT_TRUE(makeDirectories(dir.file("my.dir")));
   dir.write("my.srt", srt);
   EXPECT_FALSE(t.loadBeside(dir.file("my.dir/video")));
-}
 
-TEST(Subtitles, ManualFileByExtension) {
-  test::TempDir dir;
-  SubtitleTrack t;
+  // A file chosen by hand is read by its extension, in any case.
   EXPECT_TRUE(t.loadFile(dir.write("x.SRT", "1\n00:00:01,000 --> 00:00:02,000\nA\n")));
   EXPECT_TRUE(t.loadFile(dir.write("x.Smi", "<SYNC Start=0><P>a")));
   EXPECT_FALSE(t.loadFile(dir.write("x.ass", "1\n00:00:01,000 --> 00:00:02,000\nA\n")));
   EXPECT_TRUE(t.empty());
 }
-
 }  // namespace
 }  // namespace vell
