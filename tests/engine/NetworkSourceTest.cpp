@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/packet.h>
-}
-
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "engine/MediaSource.h"
+#include "EngineTestUtil.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "support/HttpServer.h"
@@ -21,10 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-struct Packet {
-  AVPacket* p = av_packet_alloc();
-  ~Packet() { av_packet_free(&p); }
-};
+using Packet = test::PacketGuard;
 
 TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
   std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
