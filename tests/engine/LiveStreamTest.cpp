@@ -264,7 +264,6 @@ TEST(ConnectJob, VideoSitePageThroughTheResolver) {
   // No tool: the page itself is tried.
   YtDlpResolver none("/nonexistent/yt-dlp");
   ConnectJob direct(player, "https://youtu.be/abc", false);
-  direct.cancelled = false;
   runConnectJob(direct, none, nullptr);
   EXPECT_EQ(log.count("[VellPlayer] yt-dlp failed, trying direct open\n"), 1);
 }
