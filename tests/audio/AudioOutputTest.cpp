@@ -99,11 +99,14 @@ class AudioOutputTest : public ::testing::Test {
     test::setDiskAudioFile(path);
     return path;
   }
+  static bool open(AudioOutput& out, int rate, int channels, float prebuffer, bool blocking = false) {
+    out.prebufferSeconds = prebuffer;
+    out.blockingWrite = blocking;
+    return out.init(rate, channels);
+  }
   // Two seconds of the counting signal queued without blocking, then started.
   void startCounting(AudioOutput& out) {
-    ASSERT_TRUE(out.init(kRate, 2));
-    out.prebufferSeconds = 0.2f;
-    out.blockingWrite = false;
+    ASSERT_TRUE(open(out, kRate, 2, 0.2f));
     auto signal = countingSignal(2 * kRate);
     out.write(signal.data(), 2 * kRate, 2);
     out.start();
@@ -240,9 +243,7 @@ TEST_F(AudioOutputTest, PauseSilencesAndResumeFadesInWithoutLosingFrames) {
 TEST_F(AudioOutputTest, ShortRingCountsOnlyRingFramesAndSinksTheGain) {
   std::string path = outputFile("short.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.05f;
-  out.blockingWrite = false;
+  ASSERT_TRUE(open(out, kRate, 2, 0.05f));
   auto signal = countingSignal(4800);
   out.write(signal.data(), 4800, 2);
   out.start();
@@ -318,9 +319,7 @@ TEST_F(AudioOutputTest, FlushDropsWhatTheDeviceStillQueues) {
 TEST_F(AudioOutputTest, StartupFillAndPlayOutAreNotReportedAsShortages) {
   outputFile("local.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.2f;
-  out.blockingWrite = false;
+  ASSERT_TRUE(open(out, kRate, 2, 0.2f));
   auto signal = countingSignal(kRate);
   out.write(signal.data(), kRate / 5, 2);
   out.start();
@@ -337,9 +336,7 @@ TEST_F(AudioOutputTest, StartupFillAndPlayOutAreNotReportedAsShortages) {
 TEST_F(AudioOutputTest, StartupFillEndsAtTheSoftTimeoutWithTheMinimumFill) {
   outputFile("soft.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.5f;  // soft 1000 ms; minimum fill 0.125 s
-  out.blockingWrite = false;
+  ASSERT_TRUE(open(out, kRate, 2, 0.5f));  // soft 1000 ms; minimum fill 0.125 s
   auto signal = countingSignal(kRate / 5);
   out.write(signal.data(), kRate / 5, 2);
   uint32_t begin = tickCount();
@@ -355,8 +352,7 @@ TEST_F(AudioOutputTest, StartupFillEndsAtTheSoftTimeoutWithTheMinimumFill) {
 TEST_F(AudioOutputTest, StartupFillGivesUpAtTheHardTimeoutOnAnEmptyRing) {
   std::string path = outputFile("hard.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.2f;  // hard 1600 ms
+  ASSERT_TRUE(open(out, kRate, 2, 0.2f, true));  // hard 1600 ms
   uint32_t begin = tickCount();
   out.start();
   sleepMs(1200);
@@ -396,42 +392,28 @@ TEST_F(AudioOutputTest, NonBlockingWriteKeepsWholeFramesThatFit) {
 }
 
 TEST_F(AudioOutputTest, WritesMapSourceChannelsOntoTheOutput) {
-  {
-    std::string path = outputFile("mono.raw");
+  struct {
+    int outChannels, sourceChannels;
+    std::vector<float> values;  // the first one is what every output channel must carry
+  } rows[] = {{1, 2, {0.25f, 0.75f}},  // the second source channel is dropped
+              {2, 1, {0.3f}}};         // mono reaches both channels
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.outChannels);
+    std::string path = outputFile("map" + std::to_string(r.outChannels) + ".raw");
     AudioOutput out;
-    ASSERT_TRUE(out.init(kRate, 1));
-    ASSERT_EQ(out.channels(), 1);
-    out.prebufferSeconds = 0.05f;
-    out.blockingWrite = false;
-    auto stereo = constantSignal(kRate * 12 / 10, 2, {0.25f, 0.75f});
-    out.write(stereo.data(), kRate * 12 / 10, 2);
+    ASSERT_TRUE(open(out, kRate, r.outChannels, 0.05f));
+    ASSERT_EQ(out.channels(), r.outChannels);
+    auto source = constantSignal(kRate * 12 / 10, r.sourceChannels, r.values);
+    out.write(source.data(), kRate * 12 / 10, r.sourceChannels);
     out.start();
     ASSERT_TRUE(playFor(out, 0.3));
     out.close();
     auto pcm = test::readDiskAudio(path);
     size_t plateau = 0;
-    for (float v : pcm) {
-      ASSERT_LE(v, 0.25f + 1e-6f);  // the second source channel is dropped
-      plateau += v == 0.25f;
-    }
-    EXPECT_GT(plateau, 2000u);
-  }
-  {
-    std::string path = outputFile("stereo.raw");
-    AudioOutput out;
-    ASSERT_TRUE(out.init(kRate, 2));
-    out.prebufferSeconds = 0.05f;
-    out.blockingWrite = false;
-    auto mono = constantSignal(kRate * 12 / 10, 1, {0.3f});
-    out.write(mono.data(), kRate * 12 / 10, 1);
-    out.start();
-    ASSERT_TRUE(playFor(out, 0.3));
-    out.close();
-    auto pcm = test::readDiskAudio(path);
-    size_t plateau = 0;
-    for (size_t f = 0; f + 1 < pcm.size(); f += 2) {
-      ASSERT_EQ(pcm[f], pcm[f + 1]);  // mono reaches both channels
-      plateau += pcm[f] == 0.3f;
+    for (size_t f = 0; f + r.outChannels <= pcm.size(); f += r.outChannels) {
+      ASSERT_LE(pcm[f], r.values[0] + 1e-6f);
+      for (int c = 1; c < r.outChannels; ++c) ASSERT_EQ(pcm[f + c], pcm[f]);
+      plateau += pcm[f] == r.values[0];
     }
     EXPECT_GT(plateau, 2000u);
   }
@@ -440,8 +422,7 @@ TEST_F(AudioOutputTest, WritesMapSourceChannelsOntoTheOutput) {
 TEST_F(AudioOutputTest, BlockingWriteWaitsForRoomAndStopOrCloseReleaseIt) {
   outputFile("blocking.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(8000, 1));
-  out.prebufferSeconds = 0.0f;
+  ASSERT_TRUE(open(out, 8000, 1, 0.0f, true));
   auto signal = constantSignal(8000 * 31, 1, {0.1f});
   // A stopped output takes nothing from a blocking writer.
   out.write(signal.data(), 100, 1);
@@ -476,8 +457,7 @@ TEST_F(AudioOutputTest, BlockingWriteWaitsForRoomAndStopOrCloseReleaseIt) {
 TEST_F(AudioOutputTest, BlockingWriteWaitsWhilePaused) {
   outputFile("paused-write.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(8000, 1));
-  out.prebufferSeconds = 0.0f;
+  ASSERT_TRUE(open(out, 8000, 1, 0.0f, true));
   out.start();
   out.pause();
   auto signal = constantSignal(80, 1, {0.1f});
@@ -498,9 +478,7 @@ TEST_F(AudioOutputTest, BlockingWriteWaitsWhilePaused) {
 TEST_F(AudioOutputTest, DeviceLossRaisesTheFlagUntilTheOutputIsRebuilt) {
   outputFile("lost.raw");
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.0f;
-  out.blockingWrite = false;
+  ASSERT_TRUE(open(out, kRate, 2, 0.0f));
   auto signal = countingSignal(kRate);
   out.write(signal.data(), kRate, 2);
   out.start();
@@ -534,13 +512,11 @@ TEST_F(AudioOutputTest, LevelsShowTheSignalBeforeVolumeOldestBandFirst) {
   quietThenLoud.insert(quietThenLoud.end(), loud.begin(), loud.end());
 
   AudioOutput out;
-  ASSERT_TRUE(out.init(kRate, 2));
+  ASSERT_TRUE(open(out, kRate, 2, 0.01f));
   float levels[32];
   out.getLevels(levels, 32);
   for (float l : levels) EXPECT_EQ(l, 0.0f);
 
-  out.prebufferSeconds = 0.01f;
-  out.blockingWrite = false;
   out.volume = 0.3f;
   out.write(quietThenLoud.data(), 2048, 2);
   out.start();
@@ -566,9 +542,7 @@ TEST_F(AudioOutputTest, LevelsShowTheSignalBeforeVolumeOldestBandFirst) {
 
   // While muted the meter falls silent.
   outputFile("levels-muted.raw");
-  ASSERT_TRUE(out.init(kRate, 2));
-  out.prebufferSeconds = 0.01f;
-  out.blockingWrite = false;
+  ASSERT_TRUE(open(out, kRate, 2, 0.01f));
   out.muted = true;
   out.write(quietThenLoud.data(), 2048, 2);
   out.start();

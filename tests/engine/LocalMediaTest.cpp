@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/packet.h>
-}
-
 #include <cmath>
 
 #include "engine/AudioChunk.h"
@@ -11,21 +7,20 @@ extern "C" {
 #include "engine/MediaSource.h"
 #include "engine/VideoDecoder.h"
 #include "engine/VideoFrame.h"
+#include "EngineTestUtil.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
 
 namespace vell {
 namespace {
 
-struct PacketGuard {
-  AVPacket* p = av_packet_alloc();
-  ~PacketGuard() { av_packet_free(&p); }
-};
+using test::PacketGuard;
 
 // Reads every packet and decodes both streams; returns the number of video frames.
 struct DecodeTally {
   int videoFrames = 0;
   size_t audioSamples = 0;
+  std::vector<float> pcm;  // every decoded audio sample, interleaved
   std::vector<std::pair<int, int>> sizes;  // picture sizes in order of first appearance
   std::vector<double> pts;
 };
@@ -53,7 +48,10 @@ DecodeTally decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* au
       drainVideo();
     } else if (audio && pkt.p->stream_index == ai) {
       audio->sendPacket(pkt.p);
-      while (audio->receive(chunk)) t.audioSamples += chunk.samples.size() / chunk.channels;
+      while (audio->receive(chunk)) {
+        t.audioSamples += chunk.samples.size() / chunk.channels;
+        t.pcm.insert(t.pcm.end(), chunk.samples.begin(), chunk.samples.end());
+      }
     }
     av_packet_unref(pkt.p);
   }
@@ -62,6 +60,21 @@ DecodeTally decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* au
     drainVideo();
   }
   return t;
+}
+
+// Decodes up to the first picture of the video stream, draining the decoder at the end.
+bool firstVideoFrame(MediaSource& source, VideoDecoder& video, VideoFrame& frame) {
+  PacketGuard pkt;
+  bool got = false;
+  while (!got && source.readPacket(pkt.p) == 1) {
+    if (pkt.p->stream_index == source.videoStreamIndex()) {
+      video.sendPacket(pkt.p);
+      got = video.receiveFrame(frame);
+    }
+    av_packet_unref(pkt.p);
+  }
+  if (!got) video.sendPacket(nullptr);
+  return got || video.receiveFrame(frame);
 }
 
 TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
@@ -100,19 +113,8 @@ TEST(LocalMedia, ConvertsToBgraOfTheRightColour) {
   EXPECT_FALSE(source.hasAudio());
   VideoDecoder video;
   ASSERT_TRUE(video.open(source.videoStreamParameters(), false));
-  PacketGuard pkt;
   VideoFrame frame;
-  bool got = false;
-  while (!got && source.readPacket(pkt.p) == 1) {
-    video.sendPacket(pkt.p);
-    av_packet_unref(pkt.p);
-    got = video.receiveFrame(frame);
-  }
-  if (!got) {
-    video.sendPacket(nullptr);
-    got = video.receiveFrame(frame);
-  }
-  ASSERT_TRUE(got);
+  ASSERT_TRUE(firstVideoFrame(source, video, frame));
   ASSERT_EQ(frame.width, 64);
   ASSERT_EQ(frame.linesize[0], 64 * 4);
   const uint8_t* px = frame.data[0] + 20 * frame.linesize[0] + 30 * 4;
@@ -253,17 +255,8 @@ TEST(LocalMedia, SeekLandsNearTheTarget) {
   ASSERT_TRUE(video.open(source.videoStreamParameters(), false));
   ASSERT_TRUE(source.seek(2.0));
   video.flush();
-  PacketGuard pkt;
   VideoFrame frame;
-  bool got = false;
-  while (!got && source.readPacket(pkt.p) == 1) {
-    if (pkt.p->stream_index == source.videoStreamIndex()) {
-      video.sendPacket(pkt.p);
-      got = video.receiveFrame(frame);
-    }
-    av_packet_unref(pkt.p);
-  }
-  ASSERT_TRUE(got);
+  ASSERT_TRUE(firstVideoFrame(source, video, frame));
   // Seeks land on the key frame at or before the target (one per second here).
   EXPECT_GE(frame.pts, 0.99);
   EXPECT_LE(frame.pts, 2.01);
@@ -333,15 +326,7 @@ TEST(AudioDecoder, FormatChangesMidStreamKeepLengthAndPitch) {
   ASSERT_TRUE(source.openLocal(joined));
   AudioDecoder audio;
   ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
-  std::vector<float> pcm;
-  PacketGuard pkt;
-  AudioChunk chunk;
-  for (int r; (r = source.readPacket(pkt.p)) != 0;) {
-    if (r < 0) continue;
-    audio.sendPacket(pkt.p);
-    while (audio.receive(chunk)) pcm.insert(pcm.end(), chunk.samples.begin(), chunk.samples.end());
-    av_packet_unref(pkt.p);
-  }
+  std::vector<float> pcm = decodeAll(source, nullptr, &audio).pcm;
   EXPECT_NEAR(pcm.size() / 2.0, 96000.0, 4000.0);
   EXPECT_NEAR(toneFrequency(pcm, 10000, 40000), 440.0, 5.0);  // first part
   EXPECT_NEAR(toneFrequency(pcm, 60000, 90000), 440.0, 5.0);  // second part

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/packet.h>
-}
-
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "engine/MediaSource.h"
+#include "EngineTestUtil.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "support/HttpServer.h"
@@ -21,10 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-struct Packet {
-  AVPacket* p = av_packet_alloc();
-  ~Packet() { av_packet_free(&p); }
-};
+using Packet = test::PacketGuard;
 
 TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
   std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
@@ -147,7 +141,9 @@ TEST(NetworkSource, IcyBitRateWinsOverTheCodecAndCodecRateIsTruncated) {
   EXPECT_EQ(source.info().stationName, "");
 }
 
-TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswer) {
+// The demuxer is busy in an open that never gets an answer: polling from another thread does
+// not wait behind it, and close breaks it.
+TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswerAndPollingNeverWaits) {
   test::HttpServer server([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
   MediaSource source;
   std::atomic<bool> result{true};
@@ -159,6 +155,12 @@ TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswer) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ASSERT_FALSE(done.load());
   auto t0 = Clock::now();
+  std::string title, mime;
+  std::vector<uint8_t> bytes;
+  EXPECT_FALSE(source.pollStreamTitle(title));
+  EXPECT_FALSE(source.extractCoverArt(bytes, mime));
+  EXPECT_LT(secondsSince(t0), 0.05);
+  t0 = Clock::now();
   source.close();
   opener.join();
   EXPECT_LT(secondsSince(t0), 1.0);
@@ -191,22 +193,6 @@ TEST(NetworkSource, CloseBreaksABlockedRead) {
   reader.join();
   EXPECT_LT(secondsSince(t0), 1.0);
   EXPECT_EQ(last.load(), 0);  // an aborted read counts as the end of input
-}
-
-TEST(NetworkSource, PollingNeverWaitsBehindABusyDemuxer) {
-  test::HttpServer server([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
-  MediaSource source;
-  std::thread opener([&] { source.open(server.url("/stream"), false); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  auto t0 = Clock::now();
-  std::string title;
-  std::vector<uint8_t> bytes;
-  std::string mime;
-  EXPECT_FALSE(source.pollStreamTitle(title));
-  EXPECT_FALSE(source.extractCoverArt(bytes, mime));
-  EXPECT_LT(secondsSince(t0), 0.05);
-  source.close();
-  opener.join();
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 // Pictures of awkward sizes and timestamps: narrow, huge, without timestamps, late starts.
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/packet.h>
-}
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,16 +11,14 @@ extern "C" {
 #include "engine/Player.h"
 #include "engine/VideoDecoder.h"
 #include "engine/VideoFrame.h"
+#include "EngineTestUtil.h"
 #include "render/Renderer.h"
 #include "support/Media.h"
 
 namespace vell {
 namespace {
 
-struct PacketGuard {
-  AVPacket* p = av_packet_alloc();
-  ~PacketGuard() { av_packet_free(&p); }
-};
+using test::PacketGuard;
 
 struct Decoded {
   std::vector<double> pts;

@@ -135,44 +135,40 @@ TEST(PlayerClock, CorrectionRules) {
   EXPECT_FALSE(Player::clockCorrection(10.0, 10.005, 3000));
 }
 
-TEST(PlayerStop, StopAndCloseDoNotWaitForAFullRing) {
+// The playback thread waits for room in a full ring, or inside a read from a server that
+// went silent: stop and close end it at once either way.
+TEST(PlayerStop, StopAndCloseDoNotWaitForAFullRingOrASilentServer) {
   // Longer than the 30-second ring, so the playback thread ends up waiting for room.
   std::string path = test::makeMedia("-f lavfi -i sine=duration=45 -ac 1 -c:a libmp3lame -b:a 32k", "mp3");
-  for (bool useClose : {false, true}) {
-    Player player;
-    ASSERT_TRUE(player.openFile(path));
-    player.play();
-    AudioOutput& out = player.audioOutput();
-    for (int i = 0; i < 300 && out.ringFill() + 48000 * 2 < out.ringCapacity(); ++i) waitMs(10);
-    ASSERT_GT(out.ringFill() + 48000 * 2, out.ringCapacity()) << "the ring should be full";
-    uint32_t t0 = tickCount();
-    if (useClose)
-      player.close();
-    else
-      player.stop();
-    EXPECT_LT(tickCount() - t0, 500u) << (useClose ? "close" : "stop");
-    EXPECT_EQ(player.state(), Player::Stopped);
-  }
-}
-
-TEST(PlayerStop, StopAndCloseDoNotWaitForASilentServer) {
   std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
     c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 30000));
     c.wait(30000);
   });
-  for (bool useClose : {false, true}) {
-    Player player;
-    ASSERT_TRUE(player.openUrl(server.url("/stream"), false));
-    EXPECT_TRUE(player.isLive());
-    player.play();
-    waitMs(600);  // the data runs out: the thread waits inside a read
-    uint32_t t0 = tickCount();
-    if (useClose)
-      player.close();
-    else
-      player.stop();
-    EXPECT_LT(tickCount() - t0, 500u) << (useClose ? "close" : "stop");
+  for (bool fromServer : {false, true}) {
+    for (bool useClose : {false, true}) {
+      SCOPED_TRACE(std::string(fromServer ? "silent server, " : "full ring, ") + (useClose ? "close" : "stop"));
+      Player player;
+      AudioOutput& out = player.audioOutput();
+      if (fromServer) {
+        ASSERT_TRUE(player.openUrl(server.url("/stream"), false));
+        EXPECT_TRUE(player.isLive());
+        player.play();
+        waitMs(600);  // the data runs out: the thread waits inside a read
+      } else {
+        ASSERT_TRUE(player.openFile(path));
+        player.play();
+        for (int i = 0; i < 300 && out.ringFill() + 48000 * 2 < out.ringCapacity(); ++i) waitMs(10);
+        ASSERT_GT(out.ringFill() + 48000 * 2, out.ringCapacity()) << "the ring should be full";
+      }
+      uint32_t t0 = tickCount();
+      if (useClose)
+        player.close();
+      else
+        player.stop();
+      EXPECT_LT(tickCount() - t0, 500u);
+      EXPECT_EQ(player.state(), Player::Stopped);
+    }
   }
 }
 

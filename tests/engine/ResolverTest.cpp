@@ -8,36 +8,20 @@
 
 #include "engine/YtDlpResolver.h"
 #include "platform/Clock.h"
-#include "platform/Log.h"
 #include "support/TempDir.h"
+#include "EngineTestUtil.h"
 
 namespace vell {
 namespace {
 
 // A stand-in for the tool: a shell script that answers like it would.
+using test::LogCapture;
+
 std::string fakeTool(const test::TempDir& dir, const std::string& name, const std::string& body) {
   std::string path = dir.write(name, "#!/bin/sh\n" + body + "\n");
   chmod(path.c_str(), 0755);
   return path;
 }
-
-struct LogCapture {
-  std::vector<std::string> lines;
-  std::mutex m;
-  LogCapture() {
-    setLogSink([this](const std::string& l) {
-      std::lock_guard<std::mutex> lock(m);
-      lines.push_back(l);
-    });
-  }
-  ~LogCapture() { setLogSink(nullptr); }
-  bool has(const std::string& text) {
-    std::lock_guard<std::mutex> lock(m);
-    for (const auto& l : lines)
-      if (l.find(text) != std::string::npos) return true;
-    return false;
-  }
-};
 
 TEST(Resolver, RecognisesPagesOfTheSite) {
   EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://www.youtube.com/watch?v=abc"));
