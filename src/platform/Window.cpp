@@ -439,6 +439,8 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (e.button.button == SDL_BUTTON_LEFT && frameDrag_) {
+          // The pointer's last stretch may come with the release itself: follow it first.
+          if (e.type == SDL_MOUSEBUTTONUP) followFrameDrag(true);
           frameDrag_->release();
           HitCode code = e.type == SDL_MOUSEBUTTONDOWN && hitTester_ ? hitTester_(e.button.x, e.button.y) : HitCode::Client;
           if (code != HitCode::Client) {
