@@ -498,36 +498,30 @@ void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
 // take them; the composition of an input method is shown where the text goes.
 void App::onTextInput(const std::string& text) {
   if (inputOpen) {
-    TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
-    if (field) {
+    if (TextField* field = focusedInputField()) {
       field->onTextInput(text);
       field->touch(tickCount());
     }
     return;
   }
   // Stream browser search.
-  if (browserOpen && !inputOpen) {
-    if (browserSearchActive()) {
-      syncBrowser();
-      streamBrowser.composition.clear();
-      streamBrowser.typeText(text);
-    }
+  if (browserOpen && browserSearchActive()) {
+    syncBrowser();
+    streamBrowser.composition.clear();
+    streamBrowser.typeText(text);
   }
 }
 
 void App::onTextEditing(const std::string& composition) {
   if (inputOpen) {
-    TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
-    if (field) {
+    if (TextField* field = focusedInputField()) {
       field->onTextEditing(composition);
       field->touch(tickCount());
     }
     return;
   }
   // Stream browser search: the composition shows after the search text until committed.
-  if (browserOpen && !inputOpen) {
-    if (browserSearchActive()) streamBrowser.composition = composition;
-  }
+  if (browserOpen && browserSearchActive()) streamBrowser.composition = composition;
 }
 
 }  // namespace vell

@@ -196,6 +196,8 @@ class App {
   void showAboutWindow();
   // Input while the dialog is open (the dialog takes all of it).
   void inputDialogKey(int key, bool ctrl, bool shift);
+  // The dialog's field that has the keyboard (null while the dialog is closed).
+  TextField* focusedInputField();
   void inputDialogMouseDown(int x, int y, int clicks, bool shift = false);
   void inputDialogMouseMove(int x, int y);
   void inputDialogMouseUp();

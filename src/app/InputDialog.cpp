@@ -166,8 +166,10 @@ void App::submitInputDialog() {
   openMedia(url, name, podcast);
 }
 
+TextField* App::focusedInputField() { return inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get(); }
+
 void App::inputDialogKey(int key, bool ctrl, bool shift) {
-  TextField* field = inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
+  TextField* field = focusedInputField();
   if (!field) return;
   if (key == vk::Tab && nameEdit && field->edit.composition().empty()) {
     inputFocus = inputFocus == 1 ? 2 : 1;
