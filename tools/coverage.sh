@@ -12,9 +12,7 @@ fi
 
 dir=build/coverage
 jobs=$(nproc 2>/dev/null || echo 2)
-launcher=()
-if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELL_BENCH=OFF "${launcher[@]}" \
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELL_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="--coverage -O0" -DCMAKE_C_FLAGS="--coverage -O0" \
   -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
 # shellcheck disable=SC2086
