@@ -55,6 +55,10 @@ class AudioDevice {
   void simulateLoss() { simulatedLoss_.store(true); }
 
  private:
+  // Backend state: SDL keeps its device id in id_; a backend with more state keeps it in
+  // backend_ and uses id_ as the open flag.
+  struct Backend;
+  Backend* backend_ = nullptr;
   std::atomic<uint32_t> id_{0};
   std::atomic<int> frameBytes_{0};
   std::atomic<bool> simulatedLoss_{false};
