@@ -2,7 +2,6 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,7 +14,10 @@ struct HttpRequest {
   std::string target;      // path and query as sent
   std::string rawHeaders;  // the header block exactly as received (request line excluded)
   std::map<std::string, std::string> headers;  // lower-cased names
-  std::string header(const std::string& lowerName) const;
+  std::string header(const std::string& lowerName) const {
+    auto it = headers.find(lowerName);
+    return it == headers.end() ? std::string() : it->second;
+  }
 };
 
 class HttpServer;
@@ -52,15 +54,12 @@ class HttpServer {
  public:
   using Handler = std::function<void(const HttpRequest&, HttpConnection&)>;
   explicit HttpServer(Handler handler);
-  ~HttpServer();
-  HttpServer(const HttpServer&) = delete;
-  HttpServer& operator=(const HttpServer&) = delete;
+  ~HttpServer() { stop(); }
 
   int port() const { return port_; }
-  std::string url(const std::string& path = "/") const;
+  std::string url(const std::string& path = "/") const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   std::vector<HttpRequest> requests() const;
-  // Requests whose target starts with `prefix`.
-  size_t requestCount(const std::string& prefix = "/") const;
+  size_t requestCount(const std::string& prefix = "/") const;  // requests whose target starts so
   size_t connectionCount() const { return connections_.load(); }
   bool stopping() const { return stopping_.load(); }
   void stop();
@@ -71,8 +70,7 @@ class HttpServer {
   void reapFinishedLocked();
 
   Handler handler_;
-  int listenFd_ = -1;
-  int port_ = 0;
+  int listenFd_ = -1, port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<size_t> connections_{0};
   std::thread acceptThread_;
