@@ -116,26 +116,20 @@ TEST_F(Catalog, ChangingOperationsPersist) {
   auto c = load("RADIO_MP3|a|Alpha|Pop|d|http://a\nRADIO_MP3|b|Beta|Pop|d|http://b\nPODCAST_RSS|p|Pod|News|d|http://p\n");
   ASSERT_TRUE(c.addUserStream(entry(PODCAST_SBS, "user_1", "Mine", "사용자", "사용자 추가", "prog")));
   ASSERT_TRUE(c.addUserStream(entry(RADIO_PLS, "user_2", "내 방송", "사용자", "사용자 추가", "http://x.pls")));
-  ASSERT_TRUE(c.addUserStream(entry(RADIO_MP3, "user_3", "Two", "사용자", "사용자 추가", "http://two")));
+  // Separators and line breaks in a field would shift the fields or forge a line.
+  ASSERT_TRUE(c.addUserStream(entry(RADIO_HLS, "user_3", "A|B\nC", "G\r", "-|evil\n+|RADIO_MP3|x|x|x|x|x", "http://h/p|q \r")));
   ASSERT_TRUE(c.editBuiltin("a", entry(RADIO_MP3, "ignored", "Alpha 2", "Pop", "d", "http://a2")));
   ASSERT_TRUE(c.editBuiltin("p", entry(PODCAST_RSS, "p", "Pod 2", "뉴스", "설명", "http://p2?a=1&b=2")));
   ASSERT_TRUE(c.editBuiltin("a", entry(RADIO_MP3, "ignored", "Alpha 3", "Pop", "d", "http://a3")));
   ASSERT_TRUE(c.hideBuiltin("b"));
   EXPECT_EQ(listing(c), " a* user_2+ user_3+| p* user_1+");
   EXPECT_EQ(c.findById("a")->name, "Alpha 3");
-  const std::string header =
-      "# Vell Player user streams\n"
-      "# Format:\n"
-      "#   -|<id>                              hide a built-in\n"
-      "#   =|<TYPE>|<id>|<name>|<genre>|<desc>|<url>   modify a built-in\n"
-      "#   +|<TYPE>|<id>|<name>|<genre>|<desc>|<url>   add new user stream\n"
-      "\n";
   std::string text = dir.read("streams_user.ini");
-  EXPECT_EQ(text, header +
-                      "-|b\n=|RADIO_MP3|a|Alpha 3|Pop|d|http://a3\n=|PODCAST_RSS|p|Pod 2|뉴스|설명|http://p2?a=1&b=2\n"
-                      "+|RADIO_PLS|user_2|내 방송|사용자|사용자 추가|http://x.pls\n"
-                      "+|RADIO_MP3|user_3|Two|사용자|사용자 추가|http://two\n"
-                      "+|PODCAST_SBS|user_1|Mine|사용자|사용자 추가|prog\n");
+  EXPECT_EQ(text.substr(text.find("\n\n") + 2),  // after the comment block
+            "-|b\n=|RADIO_MP3|a|Alpha 3|Pop|d|http://a3\n=|PODCAST_RSS|p|Pod 2|뉴스|설명|http://p2?a=1&b=2\n"
+            "+|RADIO_PLS|user_2|내 방송|사용자|사용자 추가|http://x.pls\n"
+            "+|RADIO_HLS|user_3|A｜B C|G\r|-｜evil +｜RADIO_MP3｜x｜x｜x｜x｜x|http://h/p%7Cq\n"
+            "+|PODCAST_SBS|user_1|Mine|사용자|사용자 추가|prog\n");
   StreamCatalog back = reload();
   EXPECT_EQ(back.radioStreams(), c.radioStreams());
   EXPECT_EQ(back.podcastStreams(), c.podcastStreams());
@@ -144,15 +138,12 @@ TEST_F(Catalog, ChangingOperationsPersist) {
   EXPECT_EQ(dir.read("streams_user.ini"), text);
 
   // An edited built-in can be hidden; restoring brings back the original.
-  ASSERT_TRUE(c.hideBuiltin("a"));
-  ASSERT_TRUE(c.hideBuiltin("a"));
+  ASSERT_TRUE(c.hideBuiltin("a") && c.hideBuiltin("a"));
   EXPECT_EQ(c.hiddenIds(), (Ids{"b", "a"}));
   ASSERT_TRUE(c.restoreBuiltin("a"));
   EXPECT_EQ(c.findById("a")->name, "Alpha");
   // Hiding a user-only id removes nothing but is remembered; deleting removes user entries only.
-  ASSERT_TRUE(c.hideBuiltin("user_2"));
-  ASSERT_TRUE(c.deleteUserStream("p"));
-  ASSERT_TRUE(c.deleteUserStream("user_1"));
+  ASSERT_TRUE(c.hideBuiltin("user_2") && c.deleteUserStream("p") && c.deleteUserStream("user_1"));
   EXPECT_EQ(listing(c), " a user_2+ user_3+| p*");
   EXPECT_EQ(listing(reload()), listing(c));
   EXPECT_EQ(reload().hiddenIds(), (Ids{"b", "user_2"}));
@@ -178,16 +169,6 @@ TEST_F(Catalog, FailedSaveKeepsTheChangeForTheSession) {
   StreamCatalog back = reload();
   EXPECT_EQ(back.radioStreams(), c.radioStreams());
   EXPECT_EQ(back.podcastStreams(), c.podcastStreams());
-}
-
-// A field holding a separator or a line break would shift the fields or forge a line.
-TEST_F(Catalog, FieldsThatTheFormatCannotCarryStayOneRecord) {
-  auto c = load("");
-  c.addUserStream(entry(RADIO_MP3, "user_1", "A|B\nC", "G\r", "-|evil\n+|RADIO_MP3|x|x|x|x|x", "http://h/p|q \r"));
-  EXPECT_EQ(listing(c), " user_1+|");
-  const StreamEntry& e = c.radioStreams()[0];
-  EXPECT_EQ(e.name + e.genre + e.url, "A\xEF\xBD\x9C" "B CG\rhttp://h/p%7Cq");  // a CR is harmless inside a line
-  EXPECT_TRUE(c.hiddenIds().empty());
 }
 
 TEST_F(Catalog, SearchGenresNewIdsAndTypesForUrls) {
@@ -223,11 +204,10 @@ TEST_F(Catalog, ShippedCatalogueIsWellFormed) {
   std::set<std::string> seen;
   for (const auto* list : {&c.radioStreams(), &c.podcastStreams()}) {
     for (const StreamEntry& e : *list) {
-      EXPECT_TRUE(seen.insert(e.id).second) << e.id;
+      EXPECT_TRUE(seen.insert(e.id).second && !e.name.empty() && !e.genre.empty()) << e.id;
       EXPECT_TRUE(startsWith(e.url, "http://") || startsWith(e.url, "https://")) << e.id;
-      EXPECT_FALSE(e.name.empty() || e.genre.empty()) << e.id;
-      EXPECT_TRUE(e.type != RADIO_HLS || contains(e.url, ".m3u8")) << e.id;
-      EXPECT_TRUE(e.type != RADIO_PLS || endsWith(e.url, ".pls")) << e.id;
+      EXPECT_TRUE((e.type != RADIO_HLS || contains(e.url, ".m3u8")) && (e.type != RADIO_PLS || endsWith(e.url, ".pls")))
+          << e.id;
     }
   }
 }
