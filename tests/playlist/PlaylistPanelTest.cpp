@@ -59,10 +59,9 @@ TEST(PlaylistPanel, HitCodesByPlace) {
   } cases[] = {
       {680, 80, 0, 0},        // left edge is inside
       {1000, 80, 10000, -1},  // right edge is inside (and in the delete zone)
-      {679, 80, -1, -1},     {1001, 80, -1, -1},
-      {971, 150, 2, 2},      {972, 150, 10002, -1},  // delete zone from r - 28
-      {990, 40, -2, -1},     {964, 40, -2, -1},
-      {963, 40, -3, -1},     {936, 40, -3, -1},
+      {679, 80, -1, -1},     {1001, 80, -1, -1},    {971, 150, 2, 2},
+      {972, 150, 10002, -1},  // delete zone from r - 28
+      {990, 40, -2, -1},     {964, 40, -2, -1},     {963, 40, -3, -1},     {936, 40, -3, -1},
       {935, 40, -4, -1},     {910, 50, -4, -1},  // left of the plus (which starts at r - 85)
       {907, 40, -1, -1},     {800, 40, -1, -1},
       {800, 180, 20001, -1},  // "뉴스" is merged index 1: the empty "빈" has no header
@@ -91,12 +90,14 @@ TEST(PlaylistPanel, TextsOfRows) {
   EXPECT_EQ(PlaylistPanel::categoryLabel(p, "음악"), "음악 (1)");  // collapsed, still counted
 }
 
-TEST(PlaylistPanel, DeleteCrossHoverAndChevrons) {
+TEST(PlaylistPanel, PaintingHoverChevronsScrollAndClipping) {
   Painted d;
   Playlist p = sample();
   const int mid1 = 104 + 18;
   p.hoverRow = 1;
+  p.scrollOffset = 40;  // the content (240 px) fits: always 0
   d.draw(p);
+  EXPECT_EQ(p.scrollOffset, 0);
   EXPECT_GT(d.redness(980, mid1), 60);
   int hoverFill = d.channel(995, mid1, 16);
   p.hoverRow = 10001;  // pointer on the delete zone: neither cross nor hover fill
@@ -104,19 +105,10 @@ TEST(PlaylistPanel, DeleteCrossHoverAndChevrons) {
   EXPECT_LT(d.redness(980, mid1), 20);
   EXPECT_LT(d.channel(995, mid1, 16), hoverFill);
   EXPECT_EQ(d.channel(995, mid1, 16), d.channel(995, 86, 16));  // like a plain row
-
   // Collapsed points right (tip at x + 18), expanded points down (tip at x + 14, mid + 4).
   EXPECT_TRUE(d.accentAt(L + 18, 278 + 15) || d.accentAt(L + 17, 278 + 15));
   EXPECT_TRUE(d.accentAt(L + 14, 176 + 15 + 3) || d.accentAt(L + 14, 176 + 15 + 4));
   EXPECT_FALSE(d.accentAt(L + 18, 176 + 15));
-}
-
-TEST(PlaylistPanel, ScrollClampedOnPaintAndRowsClippedToTheList) {
-  Painted d;
-  Playlist p = sample();
-  p.scrollOffset = 40;  // the content (240 px) fits: always 0
-  d.draw(p);
-  EXPECT_EQ(p.scrollOffset, 0);
 
   Playlist longList;
   for (int i = 0; i < 30; ++i) longList.addFile("/m/" + std::to_string(i) + ".mp3");
@@ -124,14 +116,12 @@ TEST(PlaylistPanel, ScrollClampedOnPaintAndRowsClippedToTheList) {
   longList.scrollOffset = 5000;
   d.draw(longList);
   EXPECT_EQ(longList.scrollOffset, 30 * 36 - (H - 36));
-
   // Item 0 current, scrolled by 20: its accent bar (from rowTop + 2 = 50) stops at the list's top.
   longList.setCurrent(0);
   longList.scrollOffset = 20;
   d.draw(longList);
   EXPECT_TRUE(d.accentAt(L + 2, 75));
   EXPECT_FALSE(d.accentAt(L + 2, 60));
-
   longList.visible = false;  // a hidden panel draws nothing
   d.draw(longList);
   EXPECT_FALSE(d.canvas.hasDrawing());
