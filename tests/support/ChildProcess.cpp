@@ -12,7 +12,9 @@
 
 namespace vell::test {
 
-int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes) {
+// Runs `body` in a forked child whose files cannot grow past `maxBytes`: writes beyond it
+// fail as on a full disk. The child's exit code, or -1 when it did not exit.
+static int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes) {
   pid_t pid = fork();
   if (pid == 0) {
     // Without this the first write past the limit would kill the child instead of failing.

@@ -4,10 +4,6 @@
 
 namespace vell::test {
 
-// Runs `body` in a forked child whose files cannot grow past `maxBytes`: writes beyond it
-// fail as on a full disk. Returns the child's exit code, or -1 when it did not exit.
-int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes);
-
 // Proves that saves of a state file to `path` survive a full disk and a killed process.
 // `save(false)` writes version A, `save(true)` version B; each returns its success. With A
 // saved, a save of B on a disk full at `diskLimit` bytes must fail and leave A whole with

@@ -12,7 +12,7 @@ namespace vell::test {
 struct HttpRequest {
   std::string method;
   std::string target;      // path and query as sent
-  std::string rawHeaders;  // the header block exactly as received (request line excluded)
+  std::string rawHeaders;  // the header block as received, request line excluded
   std::map<std::string, std::string> headers;  // lower-cased names
   std::string header(const std::string& lowerName) const {
     auto it = headers.find(lowerName);
@@ -26,9 +26,8 @@ class HttpServer;
 class HttpConnection {
  public:
   HttpConnection(int fd, HttpServer& server) : fd_(fd), server_(server) {}
-  // False once the peer went away or the server is stopping.
+  // Each sender is false once the peer went away or the server is stopping.
   bool send(const std::string& bytes);
-  // A complete response with Content-Length.
   bool respond(int status, const std::string& body, const std::string& contentType = "text/plain",
                const std::string& extraHeaders = "");
   // A file as a real web server sends it: byte ranges ("Range: bytes=N-") answered with 206,
@@ -37,8 +36,7 @@ class HttpConnection {
   // `bytes` at a steady `bytesPerSecond` (one piece every 100 ms, or one byte at a time when
   // slower), after `headStart` bytes at once: a real station, or a server that trickles.
   bool sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart = 0);
-  // Sleeps in small steps; returns false early when the server stops.
-  bool wait(int milliseconds);
+  bool wait(int milliseconds);  // false early when the server stops
   bool stopping() const;
   void close();
 

@@ -26,8 +26,8 @@ class TempDir {
   // Writes bytes to file(name), making its folders, and returns its path.
   std::string write(const std::string& name, const std::string& bytes) const {
     std::string p = file(name);
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(p).parent_path(), ec);
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(p).parent_path(), ignored);
     std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
     return p;
   }
