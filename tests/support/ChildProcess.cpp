@@ -1,6 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include <poll.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -8,74 +8,63 @@
 
 #include <chrono>
 
+#include "platform/Files.h"
+
 namespace vell::test {
 
-bool runAndKill(const std::function<void(const ReadyFn& ready)>& body, int delayMicros) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
+// Runs `body` in a forked child whose files cannot grow past `maxBytes`: writes beyond it
+// fail as on a full disk. The child's exit code, or -1 when it did not exit.
+static int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes) {
   pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    return false;
-  }
-  if (pid == 0) {
-    close(fds[0]);
-    int out = fds[1];
-    body([out] {
-      char c = 'r';
-      if (write(out, &c, 1) != 1) _exit(3);
-    });
-    _exit(0);
-  }
-  close(fds[1]);
-  struct pollfd p = {fds[0], POLLIN, 0};
-  if (poll(&p, 1, 10000) == 1) {
-    char c;
-    (void)!read(fds[0], &c, 1);
-  }
-  close(fds[0]);
-  usleep(static_cast<useconds_t>(delayMicros));
-  kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-}
-
-SaveKiller::SaveKiller(std::function<void()> saveA, std::function<void()> saveB)
-    : saveA_(std::move(saveA)), saveB_(std::move(saveB)) {
-  saveA_();  // warm the file and the page cache first
-  auto t0 = std::chrono::steady_clock::now();
-  saveA_();
-  saveMicros_ = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
-}
-
-void SaveKiller::killRound(int round) {
-  runAndKill([this](const ReadyFn& ready) {
-    saveA_();
-    ready();
-    for (;;) {
-      saveB_();
-      saveA_();
-    }
-  }, saveMicros_ * (round % 13) / 6);
-}
-
-int runWithFileSizeLimit(const std::function<int()>& body, long maxBytes) {
-  pid_t pid = fork();
-  if (pid < 0) return -1;
   if (pid == 0) {
     // Without this the first write past the limit would kill the child instead of failing.
     signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit;
-    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(maxBytes);
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
-    _exit(body());
+    struct rlimit limit = {static_cast<rlim_t>(maxBytes), static_cast<rlim_t>(maxBytes)};
+    _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 ? body() : 100);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void expectCrashSafeSaves(const std::string& path, const std::function<bool(bool b)>& save, long diskLimit) {
+  std::string dir = parentPath(path), name = path.substr(dir.size() + 1), a, b, now;
+  EXPECT_TRUE(save(true) && readFile(path, b));
+  EXPECT_TRUE(save(false));  // twice: the first warms the file and the page cache
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(save(false) && readFile(path, a));
+  auto saveMicros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+
+  EXPECT_EQ(runWithFileSizeLimit([&] { return save(true) ? 1 : 0; }, diskLimit), 0) << "the save reported success";
+  EXPECT_TRUE(readFile(path, now) && now == a);
+  EXPECT_EQ(listDirectory(dir), std::vector<std::string>{name});
+
+  int interrupted = 0;  // kills that left a temporary beside the file: they landed inside a save
+  for (int round = 0; round < 13; ++round) {
+    int fds[2];
+    pid_t pid = pipe(fds) == 0 ? fork() : -1;
+    if (pid < 0) return ADD_FAILURE() << "no pipe or no fork";
+    if (pid == 0) {
+      char c = 'r';
+      if (!save(false) || write(fds[1], &c, 1) != 1) _exit(3);
+      for (;;) save(true), save(false);
+    }
+    close(fds[1]);
+    char c;
+    (void)!read(fds[0], &c, 1);  // the child's first save is done, or it died
+    close(fds[0]);
+    if (round % 2 == 0) {
+      usleep(static_cast<useconds_t>(saveMicros.count() * (round % 13) / 6));
+    } else {  // wait for the temporary: this kill lands inside the write however the save's time is spent
+      for (int i = 0; i < 20000 && listDirectory(dir).size() < 2; ++i) usleep(100);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    for (const std::string& entry : listDirectory(dir)) {
+      if (entry != name) interrupted += removeFile(dir + "/" + entry);
+    }
+    EXPECT_TRUE(readFile(path, now) && (now == a || now == b)) << "round " << round << ": " << now.size() << " bytes";
+  }
+  EXPECT_GE(interrupted, 3);
 }
 
 }  // namespace vell::test

@@ -2,15 +2,14 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <utility>
 
 #include "platform/AudioDevice.h"
+#include "platform/Files.h"
 
 namespace vell::test {
 
-bool useDiskAudioDriver() {
+// The driver is chosen once per process: false when another one is already in use.
+static bool useDiskAudioDriver() {
   std::string current = audioDriverName();
   if (!current.empty()) return current == "disk";
   setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -32,8 +31,8 @@ bool useDiskAudioDriver() {
 void setDiskAudioFile(const std::string& path) { setenv("SDL_DISKAUDIOFILE", path.c_str(), 1); }
 
 std::vector<float> readDiskAudio(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!readFile(path, bytes)) return {};
   std::vector<float> samples(bytes.size() / sizeof(float));
   if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
   return samples;

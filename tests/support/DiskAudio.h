@@ -6,15 +6,12 @@
 
 namespace vell::test {
 
-// SDL's "disk" sound driver plays at real-time pace into a raw file of interleaved
-// 32-bit floats, so tests can hear what a device was given. The driver is chosen once per
-// process: call useDiskAudioDriver before anything opens a sound device (a global test
-// environment is the right place). False when another driver is already in use.
-bool useDiskAudioDriver();
-
-// Registers a global test environment that picks the disk driver before any test runs (and
-// fails the run when it cannot), pointing devices at `file` unless it is empty. For a test
-// program's static initialisation: `::testing::Environment* const k = addDiskAudioEnvironment();`
+// SDL's "disk" sound driver plays at real-time pace into a raw file of interleaved 32-bit
+// floats, so tests can hear what a device was given. It must be chosen before anything opens
+// a sound device: this registers a global test environment that picks it before any test
+// runs (failing the run when it cannot) and points devices at `file` unless it is empty.
+// For a test program's static initialisation:
+//   ::testing::Environment* const k = addDiskAudioEnvironment();
 ::testing::Environment* addDiskAudioEnvironment(const std::string& file = "");
 
 // Points the next device that opens at `path` (the driver reads the name at open time).

@@ -9,22 +9,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace vell::test {
 
-std::string HttpRequest::header(const std::string& lowerName) const {
-  auto it = headers.find(lowerName);
-  return it == headers.end() ? std::string() : it->second;
-}
-
 bool HttpConnection::send(const std::string& bytes) {
-  size_t off = 0;
-  while (off < bytes.size()) {
-    if (server_.stopping()) return false;
-    ssize_t n = ::send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
+  for (size_t off = 0; off < bytes.size();) {
+    ssize_t n = server_.stopping() ? -1 : ::send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
     if (n <= 0) return false;
     off += static_cast<size_t>(n);
   }
@@ -33,34 +26,25 @@ bool HttpConnection::send(const std::string& bytes) {
 
 bool HttpConnection::respond(int status, const std::string& body, const std::string& contentType,
                              const std::string& extraHeaders) {
-  std::ostringstream out;
   const char* reason = status == 200 ? "OK" : status == 404 ? "Not Found" : status / 100 == 3 ? "Found" : "Status";
-  out << "HTTP/1.1 " << status << " " << reason << "\r\n"
-      << "Content-Type: " << contentType << "\r\n"
-      << "Content-Length: " << body.size() << "\r\n"
-      << "Connection: close\r\n"
-      << extraHeaders << "\r\n"
-      << body;
-  return send(out.str());
+  return send("HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Type: " + contentType +
+              "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n" + extraHeaders +
+              "\r\n" + body);
 }
 
 bool HttpConnection::respondFile(const HttpRequest& request, const std::string& body,
                                  const std::string& contentType) {
   std::string range = request.header("range");
-  size_t start = 0;
-  if (range.rfind("bytes=", 0) == 0) start = std::strtoull(range.c_str() + 6, nullptr, 10);
   if (range.empty()) return respond(200, body, contentType, "Accept-Ranges: bytes\r\n");
-  std::ostringstream out;
-  if (start >= body.size()) {
-    out << "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" << body.size()
-        << "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-    return send(out.str());
-  }
-  out << "HTTP/1.1 206 Partial Content\r\nContent-Type: " << contentType << "\r\nAccept-Ranges: bytes\r\n"
-      << "Content-Range: bytes " << start << "-" << body.size() - 1 << "/" << body.size() << "\r\n"
-      << "Content-Length: " << body.size() - start << "\r\nConnection: close\r\n\r\n"
-      << body.substr(start);
-  return send(out.str());
+  size_t start = range.rfind("bytes=", 0) == 0 ? std::strtoull(range.c_str() + 6, nullptr, 10) : 0;
+  std::string size = std::to_string(body.size());
+  if (start >= body.size())
+    return send("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + size +
+                "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+  return send("HTTP/1.1 206 Partial Content\r\nContent-Type: " + contentType + "\r\nAccept-Ranges: bytes\r\n" +
+              "Content-Range: bytes " + std::to_string(start) + "-" + std::to_string(body.size() - 1) + "/" + size +
+              "\r\nContent-Length: " + std::to_string(body.size() - start) + "\r\nConnection: close\r\n\r\n" +
+              body.substr(start));
 }
 
 bool HttpConnection::sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart) {
@@ -68,21 +52,17 @@ bool HttpConnection::sendPaced(const std::string& bytes, size_t bytesPerSecond, 
   if (off > 0 && !send(bytes.substr(0, off))) return false;
   size_t piece = std::max<size_t>(1, bytesPerSecond / 10);
   int intervalMs = static_cast<int>(1000 * piece / std::max<size_t>(1, bytesPerSecond));
-  while (off < bytes.size()) {
-    if (!wait(intervalMs)) return false;
-    size_t n = std::min(piece, bytes.size() - off);
-    if (!send(bytes.substr(off, n))) return false;
-    off += n;
+  for (size_t n; off < bytes.size(); off += n) {
+    n = std::min(piece, bytes.size() - off);
+    if (!wait(intervalMs) || !send(bytes.substr(off, n))) return false;
   }
   return true;
 }
 
 bool HttpConnection::wait(int milliseconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (server_.stopping()) return false;
+  while (!server_.stopping() && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
   return !server_.stopping();
 }
 
@@ -95,22 +75,13 @@ HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {
   if (listenFd_ < 0) throw std::runtime_error("socket failed");
   int one = 1;
   setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 64) != 0)
-    throw std::runtime_error("bind/listen failed");
+  sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t len = sizeof addr;
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(listenFd_, 64) != 0)
+    throw std::runtime_error("bind/listen failed");
   getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
   acceptThread_ = std::thread([this] { acceptLoop(); });
-}
-
-HttpServer::~HttpServer() { stop(); }
-
-std::string HttpServer::url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 std::vector<HttpRequest> HttpServer::requests() const {
@@ -119,9 +90,8 @@ std::vector<HttpRequest> HttpServer::requests() const {
 }
 
 size_t HttpServer::requestCount(const std::string& prefix) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<size_t>(std::count_if(requests_.begin(), requests_.end(),
-                                           [&](const HttpRequest& r) { return r.target.rfind(prefix, 0) == 0; }));
+  auto all = requests();
+  return std::count_if(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target.rfind(prefix, 0) == 0; });
 }
 
 void HttpServer::stop() {
@@ -129,20 +99,17 @@ void HttpServer::stop() {
   ::shutdown(listenFd_, SHUT_RDWR);
   if (acceptThread_.joinable()) acceptThread_.join();
   ::close(listenFd_);
-  std::vector<std::thread> workers;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
-    workers.swap(workers_);
-  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
+  auto workers = std::exchange(workers_, {});
+  lock.unlock();
   for (auto& t : workers) t.join();
 }
 
 void HttpServer::acceptLoop() {
   while (!stopping_) {
     pollfd p{listenFd_, POLLIN, 0};
-    int r = ::poll(&p, 1, 50);
-    if (r <= 0) continue;
+    if (::poll(&p, 1, 50) <= 0) continue;
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     ++connections_;
@@ -172,21 +139,17 @@ void HttpServer::serve(int fd) {
   }
   if (end != std::string::npos && !stopping_) {
     HttpRequest req;
-    std::string head = data.substr(0, end + 2);
-    size_t lineEnd = head.find("\r\n");
-    std::istringstream line(head.substr(0, lineEnd));
-    line >> req.method >> req.target;
-    req.rawHeaders = head.substr(lineEnd + 2);
-    std::istringstream hs(req.rawHeaders);
-    std::string h;
-    while (std::getline(hs, h)) {
-      if (!h.empty() && h.back() == '\r') h.pop_back();
+    size_t lineEnd = data.find("\r\n");
+    std::istringstream(data.substr(0, lineEnd)) >> req.method >> req.target;
+    req.rawHeaders = data.substr(lineEnd + 2, end + 2 - (lineEnd + 2));
+    std::istringstream lines(req.rawHeaders);
+    for (std::string h; std::getline(lines, h);) {
       size_t colon = h.find(':');
       if (colon == std::string::npos) continue;
-      std::string name = h.substr(0, colon);
+      std::string name = h.substr(0, colon), value = h.substr(colon + 1);
       std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-      std::string value = h.substr(colon + 1);
       value.erase(0, value.find_first_not_of(" \t"));
+      if (!value.empty() && value.back() == '\r') value.pop_back();
       req.headers[name] = value;
     }
     {
@@ -208,13 +171,13 @@ void HttpServer::serve(int fd) {
 void HttpServer::reapFinishedLocked() {
   for (auto it = workers_.begin(); it != workers_.end();) {
     auto done = std::find(finished_.begin(), finished_.end(), it->get_id());
-    if (done != finished_.end()) {
-      finished_.erase(done);
-      it->join();  // its last act was to mark itself finished: the join returns at once
-      it = workers_.erase(it);
-    } else {
+    if (done == finished_.end()) {
       ++it;
+      continue;
     }
+    finished_.erase(done);
+    it->join();  // its last act was to mark itself finished: the join returns at once
+    it = workers_.erase(it);
   }
 }
 

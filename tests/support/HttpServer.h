@@ -2,7 +2,6 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,9 +12,12 @@ namespace vell::test {
 struct HttpRequest {
   std::string method;
   std::string target;      // path and query as sent
-  std::string rawHeaders;  // the header block exactly as received (request line excluded)
+  std::string rawHeaders;  // the header block as received, request line excluded
   std::map<std::string, std::string> headers;  // lower-cased names
-  std::string header(const std::string& lowerName) const;
+  std::string header(const std::string& lowerName) const {
+    auto it = headers.find(lowerName);
+    return it == headers.end() ? std::string() : it->second;
+  }
 };
 
 class HttpServer;
@@ -24,9 +26,8 @@ class HttpServer;
 class HttpConnection {
  public:
   HttpConnection(int fd, HttpServer& server) : fd_(fd), server_(server) {}
-  // False once the peer went away or the server is stopping.
+  // Each sender is false once the peer went away or the server is stopping.
   bool send(const std::string& bytes);
-  // A complete response with Content-Length.
   bool respond(int status, const std::string& body, const std::string& contentType = "text/plain",
                const std::string& extraHeaders = "");
   // A file as a real web server sends it: byte ranges ("Range: bytes=N-") answered with 206,
@@ -35,8 +36,7 @@ class HttpConnection {
   // `bytes` at a steady `bytesPerSecond` (one piece every 100 ms, or one byte at a time when
   // slower), after `headStart` bytes at once: a real station, or a server that trickles.
   bool sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart = 0);
-  // Sleeps in small steps; returns false early when the server stops.
-  bool wait(int milliseconds);
+  bool wait(int milliseconds);  // false early when the server stops
   bool stopping() const;
   void close();
 
@@ -52,15 +52,12 @@ class HttpServer {
  public:
   using Handler = std::function<void(const HttpRequest&, HttpConnection&)>;
   explicit HttpServer(Handler handler);
-  ~HttpServer();
-  HttpServer(const HttpServer&) = delete;
-  HttpServer& operator=(const HttpServer&) = delete;
+  ~HttpServer() { stop(); }
 
   int port() const { return port_; }
-  std::string url(const std::string& path = "/") const;
+  std::string url(const std::string& path = "/") const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   std::vector<HttpRequest> requests() const;
-  // Requests whose target starts with `prefix`.
-  size_t requestCount(const std::string& prefix = "/") const;
+  size_t requestCount(const std::string& prefix = "/") const;  // requests whose target starts so
   size_t connectionCount() const { return connections_.load(); }
   bool stopping() const { return stopping_.load(); }
   void stop();
@@ -71,8 +68,7 @@ class HttpServer {
   void reapFinishedLocked();
 
   Handler handler_;
-  int listenFd_ = -1;
-  int port_ = 0;
+  int listenFd_ = -1, port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<size_t> connections_{0};
   std::thread acceptThread_;

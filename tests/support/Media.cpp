@@ -1,7 +1,5 @@
 #include "support/Media.h"
 
-#include "platform/Files.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+
+#include "platform/Files.h"
 
 #ifndef VELL_TEST_MEDIA_DIR
 #define VELL_TEST_MEDIA_DIR "/tmp/vell-test-media"
@@ -20,9 +20,8 @@ int runCommand(const std::string& command, std::string* output) {
   FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return -1;
   char buffer[4096];
-  size_t n;
   std::string text;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
   int status = pclose(pipe);
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -30,13 +29,12 @@ int runCommand(const std::string& command, std::string* output) {
 
 std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension) {
   std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
-  std::ostringstream name;
-  name << VELL_TEST_MEDIA_DIR << "/" << std::hex << std::hash<std::string>{}(ffmpegArgs) << "." << extension;
-  std::string path = name.str();
+  char hash[32];
+  snprintf(hash, sizeof hash, "%zx", std::hash<std::string>{}(ffmpegArgs));
+  std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + "." + extension;
   if (std::filesystem::exists(path)) return path;
   // Write under a private name, then rename: parallel test programs may ask for the same file.
-  std::string tmp = path + ".part" + std::to_string(getpid()) + "." + extension;
-  std::string output;
+  std::string tmp = path + ".part" + std::to_string(getpid()) + "." + extension, output;
   int rc = runCommand("ffmpeg -nostdin -y -loglevel error " + ffmpegArgs + " '" + tmp + "'", &output);
   if (rc != 0) {
     std::filesystem::remove(tmp);
@@ -64,8 +62,7 @@ std::string h264AacMp4(double seconds, int width, int height, int fps) {
 
 std::string mediaBytes(const std::string& path) {
   std::string bytes;
-  if (!readFile(path, bytes)) bytes.clear();
-  return bytes;
+  return readFile(path, bytes) ? bytes : std::string();
 }
 
 }  // namespace vell::test

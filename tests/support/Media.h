@@ -3,10 +3,9 @@
 
 namespace vell::test {
 
-// Test media made with the ffmpeg command-line tool and cached in the build tree
-// (keyed by the recipe), so each file is generated once per build folder.
-// `ffmpegArgs` is everything between "ffmpeg -y -loglevel error" and the output path;
-// `extension` picks the container. Fails the calling test when ffmpeg fails.
+// Test media made by the ffmpeg command-line tool, cached in the build tree by recipe: each
+// file is made once per build folder. `ffmpegArgs` is everything between the options and the
+// output path; `extension` picks the container. Fails the calling test when ffmpeg fails.
 std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension);
 
 // A few recipes that many tests share.
