@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/MediaSource.h"
-#include "engine/Player.h"
-#include "engine/VideoDecoder.h"
-#include "engine/VideoFrame.h"
 #include "EngineTestUtil.h"
 #include "render/Renderer.h"
 #include "support/Media.h"
@@ -18,42 +14,16 @@
 namespace vell {
 namespace {
 
-using test::PacketGuard;
+using test::Decoded;
 
-struct Decoded {
-  std::vector<double> pts;
-  int width = 0, height = 0;
-};
-
-// Decodes every picture of the file's video stream.
+// Decodes every picture of the file's video stream, counted from the input's start time.
 Decoded decodePictures(const std::string& path, double seekTo = -1) {
-  Decoded d;
   MediaSource source;
-  if (!source.openLocal(path)) return d;
   VideoDecoder video;
-  if (!video.open(source.videoStreamParameters(), false)) return d;
+  if (!source.openLocal(path) || !video.open(source.videoStreamParameters(), false)) return {};
   video.setStartTime(source.info().startTime);
   if (seekTo >= 0) source.seek(seekTo);
-  PacketGuard pkt;
-  VideoFrame frame;
-  auto drain = [&] {
-    while (video.receiveFrame(frame)) {
-      d.pts.push_back(frame.pts);
-      d.width = frame.width;
-      d.height = frame.height;
-    }
-  };
-  for (int r; (r = source.readPacket(pkt.p)) != 0;) {
-    if (r < 0) continue;
-    if (pkt.p->stream_index == source.videoStreamIndex()) {
-      video.sendPacket(pkt.p);
-      drain();
-    }
-    av_packet_unref(pkt.p);
-  }
-  video.sendPacket(nullptr);
-  drain();
-  return d;
+  return test::decodeAll(source, &video, nullptr);
 }
 
 std::string narrowH264(int w, int h) {
@@ -71,8 +41,7 @@ TEST(Picture, NarrowPicturesStayInsideTheirBuffers) {
     for (auto [w, h] : kNarrowSizes) {
       Decoded d = decodePictures(narrowH264(w, h));
       EXPECT_EQ(d.pts.size(), 3u) << w << "x" << h;
-      EXPECT_EQ(d.width, w);
-      EXPECT_EQ(d.height, h);
+      EXPECT_EQ(d.sizes, (std::vector<std::pair<int, int>>{{w, h}}));
     }
     return;
   }

@@ -1,33 +1,16 @@
 // When a medium ends, and what never counts as an end; speed changes and concurrent control.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
-#include <thread>
-#include <vector>
 
-#include "engine/Player.h"
-#include "platform/Clock.h"
-#include "platform/Log.h"
+#include "EngineTestUtil.h"
 #include "support/Media.h"
 
 namespace vell {
 namespace {
 
-void waitMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Paints the way the window does until the end is reported or `ms` pass; returns the time taken.
-uint32_t playUntilEnd(Player& player, std::atomic<int>& ended, int ms) {
-  VideoFrame slot;
-  uint32_t start = tickCount();
-  while (ended.load() == 0 && tickCount() - start < static_cast<uint32_t>(ms)) {
-    player.syncTick();
-    if (player.hasVideo()) player.takeFrame(slot);
-    waitMs(16);
-  }
-  return tickCount() - start;
-}
+using test::PlayerRun;
+using test::waitMs;
 
 TEST(PlayerLifecycle, StopCloseAndReopenAreNeverReportedAsTheEnd) {
   // One second of sound is in the ring at once, so the thread waits for the tail to play.
@@ -38,17 +21,14 @@ TEST(PlayerLifecycle, StopCloseAndReopenAreNeverReportedAsTheEnd) {
       [&](Player& p) { p.openFile(path); },
   };
   for (size_t i = 0; i < std::size(actions); ++i) {
-    Player player;
-    std::atomic<int> ended{0};
-    player.onEnded = [&] { ++ended; };
-    ASSERT_TRUE(player.openFile(path));
-    player.play();
+    PlayerRun r;
+    ASSERT_TRUE(r.player.openFile(path));
+    r.player.play();
     waitMs(400);
-    actions[i](player);
+    actions[i](r.player);
     waitMs(300);
-    EXPECT_EQ(ended.load(), 0) << "action " << i;
-    EXPECT_FALSE(player.ended()) << "action " << i;
-    player.close();
+    EXPECT_EQ(r.ended.load(), 0) << "action " << i;
+    EXPECT_FALSE(r.player.ended()) << "action " << i;
   }
 }
 
@@ -70,50 +50,45 @@ TEST(PlayerLifecycle, EndsWhenPictureAndSoundHavePlayedOut) {
        2.0},
   };
   // A local file is never short of data: neither its start nor its end is a rebuffer.
-  std::atomic<int> lowLines{0};
-  setLogSink([&](const std::string& line) { lowLines += line.find("Buffer low") != std::string::npos; });
+  test::LogCapture log;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Player player;
-    std::atomic<int> ended{0};
-    player.onEnded = [&] { ++ended; };
-    ASSERT_TRUE(player.openFile(c.path));
-    player.play();
-    uint32_t elapsed = playUntilEnd(player, ended, 6000);
-    EXPECT_EQ(ended.load(), 1);
+    PlayerRun r;
+    ASSERT_TRUE(r.player.openFile(c.path));
+    r.player.play();
+    uint32_t elapsed = r.paint(6000);
+    EXPECT_EQ(r.ended.load(), 1);
     EXPECT_GE(elapsed, static_cast<uint32_t>(c.duration * 1000 - 150));
     waitMs(600);
-    EXPECT_TRUE(player.ended());
-    EXPECT_LE(player.position(), player.duration());
-    EXPECT_GE(player.position(), c.duration - 0.25);
-    player.close();
+    EXPECT_TRUE(r.player.ended());
+    EXPECT_LE(r.player.position(), r.player.duration());
+    EXPECT_GE(r.player.position(), c.duration - 0.25);
   }
-  setLogSink({});
-  EXPECT_EQ(lowLines.load(), 0);
+  EXPECT_EQ(log.count("Buffer low"), 0);
 }
 
+// The ring holds up to 30 s decoded at the old speed: playing on from its head would jump.
 TEST(PlayerLifecycle, SpeedChangeGoesOnFromTheHeardPosition) {
-  std::string path =
-      test::makeMedia("-f lavfi -i sine=frequency=440:sample_rate=22050:duration=60 -ac 1 -c:a libmp3lame -b:a 32k",
-                      "mp3");
-  Player player;
-  ASSERT_TRUE(player.openFile(path));
-  player.play();
-  std::atomic<int> ended{0};
-  playUntilEnd(player, ended, 1200);
-  double before = player.position();
+  PlayerRun r;
+  ASSERT_TRUE(r.player.openFile(test::makeMedia(
+      "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3")));
+  r.player.play();
+  r.paint(1200);
+  double before = r.player.position();
   ASSERT_GT(before, 0.5);
-  player.setSpeed(2.0);
+  r.player.setSpeed(2.0);
   double highest = 0;
-  for (uint32_t start = tickCount(); tickCount() - start < 1200;) {
-    player.syncTick();
-    highest = std::max(highest, player.position());
-    waitMs(16);
-  }
+  r.paint(1200, false, [&](bool) { highest = std::max(highest, r.player.position()); });
   // 1.2 s at twice the speed, with room for the restart; never the 30 s the ring held.
   EXPECT_GT(highest, before + 1.0);
   EXPECT_LT(highest, before + 3.2);
-  player.close();
+
+  // While paused the position stays where it was heard.
+  r.player.pause();
+  double paused = r.player.position();
+  r.player.setSpeed(1.0);
+  waitMs(100);
+  EXPECT_NEAR(r.player.position(), paused, 1e-9);
 }
 
 // Control from the window and from a connection thread at once must not tear the player.

@@ -1,117 +1,92 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <thread>
-
-#include "engine/Player.h"
-#include "platform/Clock.h"
+#include "EngineTestUtil.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
 
 namespace vell {
 namespace {
 
-void waitMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+using test::PlayerRun;
+using test::waitMs;
 
 struct ShowLog {
   int shown = 0;
-  int early = 0;    // handed out before it was due
-  int late = 0;     // older than the drop threshold when handed out
+  int early = 0;  // handed out before it was due
+  int late = 0;   // older than the drop threshold when handed out
   double lagSum = 0;
 };
 
-// Plays like the window does, at about 60 paints a second, until the end is reported.
-ShowLog playToEnd(Player& player, VideoFrame& slot, std::atomic<int>& ended, int offsetMs) {
+// Plays like the window does until the end is reported, noting how each picture stood to the clock.
+ShowLog playToEnd(PlayerRun& r, int offsetMs) {
   ShowLog log;
-  uint32_t start = tickCount();
-  while (ended.load() == 0 && tickCount() - start < 8000) {
-    player.syncTick();
-    if (player.takeFrame(slot)) {
-      double t = player.position() - offsetMs * 0.001;
-      double k = std::max(player.speed(), 1.0);
-      ++log.shown;
-      // The read-out stops at the duration; pictures held back by an offset come after it.
-      bool pastTheEnd = player.position() >= player.duration();
-      if (slot.pts > t + 0.016 * k + 0.002 && !pastTheEnd) ++log.early;
-      if (slot.pts < t - 0.15 * k - 0.02) ++log.late;
-      log.lagSum += t - slot.pts;
-    }
-    waitMs(16);
-  }
+  Player& p = r.player;
+  r.paint(8000, true, [&](bool shown) {
+    if (!shown) return;
+    double t = p.position() - offsetMs * 0.001;
+    double k = std::max(p.speed(), 1.0);
+    ++log.shown;
+    // The read-out stops at the duration; pictures held back by an offset come after it.
+    if (r.slot.pts > t + 0.016 * k + 0.002 && p.position() < p.duration()) ++log.early;
+    if (r.slot.pts < t - 0.15 * k - 0.02) ++log.late;
+    log.lagSum += t - r.slot.pts;
+  });
   return log;
 }
 
 TEST(PlayerVideo, FramesAreShownWhenDueAndTheLastOneStays) {
   for (bool withAudio : {false, true}) {
-    std::string path = withAudio ? test::h264AacMp4(2.0, 160, 120, 30)
-                                 : test::makeMedia("-f lavfi -i testsrc2=size=160x120:rate=30:duration=2 "
-                                                   "-c:v libx264 -preset ultrafast -g 30", "mp4");
-    Player player;
-    std::atomic<int> ended{0};
-    player.onEnded = [&] { ++ended; };
-    ASSERT_TRUE(player.openFile(path));
-    player.play();
-    VideoFrame slot;
-    ShowLog log = playToEnd(player, slot, ended, 0);
+    SCOPED_TRACE(withAudio ? "with sound" : "picture only");
+    PlayerRun r;
+    ASSERT_TRUE(r.player.openFile(withAudio ? test::h264AacMp4(2.0, 160, 120, 30)
+                                            : test::makeMedia("-f lavfi -i testsrc2=size=160x120:rate=30:duration=2 "
+                                                              "-c:v libx264 -preset ultrafast -g 30", "mp4")));
+    r.player.play();
+    ShowLog log = playToEnd(r, 0);
     waitMs(200);
-    EXPECT_EQ(ended.load(), 1) << "audio " << withAudio;
+    EXPECT_EQ(r.ended.load(), 1);
     EXPECT_EQ(log.early, 0);
     EXPECT_EQ(log.late, 0);
     EXPECT_GT(log.shown, 50);  // 60 frames; a paint may skip one now and then
-    ASSERT_TRUE(slot.hasPixels());
-    EXPECT_NEAR(slot.pts, 59.0 / 30.0, 0.001);  // the last picture stays in the slot
-    EXPECT_EQ(player.queuedFrames(), 0u);
-    player.close();
+    ASSERT_TRUE(r.slot.hasPixels());
+    EXPECT_NEAR(r.slot.pts, 59.0 / 30.0, 0.001);  // the last picture stays in the slot
+    EXPECT_EQ(r.player.queuedFrames(), 0u);
   }
 }
 
+// Pictures held back by an offset still come due after the last sound has played.
 TEST(PlayerVideo, PositiveOffsetShowsFramesLater) {
-  std::string path = test::h264AacMp4(2.0, 160, 120, 30);
-  Player player;
-  std::atomic<int> ended{0};
-  player.onEnded = [&] { ++ended; };
-  ASSERT_TRUE(player.openFile(path));
-  player.adjustSyncOffset(300);
-  player.play();
-  VideoFrame slot;
-  ShowLog log = playToEnd(player, slot, ended, 300);
+  PlayerRun r;
+  ASSERT_TRUE(r.player.openFile(test::h264AacMp4(2.0, 160, 120, 30)));
+  r.player.adjustSyncOffset(300);
+  r.player.play();
+  ShowLog log = playToEnd(r, 300);
   EXPECT_EQ(log.early, 0);
   ASSERT_GT(log.shown, 30);
   // Measured against the clock alone, pictures trail it by the offset.
-  double meanLagToClock = log.lagSum / log.shown + 0.3;
-  EXPECT_NEAR(meanLagToClock, 0.3, 0.03);
-  player.close();
+  EXPECT_NEAR(log.lagSum / log.shown + 0.3, 0.3, 0.03);
 }
 
 TEST(PlayerVideo, FramesBeforeASeekTargetAreNeverShown) {
-  std::string path = test::makeMedia(
-      "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 -c:v libx264 -preset ultrafast -g 50", "mp4");
-  Player player;
-  ASSERT_TRUE(player.openFile(path));
-  player.play();
+  PlayerRun r;
+  ASSERT_TRUE(r.player.openFile(test::makeMedia(
+      "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 -c:v libx264 -preset ultrafast -g 50", "mp4")));
+  r.player.play();
   waitMs(100);
-  player.seekTo(3.0);  // key frames every 2 s: decoding restarts at 2.0
-  VideoFrame slot;
+  r.player.seekTo(3.0);  // key frames every 2 s: decoding restarts at 2.0
   int shown = 0;
-  for (int i = 0; i < 40; ++i) {
-    player.syncTick();
-    if (player.takeFrame(slot) && player.position() > 2.9) {
-      ++shown;
-      EXPECT_GE(slot.pts, 2.95);
-    }
-    waitMs(16);
-  }
+  r.paint(700, false, [&](bool taken) {
+    if (!taken || r.player.position() <= 2.9) return;
+    ++shown;
+    EXPECT_GE(r.slot.pts, 2.95);
+  });
   EXPECT_GT(shown, 5);
-  player.close();
 }
 
 TEST(PlayerVideo, LateFramesAreDroppedButOneIsAlwaysShown) {
-  std::string path = test::makeMedia(
-      "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -c:v libx264 -preset ultrafast", "mp4");
   Player player;
-  ASSERT_TRUE(player.openFile(path));
+  ASSERT_TRUE(player.openFile(test::makeMedia(
+      "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -c:v libx264 -preset ultrafast", "mp4")));
   player.play();
   waitMs(700);  // no paints: the queue fills with frames that fall behind the clock
   player.pause();
@@ -121,7 +96,6 @@ TEST(PlayerVideo, LateFramesAreDroppedButOneIsAlwaysShown) {
   ASSERT_TRUE(player.takeFrame(slot));
   EXPECT_NEAR(slot.pts, 7 / 25.0, 1e-6);  // all were late: the newest is shown
   EXPECT_EQ(player.queuedFrames(), 0u);
-  player.close();
 }
 
 TEST(PlayerClock, CorrectionRules) {
