@@ -7,21 +7,13 @@ extern "C" {
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "engine/AudioChunk.h"
-#include "engine/AudioDecoder.h"
-#include "engine/MediaSource.h"
 #include "engine/Player.h"
-#include "engine/VideoDecoder.h"
-#include "engine/VideoFrame.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "support/TempDir.h"
@@ -51,7 +43,6 @@ struct LogCapture {
     for (const auto& l : lines) n += l.find(text) != std::string::npos;
     return n;
   }
-  bool has(const std::string& text) const { return count(text) > 0; }
 };
 
 inline void waitMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -63,6 +54,18 @@ inline std::string fakeTool(const TempDir& dir, const std::string& name, const s
   return path;
 }
 
+// Frequency of channel 0 of interleaved stereo at 48 kHz over frames [begin, end), from its
+// rising zero crossings.
+inline double toneFrequency(const std::vector<float>& pcm, size_t begin, size_t end) {
+  std::vector<double> crossings;
+  for (size_t f = begin + 1; f < end && 2 * f < pcm.size(); ++f) {
+    float a = pcm[2 * (f - 1)], b = pcm[2 * f];
+    if (a < 0 && b >= 0) crossings.push_back(f - 1 + a / (a - b));
+  }
+  if (crossings.size() < 3) return 0;
+  return (crossings.size() - 1) / ((crossings.back() - crossings.front()) / 48000.0);
+}
+
 struct Decoded {
   std::vector<double> pts;                 // of every picture
   std::vector<std::pair<int, int>> sizes;  // picture sizes in order of first appearance
@@ -70,8 +73,9 @@ struct Decoded {
 };
 
 // Reads every packet (a damaged input may fail many reads before its end) and decodes the
-// streams whose decoder is given, draining the picture decoder's delay at the end.
-inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* audio) {
+// streams whose decoder is given, draining the picture decoder's delay at the end. The first
+// picture is kept in `first` when given.
+inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* audio, VideoFrame* first = nullptr) {
   Decoded d;
   PacketGuard pkt;
   VideoFrame frame;
@@ -81,6 +85,7 @@ inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder*
       d.pts.push_back(frame.pts);
       if (d.sizes.empty() || d.sizes.back() != std::make_pair(frame.width, frame.height))
         d.sizes.emplace_back(frame.width, frame.height);
+      if (first && d.pts.size() == 1) *first = std::move(frame);
     }
   };
   for (int r, guard = 0; guard < 100000 && (r = source.readPacket(pkt.p)) != 0; ++guard) {

@@ -1,22 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-#include "engine/MediaSource.h"
 #include "EngineTestUtil.h"
-#include "platform/Clock.h"
-#include "platform/Text.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
 
 namespace vell {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 using Packet = test::PacketGuard;
 
@@ -49,9 +38,6 @@ TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
     ASSERT_GT(requests.size(), before);
     const test::HttpRequest& r = requests[before];
     EXPECT_EQ(r.target, c.path);
-    EXPECT_EQ(r.header("user-agent"),
-              "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-              "Chrome/120.0.0.0 Safari/537.36");
     for (const auto& line : c.headerLines) EXPECT_NE(r.rawHeaders.find(line + "\r\n"), std::string::npos) << c.path << ": " << line;
     for (const auto& line : c.absentLines) EXPECT_EQ(r.rawHeaders.find(line), std::string::npos) << c.path << ": " << line;
   }
@@ -99,9 +85,7 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
   MediaSource source;
   ASSERT_TRUE(source.open(server.url("/stream"), false));
   MediaInfo info = source.info();
-  EXPECT_TRUE(startsWith(info.stationName, "테스트 FM xxx"));
-  EXPECT_TRUE(endsWith(info.stationName, "…"));  // one sane line, never a 5000-character block
-  EXPECT_LE(utf8Length(info.stationName), 121u);
+  EXPECT_EQ(info.stationName, oneLineTitle("테스트 FM " + std::string(5000, 'x')));  // never a 5000-character block
   EXPECT_EQ(info.genre, "Jazz");
   EXPECT_EQ(info.bitrateKbps, 128);
   EXPECT_EQ(info.duration, 0.0);  // a stream has no length
@@ -142,27 +126,23 @@ TEST(NetworkSource, CloseBreaksABlockedOpenOrRead) {
     ASSERT_TRUE(!inRead || source.open(server.url("/stalls"), false));
     std::atomic<int> result{-2};
     std::thread worker([&] {
-      if (!inRead) {
-        result = source.open(server.url("/silent"), false);
-        return;
-      }
       Packet pkt;
-      int r;
-      while ((r = source.readPacket(pkt.p)) == 1) av_packet_unref(pkt.p);
+      int r = inRead ? 1 : source.open(server.url("/silent"), false);
+      while (inRead && (r = source.readPacket(pkt.p)) == 1) av_packet_unref(pkt.p);
       result = r;
     });
     test::waitMs(500);
     EXPECT_EQ(result.load(), -2) << "the thread should be waiting";
-    auto t0 = Clock::now();
+    uint32_t t0 = tickCount();
     std::string title, mime;
     std::vector<uint8_t> bytes;
     EXPECT_FALSE(source.pollStreamTitle(title));
     EXPECT_FALSE(source.extractCoverArt(bytes, mime));
-    EXPECT_LT(secondsSince(t0), 0.05);
-    t0 = Clock::now();
+    EXPECT_LT(tickCount() - t0, 50u);
+    t0 = tickCount();
     source.close();
     worker.join();
-    EXPECT_LT(secondsSince(t0), 1.0);
+    EXPECT_LT(tickCount() - t0, 1000u);
     EXPECT_EQ(result.load(), 0);  // a failed open, or an aborted read counted as the end of input
     EXPECT_FALSE(source.isOpen());
   }
