@@ -41,19 +41,6 @@ struct RadioServer {
   RadioServer(int ms, int downMs) : perConnectionMs(ms), downAfterDropMs(downMs) {}
 };
 
-TEST(LiveReconnectPolicy, OnlyARunOfQuickErrorsOnALiveInputForcesAReconnect) {
-  LiveReconnect quick, spaced, notLive, exhausted;
-  exhausted.failureCount = LiveReconnect::kMaxFailures;
-  uint32_t t = 100000;
-  for (int i = 1; i <= 10; ++i) EXPECT_FALSE(quick.readError(t += 1400, true)) << i;
-  EXPECT_TRUE(quick.readError(t += 1400, true));
-  for (int i = 0; i < 50; ++i) {
-    EXPECT_FALSE(spaced.readError(t += 1501, true));
-    EXPECT_FALSE(notLive.readError(t, false));
-    EXPECT_FALSE(exhausted.readError(t, true));
-  }
-}
-
 TEST(LiveStream, ServerThatStaysDownIsGivenUpAfterTheLimit) {
   std::vector<int> pauses;
   std::mutex pausesLock;
@@ -106,21 +93,6 @@ TEST(LiveStream, DropsAndOutagesAreBridgedWithoutStopping) {
   }
 }
 
-TEST(LiveStream, PodcastWithALengthIsNeverReopened) {
-  std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
-  test::HttpServer server(
-      [&](const test::HttpRequest& r, test::HttpConnection& c) { c.respondFile(r, mp3, "audio/mpeg"); });
-  LogCapture log;
-  PlayerRun r;
-  ASSERT_TRUE(r.player.openUrl(server.url("/episode.mp3"), true));
-  EXPECT_FALSE(r.player.isLive());
-  EXPECT_TRUE(r.player.podcastRequest());
-  r.player.play();
-  for (int i = 0; i < 160 && r.ended.load() == 0; ++i) waitMs(50);
-  EXPECT_EQ(r.ended.load(), 1);
-  EXPECT_EQ(log.count(kEofLine), 0);
-}
-
 // A plain static server: no byte ranges, every request counted.
 TEST(LiveStream, HlsFromAServerWithoutRangesPlaysWithFewPlaylistRequests) {
   std::string ts = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=1 -c:a aac -f mpegts", "ts"));
@@ -147,19 +119,32 @@ TEST(LiveStream, HlsFromAServerWithoutRangesPlaysWithFewPlaylistRequests) {
   EXPECT_LT(server.requestCount("/live.m3u8") + server.requestCount("/v"), 20u);
 }
 
-// A station that closes after 60 KB each time: reopened, but with the back-off of failed
-// attempts, never in a tight loop.
-TEST(LiveStream, StationThatClosesEarlyIsReopenedWithBackOff) {
-  std::string mp3 = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=10 -c:a libmp3lame -b:a 320k", "mp3"));
-  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
-    c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 60000));
+// A podcast episode with a length ends once and is never reopened; a station that closes after
+// 60 KB each time is reopened with the back-off of failed attempts, never in a tight loop.
+TEST(LiveStream, EndsAreNeverReopenedInALoop) {
+  std::string episode = test::mediaBytes(test::sineMp3(1.0));
+  std::string station = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=10 -c:a libmp3lame -b:a 320k", "mp3"));
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    if (req.target == "/episode.mp3")
+      c.respondFile(req, episode, "audio/mpeg");
+    else
+      c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + station.substr(0, 60000));
   });
-  Player player;
-  ASSERT_TRUE(player.openUrl(server.url("/stream"), false));
-  player.play();
-  waitMs(3000);
-  player.close();
-  EXPECT_LE(server.requestCount("/stream"), 10u);
+  for (bool podcast : {true, false}) {
+    SCOPED_TRACE(podcast ? "podcast" : "station");
+    const std::string path = podcast ? "/episode.mp3" : "/stream";
+    LogCapture log;
+    PlayerRun r;
+    ASSERT_TRUE(r.player.openUrl(server.url(path), podcast));
+    EXPECT_EQ(r.player.isLive(), !podcast);
+    r.player.play();
+    for (int i = 0; i < 60 || (podcast && i < 160 && r.ended.load() == 0); ++i) waitMs(50);
+    EXPECT_LE(server.requestCount(path), 10u);
+    if (podcast) {
+      EXPECT_EQ(r.ended.load(), 1);
+      EXPECT_EQ(log.count(kEofLine), 0);
+    }
+  }
 }
 
 // A playlist from the network names a file on this machine: HLS segments and PLS entries alike are refused.

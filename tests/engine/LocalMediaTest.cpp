@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include "EngineTestUtil.h"
+#include "render/Renderer.h"
 #include "support/Media.h"
 
 namespace vell {
@@ -109,7 +114,9 @@ TEST(LocalMedia, ResolutionChangeMidStreamBuildsOneNewScaler) {
   EXPECT_EQ(d.pts.size(), 20u);
 }
 
-TEST(LocalMedia, GarbageFailsAndLeavesTheSourceEmpty) {
+// Noise, a missing or empty file are refused and leave the source empty; a file cut short
+// or damaged in its media data opens (its index is in front) or is refused, and reads to an end.
+TEST(LocalMedia, BadFilesAreRefusedOrReadToAnEnd) {
   test::TempDir dir;
   std::string noise;
   for (int i = 0; i < 50000; ++i) noise.push_back(static_cast<char>((i * 7919) ^ (i >> 3)));
@@ -122,28 +129,16 @@ TEST(LocalMedia, GarbageFailsAndLeavesTheSourceEmpty) {
   EXPECT_EQ(source.readPacket(pkt.p), 0);
   EXPECT_FALSE(source.seek(1.0));
   EXPECT_EQ(source.info().duration, 0.0);
-
-  VideoFrame frame;
-  frame.pts = 12.5;
   VideoDecoder closed;
-  EXPECT_FALSE(closed.receiveFrame(frame));
-  EXPECT_EQ(frame.pts, 12.5);
   EXPECT_FALSE(closed.open(nullptr, true));
-}
 
-TEST(LocalMedia, TruncatedAndDamagedFilesReadToAnEndWithoutCrashing) {
   std::string whole = test::mediaBytes(test::makeMedia(
       "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v libx264 "
-      "-preset ultrafast -c:a aac -movflags +faststart",
-      "mp4"));
-  test::TempDir dir;
-  // A band of the media data overwritten with noise, and a cut in the middle of it (the
-  // index is in front, so it opens and reads stop).
+      "-preset ultrafast -c:a aac -movflags +faststart", "mp4"));
   std::string damaged = whole;
   for (size_t i = damaged.size() / 3; i < damaged.size() / 3 + 4000; ++i) damaged[i] = static_cast<char>(i * 31);
   for (const std::string& path : {dir.write("cut.mp4", whole.substr(0, whole.size() / 2)), dir.write("damaged.mp4", damaged)}) {
-    MediaSource source;
-    if (!source.openLocal(path)) continue;  // refusing is a fine outcome too
+    if (!source.openLocal(path)) continue;
     VideoDecoder video;
     AudioDecoder audio;
     video.open(source.videoStreamParameters(), false);
@@ -152,6 +147,7 @@ TEST(LocalMedia, TruncatedAndDamagedFilesReadToAnEndWithoutCrashing) {
   }
 }
 
+// A stream may switch layout and rate mid-way; the resampler follows, at either speed.
 TEST(AudioDecoder, FormatChangesMidStreamKeepLengthAndPitch) {
   // MP3 frames can be joined byte for byte: stereo 44.1 kHz, then mono 48 kHz.
   std::string parts;
@@ -159,16 +155,125 @@ TEST(AudioDecoder, FormatChangesMidStreamKeepLengthAndPitch) {
     parts += test::mediaBytes(test::makeMedia(
         "-f lavfi -i sine=frequency=440:sample_rate=" + std::string(format) + " -c:a libmp3lame -write_xing 0", "mp3"));
   test::TempDir dir;
+  std::string joined = dir.write("joined.mp3", parts);
+  for (int speed : {1, 2}) {
+    MediaSource source;
+    ASSERT_TRUE(source.openLocal(joined));
+    AudioDecoder audio;
+    ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
+    audio.setSpeed(speed);
+    std::vector<float> pcm = decodeAll(source, nullptr, &audio).pcm;
+    size_t second = 48000 / speed;  // output frames a second of input gives
+    EXPECT_NEAR(pcm.size() / 2.0, 2.0 * second, 4000.0 / speed);
+    EXPECT_NEAR(test::toneFrequency(pcm, second / 5, second * 4 / 5), 440.0 * speed, 5.0);  // first part
+    EXPECT_NEAR(test::toneFrequency(pcm, second * 6 / 5, second * 9 / 5), 440.0 * speed, 5.0);
+    // The mono part reaches both channels.
+    for (size_t f = second * 5 / 4; f < second * 5 / 4 + 1000; ++f) ASSERT_FLOAT_EQ(pcm[2 * f], pcm[2 * f + 1]) << f;
+  }
+}
+
+// Pictures of awkward sizes and timestamps: narrow, huge, without timestamps, late starts.
+// Decodes every picture of the file's video stream, counted from the input's start time.
+Decoded decodePictures(const std::string& path, double seekTo = -1) {
   MediaSource source;
-  ASSERT_TRUE(source.openLocal(dir.write("joined.mp3", parts)));
-  AudioDecoder audio;
-  ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
-  std::vector<float> pcm = decodeAll(source, nullptr, &audio).pcm;
-  EXPECT_NEAR(pcm.size() / 2.0, 96000.0, 4000.0);
-  EXPECT_NEAR(test::toneFrequency(pcm, 10000, 40000), 440.0, 5.0);  // first part
-  EXPECT_NEAR(test::toneFrequency(pcm, 60000, 90000), 440.0, 5.0);  // second part
-  // The mono part reaches both channels.
-  for (size_t f = 60000; f < 61000; ++f) ASSERT_FLOAT_EQ(pcm[2 * f], pcm[2 * f + 1]) << f;
+  VideoDecoder video;
+  if (!source.openLocal(path) || !video.open(source.videoStreamParameters(), false)) return {};
+  video.setStartTime(source.info().startTime);
+  if (seekTo >= 0) source.seek(seekTo);
+  return test::decodeAll(source, &video, nullptr);
+}
+
+std::string narrowH264(int w, int h) {
+  return test::makeMedia("-f lavfi -i testsrc2=size=" + std::to_string(w) + "x" + std::to_string(h) +
+                             ":rate=10:duration=0.3 -c:v libx264 -preset ultrafast -pix_fmt yuv420p",
+                         "mp4");
+}
+
+const std::pair<int, int> kNarrowSizes[] = {{2, 2}, {6, 4}, {8, 8}, {14, 14}, {2, 480}};
+
+// The scaler writes past short rows unless the buffer has room for it. glibc's checking
+// allocator puts a guard byte after every block and aborts when a freed block lost it.
+TEST(Picture, NarrowPicturesStayInsideTheirBuffers) {
+  if (std::getenv("VELL_NARROW_CHILD")) {
+    for (auto [w, h] : kNarrowSizes) {
+      Decoded d = decodePictures(narrowH264(w, h));
+      EXPECT_EQ(d.pts.size(), 3u) << w << "x" << h;
+      EXPECT_EQ(d.sizes, (std::vector<std::pair<int, int>>{{w, h}}));
+    }
+    return;
+  }
+  const char* checker = "/usr/lib/x86_64-linux-gnu/libc_malloc_debug.so.0";
+  if (!std::filesystem::exists(checker)) GTEST_SKIP() << "no checking allocator";
+  for (auto [w, h] : kNarrowSizes) narrowH264(w, h);
+  std::string self = std::filesystem::read_symlink("/proc/self/exe");
+  std::string output;
+  int rc = test::runCommand(std::string("VELL_NARROW_CHILD=1 MALLOC_CHECK_=3 LD_PRELOAD=") + checker + " '" + self +
+                                "' --gtest_filter=Picture.NarrowPicturesStayInsideTheirBuffers",
+                            &output);
+  EXPECT_EQ(rc, 0) << output;
+}
+
+long peakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return 0;
+}
+
+void resetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// One 16000 x 16000 picture costs gigabytes once decoded: it is refused on every path.
+TEST(Picture, HugePicturesAreRefusedWithoutTheirMemory) {
+  // One bit a pixel keeps the file quick to make; the decoded picture is still huge.
+  std::string png =
+      test::makeMedia("-f lavfi -i color=c=black:s=16000x16000,format=monob -frames:v 1 -c:v png", "png");
+  std::string withCover = test::makeMedia("-f lavfi -i sine=duration=1 -i '" + png +
+                                              "' -map 0 -map 1 -c:a libmp3lame -c:v copy -disposition:v attached_pic",
+                                          "mp3");
+  resetPeakResident();
+  long before = peakResidentKb();
+  EXPECT_FALSE(Player().openFile(png));
+  MediaSource source;
+  ASSERT_TRUE(source.openLocal(withCover));  // the sound still plays
+  EXPECT_TRUE(source.hasAudio());
+  EXPECT_FALSE(source.hasVideo());
+  std::vector<uint8_t> bytes;
+  std::string mime;
+  Bitmap cover;
+  EXPECT_FALSE(source.extractCoverArt(bytes, mime) && decodeImage(bytes.data(), bytes.size(), cover, mime));
+  EXPECT_LT(peakResidentKb() - before, 300 * 1024);
+}
+
+// Frames without their own timestamp take the decoder's best guess; inputs whose clock
+// starts late are counted from their first frame, and seeks land on the same scale.
+TEST(Picture, TimestampsAreBestEffortAndStartAtZero) {
+  struct Case {
+    const char* name;
+    std::string path;
+    double seek;
+  } cases[] = {
+      {"avi with B-frames",
+       test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=10:duration=2 -c:v mpeg4 -bf 2 -q:v 5", "avi"), -1},
+      {"raw h264", test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=10:duration=2 -c:v libx264 -preset ultrafast "
+                                   "-bf 2 -f h264", "h264"), -1},
+      {"ts from 10 hours",
+       test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=10:duration=2 -c:v libx264 -preset ultrafast -g 5 "
+                       "-output_ts_offset 36000", "ts"), 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Decoded d = decodePictures(c.path);
+    ASSERT_EQ(d.pts.size(), 20u);
+    EXPECT_LE(d.pts.front(), 0.11);  // a B-frame delay may hold back one step
+    for (size_t i = 1; i < d.pts.size(); ++i) EXPECT_NEAR(d.pts[i] - d.pts[i - 1], 0.1, 0.01) << "frame " << i;
+    if (c.seek >= 0) {
+      Decoded after = decodePictures(c.path, c.seek);
+      ASSERT_FALSE(after.pts.empty());
+      EXPECT_GE(after.pts.front(), c.seek - 0.6);
+      EXPECT_LE(after.pts.front(), c.seek + 0.01);
+    }
+  }
 }
 
 }  // namespace
