@@ -5,11 +5,18 @@ extern "C" {
 #include <libavcodec/packet.h>
 }
 
-#include <mutex>
-#include <string>
-#include <vector>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "engine/AudioChunk.h"
+#include "engine/Player.h"
+#include "platform/Clock.h"
 #include "platform/Log.h"
+#include "support/TempDir.h"
 
 namespace vell::test {
 
@@ -29,17 +36,95 @@ struct LogCapture {
     });
   }
   ~LogCapture() { setLogSink(nullptr); }
-  int count(const std::string& line) const {
+  // Lines containing `text`.
+  int count(const std::string& text) const {
     std::lock_guard<std::mutex> lock(m);
     int n = 0;
-    for (const auto& l : lines) n += l == line;
+    for (const auto& l : lines) n += l.find(text) != std::string::npos;
     return n;
   }
-  bool has(const std::string& text) const {
-    std::lock_guard<std::mutex> lock(m);
-    for (const auto& l : lines)
-      if (l.find(text) != std::string::npos) return true;
-    return false;
+};
+
+inline void waitMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A stand-in for an external tool: a shell script that answers like it would.
+inline std::string fakeTool(const TempDir& dir, const std::string& name, const std::string& body) {
+  std::string path = dir.write(name, "#!/bin/sh\n" + body + "\n");
+  chmod(path.c_str(), 0755);
+  return path;
+}
+
+// Frequency of channel 0 of interleaved stereo at 48 kHz over frames [begin, end), from its
+// rising zero crossings.
+inline double toneFrequency(const std::vector<float>& pcm, size_t begin, size_t end) {
+  std::vector<double> crossings;
+  for (size_t f = begin + 1; f < end && 2 * f < pcm.size(); ++f) {
+    float a = pcm[2 * (f - 1)], b = pcm[2 * f];
+    if (a < 0 && b >= 0) crossings.push_back(f - 1 + a / (a - b));
+  }
+  if (crossings.size() < 3) return 0;
+  return (crossings.size() - 1) / ((crossings.back() - crossings.front()) / 48000.0);
+}
+
+struct Decoded {
+  std::vector<double> pts;                 // of every picture
+  std::vector<std::pair<int, int>> sizes;  // picture sizes in order of first appearance
+  std::vector<float> pcm;                  // every sound sample, interleaved
+};
+
+// Reads every packet (a damaged input may fail many reads before its end) and decodes the
+// streams whose decoder is given, draining the picture decoder's delay at the end. The first
+// picture is kept in `first` when given.
+inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* audio, VideoFrame* first = nullptr) {
+  Decoded d;
+  PacketGuard pkt;
+  VideoFrame frame;
+  AudioChunk chunk;
+  auto drainVideo = [&] {
+    while (video->receiveFrame(frame)) {
+      d.pts.push_back(frame.pts);
+      if (d.sizes.empty() || d.sizes.back() != std::make_pair(frame.width, frame.height))
+        d.sizes.emplace_back(frame.width, frame.height);
+      if (first && d.pts.size() == 1) *first = std::move(frame);
+    }
+  };
+  for (int r, guard = 0; guard < 100000 && (r = source.readPacket(pkt.p)) != 0; ++guard) {
+    if (r < 0) continue;
+    if (video && pkt.p->stream_index == source.videoStreamIndex()) {
+      video->sendPacket(pkt.p);
+      drainVideo();
+    } else if (audio && pkt.p->stream_index == source.audioStreamIndex()) {
+      audio->sendPacket(pkt.p);
+      while (audio->receive(chunk)) d.pcm.insert(d.pcm.end(), chunk.samples.begin(), chunk.samples.end());
+    }
+    av_packet_unref(pkt.p);
+  }
+  if (video) {
+    video->sendPacket(nullptr);
+    drainVideo();
+  }
+  return d;
+}
+
+// A player whose end reports are counted, painted the way the window does.
+struct PlayerRun {
+  std::atomic<int> ended{0};
+  Player player;
+  VideoFrame slot;
+  PlayerRun() {
+    player.onEnded = [this] { ++ended; };
+  }
+  // A clock tick and a frame every 16 ms for `ms`, or until the end is reported when
+  // `untilEnd`; `tick` is told whether a new frame was taken. Returns the time taken.
+  uint32_t paint(int ms, bool untilEnd = true, const std::function<void(bool shown)>& tick = {}) {
+    uint32_t start = tickCount();
+    while (!(untilEnd && ended.load()) && tickCount() - start < static_cast<uint32_t>(ms)) {
+      player.syncTick();
+      bool shown = player.takeFrame(slot);
+      if (tick) tick(shown);
+      waitMs(16);
+    }
+    return tickCount() - start;
   }
 };
 

@@ -1,22 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-#include "engine/MediaSource.h"
 #include "EngineTestUtil.h"
-#include "platform/Clock.h"
-#include "platform/Text.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
 
 namespace vell {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 using Packet = test::PacketGuard;
 
@@ -43,14 +32,12 @@ TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
     MediaSource source;
     size_t before = server.requests().size();
     ASSERT_TRUE(source.open(server.url(c.path), c.podcast)) << c.path;
-    EXPECT_TRUE(source.hasAudio());
+    EXPECT_EQ(source.info().bitrateKbps, 128);  // the codec's rate when the server names none
+    EXPECT_EQ(source.info().stationName, "");
     auto requests = server.requests();
     ASSERT_GT(requests.size(), before);
     const test::HttpRequest& r = requests[before];
     EXPECT_EQ(r.target, c.path);
-    EXPECT_EQ(r.header("user-agent"),
-              "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-              "Chrome/120.0.0.0 Safari/537.36");
     for (const auto& line : c.headerLines) EXPECT_NE(r.rawHeaders.find(line + "\r\n"), std::string::npos) << c.path << ": " << line;
     for (const auto& line : c.absentLines) EXPECT_EQ(r.rawHeaders.find(line), std::string::npos) << c.path << ": " << line;
   }
@@ -98,9 +85,7 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
   MediaSource source;
   ASSERT_TRUE(source.open(server.url("/stream"), false));
   MediaInfo info = source.info();
-  EXPECT_TRUE(startsWith(info.stationName, "테스트 FM xxx"));
-  EXPECT_TRUE(endsWith(info.stationName, "…"));  // one sane line, never a 5000-character block
-  EXPECT_LE(utf8Length(info.stationName), 121u);
+  EXPECT_EQ(info.stationName, oneLineTitle("테스트 FM " + std::string(5000, 'x')));  // never a 5000-character block
   EXPECT_EQ(info.genre, "Jazz");
   EXPECT_EQ(info.bitrateKbps, 128);
   EXPECT_EQ(info.duration, 0.0);  // a stream has no length
@@ -126,73 +111,41 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
   EXPECT_LT(seenB - changeSent.load(), 1000u);
 }
 
-TEST(NetworkSource, IcyBitRateWinsOverTheCodecAndCodecRateIsTruncated) {
-  std::string mp3 = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=2 -c:a libmp3lame -b:a 96k", "mp3"));
-  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
-    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n";
-    if (req.target == "/with-br") head += "icy-br: 128\r\n";
-    c.send(head + "\r\n" + mp3);
-  });
-  MediaSource source;
-  ASSERT_TRUE(source.open(server.url("/with-br"), false));
-  EXPECT_EQ(source.info().bitrateKbps, 128);
-  ASSERT_TRUE(source.open(server.url("/plain"), false));
-  EXPECT_EQ(source.info().bitrateKbps, 96);
-  EXPECT_EQ(source.info().stationName, "");
-}
-
-// The demuxer is busy in an open that never gets an answer: polling from another thread does
-// not wait behind it, and close breaks it.
-TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswerAndPollingNeverWaits) {
-  test::HttpServer server([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
-  MediaSource source;
-  std::atomic<bool> result{true};
-  std::atomic<bool> done{false};
-  std::thread opener([&] {
-    result = source.open(server.url("/stream"), false);
-    done = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_FALSE(done.load());
-  auto t0 = Clock::now();
-  std::string title, mime;
-  std::vector<uint8_t> bytes;
-  EXPECT_FALSE(source.pollStreamTitle(title));
-  EXPECT_FALSE(source.extractCoverArt(bytes, mime));
-  EXPECT_LT(secondsSince(t0), 0.05);
-  t0 = Clock::now();
-  source.close();
-  opener.join();
-  EXPECT_LT(secondsSince(t0), 1.0);
-  EXPECT_FALSE(result.load());
-  EXPECT_FALSE(source.isOpen());
-}
-
-TEST(NetworkSource, CloseBreaksABlockedRead) {
+// A thread waits inside an open that never gets an answer, or inside a read after the data
+// stopped: close breaks either at once, and polling from another thread never waits behind it.
+TEST(NetworkSource, CloseBreaksABlockedOpenOrRead) {
   std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
-  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
-    // Enough for the open to succeed, then silence with the connection held open.
-    c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 24000));
+  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
+    if (req.target == "/stalls")  // enough for the open, then nothing with the connection held open
+      c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 24000));
     c.wait(30000);
   });
-  MediaSource source;
-  ASSERT_TRUE(source.open(server.url("/stream"), false));
-  std::atomic<int> last{1};
-  std::atomic<bool> done{false};
-  std::thread reader([&] {
-    Packet pkt;
-    int r;
-    while ((r = source.readPacket(pkt.p)) == 1) av_packet_unref(pkt.p);
-    last = r;
-    done = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  ASSERT_FALSE(done.load()) << "the read should be waiting for data";
-  auto t0 = Clock::now();
-  source.close();
-  reader.join();
-  EXPECT_LT(secondsSince(t0), 1.0);
-  EXPECT_EQ(last.load(), 0);  // an aborted read counts as the end of input
+  for (bool inRead : {false, true}) {
+    SCOPED_TRACE(inRead ? "read" : "open");
+    MediaSource source;
+    ASSERT_TRUE(!inRead || source.open(server.url("/stalls"), false));
+    std::atomic<int> result{-2};
+    std::thread worker([&] {
+      Packet pkt;
+      int r = inRead ? 1 : source.open(server.url("/silent"), false);
+      while (inRead && (r = source.readPacket(pkt.p)) == 1) av_packet_unref(pkt.p);
+      result = r;
+    });
+    test::waitMs(500);
+    EXPECT_EQ(result.load(), -2) << "the thread should be waiting";
+    uint32_t t0 = tickCount();
+    std::string title, mime;
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(source.pollStreamTitle(title));
+    EXPECT_FALSE(source.extractCoverArt(bytes, mime));
+    EXPECT_LT(tickCount() - t0, 50u);
+    t0 = tickCount();
+    source.close();
+    worker.join();
+    EXPECT_LT(tickCount() - t0, 1000u);
+    EXPECT_EQ(result.load(), 0);  // a failed open, or an aborted read counted as the end of input
+    EXPECT_FALSE(source.isOpen());
+  }
 }
 
 }  // namespace

@@ -1,37 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <atomic>
 #include <fstream>
-#include <thread>
 
 #include "engine/YtDlpResolver.h"
-#include "platform/Clock.h"
-#include "support/TempDir.h"
 #include "EngineTestUtil.h"
 
 namespace vell {
 namespace {
 
-// A stand-in for the tool: a shell script that answers like it would.
-using test::LogCapture;
-
-std::string fakeTool(const test::TempDir& dir, const std::string& name, const std::string& body) {
-  std::string path = dir.write(name, "#!/bin/sh\n" + body + "\n");
-  chmod(path.c_str(), 0755);
-  return path;
-}
+using test::fakeTool;
 
 TEST(Resolver, RecognisesPagesOfTheSite) {
-  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://www.youtube.com/watch?v=abc"));
-  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://youtu.be/abc"));
-  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://youtube.com/shorts/abc"));
-  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://m.youtube.com/live/abc"));
-  EXPECT_TRUE(YtDlpResolver::isVideoSitePage("https://music.youtube.com/watch?v=1"));
-  EXPECT_FALSE(YtDlpResolver::isVideoSitePage("https://www.youtube.com"));
-  EXPECT_FALSE(YtDlpResolver::isVideoSitePage("https://www.youtube.com/"));
-  EXPECT_FALSE(YtDlpResolver::isVideoSitePage("https://YOUTU.BE/abc"));
+  for (const char* page : {"https://www.youtube.com/watch?v=abc", "https://youtu.be/abc", "https://youtube.com/shorts/abc",
+                           "https://m.youtube.com/live/abc", "https://music.youtube.com/watch?v=1"})
+    EXPECT_TRUE(YtDlpResolver::isVideoSitePage(page)) << page;
+  for (const char* other : {"https://www.youtube.com", "https://www.youtube.com/", "https://YOUTU.BE/abc"})
+    EXPECT_FALSE(YtDlpResolver::isVideoSitePage(other)) << other;
 }
 
 TEST(Resolver, ToolBesideTheProgramWinsOverTheSearchPath) {
@@ -43,60 +27,34 @@ TEST(Resolver, ToolBesideTheProgramWinsOverTheSearchPath) {
   EXPECT_EQ(YtDlpResolver::findYtDlp("/nonexistent", "/nonexistent"), "");
 }
 
-TEST(Resolver, OutputParsing) {
-  std::string url, title;
-  YtDlpResolver::parseOutput("My Title\r\nhttps://cdn/video\nhttps://cdn/audio\n", url, title);
-  EXPECT_EQ(title, "My Title");
-  EXPECT_EQ(url, "https://cdn/video");
-}
-
-TEST(Resolver, WarningsOnStandardErrorAreLoggedNotTakenAsTheTitle) {
+// The page goes as one argument after "--"; warnings on standard error are logged, and only
+// standard output is parsed: the first URL and the first other line.
+TEST(Resolver, PassesThePageAsOneArgumentAndParsesStandardOutputOnly) {
   test::TempDir dir;
-  LogCapture log;
-  std::string tool = fakeTool(dir, "yt-dlp", "echo 'WARNING: old version' >&2\necho 'Real title'\necho https://x");
-  YtDlpResolver resolver(tool);
-  std::string url, title;
-  EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title), "https://x");
-  EXPECT_EQ(title, "Real title");
-  EXPECT_TRUE(log.has("WARNING: old version"));
-}
-
-TEST(Resolver, PassesThePageAsOneArgumentAfterTheOptions) {
-  test::TempDir dir;
-  // Records its argument vector, one per line, then answers.
+  test::LogCapture log;
   std::string tool = fakeTool(dir, "yt-dlp", "printf '%s\\n' \"$@\" > '" + dir.file("args.txt") +
-                                                 "'\necho Title\necho http://media/x");
-  YtDlpResolver resolver(tool);
+                                                 "'\necho 'WARNING: old version' >&2\nprintf 'Title\\r\\nhttp://media/x\\nhttp://audio\\n'");
   std::string url, title;
-  EXPECT_EQ(resolver.resolve("-f evil 'page' with spaces", url, title), "http://media/x");
+  EXPECT_EQ(YtDlpResolver(tool).resolve("-f evil 'page' with spaces", url, title), "http://media/x");
   EXPECT_EQ(title, "Title");
-  EXPECT_EQ(dir.read("args.txt"),
-            "--no-playlist\n-f\nbest[height<=1080][ext=mp4]/best[height<=1080]/best[ext=mp4]/best\n"
-            "--print\ntitle\n-g\n--\n-f evil 'page' with spaces\n");
+  EXPECT_EQ(log.count("WARNING: old version"), 1);
+  std::string args = dir.read("args.txt");
+  EXPECT_EQ(args.substr(args.find("\n--\n")), "\n--\n-f evil 'page' with spaces\n");
 }
 
 TEST(Resolver, FirstAttemptMuxedThenPlainBestThenFailure) {
   test::TempDir dir;
-  LogCapture log;
-  // Succeeds only when asked for the plain best format.
-  std::string tool = fakeTool(dir, "yt-dlp",
-                              "[ \"$3\" = best ] || exit 1\necho 'Fallback title'\necho https://cdn.example/v.mp4");
-  YtDlpResolver resolver(tool);
+  test::LogCapture log;
   std::string url, title;
-  EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title), "https://cdn.example/v.mp4");
+  // Succeeds only when asked for the plain best format.
+  std::string tool = fakeTool(dir, "yt-dlp", "[ \"$3\" = best ] || exit 1\necho 'Fallback title'\necho https://cdn/v.mp4");
+  EXPECT_EQ(YtDlpResolver(tool).resolve("https://youtu.be/x", url, title), "https://cdn/v.mp4");
   EXPECT_EQ(title, "Fallback title");
-  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp resolving: https://youtu.be/x\n"));
-  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp fallback: https://cdn.example/v.mp4...\n"));
-
-  std::string failing = fakeTool(dir, "failing", "echo http://not-used; exit 2");
-  YtDlpResolver bad(failing);
-  EXPECT_EQ(bad.resolve("https://youtu.be/x", url, title), "");
+  EXPECT_EQ(YtDlpResolver(fakeTool(dir, "failing", "echo http://not-used; exit 2")).resolve("https://youtu.be/x", url, title), "");
   EXPECT_EQ(url, "");
-  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp resolution failed\n"));
-
-  YtDlpResolver missing(dir.file("absent"));
-  EXPECT_EQ(missing.resolve("https://youtu.be/x", url, title), "");
-  EXPECT_TRUE(log.has("[VellPlayer] yt-dlp not found\n"));
+  EXPECT_EQ(YtDlpResolver(dir.file("absent")).resolve("https://youtu.be/x", url, title), "");
+  for (const char* line : {"yt-dlp fallback: https://cdn/v.mp4", "yt-dlp resolution failed", "yt-dlp not found"})
+    EXPECT_EQ(log.count(line), 1) << line;
 }
 
 // Gone, or dead and waiting for its new parent to reap it.
@@ -111,8 +69,7 @@ bool processGone(const std::string& pid) {
 TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
   test::TempDir dir;
   // Like a single-file build of the tool: the real work runs in a second process.
-  std::string hang = fakeTool(dir, "hang", "sleep 30 &\necho $! > '" + dir.file("child.pid") + "'\nwait");
-  YtDlpResolver resolver(hang);
+  YtDlpResolver hang(fakeTool(dir, "hang", "sleep 30 &\necho $! > '" + dir.file("child.pid") + "'\nwait"));
   std::atomic<bool> cancel{false};
   std::thread canceller([&] {
     sleepMs(200);
@@ -120,18 +77,17 @@ TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
   });
   uint32_t t0 = tickCount();
   std::string url, title;
-  EXPECT_EQ(resolver.resolve("https://youtu.be/x", url, title, &cancel), "");
+  EXPECT_EQ(hang.resolve("https://youtu.be/x", url, title, &cancel), "");
   canceller.join();
   EXPECT_LT(tickCount() - t0, 1500u);
   std::string child = dir.read("child.pid");
-  while (!child.empty() && child.back() == '\n') child.pop_back();
+  child = child.substr(0, child.find('\n'));
   ASSERT_FALSE(child.empty());
   bool gone = false;
   for (int i = 0; i < 100 && !(gone = processGone(child)); ++i) sleepMs(10);
   EXPECT_TRUE(gone) << "the tool's own child outlived it";
 
-  std::string chatty = fakeTool(dir, "chatty", "yes http://spam");
-  YtDlpResolver noisy(chatty);
+  YtDlpResolver noisy(fakeTool(dir, "chatty", "yes http://spam"));
   noisy.limits.maxOutputBytes = 64 * 1024;
   t0 = tickCount();
   EXPECT_EQ(noisy.resolve("https://youtu.be/x", url, title), "");

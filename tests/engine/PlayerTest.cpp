@@ -1,0 +1,317 @@
+// The player as the window drives it: playing to the end, seeks, speed, pause, stop and close.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "EngineTestUtil.h"
+#include "support/DiskAudio.h"
+#include "support/HttpServer.h"
+#include "support/Media.h"
+
+namespace vell {
+namespace {
+
+using test::PlayerRun;
+using test::toneFrequency;
+using test::waitMs;
+
+// Every device of this program plays into a raw float file that the tests analyse.
+[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
+
+constexpr int kRate = 48000;
+
+// The next player's device plays into a fresh file.
+struct DiskRun {
+  test::TempDir dir;
+  std::string file = dir.file("out.raw");
+  DiskRun() { test::setDiskAudioFile(file); }
+  ~DiskRun() { test::setDiskAudioFile("/dev/null"); }
+  std::vector<float> samples() const { return test::readDiskAudio(file); }
+};
+
+// First frame at or after `from` whose channel 0 is (not) silent.
+size_t nextFrame(const std::vector<float>& pcm, size_t from, bool sound) {
+  while (2 * from < pcm.size() && (pcm[2 * from] != 0.0f) != sound) ++from;
+  return from;
+}
+
+// Each medium plays to its end: pictures shown when due on the clock less the offset (those
+// held back by it still come due after the last sound), the clock on the sound heard, and one
+// end once picture and sound have both played out, the position then resting at the duration.
+TEST(Player, PlaysEachMediumToItsEnd) {
+  std::string withSound = test::h264AacMp4(2.0, 160, 120, 30);
+  struct Row {
+    const char* name;
+    std::string path;
+    int offsetMs;
+    double duration;
+    int frames;
+    double lastPts;  // the last picture stays in the slot
+    bool ringFills;  // the reader is not held back by the picture queue for the whole length
+  } rows[] = {
+      {"picture only", test::makeMedia("-f lavfi -i testsrc2=size=160x120:rate=30:duration=2 -c:v libx264 -preset ultrafast -g 30", "mp4"),
+       0, 2.0, 60, 59 / 30.0, true},
+      {"with sound", withSound, 0, 2.0, 60, 59 / 30.0, false},
+      {"offset", withSound, 300, 2.0, 60, 59 / 30.0, false},
+      {"sound outlasts the picture",
+       test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=20:duration=0.5 -f lavfi -i "
+                       "sine=frequency=440:sample_rate=48000:duration=2 -c:v libx264 -preset ultrafast -c:a aac", "mp4"),
+       0, 2.0, 10, 0.45, true},
+      {"sound only", test::sineMp3(1.0), 0, 1.0, 0, 0.0, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::LogCapture log;
+    PlayerRun r;
+    Player& p = r.player;
+    ASSERT_TRUE(p.openFile(row.path));
+    p.adjustSyncOffset(row.offsetMs);
+    p.play();
+    EXPECT_TRUE(p.position() == 0.0 || !p.hasAudio());  // the clock waits for the device
+    int shown = 0, early = 0, late = 0;
+    double lagSum = 0, clockError = 0;
+    uint32_t elapsed = r.paint(8000, true, [&](bool taken) {
+      double heard = p.audioOutput().heardSeconds();
+      if (heard > 0.3 && p.audioOutput().ringFill() > 0) clockError = std::max(clockError, std::fabs(p.position() - heard));
+      if (!taken) return;
+      double t = p.position() - row.offsetMs * 0.001;
+      ++shown;
+      // The read-out stops at the duration; pictures held back by an offset come after it.
+      early += r.slot.pts > t + 0.018 && p.position() < p.duration();
+      late += r.slot.pts < t - 0.17;
+      lagSum += t - r.slot.pts;
+    });
+    EXPECT_EQ(r.ended.load(), 1);
+    EXPECT_GE(elapsed, static_cast<uint32_t>(row.duration * 1000 - 50));  // the tail was heard
+    EXPECT_LT(clockError, 0.1);
+    EXPECT_EQ(early, 0);
+    EXPECT_EQ(late, 0);
+    EXPECT_GE(shown, row.frames * 5 / 6);  // a paint may skip one now and then
+    EXPECT_NEAR(shown ? lagSum / shown : 0.0, 0.0, 0.03);
+    EXPECT_NEAR(r.slot.pts, row.lastPts, 0.001);
+    EXPECT_EQ(p.queuedFrames(), 0u);
+    waitMs(600);
+    EXPECT_TRUE(p.ended());
+    EXPECT_LE(p.position(), p.duration());
+    EXPECT_GE(p.position(), row.duration - 0.25);
+    // A local file is never short of data, at its start or its end.
+    EXPECT_TRUE(!row.ringFills || log.count("Buffer low") == 0);
+  }
+}
+
+TEST(Player, StopCloseAndReopenAreNeverReportedAsTheEnd) {
+  // One second of sound is in the ring at once, so the thread waits for the tail to play.
+  std::string path = test::sineMp3(1.0);
+  std::function<void(Player&)> actions[] = {
+      [](Player& p) { p.stop(); },
+      [](Player& p) { p.close(); },
+      [&](Player& p) { p.openFile(path); },
+  };
+  for (size_t i = 0; i < std::size(actions); ++i) {
+    PlayerRun r;
+    ASSERT_TRUE(r.player.openFile(path));
+    r.player.play();
+    waitMs(400);
+    actions[i](r.player);
+    waitMs(300);
+    EXPECT_EQ(r.ended.load(), 0) << "action " << i;
+    EXPECT_FALSE(r.player.ended()) << "action " << i;
+  }
+}
+
+// Speed changes the pitch. The ring holds up to 30 s decoded at the old speed: playing on
+// from its head would jump, so a speed change goes on from the heard position.
+TEST(Player, SpeedChangeGoesOnFromTheHeardPosition) {
+  DiskRun run;
+  PlayerRun r;
+  ASSERT_TRUE(r.player.openFile(test::makeMedia(
+      "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3")));
+  r.player.play();
+  r.paint(1200);
+  double before = r.player.position();
+  ASSERT_GT(before, 0.5);
+  r.player.setSpeed(2.0);
+  double highest = 0;
+  r.paint(1200, false, [&](bool) { highest = std::max(highest, r.player.position()); });
+  // 1.2 s at twice the speed, with room for the restart; never the 30 s the ring held.
+  EXPECT_GT(highest, before + 1.0);
+  EXPECT_LT(highest, before + 3.2);
+
+  // While paused the position stays where it was heard.
+  r.player.pause();
+  double paused = r.player.position();
+  r.player.setSpeed(1.0);
+  waitMs(100);
+  EXPECT_NEAR(r.player.position(), paused, 1e-9);
+  r.player.close();
+  std::vector<float> pcm = run.samples();
+  size_t start = nextFrame(pcm, 0, true) + kRate / 10, end = pcm.size() / 2;  // past the fade-in
+  while (end > start && std::fabs(pcm[2 * (end - 1)]) < 0.01f) --end;        // before the pause
+  ASSERT_GT(end, start + kRate);
+  EXPECT_NEAR(toneFrequency(pcm, start, start + kRate / 2), 440.0, 2.0);
+  EXPECT_NEAR(toneFrequency(pcm, end - kRate / 2, end), 880.0, 4.0);
+}
+
+// While paused the sound and the clock stand still; a seek goes on with the tone of the target
+// second, and after a stop play starts from the top.
+TEST(Player, PauseSeekAndStopThenPlay) {
+  // 300 Hz in second 0, 500 Hz in second 1, ... 1100 Hz in second 4.
+  std::string steps =
+      test::makeMedia("-f lavfi -i aevalsrc='0.5*sin(2*PI*(300+200*floor(t))*t)':s=48000:d=5 -ac 2 -c:a pcm_s16le", "wav");
+  enum Action { Pause, Seek, Stop };
+  for (Action action : {Pause, Seek, Stop}) {
+    SCOPED_TRACE(action);
+    DiskRun run;
+    PlayerRun r;
+    Player& p = r.player;
+    ASSERT_TRUE(p.openFile(steps));
+    p.play();
+    r.paint(300, false);
+    if (action == Pause) {
+      p.pause();
+      double pausedAt = p.position();
+      waitMs(400);
+      EXPECT_EQ(p.state(), Player::Paused);
+      EXPECT_NEAR(p.position(), pausedAt, 1e-9);
+      p.togglePause();
+      EXPECT_EQ(p.state(), Player::Playing);
+    } else {
+      p.seekTo(3.2);
+    }
+    if (action == Stop) {
+      r.paint(300, false);
+      p.stop();
+      EXPECT_EQ(p.position(), 0.0);
+      p.play();
+    }
+    r.paint(action == Pause ? 400 : 700, false);
+    if (action == Seek) {
+      EXPECT_NEAR(p.position(), 3.2 + 0.7 - 0.1, 0.25);
+    }
+    p.close();
+    std::vector<float> pcm = run.samples();
+    size_t frames = pcm.size() / 2;
+    ASSERT_GT(frames, static_cast<size_t>(kRate / 2));
+    EXPECT_NEAR(toneFrequency(pcm, frames - kRate / 4, frames), action == Seek ? 900.0 : 300.0, 3.0);
+    if (action == Pause) {  // the device played about 400 ms of silence
+      size_t silence = 0;
+      for (size_t f = nextFrame(pcm, 0, true), zeros = 0; f < frames; ++f)
+        silence = std::max(silence, zeros = pcm[2 * f] == 0.0f ? zeros + 1 : 0);
+      EXPECT_GT(silence, static_cast<size_t>(kRate / 4));
+    }
+  }
+}
+
+TEST(Player, RequestsAreClampedAndRelativeSeeksAccumulate) {
+  Player player;
+  player.togglePause();  // nothing open: nothing happens
+  EXPECT_EQ(player.state(), Player::Stopped);
+  player.setSpeed(10);
+  EXPECT_EQ(player.speed(), 4.0);
+  ASSERT_TRUE(player.openFile(test::sineMp3(3.0)));
+  player.seekBy(1.0);
+  player.seekBy(1.0);
+  EXPECT_NEAR(player.position(), 2.0, 1e-9);  // the held target, not the lagging clock
+  player.seekBy(10.0);
+  EXPECT_NEAR(player.position(), player.duration(), 1e-9);
+  player.seekTo(-4);
+  player.seekBy(0.5);
+  EXPECT_NEAR(player.position(), 0.5, 1e-9);
+}
+
+TEST(Player, FramesBeforeASeekTargetAreNeverShown) {
+  PlayerRun r;
+  ASSERT_TRUE(r.player.openFile(test::makeMedia(
+      "-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 -c:v libx264 -preset ultrafast -g 50", "mp4")));
+  r.player.play();
+  waitMs(100);
+  r.player.seekTo(3.0);  // key frames every 2 s: decoding restarts at 2.0
+  int shown = 0;
+  r.paint(700, false, [&](bool taken) {
+    if (!taken || r.player.position() <= 2.9) return;
+    ++shown;
+    EXPECT_GE(r.slot.pts, 2.95);
+  });
+  EXPECT_GT(shown, 5);
+}
+
+TEST(Player, LateFramesAreDroppedButOneIsAlwaysShown) {
+  Player player;
+  ASSERT_TRUE(player.openFile(test::makeMedia(
+      "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -c:v libx264 -preset ultrafast", "mp4")));
+  player.play();
+  waitMs(700);  // no paints: the queue fills with frames that fall behind the clock
+  player.pause();
+  waitMs(50);
+  ASSERT_EQ(player.queuedFrames(), 8u);
+  VideoFrame slot;
+  ASSERT_TRUE(player.takeFrame(slot));
+  EXPECT_NEAR(slot.pts, 7 / 25.0, 1e-6);  // all were late: the newest is shown
+  EXPECT_EQ(player.queuedFrames(), 0u);
+}
+
+// Control from the window and from a connection thread at once must not tear the player.
+TEST(Player, ControlFromTwoThreadsIsSafe) {
+  std::string path = test::sineMp3(1.0);
+  Player player;
+  ASSERT_TRUE(player.openFile(path));
+  std::atomic<bool> done{false};
+  std::thread connection([&] {
+    for (int i = 0; i < 6; ++i) {
+      player.close();
+      player.openFile(path);
+    }
+    done = true;
+  });
+  while (!done.load()) {
+    player.togglePause();
+    player.setSpeed(1.5);
+    player.stop();
+    player.play();
+    waitMs(5);
+  }
+  connection.join();
+  player.close();
+  EXPECT_EQ(player.state(), Player::Stopped);
+}
+
+// The playback thread waits for room in a full ring, or inside a read from a server that
+// went silent: stop and close end it at once either way.
+TEST(Player, StopAndCloseDoNotWaitForAFullRingOrASilentServer) {
+  // Longer than the 30-second ring, so the playback thread ends up waiting for room.
+  std::string path = test::makeMedia("-f lavfi -i sine=duration=45 -ac 1 -c:a libmp3lame -b:a 32k", "mp3");
+  std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 30000));
+    c.wait(30000);
+  });
+  for (bool fromServer : {false, true}) {
+    for (bool useClose : {false, true}) {
+      SCOPED_TRACE(std::string(fromServer ? "silent server, " : "full ring, ") + (useClose ? "close" : "stop"));
+      Player player;
+      AudioOutput& out = player.audioOutput();
+      if (fromServer) {
+        ASSERT_TRUE(player.openUrl(server.url("/stream"), false));
+        EXPECT_TRUE(player.isLive());
+        player.play();
+        waitMs(600);  // the data runs out: the thread waits inside a read
+      } else {
+        ASSERT_TRUE(player.openFile(path));
+        player.play();
+        for (int i = 0; i < 300 && out.ringFill() + 48000 * 2 < out.ringCapacity(); ++i) waitMs(10);
+        ASSERT_GT(out.ringFill() + 48000 * 2, out.ringCapacity()) << "the ring should be full";
+      }
+      uint32_t t0 = tickCount();
+      if (useClose)
+        player.close();
+      else
+        player.stop();
+      EXPECT_LT(tickCount() - t0, 500u);
+      EXPECT_EQ(player.state(), Player::Stopped);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vell
