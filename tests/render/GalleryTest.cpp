@@ -8,8 +8,8 @@
 
 #include "Scenes.h"
 #include "browser/StreamBrowser.h"
-#include "render/TopBar.h"
 #include "platform/Files.h"
+#include "render/TopBar.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
 
@@ -19,27 +19,19 @@ namespace {
 TEST(Gallery, RendersEveryMainScreen) {
   TempDir temp;
   const char* env = std::getenv("VELL_GALLERY_DIR");
-  std::string dir = env && *env ? env : temp.path();
+  const std::string dir = env && *env ? env : temp.path();
   ASSERT_TRUE(makeDirectories(dir));
-
   const int w = 1280, h = 720;
   Screen screen;
   ASSERT_TRUE(screen.open(w, h));
+  // A simple gradient picture with a marker block, so the video screens show something recognisable.
   TestFrame video(640, 360, 0x2F6F8F, 0xE0C040, 60);
-  // A simple picture so the video screen shows something recognisable.
   for (int y = 0; y < 360; ++y)
     for (int x = 0; x < 640; ++x)
       if (y > 60 || x > 60) video.pixels[y * 640 + x] = 0xFF000000u | ((x * 255 / 640) << 16) | ((y * 200 / 360) << 8) | 0x80;
-
   std::string cover;
   ASSERT_TRUE(readFile(makeMedia("-f lavfi -i testsrc=size=320x320:rate=1 -frames:v 1", "png"), cover));
 
-  struct Shot {
-    const char* name;
-    std::function<OverlayState()> state;
-    std::function<void()> before;
-    OverlayHooks hooks;
-  };
   // The stream browser beside a playing podcast, with the title bar.
   StreamCatalog catalog{dir};
   catalog.loadFromText(
@@ -62,55 +54,48 @@ TEST(Gallery, RendersEveryMainScreen) {
   TopBar topBar;
   OverlayHooks browserHooks;
   browserHooks.topBar = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&) {
-    TopBarView v;
-    v.width = st.width;
-    v.tick = st.tick;
-    v.browserOpen = true;
-    v.browserPodcastMode = true;
-    v.title = st.media.title;
-    v.hovered = kTopBarClose;
-    topBar.draw(c, r, v);
+    topBar.draw(c, r, TopBarView{.width = st.width, .tick = st.tick, .browserOpen = true, .browserPodcastMode = true,
+                                 .hovered = kTopBarClose, .title = st.media.title});
   };
   browserHooks.sidePanel = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
                                const RectF& panel) { browser.draw(c, r, panel, st.tick); };
-  std::vector<Shot> shots = {
-      {"empty", [&] { return emptyScene(w, h); }, nullptr},
-      {"failed", [&] { return failedScene(w, h); }, nullptr},
-      {"video", [&] { return videoScene(w, h, &video.frame); }, nullptr},
-      {"radio", [&] { return radioScene(w, h); }, [&] { screen.overlay.resetMedium(); screen.overlay.setCover(nullptr, 0); }},
-      {"podcast", [&] { return podcastScene(w, h); },
-       [&] {
-         screen.overlay.resetMedium();
-         screen.overlay.setCover(reinterpret_cast<const uint8_t*>(cover.data()), cover.size());
-       }},
-      {"fullscreen",
-       [&] {
-         OverlayState s = videoScene(w, h, &video.frame);
-         s.fullscreen = true;
-         s.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션 2023.mp4";
-         s.subtitleText.clear();
-         return s;
-       },
-       nullptr},
-      {"help", [&] { return helpScene(w, h); }, nullptr},
-      {"connecting", [&] { return connectingScene(w, h); }, nullptr},
-      {"toast", [&] { return toastScene(w, h); }, [&] { screen.overlay.resetMedium(); }},
-      {"input", [&] { return inputScene(w, h); }, nullptr},
-      {"browser",
-       [&] {
-         OverlayState s = podcastScene(w, h);
-         s.browserOpen = true;
-         s.browserPodcastMode = true;
-         return s;
-       },
-       [&] { screen.overlay.resetMedium(); }, browserHooks},
+
+  auto fullscreen = [&] {
+    OverlayState s = videoScene(w, h, &video.frame);
+    s.fullscreen = true;
+    s.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션 2023.mp4";
+    s.subtitleText.clear();
+    return s;
+  };
+  auto browsing = [&] {
+    OverlayState s = podcastScene(w, h);
+    s.browserOpen = s.browserPodcastMode = true;
+    return s;
+  };
+  struct Shot {
+    const char* name;
+    OverlayState state;
+    std::function<void()> before;  // the medium's cover
+    OverlayHooks hooks;
+  };
+  auto newMedium = [&](const std::string& picture) {
+    return [&screen, picture] {
+      screen.overlay.resetMedium();
+      screen.overlay.setCover(reinterpret_cast<const uint8_t*>(picture.data()), picture.size());
+    };
+  };
+  const Shot shots[] = {
+      {"empty", emptyScene(w, h), nullptr, {}},         {"failed", failedScene(w, h), nullptr, {}},
+      {"video", videoScene(w, h, &video.frame), nullptr, {}}, {"radio", radioScene(w, h), newMedium(""), {}},
+      {"podcast", podcastScene(w, h), newMedium(cover), {}},  {"fullscreen", fullscreen(), nullptr, {}},
+      {"help", helpScene(w, h), nullptr, {}},           {"connecting", connectingScene(w, h), nullptr, {}},
+      {"toast", toastScene(w, h), newMedium(""), {}},   {"input", inputScene(w, h), nullptr, {}},
+      {"browser", browsing(), newMedium(cover), browserHooks},
   };
   for (const Shot& shot : shots) {
     if (shot.before) shot.before();
-    OverlayState s = shot.state();
-    // A few paints let the meter settle as it would on screen.
-    for (int i = 0; i < 12; ++i) screen.paint(s, shot.hooks);
-    std::string path = dir + "/" + shot.name + ".png";
+    for (int i = 0; i < 12; ++i) screen.paint(shot.state, shot.hooks);  // the meter settles as on screen
+    const std::string path = dir + "/" + shot.name + ".png";
     ASSERT_TRUE(screen.savePng(path)) << path;
     std::string bytes;
     ASSERT_TRUE(readFile(path, bytes));
