@@ -13,33 +13,26 @@ namespace {
 constexpr uint32_t kBackground = 0x121216;  // what an untouched overlay pixel shows
 constexpr int W = 1000, H = 700, CY = 673, SEEK = 634;
 
-OverlayState playing(double position = 250, double duration = 1000) {
+OverlayState playing(double position, double duration) {
   OverlayState s = baseState(W, H);
   s.currentPath = "/media/a.mp4";
-  s.media.state = PlayState::Playing;
-  s.media.hasVideo = true;
-  s.media.position = position;
-  s.media.duration = duration;
+  s.media = {.state = PlayState::Playing, .position = position, .duration = duration, .hasVideo = true};
   return s;
 }
 
 TEST(ControlBar, SeekFillEndsAtTheClampedProgressAndTheTooltipStaysInside) {
   Drawn d;
   d.draw(playing(0, 0));  // no duration: an empty track
-  const uint32_t track = d.at(20, SEEK + 2), bar = d.at(W - 10, SEEK + 2);
+  const uint32_t track = d.at(20, SEEK + 2);
   d.draw(playing(5000, 1000));  // past the end: clamped
   const uint32_t fill = d.at(W - 20, SEEK + 2);
   EXPECT_NE(fill, track);
-  EXPECT_EQ(d.at(W - 10, SEEK + 2), bar);
-  for (double p : {0.25, 0.75}) {
-    d.draw(playing(p * 1000, 1000));
-    const int end = static_cast<int>(16 + p * (W - 32));
-    EXPECT_EQ(d.at(end - 3, SEEK + 2), fill) << p;
-    EXPECT_EQ(d.at(end + 3, SEEK + 2), track) << p;
-  }
-  // The tooltip: only for the pointer within 17..W - 17 while hovered, its box kept inside.
-  OverlayState s = playing();
-  const int cases[][4] = {{17, 1, 19, 1},      {17, 1, 14, 0}, {W - 17, 1, W - 70, 1},
+  d.draw(playing(250, 1000));
+  EXPECT_EQ(d.at(255, SEEK + 2), fill);  // ends at 16 + 0.25 x (W - 32) = 258
+  EXPECT_EQ(d.at(261, SEEK + 2), track);
+  // The tooltip: for the pointer within 17..W - 17 while hovered, its box kept inside.
+  OverlayState s = playing(250, 1000);
+  const int cases[][4] = {{17, 1, 19, 1},         {17, 1, 14, 0}, {W - 17, 1, W - 70, 1},
                           {W - 17, 1, W - 14, 0}, {16, 1, 19, 0}, {500, 0, 500, 0}};  // mouse, hover, x, drawn
   for (const auto& c : cases) {
     s.mouseX = c[0];
@@ -55,32 +48,29 @@ TEST(ControlBar, PlayButtonLiveBadgeVolumeAndSpeed) {
   d.draw(s);
   const uint32_t live = d.at(20, CY + 5), bar = d.at(300, CY), disc = d.at(500, CY + 20);
   EXPECT_NE(live, bar);
-  EXPECT_EQ(d.at(70, CY + 6), live);
   EXPECT_EQ(d.at(500, CY), disc);  // between the pause bars
   EXPECT_EQ(d.at(500, CY + 26), bar);
-  s.media.duration = 100;  // a time read-out instead
+  s.media.duration = 100;  // a time read-out instead of the badge
   d.draw(s);
   EXPECT_NE(d.at(20, CY + 5), live);
-  s.media.state = PlayState::Idle;  // nothing open: neither badge nor time; the play triangle
+  s.media.state = PlayState::Idle;  // neither; the play triangle, its hover halo
   s.controlHover = 1;
   d.draw(s);
   EXPECT_EQ(d.at(20, CY + 5), bar);
   EXPECT_NE(d.at(500, CY), disc);
-  EXPECT_NE(d.at(500, CY + 26), bar);  // the hover halo
+  EXPECT_NE(d.at(500, CY + 26), bar);
 
-  s = playing();
+  s = playing(0, 100);
   s.media.volume = 0.5f;  // filled to W - 108
   d.draw(s);
-  const uint32_t fill = d.at(W - 120, CY), track = d.at(W - 96, CY);
-  EXPECT_NE(fill, track);
-  EXPECT_EQ(d.at(W - 108, CY + 3), fill);  // the knob
-  EXPECT_EQ(d.at(582, CY - 8), bar);       // no speed badge at 1.0x
+  const uint32_t fill = d.at(W - 120, CY);
+  EXPECT_NE(d.at(W - 96, CY), fill);
+  EXPECT_EQ(d.at(582, CY - 8), bar);  // no speed badge at 1.0x
   s.media.muted = true;
   s.media.speed = 1.5f;
   d.draw(s);
-  EXPECT_EQ(d.at(W - 120, CY), track);
+  EXPECT_NE(d.at(W - 120, CY), fill);
   EXPECT_NE(d.at(582, CY - 8), bar);
-  EXPECT_EQ(speedBadgeText(0.99999f), "");
 }
 
 TEST(Overlay, ToastQuickOpenAndConnectingScrim) {
@@ -91,20 +81,12 @@ TEST(Overlay, ToastQuickOpenAndConnectingScrim) {
   d.draw(s);
   const uint32_t full = d.at(403, 112);  // 200 wide at x 400..600 from y 90
   EXPECT_NE(full, kBackground);
-  EXPECT_EQ(d.at(597, 112), full);
   EXPECT_EQ(d.at(397, 112), kBackground);
   s.toastTick = s.tick - 1350;  // 150 ms left: half strength
   d.draw(s);
   EXPECT_TRUE(near(d.at(403, 112), ((full & 0xFEFEFE) + (kBackground & 0xFEFEFE)) / 2)) << std::hex << d.at(403, 112);
 
-  // The quick-open bar: panel 302..698 from y 580, button 1 selected; half open, it is clipped at C.
-  s = baseState(W, H);
-  s.quickOpenVisible = true;
-  s.quickOpenAlpha = 1;
-  s.quickOpenHover = 1;
-  d.draw(s);
-  EXPECT_NE(d.at(305, 600), kBackground);
-  EXPECT_NE(d.at(410, 588), d.at(316, 588));
+  s = toastScene(W, H);  // the quick-open bar from y 580, half open it is clipped at C
   s.quickOpenAlpha = 0.5f;
   d.draw(s);
   EXPECT_NE(d.at(305, 620), kBackground);
@@ -114,10 +96,8 @@ TEST(Overlay, ToastQuickOpenAndConnectingScrim) {
   EXPECT_EQ(d.at(305, 628), kBackground);
 
   d.draw(connectingScene(W, H));  // the scrim covers the video area only
-  const uint32_t scrim = d.at(10, 100);
-  EXPECT_LT(scrim & 0xFF, kBackground & 0xFF);
-  EXPECT_EQ(d.at(990, 620), scrim);
-  EXPECT_NE(d.at(10, H - 10), scrim);
+  EXPECT_LT(d.at(10, 100) & 0xFF, kBackground & 0xFF);
+  EXPECT_EQ(d.at(990, 620), d.at(10, 100));
   EXPECT_EQ(d.at(10, 20), kBackground);
 }
 
@@ -135,24 +115,21 @@ TEST(Overlay, HelpSheetListsEveryRow) {
 
 TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
   Drawn d;
-  OverlayState s = playing();
+  OverlayState s = playing(0, 100);
   s.fullscreen = true;
   s.currentPath = "/films/아주 긴 제목의 영화 파일 이름 — 감독판 확장 에디션.mkv";
   d.canvas.resize(W, H);
   const float w = d.canvas.measureText(fullscreenTitle(s.currentPath), d.res.title14NoWrap).x;
-  ASSERT_GT(w, 100);
-  auto drawFor = [&](uint32_t ms) {
+  auto drawFor = [&](int width, uint32_t ms) {
+    s.width = width;
+    d.overlay.onResize();
     d.draw(s);
     s.tick += ms;
     d.draw(s);
+    return d.overlay.titleOffset();
   };
-  s.width = static_cast<int>(std::ceil(w)) + 32;  // exactly fits
-  drawFor(3000);
-  EXPECT_EQ(d.overlay.titleOffset(), 0);
-  s.width = static_cast<int>(std::floor(w)) + 31;  // one pixel short: scrolls
-  d.overlay.onResize();
-  drawFor(3000);
-  EXPECT_NEAR(d.overlay.titleOffset(), 40, 0.01);
+  EXPECT_EQ(drawFor(static_cast<int>(std::ceil(w)) + 32, 3000), 0);  // exactly fits
+  EXPECT_NEAR(drawFor(static_cast<int>(std::floor(w)) + 31, 3000), 40, 0.01);  // one pixel short: scrolls
   EXPECT_NE(d.at(8, 2), kBackground);  // clipped to 16..W - 16: the margin shows the strip only
   for (int y = 4; y < 32; y += 3) EXPECT_EQ(d.at(8, y), d.at(8, 2)) << y;
   s.controlsOffset = 68;  // controls hidden: no strip, and the scroll starts over
@@ -163,28 +140,18 @@ TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
   EXPECT_EQ(d.overlay.titleOffset(), 0);
 }
 
-TEST(Overlay, HooksGetTheirPlacesAndTheDialogItsFocusRing) {
+TEST(Overlay, PanelPlaceAndTheDialogsFocusRing) {
   Drawn d;
   OverlayState s = baseState(W, H);
-  s.playlistOpen = true;
-  int topBars = 0;
+  s.playlistOpen = s.fullscreen = true;
   RectF panel;
   OverlayHooks hooks;
-  hooks.topBar = [&](Canvas&, const UiResources&, const OverlayState&, const OverlayLayout&) { ++topBars; };
   hooks.sidePanel = [&](Canvas&, const UiResources&, const OverlayState&, const OverlayLayout&, const RectF& r) { panel = r; };
   d.draw(s, hooks);
-  EXPECT_EQ(std::tie(topBars, panel.left, panel.top, panel.bottom), std::make_tuple(1, W - 320.0f, 32.0f, 632.0f));
-  s.fullscreen = true;  // no title bar; the panel reaches the top
-  d.draw(s, hooks);
-  EXPECT_EQ(std::tie(topBars, panel.top, panel.bottom), std::make_tuple(1, 0.0f, 632.0f));
+  EXPECT_EQ(std::tie(panel.left, panel.top, panel.bottom), std::make_tuple(W - 320.0f, 0.0f, 632.0f));
 
   s = inputScene(W, 600);
-  bool fields = false;
-  hooks.inputFields = [&](Canvas&, const UiResources&, const OverlayState&, const InputLayout& in) {
-    fields = in.nameBox.width() > 0;
-  };
   d.draw(s, hooks);
-  EXPECT_TRUE(fields);
   const RectF name = computeInputLayout(W, 600, true).nameBox;
   const int x = static_cast<int>(name.left) + 20, y = static_cast<int>(name.top);
   const uint32_t focused = d.at(x, y);
@@ -206,13 +173,9 @@ TEST(Overlay, KoreanTextsHaveRealGlyphsInEveryFormat) {
   for (const HelpRow& row : kHelpRows) texts.push_back(std::string(row.description) + " " + row.keys);
   // Every use of the input dialog: add, open, playlist, category, edit, media path, subtitle path.
   for (int use = 0; use < 7; ++use) {
-    InputDialogView v;
-    v.urlOnly = use != 0;
-    v.playlistUse = use == 2;
-    v.categoryUse = use == 3;
-    v.editing = use == 4;
-    v.pathUse = use >= 5 ? use - 4 : 0;
-    InputDialogTexts t = inputDialogTexts(v);
+    InputDialogTexts t = inputDialogTexts(InputDialogView{.urlOnly = use != 0, .playlistUse = use == 2,
+                                                          .categoryUse = use == 3, .editing = use == 4,
+                                                          .pathUse = use >= 5 ? use - 4 : 0});
     texts.insert(texts.end(), {t.title, t.prompt, t.ok});
   }
   const UiResources& r = d.res;

@@ -4,9 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-// The scenes name only the fields they set; the rest keep their defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace vell::test {
 
 TestFrame::TestFrame(int width, int height, uint32_t colour, uint32_t marker, int markerSize) {
@@ -20,9 +17,7 @@ TestFrame::TestFrame(int width, int height, uint32_t colour, uint32_t marker, in
 }
 
 bool Screen::open(int w, int h, const std::string& driver) {
-  WindowOptions options;
-  options.hidden = true;
-  if (!window.create("test", w, h, options) || !renderer.initialize(window, driver)) return false;
+  if (!window.create("test", w, h, WindowOptions{.hidden = true}) || !renderer.initialize(window, driver)) return false;
   res.build(22);
   width = w;
   height = h;

@@ -11,6 +11,9 @@
 #include "render/Renderer.h"
 #include "render/UiResources.h"
 
+// States are written with designated initialisers naming only the fields a test sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace vell::test {
 
 // A solid frame with a marker block in its top-left corner; the object holds the pixels.

@@ -8,58 +8,37 @@
 namespace vell::test {
 namespace {
 
-struct TopBarDraw : ::testing::Test {
+TEST(TopBar, DrawsTabsButtonsAndATitleThatFitsScrollsOrVanishes) {
   Drawn d;
   TopBar bar;
-  TopBarView v;
-  void SetUp() override { v.width = 1000, v.tick = 100000; }
-  void draw() {
-    if (d.canvas.width() != v.width) d.canvas.resize(v.width, 60);
+  TopBarView v{.width = 1000, .tick = 100000, .title = "Short title"};
+  auto draw = [&] {
+    d.canvas.resize(v.width, 40);
     d.canvas.clear();
     bar.draw(d.canvas, d.res, v);
-  }
+  };
   // Any pixel of the columns x0..x1 in rows 2..29 differing from the bar's fill at (x0, 2).
-  bool inked(int x0, int x1) {
+  auto inked = [&](int x0, int x1) {
     for (int y = 2; y < 30; ++y)
       for (int x = x0; x < x1; ++x)
         if (d.at(x, y) != d.at(x0, 2)) return true;
     return false;
-  }
-};
-
-TEST_F(TopBarDraw, TabsButtonsAndActivity) {
+  };
   draw();
-  const uint32_t active = d.at(400, 10), tabs = d.at(40, 16), pin = d.at(839, 14);
-  v.windowActive = false;
-  v.browserOpen = v.browserPodcastMode = true;
-  v.hovered = kTopBarRadioTab;
+  const uint32_t active = d.at(400, 10), tab = d.at(40, 16), pin = d.at(839, 14);
+  EXPECT_TRUE(inked(188, 260));
+  v = {.width = 1000, .windowActive = false, .alwaysOnTop = true, .browserOpen = true, .browserPodcastMode = true,
+       .hovered = kTopBarClose};
   draw();
   EXPECT_NE(d.at(400, 10), active);  // an inactive window's bar is lighter
-  const uint32_t accent = d.at(136, 8);
-  EXPECT_NE(accent, tabs);  // the podcast pill
-  EXPECT_NE(d.at(34, 9), tabs);  // the hovered radio pill
-  EXPECT_NE(d.at(34, 9), accent);
-  v.hovered = kTopBarClose;
-  draw();
-  EXPECT_GT(d.at(958, 4) >> 16, 0xC0u);  // a red cell
+  EXPECT_NE(d.at(136, 8), tab);      // the open podcast tab
+  EXPECT_EQ(d.at(839, 14), d.at(136, 8));  // the pin turns solid accent
+  EXPECT_NE(d.at(839, 14), pin);
+  EXPECT_GT(d.at(958, 4) >> 16, 0xC0u);           // the close cell turns red
   EXPECT_TRUE(near(d.at(977, 16), 0xFFFFFF, 3));  // with a white cross
-  v.hovered = kTopBarPin;
-  v.alwaysOnTop = true;
-  draw();
-  EXPECT_NE(d.at(820, 4), d.at(400, 4));
-  EXPECT_EQ(d.at(839, 14), accent);  // the pin turns solid accent
-  EXPECT_NE(pin, accent);
-  v.maximized = true;  // the restore mark
-  draw();
-}
 
-TEST_F(TopBarDraw, TitleFitsScrollsOrVanishes) {
-  v.title = "Short title";
-  draw();
-  EXPECT_TRUE(inked(188, 260));
-  EXPECT_EQ(bar.titleOffset(), 0);
   // Wider than W - 382: a marquee inside the box, 30 px/s after a 2 s hold.
-  v.title = std::string(200, 'W');
+  v = {.width = 1000, .tick = 100000, .maximized = true, .hovered = kTopBarRadioTab, .title = std::string(200, 'W')};
   draw();
   ASSERT_GT(bar.titleWidth(), 618);
   v.tick += 3000;
@@ -67,8 +46,7 @@ TEST_F(TopBarDraw, TitleFitsScrollsOrVanishes) {
   EXPECT_NEAR(bar.titleOffset(), 30, 0.5);
   EXPECT_FALSE(inked(180, 187));  // nothing left of the box
   EXPECT_FALSE(inked(807, 815));  // nor right of it
-  // 382 pixels or less: no title box, so no title.
-  v.width = 382;
+  v.width = 382;  // 382 pixels or less: no title box, so no title
   v.title = "T";
   draw();
   EXPECT_FALSE(inked(176, 196));
