@@ -2,7 +2,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
+
+#include "platform/DataDirs.h"
 #include "platform/Files.h"
+#include "platform/Uri.h"
 #include "support/TempDir.h"
 
 namespace vell {
@@ -10,19 +14,17 @@ namespace {
 
 TEST(Files, AtomicWriteReplacesWholeFileOrFailsLeavingNoTemporary) {
   test::TempDir dir;
-  std::string path = dir.file("state.ini"), text;
+  std::string path = dir.file("state.ini"), out;
   ASSERT_TRUE(writeFileAtomic(path, "first\n"));
   ASSERT_TRUE(writeFileAtomic(path, "second\n"));
-  ASSERT_TRUE(readFile(path, text));
-  EXPECT_EQ(text, "second\n");
+  EXPECT_EQ(dir.read("state.ini"), "second\n");
   EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"state.ini"});
-  // A directory in the way of the rename makes the write fail.
-  std::string blocked = dir.file("sub");
-  ASSERT_TRUE(makeDirectories(blocked + "/x"));
-  EXPECT_FALSE(writeFileAtomic(blocked, "new"));
-  ASSERT_TRUE(readFile(path, text));
-  EXPECT_EQ(text, "second\n");
+  ASSERT_TRUE(makeDirectories(dir.file("sub/x")));  // a directory in the way of the rename
+  EXPECT_FALSE(writeFileAtomic(dir.file("sub"), "new"));
+  EXPECT_EQ(dir.read("state.ini"), "second\n");
   EXPECT_EQ(listDirectory(dir.path()), (std::vector<std::string>{"state.ini", "sub"}));
+  EXPECT_FALSE(readFileLimited(path, 6, out));
+  EXPECT_TRUE(readFileLimited(path, 7, out));
 }
 
 TEST(Files, StaleTemporariesOfOwnFilesAreRemoved) {
@@ -31,34 +33,81 @@ TEST(Files, StaleTemporariesOfOwnFilesAreRemoved) {
   if (dead == 0) _exit(0);
   waitpid(dead, nullptr, 0);
   std::string gone = std::to_string(dead), live = std::to_string(getppid()), own = std::to_string(getpid());
-  struct Case {
-    std::string name;
-    bool kept;
-  };
-  const Case cases[] = {
-      {"playlist.dat.tmp" + gone, false},  // its save was killed
+  const std::pair<std::string, bool> kept[] = {
+      {"playlist.dat.tmp" + gone, false},    // its save was killed
       {"vell_player.ini.tmp" + own, false},  // an earlier process with our id
-      {"playlist.dat.tmp" + live, true},  // another process may be saving right now
-      {"notes.txt.tmp" + gone, true},  // not one of ours
+      {"playlist.dat.tmp" + live, true},     // another process may be saving right now
+      {"notes.txt.tmp" + gone, true},        // not one of ours
       {"playlist.dat.tmpx1", true},
-      {"playlist.dat", true},
   };
-  for (const Case& c : cases) dir.write(c.name, "x");
+  for (const auto& [name, _] : kept) dir.write(name, "x");
   EXPECT_EQ(removeStaleTemporaries(dir.path(), {"playlist.dat", "vell_player.ini"}), 2);
-  for (const Case& c : cases) EXPECT_EQ(fileExists(dir.file(c.name)), c.kept) << c.name;
+  for (const auto& [name, stays] : kept) EXPECT_EQ(fileExists(dir.file(name)), stays) << name;
 }
 
-TEST(Files, LimitedReadAndPaths) {
+TEST(DataDirs, FolderChoice) {
   test::TempDir dir;
-  std::string path = dir.write("big.bin", std::string(1000, 'x'));
-  std::string out;
-  EXPECT_FALSE(readFileLimited(path, 999, out));
-  EXPECT_TRUE(readFileLimited(path, 1000, out));
-  EXPECT_EQ(out.size(), 1000u);
-  EXPECT_FALSE(readFile(dir.file("missing"), out));
-  EXPECT_EQ(parentPath("/a/b/c.txt"), "/a/b");
-  EXPECT_EQ(parentPath("c.txt"), "");
-  EXPECT_TRUE(isDirectory(executableDir()));
+  const std::string program = dir.path() + "/prog";
+  std::map<std::string, std::string> env = {{"HOME", "/home/u"}};
+  auto choose = [&] {
+    return chooseDataPaths(program, [&](const char* name) { return env.count(name) ? env[name].c_str() : nullptr; });
+  };
+  dir.write("prog/streams.ini", "");
+  DataPaths p = choose();
+  EXPECT_FALSE(p.portable);
+  EXPECT_EQ(p.folderFor("playlist.dat"), "/home/u/.config/vell-player");
+  EXPECT_EQ(p.folderFor("streams_user.ini"), "/home/u/.local/share/vell-player");
+  EXPECT_EQ(p.folderFor("streams.ini"), program);  // the built-in catalogue beside the program first
+  env = {{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/c"}, {"XDG_DATA_HOME", "relative/ignored"}};
+  p = choose();
+  EXPECT_EQ(p.configDir, "/c/vell-player");
+  EXPECT_EQ(p.dataDir, "/home/u/.local/share/vell-player");
+  removeFile(program + "/streams.ini");
+  dir.write("share/vell-player/streams.ini", "");  // else the installed share folder
+  EXPECT_EQ(choose().builtinDir, dir.path() + "/share/vell-player");
+
+  // Settings left by an earlier run in a build tree are no portable marker; elsewhere they are,
+  // and so is the marker file.
+  dir.write("prog/vell_player.ini", "volume=0.5\n");
+  dir.write("prog/CMakeCache.txt", "");
+  EXPECT_FALSE(choose().portable);
+  removeFile(program + "/CMakeCache.txt");
+  EXPECT_TRUE(choose().portable);
+  removeFile(program + "/vell_player.ini");
+  dir.write("prog/portable", "");
+  EXPECT_EQ(choose().dataDir, program);
+}
+
+TEST(DataDirs, EarlierFilesMoveOnceAndNothingIsLost) {
+  test::TempDir dir;
+  const std::string program = dir.path() + "/prog";
+  dir.write("prog/vell_player.ini", "old settings");
+  dir.write("prog/podcast_history.ini", "old history");
+  dir.write("prog/streams.ini", "built-in");
+  dir.write("config/vell-player/vell_player.ini", "new settings");
+  dir.write("config/vell-player/vell_player.ini.old", "older set aside");
+  DataPaths p;
+  p.configDir = dir.path() + "/config/vell-player";
+  p.dataDir = dir.path() + "/data/vell-player";
+  EXPECT_EQ(prepareDataPaths(program, p).size(), 2u);
+  EXPECT_EQ(dir.read("data/vell-player/podcast_history.ini"), "old history");
+  EXPECT_EQ(dir.read("config/vell-player/vell_player.ini"), "new settings");
+  EXPECT_EQ(dir.read("config/vell-player/vell_player.ini.old"), "older set aside");
+  EXPECT_EQ(dir.read("config/vell-player/vell_player.ini.old1"), "old settings");
+  EXPECT_FALSE(fileExists(program + "/vell_player.ini"));
+  EXPECT_TRUE(fileExists(program + "/streams.ini"));  // the program's own file stays
+  EXPECT_TRUE(prepareDataPaths(program, p).empty());   // once only
+}
+
+TEST(Uri, FileUris) {
+  std::string path;
+  ASSERT_TRUE(fileUriToPath("file:///home/u/%ED%95%9C%20a.mp4", path));
+  EXPECT_EQ(path, "/home/u/한 a.mp4");
+  EXPECT_EQ(pathToFileUri(path), "file:///home/u/%ED%95%9C%20a.mp4");
+  ASSERT_TRUE(fileUriToPath("file://localhost/x%2", path));
+  EXPECT_EQ(path, "/x%2");  // a broken escape stays as typed
+  for (const char* refused : {"file://otherhost/x", "http://h/x.mp3", "file:///a%00b"})
+    EXPECT_FALSE(fileUriToPath(refused, path)) << refused;
 }
 
 }  // namespace

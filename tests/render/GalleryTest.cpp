@@ -8,8 +8,8 @@
 
 #include "Scenes.h"
 #include "browser/StreamBrowser.h"
-#include "render/TopBar.h"
 #include "platform/Files.h"
+#include "render/TopBar.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
 
@@ -19,33 +19,18 @@ namespace {
 TEST(Gallery, RendersEveryMainScreen) {
   TempDir temp;
   const char* env = std::getenv("VELL_GALLERY_DIR");
-  std::string dir = env && *env ? env : temp.path();
+  const std::string dir = env && *env ? env : temp.path();
   ASSERT_TRUE(makeDirectories(dir));
-
   const int w = 1280, h = 720;
   Screen screen;
   ASSERT_TRUE(screen.open(w, h));
   TestFrame video(640, 360, 0x2F6F8F, 0xE0C040, 60);
-  // A simple picture so the video screen shows something recognisable.
-  for (int y = 0; y < 360; ++y)
-    for (int x = 0; x < 640; ++x)
-      if (y > 60 || x > 60) video.pixels[y * 640 + x] = 0xFF000000u | ((x * 255 / 640) << 16) | ((y * 200 / 360) << 8) | 0x80;
+  const std::string cover = mediaBytes(makeMedia("-f lavfi -i testsrc=size=320x320:rate=1 -frames:v 1", "png"));
 
-  std::string cover;
-  ASSERT_TRUE(readFile(makeMedia("-f lavfi -i testsrc=size=320x320:rate=1 -frames:v 1", "png"), cover));
-
-  struct Shot {
-    const char* name;
-    std::function<OverlayState()> state;
-    std::function<void()> before;
-    OverlayHooks hooks;
-  };
   // The stream browser beside a playing podcast, with the title bar.
   StreamCatalog catalog{dir};
-  catalog.loadFromText(
-      "RADIO_MP3|r1|Alpha FM|국내 방송|서울 93.9MHz|http://a/\n"
-      "PODCAST_RSS|p1|과학 이야기|교양|매주 월요일|http://f/1\nPODCAST_RSS|p2|두시의 데이트|음악|라디오 다시듣기|http://f/2\n",
-      "");
+  catalog.loadFromText("RADIO_MP3|r1|Alpha FM|국내 방송|서울 93.9MHz|http://a/\nPODCAST_RSS|p1|과학 이야기|교양|매주 월요일|http://f/1\n"
+                       "PODCAST_RSS|p2|두시의 데이트|음악|라디오 다시듣기|http://f/2\n", "");
   PodcastHistory history;
   history.update("https://podcast.example/ep/2024-02-23.mp3", 3000, 3100);
   history.update("https://podcast.example/ep/2024-02-16.mp3", 900, 3000);
@@ -53,68 +38,50 @@ TEST(Gallery, RendersEveryMainScreen) {
   browser.catalogue = &catalog;
   browser.history = &history;
   browser.mode = 1;
+  browser.hoverRow = 6;
   browser.expandedPodcast = "p1";
   browser.currentEpisodeUrl = "https://podcast.example/ep/2024-03-01.mp3";
-  for (const char* date : {"2024-03-01", "2024-02-23", "2024-02-16"})
-    browser.episodes.push_back({std::string("블랙홀의 비밀과 우주의 시작에 관한 아주 긴 제목의 에피소드 ") + date, date,
-                                std::string("https://podcast.example/ep/") + date + ".mp3"});
-  browser.hoverRow = 6;
+  for (std::string date : {"2024-03-01", "2024-02-23", "2024-02-16"})
+    browser.episodes.push_back({"블랙홀의 비밀과 우주의 시작에 관한 아주 긴 제목의 에피소드 " + date, date,
+                                "https://podcast.example/ep/" + date + ".mp3"});
   TopBar topBar;
   OverlayHooks browserHooks;
   browserHooks.topBar = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&) {
-    TopBarView v;
-    v.width = st.width;
-    v.tick = st.tick;
-    v.browserOpen = true;
-    v.browserPodcastMode = true;
-    v.title = st.media.title;
-    v.hovered = kTopBarClose;
-    topBar.draw(c, r, v);
+    topBar.draw(c, r, TopBarView{.width = st.width, .tick = st.tick, .browserOpen = true, .browserPodcastMode = true,
+                                 .hovered = kTopBarClose, .title = st.media.title});
   };
   browserHooks.sidePanel = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
                                const RectF& panel) { browser.draw(c, r, panel, st.tick); };
-  std::vector<Shot> shots = {
-      {"empty", [&] { return emptyScene(w, h); }, nullptr},
-      {"failed", [&] { return failedScene(w, h); }, nullptr},
-      {"video", [&] { return videoScene(w, h, &video.frame); }, nullptr},
-      {"radio", [&] { return radioScene(w, h); }, [&] { screen.overlay.resetMedium(); screen.overlay.setCover(nullptr, 0); }},
-      {"podcast", [&] { return podcastScene(w, h); },
-       [&] {
-         screen.overlay.resetMedium();
-         screen.overlay.setCover(reinterpret_cast<const uint8_t*>(cover.data()), cover.size());
-       }},
-      {"fullscreen",
-       [&] {
-         OverlayState s = videoScene(w, h, &video.frame);
-         s.fullscreen = true;
-         s.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션 2023.mp4";
-         s.subtitleText.clear();
-         return s;
-       },
-       nullptr},
-      {"help", [&] { return helpScene(w, h); }, nullptr},
-      {"connecting", [&] { return connectingScene(w, h); }, nullptr},
-      {"toast", [&] { return toastScene(w, h); }, [&] { screen.overlay.resetMedium(); }},
-      {"input", [&] { return inputScene(w, h); }, nullptr},
-      {"browser",
-       [&] {
-         OverlayState s = podcastScene(w, h);
-         s.browserOpen = true;
-         s.browserPodcastMode = true;
-         return s;
-       },
-       [&] { screen.overlay.resetMedium(); }, browserHooks},
+
+  OverlayState fullscreen = videoScene(w, h, &video.frame), browsing = podcastScene(w, h);
+  fullscreen.fullscreen = true;
+  fullscreen.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션.mp4";
+  fullscreen.subtitleText.clear();
+  browsing.browserOpen = browsing.browserPodcastMode = true;
+  struct Shot {
+    const char* name;
+    OverlayState state;
+    const std::string* cover;  // a new medium with this cover
+    OverlayHooks hooks;
+  };
+  const std::string none;
+  const Shot shots[] = {
+      {"empty", emptyScene(w, h), nullptr, {}},         {"failed", failedScene(w, h), nullptr, {}},
+      {"video", videoScene(w, h, &video.frame), nullptr, {}}, {"radio", radioScene(w, h), &none, {}},
+      {"podcast", podcastScene(w, h), &cover, {}},      {"fullscreen", fullscreen, nullptr, {}},
+      {"help", helpScene(w, h), nullptr, {}},           {"connecting", connectingScene(w, h), nullptr, {}},
+      {"toast", toastScene(w, h), &none, {}},           {"input", inputScene(w, h), nullptr, {}},
+      {"browser", browsing, &cover, browserHooks},
   };
   for (const Shot& shot : shots) {
-    if (shot.before) shot.before();
-    OverlayState s = shot.state();
-    // A few paints let the meter settle as it would on screen.
-    for (int i = 0; i < 12; ++i) screen.paint(s, shot.hooks);
-    std::string path = dir + "/" + shot.name + ".png";
+    if (shot.cover) {
+      screen.overlay.resetMedium();
+      screen.overlay.setCover(reinterpret_cast<const uint8_t*>(shot.cover->data()), shot.cover->size());
+    }
+    for (int i = 0; i < 12; ++i) screen.paint(shot.state, shot.hooks);  // the meter settles as on screen
+    const std::string path = dir + "/" + shot.name + ".png";
     ASSERT_TRUE(screen.savePng(path)) << path;
-    std::string bytes;
-    ASSERT_TRUE(readFile(path, bytes));
-    EXPECT_GT(bytes.size(), 2000u) << shot.name;
+    EXPECT_GT(mediaBytes(path).size(), 2000u) << shot.name;
   }
 }
 

@@ -1,7 +1,7 @@
 #include "Scenes.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace vell::test {
@@ -17,10 +17,7 @@ TestFrame::TestFrame(int width, int height, uint32_t colour, uint32_t marker, in
 }
 
 bool Screen::open(int w, int h, const std::string& driver) {
-  WindowOptions options;
-  options.hidden = true;
-  if (!window.create("test", w, h, options)) return false;
-  if (!renderer.initialize(window, driver)) return false;
+  if (!window.create("test", w, h, WindowOptions{.hidden = true}) || !renderer.initialize(window, driver)) return false;
   res.build(22);
   width = w;
   height = h;
@@ -29,10 +26,7 @@ bool Screen::open(int w, int h, const std::string& driver) {
 
 void Screen::paint(const OverlayState& s, const OverlayHooks& hooks) {
   overlay.paint(renderer, res, s, hooks);
-  int w = 0, h = 0;
-  renderer.readPixels(pixels, w, h);
-  width = w;
-  height = h;
+  renderer.readPixels(pixels, width, height);
 }
 
 bool Screen::savePng(const std::string& path) const { return writeArgbPng(path, pixels.data(), width, height); }
@@ -44,8 +38,7 @@ void Drawn::draw(const OverlayState& s, const OverlayHooks& hooks) {
 }
 
 uint32_t Drawn::at(int x, int y) const {
-  uint32_t p = canvas.pixel(x, y);
-  uint32_t a = p >> 24, out = 0;
+  uint32_t p = canvas.pixel(x, y), a = p >> 24, out = 0;
   const uint32_t bg[3] = {0x16, 0x12, 0x12};  // b, g, r of 121216
   for (int i = 0; i < 3; ++i) {
     uint32_t c = (p >> (8 * i)) & 0xFF;
@@ -56,10 +49,9 @@ uint32_t Drawn::at(int x, int y) const {
 
 OverlayState baseState(int w, int h, uint32_t tick) {
   OverlayState s;
-  s.tick = tick;
+  s.tick = s.lastMoveTick = tick;
   s.width = w;
   s.height = h;
-  s.lastMoveTick = tick;
   return s;
 }
 
@@ -83,18 +75,11 @@ OverlayState videoScene(int w, int h, const VideoFrame* frame) {
   OverlayState s = baseState(w, h);
   s.currentPath = "/home/user/영상/여행 기록 2023.mp4";
   s.frame = frame;
-  s.media.state = PlayState::Playing;
-  s.media.hasVideo = true;
-  s.media.position = 754;
-  s.media.duration = 3725;
-  s.media.volume = 0.7f;
-  s.media.speed = 1.5f;
-  s.media.title = "여행 기록 2023";
-  s.seekHover = true;
+  s.media = {.state = PlayState::Playing, .position = 754, .duration = 3725, .hasVideo = true, .speed = 1.5f,
+             .volume = 0.7f, .title = "여행 기록 2023"};
+  s.seekHover = s.mouseInside = true;
   s.mouseX = w / 3;
   s.mouseY = h - 66;
-  s.mouseInside = true;
-  s.controlHover = -1;
   s.subtitleTrackLoaded = true;
   s.subtitleText = "안녕하세요, 여러분!\n오늘은 바다에 왔습니다.";
   s.pointA = 600;
@@ -105,21 +90,11 @@ OverlayState videoScene(int w, int h, const VideoFrame* frame) {
 OverlayState radioScene(int w, int h) {
   OverlayState s = baseState(w, h);
   s.currentPath = "http://radio.example:8000/cool.aac";
-  s.media.state = PlayState::Playing;
-  s.media.isLive = true;
-  s.media.title = "KBS 쿨FM";
-  s.media.stationName = "KBS Cool FM 89.1";
-  s.media.codecName = "aac";
-  s.media.bitrateKbps = 128;
-  s.media.sampleRate = 44100;
-  s.media.channels = 2;
-  s.media.volume = 0.8f;
+  s.media = {.state = PlayState::Playing, .isLive = true, .volume = 0.8f, .title = "KBS 쿨FM",
+             .stationName = "KBS Cool FM 89.1", .codecName = "aac", .bitrateKbps = 128, .sampleRate = 44100, .channels = 2};
   s.streamTitle = "아이유 - 밤편지";
   s.listenStartTick = s.tick - 200000;
-  s.audio.ringCapacity = 48000 * 2 * 30;
-  s.audio.ringFill = 48000 * 2 * 12;
-  s.audio.sampleRate = 48000;
-  s.audio.channels = 2;
+  s.audio = {.ringFill = 48000 * 2 * 12, .ringCapacity = 48000 * 2 * 30, .sampleRate = 48000, .channels = 2};
   for (int i = 0; i < kLevelBands; ++i)
     s.audio.levels[i] = 0.02f + 0.15f * std::fabs(std::sin(i * 0.45f)) * (1.0f - i / 40.0f);
   return s;
@@ -128,23 +103,11 @@ OverlayState radioScene(int w, int h) {
 OverlayState podcastScene(int w, int h) {
   OverlayState s = baseState(w, h);
   s.currentPath = "https://podcast.example/ep/2024-03-01.mp3";
-  s.media.state = PlayState::Paused;
-  s.media.podcastRequest = true;
-  s.media.position = 1325;
-  s.media.duration = 3120;
-  s.media.title = "과학 이야기 — 블랙홀의 비밀";
-  s.media.codecName = "mp3";
-  s.media.bitrateKbps = 192;
-  s.media.sampleRate = 44100;
-  s.media.channels = 2;
-  s.media.volume = 0.5f;
-  s.media.muted = true;
+  s.media = {.state = PlayState::Paused, .position = 1325, .duration = 3120, .podcastRequest = true, .volume = 0.5f,
+             .muted = true, .title = "과학 이야기 — 블랙홀의 비밀", .codecName = "mp3", .bitrateKbps = 192,
+             .sampleRate = 44100, .channels = 2};
   s.listenStartTick = s.tick - 30000;
-  s.audio.ringCapacity = 48000 * 2 * 30;
-  s.audio.ringFill = 48000 * 2 * 4;
-  s.audio.sampleRate = 48000;
-  s.audio.channels = 2;
-  s.playlistOpen = false;
+  s.audio = {.ringFill = 48000 * 2 * 4, .ringCapacity = 48000 * 2 * 30, .sampleRate = 48000, .channels = 2};
   return s;
 }
 
@@ -155,10 +118,9 @@ OverlayState helpScene(int w, int h) {
 }
 
 OverlayState connectingScene(int w, int h) {
-  OverlayState s = baseState(w, h);
+  OverlayState s = baseState(w, h, 100250);
   s.connecting = true;
   s.connectingTarget = "http://radio.example:8000/stream.pls";
-  s.tick = 100250;
   return s;
 }
 
@@ -175,19 +137,13 @@ OverlayState toastScene(int w, int h) {
 
 OverlayState inputScene(int w, int h) {
   OverlayState s = emptyScene(w, h);
-  s.input.open = true;
-  s.input.urlOnly = false;
-  s.input.podcast = true;
-  s.input.focusedField = 1;
-  s.input.hover = 1;
+  s.input = {.open = true, .urlOnly = false, .podcast = true, .hover = 1, .focusedField = 1};
   return s;
 }
 
 bool near(uint32_t a, uint32_t b, int tolerance) {
-  for (int shift = 0; shift <= 16; shift += 8) {
-    int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-    if (std::abs(ca - cb) > tolerance) return false;
-  }
+  for (int shift = 0; shift <= 16; shift += 8)
+    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance) return false;
   return true;
 }
 

@@ -11,17 +11,19 @@
 #include "render/Renderer.h"
 #include "render/UiResources.h"
 
+// States are written with designated initialisers naming only the fields a test sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace vell::test {
 
-// A test frame of solid colour with a marker block in its top-left corner; the pixels live
-// in the object (the frame does not own them).
+// A solid frame with a marker block in its top-left corner; the object holds the pixels.
 struct TestFrame {
   std::vector<uint32_t> pixels;
   VideoFrame frame;
   TestFrame(int width, int height, uint32_t colour, uint32_t marker = 0, int markerSize = 0);
 };
 
-// A hidden offscreen window with the software presenter, resources and overlay.
+// A hidden window with a presenter (software unless told), resources and overlay.
 struct Screen {
   Window window;
   Renderer renderer;
@@ -31,14 +33,14 @@ struct Screen {
   int width = 0, height = 0;
 
   bool open(int w, int h, const std::string& driver = "software");
-  // Paints the state and reads the composed picture back (0xAARRGGBB).
+  // Paints the state and reads the composed picture back.
   void paint(const OverlayState& s, const OverlayHooks& hooks = {});
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
   bool savePng(const std::string& path) const;
 };
 
-// The overlay drawn onto a bare canvas (no window): colours are read back composed over the
-// frame's background colour, as they appear on screen without a picture.
+// The overlay drawn onto a bare canvas; at() composes over the 121216 background as the screen
+// shows it without a picture.
 struct Drawn {
   Canvas canvas;
   UiResources res;
@@ -48,7 +50,7 @@ struct Drawn {
   uint32_t at(int x, int y) const;
 };
 
-// The states of the main screens (at `w` x `h`, with the tick given).
+// The main screens at w x h.
 OverlayState baseState(int w, int h, uint32_t tick = 100000);
 OverlayState emptyScene(int w, int h);
 OverlayState failedScene(int w, int h);
@@ -60,7 +62,7 @@ OverlayState connectingScene(int w, int h);
 OverlayState toastScene(int w, int h);
 OverlayState inputScene(int w, int h);
 
-// Per-channel distance check of two 0xRRGGBB colours.
+// Each channel of two 0xRRGGBB colours within `tolerance`.
 bool near(uint32_t a, uint32_t b, int tolerance = 2);
 
 }  // namespace vell::test

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <tuple>
+
+#include "platform/Clock.h"
+#include "platform/FrameDrag.h"
+#include "platform/MessageBox.h"
+#include "platform/PopupMenu.h"
+#include "platform/QuitSignal.h"
+#include "platform/Window.h"
+
+namespace vell {
+namespace {
+
+// The window follows a caption or border press only once the pointer moved past the threshold;
+// the edge opposite the dragged one stays put, and the size stops at the minimum.
+TEST(FrameDrag, FollowsOnlyRealMovementAndKeepsTheOppositeEdge) {
+  const Rect start{100, 100, 800, 600};
+  struct Case {
+    HitCode code;
+    int dx, dy;
+    bool follows;
+    Rect expected;
+  } const cases[] = {
+      {HitCode::Caption, 3, -4, false, {}},  // a click that wobbles
+      {HitCode::Caption, -40, 30, true, {60, 130, 800, 600}},
+      {HitCode::Left, -30, 0, true, {70, 100, 830, 600}},
+      {HitCode::Left, 500, 0, true, {420, 100, 480, 600}},  // stops at the minimum width
+      {HitCode::BottomRight, 20, 10, true, {100, 100, 820, 610}},
+      {HitCode::TopLeft, 10, 400, true, {110, 380, 790, 320}},
+      {HitCode::Client, 50, 50, false, {}},
+  };
+  for (const Case& c : cases) {
+    FrameDrag d;
+    d.press(c.code, 500, 500, start, 480, 320);
+    Rect r;
+    EXPECT_EQ(d.follow(500 + c.dx, 500 + c.dy, true, r), c.follows) << static_cast<int>(c.code);
+    if (c.follows) {
+      EXPECT_EQ(std::tie(r.x, r.y, r.w, r.h), std::tie(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
+    }
+    EXPECT_FALSE(d.follow(550, 550, false, r));  // the release went elsewhere: the drag is over
+    EXPECT_FALSE(d.active());
+  }
+}
+
+// Inside the message loop SIGTERM arrives as the window's Quit event. Outside the loop (the
+// start-up failure box is up) or when something holds the loop and never reads its events,
+// SIGTERM still ends the program.
+TEST(QuitSignal, QuitsTheLoopAndOtherwiseEndsTheProgram) {
+  for (bool modalInLoop : {false, true}) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+      Window window;
+      WindowOptions o;
+      o.hidden = true;
+      installQuitHandling();
+      if (!window.create("t", 64, 64, o)) _exit(2);
+      setQuitSignalsToLoop(true);
+      raise(SIGTERM);
+      WindowEvent e;
+      bool quit = window.waitEvent(e, 100) && e.type == WindowEvent::Quit;
+      setQuitSignalsToLoop(modalInLoop);
+      if (write(ready[1], quit ? "q" : "-", 1) != 1) _exit(3);
+      for (int i = 0; i < 50; ++i) usleep(100000);  // a box that never reads the loop's events
+      _exit(0);
+    }
+    close(ready[1]);
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    close(ready[0]);
+    EXPECT_EQ(answer, 'q');
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "modal in loop " << modalInLoop << ": " << status;
+  }
+}
+
+// A box or a menu up inside the running loop gives way at once (the escape answer) and the quit
+// still reaches the loop afterwards; the owner paints all the while.
+TEST(QuitSignal, EndsTheMessageBoxOrMenuAndReachesTheLoop) {
+  installQuitHandling();
+  setQuitSignalsToLoop(true);
+  for (bool menu : {false, true}) {
+    SCOPED_TRACE(menu ? "popup menu" : "message box");
+    Window owner;
+    WindowOptions o;
+    o.hidden = true;
+    ASSERT_TRUE(owner.create("owner", 400, 300, o));
+    std::atomic<int> paints{0};
+    owner.setModalPaint([&] { ++paints; });
+    PopupMenuHost host;
+    host.owner = owner.handle();
+    host.tick = [&] { ++paints; };
+    // The signal comes once the box's loop runs (a loaded machine is slow to open it).
+    std::thread terminator([&] {
+      for (uint32_t start = tickCount(); paints < 3 && tickCount() - start < 10000;) sleepMs(10);
+      raise(SIGTERM);
+    });
+    if (menu)
+      EXPECT_EQ(trackPopupMenu({MenuItem::command("열기", 1), MenuItem::command("닫기", 2)}, 20, 20, host), 0);
+    else
+      EXPECT_EQ(showMessageBox("스트림 URL을 추가합니다:\n\nhttp://radio.example/live\n\n이 URL을 라디오에 추가할까요?",
+                               "스트림 추가", MessageButtons::OkCancel, MessageIcon::Question, owner.handle()),
+                MessageAnswer::Cancel);
+    terminator.join();
+    EXPECT_GE(paints, 3);
+    bool quit = false;
+    WindowEvent e;
+    for (uint32_t start = tickCount(); !quit && tickCount() - start < 1000;)
+      quit = owner.waitEvent(e, 20) && e.type == WindowEvent::Quit;
+    EXPECT_TRUE(quit);
+  }
+  setQuitSignalsToLoop(false);
+}
+
+}  // namespace
+}  // namespace vell
