@@ -1,6 +1,5 @@
 // The shell against hostile state and slow desktop helpers: the file chooser, the exit's
 // playlist save, the start with saved state from a bad day.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,24 +8,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/App.h"
 #include "app/WindowPlacement.h"
-#include "platform/Clock.h"
-#include "platform/Files.h"
-#include "settings/Settings.h"
-#include "support/TempDir.h"
 #include "AppHarness.h"
 
 namespace vell {
 namespace {
-
-// A process id that no process has any more: a child that has ended and been reaped.
-pid_t deadPid() {
-  pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  return pid;
-}
 
 bool processGone(const std::string& pid) {
   std::ifstream stat("/proc/" + pid + "/stat");
@@ -35,18 +21,16 @@ bool processGone(const std::string& pid) {
   return paren == std::string::npos || text.compare(paren + 2, 1, "Z") == 0;  // gone or a zombie
 }
 
-struct ShellFixture : test::WindowedAppHarness<640, 400> {};
+using Shell = test::WindowedAppHarness<640, 400>;
 
-TEST_F(ShellFixture, ClosingTheWindowEndsTheChooserAndOpensNothing) {
+TEST_F(Shell, ClosingTheWindowEndsTheChooserAndOpensNothing) {
   // A stand-in chooser that starts a helper of its own and answers late.
-  std::string chosen = dir.write("chosen.mp4", "x");
-  makeDirectories(dir.file("bin"));
-  std::string script = dir.write("bin/zenity", "#!/bin/sh\necho $$ > " + dir.file("pids") + "\nsleep 3 &\necho $! >> " +
-                                                   dir.file("pids") + "\nwait\necho " + chosen + "\n");
+  std::string pidFile = dir.file("pids");
+  std::string script = dir.write("bin/zenity", "#!/bin/sh\necho $$ > " + pidFile + "\nsleep 3 &\necho $! >> " + pidFile +
+                                                   "\nwait\necho " + dir.write("chosen.mp4", "x") + "\n");
   chmod(script.c_str(), 0755);
   std::string oldPath = std::getenv("PATH");
   setenv("PATH", (dir.file("bin") + ":" + oldPath).c_str(), 1);
-
   app.chooseAndOpenFile();  // the window goes on while the chooser is open
   std::vector<std::string> pids;
   for (int i = 0; i < 500 && pids.size() < 2; ++i) {
@@ -68,15 +52,14 @@ TEST_F(ShellFixture, ClosingTheWindowEndsTheChooserAndOpensNothing) {
   EXPECT_TRUE(app.playlist.empty());
 }
 
-TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
+TEST(ShellExit, TheSavedListOutlivesAQueueOnlyOpened) {
   struct Case {
     const char* what;
     std::function<void(App&)> act;
     int savedCount;  // entries in playlist.dat after the exit
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"one file opened", [](App& a) { a.openPath("/nowhere/film.mp4"); }, 3},
-      {"opened, then added to", [](App& a) { a.openPath("/nowhere/film.mp4"); a.playlist.addFile("/nowhere/b.mp3"); }, 2},
+      {"opened, then added to", [](App& a) { a.openPath("/nowhere/film.mp4"), a.playlist.addFile("/nowhere/b.mp3"); }, 2},
       {"several files dropped", [](App& a) { a.onDropFiles({"/nowhere/a.mp3", "/nowhere/b.mp3"}, 10, 10); }, 2},
   };
   for (const Case& c : cases) {
@@ -86,9 +69,7 @@ TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
     ASSERT_TRUE(saved.save(folder.file("playlist.dat")));
     {
       App a{folder.path()};
-      WindowOptions o;
-      o.hidden = true;
-      ASSERT_TRUE(a.window.create("test", 640, 400, o));
+      test::openHiddenWindow(a, 640, 400);
       a.initialized = true;
       c.act(a);
       a.requestClose();
@@ -102,12 +83,14 @@ TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
 TEST(ShellStart, HostileStateFilesStillStart) {
   test::TempDir dir;
   settings() = Settings{};
-  // Settings and history in separate folders, as in the desktop's folders.
-  DataPaths paths;
+  DataPaths paths;  // settings and history in separate folders, as in the desktop's folders
   paths.configDir = dir.file("config");
   paths.dataDir = paths.builtinDir = dir.file("data");
   dir.write("config/vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
-  std::string dead = std::to_string(deadPid());
+  pid_t pid = fork();  // a process id no process has any more
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  std::string dead = std::to_string(pid);
   std::string stale = dir.write("data/podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
   std::string staleSettings = dir.write("config/vell_player.ini.tmp" + dead, "x");
   std::string foreign = dir.write("data/notes.txt.tmp" + dead, "x");
@@ -130,22 +113,17 @@ TEST(ShellStart, HostileStateFilesStillStart) {
 }
 
 TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {
-  const Rect work{0, 0, 1280, 800};
   struct Case {
     Rect saved, expected;
-  };
-  const Case cases[] = {
-      {{100, 100, 800, 600}, {100, 100, 800, 600}},       // fits: as saved
-      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},       // too wide: cut, moved back to fit
-      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},     // far off: left + 100
-      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},   // below the minimum: the default size
+  } cases[] = {
+      {{100, 100, 800, 600}, {100, 100, 800, 600}},      // fits: as saved
+      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},      // too wide: cut, moved back to fit
+      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},    // far off: left + 100
+      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},  // below the minimum: the default size
   };
   for (const Case& c : cases) {
-    Rect r = startPlacement(c.saved, work);
-    EXPECT_EQ(r.x, c.expected.x);
-    EXPECT_EQ(r.y, c.expected.y);
-    EXPECT_EQ(r.w, c.expected.w);
-    EXPECT_EQ(r.h, c.expected.h);
+    Rect r = startPlacement(c.saved, {0, 0, 1280, 800});
+    EXPECT_EQ(std::vector<int>({r.x, r.y, r.w, r.h}), std::vector<int>({c.expected.x, c.expected.y, c.expected.w, c.expected.h}));
   }
 }
 
