@@ -23,6 +23,14 @@ inline void openHiddenWindow(App& a, int w, int h) {
   ASSERT_TRUE(a.window.create("test", w, h, o));
 }
 
+// What is open over the picture, one letter each or "-": the browser (r radio, p podcasts), the
+// input dialog, the settings panel, help, the playlist panel, the quick-open bar.
+inline std::string openPieces(const App& a) {
+  return std::string() + (a.browserOpen ? (a.browserPodcastMode ? 'p' : 'r') : '-') + (a.inputOpen ? 'i' : '-') +
+         (a.settingsPanelOpen ? 's' : '-') + (a.helpVisible ? 'h' : '-') + (a.playlist.visible ? 'l' : '-') +
+         (a.quickOpenVisible ? 'q' : '-');
+}
+
 struct AppHarness : ::testing::Test {
   TempDir dir;
   App app{dir.path()};
@@ -34,6 +42,7 @@ struct AppHarness : ::testing::Test {
   void TearDown() override { setMessageBoxAnswerer(nullptr); }
 
   void openWindow(int w, int h) { openHiddenWindow(app, w, h); }
+  std::string open() const { return openPieces(app); }
   void answerBoxes() {
     setMessageBoxAnswerer([this](const std::string& text, const std::string& caption, MessageButtons) {
       asked.push_back(caption + "|" + text);
