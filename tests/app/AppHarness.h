@@ -1,31 +1,57 @@
 #pragma once
 // The fixture the App tests share: an App over a fresh folder with default settings, a hidden
-// window when a test needs one, and the App's loop played by hand.
+// window when a test needs one, input as the window hands it over, and the loop played by hand.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/App.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+#include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
 namespace vell::test {
 
+inline void openHiddenWindow(App& a, int w, int h) {
+  WindowOptions o;
+  o.hidden = true;
+  ASSERT_TRUE(a.window.create("test", w, h, o));
+}
+
+// What is open over the picture, one letter each or "-": the browser (r radio, p podcasts), the
+// input dialog, the settings panel, help, the playlist panel, the quick-open bar.
+inline std::string openPieces(const App& a) {
+  return std::string() + (a.browserOpen ? (a.browserPodcastMode ? 'p' : 'r') : '-') + (a.inputOpen ? 'i' : '-') +
+         (a.settingsPanelOpen ? 's' : '-') + (a.helpVisible ? 'h' : '-') + (a.playlist.visible ? 'l' : '-') +
+         (a.quickOpenVisible ? 'q' : '-');
+}
+
 struct AppHarness : ::testing::Test {
   TempDir dir;
   App app{dir.path()};
+  // Message boxes are answered with `answer`; each one asked is kept as "caption|text".
+  MessageAnswer answer = MessageAnswer::No;
+  std::vector<std::string> asked;
 
   void SetUp() override { settings() = Settings{}; }
   void TearDown() override { setMessageBoxAnswerer(nullptr); }
 
-  void openWindow(int w, int h) {
-    WindowOptions o;
-    o.hidden = true;
-    ASSERT_TRUE(app.window.create("test", w, h, o));
+  void openWindow(int w, int h) { openHiddenWindow(app, w, h); }
+  std::string open() const { return openPieces(app); }
+  void answerBoxes() {
+    setMessageBoxAnswerer([this](const std::string& text, const std::string& caption, MessageButtons) {
+      asked.push_back(caption + "|" + text);
+      return answer;
+    });
   }
+  void key(int k, bool ctrl = false, bool shift = false, bool alt = false) { app.onKeyDown(k, ctrl, shift, alt); }
+  void click(int x, int y) { app.onMouseDown(x, y, 1); }
+  void click(const RectF& r) { click(int((r.left + r.right) / 2), int((r.top + r.bottom) / 2)); }
   // Hands posted messages to the App, as its loop does, until `done` or the time is up.
   void pump(int ms, const std::function<bool()>& done = nullptr) {
     for (uint32_t start = tickCount(); tickCount() - start < static_cast<uint32_t>(ms);) {

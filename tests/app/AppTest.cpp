@@ -1,17 +1,13 @@
-#include <gtest/gtest.h>
-
+// The App's own rules: hit test and layout by view, timers, A-B repeat, screenshot, the queue
+// and resume, the screen saver, the key table, and the menus with their commands.
 #include <cstdlib>
-#include <fstream>
 
 extern "C" {
 #include <libavutil/buffer.h>
 }
 
-#include "app/App.h"
 #include "app/MediaSession.h"
-#include "platform/Clock.h"
-#include "platform/Files.h"
-#include "settings/Settings.h"
+#include "app/Menus.h"
 #include "support/DiskAudio.h"
 #include "support/Media.h"
 #include "AppHarness.h"
@@ -19,126 +15,65 @@ extern "C" {
 namespace vell {
 namespace {
 
-struct AppFixture : test::AppHarness {};
+using AppCore = test::AppHarness;
+[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
 
-TEST_F(AppFixture, NonClientHitTestBordersAndCaption) {
+TEST_F(AppCore, HitTestAndLayoutByView) {
   openWindow(800, 600);
   EXPECT_EQ(app.nonClientHitTest(0, 0), HitCode::TopLeft);
-  EXPECT_EQ(app.nonClientHitTest(5, 300), HitCode::Left);
   EXPECT_EQ(app.nonClientHitTest(795, 300), HitCode::Right);
-  EXPECT_EQ(app.nonClientHitTest(400, 595), HitCode::Bottom);
-  EXPECT_EQ(app.nonClientHitTest(799, 599), HitCode::BottomRight);
-  EXPECT_EQ(app.nonClientHitTest(795, 3), HitCode::TopRight);
-  // Six pixels in is no longer a border: idle window, so it drags.
-  EXPECT_EQ(app.nonClientHitTest(6, 300), HitCode::Caption);
-  EXPECT_EQ(app.nonClientHitTest(400, 10), HitCode::Caption);
+  EXPECT_EQ(app.nonClientHitTest(6, 300), HitCode::Caption);  // past the border the idle picture drags
   EXPECT_EQ(app.nonClientHitTest(700, 10), HitCode::Client);  // window buttons
-  EXPECT_EQ(app.nonClientHitTest(100, 16), HitCode::Client);  // radio/podcast tabs
   EXPECT_EQ(app.nonClientHitTest(400, 560), HitCode::Client);  // control bar
-  app.fullscreen = true;
+  key('F');
+  ASSERT_TRUE(app.fullscreen);
   EXPECT_EQ(app.nonClientHitTest(0, 300), HitCode::Left);  // borders in every view
-  EXPECT_EQ(app.nonClientHitTest(400, 10), HitCode::Caption);  // no title band in full screen
-  app.fullscreen = false;
   app.helpVisible = true;
   EXPECT_EQ(app.nonClientHitTest(400, 300), HitCode::Client);
-}
-
-TEST_F(AppFixture, ClientLayoutByViewMode) {
-  openWindow(1000, 700);
-  ClientLayout l = app.computeLayout();
-  EXPECT_EQ(l.topBar, 32);
-  EXPECT_EQ(l.controlBarTop, 632);
-  EXPECT_EQ(l.seekBarY, 634);
-  EXPECT_EQ(l.buttonsY, 646);
-  EXPECT_EQ(l.sidePanelWidth, 0);
+  key('F');
+  EXPECT_FALSE(app.fullscreen);
   app.compactView = true;
   app.controlBarSlide = 68;
-  l = app.computeLayout();
-  EXPECT_EQ(l.topBar, 0);
-  EXPECT_EQ(l.controlBarTop, 700);  // bars slid away
+  EXPECT_EQ(app.computeLayout().topBar, 0);
+  EXPECT_EQ(app.computeLayout().controlBarTop, app.computeLayout().height);  // bars slid away
   app.window.setSize(480, 40);
   app.controlBarSlide = 0;
-  l = app.computeLayout();
-  EXPECT_EQ(l.controlBarTop, 20);  // never above the minimum
-  EXPECT_EQ(l.buttonsHeight, 20);
+  EXPECT_EQ(app.computeLayout().controlBarTop, 20);  // never above the minimum
 }
 
-TEST_F(AppFixture, SleepTimerArithmetic) {
-  EXPECT_EQ(app.sleepMinutesLeft(), -1);
-  app.setSleepTimer(15);
-  EXPECT_EQ(app.toastText, "슬립 타이머: 15분 후 정지");
-  app.sleepDeadline = tickCount() + 899000;
-  EXPECT_EQ(app.sleepMinutesLeft(), 15);
-  app.sleepDeadline = tickCount() + 59000;
-  EXPECT_EQ(app.sleepMinutesLeft(), 1);  // the last minute still shows 1
-  app.sleepDeadline = tickCount() - 10;
-  EXPECT_EQ(app.sleepMinutesLeft(), 0);
-  app.tickWork();  // nothing plays: the timer just ends
-  EXPECT_EQ(app.sleepDeadline, 0u);
-  EXPECT_EQ(app.toastText, "슬립 타이머: 15분 후 정지");
-  app.setSleepTimer(0);
-  EXPECT_EQ(app.toastText, "슬립 타이머 해제");
-}
-
-TEST_F(AppFixture, ScreenshotIsATopDownBmpOfTheFrame) {
-  EXPECT_FALSE(app.takeScreenshot());
-  EXPECT_EQ(app.toastText, "캡처할 프레임 없음");
-
+TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
+  EXPECT_FALSE(app.takeScreenshot());  // no frame yet
   setenv("HOME", dir.path().c_str(), 1);
   setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-  VideoFrame& f = app.frameSlot;
+  VideoFrame& f = app.frameSlot;  // 3 x 2 with padded rows
   f.width = 3;
   f.height = 2;
-  f.linesize[0] = 12;
-  f.buffer = av_buffer_alloc(24);
+  f.linesize[0] = 16;
+  f.buffer = av_buffer_alloc(32);
   f.ownsBuffer = true;
   f.data[0] = f.buffer->data;
-  for (int i = 0; i < 24; ++i) f.data[0][i] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 32; ++i) f.data[0][i] = static_cast<uint8_t>(i);
   ASSERT_TRUE(app.takeScreenshot());
-  // The file is written on a helper thread; its toast comes back as a task.
-  EXPECT_EQ(app.toastText, "캡처할 프레임 없음");
+  // Written on a helper thread; its toast comes back as a task.
   for (int i = 0; i < 500 && app.toastText != "스크린샷 저장됨"; ++i) {
     sleepMs(10);
     app.onMessage(kMsgRunTasks);
   }
-  EXPECT_EQ(app.toastText, "스크린샷 저장됨");
   std::vector<std::string> files = listDirectory(dir.file("Pictures"));
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files[0].rfind("VellPlayer_", 0), 0u);
-  std::string bmp;
-  ASSERT_TRUE(readFile(dir.file("Pictures/" + files[0]), bmp));
-  ASSERT_EQ(bmp.size(), 54u + 24u);
-  auto u32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bmp[at])) | static_cast<uint32_t>(static_cast<uint8_t>(bmp[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bmp[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bmp[at + 3])) << 24;
-  };
-  EXPECT_EQ(bmp.substr(0, 2), "BM");
-  EXPECT_EQ(u32(2), 78u);
-  EXPECT_EQ(u32(10), 54u);
-  EXPECT_EQ(u32(14), 40u);
-  EXPECT_EQ(u32(18), 3u);
-  EXPECT_EQ(static_cast<int32_t>(u32(22)), -2);
-  EXPECT_EQ(static_cast<uint8_t>(bmp[28]), 32);
-  EXPECT_EQ(static_cast<uint8_t>(bmp[54 + 23]), 23);  // pixels exactly as the frame holds them
-  f.ownsBuffer = true;
+  std::string bmp = dir.read("Pictures/" + files[0]);
+  EXPECT_EQ(bmp.substr(22, 4), std::string("\xFE\xFF\xFF\xFF", 4));  // height -2: rows top-down
+  std::string pixels;
+  for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27})
+    pixels += static_cast<char>(i);
+  EXPECT_EQ(bmp.substr(54), pixels);  // each row without its padding
 }
 
-TEST_F(AppFixture, AbPointsAndClearing) {
+TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {
   app.setPointB();
   EXPECT_EQ(app.pointA, 0.0);  // B before A: the repeat runs from the start
-  EXPECT_EQ(app.toastText, "구간 반복: 00:00 ~ 00:00");
   app.setPointA();
-  EXPECT_EQ(app.toastText, "A 지점 해제");
-  EXPECT_LT(app.pointA, 0);
-  app.clearAB();
-  EXPECT_LT(app.pointB, 0);
-  EXPECT_EQ(app.toastText, "구간 반복 해제");
-}
-
-[[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
-
-TEST_F(AppFixture, AbRepeatJumpsOncePerPass) {
+  EXPECT_LT(app.pointA, 0);  // a second A clears it
   app.openPath(test::sineMp3(4.0));
   ASSERT_EQ(app.player.state(), Player::Playing);
   app.pointA = 0.2;
@@ -158,10 +93,17 @@ TEST_F(AppFixture, AbRepeatJumpsOncePerPass) {
   EXPECT_GE(jumps, 2);
   EXPECT_LE(jumps, 5);
   EXPECT_LT(maxPosition, 1.5);
+  app.clearAB();
+  EXPECT_LT(app.pointB, 0);
+  app.setSleepTimer(15);
+  app.sleepDeadline = tickCount() - 10;
+  app.tickWork();
+  EXPECT_EQ(app.sleepDeadline, 0u);
+  EXPECT_EQ(app.player.state(), Player::Paused);
   app.player.close();
 }
 
-TEST_F(AppFixture, OpeningFilesAndThePlaylist) {
+TEST_F(AppCore, OpeningFilesDroppingThemAndTheQueue) {
   std::string a = test::sineMp3(1.0, 440), b = test::sineMp3(1.0, 660);
   app.playlist.addFile(a);
   app.playlist.addFile(b);
@@ -170,7 +112,7 @@ TEST_F(AppFixture, OpeningFilesAndThePlaylist) {
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   EXPECT_EQ(app.historyKey, b);
   EXPECT_EQ(settings().recent.front(), b);
-  app.onMessage(kMsgMediumEnded);  // two entries, repeat off, at the last: nothing follows
+  app.onMessage(kMsgMediumEnded);  // repeat off, at the last: nothing follows
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   app.playItem(0);
   app.onMessage(kMsgMediumEnded);  // stale: the player has not ended
@@ -180,58 +122,39 @@ TEST_F(AppFixture, OpeningFilesAndThePlaylist) {
     sleepMs(16);
   }
   app.onMessage(kMsgMediumEnded);
-  EXPECT_EQ(app.playlist.currentIndex(), 1);
   EXPECT_EQ(app.currentPath, b);
-
-  std::string other = test::sineMp3(2.0, 550);
-  app.openPath(other);  // not queued: the queue becomes this one file
+  app.openPath(test::sineMp3(2.0, 550));  // not queued: the queue becomes this one file
   EXPECT_EQ(app.playlist.count(), 1);
-  app.player.close();
-}
-
-TEST_F(AppFixture, ResumeFromHistoryWithinLimits) {
-  std::string file = test::sineMp3(10.0);
-  app.history.update(file, 4.5, 10.0);
-  app.openPath(file);
-  EXPECT_EQ(app.toastText, "0:04부터 이어보기");
-  for (int i = 0; i < 20; ++i) {
-    app.tickWork();
-    sleepMs(16);
-  }
-  EXPECT_NEAR(app.player.position(), 4.5, 0.6);
-  app.player.close();
-
-  app.toastText.clear();
-  app.history.update(file, 9.6, 10.0);  // 96 %: from the start, silently
-  app.openPath(file);
-  EXPECT_EQ(app.toastText, "");
-  app.history.update(file, 1.5, 10.0);
-  app.openPath(file);
-  EXPECT_EQ(app.toastText, "");
-  app.player.close();
-}
-
-TEST_F(AppFixture, DroppedFilesBecomeThePlaylist) {
-  std::string a = test::sineMp3(1.0, 440), b = test::sineMp3(1.0, 660);
-  std::string text = dir.write("notes.txt", "x");
-  app.onDropFiles({a, text, b}, 10, 10);
+  app.onDropFiles({a, dir.write("notes.txt", "x"), b}, 10, 10);  // media files only, the first plays
   EXPECT_EQ(app.playlist.count(), 2);
   EXPECT_EQ(app.currentPath, a);
   app.player.close();
 }
 
+TEST_F(AppCore, ResumeFromHistoryWithinLimits) {
+  std::string file = test::sineMp3(10.0);
+  app.history.update(file, 4.5, 10.0);
+  app.openPath(file);
+  EXPECT_EQ(app.toastText, "0:04부터 이어보기");
+  tickFor(320);
+  EXPECT_NEAR(app.player.position(), 4.5, 0.6);
+  for (double at : {9.6, 1.5}) {  // 96 % and the first seconds: from the start, silently
+    app.toastText.clear();
+    app.history.update(file, at, 10.0);
+    app.openPath(file);
+    EXPECT_EQ(app.toastText, "") << at;
+  }
+  app.player.close();
+}
+
 // The desktop may blank the screen unless a picture is moving; the bus shows the same state.
-TEST_F(AppFixture, ScreenSaverAndMediaStatusFollowPlayback) {
+TEST_F(AppCore, ScreenSaverAndMediaStatusFollowPlayback) {
   openWindow(320, 240);
   app.mediaSession = std::make_unique<MediaSession>(app);
   app.openPath(test::h264AacMp4(3.0));
   tickFor(400);
   EXPECT_FALSE(app.window.screenSaverAllowed());
-  MediaStatus s = app.mediaSession->status();
-  EXPECT_EQ(s.state, MediaStatus::Playing);
-  EXPECT_NEAR(s.lengthUs, 3000000, 100000);
-  EXPECT_TRUE(s.canSeek);
-  EXPECT_EQ(s.url.rfind("file:///", 0), 0u);
+  uint64_t track = app.mediaSession->status().trackId;
   app.player.togglePause();
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());
@@ -239,7 +162,202 @@ TEST_F(AppFixture, ScreenSaverAndMediaStatusFollowPlayback) {
   app.openPath(test::sineMp3(3.0));
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());  // sound alone lets it run
-  EXPECT_GT(app.mediaSession->status().trackId, s.trackId);
+  EXPECT_GT(app.mediaSession->status().trackId, track);
+}
+
+TEST_F(AppCore, KeyTable) {
+  auto press = [&](int k, bool ctrl = false, bool shift = false, bool alt = false) {
+    return app.keyboard.onKey(k, ctrl, shift, alt);
+  };
+  for (int k : std::initializer_list<int>{'O', 'T', 'Z', 'L', 'J', 'G', 'A', 'S', 'D', vk::OemComma, vk::OemPeriod, vk::Oem2})
+    EXPECT_FALSE(press(k, true)) << k;  // left to the system
+  EXPECT_FALSE(press(vk::Return, false, false, true));  // Alt+Enter
+  EXPECT_FALSE(press(vk::F1 + 3, false, false, true));  // Alt+F4
+  EXPECT_FALSE(press('K'));
+  app.player.setVolume(0.8f);
+  struct Row {
+    int key, mods;  // 1 Ctrl, 2 Shift, 4 Alt
+    const char* toast;
+  } rows[] = {
+      {vk::Right, 3, "▶ 10.0초"},   {vk::Left, 5, "◀ 0.5초"},   {vk::Left, 0, "◀ 3.0초"},   // Shift, then Alt, win
+      {vk::Right, 1, "▶ 0.1초"},    {vk::Up, 1, "볼륨: 82%"},   {vk::Up, 0, "볼륨: 84%"},   // volume takes Ctrl too
+      {'M', 0, "음소거 ON"},        {'M', 0, "음소거 OFF"},     {'Z', 0, "속도: 1.0x"},     // nothing to remember
+      {'C', 0, "속도: 1.1x"},       {'C', 0, "속도: 1.2x"},     {'Z', 0, "속도: 1.0x"},
+      {'Z', 0, "속도: 1.2x"},       {'X', 0, "속도: 1.1x"},     {vk::Oem7, 0, "오디오 싱크: +50 ms"},
+      {vk::Oem1, 2, "오디오 싱크: +40 ms"},                      {vk::Oem1, 1, "오디오 싱크: +0 ms"},
+      {vk::OemPeriod, 0, "자막 딜레이: +0.5초"},                 {vk::OemPeriod, 0, "자막 딜레이: +1.0초"},
+      {vk::OemComma, 0, "자막 딜레이: +0.5초"},                  {vk::Oem2, 0, "자막 딜레이 초기화"},
+      {'Q', 0, "회전: 270°"},       {'E', 0, "회전: 0°"},       {'E', 0, "회전: 90°"},      {'S', 0, "회전: 180°"},
+      {'W', 0, "회전: 0°"},         {'D', 0, "회전: 90°"},      {'A', 0, "회전: 270°"},     {'H', 0, "좌우 반전 ON"},
+      {'V', 0, "상하 반전 ON"},     {'L', 0, "전체 반복"},      {'L', 0, "한곡 반복"},      {'L', 0, "반복 해제"},
+      {'J', 0, "셔플 ON"},          {'G', 0, "자막 OFF"},
+  };
+  for (const Row& r : rows) {
+    app.keyboard.lastSeekTick = tickCount() - 201;
+    EXPECT_TRUE(press(r.key, r.mods & 1, r.mods & 2, r.mods & 4));
+    EXPECT_EQ(app.toastText, r.toast) << r.key;
+  }
+  app.keyboard.lastSeekTick = tickCount();
+  EXPECT_TRUE(press(vk::Right));  // within 200 ms of a seek: consumed, nothing happens
+  EXPECT_EQ(app.toastText, "자막 OFF");
+  for (int i = 0; i < 120; ++i) press(vk::Oem7);
+  EXPECT_EQ(app.player.syncOffsetMs(), 5000);  // the offset stops at 5 s
+  app.helpVisible = app.quickOpenVisible = true;
+  press(vk::Escape);  // the top layer first
+  EXPECT_FALSE(app.helpVisible);
+  EXPECT_TRUE(app.quickOpenVisible);
+  press(vk::Escape);
+  EXPECT_FALSE(app.quickOpenVisible);
+  EXPECT_TRUE(press(vk::Escape));  // consumed even with nothing to close
+  press(vk::F1);
+  EXPECT_TRUE(app.helpVisible);
+}
+
+// The item whose label is `label`, searched through every level; null when absent.
+const MenuItem* find(const std::vector<MenuItem>& menu, const std::string& label) {
+  for (const MenuItem& m : menu) {
+    if (m.label == label) return &m;
+    if (const MenuItem* inner = find(m.submenu, label)) return inner;
+  }
+  return nullptr;
+}
+
+// Only the marked items of a level: "label*" ticked, "label~" grey.
+std::string marks(const std::vector<MenuItem>& items) {
+  std::string out;
+  for (const MenuItem& m : items)
+    if (m.checked || m.grayed) out += (out.empty() ? "" : "|") + m.label + (m.checked ? "*" : "~");
+  return out;
+}
+
+using Menus = test::AppHarness;
+
+TEST_F(Menus, MainMenuTicksGreyItemsAndOptionalLines) {
+  std::string srt = dir.write("a.srt", "1\n00:00:01,000 --> 00:00:02,000\nhi\n");
+  struct Case {
+    std::function<void(App&)> setUp;
+    const char *title, *marks, *optional;  // `optional` must be there only in this case
+  } cases[] = {
+      {[](App& a) { a.setSpeed(2.0); }, "재생 속도", "2.0x*", nullptr},
+      {[](App&) { settings().opacity = 0.87f; }, "투명도", "90%*", nullptr},
+      {[](App&) { settings().opacity = 0.75f; }, "투명도", "", nullptr},
+      {[](App& a) { a.sleepDeadline = tickCount() + 30000; }, "슬립 타이머", "남은 시간: 1분~", "타이머 해제"},
+      {[](App& a) { a.sleepDeadline = tickCount() - 5; }, "슬립 타이머", "", "타이머 해제"},  // passed, not cleared
+      {[](App&) { settings().wheelAction = 1, settings().wheelSeekDelta = 5; }, "마우스 휠", "탐색 이동*|5초*", "1초"},
+      {[](App&) {}, "오디오 싱크", "현재: +0 ms~|초기화 (0 ms)~", nullptr},
+      {[](App& a) { a.pointA = 5, a.pointB = 3; }, "구간 반복", "구간 반복 해제~", "A 지점 해제"},
+      {[&srt](App& a) { a.subtitles.track.loadFile(srt); }, "자막 ✔", "자막 켜기/끄기*|딜레이: +0.0초~|크기: 22pt~", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    settings() = Settings{};
+    app.setSpeed(1.0);
+    app.sleepDeadline = 0;
+    app.pointA = app.pointB = -1;
+    EXPECT_TRUE(!c.optional || !find(buildMainMenu(app), c.optional));
+    c.setUp(app);
+    std::vector<MenuItem> menu = buildMainMenu(app);
+    const MenuItem* sub = find(menu, c.title);
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(marks(sub->submenu), c.marks);
+    EXPECT_TRUE(!c.optional || find(sub->submenu, c.optional));
+  }
+  // Recent files: a submenu only when there are some, long names cut.
+  settings().recent = {"/m/" + std::string(30, 'a') + "가나다라마바사아자차카타파하가나다라마바사아자차카타파하가나"};
+  EXPECT_EQ(find(buildMainMenu(app), "최근 재생")->submenu[0].label,
+            std::string(30, 'a') + "가나다라마바사아자차카타파하가나다라..");
+}
+
+TEST_F(Menus, PlaylistAndStreamMenusByRowAndEntry) {
+  Playlist& p = app.playlist;
+  EXPECT_FALSE(find(buildPlaylistMenu(p, -1), "전체 삭제"));  // nothing to clear
+  p.addFile("/m/a.mp3");
+  p.addFile("/m/b.mp3");
+  EXPECT_TRUE(find(buildPlaylistMenu(p, -1), "전체 삭제"));
+  EXPECT_FALSE(find(buildPlaylistMenu(p, 2), "재생"));  // past the end: no row items
+  EXPECT_TRUE(find(buildPlaylistMenu(p, 0), "삭제"));
+  EXPECT_FALSE(find(buildPlaylistMenu(p, 0), "카테고리 이동"));  // no categories yet
+  p.addCategory("음악");
+  p.addCategory("강의");
+  p.setCategory(1, "강의");
+  std::vector<MenuItem> menu = buildPlaylistMenu(p, 1);
+  EXPECT_EQ(marks(find(menu, "카테고리 이동")->submenu), "강의*");
+  EXPECT_TRUE(find(menu, "분류 해제"));
+  EXPECT_EQ(find(menu, "강의")->id, kPlCategoryFirst + 1);
+  EXPECT_FALSE(find(buildPlaylistMenu(p, 0), "분류 해제"));
+
+  StreamEntry builtin{RADIO_MP3, "b1", "방송", "", "", "http://x/", false, false};
+  StreamEntry user = builtin;
+  user.isUser = true;
+  EXPECT_TRUE(find(buildStreamMenu(&builtin, false), "기본값으로 되돌리기"));
+  EXPECT_FALSE(find(buildStreamMenu(&user, true), "기본값으로 되돌리기"));
+  EXPECT_TRUE(find(buildStreamMenu(&user, true), "새 팟캐스트 추가..."));
+  EXPECT_FALSE(find(buildStreamMenu(nullptr, false), "재생"));
+}
+
+TEST_F(Menus, CommandsAndConfirmations) {
+  for (int id : {kCmdSpeedFirst + 6, +kCmdSyncMinus50, kCmdOpacityFirst + 1, +kCmdSubtitleBigger, kCmdWheelStepFirst + 3})
+    app.onCommand(id);
+  EXPECT_EQ(app.player.speed(), 2.0);
+  EXPECT_EQ(app.player.syncOffsetMs(), -50);
+  EXPECT_FLOAT_EQ(settings().opacity, 0.9f);
+  EXPECT_EQ(app.resources.subtitleSize, 24.0f);
+  EXPECT_EQ(settings().wheelSeekDelta, 10.0);
+  app.onCommand(8106);
+  EXPECT_NEAR(static_cast<double>(app.sleepDeadline - tickCount()), 180 * 60000.0, 2000);
+  app.onCommand(8105);
+  EXPECT_EQ(app.sleepDeadline, 0u);
+  app.browserOpen = app.playlist.visible = true;  // the settings panel takes the side
+  app.settingsScroll = 90;
+  app.settingsHover = 4;
+  app.onCommand(kCmdSettings);
+  EXPECT_EQ(open(), "--s---");
+  EXPECT_EQ(std::pair(app.settingsScroll, app.settingsHover), std::pair(0, -1));
+  settings().recent = {"/nowhere/a.mp4"};
+  app.onCommand(kCmdRecentFirst + 1);  // the list shrank after the menu was built
+  EXPECT_TRUE(app.currentPath.empty());
+
+  answerBoxes();  // confirmations: No leaves everything, Yes acts
+  app.playlist.addFile("/m/a.mp3");
+  app.playlistMenuCommand(kPlClear, -1);
+  EXPECT_EQ(asked.back(), "확인|재생목록을 전체 삭제하시겠습니까?");
+  EXPECT_EQ(app.playlist.count(), 1);
+  answer = MessageAnswer::Yes;
+  app.playlistMenuCommand(kPlClear, -1);
+  EXPECT_TRUE(app.playlist.empty());
+  app.playlistMenuCommand(kPlLoad, -1);  // nothing saved yet
+  EXPECT_EQ(app.toastText, "재생목록 불러오기 실패");
+  ASSERT_TRUE(app.catalog.addUserStream({RADIO_MP3, "user_1", "내 방송", "사용자", "", "http://127.0.0.1:1/", true, false}));
+  answer = MessageAnswer::No;
+  app.streamMenuCommand(kStDelete, "user_1");
+  EXPECT_EQ(asked.back(), "스트림 삭제|삭제하시겠습니까?\n\n내 방송");
+  EXPECT_TRUE(app.catalog.findById("user_1"));
+  answer = MessageAnswer::Yes;
+  app.streamMenuCommand(kStDelete, "user_1");
+  EXPECT_FALSE(app.catalog.findById("user_1"));
+  app.toastText.clear();
+  app.streamMenuCommand(kStPlay, "user_1");  // gone since: nothing happens
+  EXPECT_EQ(app.toastText, "");
+  app.browserPodcastMode = true;
+  app.streamMenuCommand(kStResetAll, "");
+  EXPECT_EQ(asked.back().rfind("초기화 확인|모든 팟캐스트 스트림을", 0), 0u);
+}
+
+TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {
+  struct Case {
+    RectI area;
+    int x, y, w, h, expectX, expectY;
+  } cases[] = {
+      {{0, 0, 1280, 800}, 100, 100, 200, 300, 100, 100},       {{0, 0, 1280, 800}, 1200, 100, 200, 300, 1000, 100},
+      {{0, 0, 1280, 800}, 100, 700, 200, 300, 100, 400},       {{0, 0, 1280, 800}, 1200, 700, 200, 300, 1000, 400},
+      {{0, 0, 1280, 800}, 100, 300, 200, 900, 100, 0},         // taller than the display: from its top
+      {{1280, 0, 1920, 1080}, 1290, 1000, 200, 300, 1290, 700},  // a second display
+  };
+  for (const Case& c : cases) {
+    int x = 0, y = 0;
+    placePopup(c.area, c.x, c.y, c.w, c.h, x, y);
+    EXPECT_EQ(std::pair(x, y), std::pair(c.expectX, c.expectY)) << c.x << "," << c.y;
+  }
 }
 
 }  // namespace

@@ -1,83 +1,164 @@
-// The shell against hostile state and slow desktop helpers: the file chooser, the exit's
-// playlist save, the start with saved state from a bad day.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
+// Opening network media (what waits for a running connection, what aborts it, failures and their
+// retry, a close in the middle, a podcast's place) and the shell against hostile state: the exit's
+// playlist save, a start with saved state from a bad day. (A window closed while the file chooser
+// is open: tests/e2e/window_manager.sh.)
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <atomic>
+#include <thread>
 
-#include "app/App.h"
 #include "app/WindowPlacement.h"
-#include "platform/Clock.h"
-#include "platform/Files.h"
-#include "settings/Settings.h"
-#include "support/TempDir.h"
+#include "support/HttpServer.h"
+#include "support/Media.h"
 #include "AppHarness.h"
 
 namespace vell {
 namespace {
 
-// A process id that no process has any more: a child that has ended and been reaped.
-pid_t deadPid() {
-  pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  return pid;
-}
+const std::string kMpegOk = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
 
-bool processGone(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  size_t paren = text.rfind(')');
-  return paren == std::string::npos || text.compare(paren + 2, 1, "Z") == 0;  // gone or a zombie
-}
-
-struct ShellFixture : test::WindowedAppHarness<640, 400> {};
-
-TEST_F(ShellFixture, ClosingTheWindowEndsTheChooserAndOpensNothing) {
-  // A stand-in chooser that starts a helper of its own and answers late.
-  std::string chosen = dir.write("chosen.mp4", "x");
-  makeDirectories(dir.file("bin"));
-  std::string script = dir.write("bin/zenity", "#!/bin/sh\necho $$ > " + dir.file("pids") + "\nsleep 3 &\necho $! >> " +
-                                                   dir.file("pids") + "\nwait\necho " + chosen + "\n");
-  chmod(script.c_str(), 0755);
-  std::string oldPath = std::getenv("PATH");
-  setenv("PATH", (dir.file("bin") + ":" + oldPath).c_str(), 1);
-
-  app.chooseAndOpenFile();  // the window goes on while the chooser is open
-  std::vector<std::string> pids;
-  for (int i = 0; i < 500 && pids.size() < 2; ++i) {
-    sleepMs(10);
-    std::istringstream lines(dir.read("pids"));
-    pids.clear();
-    for (std::string line; std::getline(lines, line);) pids.push_back(line);
+struct OpenMedia : test::WindowedAppHarness<640, 400> {
+  std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
+  // Runs `task` on the window thread `delayMs` from now, while openMedia waits.
+  void later(int delayMs, std::function<void()> task) {
+    std::thread([this, delayMs, task] {
+      sleepMs(delayMs);
+      app.postTask(task);
+    }).detach();
   }
-  setenv("PATH", oldPath.c_str(), 1);
-  ASSERT_EQ(pids.size(), 2u);
-  app.requestClose();
-  // The chooser itself is reaped; its helper dies as soon as it is scheduled after the kill.
-  for (const auto& pid : pids) {
-    for (int i = 0; i < 100 && !processGone(pid); ++i) sleepMs(10);
-    EXPECT_TRUE(processGone(pid)) << pid;
-  }
-  app.onMessage(kMsgRunTasks);  // nothing chosen may arrive after the close
-  EXPECT_EQ(app.currentPath, "");
-  EXPECT_TRUE(app.playlist.empty());
+};
+
+// The connection thread closes and opens the player meanwhile: opens, keys, media keys and
+// drops that would reach the player or the playlist wait with the message instead.
+TEST_F(OpenMedia, CommandsWhileConnectingShowTheWaitingMessage) {
+  test::HttpServer slow([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.wait(800);
+    c.send(kMpegOk + mp3);
+  });
+  std::string file = test::sineMp3(1.0);
+  app.playlist.addFile(file);
+  app.playlist.addFile(file);
+  app.playlist.setCurrent(0);
+  std::function<void()> commands[] = {
+      [&] { app.openMedia("http://127.0.0.1:1/other", "other", false); },
+      [&] { key(vk::Space); },         [&] { key(vk::MediaStop); }, [&] { key(vk::Next); },
+      [&] { key(vk::MediaNextTrack); }, [&] { key('X'); },         [&] { app.onDropFiles({file}, 10, 10); },
+  };
+  std::vector<std::string> toasts;
+  later(200, [&] {
+    for (auto& command : commands) {
+      app.toastText.clear();
+      command();
+      toasts.push_back(app.toastText);
+    }
+  });
+  app.openMedia(slow.url("/stream"), "Slow FM", false);
+  EXPECT_EQ(toasts, std::vector<std::string>(std::size(commands), "연결 중... 잠시 기다려주세요"));
+  EXPECT_EQ(std::tuple(app.playlist.currentIndex(), app.playlist.count(), app.player.speed()), std::tuple(0, 2, 1.0));
+  EXPECT_EQ(app.player.state(), Player::Playing);
+  EXPECT_EQ(app.player.url(), slow.url("/stream"));
+  EXPECT_EQ(app.toastText, "▶ Slow FM");
+  EXPECT_EQ(app.window.title(), "Vell Player - Slow FM");
+  EXPECT_TRUE(app.historyKey.empty());  // a station keeps no place
+  app.player.close();
 }
 
-TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
+TEST_F(OpenMedia, AStationClickWhileConnectingAbortsAndOpensTheNewOne) {
+  test::HttpServer silent([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
+  test::HttpServer radio([&](const test::HttpRequest&, test::HttpConnection& c) { c.send(kMpegOk + mp3); });
+  later(300, [&] { app.requestOpen(radio.url("/stream"), "Second FM", false); });
+  uint32_t t0 = tickCount();
+  app.openMedia(silent.url("/stream"), "Silent FM", false);
+  EXPECT_LT(tickCount() - t0, 2000u);  // the first attempt gave up at once
+  EXPECT_FALSE(app.retryOffered);      // a superseded attempt reports nothing
+  pump(2000);                          // the queued request opens next
+  EXPECT_EQ(app.player.url(), radio.url("/stream"));
+  EXPECT_EQ(app.currentTitle, "Second FM");
+  app.player.close();
+}
+
+TEST_F(OpenMedia, FailureOffersARetryThatTriesAgain) {
+  std::atomic<int> requests{0};
+  test::HttpServer broken([&](const test::HttpRequest&, test::HttpConnection& c) {
+    ++requests;
+    c.respond(200, "<html>not audio</html>", "text/html");
+  });
+  app.openMedia(broken.url("/page"), "Broken", false);
+  EXPECT_TRUE(app.retryOffered);
+  EXPECT_EQ(app.window.title(), "Vell Player");
+  int before = requests.load();
+  ASSERT_GT(before, 0);
+  ClientLayout l = app.computeLayout();  // the retry button: 110 x 34 below the middle of the screen
+  click((l.width - l.sidePanelWidth) / 2, (l.topBar + l.controlBarTop) / 2 + 42 + 17);
+  EXPECT_GT(requests.load(), before);
+  EXPECT_TRUE(app.retryOffered);  // failed again, offered again
+}
+
+TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
+  auto station = std::make_unique<test::HttpServer>([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n");
+    c.sendPaced(mp3, 6000, 16000);
+  });
+  std::string url = station->url("/stream");
+  app.player.onEnded = [] { Window::postUserEvent(kMsgMediumEnded); };  // as create does
+  app.player.reconnectLimit = 1;
+  app.player.reconnectSleep = [](int) {};
+  app.openMedia(url, "Gone FM", false);
+  ASSERT_TRUE(app.player.isLive());
+  station.reset();  // for good
+  pump(15000, [&] { return app.retryOffered; });
+  EXPECT_TRUE(app.retryOffered);
+  EXPECT_EQ(app.player.state(), Player::Stopped);  // no LIVE, no pause button, no counter
+  EXPECT_FALSE(app.player.reconnecting());
+  EXPECT_EQ(app.toastText, "연결 실패 — 화면을 클릭하여 재시도");
+  EXPECT_EQ(app.lastAttempt.url + "|" + app.lastAttempt.name, url + "|Gone FM");  // what the retry opens
+}
+
+TEST_F(OpenMedia, ClosingTheWindowWhileConnectingEndsTheAttemptAndSaves) {
+  test::HttpServer silent([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
+  app.initialized = true;  // as after create: the close runs the whole shutdown
+  app.player.setVolume(0.3f);
+  settings().volume = 0.6f;
+  later(300, [&] { app.requestClose(); });
+  uint32_t t0 = tickCount();
+  app.openMedia(silent.url("/stream"), "Silent FM", false);
+  EXPECT_LT(tickCount() - t0, 2000u);
+  EXPECT_TRUE(app.quitRequested);
+  // The volume of a closed-while-connecting session is not taken from the player.
+  EXPECT_NE(dir.read("vell_player.ini").find("volume=0.60\n"), std::string::npos);
+}
+
+// A podcast URL given on the command line keeps its place as one opened from the browser.
+TEST(CommandLine, AnEpisodeUrlIsResumedOnTheNextStart) {
+  settings() = Settings{};
+  test::TempDir dir;
+  std::string episode = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3"));
+  test::HttpServer server([&](const test::HttpRequest& r, test::HttpConnection& c) { c.respondFile(r, episode, "audio/mpeg"); });
+  std::string url = server.url("/episode.mp3");
+  PodcastHistory stored;
+  stored.update(url, 30.0, 60.0);
+  ASSERT_TRUE(stored.save(dir.file("podcast_history.ini")));
+  App app{dir.path()};
+  ASSERT_TRUE(app.create(url));
+  EXPECT_TRUE(app.player.podcastRequest());
+  EXPECT_EQ(app.toastText, "▶ 0:30부터 이어듣기");
+  EXPECT_EQ(app.historyKey + "|" + settings().lastPodcastUrl, url + "|" + url);
+  app.player.close();
+  app.history.update(url, 57.6, 60.0);  // 96 %: from the start
+  app.openMedia(url, "Episode", true);
+  EXPECT_EQ(app.toastText, "▶ Episode");
+  app.player.close();
+}
+
+TEST(ShellExit, TheSavedListOutlivesAQueueOnlyOpened) {
   struct Case {
-    const char* what;
     std::function<void(App&)> act;
     int savedCount;  // entries in playlist.dat after the exit
-  };
-  const Case cases[] = {
-      {"one file opened", [](App& a) { a.openPath("/nowhere/film.mp4"); }, 3},
-      {"opened, then added to", [](App& a) { a.openPath("/nowhere/film.mp4"); a.playlist.addFile("/nowhere/b.mp3"); }, 2},
-      {"several files dropped", [](App& a) { a.onDropFiles({"/nowhere/a.mp3", "/nowhere/b.mp3"}, 10, 10); }, 2},
+  } cases[] = {
+      {[](App& a) { a.openPath("/nowhere/film.mp4"); }, 3},  // one file opened
+      {[](App& a) { a.openPath("/nowhere/film.mp4"), a.playlist.addFile("/nowhere/b.mp3"); }, 2},  // then added to
+      {[](App& a) { a.onDropFiles({"/nowhere/a.mp3", "/nowhere/b.mp3"}, 10, 10); }, 2},  // several dropped
   };
   for (const Case& c : cases) {
     test::TempDir folder;
@@ -86,31 +167,30 @@ TEST_F(ShellFixture, ExitSaveKeepsTheSavedListOverAQueueOnlyOpened) {
     ASSERT_TRUE(saved.save(folder.file("playlist.dat")));
     {
       App a{folder.path()};
-      WindowOptions o;
-      o.hidden = true;
-      ASSERT_TRUE(a.window.create("test", 640, 400, o));
+      test::openHiddenWindow(a, 640, 400);
       a.initialized = true;
       c.act(a);
       a.requestClose();
     }
-    Playlist after;
-    ASSERT_TRUE(after.load(folder.file("playlist.dat")));
-    EXPECT_EQ(after.count(), c.savedCount) << c.what;
+    ASSERT_TRUE(saved.load(folder.file("playlist.dat")));
+    EXPECT_EQ(saved.count(), c.savedCount) << c.savedCount;
   }
 }
 
 TEST(ShellStart, HostileStateFilesStillStart) {
   test::TempDir dir;
   settings() = Settings{};
-  // Settings and history in separate folders, as in the desktop's folders.
-  DataPaths paths;
+  DataPaths paths;  // settings and history in separate folders, as in the desktop's folders
   paths.configDir = dir.file("config");
   paths.dataDir = paths.builtinDir = dir.file("data");
   dir.write("config/vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
-  std::string dead = std::to_string(deadPid());
+  pid_t pid = fork();  // a process id no process has any more
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  std::string dead = std::to_string(pid);
   std::string stale = dir.write("data/podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
   std::string staleSettings = dir.write("config/vell_player.ini.tmp" + dead, "x");
-  std::string foreign = dir.write("data/notes.txt.tmp" + dead, "x");
+  std::string foreign = dir.write("data/notes.txt.tmp" + dead, "x");  // not one of the program's files
   {
     App app{paths};
     ASSERT_TRUE(app.create(""));
@@ -118,34 +198,24 @@ TEST(ShellStart, HostileStateFilesStillStart) {
     int x = 0, y = 0, w = 0, h = 0;
     app.window.position(x, y);
     app.window.size(w, h);
-    EXPECT_LE(w, work.w);
-    EXPECT_LE(h, work.h);
-    EXPECT_GE(x, work.x);
-    EXPECT_GE(y, work.y);
+    EXPECT_TRUE(x >= work.x && y >= work.y && w <= work.w && h <= work.h) << x << "," << y << " " << w << "x" << h;
     app.requestClose();
   }
-  EXPECT_FALSE(fileExists(stale));
-  EXPECT_FALSE(fileExists(staleSettings));
-  EXPECT_TRUE(fileExists(foreign));  // not one of the program's files
+  EXPECT_EQ(std::tuple(fileExists(stale), fileExists(staleSettings), fileExists(foreign)), std::tuple(false, false, true));
 }
 
 TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {
-  const Rect work{0, 0, 1280, 800};
   struct Case {
     Rect saved, expected;
-  };
-  const Case cases[] = {
-      {{100, 100, 800, 600}, {100, 100, 800, 600}},       // fits: as saved
-      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},       // too wide: cut, moved back to fit
-      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},     // far off: left + 100
-      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},   // below the minimum: the default size
+  } cases[] = {
+      {{100, 100, 800, 600}, {100, 100, 800, 600}},      // fits: as saved
+      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},      // too wide: cut, moved back to fit
+      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},    // far off: left + 100
+      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},  // below the minimum: the default size
   };
   for (const Case& c : cases) {
-    Rect r = startPlacement(c.saved, work);
-    EXPECT_EQ(r.x, c.expected.x);
-    EXPECT_EQ(r.y, c.expected.y);
-    EXPECT_EQ(r.w, c.expected.w);
-    EXPECT_EQ(r.h, c.expected.h);
+    Rect r = startPlacement(c.saved, {0, 0, 1280, 800});
+    EXPECT_EQ(std::tuple(r.x, r.y, r.w, r.h), std::tuple(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
   }
 }
 

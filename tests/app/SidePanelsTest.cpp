@@ -1,11 +1,7 @@
-// The settings and playlist panels driven through the App as the window drives it, in a
-// hidden 1000 x 700 window: panels at x 680..1000, y 32..632, list from y 68.
-#include <gtest/gtest.h>
-
-#include "app/App.h"
-#include "platform/MessageBox.h"
-#include "platform/VirtualKeys.h"
-#include "settings/Settings.h"
+// The side panels (settings, playlist, stream browser) driven through the App as the window
+// drives it, in a hidden 1000 x 700 window: panels at x 680..1000, y 32..632.
+#include "catalog/StreamCatalog.h"
+#include "support/HttpServer.h"
 #include "support/Media.h"
 #include "AppHarness.h"
 
@@ -20,156 +16,105 @@ struct SidePanels : test::WindowedAppHarness<1000, 700> {
   // A click on settings row `row` (scrolled by settingsScroll), on its right or left half.
   void clickRow(int row, bool right) {
     static const int tops[] = {76, 104, 140, 176, 212, 248, 284, 312, 348, 384, 420, 448, 484, 520, 556, 584, 620, 656};
-    app.onMouseDown(right ? 990 : 700, tops[row] + 18 - app.settingsScroll, 1);
+    click(right ? 990 : 700, tops[row] + 18 - app.settingsScroll);
   }
 };
 
 TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
   Settings& s = settings();
+  s.wheelSeekDelta = 1;
   app.openSettingsPanel();
-  struct Step {
+  struct Click {
     int row;
     bool right;
-    double wheelStep;
+    int id;  // the setting the row shows
+    const char* shown;
+  } clicks[] = {
+      {2, 1, 1, "3초"},        {2, 1, 1, "5초"},  {2, 1, 1, "10초"}, {2, 1, 1, "10초"}, {2, 0, 1, "5초"},
+      {2, 0, 1, "3초"},        {2, 0, 1, "1초"},  {2, 0, 1, "1초"},  {1, 0, 0, "탐색 이동"},  // either half flips it
+      {4, 1, 3, "ON"},         {3, 0, 2, "전체 반복"},              {5, 1, 4, "15분"},   {5, 1, 4, "30분"},
+      {5, 0, 4, "15분"},       {5, 0, 4, "해제"}, {12, 1, 8, "24pt"}, {15, 0, 9, "-10 ms"}, {11, 1, 7, "OFF"},
   };
-  s.wheelSeekDelta = 1;
-  for (Step st : {Step{2, true, 3}, Step{2, true, 5}, Step{2, true, 10}, Step{2, true, 10}, Step{2, false, 5},
-                  Step{2, false, 3}, Step{2, false, 1}, Step{2, false, 1}}) {
-    clickRow(st.row, st.right);
-    EXPECT_EQ(s.wheelSeekDelta, st.wheelStep);
+  for (const Click& c : clicks) {
+    clickRow(c.row, c.right);
+    if (app.sleepDeadline) app.sleepDeadline -= 1000;  // a second passes before the next look
+    EXPECT_EQ(app.settingValueText(c.id), c.shown) << "row " << c.row;
   }
-  EXPECT_EQ(app.settingValueText(1), "1초");
-
+  s.aspectRatio = 7;  // out of range: shown as the last name, stepped back into range
+  EXPECT_EQ(app.settingValueText(13), "채우기");
+  clickRow(9, false);
+  s.subtitleColor = 3;
+  clickRow(13, true);
+  EXPECT_EQ(std::pair(s.aspectRatio, s.subtitleColor), std::pair(3, 3));
   struct Opacity {
     float before;
     bool right;
     float after;
-  };
-  for (Opacity o : {Opacity{1.0f, true, 1.0f}, Opacity{1.0f, false, 0.9f}, Opacity{0.5f, false, 0.5f},
-                    Opacity{0.5f, true, 0.6f}, Opacity{0.77f, true, 0.9f}, Opacity{0.3f, false, 0.9f}}) {
+  } steps[] = {{1.0f, true, 1.0f}, {1.0f, false, 0.9f}, {0.5f, false, 0.5f},
+               {0.5f, true, 0.6f}, {0.77f, true, 0.9f}, {0.3f, false, 0.9f}};
+  for (Opacity o : steps) {
     s.opacity = o.before;
     clickRow(7, o.right);
     EXPECT_FLOAT_EQ(s.opacity, o.after) << o.before;
   }
-  EXPECT_EQ(app.settingValueText(5), "90%");
-
-  clickRow(1, false);  // a toggle-like choice: either half flips it
-  EXPECT_EQ(s.wheelAction, 1);
-  EXPECT_EQ(app.settingValueText(0), "탐색 이동");
-  clickRow(4, true);
-  EXPECT_TRUE(app.playlist.shuffle);
-  clickRow(3, false);
-  EXPECT_EQ(app.settingValueText(2), "전체 반복");
-
-  auto sleepClick = [&](bool right) {
-    clickRow(5, right);
-    if (app.sleepDeadline) app.sleepDeadline -= 1000;  // a second passes before the next look
-  };
-  sleepClick(true);  // sleep timer: off -> 15 -> 30, then back down
-  EXPECT_EQ(app.settingValueText(4), "15분");
-  sleepClick(true);
-  EXPECT_EQ(app.settingValueText(4), "30분");
-  sleepClick(false);
-  sleepClick(false);
-  EXPECT_EQ(app.settingValueText(4), "해제");
-  EXPECT_EQ(app.toastText, "슬립 타이머 해제");
-
-  s.aspectRatio = 7;  // out of range: shown as the last name, stepped back into range
-  EXPECT_EQ(app.settingValueText(13), "채우기");
-  clickRow(9, false);
-  EXPECT_EQ(s.aspectRatio, 3);
-  s.subtitleColor = 3;
-  clickRow(13, true);
-  EXPECT_EQ(s.subtitleColor, 3);
-
-  clickRow(12, true);
-  EXPECT_EQ(app.toastText, "자막 크기: 24pt");
-  clickRow(15, false);  // the audio offset, 10 ms a click
-  EXPECT_EQ(app.settingValueText(9), "-10 ms");
-  clickRow(11, true);
-  EXPECT_EQ(app.toastText, "자막 OFF");
 
   // Hover marks only value rows; the section headers are not selectable.
-  app.onMouseMove(800, 158);
-  EXPECT_EQ(app.settingsHover, 2);
-  app.onMouseMove(800, 290);
-  EXPECT_EQ(app.settingsHover, -1);
-  app.onMouseMove(600, 158);
-  EXPECT_EQ(app.settingsHover, -1);
-
-  // The wheel over the panel scrolls it (never above the top); the close button shuts it.
+  for (const auto& h : {std::array{800, 158, 2}, std::array{800, 290, -1}, std::array{600, 158, -1}}) {
+    app.onMouseMove(h[0], h[1]);
+    EXPECT_EQ(app.settingsHover, h[2]) << h[0] << "," << h[1];
+  }
+  // The wheel over the panel scrolls it (never above the top).
   app.lastMouseX = 900;
   app.onWheel(-1);
   EXPECT_EQ(app.settingsScroll, 30);
   app.onWheel(1);
   app.onWheel(1);
   EXPECT_EQ(app.settingsScroll, 0);
-  app.onMouseDown(990, 50, 1);
-  EXPECT_FALSE(app.settingsPanelOpen);
-}
-
-TEST_F(SidePanels, CatalogueResetAsksFirst) {
+  // The catalogue resets ask first; the last rows are below the fold.
   ASSERT_TRUE(app.catalog.addUserStream(StreamEntry{RADIO_MP3, "u1", "내 방송", "기타", "", "http://h/s", true, false}));
-  std::string asked;
-  MessageAnswer answer = MessageAnswer::No;
-  setMessageBoxAnswerer([&](const std::string& text, const std::string& caption, MessageButtons) {
-    asked = caption + "|" + text;
-    return answer;
-  });
-  app.openSettingsPanel();
-  app.settingsScroll = 84;  // the last rows are below the fold
+  answerBoxes();
+  app.settingsScroll = 84;
   clickRow(16, false);
-  EXPECT_EQ(asked.rfind("초기화 확인|모든 라디오 스트림을", 0), 0u) << asked;
+  EXPECT_EQ(asked.back().rfind("초기화 확인|모든 라디오 스트림을", 0), 0u) << asked.back();
   EXPECT_NE(app.catalog.findById("u1"), nullptr);
   answer = MessageAnswer::Yes;
   clickRow(17, true);
   EXPECT_EQ(app.catalog.findById("u1"), nullptr);
   EXPECT_EQ(app.toastText, "팟캐스트 초기화됨");
+  click(990, 50);  // the close button
+  EXPECT_FALSE(app.settingsPanelOpen);
 }
 
 TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
   std::string a = test::sineMp3(1.0, 440), b = test::sineMp3(1.0, 550), c = test::sineMp3(1.0, 660);
   for (const std::string& f : {a, b, c}) app.playlist.addFile(f);
-
-  // P and the control bar's button take the place from the other panels (P would be search
-  // text while the browser is open).
+  // P and the control bar's button take the side from the other panels; the settings follow.
   app.settingsPanelOpen = true;
-  app.onKeyDown('P', false, false, false);
-  EXPECT_TRUE(app.playlist.visible);
-  EXPECT_FALSE(app.settingsPanelOpen);
-  EXPECT_TRUE(settings().showPlaylist);
-  app.onKeyDown('P', false, false, false);
+  key('P');
+  EXPECT_EQ(open() + std::to_string(settings().showPlaylist), "----l-1");
+  key('P');
   EXPECT_FALSE(settings().showPlaylist);
   app.openSettingsPanel();
-  app.onMouseDown(970, 673, 1);  // playlist button beside the settings panel
-  EXPECT_FALSE(app.settingsPanelOpen);
-  EXPECT_TRUE(app.playlist.visible);
-
-  app.onMouseMove(800, 158);
+  click(970, 673);  // the playlist button beside the settings button
+  EXPECT_EQ(open(), "----l-");
+  app.onMouseMove(800, 158);  // rows from y 68, 36 high
   EXPECT_EQ(app.playlist.hoverRow, 2);
   app.onMouseMove(990, 158);
-  EXPECT_EQ(app.playlist.hoverRow, 10002);
-
-  app.onMouseDown(800, 158, 1);  // row 3 plays and, unpinned, the panel closes
+  EXPECT_EQ(app.playlist.hoverRow, 10002);  // its delete cross
+  click(800, 158);  // row 3 plays and, unpinned, the panel closes
   EXPECT_EQ(app.currentPath, c);
   EXPECT_FALSE(app.playlist.visible);
-
   app.setPlaylistVisible(true);
-  app.onMouseDown(948, 50, 1);
+  click(948, 50);
   EXPECT_TRUE(app.playlist.pinned);
-  EXPECT_EQ(app.toastText, "재생목록 고정");
-  app.onMouseDown(800, 122, 1);
+  click(800, 122);  // pinned: it stays
   EXPECT_EQ(app.currentPath, b);
   EXPECT_TRUE(app.playlist.visible);
-
-  app.onMouseDown(990, 122, 1);  // delete the current item: the one after it takes its place
-  EXPECT_EQ(app.playlist.count(), 2);
+  click(990, 122);  // delete the current item: the one after it takes its place
   EXPECT_EQ(app.currentPath, c);
   EXPECT_EQ(app.playlist.currentIndex(), 1);
-  EXPECT_EQ(app.toastText, "항목 삭제됨");
-  app.onMouseDown(990, 122, 1);  // the current last item: the new last one plays
+  click(990, 122);  // the current last item: the new last one plays
   EXPECT_EQ(app.currentPath, a);
-
   app.lastMouseX = 800;
   app.lastMouseY = 300;
   app.onWheel(-1);
@@ -177,11 +122,118 @@ TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
   app.onWheel(1);
   app.onWheel(1);
   EXPECT_EQ(app.playlist.scrollOffset, 0);
-
-  std::string notes = dir.write("notes.txt", "x");
-  app.onDropFiles({b, notes}, 900, 300);
+  app.onDropFiles({b, dir.write("notes.txt", "x")}, 900, 300);  // onto the panel: added, not played
   EXPECT_EQ(app.playlist.count(), 2);
   EXPECT_EQ(app.toastText, "2개 파일 추가됨");
+}
+
+// The stream browser: list from y 102, rows 36 high.
+TEST_F(SidePanels, BrowserKeysTabsAndQuickOpenOpenOnePanel) {
+  app.playlist.visible = app.settingsPanelOpen = true;
+  app.quickOpenAlpha = 1;
+  struct Step {
+    std::function<void(SidePanels&)> act;
+    const char* open;
+  } steps[] = {
+      {[](SidePanels& t) { t.key('R'); }, "r-----"},        {[](SidePanels& t) { t.key('R', true); }, "p-----"},
+      {[](SidePanels& t) { t.key('R', true); }, "------"},  {[](SidePanels& t) { t.click(120, 16); }, "p-----"},  // tabs
+      {[](SidePanels& t) { t.click(50, 16); }, "r-----"},   {[](SidePanels& t) { t.click(50, 16); }, "------"},
+      {[](SidePanels& t) { t.app.quickOpenVisible = true; }, "-----q"},
+      {[](SidePanels& t) { t.click(660, 600); }, "p-----"},  // the quick-open bar's fourth button
+      {[](SidePanels& t) { t.click(990, 40); }, "------"},   // the panel's close mark
+  };
+  for (const Step& s : steps) {
+    s.act(*this);
+    EXPECT_EQ(open(), s.open);
+  }
+  app.onMouseMove(920, 10);
+  EXPECT_EQ(app.titleHover, kTopBarMaximize);
+  app.onMouseMove(120, 16);
+  EXPECT_EQ(app.titleHover, kTopBarPodcastTab);
+}
+
+TEST_F(SidePanels, BrowserSearchTakesCharactersAndHangulCompositions) {
+  app.catalog.loadFromText("RADIO_MP3|r1|라디오 하나|g||http://a/\nRADIO_MP3|r2|Mono FM|g||http://b/\n", "");
+  app.toggleStreamBrowser(false);
+  key('M');  // a plain letter is text for the search, not mute
+  app.onTextInput("M");
+  EXPECT_FALSE(app.player.muted());
+  EXPECT_EQ(app.streamBrowser.searchText, "M");
+  key(vk::Back);
+  app.onTextEditing("ㄹ");
+  EXPECT_EQ(app.streamBrowser.composition, "ㄹ");
+  app.onTextInput("라");  // the input method commits whole syllables
+  app.onTextEditing("디");
+  app.onTextInput("디");
+  EXPECT_EQ(app.streamBrowser.searchText, "라디");
+  EXPECT_EQ(app.streamBrowser.composition, "");
+  ASSERT_EQ(app.streamBrowser.rows.size(), 1u);
+  EXPECT_EQ(app.streamBrowser.rows[0].entry->id, "r1");
+  key(vk::Back);
+  EXPECT_EQ(app.streamBrowser.searchText, "라");
+  key(vk::Escape);
+  EXPECT_EQ(app.streamBrowser.searchText, "");
+  EXPECT_FALSE(app.streamBrowser.searchFocused);
+  app.inputOpen = true;  // a dialog's text field takes the typing then
+  app.onTextInput("x");
+  EXPECT_EQ(app.streamBrowser.searchText, "");
+  app.inputOpen = false;
+  key('R', true);  // Ctrl keys still reach the key table
+  EXPECT_TRUE(app.browserPodcastMode);
+}
+
+TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {
+  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
+                     "type=\"audio/mpeg\"/></item></channel></rss>";
+  test::HttpServer server([&](const test::HttpRequest& r, test::HttpConnection& c) {
+    c.respond(200, r.target == "/feed.xml" ? feed : "<rss></rss>", "application/rss+xml");
+  });
+  app.catalog.loadFromText("RADIO_MP3|st|Loop FM|g||http://127.0.0.1:9/live\nPODCAST_RSS|pa|Loop Cast|g||" +
+                               server.url("/feed.xml") + "\nPODCAST_RSS|pb|Empty Cast|g||" + server.url("/empty.xml"),
+                           "");
+  app.toggleStreamBrowser(false);
+  app.onMouseMove(800, 150);  // hovering the station warms its host up
+  EXPECT_TRUE(app.streamBrowser.warmup().seen("127.0.0.1"));
+  app.connecting = true;  // while a connection runs, a station click queues the switch
+  click(800, 150);
+  app.connecting = false;
+  EXPECT_EQ(app.pendingOpen.url, "http://127.0.0.1:9/live");
+  app.pendingOpen = OpenRequest{};
+  app.toggleStreamBrowser(true);  // the empty feed is asked first, then Loop Cast before that answer is handled
+  click(800, 180);
+  sleepMs(300);  // its answer is already waiting in the queue
+  click(800, 150);
+  pump(5000, [&] { return !app.streamBrowser.loading; });
+  EXPECT_EQ(app.streamBrowser.episodes.size(), 1u);
+  EXPECT_NE(app.toastText, "에피소드를 불러올 수 없음");
+  click(800, 210);  // Empty Cast on its own: the failure is told
+  pump(5000, [&] { return !app.streamBrowser.loading; });
+  EXPECT_EQ(app.toastText, "에피소드를 불러올 수 없음");
+}
+
+TEST_F(SidePanels, ClipboardStationAsksBeforeAdding) {
+  answer = MessageAnswer::Cancel;
+  answerBoxes();
+  app.toggleStreamBrowser(false);
+  Window::setClipboardText("just words");
+  app.addClipboardStation();
+  EXPECT_EQ(asked.back(), "스트림 추가|클립보드에 URL을 복사한 후 다시 시도하세요.\n(http://, https:// 지원)");
+  Window::setClipboardText("  http://127.0.0.1:9/live.m3u8\n");
+  app.addClipboardStation();  // cancelled
+  EXPECT_EQ(asked.back(), "스트림 추가|스트림 URL을 추가합니다:\n\nhttp://127.0.0.1:9/live.m3u8\n\n이 URL을 라디오에 추가할까요?");
+  EXPECT_TRUE(app.catalog.radioStreams().empty());
+  answer = MessageAnswer::Ok;
+  app.addClipboardStation();
+  ASSERT_EQ(app.catalog.radioStreams().size(), 1u);
+  const StreamEntry& e = app.catalog.radioStreams()[0];
+  EXPECT_EQ(e.type, RADIO_HLS);
+  EXPECT_EQ(e.name, "사용자 스트림");
+  EXPECT_EQ(e.id.rfind("user_", 0), 0u);
+  ASSERT_EQ(app.streamBrowser.rows.size(), 2u);  // the 사용자 header and the new station
+  EXPECT_EQ(app.streamBrowser.rows[1].entry, &e);
+  StreamCatalog reread(dir.path());
+  reread.load();
+  EXPECT_EQ(reread.radioStreams().size(), 1u);  // saved in streams_user.ini
 }
 
 }  // namespace
