@@ -23,13 +23,6 @@ std::string executableDir() {
   return dir.empty() ? std::string("/") : dir;
 }
 
-std::string pathBesideExecutable(std::string_view name) { return executableDir() + "/" + std::string(name); }
-
-std::string parentPath(std::string_view path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut));
-}
-
 bool fileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

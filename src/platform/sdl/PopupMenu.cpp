@@ -7,39 +7,9 @@
 
 #include "platform/Log.h"
 #include "platform/QuitSignal.h"
+#include "platform/sdl/SdlWindow.h"
 
 namespace vell {
-
-MenuItem MenuItem::command(std::string_view text, int id, bool checked, bool grayed) {
-  MenuItem m;
-  size_t tab = text.find('\t');
-  m.label = std::string(text.substr(0, tab));
-  if (tab != std::string_view::npos) m.accelerator = std::string(text.substr(tab + 1));
-  m.id = id;
-  m.checked = checked;
-  m.grayed = grayed;
-  return m;
-}
-
-MenuItem MenuItem::line() {
-  MenuItem m;
-  m.separator = true;
-  return m;
-}
-
-MenuItem MenuItem::popup(std::string_view text, std::vector<MenuItem> items) {
-  MenuItem m = command(text, 0);
-  m.submenu = std::move(items);
-  return m;
-}
-
-void placePopup(const RectI& area, int x, int y, int w, int h, int& outX, int& outY) {
-  int right = area.x + area.w, bottom = area.y + area.h;
-  outX = x + w <= right ? x : x - w;
-  outY = y + h <= bottom ? y : y - h;
-  outX = std::max(area.x, std::min(outX, right - w));
-  outY = std::max(area.y, std::min(outY, bottom - h));
-}
 
 namespace {
 
@@ -97,7 +67,7 @@ struct Level {
 
 class MenuSession {
  public:
-  explicit MenuSession(const PopupMenuHost& host) : host_(host) {
+  explicit MenuSession(const PopupMenuHost& host) : host_(host), owner_(sdlWindow(host.owner)) {
     const PopupMenuStyle& s = host.style;
     labelFormat_ = TextFormat::create(s.fontFamilies, 400, s.fontSize, TextAlign::Leading, ParagraphAlign::Center, false);
     acceleratorFormat_ = labelFormat_.withAlign(TextAlign::Trailing);
@@ -128,6 +98,7 @@ class MenuSession {
   void onButtonDown(size_t level, int px, int py);
 
   const PopupMenuHost& host_;
+  SDL_Window* owner_;
   TextFormat labelFormat_, acceleratorFormat_;
   std::vector<std::unique_ptr<Level>> levels_;
   // A submenu that opens (or closes) once the pointer has rested on its title.
@@ -225,8 +196,8 @@ void MenuSession::closeFrom(size_t level) {
     parent.dirty = true;
     // Without a window manager the window shown last took the keyboard: hand it back.
     if (hadFocus) SDL_SetWindowInputFocus(parent.window);
-  } else if (hadFocus && host_.owner) {
-    SDL_SetWindowInputFocus(host_.owner);
+  } else if (hadFocus && owner_) {
+    SDL_SetWindowInputFocus(owner_);
   }
 }
 
@@ -287,7 +258,7 @@ int MenuSession::levelOf(Uint32 windowId) const {
 
 bool MenuSession::isOurs(SDL_Window* w) const {
   if (!w) return false;
-  if (w == host_.owner) return true;
+  if (w == owner_) return true;
   for (const auto& l : levels_)
     if (l->window == w) return true;
   return false;
@@ -449,7 +420,7 @@ int MenuSession::run() {
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) focusLost = true;
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) result = 0;
             SDL_Window* w = SDL_GetWindowFromID(e.window.windowID);
-            if (w && w == host_.owner) deferred.push_back(e);
+            if (w && w == owner_) deferred.push_back(e);
           }
           break;
         }

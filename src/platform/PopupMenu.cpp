@@ -1,0 +1,38 @@
+#include "platform/PopupMenu.h"
+
+#include <algorithm>
+
+namespace vell {
+
+MenuItem MenuItem::command(std::string_view text, int id, bool checked, bool grayed) {
+  MenuItem m;
+  size_t tab = text.find('\t');
+  m.label = std::string(text.substr(0, tab));
+  if (tab != std::string_view::npos) m.accelerator = std::string(text.substr(tab + 1));
+  m.id = id;
+  m.checked = checked;
+  m.grayed = grayed;
+  return m;
+}
+
+MenuItem MenuItem::line() {
+  MenuItem m;
+  m.separator = true;
+  return m;
+}
+
+MenuItem MenuItem::popup(std::string_view text, std::vector<MenuItem> items) {
+  MenuItem m = command(text, 0);
+  m.submenu = std::move(items);
+  return m;
+}
+
+void placePopup(const RectI& area, int x, int y, int w, int h, int& outX, int& outY) {
+  int right = area.x + area.w, bottom = area.y + area.h;
+  outX = x + w <= right ? x : x - w;
+  outY = y + h <= bottom ? y : y - h;
+  outX = std::max(area.x, std::min(outX, right - w));
+  outY = std::max(area.y, std::min(outY, bottom - h));
+}
+
+}  // namespace vell
