@@ -65,13 +65,14 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   codecContext_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
 
   if (allowHardware) {
-    // The system's devices, best first: the first that opens is used; without one the
-    // codec decodes in software.
-    for (const std::string& name : hardwareDecodeDevices()) {
-      AVHWDeviceType type = av_hwdevice_find_type_by_name(name.c_str());
-      if (type == AV_HWDEVICE_TYPE_NONE || !codecUsesDevice(codec, type)) continue;
-      if (av_hwdevice_ctx_create(&hardwareDevice_, type, nullptr, nullptr, 0) >= 0) break;
-      hardwareDevice_ = nullptr;
+    // The system's devices, best first. The preferred one is opened only for a codec that
+    // decodes on it, a fallback whenever the ones before it did not open. Without a device
+    // (or with one the codec cannot use) the codec decodes in software.
+    std::vector<std::string> devices = hardwareDecodeDevices();
+    for (size_t i = 0; i < devices.size() && !hardwareDevice_; ++i) {
+      AVHWDeviceType type = av_hwdevice_find_type_by_name(devices[i].c_str());
+      if (type == AV_HWDEVICE_TYPE_NONE || (i == 0 && !codecUsesDevice(codec, type))) continue;
+      if (av_hwdevice_ctx_create(&hardwareDevice_, type, nullptr, nullptr, 0) < 0) hardwareDevice_ = nullptr;
     }
     if (hardwareDevice_) codecContext_->hw_device_ctx = av_buffer_ref(hardwareDevice_);
   }
