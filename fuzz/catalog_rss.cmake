@@ -1,1 +1,2 @@
-vell_add_fuzzer(catalog_rss catalog/FeedParse.cpp catalog/TextClean.cpp platform/TextLines.cpp platform/Text.cpp)
+vell_add_fuzzer(catalog_rss catalog/FeedParse.cpp catalog/TextClean.cpp platform/TextLines.cpp
+                platform/Text.cpp platform/posix/CodePages.cpp)

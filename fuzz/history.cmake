@@ -1,1 +1,3 @@
-vell_add_fuzzer(history history/PodcastHistory.cpp platform/TextLines.cpp platform/Text.cpp platform/Files.cpp platform/Log.cpp)
+vell_add_fuzzer(history history/PodcastHistory.cpp platform/TextLines.cpp platform/Text.cpp
+                platform/posix/CodePages.cpp platform/Files.cpp platform/posix/Files.cpp platform/Log.cpp
+                platform/posix/LogOutput.cpp)

@@ -16,7 +16,7 @@ const RectF kButton{30, 196, 30 + 244, 196 + 30};
 
 }  // namespace
 
-bool AboutWindow::create(SDL_Window* owner) {
+bool AboutWindow::create(NativeWindow* owner) {
   logo_ = TextFormat::create(kUiFontFamilies, 400, 28, TextAlign::Center, ParagraphAlign::Center, false);
   name_ = TextFormat::create(kUiFontFamilies, 700, 24, TextAlign::Center, ParagraphAlign::Center, false);
   version_ = TextFormat::create(kUiFontFamilies, 400, 14, TextAlign::Center, ParagraphAlign::Center, false);

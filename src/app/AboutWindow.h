@@ -4,8 +4,6 @@
 #include "platform/Canvas.h"
 #include "platform/ModalWindow.h"
 
-struct SDL_Window;
-
 namespace vell {
 
 // The "프로그램 정보" window: the program's name, version, what it is built on, and a link
@@ -17,7 +15,7 @@ class AboutWindow {
   static constexpr const char* kWebPage = "https://vellplayer.example.com/";
 
   // False when the window cannot be made.
-  bool create(SDL_Window* owner);
+  bool create(NativeWindow* owner);
   // Runs until Escape, Enter or its close button.
   void run() { window_.run(); }
   void close() { window_.close(); }

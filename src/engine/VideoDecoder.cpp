@@ -6,26 +6,35 @@ extern "C" {
 #include <libavutil/hwcontext.h>
 #include <libavutil/buffer.h>
 #include <libavutil/macros.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
-#include <cstdlib>
-
 #include "engine/VideoFrame.h"
+#include "platform/HardwareDecode.h"
 #include "platform/Log.h"
 
 namespace vell {
 
 namespace {
 
-// Linux stand-ins for the two Windows video acceleration APIs, in order of preference.
-constexpr AVHWDeviceType kPreferredDevice = AV_HWDEVICE_TYPE_VAAPI;
-constexpr AVHWDeviceType kFallbackDevice = AV_HWDEVICE_TYPE_VDPAU;
-
 constexpr int kRowAlign = 64;
 constexpr size_t kTailPadding = 64;
 
-bool isHardwareFormat(int format) { return format == AV_PIX_FMT_VAAPI || format == AV_PIX_FMT_VDPAU; }
+// A picture that lives in a device's memory: it is copied to main memory before converting.
+bool isHardwareFormat(int format) {
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+  return desc && (desc->flags & AV_PIX_FMT_FLAG_HWACCEL);
+}
+
+// Whether the codec decodes on a device of this type given a device context.
+bool codecUsesDevice(const AVCodec* codec, AVHWDeviceType type) {
+  for (int i = 0;; ++i) {
+    const AVCodecHWConfig* config = avcodec_get_hw_config(codec, i);
+    if (!config) return false;
+    if ((config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX) && config->device_type == type) return true;
+  }
+}
 
 }  // namespace
 
@@ -56,18 +65,15 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   codecContext_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
 
   if (allowHardware) {
-    for (int i = 0;; ++i) {
-      const AVCodecHWConfig* config = avcodec_get_hw_config(codec, i);
-      if (!config) break;
-      if (!(config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX) || config->device_type != kPreferredDevice)
-        continue;
-      if (av_hwdevice_ctx_create(&hardwareDevice_, kPreferredDevice, nullptr, nullptr, 0) >= 0) break;
-      hardwareDevice_ = nullptr;
+    // The system's devices, best first. The preferred one is opened only for a codec that
+    // decodes on it, a fallback whenever the ones before it did not open. Without a device
+    // (or with one the codec cannot use) the codec decodes in software.
+    std::vector<std::string> devices = hardwareDecodeDevices();
+    for (size_t i = 0; i < devices.size() && !hardwareDevice_; ++i) {
+      AVHWDeviceType type = av_hwdevice_find_type_by_name(devices[i].c_str());
+      if (type == AV_HWDEVICE_TYPE_NONE || (i == 0 && !codecUsesDevice(codec, type))) continue;
+      if (av_hwdevice_ctx_create(&hardwareDevice_, type, nullptr, nullptr, 0) < 0) hardwareDevice_ = nullptr;
     }
-    // The fallback API needs a display server; without one it cannot work, so do not ask.
-    if (!hardwareDevice_ && std::getenv("DISPLAY") &&
-        av_hwdevice_ctx_create(&hardwareDevice_, kFallbackDevice, nullptr, nullptr, 0) < 0)
-      hardwareDevice_ = nullptr;
     if (hardwareDevice_) codecContext_->hw_device_ctx = av_buffer_ref(hardwareDevice_);
   }
 

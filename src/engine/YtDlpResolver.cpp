@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "engine/VideoSite.h"
-#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 
@@ -22,7 +21,7 @@ std::string YtDlpResolver::findYtDlp(const std::string& programDir, const std::s
   return findOnSearchPath(kToolName, searchPath);
 }
 
-std::string YtDlpResolver::findYtDlp() { return findYtDlp(executableDir(), processSearchPath()); }
+std::string YtDlpResolver::findYtDlp() { return findTool(kToolName); }
 
 bool YtDlpResolver::isVideoSitePage(const std::string& url) {
   using namespace videosite;

@@ -1,7 +1,5 @@
 #include "platform/DataDirs.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/Files.h"
@@ -10,17 +8,15 @@ namespace vell {
 
 namespace {
 
-std::string envOr(const EnvLookup& env, const char* name, const std::string& fallback) {
-  const char* v = env(name);
-  // Relative values are invalid by the XDG rules and would follow the working directory.
-  if (v && v[0] == '/') return v;
-  return fallback;
+// Paths are UTF-8 on every target; a char8_t string says so to std::filesystem.
+std::filesystem::path utf8Path(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
 // Moves `from` to `to`, across file systems too (copy, then remove).
 bool moveFile(const std::string& from, const std::string& to) {
   std::error_code ec;
-  std::filesystem::rename(from, to, ec);
+  std::filesystem::rename(utf8Path(from), utf8Path(to), ec);
   if (!ec) return true;
   std::string bytes;
   if (!readFile(from, bytes) || !writeFileAtomic(to, bytes)) return false;
@@ -51,32 +47,6 @@ const std::string& DataPaths::folderFor(const std::string& name) const {
     if (name == f.name) return f.config ? configDir : dataDir;
   if (name == "streams.ini") return builtinDir;
   return dataDir;
-}
-
-DataPaths chooseDataPaths(const std::string& programDir, const EnvLookup& env) {
-  std::string shared = parentPath(programDir) + "/share/vell-player";
-  std::string builtin = programDir;
-  if (!fileExists(programDir + "/streams.ini") && fileExists(shared + "/streams.ini")) builtin = shared;
-
-  // A settings file beside the program marks a portable copy, except in a build tree, where
-  // it is only what an earlier run left behind.
-  bool buildTree = fileExists(programDir + "/CMakeCache.txt");
-  if (fileExists(programDir + "/portable") || (!buildTree && fileExists(programDir + "/vell_player.ini"))) {
-    DataPaths p = DataPaths::inOneFolder(programDir);
-    p.builtinDir = builtin;
-    return p;
-  }
-  std::string home = envOr(env, "HOME", "");
-  if (home.empty()) home = "/tmp";
-  DataPaths p;
-  p.configDir = envOr(env, "XDG_CONFIG_HOME", home + "/.config") + "/vell-player";
-  p.dataDir = envOr(env, "XDG_DATA_HOME", home + "/.local/share") + "/vell-player";
-  p.builtinDir = builtin;
-  return p;
-}
-
-DataPaths dataPathsForProgram() {
-  return chooseDataPaths(executableDir(), [](const char* name) { return std::getenv(name); });
 }
 
 std::vector<std::string> prepareDataPaths(const std::string& programDir, const DataPaths& paths) {

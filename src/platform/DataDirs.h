@@ -30,9 +30,10 @@ const std::vector<UserFile>& userFiles();
 using EnvLookup = std::function<const char*(const char*)>;
 
 // Chooses the folders for a program in `programDir`: portable when that folder holds a file
-// named "portable", or holds "vell_player.ini" outside a build tree; otherwise
-// $XDG_CONFIG_HOME/vell-player and $XDG_DATA_HOME/vell-player (defaults under $HOME). The
-// built-in catalogue is read beside the program, else from ../share/vell-player.
+// named "portable", or holds "vell_player.ini" outside a build tree. Otherwise, on Linux,
+// $XDG_CONFIG_HOME/vell-player and $XDG_DATA_HOME/vell-player (defaults under $HOME), the
+// built-in catalogue beside the program, else in ../share/vell-player; on Windows config and
+// data both in %APPDATA%\Vell Player, the built-in catalogue beside the program.
 DataPaths chooseDataPaths(const std::string& programDir, const EnvLookup& env);
 // The same with the process environment and the running program's folder.
 DataPaths dataPathsForProgram();

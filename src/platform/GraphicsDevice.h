@@ -1,32 +1,30 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
-
-struct SDL_Renderer;
-struct SDL_Texture;
 
 namespace vell {
 
 class Canvas;
 class Window;
 
-// The graphics device of the main window: an SDL renderer with a streaming texture for the
-// video picture and one for the overlay canvas.
+// The graphics device of the main window: a renderer with a streaming texture for the video
+// picture and one for the overlay canvas.
 class GraphicsDevice {
  public:
-  GraphicsDevice() = default;
+  GraphicsDevice();
   ~GraphicsDevice();
   GraphicsDevice(const GraphicsDevice&) = delete;
   GraphicsDevice& operator=(const GraphicsDevice&) = delete;
 
-  // `driver` empty: an accelerated renderer when the machine has a GPU, else SDL's software
+  // `driver` empty: an accelerated renderer when the machine has a GPU, else the software
   // renderer (a GL driver that rasterises on the CPU counts as none: the software renderer
-  // is faster). Otherwise exactly the named SDL render driver ("software", "opengl", ...).
+  // is faster). Otherwise exactly the named render driver ("software", "opengl", ...).
   // False when no renderer can be created.
   bool create(Window& window, const std::string& driver = "");
   void destroy();
-  bool ready() const { return renderer_ != nullptr; }
+  bool ready() const;
   const std::string& driverName() const { return driverName_; }
   // Whether the overlay is blended as premultiplied alpha on the device (otherwise its
   // pixels are un-premultiplied while they are uploaded).
@@ -41,9 +39,7 @@ class GraphicsDevice {
   bool uploadVideo(const uint8_t* pixels, int pitch, int width, int height);
   int videoTextureCreations() const { return videoCreations_; }
   int videoUploads() const { return videoUploads_; }
-  bool hasVideoTexture(int width, int height) const {
-    return video_ != nullptr && videoW_ == width && videoH_ == height;
-  }
+  bool hasVideoTexture(int width, int height) const;
   // Draws the last uploaded picture into (x, y, w, h), mirrored within that rectangle by the
   // flips, then turned clockwise by `angle` degrees about its centre.
   void drawVideo(float x, float y, float w, float h, double angle, bool flipH, bool flipV);
@@ -56,9 +52,8 @@ class GraphicsDevice {
   bool readPixels(std::vector<uint32_t>& out, int& width, int& height);
 
  private:
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* video_ = nullptr;
-  SDL_Texture* overlay_ = nullptr;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
   int videoW_ = 0, videoH_ = 0;
   int overlayW_ = 0, overlayH_ = 0;
   int videoCreations_ = 0;

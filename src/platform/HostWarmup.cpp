@@ -1,9 +1,5 @@
 #include "platform/HostWarmup.h"
 
-#include <netdb.h>
-#include <sys/socket.h>
-
-#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -17,14 +13,7 @@ bool HostWarmup::warm(const std::string& host) {
   }
   try {
     // The thread owns its copy of the name and nothing else, so it may outlive this object.
-    std::thread([name = host] {
-      addrinfo hints;
-      std::memset(&hints, 0, sizeof hints);
-      hints.ai_family = AF_UNSPEC;
-      hints.ai_socktype = SOCK_STREAM;
-      addrinfo* result = nullptr;
-      if (getaddrinfo(name.c_str(), nullptr, &hints, &result) == 0 && result) freeaddrinfo(result);
-    }).detach();
+    std::thread([name = host] { detail::lookUpHostOnce(name); }).detach();
   } catch (const std::system_error&) {
     return false;  // no thread to be had: the stream simply resolves when it opens
   }

@@ -25,4 +25,9 @@ class HostWarmup {
 // (or the end). Empty without "://".
 std::string urlHost(std::string_view url);
 
+namespace detail {
+// The target's blocking name look-up; the answer is thrown away.
+void lookUpHostOnce(const std::string& host);
+}  // namespace detail
+
 }  // namespace vell

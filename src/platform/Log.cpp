@@ -34,7 +34,7 @@ void debugLog(const char* format, ...) {
   if (sinkSlot()) {
     sinkSlot()(line);
   } else {
-    fputs(line.c_str(), stderr);
+    detail::writeLogLine(line);
   }
 }
 

@@ -55,7 +55,7 @@ class MessageBoxWindow {
     glyph_ = TextFormat::create(kFamilies, 700, 18, TextAlign::Center, ParagraphAlign::Center, false);
   }
 
-  MessageAnswer run(const std::string& caption, SDL_Window* owner) {
+  MessageAnswer run(const std::string& caption, NativeWindow* owner) {
     // The size follows the text: measured on a scratch canvas.
     Canvas scratch;
     scratch.resize(1, 1);
@@ -197,7 +197,7 @@ void setMessageBoxAnswerer(MessageBoxAnswerer answerer) {
 }
 
 MessageAnswer showMessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
-                             MessageIcon icon, SDL_Window* owner) {
+                             MessageIcon icon, NativeWindow* owner) {
   {
     std::lock_guard<std::mutex> lock(answererMutex());
     if (answererSlot()) return answererSlot()(text, caption, buttons);

@@ -2,9 +2,9 @@
 #include <functional>
 #include <string>
 
-struct SDL_Window;
-
 namespace vell {
+
+struct NativeWindow;
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageIcon { None, Information, Question, Warning, Error };
@@ -14,7 +14,7 @@ enum class MessageAnswer { Ok, Cancel, Yes, No };
 // A modal message box with the given buttons, owned by `owner` when given. The buttons say
 // 확인/취소 or 예/아니요.
 MessageAnswer showMessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
-                             MessageIcon icon, SDL_Window* owner = nullptr);
+                             MessageIcon icon, NativeWindow* owner = nullptr);
 
 // Tests answer message boxes instead of a person: while installed, every box is passed to
 // the answerer and nothing is shown.

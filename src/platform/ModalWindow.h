@@ -1,12 +1,13 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/Canvas.h"
 
-struct SDL_Window;
-
 namespace vell {
+
+struct NativeWindow;
 
 // Input that reaches a modal window (keys as virtual-key codes, points in client pixels).
 struct ModalInput {
@@ -22,15 +23,15 @@ struct ModalInput {
 // callback (Window::setModalPaint) is called every 16 ms during run().
 class ModalWindow {
  public:
-  ModalWindow() = default;
+  ModalWindow();
   ~ModalWindow();
   ModalWindow(const ModalWindow&) = delete;
   ModalWindow& operator=(const ModalWindow&) = delete;
 
   // A window of client size w x h, centred on `owner` (on the display without one); a tool
   // window stays off the task bar. False when no window can be made (no display).
-  bool create(SDL_Window* owner, const std::string& title, int width, int height, bool toolWindow = false);
-  bool isOpen() const { return window_ != nullptr; }
+  bool create(NativeWindow* owner, const std::string& title, int width, int height, bool toolWindow = false);
+  bool isOpen() const;
   // Ends run(); safe to call from the handlers.
   void close();
   int width() const { return width_; }
@@ -51,15 +52,11 @@ class ModalWindow {
  private:
   void paint();
 
-  SDL_Window* window_ = nullptr;
-  SDL_Window* owner_ = nullptr;
-  unsigned windowId_ = 0;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
   int width_ = 0, height_ = 0;
   bool dirty_ = true;
   bool closing_ = false;
-  bool videoStarted_ = false;
-  void* handCursor_ = nullptr;
-  void* arrowCursor_ = nullptr;
   Canvas canvas_;
 };
 

@@ -6,9 +6,9 @@
 
 #include "platform/Canvas.h"
 
-struct SDL_Window;
-
 namespace vell {
+
+struct NativeWindow;
 
 // One line of a right-click menu: a command, a separator, or the title of a submenu.
 struct MenuItem {
@@ -45,7 +45,7 @@ struct PopupMenuStyle {
 
 // What the menu needs from the window it belongs to.
 struct PopupMenuHost {
-  SDL_Window* owner = nullptr;  // the main window: its input is held back while the menu is open
+  NativeWindow* owner = nullptr;  // the main window: its input is held back while the menu is open
   // Called about every 16 ms while the menu is open, so the owner keeps painting.
   std::function<void()> tick;
   PopupMenuStyle style;

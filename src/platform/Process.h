@@ -32,10 +32,15 @@ struct ProcessResult {
 ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& args,
                          const ProcessLimits& limits = {}, const std::atomic<bool>* cancel = nullptr);
 
-// An executable file of that name in one of the ':'-separated directories; empty when none.
+// An executable file of that name in one of the search path's directories (':'-separated;
+// ';' on Windows); empty when none.
 std::string findOnSearchPath(const std::string& name, const std::string& searchPath);
 // The process's own search path (PATH).
 std::string processSearchPath();
 bool isExecutableFile(const std::string& path);
+
+// The full path of the tool `baseName` (".exe" appended on Windows): beside the running
+// program, else on the search path; empty when there is none.
+std::string findTool(const std::string& baseName);
 
 }  // namespace vell

@@ -14,6 +14,9 @@ bool isValidUtf8(std::string_view text);
 // (overlong forms, surrogates and values past U+10FFFF included).
 size_t utf8SequenceLength(std::string_view text, size_t i);
 
+// cp949ToUtf8, utf8ToCp949, cp949ToUtf8Lossy, cp1252ToUtf8 and charsetToUtf8 are the
+// target's own (iconv on Linux, the system's code pages on Windows); the rest is shared.
+
 // The legacy Korean code page (CP949, the "system ANSI code page" of Korean Windows).
 // Returns false when the bytes are not valid CP949; `out` is then unspecified.
 bool cp949ToUtf8(std::string_view bytes, std::string& out);

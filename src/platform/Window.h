@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-struct SDL_Window;
-
 namespace vell {
 
-class FrameDrag;
+// The system's own window behind a Window, opaque outside the backend: modal windows and
+// menus take it as their owner.
+struct NativeWindow;
 
 struct WindowOptions {
   bool hidden = false;      // created without being shown (tests, benchmarks)
@@ -64,7 +64,7 @@ struct WindowEvent {
   std::string text;
 };
 
-// The main window: an SDL window with its events, hit testing and window manager requests.
+// The main window: a system window with its events, hit testing and window manager requests.
 class Window {
  public:
   Window();
@@ -75,7 +75,7 @@ class Window {
   // False when the video subsystem or the window cannot be created.
   bool create(const std::string& title, int width, int height, const WindowOptions& options = {});
   void destroy();
-  bool isOpen() const { return window_ != nullptr; }
+  bool isOpen() const;
   // Client size in pixels (0 x 0 without a window).
   void size(int& width, int& height) const;
   void setSize(int width, int height);
@@ -117,7 +117,8 @@ class Window {
   bool textInputActive() const;
   // Where the input method should place its candidate window (client coordinates).
   void setTextInputRect(int x, int y, int w, int h);
-  // The window whose X server the global media keys are grabbed on (best effort).
+  // Takes the global media keys for this window, also while another window has the focus
+  // (best effort).
   void grabMediaKeys();
 
   // Waits up to `timeoutMs` for the next event; false when none came.
@@ -132,29 +133,16 @@ class Window {
   // False when the clipboard could not be set.
   static bool setClipboardText(const std::string& text);
 
-  SDL_Window* handle() const { return window_; }
+  // The system's window; null without one.
+  NativeWindow* handle() const;
 
   // What keeps this window painting while a modal window of the program (message box,
   // About) runs its own loop; found by the modal window through its owner handle.
   void setModalPaint(std::function<void()> paint);
-  static constexpr const char* kModalPaintKey = "vell.modalPaint";
 
  private:
-  SDL_Window* window_ = nullptr;
-  bool videoInitialized_ = false;
-  std::function<HitCode(int, int)> hitTester_;
-  void* userData_ = nullptr;
-  void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
-  std::function<void()> modalPaint_;
-
-  // The caption and the borders move and size the window here (FrameDrag), once the pointer
-  // moves; the pointer shows the border's resize shape.
-  std::unique_ptr<FrameDrag> frameDrag_;
-  void* frameCursors_[12] = {};  // by SDL_SystemCursor
-  int cursorShape_ = -1;
-  bool followFrameDrag(bool buttonHeld);  // true while a drag is armed
-  void setFrameCursor(HitCode code);
-  void pointerOnScreen(int& x, int& y) const;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Makes a WM_DELETE_WINDOW and a SIGTERM arrive as Quit events (call before the window exists).

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/Files.h"
+
 extern char** environ;
 
 namespace vell {
@@ -60,6 +62,12 @@ std::string findOnSearchPath(const std::string& name, const std::string& searchP
     start = end + 1;
   }
   return {};
+}
+
+std::string findTool(const std::string& baseName) {
+  std::string beside = executableDir() + "/" + baseName;
+  if (isExecutableFile(beside)) return beside;
+  return findOnSearchPath(baseName, processSearchPath());
 }
 
 ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& args,

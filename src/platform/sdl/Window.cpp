@@ -15,6 +15,7 @@
 #include "platform/Log.h"
 #include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
+#include "platform/sdl/SdlWindow.h"
 
 namespace vell {
 
@@ -92,6 +93,27 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
 
+struct Window::Impl {
+  SDL_Window* window = nullptr;
+  bool videoInitialized = false;
+  std::function<HitCode(int, int)> hitTester;
+  void* userData = nullptr;
+  void* mediaKeyDisplay = nullptr;  // the X display the media keys were grabbed on
+  std::function<void()> modalPaint;
+
+  // The caption and the borders move and size the window here (FrameDrag), once the pointer
+  // moves; the pointer shows the border's resize shape.
+  std::unique_ptr<FrameDrag> frameDrag;
+  SDL_Cursor* frameCursors[SDL_NUM_SYSTEM_CURSORS] = {};
+  int cursorShape = -1;
+
+  void position(int& x, int& y) const;
+  void size(int& width, int& height) const;
+  bool followFrameDrag(bool buttonHeld);  // true while a drag is armed
+  void setFrameCursor(HitCode code);
+  void pointerOnScreen(int& x, int& y) const;
+};
+
 void installQuitHandling() {
   // SIGINT and SIGTERM are ours (QuitSignal): SDL's handlers would only queue a quit event
   // that nobody reads outside the loop. A closed last window is a quit event.
@@ -100,7 +122,7 @@ void installQuitHandling() {
   installQuitSignals();
 }
 
-Window::Window() = default;
+Window::Window() : impl_(std::make_unique<Impl>()) {}
 
 Window::~Window() { destroy(); }
 
@@ -110,14 +132,14 @@ bool Window::create(const std::string& title, int width, int height, const Windo
     debugLog("SDL video init failed: %s", SDL_GetError());
     return false;
   }
-  videoInitialized_ = true;
+  impl_->videoInitialized = true;
   Uint32 flags = options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (options.borderless) flags |= SDL_WINDOW_BORDERLESS;
   if (options.resizable) flags |= SDL_WINDOW_RESIZABLE;
   int x = options.x < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.x;
   int y = options.y < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.y;
-  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
-  if (!window_) {
+  impl_->window = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
+  if (!impl_->window) {
     debugLog("Window creation failed: %s", SDL_GetError());
     destroy();
     return false;
@@ -130,129 +152,133 @@ bool Window::create(const std::string& title, int width, int height, const Windo
 
 void Window::destroy() {
 #ifdef VELL_HAVE_X11
-  if (mediaKeyDisplay_) {
-    Display* display = static_cast<Display*>(mediaKeyDisplay_);
+  if (impl_->mediaKeyDisplay) {
+    Display* display = static_cast<Display*>(impl_->mediaKeyDisplay);
     ::Window root = DefaultRootWindow(display);
     for (const auto& k : kMediaKeys) {
       KeyCode code = XKeysymToKeycode(display, k.sym);
       if (code) XUngrabKey(display, code, AnyModifier, root);
     }
     XFlush(display);
-    mediaKeyDisplay_ = nullptr;
+    impl_->mediaKeyDisplay = nullptr;
   }
 #endif
-  for (auto& cursor : frameCursors_) {
-    if (cursor) SDL_FreeCursor(static_cast<SDL_Cursor*>(cursor));
+  for (auto& cursor : impl_->frameCursors) {
+    if (cursor) SDL_FreeCursor(cursor);
     cursor = nullptr;
   }
-  cursorShape_ = -1;
-  frameDrag_.reset();
-  if (window_) SDL_DestroyWindow(window_);
-  window_ = nullptr;
-  if (videoInitialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
-  videoInitialized_ = false;
+  impl_->cursorShape = -1;
+  impl_->frameDrag.reset();
+  if (impl_->window) SDL_DestroyWindow(impl_->window);
+  impl_->window = nullptr;
+  if (impl_->videoInitialized) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  impl_->videoInitialized = false;
 }
 
-void Window::size(int& width, int& height) const {
+void Window::Impl::size(int& width, int& height) const {
   width = height = 0;
-  if (window_) SDL_GetWindowSize(window_, &width, &height);
+  if (window) SDL_GetWindowSize(window, &width, &height);
 }
+
+void Window::size(int& width, int& height) const { impl_->size(width, height); }
 
 void Window::setSize(int width, int height) {
-  if (window_ && width > 0 && height > 0) SDL_SetWindowSize(window_, width, height);
+  if (impl_->window && width > 0 && height > 0) SDL_SetWindowSize(impl_->window, width, height);
 }
 
-void Window::position(int& x, int& y) const {
+void Window::Impl::position(int& x, int& y) const {
   x = y = 0;
-  if (!window_) return;
+  if (!window) return;
 #ifdef VELL_HAVE_X11
   // Asked of the X server: under a reparenting window manager SDL's own record can be off by
   // the frame's offset (measured under openbox: y 160 for a window at 80).
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
     Display* display = info.info.x11.display;
     ::Window child = 0;
     if (XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), 0, 0, &x, &y, &child)) return;
   }
 #endif
-  SDL_GetWindowPosition(window_, &x, &y);
+  SDL_GetWindowPosition(window, &x, &y);
 }
 
+void Window::position(int& x, int& y) const { impl_->position(x, y); }
+
 void Window::setPosition(int x, int y) {
-  if (window_) SDL_SetWindowPosition(window_, x, y);
+  if (impl_->window) SDL_SetWindowPosition(impl_->window, x, y);
 }
 
 void Window::setMinimumSize(int width, int height) {
-  if (window_) SDL_SetWindowMinimumSize(window_, width, height);
+  if (impl_->window) SDL_SetWindowMinimumSize(impl_->window, width, height);
 }
 
 void Window::show() {
-  if (window_) SDL_ShowWindow(window_);
+  if (impl_->window) SDL_ShowWindow(impl_->window);
 }
 
 void Window::setTitle(const std::string& title) {
-  if (window_) SDL_SetWindowTitle(window_, title.c_str());
+  if (impl_->window) SDL_SetWindowTitle(impl_->window, title.c_str());
 }
 
-std::string Window::title() const { return window_ ? SDL_GetWindowTitle(window_) : ""; }
+std::string Window::title() const { return impl_->window ? SDL_GetWindowTitle(impl_->window) : ""; }
 
 bool Window::setHitTester(std::function<HitCode(int, int)> tester) {
-  if (!window_) return false;
+  if (!impl_->window) return false;
   // Not SDL's hit test: its window-manager moves start at the press (see FrameDrag).
-  hitTester_ = std::move(tester);
-  frameDrag_ = std::make_unique<FrameDrag>();
+  impl_->hitTester = std::move(tester);
+  impl_->frameDrag = std::make_unique<FrameDrag>();
   return true;
 }
 
 void Window::minimize() {
-  if (window_) SDL_MinimizeWindow(window_);
+  if (impl_->window) SDL_MinimizeWindow(impl_->window);
 }
 
 void Window::maximize() {
-  if (window_) SDL_MaximizeWindow(window_);
+  if (impl_->window) SDL_MaximizeWindow(impl_->window);
 }
 
 void Window::restore() {
-  if (window_) SDL_RestoreWindow(window_);
+  if (impl_->window) SDL_RestoreWindow(impl_->window);
 }
 
-bool Window::isMaximized() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED); }
+bool Window::isMaximized() const { return impl_->window && (SDL_GetWindowFlags(impl_->window) & SDL_WINDOW_MAXIMIZED); }
 
-bool Window::isMinimized() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED); }
+bool Window::isMinimized() const { return impl_->window && (SDL_GetWindowFlags(impl_->window) & SDL_WINDOW_MINIMIZED); }
 
 void Window::setFullscreen(bool on) {
-  if (!window_) return;
+  if (!impl_->window) return;
   // Covering the display by position and size works with or without a window manager;
   // the owner remembers and restores the windowed rectangle.
   if (on) {
     Rect r = displayBounds();
-    SDL_SetWindowPosition(window_, r.x, r.y);
-    SDL_SetWindowSize(window_, r.w, r.h);
-    SDL_RaiseWindow(window_);
+    SDL_SetWindowPosition(impl_->window, r.x, r.y);
+    SDL_SetWindowSize(impl_->window, r.w, r.h);
+    SDL_RaiseWindow(impl_->window);
   }
 }
 
 void Window::setAlwaysOnTop(bool on) {
-  if (window_) SDL_SetWindowAlwaysOnTop(window_, on ? SDL_TRUE : SDL_FALSE);
+  if (impl_->window) SDL_SetWindowAlwaysOnTop(impl_->window, on ? SDL_TRUE : SDL_FALSE);
 }
 
 void Window::setOpacity(float opacity) {
-  if (window_) SDL_SetWindowOpacity(window_, opacity);  // failure without a compositor is fine
+  if (impl_->window) SDL_SetWindowOpacity(impl_->window, opacity);  // failure without a compositor is fine
 }
 
 void Window::showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
 Rect Window::displayBounds() const {
   SDL_Rect r{0, 0, 0, 0};
-  int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+  int index = impl_->window ? SDL_GetWindowDisplayIndex(impl_->window) : 0;
   if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &r) != 0) return {};
   return {r.x, r.y, r.w, r.h};
 }
 
 Rect Window::usableBounds() const {
   SDL_Rect r{0, 0, 0, 0};
-  int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+  int index = impl_->window ? SDL_GetWindowDisplayIndex(impl_->window) : 0;
   if (SDL_GetDisplayUsableBounds(index < 0 ? 0 : index, &r) != 0) return displayBounds();
   return {r.x, r.y, r.w, r.h};
 }
@@ -265,7 +291,7 @@ void Window::clientToScreen(int& x, int& y) const {
 }
 
 void Window::raise() {
-  if (window_) SDL_RaiseWindow(window_);
+  if (impl_->window) SDL_RaiseWindow(impl_->window);
 }
 
 void Window::setScreenSaverAllowed(bool allowed) {
@@ -290,10 +316,10 @@ void Window::setTextInputRect(int x, int y, int w, int h) {
 
 void Window::grabMediaKeys() {
 #ifdef VELL_HAVE_X11
-  if (!window_ || mediaKeyDisplay_) return;
+  if (!impl_->window || impl_->mediaKeyDisplay) return;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  if (!SDL_GetWindowWMInfo(impl_->window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   Display* display = info.info.x11.display;
   ::Window root = DefaultRootWindow(display);
   // Another program may hold a key already: that grab fails and is ignored.
@@ -304,7 +330,7 @@ void Window::grabMediaKeys() {
   }
   XSync(display, False);
   XSetErrorHandler(old);
-  mediaKeyDisplay_ = display;
+  impl_->mediaKeyDisplay = display;
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 #endif
 }
@@ -318,8 +344,8 @@ bool Window::postUserEvent(int code, void* data) {
 }
 
 void* Window::takeUserData() {
-  void* d = userData_;
-  userData_ = nullptr;
+  void* d = impl_->userData;
+  impl_->userData = nullptr;
   return d;
 }
 
@@ -331,18 +357,22 @@ std::string Window::clipboardText() {
 }
 
 void Window::setModalPaint(std::function<void()> paint) {
-  modalPaint_ = std::move(paint);
-  if (window_) SDL_SetWindowData(window_, kModalPaintKey, &modalPaint_);
+  impl_->modalPaint = std::move(paint);
+  if (impl_->window) SDL_SetWindowData(impl_->window, kModalPaintKey, &impl_->modalPaint);
 }
+
+NativeWindow* Window::handle() const { return nativeWindow(impl_->window); }
+
+bool Window::isOpen() const { return impl_->window != nullptr; }
 
 bool Window::setClipboardText(const std::string& text) { return SDL_SetClipboardText(text.c_str()) == 0; }
 
-void Window::pointerOnScreen(int& x, int& y) const {
+void Window::Impl::pointerOnScreen(int& x, int& y) const {
 #ifdef VELL_HAVE_X11
   // Asked of the X server: SDL's global state is refreshed only by some events and can lag.
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (window_ && SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+  if (window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
     Display* display = info.info.x11.display;
     ::Window root = 0, child = 0;
     int wx = 0, wy = 0;
@@ -353,25 +383,23 @@ void Window::pointerOnScreen(int& x, int& y) const {
   SDL_GetGlobalMouseState(&x, &y);
 }
 
-bool Window::followFrameDrag(bool buttonHeld) {
-  if (!frameDrag_ || !frameDrag_->active()) return false;
+bool Window::Impl::followFrameDrag(bool buttonHeld) {
+  if (!frameDrag || !frameDrag->active()) return false;
   // On the screen: the pointer leaves the window while a border is dragged outwards.
   int gx = 0, gy = 0;
   pointerOnScreen(gx, gy);
   Rect r;
-  if (frameDrag_->follow(gx, gy, buttonHeld, r) && window_) {
+  if (frameDrag->follow(gx, gy, buttonHeld, r) && window) {
     int x = 0, y = 0, w = 0, h = 0;
     position(x, y);
     size(w, h);
-    if (r.x != x || r.y != y) SDL_SetWindowPosition(window_, r.x, r.y);
-    if (r.w != w || r.h != h) SDL_SetWindowSize(window_, r.w, r.h);
+    if (r.x != x || r.y != y) SDL_SetWindowPosition(window, r.x, r.y);
+    if (r.w != w || r.h != h) SDL_SetWindowSize(window, r.w, r.h);
   }
-  return frameDrag_->active();
+  return frameDrag->active();
 }
 
-static_assert(SDL_NUM_SYSTEM_CURSORS <= 12, "one slot per system cursor");
-
-void Window::setFrameCursor(HitCode code) {
+void Window::Impl::setFrameCursor(HitCode code) {
   SDL_SystemCursor shape = SDL_SYSTEM_CURSOR_ARROW;
   switch (code) {
     case HitCode::Left:
@@ -384,11 +412,11 @@ void Window::setFrameCursor(HitCode code) {
     case HitCode::BottomLeft: shape = SDL_SYSTEM_CURSOR_SIZENESW; break;
     default: break;
   }
-  if (static_cast<int>(shape) == cursorShape_) return;
-  auto& cursor = frameCursors_[shape];
+  if (static_cast<int>(shape) == cursorShape) return;
+  auto& cursor = frameCursors[shape];
   if (!cursor) cursor = SDL_CreateSystemCursor(shape);
-  if (cursor) SDL_SetCursor(static_cast<SDL_Cursor*>(cursor));
-  cursorShape_ = shape;
+  if (cursor) SDL_SetCursor(cursor);
+  cursorShape = shape;
 }
 
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
@@ -401,10 +429,10 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   };
   for (;;) {
     if (signalled()) return true;
-    if (frameDrag_ && frameDrag_->active()) {
+    if (impl_->frameDrag && impl_->frameDrag->active()) {
       // Motion outside the window does not come as events: follow the pointer meanwhile. The
       // release is left to its event, which comes after the motions before it.
-      if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) followFrameDrag(true);
+      if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) impl_->followFrameDrag(true);
       if (timeoutMs > 10) timeoutMs = 10;
     }
     if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return signalled();
@@ -430,28 +458,30 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         }
         break;
       case SDL_MOUSEMOTION:
-        if (followFrameDrag(e.motion.state & SDL_BUTTON_LMASK)) break;
-        if (hitTester_ && !(e.motion.state & SDL_BUTTON_LMASK)) setFrameCursor(hitTester_(e.motion.x, e.motion.y));
+        if (impl_->followFrameDrag(e.motion.state & SDL_BUTTON_LMASK)) break;
+        if (impl_->hitTester && !(e.motion.state & SDL_BUTTON_LMASK))
+          impl_->setFrameCursor(impl_->hitTester(e.motion.x, e.motion.y));
         out.type = WindowEvent::MouseMove;
         out.x = e.motion.x;
         out.y = e.motion.y;
         return true;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
-        if (e.button.button == SDL_BUTTON_LEFT && frameDrag_) {
+        if (e.button.button == SDL_BUTTON_LEFT && impl_->frameDrag) {
           // The pointer's last stretch may come with the release itself: follow it first.
-          if (e.type == SDL_MOUSEBUTTONUP) followFrameDrag(true);
-          frameDrag_->release();
-          HitCode code = e.type == SDL_MOUSEBUTTONDOWN && hitTester_ ? hitTester_(e.button.x, e.button.y) : HitCode::Client;
+          if (e.type == SDL_MOUSEBUTTONUP) impl_->followFrameDrag(true);
+          impl_->frameDrag->release();
+          HitCode code = e.type == SDL_MOUSEBUTTONDOWN && impl_->hitTester ? impl_->hitTester(e.button.x, e.button.y)
+                                                                            : HitCode::Client;
           if (code != HitCode::Client) {
             // Like a press on a system frame: nothing moves until the pointer does.
             Rect r;
             position(r.x, r.y);
             size(r.w, r.h);
             int gx = 0, gy = 0, minW = 0, minH = 0;
-            pointerOnScreen(gx, gy);
-            SDL_GetWindowMinimumSize(window_, &minW, &minH);
-            frameDrag_->press(code, gx, gy, r, minW, minH);
+            impl_->pointerOnScreen(gx, gy);
+            SDL_GetWindowMinimumSize(impl_->window, &minW, &minH);
+            impl_->frameDrag->press(code, gx, gy, r, minW, minH);
             if (code != HitCode::Caption) break;  // a border press is the frame's alone
             out.type = WindowEvent::CaptionClick;
             out.x = e.button.x;
@@ -507,8 +537,8 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
 #ifdef VELL_HAVE_X11
       case SDL_SYSWMEVENT: {
         const XEvent& x = e.syswm.msg->msg.x11.event;
-        if (x.type != KeyPress || !mediaKeyDisplay_) break;
-        Display* display = static_cast<Display*>(mediaKeyDisplay_);
+        if (x.type != KeyPress || !impl_->mediaKeyDisplay) break;
+        Display* display = static_cast<Display*>(impl_->mediaKeyDisplay);
         for (const auto& k : kMediaKeys) {
           if (x.xkey.keycode == XKeysymToKeycode(display, k.sym)) {
             out.type = WindowEvent::HotKey;
@@ -523,7 +553,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         if (e.type == userEventType()) {
           out.type = WindowEvent::User;
           out.code = e.user.code;
-          userData_ = e.user.data1;
+          impl_->userData = e.user.data1;
           return true;
         }
         break;

@@ -7,11 +7,25 @@
 
 #include "platform/Canvas.h"
 #include "platform/Log.h"
-#include "platform/Window.h"
+#include "platform/sdl/SdlWindow.h"
 
 namespace vell {
 
+struct GraphicsDevice::Impl {
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* video = nullptr;
+  SDL_Texture* overlay = nullptr;
+};
+
+GraphicsDevice::GraphicsDevice() : impl_(std::make_unique<Impl>()) {}
+
 GraphicsDevice::~GraphicsDevice() { destroy(); }
+
+bool GraphicsDevice::ready() const { return impl_->renderer != nullptr; }
+
+bool GraphicsDevice::hasVideoTexture(int width, int height) const {
+  return impl_->video != nullptr && videoW_ == width && videoH_ == height;
+}
 
 namespace {
 // The software renderer draws into the window's own surface. Without this hint SDL backs
@@ -54,7 +68,8 @@ bool hasGpuDevice() {
 
 bool GraphicsDevice::create(Window& window, const std::string& driver) {
   destroy();
-  if (!window.handle()) return false;
+  SDL_Window* target = sdlWindow(window.handle());
+  if (!target) return false;
   if (!driver.empty()) {
     int index = -1;
     for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
@@ -67,96 +82,96 @@ bool GraphicsDevice::create(Window& window, const std::string& driver) {
     }
     // Choosing a driver turns SDL's command batching off unless it is asked for.
     SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
-    renderer_ = driver == "software" ? createSoftware(window.handle(), index)
-                                     : SDL_CreateRenderer(window.handle(), index, 0);
+    impl_->renderer = driver == "software" ? createSoftware(target, index) : SDL_CreateRenderer(target, index, 0);
   } else if (hasGpuDevice() || SDL_GetHint(SDL_HINT_RENDER_DRIVER)) {
-    renderer_ = SDL_CreateRenderer(window.handle(), -1, SDL_RENDERER_ACCELERATED);
-    if (renderer_ && isSoftwareRasterizer(renderer_)) {
-      SDL_DestroyRenderer(renderer_);
-      renderer_ = nullptr;
+    impl_->renderer = SDL_CreateRenderer(target, -1, SDL_RENDERER_ACCELERATED);
+    if (impl_->renderer && isSoftwareRasterizer(impl_->renderer)) {
+      SDL_DestroyRenderer(impl_->renderer);
+      impl_->renderer = nullptr;
     }
-    if (!renderer_) renderer_ = createSoftware(window.handle(), -1);
+    if (!impl_->renderer) impl_->renderer = createSoftware(target, -1);
   } else {
-    renderer_ = createSoftware(window.handle(), -1);
+    impl_->renderer = createSoftware(target, -1);
   }
-  if (!renderer_) {
+  if (!impl_->renderer) {
     debugLog("Renderer creation failed: %s", SDL_GetError());
     return false;
   }
   SDL_RendererInfo info;
-  if (SDL_GetRendererInfo(renderer_, &info) == 0) driverName_ = info.name;
+  if (SDL_GetRendererInfo(impl_->renderer, &info) == 0) driverName_ = info.name;
   return true;
 }
 
 void GraphicsDevice::dropTextures() {
-  if (video_) SDL_DestroyTexture(video_);
-  if (overlay_) SDL_DestroyTexture(overlay_);
-  video_ = overlay_ = nullptr;
+  if (impl_->video) SDL_DestroyTexture(impl_->video);
+  if (impl_->overlay) SDL_DestroyTexture(impl_->overlay);
+  impl_->video = impl_->overlay = nullptr;
   videoW_ = videoH_ = overlayW_ = overlayH_ = 0;
 }
 
 void GraphicsDevice::destroy() {
   dropTextures();
-  if (renderer_) SDL_DestroyRenderer(renderer_);
-  renderer_ = nullptr;
+  if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
+  impl_->renderer = nullptr;
   driverName_.clear();
 }
 
 void GraphicsDevice::outputSize(int& width, int& height) const {
   width = height = 0;
-  if (renderer_) SDL_GetRendererOutputSize(renderer_, &width, &height);
+  if (impl_->renderer) SDL_GetRendererOutputSize(impl_->renderer, &width, &height);
 }
 
 void GraphicsDevice::clear(uint8_t r, uint8_t g, uint8_t b) {
-  if (!renderer_) return;
-  SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
-  SDL_SetRenderDrawColor(renderer_, r, g, b, 255);
-  SDL_RenderClear(renderer_);
+  if (!impl_->renderer) return;
+  SDL_SetRenderDrawBlendMode(impl_->renderer, SDL_BLENDMODE_NONE);
+  SDL_SetRenderDrawColor(impl_->renderer, r, g, b, 255);
+  SDL_RenderClear(impl_->renderer);
 }
 
 bool GraphicsDevice::uploadVideo(const uint8_t* pixels, int pitch, int width, int height) {
-  if (!renderer_ || !pixels || width < 1 || height < 1 || pitch < width * 4) return false;
-  if (!video_ || videoW_ != width || videoH_ != height) {
-    if (video_) SDL_DestroyTexture(video_);
+  if (!impl_->renderer || !pixels || width < 1 || height < 1 || pitch < width * 4) return false;
+  if (!impl_->video || videoW_ != width || videoH_ != height) {
+    if (impl_->video) SDL_DestroyTexture(impl_->video);
     videoW_ = videoH_ = 0;
     // ARGB8888 is B, G, R, A in memory on little-endian machines: the frame's layout.
-    video_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!video_) return false;
-    SDL_SetTextureBlendMode(video_, SDL_BLENDMODE_NONE);
-    SDL_SetTextureScaleMode(video_, SDL_ScaleModeLinear);
+    impl_->video =
+        SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!impl_->video) return false;
+    SDL_SetTextureBlendMode(impl_->video, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(impl_->video, SDL_ScaleModeLinear);
     videoW_ = width;
     videoH_ = height;
     ++videoCreations_;
   }
   ++videoUploads_;
-  return SDL_UpdateTexture(video_, nullptr, pixels, pitch) == 0;
+  return SDL_UpdateTexture(impl_->video, nullptr, pixels, pitch) == 0;
 }
 
 void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle, bool flipH, bool flipV) {
-  if (!renderer_ || !video_ || w <= 0 || h <= 0) return;
+  if (!impl_->renderer || !impl_->video || w <= 0 || h <= 0) return;
   SDL_FRect dst{x, y, w, h};
   int flip = (flipH ? SDL_FLIP_HORIZONTAL : 0) | (flipV ? SDL_FLIP_VERTICAL : 0);
-  SDL_RenderCopyExF(renderer_, video_, nullptr, &dst, angle, nullptr, static_cast<SDL_RendererFlip>(flip));
+  SDL_RenderCopyExF(impl_->renderer, impl_->video, nullptr, &dst, angle, nullptr, static_cast<SDL_RendererFlip>(flip));
 }
 
 void GraphicsDevice::drawOverlay(const Canvas& canvas) {
   overlayPixels_ = 0;
-  if (!renderer_ || !canvas.valid()) return;
+  if (!impl_->renderer || !canvas.valid()) return;
   std::vector<RectI> rects = canvas.dirtyRects();
   if (rects.empty()) return;  // nothing drawn: no upload, no blending
   int w = canvas.width(), h = canvas.height();
-  if (!overlay_ || overlayW_ != w || overlayH_ != h) {
-    if (overlay_) SDL_DestroyTexture(overlay_);
+  if (!impl_->overlay || overlayW_ != w || overlayH_ != h) {
+    if (impl_->overlay) SDL_DestroyTexture(impl_->overlay);
     overlayW_ = overlayH_ = 0;
-    overlay_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
-    if (!overlay_) return;
+    impl_->overlay = SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+    if (!impl_->overlay) return;
     // The canvas holds premultiplied alpha: blend it as such where the driver can.
     SDL_BlendMode pre = SDL_ComposeCustomBlendMode(SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA,
                                                    SDL_BLENDOPERATION_ADD, SDL_BLENDFACTOR_ONE,
                                                    SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
-    premultiplied_ = SDL_SetTextureBlendMode(overlay_, pre) == 0;
-    if (!premultiplied_) SDL_SetTextureBlendMode(overlay_, SDL_BLENDMODE_BLEND);
-    SDL_SetTextureScaleMode(overlay_, SDL_ScaleModeNearest);
+    premultiplied_ = SDL_SetTextureBlendMode(impl_->overlay, pre) == 0;
+    if (!premultiplied_) SDL_SetTextureBlendMode(impl_->overlay, SDL_BLENDMODE_BLEND);
+    SDL_SetTextureScaleMode(impl_->overlay, SDL_ScaleModeNearest);
     overlayW_ = w;
     overlayH_ = h;
   }
@@ -166,32 +181,32 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas) {
     SDL_Rect rect{r.x, r.y, r.w, r.h};
     const uint8_t* first = base + static_cast<size_t>(r.y) * stride + static_cast<size_t>(r.x) * 4;
     if (premultiplied_) {
-      SDL_UpdateTexture(overlay_, &rect, first, stride);
+      SDL_UpdateTexture(impl_->overlay, &rect, first, stride);
     } else {
       void* dst = nullptr;
       int pitch = 0;
-      if (SDL_LockTexture(overlay_, &rect, &dst, &pitch) != 0) continue;
+      if (SDL_LockTexture(impl_->overlay, &rect, &dst, &pitch) != 0) continue;
       for (int y = 0; y < r.h; ++y) {
         unpremultiplyRow(reinterpret_cast<const uint32_t*>(first + static_cast<size_t>(y) * stride),
                          reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(dst) + static_cast<size_t>(y) * pitch),
                          r.w);
       }
-      SDL_UnlockTexture(overlay_);
+      SDL_UnlockTexture(impl_->overlay);
     }
-    SDL_RenderCopy(renderer_, overlay_, &rect, &rect);
+    SDL_RenderCopy(impl_->renderer, impl_->overlay, &rect, &rect);
     overlayPixels_ += static_cast<long>(r.w) * r.h;
   }
 }
 
 void GraphicsDevice::present() {
-  if (renderer_) SDL_RenderPresent(renderer_);
+  if (impl_->renderer) SDL_RenderPresent(impl_->renderer);
 }
 
 bool GraphicsDevice::readPixels(std::vector<uint32_t>& out, int& width, int& height) {
   outputSize(width, height);
-  if (!renderer_ || width < 1 || height < 1) return false;
+  if (!impl_->renderer || width < 1 || height < 1) return false;
   out.assign(static_cast<size_t>(width) * height, 0);
-  return SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), width * 4) == 0;
+  return SDL_RenderReadPixels(impl_->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), width * 4) == 0;
 }
 
 }  // namespace vell

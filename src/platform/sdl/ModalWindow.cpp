@@ -6,7 +6,7 @@
 
 #include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
-#include "platform/Window.h"
+#include "platform/sdl/SdlWindow.h"
 
 namespace vell {
 
@@ -49,12 +49,27 @@ bool isInput(Uint32 type) {
 
 }  // namespace
 
+struct ModalWindow::Impl {
+  SDL_Window* window = nullptr;
+  SDL_Window* owner = nullptr;
+  Uint32 windowId = 0;
+  bool videoStarted = false;
+  SDL_Cursor* handCursor = nullptr;
+  SDL_Cursor* arrowCursor = nullptr;
+};
+
+ModalWindow::ModalWindow() : impl_(std::make_unique<Impl>()) {}
+
 ModalWindow::~ModalWindow() { close(); }
 
-bool ModalWindow::create(SDL_Window* owner, const std::string& title, int width, int height, bool toolWindow) {
+bool ModalWindow::isOpen() const { return impl_->window != nullptr; }
+
+bool ModalWindow::create(NativeWindow* ownerHandle, const std::string& title, int width, int height,
+                         bool toolWindow) {
   close();
+  SDL_Window* owner = sdlWindow(ownerHandle);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
-  videoStarted_ = true;
+  impl_->videoStarted = true;
   int x = static_cast<int>(SDL_WINDOWPOS_CENTERED), y = x;
   if (owner) {
     int ox = 0, oy = 0, ow = 0, oh = 0;
@@ -64,53 +79,53 @@ bool ModalWindow::create(SDL_Window* owner, const std::string& title, int width,
     y = oy + (oh - height) / 2;
   }
   Uint32 flags = SDL_WINDOW_HIDDEN | (toolWindow ? SDL_WINDOW_UTILITY : 0);
-  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
-  if (!window_) {
+  impl_->window = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
+  if (!impl_->window) {
     close();
     return false;
   }
-  owner_ = owner;
-  windowId_ = SDL_GetWindowID(window_);
+  impl_->owner = owner;
+  impl_->windowId = SDL_GetWindowID(impl_->window);
   width_ = width;
   height_ = height;
   closing_ = false;
   dirty_ = true;
-  if (owner) SDL_SetWindowModalFor(window_, owner);  // refused without a window manager: fine
-  SDL_ShowWindow(window_);
-  SDL_RaiseWindow(window_);
-  SDL_SetWindowInputFocus(window_);
+  if (owner) SDL_SetWindowModalFor(impl_->window, owner);  // refused without a window manager: fine
+  SDL_ShowWindow(impl_->window);
+  SDL_RaiseWindow(impl_->window);
+  SDL_SetWindowInputFocus(impl_->window);
   return true;
 }
 
 void ModalWindow::close() {
-  if (window_) {
-    SDL_DestroyWindow(window_);
-    window_ = nullptr;
-    if (owner_) SDL_RaiseWindow(owner_);
+  if (impl_->window) {
+    SDL_DestroyWindow(impl_->window);
+    impl_->window = nullptr;
+    if (impl_->owner) SDL_RaiseWindow(impl_->owner);
   }
   closing_ = true;
-  if (handCursor_) SDL_FreeCursor(static_cast<SDL_Cursor*>(handCursor_));
-  if (arrowCursor_) SDL_FreeCursor(static_cast<SDL_Cursor*>(arrowCursor_));
-  handCursor_ = arrowCursor_ = nullptr;
-  if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
-  videoStarted_ = false;
+  if (impl_->handCursor) SDL_FreeCursor(impl_->handCursor);
+  if (impl_->arrowCursor) SDL_FreeCursor(impl_->arrowCursor);
+  impl_->handCursor = impl_->arrowCursor = nullptr;
+  if (impl_->videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  impl_->videoStarted = false;
 }
 
 void ModalWindow::setHandCursor(bool hand) {
-  if (!window_) return;
-  if (!handCursor_) handCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
-  if (!arrowCursor_) arrowCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
-  void* c = hand ? handCursor_ : arrowCursor_;
-  if (c) SDL_SetCursor(static_cast<SDL_Cursor*>(c));
+  if (!impl_->window) return;
+  if (!impl_->handCursor) impl_->handCursor = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
+  if (!impl_->arrowCursor) impl_->arrowCursor = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+  SDL_Cursor* c = hand ? impl_->handCursor : impl_->arrowCursor;
+  if (c) SDL_SetCursor(c);
 }
 
 void ModalWindow::paint() {
   dirty_ = false;
-  if (!window_) return;
+  if (!impl_->window) return;
   if (canvas_.width() != width_ || canvas_.height() != height_) canvas_.resize(width_, height_);
   canvas_.clear();
   if (onPaint) onPaint(canvas_);
-  SDL_Surface* target = SDL_GetWindowSurface(window_);
+  SDL_Surface* target = SDL_GetWindowSurface(impl_->window);
   if (!target || !canvas_.pixels()) return;
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(canvas_.pixels()), width_, height_,
                                                            32, canvas_.stride(), SDL_PIXELFORMAT_ARGB8888);
@@ -118,12 +133,13 @@ void ModalWindow::paint() {
   SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
   SDL_BlitSurface(source, nullptr, target, nullptr);
   SDL_FreeSurface(source);
-  SDL_UpdateWindowSurface(window_);
+  SDL_UpdateWindowSurface(impl_->window);
 }
 
 void ModalWindow::run() {
   auto* ownerPaint =
-      owner_ ? static_cast<std::function<void()>*>(SDL_GetWindowData(owner_, Window::kModalPaintKey)) : nullptr;
+      impl_->owner ? static_cast<std::function<void()>*>(SDL_GetWindowData(impl_->owner, kModalPaintKey)) : nullptr;
+  const Uint32 windowId = impl_->windowId;
   std::vector<SDL_Event> deferred;
   bool quit = false;
   Uint32 nextOwnerPaint = SDL_GetTicks();
@@ -133,11 +149,11 @@ void ModalWindow::run() {
     else
       close();
   };
-  while (window_ && !closing_) {
+  while (impl_->window && !closing_) {
     if (takeQuitSignal()) {  // SIGTERM or SIGINT: the box gives way, the owner's loop quits
       quit = true;
       requestClose();
-      if (window_) close();
+      if (impl_->window) close();
       break;
     }
     if (dirty_) paint();
@@ -147,12 +163,12 @@ void ModalWindow::run() {
     // closes reaches the server after the window is gone: BadWindow ends the process.
     bool got = SDL_PollEvent(&e) != 0;
     if (!got) SDL_Delay(4);
-    while (got && window_ && !closing_) {
+    while (got && impl_->window && !closing_) {
       if (e.type == SDL_QUIT) {
         quit = true;
         requestClose();
-        if (window_) close();  // a quit always ends the box
-      } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
+        if (impl_->window) close();  // a quit always ends the box
+      } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId) {
         switch (e.window.event) {
           case SDL_WINDOWEVENT_CLOSE: requestClose(); break;
           case SDL_WINDOWEVENT_LEAVE:
@@ -170,8 +186,8 @@ void ModalWindow::run() {
           in.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
           onInput(in);
         }
-      } else if ((e.type == SDL_MOUSEMOTION && e.motion.windowID == windowId_) ||
-                 ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) && e.button.windowID == windowId_ &&
+      } else if ((e.type == SDL_MOUSEMOTION && e.motion.windowID == windowId) ||
+                 ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) && e.button.windowID == windowId &&
                   e.button.button == SDL_BUTTON_LEFT)) {
         ModalInput in;
         if (e.type == SDL_MOUSEMOTION) {
@@ -184,7 +200,7 @@ void ModalWindow::run() {
           in.y = e.button.y;
         }
         if (onInput) onInput(in);
-      } else if (!isInput(e.type) && !(e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_)) {
+      } else if (!isInput(e.type) && !(e.type == SDL_WINDOWEVENT && e.window.windowID == windowId)) {
         deferred.push_back(e);  // the owner's own business, handled once the box is gone
       }
       got = SDL_PollEvent(&e) != 0;

@@ -1,0 +1,9 @@
+#include "platform/Log.h"
+
+#include <cstdio>
+
+namespace vell::detail {
+
+void writeLogLine(const std::string& line) { fputs(line.c_str(), stderr); }
+
+}  // namespace vell::detail
