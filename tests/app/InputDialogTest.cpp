@@ -51,11 +51,8 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
     if (i > 0) type("http://127.0.0.1:1/x");
     closings[i](*this);
     EXPECT_EQ(open(), "------") << i;
-    EXPECT_FALSE(app.inputPlaylistUse);
-    EXPECT_EQ(app.urlEdit, nullptr);
-    EXPECT_TRUE(app.playlist.empty());
-    EXPECT_TRUE(app.lastAttempt.empty());
-    EXPECT_FALSE(app.player.muted());
+    EXPECT_EQ(std::tuple(app.inputPlaylistUse, app.urlEdit.get(), app.playlist.count(), app.lastAttempt.url, app.player.muted()),
+              std::tuple(false, nullptr, 0, "", false));
     if (app.fullscreen) app.toggleFullscreen();
   }
 }
@@ -69,8 +66,7 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   key(vk::Return);
   const StreamEntry* added = stream(app.catalog.radioStreams(), "http://radio.example/tune.pls");
   ASSERT_NE(added, nullptr);
-  EXPECT_EQ(added->type, RADIO_PLS);
-  EXPECT_EQ(added->name, "내 방송");
+  EXPECT_EQ(std::tuple(added->type, added->name), std::tuple(RADIO_PLS, std::string("내 방송")));
   std::string id = added->id;
   app.openInputDialog(false, "", true);  // a podcast without a name, by the OK button
   click(layout().urlBox);
@@ -78,8 +74,7 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   click(layout().ok);
   const StreamEntry* podcast = stream(app.catalog.podcastStreams(), "https://feeds.example/show.xml");
   ASSERT_NE(podcast, nullptr);
-  EXPECT_EQ(podcast->type, PODCAST_RSS);
-  EXPECT_EQ(podcast->name, "feeds.example");
+  EXPECT_EQ(std::tuple(podcast->type, podcast->name), std::tuple(PODCAST_RSS, std::string("feeds.example")));
 
   app.openInputDialog(false, id, false);  // an edit: the URL selected, so typing replaces it
   EXPECT_EQ(app.nameEdit->edit.text(), "내 방송");
@@ -89,8 +84,7 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   app.openInputDialog(false, id, false);  // deleted while its edit is open
   app.catalog.deleteUserStream(id);
   key(vk::Return);
-  EXPECT_FALSE(app.inputOpen);
-  EXPECT_EQ(app.toastText, "스트림을 찾을 수 없음");
+  EXPECT_EQ(open() + app.toastText, "------스트림을 찾을 수 없음");
 
   app.inputCategoryUse = true;  // a playlist category, then a URL into it
   app.openInputDialog(true);
@@ -104,9 +98,8 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   key(vk::Return);
   ASSERT_EQ(app.playlist.count(), 1);
   const PlaylistItem& item = app.playlist.items()[0];
-  EXPECT_TRUE(item.isStream);
-  EXPECT_EQ(item.title + "|" + item.category, "jazz.example|재즈");
-  EXPECT_TRUE(app.playlist.visible);
+  EXPECT_EQ(std::tuple(item.isStream, item.title, item.category, app.playlist.visible),
+            std::tuple(true, "jazz.example", "재즈", true));
 }
 
 TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
@@ -119,9 +112,7 @@ TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
     EXPECT_EQ(app.urlEdit->edit.text(), "");  // no address prefill for a path
     type(path);
     key(vk::Return);
-    EXPECT_FALSE(app.inputOpen);
-    EXPECT_EQ(app.inputPathUse, 0);
-    EXPECT_EQ(app.toastText, toast);
+    EXPECT_EQ(std::tuple(app.inputOpen, app.inputPathUse, app.toastText), std::tuple(false, 0, toast));
   }
 }
 
@@ -135,10 +126,7 @@ TEST_F(InputDialog, SecondAboutWhileOpenDoesNothing) {
     --depth;
   });
   app.showAboutWindow();
-  EXPECT_EQ(maxDepth, 1);
-  EXPECT_GE(paints, 2);
-  EXPECT_FALSE(app.aboutOpen);
-  EXPECT_EQ(app.aboutWindow, nullptr);
+  EXPECT_EQ(std::tuple(maxDepth, paints >= 2, app.aboutOpen, app.aboutWindow), std::tuple(1, true, false, nullptr));
 }
 
 void key(App& a, int k, bool ctrl = false) { a.onKeyDown(k, ctrl, false, false); }
