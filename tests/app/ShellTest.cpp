@@ -1,7 +1,5 @@
-// Opening network media (what waits for a running connection, what aborts it, failures and their
-// retry, a close in the middle, a podcast's place) and the shell against hostile state: the exit's
-// playlist save, a start with saved state from a bad day. (A window closed while the file chooser
-// is open: tests/e2e/window_manager.sh.)
+// Opening network media (waits, aborts, failures and their retry, a close in the middle, a podcast's
+// place) and the shell against hostile state: the exit's playlist save, saved state from a bad day.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -203,17 +201,12 @@ TEST(ShellStart, HostileStateFilesStillStart) {
 }
 
 TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {
-  struct Case {
-    Rect saved, expected;
-  } cases[] = {
-      {{100, 100, 800, 600}, {100, 100, 800, 600}},      // fits: as saved
-      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},      // too wide: cut, moved back to fit
-      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},    // far off: left + 100
-      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},  // below the minimum: the default size
-  };
-  for (const Case& c : cases) {
-    Rect r = startPlacement(c.saved, {0, 0, 1280, 800});
-    EXPECT_EQ(std::tuple(r.x, r.y, r.w, r.h), std::tuple(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
+  // Fits: as saved; too wide: cut and moved back; far off: left + 100; below the minimum: the default.
+  const Rect cases[][2] = {{{100, 100, 800, 600}, {100, 100, 800, 600}}, {{100, 100, 30000, 720}, {0, 80, 1280, 720}},
+                           {{-5000, 100, 800, 600}, {100, 100, 800, 600}}, {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}}};
+  for (const auto& [saved, e] : cases) {
+    Rect r = startPlacement(saved, {0, 0, 1280, 800});
+    EXPECT_EQ(std::tuple(r.x, r.y, r.w, r.h), std::tuple(e.x, e.y, e.w, e.h)) << saved.x << "," << saved.y;
   }
 }
 

@@ -46,18 +46,13 @@ TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
   s.subtitleColor = 3;
   clickRow(13, true);
   EXPECT_EQ(std::tuple(s.aspectRatio, s.subtitleColor), std::tuple(3, 3));
-  struct Opacity {
-    float before;
-    bool right;
-    float after;
-  } steps[] = {{1.0f, true, 1.0f}, {1.0f, false, 0.9f}, {0.5f, false, 0.5f},
-               {0.5f, true, 0.6f}, {0.77f, true, 0.9f}, {0.3f, false, 0.9f}};
-  for (Opacity o : steps) {
-    s.opacity = o.before;
-    clickRow(7, o.right);
-    EXPECT_FLOAT_EQ(s.opacity, o.after) << o.before;
+  for (auto [before, right, after] : {std::tuple(1.0f, true, 1.0f), std::tuple(1.0f, false, 0.9f),
+                                      std::tuple(0.5f, false, 0.5f), std::tuple(0.5f, true, 0.6f),
+                                      std::tuple(0.77f, true, 0.9f), std::tuple(0.3f, false, 0.9f)}) {
+    s.opacity = before;  // off the steps: from the nearest one, or the last
+    clickRow(7, right);
+    EXPECT_FLOAT_EQ(s.opacity, after) << before;
   }
-
   // Hover marks only value rows; the section headers are not selectable.
   for (const auto& h : {std::array{800, 158, 2}, std::array{800, 290, -1}, std::array{600, 158, -1}}) {
     app.onMouseMove(h[0], h[1]);
@@ -122,7 +117,7 @@ TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
 }
 
 // The stream browser: list from y 102, rows 36 high.
-TEST_F(SidePanels, BrowserKeysTabsAndQuickOpenOpenOnePanel) {
+TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   app.playlist.visible = app.settingsPanelOpen = true;
   app.quickOpenAlpha = 1;
   struct Step {
@@ -144,9 +139,7 @@ TEST_F(SidePanels, BrowserKeysTabsAndQuickOpenOpenOnePanel) {
   EXPECT_EQ(app.titleHover, kTopBarMaximize);
   app.onMouseMove(120, 16);
   EXPECT_EQ(app.titleHover, kTopBarPodcastTab);
-}
-
-TEST_F(SidePanels, BrowserSearchTakesCharactersAndHangulCompositions) {
+  // The search takes plain letters and the input method's compositions.
   app.catalog.loadFromText("RADIO_MP3|r1|라디오 하나|g||http://a/\nRADIO_MP3|r2|Mono FM|g||http://b/\n", "");
   app.toggleStreamBrowser(false);
   key('M');  // a plain letter is text for the search, not mute
