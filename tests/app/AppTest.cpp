@@ -83,8 +83,7 @@ TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {
     sleepMs(16);
   }
   // About one pass every half second (plus the time a seek takes to settle), never a jump per paint.
-  EXPECT_GE(jumps, 2);
-  EXPECT_LE(jumps, 5);
+  EXPECT_TRUE(jumps >= 2 && jumps <= 5) << jumps;
   EXPECT_LT(maxPosition, 1.5);
   app.clearAB();
   EXPECT_LT(app.pointB, 0);
@@ -279,8 +278,6 @@ TEST_F(Menus, CommandsAndConfirmations) {
             std::tuple(2.0, -50, 0.9f, 24.0f, 10.0));
   app.onCommand(8106);
   EXPECT_NEAR(static_cast<double>(app.sleepDeadline - tickCount()), 180 * 60000.0, 2000);
-  app.onCommand(8105);
-  EXPECT_EQ(app.sleepDeadline, 0u);
   app.browserOpen = app.playlist.visible = true;  // the settings panel takes the side
   app.settingsScroll = 90;
   app.settingsHover = 4;

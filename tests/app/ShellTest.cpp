@@ -69,8 +69,7 @@ TEST_F(OpenMedia, AStationClickWhileConnectingAbortsAndOpensTheNewOne) {
   EXPECT_LT(tickCount() - t0, 2000u);  // the first attempt gave up at once
   EXPECT_FALSE(app.retryOffered);      // a superseded attempt reports nothing
   pump(2000);                          // the queued request opens next
-  EXPECT_EQ(app.player.url(), radio.url("/stream"));
-  EXPECT_EQ(app.currentTitle, "Second FM");
+  EXPECT_EQ(std::tuple(app.player.url(), app.currentTitle), std::tuple(radio.url("/stream"), "Second FM"));
   app.player.close();
 }
 
@@ -81,8 +80,7 @@ TEST_F(OpenMedia, FailureOffersARetryThatTriesAgain) {
     c.respond(200, "<html>not audio</html>", "text/html");
   });
   app.openMedia(broken.url("/page"), "Broken", false);
-  EXPECT_TRUE(app.retryOffered);
-  EXPECT_EQ(app.window.title(), "Vell Player");
+  EXPECT_EQ(std::tuple(app.retryOffered, app.window.title()), std::tuple(true, "Vell Player"));
   int before = requests.load();
   ASSERT_GT(before, 0);
   ClientLayout l = app.computeLayout();  // the retry button: 110 x 34 below the middle of the screen
@@ -137,8 +135,7 @@ TEST(CommandLine, AnEpisodeUrlIsResumedOnTheNextStart) {
   ASSERT_TRUE(stored.save(dir.file("podcast_history.ini")));
   App app{dir.path()};
   ASSERT_TRUE(app.create(url));
-  EXPECT_TRUE(app.player.podcastRequest());
-  EXPECT_EQ(app.toastText, "▶ 0:30부터 이어듣기");
+  EXPECT_EQ(std::tuple(app.player.podcastRequest(), app.toastText), std::tuple(true, "▶ 0:30부터 이어듣기"));
   EXPECT_EQ(app.historyKey + "|" + settings().lastPodcastUrl, url + "|" + url);
   app.player.close();
   app.history.update(url, 57.6, 60.0);  // 96 %: from the start
