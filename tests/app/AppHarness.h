@@ -1,6 +1,6 @@
 #pragma once
-// The fixture the App tests share: an App over a fresh folder with default settings, a hidden
-// window when a test needs one, input as the window hands it over, and the loop played by hand.
+// The App tests' fixture: an App over a fresh folder with default settings, a hidden window when a
+// test needs one, input as the window hands it over, and the loop played by hand.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,7 +1,5 @@
-// Opening network media (what waits for a running connection, what aborts it, failures and their
-// retry, a close in the middle, a podcast's place) and the shell against hostile state: the exit's
-// playlist save, a start with saved state from a bad day. (A window closed while the file chooser
-// is open: tests/e2e/window_manager.sh.)
+// Opening network media (waits, aborts, failures and their retry, a close in the middle, a podcast's
+// place) and the shell against hostile state: the exit's playlist save, saved state from a bad day.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,9 +54,7 @@ TEST_F(OpenMedia, CommandsWhileConnectingShowTheWaitingMessage) {
   app.openMedia(slow.url("/stream"), "Slow FM", false);
   EXPECT_EQ(toasts, std::vector<std::string>(std::size(commands), "연결 중... 잠시 기다려주세요"));
   EXPECT_EQ(std::tuple(app.playlist.currentIndex(), app.playlist.count(), app.player.speed()), std::tuple(0, 2, 1.0));
-  EXPECT_EQ(app.player.state(), Player::Playing);
-  EXPECT_EQ(app.player.url(), slow.url("/stream"));
-  EXPECT_EQ(app.toastText, "▶ Slow FM");
+  EXPECT_EQ(std::tuple(app.player.state(), app.player.url()), std::tuple(Player::Playing, slow.url("/stream")));
   EXPECT_EQ(app.window.title(), "Vell Player - Slow FM");
   EXPECT_TRUE(app.historyKey.empty());  // a station keeps no place
   app.player.close();
@@ -73,8 +69,7 @@ TEST_F(OpenMedia, AStationClickWhileConnectingAbortsAndOpensTheNewOne) {
   EXPECT_LT(tickCount() - t0, 2000u);  // the first attempt gave up at once
   EXPECT_FALSE(app.retryOffered);      // a superseded attempt reports nothing
   pump(2000);                          // the queued request opens next
-  EXPECT_EQ(app.player.url(), radio.url("/stream"));
-  EXPECT_EQ(app.currentTitle, "Second FM");
+  EXPECT_EQ(std::tuple(app.player.url(), app.currentTitle), std::tuple(radio.url("/stream"), "Second FM"));
   app.player.close();
 }
 
@@ -85,8 +80,7 @@ TEST_F(OpenMedia, FailureOffersARetryThatTriesAgain) {
     c.respond(200, "<html>not audio</html>", "text/html");
   });
   app.openMedia(broken.url("/page"), "Broken", false);
-  EXPECT_TRUE(app.retryOffered);
-  EXPECT_EQ(app.window.title(), "Vell Player");
+  EXPECT_EQ(std::tuple(app.retryOffered, app.window.title()), std::tuple(true, "Vell Player"));
   int before = requests.load();
   ASSERT_GT(before, 0);
   ClientLayout l = app.computeLayout();  // the retry button: 110 x 34 below the middle of the screen
@@ -108,9 +102,9 @@ TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
   ASSERT_TRUE(app.player.isLive());
   station.reset();  // for good
   pump(15000, [&] { return app.retryOffered; });
-  EXPECT_TRUE(app.retryOffered);
-  EXPECT_EQ(app.player.state(), Player::Stopped);  // no LIVE, no pause button, no counter
-  EXPECT_FALSE(app.player.reconnecting());
+  // No LIVE, no pause button, no counter: the failure screen.
+  EXPECT_EQ(std::tuple(app.retryOffered, app.player.state(), app.player.reconnecting()),
+            std::tuple(true, Player::Stopped, false));
   EXPECT_EQ(app.toastText, "연결 실패 — 화면을 클릭하여 재시도");
   EXPECT_EQ(app.lastAttempt.url + "|" + app.lastAttempt.name, url + "|Gone FM");  // what the retry opens
 }
@@ -141,8 +135,7 @@ TEST(CommandLine, AnEpisodeUrlIsResumedOnTheNextStart) {
   ASSERT_TRUE(stored.save(dir.file("podcast_history.ini")));
   App app{dir.path()};
   ASSERT_TRUE(app.create(url));
-  EXPECT_TRUE(app.player.podcastRequest());
-  EXPECT_EQ(app.toastText, "▶ 0:30부터 이어듣기");
+  EXPECT_EQ(std::tuple(app.player.podcastRequest(), app.toastText), std::tuple(true, "▶ 0:30부터 이어듣기"));
   EXPECT_EQ(app.historyKey + "|" + settings().lastPodcastUrl, url + "|" + url);
   app.player.close();
   app.history.update(url, 57.6, 60.0);  // 96 %: from the start
@@ -205,17 +198,12 @@ TEST(ShellStart, HostileStateFilesStillStart) {
 }
 
 TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {
-  struct Case {
-    Rect saved, expected;
-  } cases[] = {
-      {{100, 100, 800, 600}, {100, 100, 800, 600}},      // fits: as saved
-      {{100, 100, 30000, 720}, {0, 80, 1280, 720}},      // too wide: cut, moved back to fit
-      {{-5000, 100, 800, 600}, {100, 100, 800, 600}},    // far off: left + 100
-      {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}},  // below the minimum: the default size
-  };
-  for (const Case& c : cases) {
-    Rect r = startPlacement(c.saved, {0, 0, 1280, 800});
-    EXPECT_EQ(std::tuple(r.x, r.y, r.w, r.h), std::tuple(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
+  // Fits: as saved; too wide: cut and moved back; far off: left + 100; below the minimum: the default.
+  const Rect cases[][2] = {{{100, 100, 800, 600}, {100, 100, 800, 600}}, {{100, 100, 30000, 720}, {0, 80, 1280, 720}},
+                           {{-5000, 100, 800, 600}, {100, 100, 800, 600}}, {{10, 2000000000, 100, 100}, {0, 50, 1280, 720}}};
+  for (const auto& [saved, e] : cases) {
+    Rect r = startPlacement(saved, {0, 0, 1280, 800});
+    EXPECT_EQ(std::tuple(r.x, r.y, r.w, r.h), std::tuple(e.x, e.y, e.w, e.h)) << saved.x << "," << saved.y;
   }
 }
 
