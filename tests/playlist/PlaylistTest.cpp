@@ -126,7 +126,7 @@ TEST(Playlist, RemoveAdjustsTheCurrentIndex) {
     f.p.remove(removed);
     return f.p.currentIndex();
   };
-  EXPECT_EQ(afterRemove(4, 4), 3);  // current last item: the new last item
+  EXPECT_EQ(afterRemove(4, 4), -1);  // the current entry, last or not: none current
   EXPECT_EQ(afterRemove(2, 2), -1);
   EXPECT_EQ(afterRemove(3, 1), 2);
   EXPECT_EQ(afterRemove(1, 3), 1);
