@@ -417,9 +417,9 @@ void App::resetMediumState() {
   firstFrameLogged = false;
 }
 
-void App::openPath(const std::string& path) { openFile(path, true); }
+void App::openPath(const std::string& path) { openFile(path, -1, true); }
 
-void App::openFile(const std::string& path, bool resume) {
+void App::openFile(const std::string& path, int queueIndex, bool resume) {
   if (busyConnecting()) return;
   if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
   streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
@@ -433,7 +433,7 @@ void App::openFile(const std::string& path, bool resume) {
   currentPath = path;
   retryOffered = false;
 
-  int index = playlist.indexOfPath(path);
+  int index = queueIndex >= 0 ? queueIndex : playlist.indexOfPath(path);
   if (index >= 0) {
     playlist.setCurrent(index);
   } else {
@@ -478,7 +478,7 @@ void App::playItem(int index, bool resume) {
     std::string url = item.streamUrl.empty() ? item.path : item.streamUrl;
     openMedia(url, item.title, false);
   } else {
-    openFile(item.path, resume);
+    openFile(item.path, index, resume);
   }
 }
 

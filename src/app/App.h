@@ -332,7 +332,9 @@ class App {
 
  private:
   void installPlayerCallbacks();
-  void openFile(const std::string& path, bool resume);
+  // `queueIndex` is the queue entry being played; -1 for an open from outside the queue,
+  // whose entry is then found by its path.
+  void openFile(const std::string& path, int queueIndex, bool resume);
   void shutdown();
   void handleEvent(const WindowEvent& e);
   // Handles every waiting event, then paints when a paint is due; waits at most `maxWaitMs`.

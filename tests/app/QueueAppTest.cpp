@@ -1,4 +1,4 @@
-// Queue and saved-state faults met through the App: repeat.
+// Queue and saved-state faults met through the App: repeat, duplicates.
 #include <gtest/gtest.h>
 
 #include "app/App.h"
@@ -32,6 +32,15 @@ TEST_F(QueueApp, RepeatOneOfAFileAutosavedNearItsEndStartsAtZero) {
   tickFor(300);
   EXPECT_LT(app.player.position(), 2.0);
   EXPECT_EQ(app.toastText, "");
+  app.player.close();
+}
+
+TEST_F(QueueApp, TheEntryOpenedFromTheQueueIsCurrentWhenTheFileIsQueuedTwice) {
+  std::string file = test::sineMp3(1.0);
+  app.playlist.addFile(file);
+  app.playlist.addFile(file);
+  app.playItem(1);
+  EXPECT_EQ(app.playlist.currentIndex(), 1);
   app.player.close();
 }
 
