@@ -430,7 +430,6 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
     quickOpenAlpha = 0;
   }
   resetMediumState();
-  currentPath = path;
   retryOffered = false;
 
   int index = queueIndex >= 0 ? queueIndex : playlist.indexOfPath(path);
@@ -445,7 +444,17 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
 
   float volume = player.volume();
   bool muted = player.muted();
-  if (!player.openFile(path)) return;
+  if (!player.openFile(path)) {
+    // Missing, a folder or not decodable: the failure screen names it, the caption does not.
+    historyKey.clear();
+    lastAttempt = {path, displayName(path), false};
+    retryOffered = true;
+    retryTick = tickCount();
+    showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);
+    updateTitle();
+    return;
+  }
+  currentPath = path;
   settings().addRecent(path);
   player.setVolume(volume);
   player.setMuted(muted);

@@ -1,8 +1,9 @@
-// Queue and saved-state faults met through the App: repeat, duplicates.
+// Queue and saved-state faults met through the App: repeat, duplicates, failed opens.
 #include <gtest/gtest.h>
 
 #include "app/App.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 #include "support/Media.h"
 #include "AppHarness.h"
 
@@ -42,6 +43,19 @@ TEST_F(QueueApp, TheEntryOpenedFromTheQueueIsCurrentWhenTheFileIsQueuedTwice) {
   app.playItem(1);
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   app.player.close();
+}
+
+struct FailedOpen : test::WindowedAppHarness<640, 400> {};
+
+TEST_F(FailedOpen, MissingFolderOrCorruptFileShowsTheFailureScreenNotTheName) {
+  std::string corrupt = dir.write("corrupt.mp4", std::string(8192, 'x'));
+  for (const std::string& path : {dir.file("missing.mp3"), dir.path(), corrupt}) {
+    app.openPath(path);
+    EXPECT_EQ(app.window.title(), "Vell Player") << path;
+    EXPECT_TRUE(app.currentPath.empty()) << path;
+    EXPECT_TRUE(app.retryOffered) << path;
+    EXPECT_EQ(app.lastAttempt.name, displayName(path)) << path;
+  }
 }
 
 }  // namespace
