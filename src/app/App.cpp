@@ -342,8 +342,12 @@ void App::shutdown() {
     w = restoreRect.w;
     h = restoreRect.h;
   } else {
-    window.position(x, y);
-    window.size(w, h);
+    // Maximised, the window's own rectangle is the maximised one: keep what restoring returns to.
+    Rect normal = window.normalPlacement();
+    x = normal.x;
+    y = normal.y;
+    w = normal.w;
+    h = normal.h;
   }
   s.windowX = x;
   s.windowY = y;

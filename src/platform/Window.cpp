@@ -117,6 +117,7 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   int x = options.x < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.x;
   int y = options.y < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.y;
   window_ = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
+  normalKnown_ = false;
   if (!window_) {
     debugLog("Window creation failed: %s", SDL_GetError());
     destroy();
@@ -210,7 +211,25 @@ void Window::minimize() {
 }
 
 void Window::maximize() {
-  if (window_) SDL_MaximizeWindow(window_);
+  if (!window_) return;
+  noteNormalPlacement();
+  SDL_MaximizeWindow(window_);
+}
+
+void Window::noteNormalPlacement() {
+  if (!window_ || (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_FULLSCREEN)))
+    return;
+  position(normal_.x, normal_.y);
+  size(normal_.w, normal_.h);
+  normalKnown_ = true;
+}
+
+Rect Window::normalPlacement() const {
+  if (normalKnown_ && (isMaximized() || isMinimized())) return normal_;
+  Rect r;
+  position(r.x, r.y);
+  size(r.w, r.h);
+  return r;
 }
 
 void Window::restore() {
@@ -417,6 +436,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
+            noteNormalPlacement();
             out.type = WindowEvent::Resized;
             out.x = e.window.data1;
             out.y = e.window.data2;
@@ -426,6 +446,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
           case SDL_WINDOWEVENT_FOCUS_LOST: out.type = WindowEvent::FocusLost; return true;
           case SDL_WINDOWEVENT_LEAVE: out.type = WindowEvent::MouseLeave; return true;
           case SDL_WINDOWEVENT_CLOSE: out.type = WindowEvent::Quit; return true;
+          case SDL_WINDOWEVENT_MOVED: noteNormalPlacement(); break;
           default: break;
         }
         break;

@@ -96,6 +96,9 @@ class Window {
   void restore();
   bool isMaximized() const;
   bool isMinimized() const;
+  // The outer rectangle the window has when neither maximised nor minimised: while it is,
+  // the last one the desktop reported before (what restoring returns to).
+  Rect normalPlacement() const;
   // Full screen over the display that holds the window.
   void setFullscreen(bool on);
   void setAlwaysOnTop(bool on);
@@ -146,6 +149,9 @@ class Window {
   void* userData_ = nullptr;
   void* mediaKeyDisplay_ = nullptr;  // the X display the media keys were grabbed on
   std::function<void()> modalPaint_;
+  Rect normal_;
+  bool normalKnown_ = false;
+  void noteNormalPlacement();  // while neither maximised, minimised nor full screen
 
   // The caption and the borders move and size the window here (FrameDrag), once the pointer
   // moves; the pointer shows the border's resize shape.
