@@ -259,10 +259,15 @@ void App::onMessage(int code) {
       // A stale message (the player was stopped, closed or reopened since) is no end.
       if (!player.ended()) return;
       if (liveStreamGaveUp()) return;
+      // Played to its end: the autosaved position would otherwise make a repeat resume there.
+      if (!historyKey.empty()) {
+        history.finish(historyKey, player.duration());
+        historySaver_->request();
+      }
       // Nothing follows while an A-B repeat holds the medium, or with a single entry and no repeat.
       if (pointA >= 0 && pointA < pointB) return;
       if (playlist.count() < 2 && playlist.repeatMode == 0) return;
-      if (playlist.hasNext()) playNext();
+      if (playlist.hasNext()) playNext(false);
       break;
     case kMsgMediumOpened:
       updateTitle();
@@ -337,8 +342,12 @@ void App::shutdown() {
     w = restoreRect.w;
     h = restoreRect.h;
   } else {
-    window.position(x, y);
-    window.size(w, h);
+    // Maximised, the window's own rectangle is the maximised one: keep what restoring returns to.
+    Rect normal = window.normalPlacement();
+    x = normal.x;
+    y = normal.y;
+    w = normal.w;
+    h = normal.h;
   }
   s.windowX = x;
   s.windowY = y;
@@ -412,7 +421,9 @@ void App::resetMediumState() {
   firstFrameLogged = false;
 }
 
-void App::openPath(const std::string& path) {
+void App::openPath(const std::string& path) { openFile(path, -1, true); }
+
+void App::openFile(const std::string& path, int queueIndex, bool resume) {
   if (busyConnecting()) return;
   if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
   streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
@@ -423,10 +434,9 @@ void App::openPath(const std::string& path) {
     quickOpenAlpha = 0;
   }
   resetMediumState();
-  currentPath = path;
   retryOffered = false;
 
-  int index = playlist.indexOfPath(path);
+  int index = queueIndex >= 0 ? queueIndex : playlist.indexOfPath(path);
   if (index >= 0) {
     playlist.setCurrent(index);
   } else {
@@ -438,7 +448,17 @@ void App::openPath(const std::string& path) {
 
   float volume = player.volume();
   bool muted = player.muted();
-  if (!player.openFile(path)) return;
+  if (!player.openFile(path)) {
+    // Missing, a folder or not decodable: the failure screen names it, the caption does not.
+    historyKey.clear();
+    lastAttempt = {path, displayName(path), false};
+    retryOffered = true;
+    retryTick = tickCount();
+    showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);
+    updateTitle();
+    return;
+  }
+  currentPath = path;
   settings().addRecent(path);
   player.setVolume(volume);
   player.setMuted(muted);
@@ -450,7 +470,7 @@ void App::openPath(const std::string& path) {
   currentTitle = !info.title.empty() ? info.title : Playlist::titleFromPath(displayName(path));
   double saved = history.position(path);
   double duration = player.duration();
-  if (saved > 2.0 && duration > 0 && saved / duration < 0.95) {
+  if (resume && saved > 2.0 && duration > 0 && saved / duration < 0.95) {
     player.seekTo(saved);
     showToast(formatMinutesSeconds(saved) + "부터 이어보기", 2500);
   }
@@ -462,7 +482,7 @@ void App::openPath(const std::string& path) {
   if (subtitles.autoLoad(path, settings(), message)) showToast(message.text, message.durationMs);
 }
 
-void App::playItem(int index) {
+void App::playItem(int index, bool resume) {
   if (busyConnecting()) return;
   if (index < 0 || index >= playlist.count()) return;
   playlist.setCurrent(index);
@@ -471,13 +491,13 @@ void App::playItem(int index) {
     std::string url = item.streamUrl.empty() ? item.path : item.streamUrl;
     openMedia(url, item.title, false);
   } else {
-    openPath(item.path);
+    openFile(item.path, index, resume);
   }
 }
 
-void App::playNext() {
+void App::playNext(bool resume) {
   if (busyConnecting()) return;
-  if (!playlist.next().empty()) playItem(playlist.currentIndex());
+  if (!playlist.next().empty()) playItem(playlist.currentIndex(), resume);
 }
 
 void App::playPrevious() {

@@ -97,8 +97,10 @@ class App {
   // While a connection runs, the connection thread owns the player: commands that would
   // open, close, start or stop it show the waiting message instead (true) and do nothing.
   bool busyConnecting();
-  void playItem(int index);
-  void playNext();
+  // `resume` applies the resume position: false for the automatic advance and the repeat
+  // after an end, which start from the beginning.
+  void playItem(int index, bool resume = true);
+  void playNext(bool resume = true);
   void playPrevious();
   void showToast(const std::string& text, uint32_t durationMs);
   // What a click on a station or episode does: opens it, or, while another connection runs,
@@ -330,6 +332,9 @@ class App {
 
  private:
   void installPlayerCallbacks();
+  // `queueIndex` is the queue entry being played; -1 for an open from outside the queue,
+  // whose entry is then found by its path.
+  void openFile(const std::string& path, int queueIndex, bool resume);
   void shutdown();
   void handleEvent(const WindowEvent& e);
   // Handles every waiting event, then paints when a paint is due; waits at most `maxWaitMs`.

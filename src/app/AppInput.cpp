@@ -153,7 +153,10 @@ void App::onMouseDown(int x, int y, int) {
     if (x >= left && x < left + 110 && y >= top && y < top + 34) {
       retryOffered = false;
       OpenRequest r = lastAttempt;
-      openMedia(r.url, r.name, r.podcast);
+      if (!contains(r.url, "://"))  // a file that did not open
+        openPath(r.url);
+      else
+        openMedia(r.url, r.name, r.podcast);
       return;
     }
   }

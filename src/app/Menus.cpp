@@ -430,7 +430,7 @@ void App::streamMenuCommand(int id, const std::string& entryId) {
     if (showMessageBox(text, "초기화 확인", MessageButtons::YesNo, MessageIcon::Warning, window.handle()) !=
         MessageAnswer::Yes)
       return;
-    catalog.resetAll();
+    catalog.reset(podcast);
     rebuildBrowserRows();
     showToast("기본값으로 초기화되었습니다", 1500);
     return;

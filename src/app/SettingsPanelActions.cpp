@@ -154,7 +154,7 @@ void App::settingsPanelClick(int x, int y) {
       if (showMessageBox(text, "초기화 확인", MessageButtons::YesNo, MessageIcon::Warning, window.handle()) !=
           MessageAnswer::Yes)
         break;
-      catalog.resetAll();
+      catalog.reset(podcast);
       rebuildBrowserRows();
       showToast(podcast ? "팟캐스트 초기화됨" : "라디오 초기화됨", 1000);
       break;

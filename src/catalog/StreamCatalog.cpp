@@ -158,7 +158,34 @@ bool StreamCatalog::restoreBuiltin(const std::string& id) {
   return commit();
 }
 
+bool StreamCatalog::backUpUserFile() const {
+  std::string bytes;
+  if (!fileExists(userPath())) return true;
+  return readFile(userPath(), bytes) && writeFileAtomic(userPath() + kBackupSuffix, bytes);
+}
+
+int StreamCatalog::kindOfBuiltin(std::string_view id) const {
+  for (const StreamEntry& e : builtins_) {
+    if (e.id == id) return isPodcastType(e.type) ? 1 : 0;
+  }
+  return -1;
+}
+
+bool StreamCatalog::reset(bool podcasts) {
+  // Without the copy nothing is dropped: the user's own entries are not ours to lose.
+  if (!backUpUserFile()) return false;
+  const int kind = podcasts ? 1 : 0;
+  std::erase_if(hiddenIds_, [&](const std::string& id) { return kindOfBuiltin(id) == kind; });
+  std::erase_if(overrides_, [&](const StreamEntry& o) {
+    int k = kindOfBuiltin(o.id);
+    return (k >= 0 ? k : isPodcastType(o.type) ? 1 : 0) == kind;
+  });
+  std::erase_if(podcasts ? podcastStreams_ : radioStreams_, [](const StreamEntry& e) { return e.isUser; });
+  return commit();
+}
+
 bool StreamCatalog::resetAll() {
+  if (!backUpUserFile()) return false;
   removeFile(userPath());
   hiddenIds_.clear();
   overrides_.clear();

@@ -11,7 +11,7 @@ namespace vell {
 
 // The radio stations and podcasts of the stream browser. Built-ins come from streams.ini
 // (never written); everything the user changes lives in streams_user.ini beside it, so a
-// reset is deleting that file. Window thread only.
+// full reset is deleting that file. Window thread only.
 //
 // Look-ups return pointers into the two lists; every changing operation rebuilds the
 // lists and invalidates them.
@@ -50,6 +50,11 @@ class StreamCatalog {
   // Deletes the user file and rebuilds from the built-ins alone. False when the file could
   // not be deleted (the catalogue is then rebuilt from it as it still stands).
   bool resetAll();
+  // Drops the user's additions, edits and hidden entries of one kind (radio or podcasts),
+  // keeping the other kind's. False when the file could not be written.
+  bool reset(bool podcasts);
+  // Every reset first keeps the user file as it stood in streams_user.ini.bak (one copy).
+  static constexpr const char* kBackupSuffix = ".bak";
 
   // First entry with that id, radio first; null when there is none.
   const StreamEntry* findById(std::string_view id) const;
@@ -76,6 +81,9 @@ class StreamCatalog {
   void rebuild(const std::vector<StreamEntry>& additions);
   bool commit();
   UserCatalog userState() const;
+  bool backUpUserFile() const;
+  // 1 when the built-in with that id is a podcast, 0 a radio station, -1 no such built-in.
+  int kindOfBuiltin(std::string_view id) const;
 
   std::string directory_;
   std::string userDirectory_;

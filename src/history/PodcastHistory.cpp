@@ -127,6 +127,18 @@ void PodcastHistory::update(const std::string& key, double position, double dura
   r.lastUpdated = clock_();
 }
 
+void PodcastHistory::finish(const std::string& key, double duration) {
+  std::lock_guard lock(mutex_);
+  auto it = records_.find(key);
+  if (std::isfinite(duration) && duration > 0) {
+    HistoryRecord& r = it == records_.end() ? records_[key] : it->second;
+    r.position = r.duration = duration;
+    r.lastUpdated = clock_();
+  } else if (it != records_.end()) {
+    records_.erase(it);
+  }
+}
+
 double PodcastHistory::position(const std::string& key) const {
   std::lock_guard lock(mutex_);
   auto it = records_.find(key);

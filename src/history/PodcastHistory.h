@@ -46,6 +46,9 @@ class PodcastHistory {
   // Records a position; ignored for an empty key or a position under 0.5 s. A duration
   // of 0 (unknown) keeps the one stored earlier.
   void update(const std::string& key, double position, double duration);
+  // The item played to its end: its position becomes its length, so no resume applies
+  // and it still counts as finished. Without a known length the record goes.
+  void finish(const std::string& key, double duration);
   double position(const std::string& key) const;
   // position / duration within [0, 1]; 0 without a record or a known duration.
   float progress(const std::string& key) const;

@@ -96,6 +96,9 @@ class Window {
   void restore();
   bool isMaximized() const;
   bool isMinimized() const;
+  // The outer rectangle the window has when neither maximised nor minimised: while it is,
+  // the last one the desktop reported before (what restoring returns to).
+  Rect normalPlacement() const;
   // Full screen over the display that holds the window.
   void setFullscreen(bool on);
   void setAlwaysOnTop(bool on);

@@ -102,15 +102,11 @@ void Playlist::setCategory(int32_t index, const std::string& name) {
 void Playlist::remove(int32_t index) {
   if (index < 0 || index >= count()) return;
   items_.erase(items_.begin() + index);
-  int32_t n = count();
-  int32_t c = currentIndex_;
-  if (c >= n) c = n - 1;
-  if (c == index)
+  // The current entry stays current: an earlier removal shifts its index with it.
+  if (currentIndex_ == index)
     currentIndex_ = -1;
-  else if (c > index)
-    currentIndex_ = c - 1;
-  else
-    currentIndex_ = c;
+  else if (currentIndex_ > index)
+    --currentIndex_;
 }
 
 void Playlist::clear() {

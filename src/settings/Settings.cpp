@@ -90,6 +90,13 @@ void Settings::parse(std::string_view bytes) {
     if (eq == std::string::npos) continue;
     applyLine(*this, std::string_view(line).substr(0, eq), std::string_view(line).substr(eq + 1));
   }
+  // Only values the program itself offers: opacity=0 would hide the window for good.
+  opacity = std::clamp(opacity, 0.5f, 1.0f);
+  volume = std::clamp(volume, 0.0f, 1.0f);
+  wheelAction = std::clamp(wheelAction, 0, 1);
+  wheelSeekDelta = std::clamp(wheelSeekDelta, 1.0, 10.0);
+  subtitleColor = std::clamp(subtitleColor, 0, 3);
+  aspectRatio = std::clamp(aspectRatio, 0, 3);
   // A file without the mark was not written by this program: its podcast fields cannot be
   // trusted to be in the right encoding.
   if (!marked || hasControlChar(lastPodcastName)) {

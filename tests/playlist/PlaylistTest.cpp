@@ -77,18 +77,19 @@ TEST(Playlist, NextAndPreviousUnderEveryMode) {
 }
 
 TEST(Playlist, EditsKeepTheCurrentItemAndCategories) {
-  // current / count after removing one of n items: the current last item moves up, the
-  // removed current item leaves none current, indices outside the queue change nothing.
+  // current / count after removing one of n items: an earlier removal moves the current item
+  // up with it (the current last item too), the removed current item leaves none current,
+  // indices outside the queue change nothing.
   std::string after;
   for (auto [n, current, removed] : {std::tuple{5, 4, 4}, {5, 2, 2}, {5, 3, 1}, {5, 1, 3}, {5, 0, 0}, {5, 2, 5},
-                                     {5, 2, -1}, {1, 0, 0}}) {
+                                     {5, 2, -1}, {1, 0, 0}, {3, 2, 0}}) {
     Fixture f(n);
     f.p.setCurrent(current);
     f.p.setCurrent(9);
     f.p.remove(removed);
     after += std::to_string(f.p.currentIndex()) + "/" + std::to_string(f.p.count()) + " ";
   }
-  EXPECT_EQ(after, "3/4 -1/4 2/4 1/4 -1/4 2/5 2/5 -1/0 ");
+  EXPECT_EQ(after, "-1/4 -1/4 2/4 1/4 -1/4 2/5 2/5 -1/0 1/2 ");
 
   Fixture f(2);
   f.p.addCategory("음악");

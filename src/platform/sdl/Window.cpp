@@ -100,6 +100,9 @@ struct Window::Impl {
   void* userData = nullptr;
   void* mediaKeyDisplay = nullptr;  // the X display the media keys were grabbed on
   std::function<void()> modalPaint;
+  Rect normal;
+  bool normalKnown = false;
+  void noteNormalPlacement();  // while neither maximised, minimised nor full screen
 
   // The caption and the borders move and size the window here (FrameDrag), once the pointer
   // moves; the pointer shows the border's resize shape.
@@ -139,6 +142,7 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   int x = options.x < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.x;
   int y = options.y < 0 ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : options.y;
   impl_->window = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
+  impl_->normalKnown = false;
   if (!impl_->window) {
     debugLog("Window creation failed: %s", SDL_GetError());
     destroy();
@@ -236,7 +240,25 @@ void Window::minimize() {
 }
 
 void Window::maximize() {
-  if (impl_->window) SDL_MaximizeWindow(impl_->window);
+  if (!impl_->window) return;
+  impl_->noteNormalPlacement();
+  SDL_MaximizeWindow(impl_->window);
+}
+
+void Window::Impl::noteNormalPlacement() {
+  if (!window || (SDL_GetWindowFlags(window) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_FULLSCREEN)))
+    return;
+  position(normal.x, normal.y);
+  size(normal.w, normal.h);
+  normalKnown = true;
+}
+
+Rect Window::normalPlacement() const {
+  if (impl_->normalKnown && (isMaximized() || isMinimized())) return impl_->normal;
+  Rect r;
+  impl_->position(r.x, r.y);
+  impl_->size(r.w, r.h);
+  return r;
 }
 
 void Window::restore() {
@@ -445,6 +467,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
+            impl_->noteNormalPlacement();
             out.type = WindowEvent::Resized;
             out.x = e.window.data1;
             out.y = e.window.data2;
@@ -454,6 +477,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
           case SDL_WINDOWEVENT_FOCUS_LOST: out.type = WindowEvent::FocusLost; return true;
           case SDL_WINDOWEVENT_LEAVE: out.type = WindowEvent::MouseLeave; return true;
           case SDL_WINDOWEVENT_CLOSE: out.type = WindowEvent::Quit; return true;
+          case SDL_WINDOWEVENT_MOVED: impl_->noteNormalPlacement(); break;
           default: break;
         }
         break;
