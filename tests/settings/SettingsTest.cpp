@@ -44,29 +44,23 @@ TEST(Settings, MalformedLinesAreSkippedOneByOne) {
                       "windowW=99999999999\nwindowH=-2147483648\nspeed=nan\nopacity=inf\n"
                       "wheelSeekDelta=+5e0x\nsubtitleSize=1e40\nno separator here\nWindowX=5\n"
                       "unknown=1\n=3\nsubtitleVisible=\naspectRatio=3\r\nsubtitleColor=2\r\r\n");
-  Settings expected;
-  expected.windowX = 12;  // leading digits
-  expected.windowY = -7;
-  expected.windowH = INT32_MIN;
-  expected.wheelSeekDelta = 5.0;
-  expected.subtitleVisible = false;  // only exactly "1" is true
-  expected.aspectRatio = 3;          // CR LF accepted
-  expected.subtitleColor = 2;        // the CR left after one is removed is trailing text
+  // Leading digits and spaces read; only exactly "1" is true; CR LF is accepted, but the CR
+  // left after one is removed is trailing text.
+  Settings expected = parsed(kBom + "windowX=12\nwindowY=-7\nwindowH=-2147483648\nwheelSeekDelta=5\n"
+                                    "subtitleVisible=0\naspectRatio=3\nsubtitleColor=2\n");
   EXPECT_EQ(s.serialize(), expected.serialize());
 }
 
-TEST(Settings, FileWithoutMarkIsReadAsCp949AndLosesPodcastFields) {
+TEST(Settings, LoadingCleansLegacyAndUnsafeText) {
+  // A file without the mark is read as CP949 and loses the podcast fields; a byte that is
+  // not CP949 spoils its line only.
   std::string legacy;
   ASSERT_TRUE(utf8ToCp949("windowX=7\nrecent=D:\\영화\\한글.avi\nlastPodcastUrl=http://a\nlastPodcastName=방송\n",
                           legacy));
-  Settings s = parsed(legacy + "recent=bad\xFF\xFF\nwindowY=9\n");  // a byte that is not CP949 spoils its line only
-  EXPECT_EQ(s.windowX, 7);
-  EXPECT_EQ(s.windowY, 9);
-  EXPECT_EQ(s.recent, std::vector<std::string>{"D:\\영화\\한글.avi"});
-  EXPECT_EQ(s.lastPodcastUrl + s.lastPodcastName, "");
-}
+  Settings old = parsed(legacy + "recent=bad\xFF\xFF\nwindowY=9\n");
+  EXPECT_EQ(std::to_string(old.windowX) + std::to_string(old.windowY) + old.lastPodcastUrl + old.lastPodcastName, "79");
+  EXPECT_EQ(old.recent, std::vector<std::string>{"D:\\영화\\한글.avi"});
 
-TEST(Settings, ControlCharactersAreCleanedAfterLoading) {
   Settings s = parsed(kBom +
                       "recent=a\nrecent=b\x01x\nrecent=tab\tok\nrecent=c1\xC2\x85x\nrecent=del\x7F\nrecent=z\n"
                       "lastPodcastUrl=http://p\nlastPodcastName=name\x1F\n");
@@ -89,24 +83,20 @@ TEST(Settings, AddRecentKeepsFifteenNewestWithoutDuplicates) {
 
 // A line break in a value would forge a line of its own when the file is read back.
 TEST(Settings, LineBreaksInValuesNeverSplitALine) {
-  Settings s;
+  Settings s, expected;
   s.recent = {"/ok.mkv", "/evil\nwindowX=5.mkv", "/cr\r.mkv"};
   s.lastPodcastName = "첫 줄\r\n둘째 줄\nwindowY=9";
   s.lastPodcastUrl = "http://a\nb";
-  Settings r = parsed(s.serialize());
-  Settings expected;
   expected.recent = {"/ok.mkv"};
   expected.lastPodcastName = "첫 줄 둘째 줄 windowY=9";
-  EXPECT_EQ(r.serialize(), expected.serialize());
+  EXPECT_EQ(parsed(s.serialize()).serialize(), expected.serialize());
 }
 
 TEST(SettingsCrash, SavesSurviveAFullDiskAndKills) {
   test::TempDir dir;
   std::string path = dir.file("vell_player.ini");
   Settings v[2];
-  for (int k = 0; k < 2; ++k) {
-    for (int i = 0; i < 15; ++i) v[k].recent.push_back("/" + std::to_string(k) + std::string(3000, 'x') + std::to_string(i));
-  }
+  for (int i = 0; i < 30; ++i) v[i % 2].recent.push_back("/" + std::to_string(i) + std::string(3000, 'x'));
   test::expectCrashSafeSaves(path, [&](bool b) { return v[b].save(path); }, 4096);
 }
 
