@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EngineTestUtil.h"
 #include "render/Renderer.h"
+#include "support/EngineFixtures.h"
 #include "support/Media.h"
 
 namespace vell {
@@ -44,7 +44,6 @@ TEST(LocalMedia, ConvertsToBgraOfTheRightColour) {
   MediaSource source;
   ASSERT_TRUE(source.openLocal(test::makeMedia(
       "-f lavfi -i color=c=0x2060C0:s=64x48:r=10:d=0.5 -c:v libx264 -preset ultrafast -pix_fmt yuv444p -qp 0", "mkv")));
-  EXPECT_FALSE(source.hasAudio());
   EXPECT_EQ(source.audioStreamParameters(), nullptr);
   EXPECT_EQ(source.info().codecName, "");
   VideoDecoder video;
@@ -76,11 +75,8 @@ TEST(LocalMedia, Mp3TagsAndCoverArtAreNotVideo) {
         "mp3")));
     MediaInfo info = source.info();
     EXPECT_FALSE(info.hasVideo);
-    EXPECT_EQ(info.videoStream, -1);
     EXPECT_EQ(source.videoStreamParameters(), nullptr);
-    EXPECT_EQ(info.title, "봄날 Spring");
-    EXPECT_EQ(info.artist, "Artist");
-    EXPECT_EQ(info.album, "Album");
+    EXPECT_EQ(info.title + "|" + info.artist + "|" + info.album, "봄날 Spring|Artist|Album");
     EXPECT_EQ(info.codecName, "mp3");
     EXPECT_EQ(info.bitrateKbps, 128);
 

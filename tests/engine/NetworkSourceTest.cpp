@@ -1,18 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "EngineTestUtil.h"
+#include "support/EngineFixtures.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
 
 namespace vell {
 namespace {
 
-using Packet = test::PacketGuard;
-
 TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
   std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) { c.respond(200, mp3, "audio/mpeg"); });
-
   struct Case {
     std::string path;
     bool podcast;
@@ -20,7 +17,6 @@ TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
     std::vector<std::string> absentLines;
   } cases[] = {
       {"/stream", false, {"Icy-MetaData: 1"}, {"Origin:"}},
-      {"/song.mp3", false, {"Icy-MetaData: 1"}, {"Accept-Encoding: identity"}},
       {"/episode.mp3", true,
        {"Accept: audio/mpeg, audio/aac, audio/*, */*", "Accept-Encoding: identity"},
        {"Origin:", "Icy-MetaData"}},
@@ -92,7 +88,7 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
 
   std::atomic<bool> stop{false};
   std::thread reader([&] {
-    Packet pkt;
+    test::PacketGuard pkt;
     while (!stop.load() && source.readPacket(pkt.p) == 1) av_packet_unref(pkt.p);
   });
   std::vector<std::string> titles;
@@ -111,41 +107,26 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
   EXPECT_LT(seenB - changeSent.load(), 1000u);
 }
 
-// A thread waits inside an open that never gets an answer, or inside a read after the data
-// stopped: close breaks either at once, and polling from another thread never waits behind it.
-TEST(NetworkSource, CloseBreaksABlockedOpenOrRead) {
-  std::string mp3 = test::mediaBytes(test::sineMp3(3.0));
-  test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
-    if (req.target == "/stalls")  // enough for the open, then nothing with the connection held open
-      c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3.substr(0, 24000));
-    c.wait(30000);
-  });
-  for (bool inRead : {false, true}) {
-    SCOPED_TRACE(inRead ? "read" : "open");
-    MediaSource source;
-    ASSERT_TRUE(!inRead || source.open(server.url("/stalls"), false));
-    std::atomic<int> result{-2};
-    std::thread worker([&] {
-      Packet pkt;
-      int r = inRead ? 1 : source.open(server.url("/silent"), false);
-      while (inRead && (r = source.readPacket(pkt.p)) == 1) av_packet_unref(pkt.p);
-      result = r;
-    });
-    test::waitMs(500);
-    EXPECT_EQ(result.load(), -2) << "the thread should be waiting";
-    uint32_t t0 = tickCount();
-    std::string title, mime;
-    std::vector<uint8_t> bytes;
-    EXPECT_FALSE(source.pollStreamTitle(title));
-    EXPECT_FALSE(source.extractCoverArt(bytes, mime));
-    EXPECT_LT(tickCount() - t0, 50u);
-    t0 = tickCount();
-    source.close();
-    worker.join();
-    EXPECT_LT(tickCount() - t0, 1000u);
-    EXPECT_EQ(result.load(), 0);  // a failed open, or an aborted read counted as the end of input
-    EXPECT_FALSE(source.isOpen());
-  }
+// The demuxer is busy in an open that never gets an answer: polling from another thread does
+// not wait behind it, and close breaks it at once.
+TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswerAndPollingNeverWaits) {
+  test::HttpServer server([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
+  MediaSource source;
+  std::atomic<int> result{-1};
+  std::thread opener([&] { result = source.open(server.url("/stream"), false); });
+  test::waitMs(300);
+  EXPECT_EQ(result.load(), -1) << "the open should be waiting";
+  uint32_t t0 = tickCount();
+  std::string title, mime;
+  std::vector<uint8_t> bytes;
+  EXPECT_FALSE(source.pollStreamTitle(title));
+  EXPECT_FALSE(source.extractCoverArt(bytes, mime));
+  EXPECT_LT(tickCount() - t0, 50u);
+  source.close();
+  opener.join();
+  EXPECT_LT(tickCount() - t0, 1000u);
+  EXPECT_EQ(result.load(), 0);
+  EXPECT_FALSE(source.isOpen());
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "engine/YtDlpResolver.h"
-#include "EngineTestUtil.h"
+#include "support/EngineFixtures.h"
 
 namespace vell {
 namespace {
@@ -83,9 +83,7 @@ TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
   std::string child = dir.read("child.pid");
   child = child.substr(0, child.find('\n'));
   ASSERT_FALSE(child.empty());
-  bool gone = false;
-  for (int i = 0; i < 100 && !(gone = processGone(child)); ++i) sleepMs(10);
-  EXPECT_TRUE(gone) << "the tool's own child outlived it";
+  EXPECT_TRUE(test::waitFor([&] { return processGone(child); }, 1000)) << "the tool's own child outlived it";
 
   YtDlpResolver noisy(fakeTool(dir, "chatty", "yes http://spam"));
   noisy.limits.maxOutputBytes = 64 * 1024;

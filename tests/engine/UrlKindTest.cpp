@@ -13,10 +13,8 @@ TEST(UrlKind, FirstMatchingRuleWins) {
   } rows[] = {
       {"http://radio.example:8000/", false, UrlKind::Radio},
       {"http://radio.example:8000", false, UrlKind::Generic},  // no slash after the port
-      {"http://host/a/stream.aac", false, UrlKind::Radio},
-      {"https://host/live/index.m3u8", false, UrlKind::Radio},
-      {"http://host/list.pls", false, UrlKind::Radio},
-      {"http://icecast.host/x", false, UrlKind::Radio},
+      {"http://host/a/stream.aac", false, UrlKind::Radio}, {"https://host/live/index.m3u8", false, UrlKind::Radio},
+      {"http://host/list.pls", false, UrlKind::Radio},     {"http://icecast.host/x", false, UrlKind::Radio},
       {"http://host/song.mp3", false, UrlKind::Generic},
       {"http://host:8000/episode.mp3", true, UrlKind::Podcast},  // podcast beats the radio markers
       {"https://r1---sn.googlevideo.com/videoplayback?x", true, UrlKind::VideoSiteMedia},
@@ -55,13 +53,6 @@ TEST(UrlKind, ServerTitlesAreCutToOneSaneLine) {
   EXPECT_EQ(oneLineTitle("a\tb"), "a b");
   EXPECT_EQ(oneLineTitle(std::string(100000, 'x')), std::string(120, 'x') + "…");
   EXPECT_EQ(oneLineTitle("가나다라", 2), "가나…");  // code points, never a broken character
-}
-
-TEST(UrlKind, RemoteInputsMayOnlyReachTheNetwork) {
-  for (const char* url : {"https://host/live.m3u8", "HTTP://host/x.pls"})
-    EXPECT_EQ(buildOpenOptions(url, false).entry("protocol_whitelist"), "http,https,tls,tcp,crypto,httpproxy") << url;
-  // A path the user typed is opened as it is.
-  EXPECT_EQ(buildOpenOptions("/home/user/a.mp3", false).entry("protocol_whitelist"), "");
 }
 
 }  // namespace

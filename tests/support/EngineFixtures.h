@@ -1,4 +1,4 @@
-// Small pieces the engine tests share.
+// Pieces the engine and audio tests share.
 #pragma once
 
 extern "C" {
@@ -25,27 +25,35 @@ struct PacketGuard {
   ~PacketGuard() { av_packet_free(&p); }
 };
 
-// Collects the log lines written while it lives.
+// Collects the log written while it lives.
 struct LogCapture {
-  std::vector<std::string> lines;
-  mutable std::mutex m;
+  std::mutex m;
+  std::string text;
   LogCapture() {
-    setLogSink([this](const std::string& l) {
+    setLogSink([this](const std::string& line) {
       std::lock_guard<std::mutex> lock(m);
-      lines.push_back(l);
+      text += line;
     });
   }
   ~LogCapture() { setLogSink(nullptr); }
-  // Lines containing `text`.
-  int count(const std::string& text) const {
+  // How often `s` was written.
+  int count(const std::string& s) {
     std::lock_guard<std::mutex> lock(m);
     int n = 0;
-    for (const auto& l : lines) n += l.find(text) != std::string::npos;
+    for (size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + s.size())) ++n;
     return n;
   }
 };
 
 inline void waitMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Waits up to `ms` for the condition; true when it came true.
+template <class F>
+bool waitFor(F condition, uint32_t ms) {
+  for (uint32_t t0 = tickCount(); !condition(); waitMs(2))
+    if (tickCount() - t0 > ms) return false;
+  return true;
+}
 
 // A stand-in for an external tool: a shell script that answers like it would.
 inline std::string fakeTool(const TempDir& dir, const std::string& name, const std::string& body) {
