@@ -65,7 +65,6 @@ TEST(DataDirs, FolderChoice) {
   removeFile(program + "/streams.ini");
   dir.write("share/vell-player/streams.ini", "");  // else the installed share folder
   EXPECT_EQ(choose().builtinDir, dir.path() + "/share/vell-player");
-
   // Settings left by an earlier run in a build tree are no portable marker; elsewhere they are,
   // and so is the marker file.
   dir.write("prog/vell_player.ini", "volume=0.5\n");

@@ -55,7 +55,6 @@ TEST(Http, BodiesArriveWholeWhateverTheFramingAndFailuresGiveNothing) {
   EXPECT_EQ(httpGet(server.url("/bin"), 2000), binary);
   EXPECT_EQ(httpGet(server.url("/chunked"), 2000), "hello world");
   EXPECT_EQ(httpGet(server.url("/close"), 2000), "until close");
-
   int deadPort;
   {
     test::HttpServer gone([](const HttpRequest&, HttpConnection&) {});

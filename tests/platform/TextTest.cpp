@@ -16,7 +16,6 @@ TEST(Text, CodePointsAndConversions) {
   EXPECT_TRUE(isValidUtf8("plain 한글"));
   // Overlong '/', a surrogate, a cut sequence, the CP949 bytes of 가.
   for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xEA\xB0", "\xB0\xA1"}) EXPECT_FALSE(isValidUtf8(bad)) << bad;
-
   std::string cp949, back;
   ASSERT_TRUE(utf8ToCp949("가나다 ABC", cp949));
   EXPECT_EQ(cp949.substr(0, 2), "\xB0\xA1");
@@ -93,14 +92,12 @@ TEST(TextField, LengthLimitWordSelectionAndComposition) {
   t.f.onTextInput("abc");  // room for two
   EXPECT_EQ(utf8Length(t.f.edit.text()), TextEdit::kMaxCodePoints);
   EXPECT_EQ(t.f.edit.text().substr(t.f.edit.text().size() - 2), "ab");
-
   TextEdit e;
   e.setText("play http://host/a.mp3 now");
   e.selectWordAt(9);  // inside the address
   EXPECT_EQ(e.selectedText(), "http://host/a.mp3");
   e.setText("a\xFF" "b");  // a stray byte shows as U+FFFD
   EXPECT_EQ(e.text(), "a\xEF\xBF\xBD" "b");
-
   // Only the committed text goes in; editing keys belong to the input method while it composes.
   t.f.edit.setText("가");
   for (const char* step : {"ㅎ", "하", "한"}) {

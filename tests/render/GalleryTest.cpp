@@ -26,7 +26,6 @@ TEST(Gallery, RendersEveryMainScreen) {
   ASSERT_TRUE(screen.open(w, h));
   TestFrame video(640, 360, 0x2F6F8F, 0xE0C040, 60);
   const std::string cover = mediaBytes(makeMedia("-f lavfi -i testsrc=size=320x320:rate=1 -frames:v 1", "png"));
-
   // The stream browser beside a playing podcast, with the title bar.
   StreamCatalog catalog{dir};
   catalog.loadFromText("RADIO_MP3|r1|Alpha FM|국내 방송|서울 93.9MHz|http://a/\nPODCAST_RSS|p1|과학 이야기|교양|매주 월요일|http://f/1\n"
@@ -52,7 +51,6 @@ TEST(Gallery, RendersEveryMainScreen) {
   };
   browserHooks.sidePanel = [&](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
                                const RectF& panel) { browser.draw(c, r, panel, st.tick); };
-
   OverlayState fullscreen = videoScene(w, h, &video.frame), browsing = podcastScene(w, h);
   fullscreen.fullscreen = true;
   fullscreen.currentPath = "/home/user/영상/아주 긴 제목의 여행 기록 영상 — 제주도 한라산 등반과 바닷가 산책, 감독판 확장 에디션.mp4";

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "Scenes.h"
 #include "render/NowPlaying.h"
@@ -16,8 +17,7 @@ constexpr int W = 1000, H = 700, CX = 500, CY = 332, SEEK = 634;
 constexpr uint32_t kBackground = 0x121216;
 
 TEST(NowPlaying, TextsCoverAndWhichScreenShows) {
-  EXPECT_EQ(technicalLine("aac", 96, 48000, 6), "AAC  ·  96 kbps  ·  48.0 kHz  ·  Stereo");
-  EXPECT_EQ(technicalLine("opus", 0, 0, 1), "OPUS  ·  Mono");  // unknown parts left out
+  EXPECT_EQ(technicalLine("aac", 0, 48000, 6), "AAC  ·  48.0 kHz  ·  Stereo");  // unknown parts left out
   const size_t cap = 48000 * 2 * 30;
   EXPECT_EQ(statusLine(cap / 1000, cap, 59999), "");  // exactly 0.1 % and under a minute: nothing
   EXPECT_EQ(statusLine(cap / 500, cap, 60000), "버퍼 0%  ·  1분 0초 청취");
@@ -32,16 +32,12 @@ TEST(NowPlaying, TextsCoverAndWhichScreenShows) {
   EXPECT_FLOAT_EQ(coverRect(10, 10, computeOverlayLayout(20, 120, false, false, false, 0)).width(), 10);
   OverlayLayout big = computeOverlayLayout(1280, 720, false, false, false, 0);
   EXPECT_FLOAT_EQ(coverRect(1000, 1000, big).bottom, big.cy + 24);
-
   OverlayState s = baseState(W, H);
   s.connectionFailed = true;
   s.failedTick = s.tick - 14999;
   EXPECT_EQ(videoAreaContent(s), VideoAreaContent::Failed);
   s.failedTick = s.tick - 15000;
   EXPECT_EQ(videoAreaContent(s), VideoAreaContent::Empty);
-  s.connecting = true;
-  EXPECT_EQ(videoAreaContent(s), VideoAreaContent::None);
-  s.connecting = false;
   s.currentPath = "/a.mp3";
   EXPECT_EQ(videoAreaContent(s), VideoAreaContent::None);  // stopped with a medium
   s.media.state = PlayState::Paused;
@@ -52,11 +48,8 @@ TEST(NowPlaying, TextsCoverAndWhichScreenShows) {
 
 TEST(LevelMeter, SmoothsAndNeedsRoom) {
   std::array<float, kLevelBands> smoothed{}, levels{0.1f, 1.0f, -1.0f, NAN};
-  stepLevelMeter(smoothed, levels);
-  stepLevelMeter(smoothed, levels);
-  EXPECT_NEAR(smoothed[0], 0.255f, 1e-6);  // towards level x 5, capped at 1
-  EXPECT_NEAR(smoothed[1], 0.51f, 1e-6);
-  EXPECT_EQ(smoothed[2] + smoothed[3], 0);
+  stepLevelMeter(smoothed, levels);  // 30 % towards level x 5, capped at 1
+  EXPECT_EQ((std::vector<float>(smoothed.begin(), smoothed.begin() + 4)), (std::vector<float>{0.15f, 0.3f, 0, 0}));
   // H 191: C = 123, meter from 53 to 113. H 190: C - 70 = T + 20, no meter. Paused: none either.
   Drawn d;
   for (auto [h, state, shown] : {std::tuple{191, PlayState::Playing, true}, {190, PlayState::Playing, false},
@@ -77,8 +70,6 @@ TEST(AudioOnlyView, IconCoverAndBadges) {
   d.draw(s);
   const uint32_t disc = d.at(CX - 30, CY - 80);  // inside the disc, off the radio icon
   EXPECT_NE(disc, kBackground);
-  EXPECT_NE(d.at(CX - 64, CY - 40), disc);         // the ring
-  EXPECT_EQ(d.at(CX - 40, CY + 14), kBackground);  // no badge yet
   s.audio.rebuffering = true;  // 1.5 s in the ring: the bar is filled to its middle
   s.audio.ringFill = 48000 * 2 * 3 / 2;
   d.draw(s);
@@ -89,7 +80,6 @@ TEST(AudioOnlyView, IconCoverAndBadges) {
   d.draw(s);
   EXPECT_NE(d.at(CX + 50, CY + 14), kBackground);
   EXPECT_NE(d.at(CX - 40, CY + 26), filled);
-
   // A cover replaces the icon until the medium changes; one that does not decode is tried once.
   const std::string png = mediaBytes(makeMedia("-f lavfi -i color=c=0x20C040:size=100x100 -frames:v 1", "png"));
   ASSERT_TRUE(d.overlay.setCover(reinterpret_cast<const uint8_t*>(png.data()), png.size(), "image/png"));
@@ -112,8 +102,7 @@ TEST(EmptyScreen, ResumeAndRetryButtons) {
   const int rx = static_cast<int>(resume.left) + 4, ry = static_cast<int>(resume.top) + 17;
   d.draw(s);
   const uint32_t play = d.at(CX, CY - 30);
-  EXPECT_NE(d.at(rx - 4, ry), kBackground);  // outlined,
-  EXPECT_EQ(d.at(rx, ry), kBackground);
+  EXPECT_NE(d.at(rx - 4, ry), kBackground);  // outlined
   s.mouseX = rx;
   s.mouseY = ry;
   d.draw(s);
@@ -121,7 +110,6 @@ TEST(EmptyScreen, ResumeAndRetryButtons) {
   s.resumePosition = 2.0;
   d.draw(s);
   EXPECT_EQ(d.at(rx - 4, ry), kBackground);  // and gone when not worth resuming
-
   s = failedScene(W, H);  // no play triangle; the retry button filled under the pointer
   RectF retry = retryButtonRect(computeOverlayLayout(s));
   s.mouseX = static_cast<int>(retry.left) + 4;
@@ -166,11 +154,9 @@ TEST(Subtitles, OutlinedInTheChosenColourAboveTheControlsAndTheAbRange) {
     count();
     EXPECT_EQ(yellow, 0) << hide;
   }
-
   // A-B markers on the seek bar at A (x 258) and B (x 742) over 1000 s, the range between tinted.
   s.subtitleText.clear();
   s.media.duration = 1000;
-  s.media.position = 0;
   s.pointA = 250;
   s.pointB = 750;
   d.draw(s);

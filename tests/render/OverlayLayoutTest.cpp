@@ -41,7 +41,6 @@ TEST(OverlayLayout, ControlsHideOnlyWhenNobodyNeedsThem) {
   s.mouseY = 650;
   s.mouseInside = false;
   EXPECT_EQ(controlsOffsetTarget(s), 68);
-
   float off = 0;
   int paints = 0;
   while (off != 68 && paints < 100) off = stepControlsOffset(off, 68), ++paints;  // snaps near the target

@@ -58,7 +58,6 @@ TEST(Renderer, PictureIsLetterboxedByAspectModeTurnedAndMirrored) {
     EXPECT_EQ(s.at(0, 500), kRed) << c[0];
   }
   EXPECT_FALSE(computeVideoPlacement(0, 1080, RectF{0, 0, 10, 10}, 0, 0, false, false).visible);
-
   // A wide frame with a green block in its top-left corner, turned clockwise: 562.5 wide
   // (x 218.75..781.25) and 1000 high; the block (about 104 pixels) lands at the top right.
   TestFrame marked(1920, 1080, kBlue, kGreen, 200);

@@ -1,6 +1,5 @@
 #include "Scenes.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -34,17 +33,8 @@ bool Screen::savePng(const std::string& path) const { return writeArgbPng(path, 
 void Drawn::draw(const OverlayState& s, const OverlayHooks& hooks) {
   if (canvas.width() != s.width || canvas.height() != s.height) canvas.resize(s.width, s.height);
   canvas.clear();
+  canvas.fillRect(RectF{0, 0, static_cast<float>(s.width), static_cast<float>(s.height)}, Color::rgb(0x121216));
   overlay.draw(canvas, res, s, hooks);
-}
-
-uint32_t Drawn::at(int x, int y) const {
-  uint32_t p = canvas.pixel(x, y), a = p >> 24, out = 0;
-  const uint32_t bg[3] = {0x16, 0x12, 0x12};  // b, g, r of 121216
-  for (int i = 0; i < 3; ++i) {
-    uint32_t c = (p >> (8 * i)) & 0xFF;
-    out |= std::min<uint32_t>(255, c + (bg[i] * (255 - a) + 127) / 255) << (8 * i);
-  }
-  return out;
 }
 
 OverlayState baseState(int w, int h, uint32_t tick) {

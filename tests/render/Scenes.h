@@ -4,12 +4,9 @@
 #include <vector>
 
 #include "engine/VideoFrame.h"
-#include "platform/Canvas.h"
 #include "platform/Window.h"
 #include "render/Overlay.h"
-#include "render/OverlayState.h"
 #include "render/Renderer.h"
-#include "render/UiResources.h"
 
 // States are written with designated initialisers naming only the fields a test sets.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -39,15 +36,15 @@ struct Screen {
   bool savePng(const std::string& path) const;
 };
 
-// The overlay drawn onto a bare canvas; at() composes over the 121216 background as the screen
-// shows it without a picture.
+// The overlay drawn onto a canvas filled with the 121216 background, as the screen shows it
+// without a picture. Other drawing on the canvas composes over transparent black.
 struct Drawn {
   Canvas canvas;
   UiResources res;
   Overlay overlay;
   Drawn() { res.build(22); }
   void draw(const OverlayState& s, const OverlayHooks& hooks = {});
-  uint32_t at(int x, int y) const;
+  uint32_t at(int x, int y) const { return canvas.pixel(x, y) & 0xFFFFFF; }
 };
 
 // The main screens at w x h.

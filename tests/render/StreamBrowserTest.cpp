@@ -29,25 +29,20 @@ std::string catalogueText(int extra = 0) {
   return t;
 }
 
-struct Browser : ::testing::Test {
-  Drawn d;
+TEST(StreamBrowser, RadioListEpisodesSpinnerAndAddButton) {
   StreamCatalog catalog{"/nonexistent-dir"};
+  catalog.loadFromText(catalogueText(), "");
   PodcastHistory history;
   StreamBrowser b;
-  void SetUp() override {
-    catalog.loadFromText(catalogueText(), "");
-    b.catalogue = &catalog;
-    b.history = &history;
-    d.canvas.resize(1000, 700);
-  }
-  void draw(const RectF& panel = kPanel) {
+  b.catalogue = &catalog;
+  b.history = &history;
+  Drawn d;
+  d.canvas.resize(1000, 700);
+  auto draw = [&](const RectF& panel = kPanel) {
     d.canvas.clear();
     b.rebuildRows();
     b.draw(d.canvas, d.res, panel, 1000);
-  }
-};
-
-TEST_F(Browser, RadioListEpisodesSpinnerAndAddButton) {
+  };
   b.currentStreamId = "r2";
   b.hoverRow = 1;  // Alpha FM
   draw();
@@ -60,7 +55,6 @@ TEST_F(Browser, RadioListEpisodesSpinnerAndAddButton) {
   draw();
   EXPECT_EQ(d.at(800, 132), header);
   EXPECT_EQ(d.at(682, 208), accent);
-
   // Episodes 174..204 (finished: a dot), 204..234 (half: its bar filled from below), 234..264 (playing).
   b.mode = 1;
   b.searchFocused = false;
@@ -75,7 +69,6 @@ TEST_F(Browser, RadioListEpisodesSpinnerAndAddButton) {
   for (auto [y, lit] : {std::pair{189, true}, {226, true}, {211, false}, {268, false}})
     EXPECT_EQ(d.at(696, y) == accent, lit) << y;
   EXPECT_EQ(d.at(681, 240), accent);
-
   b.expandedPodcast = "p2";  // loading: a spinner about (840, 228), then the add button from 272
   b.episodes.clear();
   b.loading = true;
@@ -100,38 +93,32 @@ TEST(StreamBrowser, HitTestTable) {
   catalog.loadFromText(catalogueText(20), "");  // Seoul: 23 stations, News: 2 -> 27 rows
   StreamBrowser b;
   b.catalogue = &catalog;
+  // Scroll, search, point, code, hover row: outside the panel, the close mark (its edge strict),
+  // the tabs, the genre header, a station to its last pixel, scrolled (clamped to 27 - 15 rows),
+  // a search result under the box, the box itself, the add band after it and the gap above it.
   struct Case {
-    const char* what;
     int scroll;
     const char* search;
     float x, y;
     int code, hover;
   } const cases[] = {
-      {"left of the panel", 0, "", 679, 300, kBrowserNothing, -1},
-      {"below the panel", 0, "", 800, 632, kBrowserNothing, -1},
-      {"close mark", 0, "", 990, 40, kBrowserClose, -1},
-      {"close edge is strict", 0, "", 964, 40, kBrowserNothing, -1},
-      {"radio tab", 0, "", 839, 80, kBrowserRadioTab, -1},
-      {"podcast tab from the middle", 0, "", 840, 99, kBrowserPodcastTab, -1},
-      {"genre header", 0, "", 800, 102, kBrowserNothing, 0},
-      {"first station", 0, "", 800, 138, kBrowserEntry, 1},
-      {"last pixel of it", 0, "", 800, 173, kBrowserEntry, 1},
-      {"scrolled by one", 1, "", 800, 110, kBrowserEntry, 1},
-      {"scroll clamped to 27 - 15", 99, "", 800, 110, kBrowserEntry, 12},
-      {"search result under the box", 0, "Delta", 800, 131, kBrowserEntry, 0},
-      {"search box itself", 0, "Delta", 800, 110, kBrowserNothing, -1},
-      {"add band after one result", 0, "Delta", 800, 170, kBrowserAdd, -1},
-      {"gap above the band", 0, "Delta", 800, 168, kBrowserNothing, -1},
-      {"below the band", 0, "Delta", 800, 204, kBrowserNothing, -1},
-      {"no matches: only the add button", 0, "zzz", 800, 134, kBrowserAdd, -1},
+      {0, "", 679, 300, kBrowserNothing, -1},     {0, "", 800, 632, kBrowserNothing, -1},
+      {0, "", 990, 40, kBrowserClose, -1},        {0, "", 964, 40, kBrowserNothing, -1},
+      {0, "", 839, 80, kBrowserRadioTab, -1},     {0, "", 840, 99, kBrowserPodcastTab, -1},
+      {0, "", 800, 102, kBrowserNothing, 0},      {0, "", 800, 138, kBrowserEntry, 1},
+      {0, "", 800, 173, kBrowserEntry, 1},        {1, "", 800, 110, kBrowserEntry, 1},
+      {99, "", 800, 110, kBrowserEntry, 12},      {0, "Delta", 800, 131, kBrowserEntry, 0},
+      {0, "Delta", 800, 110, kBrowserNothing, -1}, {0, "Delta", 800, 170, kBrowserAdd, -1},
+      {0, "Delta", 800, 168, kBrowserNothing, -1}, {0, "Delta", 800, 204, kBrowserNothing, -1},
+      {0, "zzz", 800, 134, kBrowserAdd, -1},
   };
   for (const Case& c : cases) {
     b.searchText = c.search;
     b.rebuildRows();
     b.scroll = c.scroll;
     b.hoverRow = 77;
-    EXPECT_EQ(b.hitTest(c.x, c.y, kPanel), c.code) << c.what;
-    EXPECT_EQ(b.hoverRow, c.hover) << c.what;
+    EXPECT_EQ(b.hitTest(c.x, c.y, kPanel), c.code) << c.search << " " << c.x << "," << c.y;
+    EXPECT_EQ(b.hoverRow, c.hover) << c.search << " " << c.x << "," << c.y;
   }
   b.searchText.clear();
   b.rebuildRows();
@@ -162,7 +149,6 @@ TEST(StreamBrowser, EpisodeTextCutSearchEditingAndHostWarmup) {
   e.title += "X";
   const std::string text = StreamBrowser::episodeText(e);
   EXPECT_EQ(StreamBrowser::cutEpisodeText(text), text.substr(0, 10 + 2 + 26 * 3) + "..");
-
   StreamCatalog catalog{"/nonexistent-dir"};
   catalog.loadFromText(catalogueText(), "");
   StreamBrowser b;
@@ -180,7 +166,6 @@ TEST(StreamBrowser, EpisodeTextCutSearchEditingAndHostWarmup) {
   b.typeText("fm");
   EXPECT_EQ(b.rows.size(), 2u);  // ASCII letters match either case
   EXPECT_TRUE(b.clearSearch());
-
   EXPECT_EQ(urlHost("http://alpha.example:8000/live"), "alpha.example");
   EXPECT_EQ(urlHost("http://host?x"), "host");
   EXPECT_EQ(urlHost("program-id"), "");

@@ -36,7 +36,6 @@ TEST(TopBar, DrawsTabsButtonsAndATitleThatFitsScrollsOrVanishes) {
   EXPECT_NE(d.at(839, 14), pin);
   EXPECT_GT(d.at(958, 4) >> 16, 0xC0u);           // the close cell turns red
   EXPECT_TRUE(near(d.at(977, 16), 0xFFFFFF, 3));  // with a white cross
-
   // Wider than W - 382: a marquee inside the box, 30 px/s after a 2 s hold.
   v = {.width = 1000, .tick = 100000, .maximized = true, .hovered = kTopBarRadioTab, .title = std::string(200, 'W')};
   draw();
