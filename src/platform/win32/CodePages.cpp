@@ -14,6 +14,18 @@ constexpr UINT kKorean = 949;
 constexpr UINT kWestern = 1252;
 const char kReplacement[] = "\xEF\xBF\xBD";
 
+bool isControlOrPrivate(wchar_t c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE000 && c <= 0xF8FF); }
+
+// Where the Windows tables go beyond iconv's, the Linux build's answers are kept: the
+// single-byte pages give their unassigned bytes (0x80-0x9F) the C1 control of the same number,
+// the double-byte ones give 0x80 alone U+0080, and CP949 maps its user-defined area to private
+// use; iconv calls all of these undecodable.
+bool notInIconv(UINT codePage, wchar_t c) {
+  if (c >= 0x80 && c <= 0x9F) return codePage == 874 || (codePage >= 1250 && codePage <= 1258) || codePage == 932 ||
+                                     codePage == 936 || codePage == 949 || codePage == 950;
+  return codePage == kKorean && c >= 0xE000 && c <= 0xF8FF;
+}
+
 // Strict: false when any byte sequence is not valid in the code page.
 bool decodeStrict(UINT codePage, std::string_view bytes, std::wstring& out) {
   out.clear();
@@ -23,12 +35,11 @@ bool decodeStrict(UINT codePage, std::string_view bytes, std::wstring& out) {
   int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
   if (n <= 0) return false;
   out.resize(static_cast<size_t>(n));
-  return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, out.data(), n) == n;
+  if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, out.data(), n) != n) return false;
+  for (wchar_t c : out)
+    if (isControlOrPrivate(c) && notInIconv(codePage, c)) return false;
+  return true;
 }
-
-// The single-byte Windows code pages give their unassigned bytes (0x80-0x9F) the C1 control
-// of the same number; iconv, and so the Linux build, calls them undecodable.
-bool unassignedAsControl(UINT codePage) { return codePage == 874 || (codePage >= 1250 && codePage <= 1258); }
 
 // Each byte that does not start a valid character becomes U+FFFD and decoding goes on with
 // the next byte, as iconv does in the Linux build.
@@ -51,9 +62,6 @@ std::string decodeLossy(UINT codePage, std::string_view bytes) {
       }
     }
   }
-  if (unassignedAsControl(codePage))
-    for (wchar_t& c : wide)
-      if (c >= 0x80 && c <= 0x9F) c = L'\xFFFD';
   return win::narrow(wide);
 }
 
@@ -156,6 +164,8 @@ bool utf8ToCp949(std::string_view text, std::string& out) {
   std::wstring wide;
   if (!decodeStrict(CP_UTF8, text, wide)) return false;
   if (wide.empty()) return true;
+  for (wchar_t c : wide)
+    if (isControlOrPrivate(c) && notInIconv(kKorean, c)) return false;
   int size = static_cast<int>(wide.size());
   BOOL lost = FALSE;
   int n = WideCharToMultiByte(kKorean, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &lost);
