@@ -1,0 +1,7 @@
+#include "support/WindowsArgv.h"
+
+namespace vell::test {
+
+bool windowsArgv(const std::string&, std::vector<std::string>&) { return false; }
+
+}  // namespace vell::test
