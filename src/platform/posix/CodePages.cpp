@@ -32,6 +32,8 @@ bool convert(const char* to, const char* from, std::string_view bytes, std::stri
         break;
       }
       out += "\xEF\xBF\xBD";
+      // glibc's CP949 consumes some bad pairs whole before it fails.
+      if (inLeft == 0) break;
       ++in;
       --inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
