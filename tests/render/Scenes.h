@@ -30,14 +30,14 @@ struct Screen {
   int width = 0, height = 0;
 
   bool open(int w, int h, const std::string& driver = "software");
-  // Paints the state and reads the composed picture back.
-  void paint(const OverlayState& s, const OverlayHooks& hooks = {});
+  void paint(const OverlayState& s, const OverlayHooks& hooks = {}) {
+    overlay.paint(renderer, res, s, hooks);
+    renderer.readPixels(pixels, width, height);
+  }
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
-  bool savePng(const std::string& path) const;
 };
 
-// The overlay drawn onto a canvas filled with the 121216 background, as the screen shows it
-// without a picture. Other drawing on the canvas composes over transparent black.
+// The overlay drawn over the 121216 background, as the screen shows it without a picture.
 struct Drawn {
   Canvas canvas;
   UiResources res;
