@@ -37,7 +37,7 @@ Ink inkOf(const Canvas& c) {
   return i;
 }
 
-TEST(Canvas, ShapesAndBitmapsArePremultipliedTransformedAndClipped) {
+TEST(Canvas, DrawingIsPremultipliedTransformedClippedAndTracked) {
   Canvas c;
   ASSERT_TRUE(c.resize(100, 100));
   c.fillRect(RectF{30, 10, 40, 20}, Color::rgb(0xFFFFFF, 0.5f));
@@ -60,16 +60,13 @@ TEST(Canvas, ShapesAndBitmapsArePremultipliedTransformedAndClipped) {
   c.popClip();
   c.fillRect(RectF{0, 0, 10, 5}, kWhite);
   EXPECT_EQ(alphas(c, {{48, 80}, {25, 25}, {15, 25}, {35, 25}, {55, 2}, {5, 2}}), (A{255, 255, 0, 0, 255, 0}));
-  PointF p = (Matrix::rotation(90, 10, 10) * Matrix::scale(2, 2)).apply(PointF{20, 10});  // clockwise, then scaled
-  EXPECT_NEAR(p.x, 20, 1e-5);
-  EXPECT_NEAR(p.y, 40, 1e-5);
   auto fill = [](Bitmap& b, int size, auto colourAt) {
     ASSERT_TRUE(b.create(size, size));
     for (int y = 0; y < size; ++y)
       for (int x = 0; x < size; ++x) reinterpret_cast<uint32_t*>(b.pixels() + y * b.stride())[x] = colourAt(x, y);
     b.commit();
   };
-  Bitmap red, checker, none;
+  Bitmap red, checker;
   c.clear();
   fill(red, 4, [](int, int) { return 0xFFFF0000u; });
   c.drawBitmap(red, RectF{10, 10, 50, 50}, 0.5f);
@@ -80,14 +77,9 @@ TEST(Canvas, ShapesAndBitmapsArePremultipliedTransformedAndClipped) {
   fill(checker, 1000, [](int x, int y) { return ((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u; });
   c.drawBitmap(checker, RectF{0, 0, 100, 100}, 1.0f);
   for (int x = 10; x < 90; x += 13) EXPECT_NEAR(static_cast<int>(c.pixel(x, 50) & 0xFF), 128, 24) << x;
-  EXPECT_FALSE(none.create(0, 5));
-  EXPECT_FALSE(none.create(20000, 5));
-  c.drawBitmap(none, RectF{0, 0, 10, 10}, 1.0f);  // ignored
-}
-
-TEST(Canvas, DirtyRectsHoldEverythingDrawnUntilTheClear) {
-  Canvas c, empty;
+  // The dirty rectangles hold everything drawn until the clear.
   ASSERT_TRUE(c.resize(640, 480));
+  c.clear();
   c.fillRect(RectF{100, 100, 110, 110}, kWhite);
   ASSERT_EQ(c.dirtyRects().size(), 1u);
   EXPECT_LE(c.dirtyRects()[0].w * c.dirtyRects()[0].h, 20 * 48);
@@ -107,9 +99,6 @@ TEST(Canvas, DirtyRectsHoldEverythingDrawnUntilTheClear) {
   c.fillRect(RectF{0, 0, 4, 4}, kWhite);
   EXPECT_EQ(alphas(c, {{105, 105}, {1, 1}}), (A{0, 255}));
   EXPECT_FALSE(c.writePng("/nonexistent-dir/x.png"));
-  EXPECT_FALSE(empty.resize(0, 10));
-  empty.fillRect(RectF{0, 0, 4, 4}, kWhite);  // ignored
-  EXPECT_TRUE(empty.dirtyRects().empty());
 }
 
 TEST(Canvas, TextPlacementWrappingAndGlyphs) {
@@ -121,9 +110,7 @@ TEST(Canvas, TextPlacementWrappingAndGlyphs) {
     return inkOf(c);
   };
   const char* name = "Vell 플레이어";
-  Ink lead = drawIn(format(16), name);
-  EXPECT_NEAR(lead.left, 100, 3);
-  EXPECT_NEAR(lead.top, 52, 5);
+  EXPECT_NEAR(drawIn(format(16), name).left, 100, 3);
   // The same text again in another alignment is laid out again, not taken from the cache.
   Ink trail = drawIn(format(16, TextAlign::Trailing, ParagraphAlign::Bottom), name);
   EXPECT_NEAR(trail.right, 299, 3);

@@ -24,33 +24,24 @@ long long msSince(Clock::time_point start) {
 [[maybe_unused]] const bool kNoProxy =
     setenv("no_proxy", "127.0.0.1,localhost", 1) == 0 && setenv("NO_PROXY", "127.0.0.1,localhost", 1) == 0;
 
-TEST(Http, FollowsRedirectsAcrossPortsAndTheEnvironmentsProxyAndSendsTheUserAgent) {
-  test::HttpServer target([](const HttpRequest& req, HttpConnection& c) { c.respond(200, "final:" + req.target); });
-  test::HttpServer first([&](const HttpRequest& req, HttpConnection& c) {
-    if (req.target == "/start") c.respond(302, "", "text/plain", "Location: /hop\r\n");
-    else c.respond(301, "", "text/plain", "Location: " + target.url("/end?a=1&b=2") + "\r\n");
-  });
-  std::string body;
-  ASSERT_TRUE(httpFetch(first.url("/start"), 2000, body));
-  EXPECT_EQ(body, "final:/end?a=1&b=2");
-  EXPECT_EQ(first.requests().size(), 2u);
-  const HttpRequest last = target.requests().at(0);
-  EXPECT_EQ(last.header("user-agent"), kHttpUserAgent);
-  EXPECT_EQ(last.header("accept-encoding"), "");  // the body comes back as the server has it
-  setenv("http_proxy", target.url("").c_str(), 1);
-  body = httpGet("http://radio.invalid/live?x=1", 2000);
-  unsetenv("http_proxy");
-  EXPECT_EQ(body, "final:http://radio.invalid/live?x=1");
-}
-
-TEST(Http, BodiesArriveAsSentWhateverTheStatusAndFailuresGiveNothing) {
+TEST(Http, FollowsRedirectsAndTheProxyReturnsBodiesAsSentAndFailuresGiveNothing) {
   const std::string binary("a\0b\r\n\xff", 6);
+  test::HttpServer target([](const HttpRequest& req, HttpConnection& c) { c.respond(200, "final:" + req.target); });
   test::HttpServer server([&](const HttpRequest& req, HttpConnection& c) {
-    if (req.target == "/missing") c.respond(404, binary, "application/octet-stream");
+    if (req.target == "/start") c.respond(302, "", "text/plain", "Location: /hop\r\n");
+    else if (req.target == "/hop") c.respond(301, "", "text/plain", "Location: " + target.url("/end?a=1") + "\r\n");
+    else if (req.target == "/missing") c.respond(404, binary, "application/octet-stream");
     else if (req.target == "/file") c.respond(302, "", "text/plain", "Location: file:///etc/hostname\r\n");
     else c.respond(302, "loop", "text/plain", "Location: /again\r\n");
   });
-  EXPECT_EQ(httpGet(server.url("/missing"), 2000), binary);
+  EXPECT_EQ(httpGet(server.url("/start"), 2000), "final:/end?a=1");  // across ports
+  const HttpRequest last = target.requests().at(0);
+  EXPECT_EQ(last.header("user-agent"), kHttpUserAgent);
+  EXPECT_EQ(last.header("accept-encoding"), "");              // the body comes back as the server has it
+  EXPECT_EQ(httpGet(server.url("/missing"), 2000), binary);  // whatever the status
+  setenv("http_proxy", target.url("").c_str(), 1);           // the proxy comes from the environment
+  EXPECT_EQ(httpGet("http://radio.invalid/live?x=1", 2000), "final:http://radio.invalid/live?x=1");
+  unsetenv("http_proxy");
   const int deadPort = test::HttpServer([](const HttpRequest&, HttpConnection&) {}).port();  // closed again
   // A plain server cannot complete a TLS handshake, so https to it gives nothing either.
   for (const std::string& url : {std::string(), std::string("not a url"), std::string("file:///etc/hostname"),
@@ -77,8 +68,7 @@ TEST(Http, EveryWaitTheWholeTransferAndTheBodySizeAreBounded) {
       for (const std::string chunk(256 * 1024, 'z'); c.send(chunk);) *sent += chunk.size();
     c.wait(20000);
   });
-  // Path, step and whole time-outs, body cap, the least and most time the failure may take: silent,
-  // stalled, trickling past the whole limit, endless past a cap, declaring a length over the cap.
+  // Path, time-outs, cap, least and most time: silent, stalled, trickling, endless, declared too long.
   const std::tuple<const char*, uint32_t, uint32_t, size_t, long long, long long> cases[] = {
       {"/silent", 300, 0, kHttpMaxBodyBytes, 250, 1300}, {"/stall", 300, 0, kHttpMaxBodyBytes, 250, 1300},
       {"/slow", 600, 500, kHttpMaxBodyBytes, 450, 1300}, {"/stream", 2000, 0, 1024 * 1024, 0, 20000},

@@ -17,8 +17,7 @@
 namespace vell {
 namespace {
 
-// The window follows a caption or border press only once the pointer moved past the threshold;
-// the edge opposite the dragged one stays put, and the size stops at the minimum.
+// A caption or border press moves or sizes the window only past the threshold; the opposite edge stays.
 TEST(FrameDrag, FollowsOnlyRealMovementAndKeepsTheOppositeEdge) {
   const Rect start{100, 100, 800, 600};
   const std::tuple<HitCode, int, int, bool, Rect> cases[] = {  // press, pointer move, follows, new rectangle

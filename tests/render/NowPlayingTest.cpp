@@ -13,7 +13,6 @@ namespace vell::test {
 namespace {
 
 constexpr int W = 1000, H = 700, CX = 500, CY = 332, SEEK = 634;
-constexpr uint32_t kBackground = 0x121216;
 
 TEST(NowPlaying, TextsAndCoverPlace) {
   EXPECT_EQ(technicalLine("aac", 0, 48000, 6), "AAC  ·  48.0 kHz  ·  Stereo");  // unknown parts left out

@@ -1,6 +1,5 @@
-// Pixels of the overlay at the places the layout gives them (W 1000, H 700: C = 632, seek line
-// at 634, control bar 646..700 with its centre line at 673). Colours are compared with each
-// other, not with the palette.
+// Overlay pixels where the layout puts things (W 1000, H 700: C = 632, seek line at 634, control bar
+// 646..700 centred on 673). Colours are compared with each other, not with the palette.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,7 +10,6 @@
 namespace vell::test {
 namespace {
 
-constexpr uint32_t kBackground = 0x121216;  // what an untouched overlay pixel shows
 constexpr int W = 1000, H = 700, CY = 673, SEEK = 634;
 
 OverlayState playing(double position, double duration) {

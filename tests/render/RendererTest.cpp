@@ -12,7 +12,6 @@ extern "C" {
 namespace vell::test {
 namespace {
 
-constexpr uint32_t kBackground = 0x121216;
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 
 // One scene drawn by `paint` between begin and end, then read back into the screen's pixels.
@@ -88,7 +87,9 @@ TEST(Renderer, ReusesTheVideoTextureWhileTheSizeStays) {
   EXPECT_EQ(dev.videoTextureCreations(), 2);
   EXPECT_FALSE(s.renderer.uploadFrame(VideoFrame{}));
   // An unchanged frame drawn again is not copied, unless the texture does not hold it.
-  auto draw = [&](const TestFrame& f, bool changed) { s.renderer.drawVideo(f.frame, 0, 0, 200, 200, 0, 0, false, false, changed); };
+  auto draw = [&](const TestFrame& f, bool changed) {
+    s.renderer.drawVideo(f.frame, 0, 0, 200, 200, 0, 0, false, false, changed);
+  };
   draw(b, false);
   EXPECT_EQ(dev.videoUploads(), 6);
   draw(a, false);  // another size
@@ -137,7 +138,8 @@ TEST(DecodeImage, DecodesCoverArtPremultipliedRefusesTheRestAndSurvivesDamage) {
   EXPECT_FALSE(decodeImage(nullptr, 10, b));
   const std::string jpeg = mediaBytes(makeMedia("-f lavfi -i color=c=red:size=64x48 -frames:v 1", "jpg"));
   // A PNG header that claims 100000 x 100000 pixels is refused before anything is allocated.
-  std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xA0\0\x01\x86\xA0\x08\x06\0\0\0\0\0\0\0\0\0\0\0IEND\xAE\x42\x60\x82", 45);
+  const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xA0\0\x01\x86\xA0\x08\x06\0\0\0\0\0\0\0"
+                        "\0\0\0\0IEND\xAE\x42\x60\x82", 45);
   for (const std::string& bytes : {std::string(), std::string("not an image at all, just text"), jpeg.substr(0, 40), png}) {
     EXPECT_FALSE(decode(bytes, b)) << bytes.size();
     EXPECT_FALSE(b.valid());

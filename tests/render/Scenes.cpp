@@ -26,7 +26,7 @@ bool Screen::open(int w, int h, const std::string& driver) {
 void Drawn::draw(const OverlayState& s, const OverlayHooks& hooks) {
   if (canvas.width() != s.width || canvas.height() != s.height) canvas.resize(s.width, s.height);
   canvas.clear();
-  canvas.fillRect(RectF{0, 0, static_cast<float>(s.width), static_cast<float>(s.height)}, Color::rgb(0x121216));
+  canvas.fillRect(RectF{0, 0, static_cast<float>(s.width), static_cast<float>(s.height)}, Color::rgb(kBackground));
   overlay.draw(canvas, res, s, hooks);
 }
 

@@ -13,6 +13,8 @@
 
 namespace vell::test {
 
+constexpr uint32_t kBackground = 0x121216;  // the frame's clear colour: what an untouched overlay pixel shows
+
 // A solid frame with a marker block in its top-left corner; the object holds the pixels.
 struct TestFrame {
   std::vector<uint32_t> pixels;
@@ -47,7 +49,6 @@ struct Drawn {
   uint32_t at(int x, int y) const { return canvas.pixel(x, y) & 0xFFFFFF; }
 };
 
-// The main screens at w x h.
 OverlayState baseState(int w, int h, uint32_t tick = 100000);
 OverlayState emptyScene(int w, int h);
 OverlayState failedScene(int w, int h);

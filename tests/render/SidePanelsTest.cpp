@@ -175,7 +175,7 @@ TEST(SettingsPanel, RowPlacesAndScrollRange) {
     EXPECT_EQ(settingsRowAt(32, 2000, 0, static_cast<float>(tops[i])), i) << i;
   }
   // Past the last row, the gap above the first, rows scrolled under the header, below the panel.
-  const float outside[][4] = {{2000, 0, 692}, {2000, 0, 70}, {2000, 60, 67}, {600, 0, 600}};  // bottom, scroll, y
+  const float outside[][3] = {{2000, 0, 692}, {2000, 0, 70}, {2000, 60, 67}, {600, 0, 600}};  // bottom, scroll, y
   for (const auto& c : outside) EXPECT_EQ(settingsRowAt(32, c[0], static_cast<int>(c[1]), c[2]), -1) << c[2];
   for (auto [height, maxScroll] : {std::pair{600, 84}, {683, 1}, {684, 0}, {220, 464}})
     EXPECT_EQ(settingsMaxScroll(height), maxScroll) << height;
