@@ -17,16 +17,10 @@
 namespace vell {
 namespace {
 
-// The window follows a caption or border press only once the pointer moved past the threshold;
-// the edge opposite the dragged one stays put, and the size stops at the minimum.
+// A caption or border press moves or sizes the window only past the threshold; the opposite edge stays.
 TEST(FrameDrag, FollowsOnlyRealMovementAndKeepsTheOppositeEdge) {
   const Rect start{100, 100, 800, 600};
-  struct Case {
-    HitCode code;
-    int dx, dy;
-    bool follows;
-    Rect expected;
-  } const cases[] = {
+  const std::tuple<HitCode, int, int, bool, Rect> cases[] = {  // press, pointer move, follows, new rectangle
       {HitCode::Caption, 3, -4, false, {}},  // a click that wobbles
       {HitCode::Caption, -40, 30, true, {60, 130, 800, 600}},
       {HitCode::Left, -30, 0, true, {70, 100, 830, 600}},
@@ -35,20 +29,19 @@ TEST(FrameDrag, FollowsOnlyRealMovementAndKeepsTheOppositeEdge) {
       {HitCode::TopLeft, 10, 400, true, {110, 380, 790, 320}},
       {HitCode::Client, 50, 50, false, {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [code, dx, dy, follows, expected] : cases) {
     FrameDrag d;
-    d.press(c.code, 500, 500, start, 480, 320);
+    d.press(code, 500, 500, start, 480, 320);
     Rect r;  // left as it was when the window does not follow
-    EXPECT_EQ(d.follow(500 + c.dx, 500 + c.dy, true, r), c.follows) << static_cast<int>(c.code);
-    EXPECT_EQ(std::tie(r.x, r.y, r.w, r.h), std::tie(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
+    EXPECT_EQ(d.follow(500 + dx, 500 + dy, true, r), follows) << static_cast<int>(code);
+    EXPECT_EQ(std::tie(r.x, r.y, r.w, r.h), std::tie(expected.x, expected.y, expected.w, expected.h));
     EXPECT_FALSE(d.follow(550, 550, false, r));  // the release went elsewhere: the drag is over
     EXPECT_FALSE(d.active());
   }
 }
 
-// Inside the message loop SIGTERM arrives as the window's Quit event. Outside the loop (the
-// start-up failure box is up) or when something holds the loop and never reads its events,
-// SIGTERM still ends the program.
+// Inside the message loop SIGTERM is the window's Quit event; outside it (the start-up failure box)
+// or while something holds the loop without reading its events, SIGTERM still ends the program.
 TEST(QuitSignal, QuitsTheLoopAndOtherwiseEndsTheProgram) {
   for (bool modalInLoop : {false, true}) {
     int ready[2];
@@ -90,9 +83,7 @@ TEST(QuitSignal, EndsTheMessageBoxOrMenuAndReachesTheLoop) {
     ASSERT_TRUE(owner.create("owner", 400, 300, WindowOptions{.hidden = true}));
     std::atomic<int> paints{0};
     owner.setModalPaint([&] { ++paints; });
-    PopupMenuHost host;
-    host.owner = owner.handle();
-    host.tick = [&] { ++paints; };
+    const PopupMenuHost host{.owner = owner.handle(), .tick = [&] { ++paints; }, .style = {}};
     // The signal comes once the box's loop runs (a loaded machine is slow to open it).
     std::thread terminator([&] {
       for (uint32_t start = tickCount(); paints < 3 && tickCount() - start < 10000;) sleepMs(10);

@@ -1,16 +1,15 @@
-// Pixels of the overlay at the places the layout gives them (W 1000, H 700: C = 632, seek line
-// at 634, control bar 646..700 with its centre line at 673). Colours are compared with each
-// other, not with the palette.
+// Overlay pixels where the layout puts things (W 1000, H 700: C = 632, seek line at 634, control bar
+// 646..700 centred on 673). Colours are compared with each other, not with the palette.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "Scenes.h"
+#include "render/NowPlaying.h"
 
 namespace vell::test {
 namespace {
 
-constexpr uint32_t kBackground = 0x121216;  // what an untouched overlay pixel shows
 constexpr int W = 1000, H = 700, CY = 673, SEEK = 634;
 
 OverlayState playing(double position, double duration) {
@@ -72,7 +71,7 @@ TEST(ControlBar, PlayButtonLiveBadgeVolumeAndSpeed) {
   EXPECT_NE(d.at(582, CY - 8), bar);
 }
 
-TEST(Overlay, ToastQuickOpenScrimAndHelp) {
+TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
   Drawn d;
   OverlayState s = baseState(W, 600);
   s.toastTick = s.tick - 100;
@@ -98,6 +97,17 @@ TEST(Overlay, ToastQuickOpenScrimAndHelp) {
   for (int x = 590; x < 690; ++x)
     for (int y = 538; y < 556; ++y) ink += d.at(x, y) != d.at(700, 547);
   EXPECT_GT(ink, 20);
+  s = inputScene(W, 600);
+  d.draw(s);
+  const RectF name = computeInputLayout(W, 600, true).nameBox;
+  const int x = static_cast<int>(name.left) + 20, y = static_cast<int>(name.top);
+  const uint32_t focused = d.at(x, y);
+  EXPECT_LT(d.at(5, 5) & 0xFF, kBackground & 0xFF);  // the scrim
+  EXPECT_EQ(d.at(x, y + 17), kBackground);            // the field itself
+  s.input.focusedField = 2;                           // the ring moves to the URL box
+  s.input.hover = 0;
+  d.draw(s);
+  EXPECT_GT(static_cast<int>(focused & 0xFF), static_cast<int>(d.at(x, y) & 0xFF) + 60);
 }
 
 TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
@@ -127,41 +137,17 @@ TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
   EXPECT_EQ(d.overlay.titleOffset(), 0);
 }
 
-TEST(Overlay, PanelPlaceAndTheDialogsFocusRing) {
-  Drawn d;
-  OverlayState s = baseState(W, H);
-  s.playlistOpen = s.fullscreen = true;
-  RectF panel;
-  OverlayHooks hooks;
-  hooks.sidePanel = [&](Canvas&, const UiResources&, const OverlayState&, const OverlayLayout&, const RectF& r) { panel = r; };
-  d.draw(s, hooks);
-  EXPECT_EQ(std::tie(panel.left, panel.top, panel.bottom), std::make_tuple(W - 320.0f, 0.0f, 632.0f));
-  s = inputScene(W, 600);
-  d.draw(s, hooks);
-  const RectF name = computeInputLayout(W, 600, true).nameBox;
-  const int x = static_cast<int>(name.left) + 20, y = static_cast<int>(name.top);
-  const uint32_t focused = d.at(x, y);
-  EXPECT_LT(d.at(5, 5) & 0xFF, kBackground & 0xFF);  // the scrim
-  EXPECT_EQ(d.at(x, y + 17), kBackground);            // the field itself
-  s.input.focusedField = 2;                           // the ring moves to the URL box
-  s.input.hover = 0;
-  d.draw(s, hooks);
-  EXPECT_GT(static_cast<int>(focused & 0xFF), static_cast<int>(d.at(x, y) & 0xFF) + 60);
-}
-
 TEST(Overlay, KoreanTextsHaveRealGlyphsInEveryFormat) {
   Drawn d;
   d.canvas.resize(10, 10);
-  std::vector<std::string> texts = {"파일을 드래그하거나 O 키를 눌러 열기", "또는 아래 [라디오] / [팟캐스트] 버튼을 누르세요",
-                                    "연결 실패", "재시도", "연결 중...", "재연결 중", "버퍼링... 1.5s",
-                                    "▶ 이어듣기: 두시의 데이트 (12:34)", "키보드 단축키", "이름", "취소",
-                                    "버퍼 40%  ·  3분 20초 청취", "1시간 2분 청취", "슬립 타이머 — 재생 정지됨"};
+  ASSERT_GE(d.canvas.unknownGlyphCount("\xF4\x8F\xBF\xBF", d.res.small10), 1);  // U+10FFFF has no glyph anywhere
+  std::vector<std::string> texts = {"파일을 드래그하거나 O 키를 눌러 열기", "연결 실패 재시도 재연결 중",
+                                    resumeLabel("두시의 데이트", 754), statusLine(100, 1000, 200000), "슬립 타이머 — 재생 정지됨"};
   for (const HelpRow& row : kHelpRows) texts.push_back(std::string(row.description) + " " + row.keys);
   // Every use of the input dialog: add, open, playlist, category, edit, media path, subtitle path.
-  for (int use = 0; use < 7; ++use) {
-    InputDialogTexts t = inputDialogTexts(InputDialogView{.urlOnly = use != 0, .playlistUse = use == 2,
-                                                          .categoryUse = use == 3, .editing = use == 4,
-                                                          .pathUse = use >= 5 ? use - 4 : 0});
+  for (InputDialogView v : {InputDialogView{.urlOnly = false}, {}, {.playlistUse = true}, {.categoryUse = true},
+                            {.editing = true}, {.pathUse = 1}, {.pathUse = 2}}) {
+    InputDialogTexts t = inputDialogTexts(v);
     texts.insert(texts.end(), {t.title, t.prompt, t.ok});
   }
   const UiResources& r = d.res;

@@ -12,7 +12,6 @@ extern "C" {
 namespace vell::test {
 namespace {
 
-constexpr uint32_t kBackground = 0x121216;
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 
 // One scene drawn by `paint` between begin and end, then read back into the screen's pixels.
@@ -58,8 +57,7 @@ TEST(Renderer, PictureIsLetterboxedByAspectModeTurnedAndMirrored) {
     EXPECT_EQ(s.at(0, 500), kRed) << c[0];
   }
   EXPECT_FALSE(computeVideoPlacement(0, 1080, RectF{0, 0, 10, 10}, 0, 0, false, false).visible);
-  // A wide frame with a green block in its top-left corner, turned clockwise: 562.5 wide
-  // (x 218.75..781.25) and 1000 high; the block (about 104 pixels) lands at the top right.
+  // Turned clockwise, 562.5 wide (x 218.75..781.25): the top-left block (about 104 pixels) goes top right.
   TestFrame marked(1920, 1080, kBlue, kGreen, 200);
   drawFrame(s, marked, kAspectSource, 90);
   EXPECT_EQ(s.at(210, 500), kBackground);
@@ -67,8 +65,7 @@ TEST(Renderer, PictureIsLetterboxedByAspectModeTurnedAndMirrored) {
   EXPECT_EQ(s.at(230, 40), kBlue);
   drawFrame(s, marked, kAspectSource, -90);  // the same as 270
   EXPECT_EQ(s.at(230, 960), kGreen);
-  // A square frame filling the window, mirrored first and turned after: a horizontal flip and
-  // a quarter turn take the corner to the bottom right.
+  // Mirrored first and turned after: a horizontal flip and a quarter turn take the corner bottom right.
   TestFrame square(400, 400, kBlue, kGreen, 100);
   const int flips[][5] = {{0, 0, 0, 50, 50},     {0, 1, 0, 950, 50},    {0, 0, 1, 50, 950}, {0, 1, 1, 950, 950},
                           {180, 0, 0, 950, 950}, {90, 1, 0, 950, 950}, {90, 0, 1, 50, 50}};  // turn, h, v, corner
@@ -90,7 +87,9 @@ TEST(Renderer, ReusesTheVideoTextureWhileTheSizeStays) {
   EXPECT_EQ(dev.videoTextureCreations(), 2);
   EXPECT_FALSE(s.renderer.uploadFrame(VideoFrame{}));
   // An unchanged frame drawn again is not copied, unless the texture does not hold it.
-  auto draw = [&](const TestFrame& f, bool changed) { s.renderer.drawVideo(f.frame, 0, 0, 200, 200, 0, 0, false, false, changed); };
+  auto draw = [&](const TestFrame& f, bool changed) {
+    s.renderer.drawVideo(f.frame, 0, 0, 200, 200, 0, 0, false, false, changed);
+  };
   draw(b, false);
   EXPECT_EQ(dev.videoUploads(), 6);
   draw(a, false);  // another size
@@ -126,7 +125,7 @@ bool decode(const std::string& bytes, Bitmap& out, std::string_view mime = {}) {
   return decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, mime);
 }
 
-TEST(DecodeImage, DecodesCoverArtPremultiplied) {
+TEST(DecodeImage, DecodesCoverArtPremultipliedRefusesTheRestAndSurvivesDamage) {
   Bitmap b;
   ASSERT_TRUE(decode(mediaBytes(makeMedia("-f lavfi -i color=c=red:size=64x48 -frames:v 1", "jpg")), b));
   EXPECT_EQ(std::make_tuple(b.width(), b.height()), std::make_tuple(64, 48));
@@ -136,14 +135,11 @@ TEST(DecodeImage, DecodesCoverArtPremultiplied) {
                      "image/png"));
   EXPECT_NEAR(static_cast<int>(b.pixel(3, 3) >> 24), 128, 2);
   EXPECT_NEAR(static_cast<int>(b.pixel(3, 3) & 0xFF), 128, 2);
-}
-
-TEST(DecodeImage, RefusesWhatDoesNotDecodeAndSurvivesDamage) {
-  Bitmap b;
   EXPECT_FALSE(decodeImage(nullptr, 10, b));
   const std::string jpeg = mediaBytes(makeMedia("-f lavfi -i color=c=red:size=64x48 -frames:v 1", "jpg"));
   // A PNG header that claims 100000 x 100000 pixels is refused before anything is allocated.
-  std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xA0\0\x01\x86\xA0\x08\x06\0\0\0\0\0\0\0\0\0\0\0IEND\xAE\x42\x60\x82", 45);
+  const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xA0\0\x01\x86\xA0\x08\x06\0\0\0\0\0\0\0"
+                        "\0\0\0\0IEND\xAE\x42\x60\x82", 45);
   for (const std::string& bytes : {std::string(), std::string("not an image at all, just text"), jpeg.substr(0, 40), png}) {
     EXPECT_FALSE(decode(bytes, b)) << bytes.size();
     EXPECT_FALSE(b.valid());
@@ -177,7 +173,6 @@ TEST(UiResources, SubtitleSizeIsClamped) {
     r.setSubtitleSize(asked);
     EXPECT_EQ(r.subtitle.size(), size) << asked;
   }
-  EXPECT_STREQ(aspectModeName(-2), "원본");  // out of range: the nearest name
 }
 
 }  // namespace

@@ -23,82 +23,60 @@ bool Screen::open(int w, int h, const std::string& driver) {
   return true;
 }
 
-void Screen::paint(const OverlayState& s, const OverlayHooks& hooks) {
-  overlay.paint(renderer, res, s, hooks);
-  renderer.readPixels(pixels, width, height);
-}
-
-bool Screen::savePng(const std::string& path) const { return writeArgbPng(path, pixels.data(), width, height); }
-
 void Drawn::draw(const OverlayState& s, const OverlayHooks& hooks) {
   if (canvas.width() != s.width || canvas.height() != s.height) canvas.resize(s.width, s.height);
   canvas.clear();
-  canvas.fillRect(RectF{0, 0, static_cast<float>(s.width), static_cast<float>(s.height)}, Color::rgb(0x121216));
+  canvas.fillRect(RectF{0, 0, static_cast<float>(s.width), static_cast<float>(s.height)}, Color::rgb(kBackground));
   overlay.draw(canvas, res, s, hooks);
 }
 
+constexpr uint32_t kTick = 100000;
+
 OverlayState baseState(int w, int h, uint32_t tick) {
-  OverlayState s;
-  s.tick = s.lastMoveTick = tick;
-  s.width = w;
-  s.height = h;
-  return s;
+  return {.tick = tick, .width = w, .height = h, .lastMoveTick = tick};
 }
 
 OverlayState emptyScene(int w, int h) {
-  OverlayState s = baseState(w, h);
-  s.lastPodcastUrl = "https://podcast.example/feed/ep12.mp3";
-  s.lastPodcastName = "두시의 데이트 12회";
-  s.resumePosition = 754;
-  return s;
+  return {.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick,
+          .lastPodcastUrl = "https://podcast.example/feed/ep12.mp3", .lastPodcastName = "두시의 데이트 12회",
+          .resumePosition = 754};
 }
 
 OverlayState failedScene(int w, int h) {
-  OverlayState s = baseState(w, h);
-  s.connectionFailed = true;
-  s.failedTick = s.tick - 2000;
-  s.failedName = "KBS 쿨FM 라디오 — 연결이 되지 않는 아주 긴 방송국 이름 테스트";
-  return s;
+  return {.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick, .connectionFailed = true,
+          .failedTick = kTick - 2000, .failedName = "KBS 쿨FM 라디오 — 연결이 되지 않는 아주 긴 방송국 이름 테스트"};
 }
 
 OverlayState videoScene(int w, int h, const VideoFrame* frame) {
-  OverlayState s = baseState(w, h);
-  s.currentPath = "/home/user/영상/여행 기록 2023.mp4";
-  s.frame = frame;
-  s.media = {.state = PlayState::Playing, .position = 754, .duration = 3725, .hasVideo = true, .speed = 1.5f,
-             .volume = 0.7f, .title = "여행 기록 2023"};
-  s.seekHover = s.mouseInside = true;
-  s.mouseX = w / 3;
-  s.mouseY = h - 66;
-  s.subtitleTrackLoaded = true;
-  s.subtitleText = "안녕하세요, 여러분!\n오늘은 바다에 왔습니다.";
-  s.pointA = 600;
-  s.pointB = 900;
-  return s;
+  return {.tick = kTick, .width = w, .height = h, .mouseX = w / 3, .mouseY = h - 66, .mouseInside = true,
+          .lastMoveTick = kTick, .seekHover = true, .currentPath = "/home/user/영상/여행 기록 2023.mp4",
+          .media = {.state = PlayState::Playing, .position = 754, .duration = 3725, .hasVideo = true, .speed = 1.5f,
+                    .volume = 0.7f, .title = "여행 기록 2023"},
+          .frame = frame, .subtitleTrackLoaded = true, .subtitleText = "안녕하세요, 여러분!\n오늘은 바다에 왔습니다.",
+          .pointA = 600, .pointB = 900};
 }
 
 OverlayState radioScene(int w, int h) {
-  OverlayState s = baseState(w, h);
-  s.currentPath = "http://radio.example:8000/cool.aac";
-  s.media = {.state = PlayState::Playing, .isLive = true, .volume = 0.8f, .title = "KBS 쿨FM",
-             .stationName = "KBS Cool FM 89.1", .codecName = "aac", .bitrateKbps = 128, .sampleRate = 44100, .channels = 2};
-  s.streamTitle = "아이유 - 밤편지";
-  s.listenStartTick = s.tick - 200000;
-  s.audio = {.ringFill = 48000 * 2 * 12, .ringCapacity = 48000 * 2 * 30, .sampleRate = 48000, .channels = 2};
+  OverlayState s{.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick,
+                 .currentPath = "http://radio.example:8000/cool.aac",
+                 .media = {.state = PlayState::Playing, .isLive = true, .volume = 0.8f, .title = "KBS 쿨FM",
+                           .stationName = "KBS Cool FM 89.1", .codecName = "aac", .bitrateKbps = 128,
+                           .sampleRate = 44100, .channels = 2},
+                 .audio = {.ringFill = 48000 * 2 * 12, .ringCapacity = 48000 * 2 * 30, .sampleRate = 48000, .channels = 2},
+                 .streamTitle = "아이유 - 밤편지", .listenStartTick = kTick - 200000};
   for (int i = 0; i < kLevelBands; ++i)
     s.audio.levels[i] = 0.02f + 0.15f * std::fabs(std::sin(i * 0.45f)) * (1.0f - i / 40.0f);
   return s;
 }
 
 OverlayState podcastScene(int w, int h) {
-  OverlayState s = baseState(w, h);
-  s.currentPath = "https://podcast.example/ep/2024-03-01.mp3";
-  s.media = {.state = PlayState::Paused, .position = 1325, .duration = 3120, .podcastRequest = true, .volume = 0.5f,
-             .muted = true, .title = "과학 이야기 — 블랙홀의 비밀", .codecName = "mp3", .bitrateKbps = 192,
-             .sampleRate = 44100, .channels = 2};
-  s.listenStartTick = s.tick - 30000;
-  s.audio = {.ringFill = 48000 * 2 * 4, .ringCapacity = 48000 * 2 * 30, .sampleRate = 48000, .channels = 2};
-  return s;
+  return {.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick,
+          .currentPath = "https://podcast.example/ep/2024-03-01.mp3",
+          .media = {.state = PlayState::Paused, .position = 1325, .duration = 3120, .podcastRequest = true,
+                    .volume = 0.5f, .muted = true, .title = "과학 이야기 — 블랙홀의 비밀", .codecName = "mp3",
+                    .bitrateKbps = 192, .sampleRate = 44100, .channels = 2},
+          .audio = {.ringFill = 48000 * 2 * 4, .ringCapacity = 48000 * 2 * 30, .sampleRate = 48000, .channels = 2},
+          .listenStartTick = kTick - 30000};
 }
 
 OverlayState helpScene(int w, int h) {
@@ -108,10 +86,8 @@ OverlayState helpScene(int w, int h) {
 }
 
 OverlayState connectingScene(int w, int h) {
-  OverlayState s = baseState(w, h, 100250);
-  s.connecting = true;
-  s.connectingTarget = "http://radio.example:8000/stream.pls";
-  return s;
+  return {.tick = kTick + 250, .width = w, .height = h, .lastMoveTick = kTick, .connecting = true,
+          .connectingTarget = "http://radio.example:8000/stream.pls"};
 }
 
 OverlayState toastScene(int w, int h) {
@@ -139,6 +115,5 @@ bool near(uint32_t a, uint32_t b, int tolerance) {
 
 }  // namespace vell::test
 
-// fontconfig keeps its configuration until the process ends and never frees parts of it;
-// those are not our leaks.
+// fontconfig never frees parts of its configuration: not our leaks.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

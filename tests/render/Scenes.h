@@ -13,6 +13,8 @@
 
 namespace vell::test {
 
+constexpr uint32_t kBackground = 0x121216;  // the frame's clear colour: what an untouched overlay pixel shows
+
 // A solid frame with a marker block in its top-left corner; the object holds the pixels.
 struct TestFrame {
   std::vector<uint32_t> pixels;
@@ -30,14 +32,14 @@ struct Screen {
   int width = 0, height = 0;
 
   bool open(int w, int h, const std::string& driver = "software");
-  // Paints the state and reads the composed picture back.
-  void paint(const OverlayState& s, const OverlayHooks& hooks = {});
+  void paint(const OverlayState& s, const OverlayHooks& hooks = {}) {
+    overlay.paint(renderer, res, s, hooks);
+    renderer.readPixels(pixels, width, height);
+  }
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
-  bool savePng(const std::string& path) const;
 };
 
-// The overlay drawn onto a canvas filled with the 121216 background, as the screen shows it
-// without a picture. Other drawing on the canvas composes over transparent black.
+// The overlay drawn over the 121216 background, as the screen shows it without a picture.
 struct Drawn {
   Canvas canvas;
   UiResources res;
@@ -47,7 +49,6 @@ struct Drawn {
   uint32_t at(int x, int y) const { return canvas.pixel(x, y) & 0xFFFFFF; }
 };
 
-// The main screens at w x h.
 OverlayState baseState(int w, int h, uint32_t tick = 100000);
 OverlayState emptyScene(int w, int h);
 OverlayState failedScene(int w, int h);

@@ -30,12 +30,11 @@ TEST(TopBar, DrawsTabsButtonsAndATitleThatFitsScrollsOrVanishes) {
   v = {.width = 1000, .windowActive = false, .alwaysOnTop = true, .browserOpen = true, .browserPodcastMode = true,
        .hovered = kTopBarClose};
   draw();
-  EXPECT_NE(d.at(400, 10), active);  // an inactive window's bar is lighter
-  EXPECT_NE(d.at(136, 8), tab);      // the open podcast tab
+  EXPECT_NE(d.at(400, 10), active);        // an inactive window's bar is lighter
+  EXPECT_NE(d.at(136, 8), tab);            // the open podcast tab
   EXPECT_EQ(d.at(839, 14), d.at(136, 8));  // the pin turns solid accent
   EXPECT_NE(d.at(839, 14), pin);
-  EXPECT_GT(d.at(958, 4) >> 16, 0xC0u);           // the close cell turns red
-  EXPECT_TRUE(near(d.at(977, 16), 0xFFFFFF, 3));  // with a white cross
+  EXPECT_GT(d.at(958, 4) >> 16, 0xC0u);    // the close cell turns red
   // Wider than W - 382: a marquee inside the box, 30 px/s after a 2 s hold.
   v = {.width = 1000, .tick = 100000, .maximized = true, .hovered = kTopBarRadioTab, .title = std::string(200, 'W')};
   draw();
