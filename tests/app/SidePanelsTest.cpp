@@ -34,6 +34,7 @@ TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
       {2, 0, 1, "3초"},        {2, 0, 1, "1초"},  {2, 0, 1, "1초"},  {1, 0, 0, "탐색 이동"},  // either half flips it
       {4, 1, 3, "ON"},         {3, 0, 2, "전체 반복"},              {5, 1, 4, "15분"},   {5, 1, 4, "30분"},
       {5, 0, 4, "15분"},       {5, 0, 4, "해제"}, {12, 1, 8, "24pt"}, {15, 0, 9, "-10 ms"}, {11, 1, 7, "OFF"},
+      {8, 0, 6, "ON"},
   };
   for (const Click& c : clicks) {
     clickRow(c.row, c.right);
