@@ -151,8 +151,7 @@ TEST_F(AppCore, KeyTable) {
   };
   for (int k : std::initializer_list<int>{'O', 'T', 'Z', 'L', 'J', 'G', 'A', 'S', 'D', vk::OemComma, vk::OemPeriod, vk::Oem2})
     EXPECT_FALSE(press(k, true)) << k;  // left to the system
-  EXPECT_FALSE(press(vk::Return, false, false, true));  // Alt+Enter
-  EXPECT_FALSE(press(vk::F1 + 3, false, false, true));  // Alt+F4
+  EXPECT_FALSE(press(vk::Return, false, false, true) || press(vk::F1 + 3, false, false, true));  // Alt+Enter, Alt+F4
   app.player.setVolume(0.8f);
   struct Row {
     int key, mods;  // 1 Ctrl, 2 Shift, 4 Alt
