@@ -20,8 +20,8 @@ using AppCore = test::AppHarness;
 
 TEST_F(AppCore, HitTestAndLayoutByView) {
   openWindow(800, 600);
-  EXPECT_EQ(app.nonClientHitTest(5, 300), HitCode::Left);
   EXPECT_EQ(app.nonClientHitTest(6, 300), HitCode::Caption);  // past the border the idle picture drags
+  EXPECT_EQ(app.nonClientHitTest(400, 10), HitCode::Caption);  // the title band off its buttons and tabs
   key('F');
   ASSERT_TRUE(app.fullscreen);
   EXPECT_EQ(app.nonClientHitTest(0, 300), HitCode::Left);  // borders in every view
@@ -151,9 +151,7 @@ TEST_F(AppCore, KeyTable) {
   };
   for (int k : std::initializer_list<int>{'O', 'T', 'Z', 'L', 'J', 'G', 'A', 'S', 'D', vk::OemComma, vk::OemPeriod, vk::Oem2})
     EXPECT_FALSE(press(k, true)) << k;  // left to the system
-  EXPECT_FALSE(press(vk::Return, false, false, true));  // Alt+Enter
-  EXPECT_FALSE(press(vk::F1 + 3, false, false, true));  // Alt+F4
-  EXPECT_FALSE(press('K'));
+  EXPECT_FALSE(press(vk::Return, false, false, true) || press(vk::F1 + 3, false, false, true));  // Alt+Enter, Alt+F4
   app.player.setVolume(0.8f);
   struct Row {
     int key, mods;  // 1 Ctrl, 2 Shift, 4 Alt
@@ -259,7 +257,6 @@ TEST_F(Menus, PlaylistAndStreamMenusByRowAndEntry) {
   std::vector<MenuItem> menu = buildPlaylistMenu(p, 1);
   EXPECT_EQ(marks(find(menu, "카테고리 이동")->submenu), "강의*");
   EXPECT_TRUE(find(menu, "분류 해제"));
-  EXPECT_EQ(find(menu, "강의")->id, kPlCategoryFirst + 1);
   EXPECT_FALSE(find(buildPlaylistMenu(p, 0), "분류 해제"));
   StreamEntry builtin{RADIO_MP3, "b1", "방송", "", "", "http://x/", false, false};
   StreamEntry user = builtin;
@@ -309,6 +306,7 @@ TEST_F(Menus, CommandsAndConfirmations) {
   app.streamMenuCommand(kStPlay, "user_1");  // gone since: nothing happens
   EXPECT_EQ(app.toastText, "");
   app.browserPodcastMode = true;
+  answer = MessageAnswer::No;
   app.streamMenuCommand(kStResetAll, "");
   EXPECT_EQ(asked.back().rfind("초기화 확인|모든 팟캐스트 스트림을", 0), 0u);
 }

@@ -57,7 +57,7 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   const StreamEntry& podcast = app.catalog.podcastStreams().at(0);
   EXPECT_EQ(std::tuple(podcast.type, podcast.name), std::tuple(PODCAST_RSS, "feeds.example"));
   app.openInputDialog(false, id, false);  // an edit: the URL selected, so typing replaces it
-  EXPECT_EQ(app.nameEdit->edit.text(), "내 방송");
+  EXPECT_EQ(app.nameEdit->edit.text() + "|" + app.urlEdit->edit.selectedText(), "내 방송|http://radio.example/tune.pls");
   type("http://radio.example/new.m3u8");
   key(vk::Return);
   EXPECT_EQ(app.catalog.findById(id)->url, "http://radio.example/new.m3u8");

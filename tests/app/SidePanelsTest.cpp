@@ -46,12 +46,12 @@ TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
   s.subtitleColor = 3;
   clickRow(13, true);
   EXPECT_EQ(std::tuple(s.aspectRatio, s.subtitleColor), std::tuple(3, 3));
-  for (auto [before, right, after] : {std::tuple(1.0f, true, 1.0f), std::tuple(1.0f, false, 0.9f),
-                                      std::tuple(0.5f, false, 0.5f), std::tuple(0.5f, true, 0.6f),
-                                      std::tuple(0.77f, true, 0.9f), std::tuple(0.3f, false, 0.9f)}) {
+  for (auto [before, right, after] : {std::tuple(1.0f, true, "100%"), std::tuple(1.0f, false, "90%"),
+                                      std::tuple(0.5f, false, "50%"), std::tuple(0.5f, true, "60%"),
+                                      std::tuple(0.77f, true, "90%"), std::tuple(0.3f, false, "90%")}) {
     s.opacity = before;  // off the steps: from the nearest one, or the last
     clickRow(7, right);
-    EXPECT_FLOAT_EQ(s.opacity, after) << before;
+    EXPECT_EQ(app.settingValueText(5), after) << before;
   }
   // Hover marks only value rows; the section headers are not selectable.
   for (const auto& h : {std::array{800, 158, 2}, std::array{800, 290, -1}, std::array{600, 158, -1}}) {
@@ -139,6 +139,8 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   EXPECT_EQ(app.titleHover, kTopBarMaximize);
   app.onMouseMove(120, 16);
   EXPECT_EQ(app.titleHover, kTopBarPodcastTab);
+  click(830, 16);  // the title bar's pin
+  EXPECT_TRUE(app.alwaysOnTop);
   // The search takes plain letters and the input method's compositions.
   app.catalog.loadFromText("RADIO_MP3|r1|라디오 하나|g||http://a/\nRADIO_MP3|r2|Mono FM|g||http://b/\n", "");
   app.toggleStreamBrowser(false);

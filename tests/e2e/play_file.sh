@@ -18,7 +18,10 @@ shot=$(find "$HOME/Pictures" -name 'VellPlayer_*.bmp' 2>/dev/null | head -n1)
 # 640 x 360, rows top-down (height -360), 32 bits, nothing but the header before the pixels.
 [ "$(stat -c %s "$shot")" = $((54 + 640 * 360 * 4)) ] || fail "screenshot size"
 [ "$(od -An -tx1 -j18 -N12 "$shot" | tr -d ' \n')" = 8002000098feffff01002000 ] || fail "screenshot header"
-pass "caption names the file; Ctrl+P writes a 640x360 top-down 32-bit BMP"
+xdotool key --window "$wid" f sleep 0.5
+[ "$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')" = 1280x800 ] || fail "F did not fill the display"
+xdotool key --window "$wid" f sleep 0.5
+pass "caption names the file; Ctrl+P writes a 640x360 top-down 32-bit BMP; F fills the display"
 sleep 4  # the history keeps a place past the first seconds
 stop_player
 grep -qx "volume=0.84" "$config/vell_player.ini" || fail "settings: $(grep volume "$config/vell_player.ini")"

@@ -4,11 +4,7 @@
 # its window, waits, clicks, and the sound checks several scripts judge by. Every script is run
 # as SCRIPT PATH-TO-vell-player [WORK-DIR]; sourcing this sets strict mode.
 set -euo pipefail
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "${work:-}/log.txt" ] && tail -n 20 "$work/log.txt" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; [ ! -f "${work:-}/log.txt" ] || tail -n 20 "$work/log.txt" >&2; exit 1; }
 pass() { echo "ok: $*"; }
 # e2e_begin WxH PLAYER [WORK-DIR]: the script runs again under xvfb-run, on a display of its own
 # (a window manager, windows counted; searched from a random number, for runs side by side); sets
@@ -93,10 +89,7 @@ wait_exit() {  # until the player ends by itself; returns its exit status
   pid=""
   return "$status"
 }
-stop_player() {  # a clean close: SIGTERM takes the window's shutdown path
-  kill -TERM "$pid"
-  wait_exit || true
-}
+stop_player() { kill -TERM "$pid"; wait_exit || true; }  # a clean close: SIGTERM takes the shutdown path
 wait_for_log() { until_ok 100 grep -q "$1" "$work/log.txt" || fail "log never said: $1"; }
 title_is() { [ "$(xdotool getwindowname "$wid")" = "$1" ]; }
 wait_title() { until_ok 100 title_is "$1" || fail "caption was '$(xdotool getwindowname "$wid")', not '$1'"; }
@@ -105,10 +98,8 @@ others() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$wi
 # tone FILE HZ SECONDS [OUTPUT-OPTION...]: a sine tone. film FILE WxH SECONDS: a moving test
 # picture with a 440 Hz tone.
 tone() { ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=frequency=$2:sample_rate=48000:duration=$3" "${@:4}" "$1"; }
-film() {
-  ffmpeg -nostdin -y -loglevel error -f lavfi -i "testsrc2=size=$2:rate=25:duration=$3" \
-    -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$3" -c:v libx264 -preset ultrafast -c:a aac "$1"
-}
+film() { ffmpeg -nostdin -y -loglevel error -f lavfi -i "testsrc2=size=$2:rate=25:duration=$3" -f lavfi \
+  -i "sine=frequency=440:sample_rate=48000:duration=$3" -c:v libx264 -preset ultrafast -c:a aac "$1"; }
 # serve_folder FOLDER: a loopback HTTP server on a free port (port); its log is $work/http.txt.
 serve_folder() {
   /usr/bin/python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$1" >"$work/http.txt" 2>&1 &
