@@ -14,7 +14,7 @@ TEST(UrlKind, FirstMatchingRuleWins) {
       {"http://radio.example:8000/", false, UrlKind::Radio},
       {"http://radio.example:8000", false, UrlKind::Generic},  // no slash after the port
       {"http://host/a/stream.aac", false, UrlKind::Radio}, {"https://host/live/index.m3u8", false, UrlKind::Radio},
-      {"http://host/list.pls", false, UrlKind::Radio},     {"http://icecast.host/x", false, UrlKind::Radio},
+      {"HTTP://host/list.pls", false, UrlKind::Radio},     {"http://icecast.host/x", false, UrlKind::Radio},
       {"http://host/song.mp3", false, UrlKind::Generic},
       {"http://host:8000/episode.mp3", true, UrlKind::Podcast},  // podcast beats the radio markers
       {"https://r1---sn.googlevideo.com/videoplayback?x", true, UrlKind::VideoSiteMedia},
@@ -22,7 +22,10 @@ TEST(UrlKind, FirstMatchingRuleWins) {
       {"http://host/STREAM", false, UrlKind::Generic},  // markers are case-sensitive
       {"http://host/x?next=/live", false, UrlKind::Radio},  // the query counts too
   };
-  for (const auto& r : rows) EXPECT_EQ(classifyUrl(r.url, r.podcast), r.kind) << r.url;
+  for (const auto& r : rows) {  // whatever the kind, what came from the network may only reach the network
+    EXPECT_EQ(classifyUrl(r.url, r.podcast), r.kind) << r.url;
+    EXPECT_EQ(buildOpenOptions(r.url, r.podcast).entry("protocol_whitelist"), "http,https,tls,tcp,crypto,httpproxy");
+  }
 }
 
 TEST(UrlKind, ForcedFormatFromThePathBeforeTheQuery) {
