@@ -65,10 +65,11 @@ TEST(Player, PlaysEachMediumToItsEnd) {
     p.play();
     EXPECT_TRUE(p.position() == 0.0 || !p.hasAudio());  // the clock waits for the device
     int shown = 0, early = 0, late = 0;
-    double lagSum = 0, clockError = 0;
+    double lagSum = 0;
+    std::vector<double> clockErrors;
     uint32_t elapsed = r.paint(8000, true, [&](bool taken) {
       double heard = p.audioOutput().heardSeconds();
-      if (heard > 0.3 && p.audioOutput().ringFill() > 0) clockError = std::max(clockError, std::fabs(p.position() - heard));
+      if (heard > 0.3 && p.audioOutput().ringFill() > 0) clockErrors.push_back(std::fabs(p.position() - heard));
       if (!taken) return;
       double t = p.position() - p.syncOffsetMs() * 0.001;
       ++shown;
@@ -79,7 +80,9 @@ TEST(Player, PlaysEachMediumToItsEnd) {
     });
     EXPECT_EQ(r.ended.load(), 1);
     EXPECT_GE(elapsed, static_cast<uint32_t>(row.duration * 1000 - 50));  // the tail was heard
-    EXPECT_LT(clockError, p.hasVideo() ? 0.15 : 0.1);  // painting pictures delays the ticks
+    // Without an offset the clock follows the sound heard (a loaded machine may delay a tick now and then).
+    std::nth_element(clockErrors.begin(), clockErrors.begin() + clockErrors.size() / 2, clockErrors.end());
+    EXPECT_TRUE(clockErrors.empty() || row.offsetMs != 0 || clockErrors[clockErrors.size() / 2] < 0.03);
     EXPECT_EQ(early, 0);
     EXPECT_EQ(late, 0);
     EXPECT_GE(shown, row.frames * 5 / 6);  // a paint may skip one now and then
