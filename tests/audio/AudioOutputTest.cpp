@@ -11,6 +11,7 @@ namespace vell {
 namespace {
 
 using test::LogCapture;
+using test::nextFrame;
 using test::waitFor;
 using test::waitMs;
 
@@ -39,12 +40,6 @@ std::vector<float> constantSignal(int frames, const std::vector<float>& frame) {
 // Frame number carried by an output frame of the counting signal, whatever its gain.
 long countAt(const std::vector<float>& pcm, size_t frame) {
   return std::lround(pcm[2 * frame + 1] * 0.5 / pcm[2 * frame] * kCountScale) - 1;
-}
-
-// First stereo frame at or after `from` whose channel 0 is (not) silent; the end when none is.
-size_t nextFrame(const std::vector<float>& pcm, size_t from, bool sound) {
-  while (2 * from < pcm.size() && (pcm[2 * from] != 0.0f) != sound) ++from;
-  return from;
 }
 
 // Sound starting at `begin` with a fade: frame k of the fade (k = 0 is silent and lies just

@@ -103,7 +103,6 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
   source.close();
   reader.join();
   ASSERT_EQ(titles, (std::vector<std::string>{"Song A", "Song B…"}));  // each title once, one line
-  ASSERT_NE(changeSent.load(), 0u);
   EXPECT_LT(seenB - changeSent.load(), 1000u);
 }
 

@@ -12,6 +12,7 @@
 namespace vell {
 namespace {
 
+using test::nextFrame;
 using test::PlayerRun;
 using test::toneFrequency;
 using test::waitMs;
@@ -29,12 +30,6 @@ struct DiskRun {
   ~DiskRun() { test::setDiskAudioFile("/dev/null"); }
   std::vector<float> samples() const { return test::readDiskAudio(file); }
 };
-
-// First frame at or after `from` whose channel 0 is (not) silent.
-size_t nextFrame(const std::vector<float>& pcm, size_t from, bool sound) {
-  while (2 * from < pcm.size() && (pcm[2 * from] != 0.0f) != sound) ++from;
-  return from;
-}
 
 // Each medium plays to its end: pictures shown when due on the clock less the offset (those
 // held back by it still come due after the last sound), the clock on the sound heard, and one
@@ -58,7 +53,7 @@ TEST(Player, PlaysEachMediumToItsEnd) {
        test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=20:duration=0.5 -f lavfi -i "
                        "sine=frequency=440:sample_rate=48000:duration=2 -c:v libx264 -preset ultrafast -c:a aac", "mp4"),
        0, 2.0, 10, 0.45, true},
-      {"sound only", test::sineMp3(1.0), 0, 1.0, 0, 0.0, true},
+      {"sound only", test::sineMp3(3.0), 0, 3.0, 0, 0.0, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -70,12 +65,13 @@ TEST(Player, PlaysEachMediumToItsEnd) {
     p.play();
     EXPECT_TRUE(p.position() == 0.0 || !p.hasAudio());  // the clock waits for the device
     int shown = 0, early = 0, late = 0;
-    double lagSum = 0, clockError = 0;
+    double lagSum = 0;
+    std::vector<double> clockErrors;
     uint32_t elapsed = r.paint(8000, true, [&](bool taken) {
       double heard = p.audioOutput().heardSeconds();
-      if (heard > 0.3 && p.audioOutput().ringFill() > 0) clockError = std::max(clockError, std::fabs(p.position() - heard));
+      if (heard > 0.3 && p.audioOutput().ringFill() > 0) clockErrors.push_back(std::fabs(p.position() - heard));
       if (!taken) return;
-      double t = p.position() - row.offsetMs * 0.001;
+      double t = p.position() - p.syncOffsetMs() * 0.001;
       ++shown;
       // The read-out stops at the duration; pictures held back by an offset come after it.
       early += r.slot.pts > t + 0.018 && p.position() < p.duration();
@@ -84,7 +80,9 @@ TEST(Player, PlaysEachMediumToItsEnd) {
     });
     EXPECT_EQ(r.ended.load(), 1);
     EXPECT_GE(elapsed, static_cast<uint32_t>(row.duration * 1000 - 50));  // the tail was heard
-    EXPECT_LT(clockError, row.frames ? 0.15 : 0.1);  // painting pictures delays the ticks
+    // Without an offset the clock follows the sound heard (a loaded machine may delay a tick now and then).
+    std::nth_element(clockErrors.begin(), clockErrors.begin() + clockErrors.size() / 2, clockErrors.end());
+    EXPECT_TRUE(clockErrors.empty() || row.offsetMs != 0 || clockErrors[clockErrors.size() / 2] < 0.03);
     EXPECT_EQ(early, 0);
     EXPECT_EQ(late, 0);
     EXPECT_GE(shown, row.frames * 5 / 6);  // a paint may skip one now and then
@@ -97,6 +95,12 @@ TEST(Player, PlaysEachMediumToItsEnd) {
     EXPECT_GE(p.position(), row.duration - 0.25);
     // A local file is never short of data, at its start or its end.
     EXPECT_TRUE(!row.ringFills || log.count("Buffer low") == 0);
+    if (!p.hasVideo()) {  // a speed change after the end keeps no seek to it: play starts again from the top
+      r.ended = 0;
+      p.setSpeed(2.0);
+      p.play();
+      EXPECT_NEAR(r.paint(4000), 1500, 300);
+    }
   }
 }
 
@@ -122,8 +126,8 @@ TEST(Player, StopCloseAndReopenAreNeverReportedAsTheEnd) {
 TEST(Player, SpeedChangeGoesOnFromTheHeardPosition) {
   DiskRun run;
   PlayerRun r;
-  ASSERT_TRUE(r.player.openFile(test::makeMedia(
-      "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=60 -ac 1 -c:a libmp3lame -b:a 32k", "mp3")));
+  ASSERT_TRUE(r.player.openFile(
+      test::makeMedia("-f lavfi -i sine=frequency=440:sample_rate=22050:duration=60 -ac 1 -c:a pcm_s16le", "wav")));
   r.player.play();
   r.paint(1200);
   double before = r.player.position();
@@ -141,6 +145,8 @@ TEST(Player, SpeedChangeGoesOnFromTheHeardPosition) {
   r.player.setSpeed(1.0);
   waitMs(100);
   EXPECT_NEAR(r.player.position(), paused, 1e-9);
+  r.player.togglePause();
+  EXPECT_EQ(r.player.state(), Player::Playing);
   r.player.close();
   std::vector<float> pcm = run.samples();
   size_t start = nextFrame(pcm, 0, true) + kRate / 10, end = pcm.size() / 2;  // past the fade-in
@@ -183,6 +189,7 @@ TEST(Player, SeekAndStopThenPlay) {
 TEST(Player, SeekRequestsAreClampedAndRelativeSeeksAccumulate) {
   Player player;
   player.togglePause();  // nothing open: nothing happens
+  player.play();
   EXPECT_EQ(player.state(), Player::Stopped);
   ASSERT_TRUE(player.openFile(test::sineMp3(3.0)));
   player.seekBy(1.0);
@@ -267,7 +274,6 @@ TEST(Player, StopAndCloseDoNotWaitForAFullRingOrASilentServer) {
       Player player;
       if (fromServer) {
         ASSERT_TRUE(player.openUrl(server.url("/stream"), false));
-        EXPECT_TRUE(player.isLive());
         player.play();
         waitMs(600);  // the data runs out: the thread waits inside a read
       } else {

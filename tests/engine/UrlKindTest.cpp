@@ -14,7 +14,7 @@ TEST(UrlKind, FirstMatchingRuleWins) {
       {"http://radio.example:8000/", false, UrlKind::Radio},
       {"http://radio.example:8000", false, UrlKind::Generic},  // no slash after the port
       {"http://host/a/stream.aac", false, UrlKind::Radio}, {"https://host/live/index.m3u8", false, UrlKind::Radio},
-      {"http://host/list.pls", false, UrlKind::Radio},     {"http://icecast.host/x", false, UrlKind::Radio},
+      {"HTTP://host/list.pls", false, UrlKind::Radio},     {"http://icecast.host/x", false, UrlKind::Radio},
       {"http://host/song.mp3", false, UrlKind::Generic},
       {"http://host:8000/episode.mp3", true, UrlKind::Podcast},  // podcast beats the radio markers
       {"https://r1---sn.googlevideo.com/videoplayback?x", true, UrlKind::VideoSiteMedia},
@@ -22,7 +22,10 @@ TEST(UrlKind, FirstMatchingRuleWins) {
       {"http://host/STREAM", false, UrlKind::Generic},  // markers are case-sensitive
       {"http://host/x?next=/live", false, UrlKind::Radio},  // the query counts too
   };
-  for (const auto& r : rows) EXPECT_EQ(classifyUrl(r.url, r.podcast), r.kind) << r.url;
+  for (const auto& r : rows) {  // whatever the kind, what came from the network may only reach the network
+    EXPECT_EQ(classifyUrl(r.url, r.podcast), r.kind) << r.url;
+    EXPECT_EQ(buildOpenOptions(r.url, r.podcast).entry("protocol_whitelist"), "http,https,tls,tcp,crypto,httpproxy");
+  }
 }
 
 TEST(UrlKind, ForcedFormatFromThePathBeforeTheQuery) {
@@ -39,12 +42,9 @@ TEST(UrlKind, ForcedFormatFromThePathBeforeTheQuery) {
 }
 
 TEST(UrlKind, HandGivenUrlsThatAreEpisodes) {
-  struct {
-    const char* url;
-    bool episode;
-  } cases[] = {{"http://h/ep.mp3", true},        {"http://h/ep.mp3?x=1", true}, {"http://h/list.m3u8?f=a.mp3", false},
-               {"http://h/a.mp3.pls", false},    {"http://h/stream", false},    {"http://h/EP.MP3", false}};
-  for (const auto& c : cases) EXPECT_EQ(looksLikePodcastEpisode(c.url), c.episode) << c.url;
+  for (const char* url : {"http://h/ep.mp3", "http://h/ep.mp3?x=1"}) EXPECT_TRUE(looksLikePodcastEpisode(url)) << url;
+  for (const char* url : {"http://h/list.m3u8?f=a.mp3", "http://h/a.mp3.pls", "http://h/stream", "http://h/EP.MP3"})
+    EXPECT_FALSE(looksLikePodcastEpisode(url)) << url;
 }
 
 TEST(UrlKind, ServerTitlesAreCutToOneSaneLine) {

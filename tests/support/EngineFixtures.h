@@ -7,6 +7,7 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -62,16 +63,25 @@ inline std::string fakeTool(const TempDir& dir, const std::string& name, const s
   return path;
 }
 
-// Frequency of channel 0 of interleaved stereo at 48 kHz over frames [begin, end), from its
-// rising zero crossings.
+// First stereo frame at or after `from` whose channel 0 is (not) silent; the end when none is.
+inline size_t nextFrame(const std::vector<float>& pcm, size_t from, bool sound) {
+  while (2 * from < pcm.size() && (pcm[2 * from] != 0.0f) != sound) ++from;
+  return from;
+}
+
+// Frequency of channel 0 of interleaved stereo at 48 kHz over frames [begin, end), from the
+// median spacing of its rising zero crossings, so that a dropout on a loaded machine does not
+// count as a change of pitch.
 inline double toneFrequency(const std::vector<float>& pcm, size_t begin, size_t end) {
-  std::vector<double> crossings;
+  std::vector<double> crossings, periods;
   for (size_t f = begin + 1; f < end && 2 * f < pcm.size(); ++f) {
     float a = pcm[2 * (f - 1)], b = pcm[2 * f];
     if (a < 0 && b >= 0) crossings.push_back(f - 1 + a / (a - b));
   }
-  if (crossings.size() < 3) return 0;
-  return (crossings.size() - 1) / ((crossings.back() - crossings.front()) / 48000.0);
+  for (size_t i = 1; i < crossings.size(); ++i) periods.push_back(crossings[i] - crossings[i - 1]);
+  if (periods.size() < 2) return 0;
+  std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+  return 48000.0 / periods[periods.size() / 2];
 }
 
 struct Decoded {
