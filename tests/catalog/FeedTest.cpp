@@ -279,9 +279,8 @@ TEST(EpisodeLoader, RealFetchesByTypeKeepTheFirstEpisodesWithMedia) {
   test::HttpServer server(serve({{"/rss", feed + "</channel></rss>"}}));
   auto box = std::make_shared<Mailbox>();
   EpisodeLoader loader(loadEpisodes);
-  loader.start(podcast("radio", server.url("/rss"), RADIO_MP3), Mailbox::to(box));
-  loader.start(podcast("unknown", server.url("/rss"), 7), Mailbox::to(box));
-  loader.start(podcast("rss", server.url("/rss")), Mailbox::to(box));
+  for (auto [id, type] : {std::pair<const char*, int32_t>{"radio", RADIO_MP3}, {"unknown", 7}, {"rss", PODCAST_RSS}})
+    loader.start(podcast(id, server.url("/rss"), type), Mailbox::to(box));
   auto batches = box->take(3);
   ASSERT_EQ(batches.size(), 3u);
   EXPECT_TRUE(loader.accept(*batches["rss"]));
@@ -292,8 +291,7 @@ TEST(EpisodeLoader, RealFetchesByTypeKeepTheFirstEpisodesWithMedia) {
   EXPECT_EQ(eps[14].title, "Ep 22");  // every third item has no media
   EXPECT_EQ(server.requests().size(), 1u);  // other types fetch nothing
   EXPECT_EQ(fetchRssEpisodes(server.url("/rss"), 2).size(), 2u);
-  EXPECT_TRUE(fetchRssEpisodes(server.url("/rss"), 0).empty());
-  EXPECT_TRUE(fetchRssEpisodes(server.url("/missing.xml"), 15).empty());
+  EXPECT_TRUE(fetchRssEpisodes(server.url("/rss"), 0).empty() && fetchRssEpisodes(server.url("/no"), 15).empty());
 }
 
 }  // namespace

@@ -48,53 +48,44 @@ class Catalog : public ::testing::Test {
   test::TempDir dir;
 };
 
-TEST_F(Catalog, BuiltinFileLinesAndFields) {
+TEST_F(Catalog, BuiltinAndUserFileLines) {
   StreamCatalog none(dir.file("nowhere"));
   none.load();
   EXPECT_EQ(listing(none), "|");
   EXPECT_EQ(none.findById("x"), nullptr);
 
-  auto c = load(
-      "\xEF\xBB\xBF"
-      "RADIO_MP3|a|Alpha|Pop|first|http://a\r\n"
-      "; comment|x|x|x|x|x\n"
-      "\n"
-      "RADIO_HLS|five|only|five|fields\n"
-      "PODCAST_RSS|p1|Feed| 공백 | desc |http://feed|seventh|eighth\n"
-      "radio_hls|b|Lower keyword|Pop||http://b\n"
-      "RADIO_PLS|c|Pls|Rock|||\n"
-      "PODCAST_SBS|s1|Service|Talk|d|12345\n"
-      "RADIO_MP3|bad|Name\xff\xc0|Rock|d|http://x");
-  EXPECT_EQ(listing(c), " a b c bad| p1 s1");
-  EXPECT_EQ(c.radioStreams()[0], entry(RADIO_MP3, "a", "Alpha", "Pop", "first", "http://a"));
-  EXPECT_EQ(c.radioStreams()[1].type, RADIO_MP3);  // keywords are case-sensitive
-  EXPECT_EQ(c.radioStreams()[2], entry(RADIO_PLS, "c", "Pls", "Rock", "", ""));
-  EXPECT_EQ(c.radioStreams()[3].name, "Name\xEF\xBF\xBD\xEF\xBF\xBD");
-  // No field is trimmed; fields after the sixth are ignored.
-  EXPECT_EQ(c.podcastStreams()[0], entry(PODCAST_RSS, "p1", "Feed", " 공백 ", " desc ", "http://feed"));
-  EXPECT_EQ(c.podcastStreams()[1].type, PODCAST_SBS);
-  EXPECT_EQ(c.radioGenres(), (Ids{"Pop", "Rock"}));
-  EXPECT_EQ(c.podcastGenres(), (Ids{" 공백 ", "Talk"}));
-}
-
-TEST_F(Catalog, UserFileOperations) {
-  auto c = load("RADIO_MP3|a|Alpha|Pop|d|http://a\nRADIO_MP3|b|Beta|Pop|d|http://b\nPODCAST_RSS|p|Pod|News|d|http://p\n",
+  auto c = load("\xEF\xBB\xBF"
+                "RADIO_MP3|a|Alpha|Pop|first|http://a\r\n"
+                "; comment|x|x|x|x|x\n"
+                "\n"
+                "RADIO_HLS|five|only|five|fields\n"
+                "PODCAST_RSS|p1|Feed| 공백 | desc |http://feed|seventh|eighth\n"
+                "radio_hls|b|Lower keyword|Pop||http://b\n"
+                "RADIO_PLS|c|Pls|Rock|||\n"
+                "PODCAST_SBS|s1|Service|Talk|d|12345\n"
+                "RADIO_MP3|bad|Name\xff\xc0|Rock|d|http://x",
                 "\xEF\xBB\xBF# comment\n"
                 "; also a comment\n"
                 "-|\n"
-                "-|b \t\r\n"
-                "=|RADIO_HLS|a|Alpha edited|Jazz|d2|http://a2\n"
+                "-|s1 \t\r\n"
+                "=|RADIO_HLS|c|Alpha edited|Jazz|d2|http://a2\n"
                 "RADIO_MP3|bare|Bare line|User|d|http://bare   \n"
                 "+|PODCAST_RSS|up|User pod|User|d|http://up\n"
                 "+|RADIO_MP3|short|only five|x|y\n"
                 "?|RADIO_MP3|q|Odd prefix|x|y|z\n");
-  EXPECT_EQ(c.hiddenIds(), Ids{"b"});
   // Only "+|", "=|" and "-|" are operations: "?|..." is an add whose fields start with "?".
-  EXPECT_EQ(listing(c), " a* bare+ RADIO_MP3+| p up+");
-  EXPECT_EQ(c.radioStreams()[0], (StreamEntry{RADIO_HLS, "a", "Alpha edited", "Jazz", "d2", "http://a2", false, true}));
-  EXPECT_EQ(c.radioStreams()[1].url, "http://bare");
-  EXPECT_EQ(c.radioStreams()[2].name, "q");
-  EXPECT_EQ(c.radioGenres(), (Ids{"Jazz", "User", "Odd prefix"}));
+  EXPECT_EQ(listing(c), " a b c* bad bare+ RADIO_MP3+| p1 up+");
+  EXPECT_EQ(c.hiddenIds(), Ids{"s1"});
+  EXPECT_EQ(c.radioStreams()[0], entry(RADIO_MP3, "a", "Alpha", "Pop", "first", "http://a"));
+  EXPECT_EQ(c.radioStreams()[1].type, RADIO_MP3);  // keywords are case-sensitive
+  EXPECT_EQ(c.radioStreams()[2], (StreamEntry{RADIO_HLS, "c", "Alpha edited", "Jazz", "d2", "http://a2", false, true}));
+  EXPECT_EQ(c.radioStreams()[3].name, "Name\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(c.radioStreams()[4].url, "http://bare");
+  EXPECT_EQ(c.radioStreams()[5].name, "q");
+  // No field is trimmed; fields after the sixth are ignored.
+  EXPECT_EQ(c.podcastStreams()[0], entry(PODCAST_RSS, "p1", "Feed", " 공백 ", " desc ", "http://feed"));
+  EXPECT_EQ(c.radioGenres(), (Ids{"Pop", "Jazz", "Rock", "User", "Odd prefix"}));
+  EXPECT_EQ(c.podcastGenres(), (Ids{" 공백 ", "User"}));
 
   // Duplicate ids: an edit replaces the first in each list; a type change keeps the entry in its list; an
   // edit of an id nobody has is kept; an edit never turns a user entry into a built-in.

@@ -51,17 +51,13 @@ TEST(Playlist, NextAndPreviousUnderEveryMode) {
       {3, -1, 0, false, {}, "nnnnp", "012-1"},  // nothing current: the first; the end holds
       {3, 2, 1, false, {}, "n", "0"},           // repeat all wraps
       {3, 0, 2, false, {}, "nn", "00"},         // repeat one holds
-      {1, -1, 0, false, {}, "nn", "0-"},
-      {1, -1, 1, false, {}, "nn", "00"},
-      {0, -1, 1, false, {}, "np", "--"},
+      {1, -1, 0, false, {}, "nn", "0-"},       {1, -1, 1, false, {}, "nn", "00"},     {0, -1, 1, false, {}, "np", "--"},
       {4, 2, 0, true, {7, 2, 6}, "nnn", "323"},  // a pick of the current item moves on
       {4, 3, 0, true, {3}, "n", "0"},            // ... wrapping to the first
-      {4, 0, 1, true, {1}, "n", "1"},
-      {4, 1, 2, true, {3}, "n", "1"},  // repeat one wins over shuffle
+      {4, 0, 1, true, {1}, "n", "1"},   {4, 1, 2, true, {3}, "n", "1"},  // repeat one wins over shuffle
       {1, 0, 0, true, {}, "n", "0"},   // no other item to move to
-      {3, 1, 0, false, {}, "ppn", "0-1"},
+      {3, 1, 0, false, {}, "ppn", "0-1"}, {3, 0, 1, false, {}, "p", "2"},
       {3, 0, 2, false, {}, "p", "-"},  // repeat one does not wrap backwards
-      {3, 0, 1, false, {}, "p", "2"},
       {3, 2, 1, true, {5}, "p", "2"},     // the current item may come again
       {3, -1, 0, false, {}, "pn", "-1"},  // no current item counts as the first
   };

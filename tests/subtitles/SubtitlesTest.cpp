@@ -24,7 +24,7 @@ std::string cues(const SubtitleTrack& t) {
   return out;
 }
 
-TEST(Subtitles, TimesAndTags) {
+TEST(Subtitles, SrtTimesTagsAndBlocks) {
   const std::pair<const char*, double> times[] = {
       {"00:01:02,5", 62.005},     {" 00:01:03,250 ", 63.25}, {"01:00:00.100", 3600.1},
       {"00:00:04,000 X1:100 X2:200", 4.0}, {"1:2:3", 0.0},  {"garbage", 0.0}, {"00:00:01;500", 0.0},
@@ -34,9 +34,7 @@ TEST(Subtitles, TimesAndTags) {
   EXPECT_EQ(SubtitleTrack::cleanText("<i>안녕</i> <font color=\"red\">world</font>"), "안녕 world");
   EXPECT_EQ(SubtitleTrack::cleanText("a<b"), "a");
   EXPECT_EQ(SubtitleTrack::cleanText("one\\Ntwo\\n x>y"), "one\ntwo\\n x>y");
-}
 
-TEST(Subtitles, SrtBlocks) {
   SubtitleTrack t;
   std::string srt =
       "\xEF\xBB\xBF"  // a mark at the start is dropped by decoding, not by the parser
@@ -163,29 +161,6 @@ TEST(Subtitles, LookupWithDelay) {
   EXPECT_TRUE(t.empty() && t.delay() == 0.0);
 }
 
-TEST(Subtitles, DiscoveryBesideTheMedium) {
-  test::TempDir dir;
-  const char* srt = "1\n00:00:01,000 --> 00:00:02,000\nfrom srt\n";
-  const char* smi = "<SYNC Start=0><P>from smi";
-  for (const char* name : {"film.srt", "film.smi", "bad.srt"}) dir.write(name, name == std::string("bad.srt") ? "x" : srt);
-  for (const char* name : {"film.smi", "other.SMI", "bad.smi"}) dir.write(name, smi);
-  ASSERT_TRUE(makeDirectories(dir.file("my.dir")));
-  dir.write("my.srt", srt);
-  // The SRT file first; a broken first candidate is used anyway, with no fall-through; the
-  // dot of a folder is not the medium's extension.
-  SubtitleTrack t;
-  const std::pair<const char*, const char*> found[] = {{"film.mkv", "from srt"}, {"other.avi", "from smi"},
-      {"bad.mp4", ""}, {"none.mp4", ""}, {"noext", ""}, {"my.dir/video", ""}};
-  for (const auto& [medium, text] : found) {
-    EXPECT_EQ(t.loadBeside(dir.file(medium)), *text != 0) << medium;
-    EXPECT_EQ(t.empty() ? "" : t.cues()[0].text, text) << medium;
-  }
-  // A file chosen by hand is read by its extension, in any case.
-  EXPECT_TRUE(t.loadFile(dir.write("x.SRT", srt)) && t.loadFile(dir.write("x.Smi", smi)));
-  EXPECT_FALSE(t.loadFile(dir.write("x.ass", srt)));
-  EXPECT_TRUE(t.empty());
-}
-
 TEST(SubtitleState, CommandsMirrorIntoSettingsAndReport) {
   Settings s;
   SubtitleState st;
@@ -223,23 +198,43 @@ TEST(SubtitleState, CommandsMirrorIntoSettingsAndReport) {
   EXPECT_TRUE(s.subtitleSize == 30 && s.subtitleVisible);
 }
 
-TEST(SubtitleState, LoadingResetsTheDelayAndReports) {
+TEST(SubtitleState, FilesFoundBesideTheMediumOrChosenByHand) {
   test::TempDir dir;
+  const char* srt = "1\n00:00:01,000 --> 00:00:02,000\nfrom srt\n";
+  const char* smi = "<SYNC Start=0><P>from smi";
+  for (const char* name : {"film.srt", "film.smi", "bad.srt"}) dir.write(name, name == std::string("bad.srt") ? "x" : srt);
+  for (const char* name : {"film.smi", "other.SMI", "bad.smi"}) dir.write(name, smi);
+  ASSERT_TRUE(makeDirectories(dir.file("my.dir")));
+  dir.write("my.srt", srt);
+  // The SRT file first; a broken first candidate is used anyway, with no fall-through; the
+  // dot of a folder is not the medium's extension.
+  SubtitleTrack t;
+  const std::pair<const char*, const char*> found[] = {{"film.mkv", "from srt"}, {"other.avi", "from smi"},
+      {"bad.mp4", ""}, {"none.mp4", ""}, {"noext", ""}, {"my.dir/video", ""}};
+  for (const auto& [medium, text] : found) {
+    EXPECT_EQ(t.loadBeside(dir.file(medium)), *text != 0) << medium;
+    EXPECT_EQ(t.empty() ? "" : t.cues()[0].text, text) << medium;
+  }
+  // A file chosen by hand is read by its extension, in any case.
+  EXPECT_TRUE(t.loadFile(dir.write("x.SRT", srt)) && t.loadFile(dir.write("x.Smi", smi)));
+  EXPECT_FALSE(t.loadFile(dir.write("x.ass", srt)));
+  EXPECT_TRUE(t.empty());
+
+  // The state's commands: loading resets the delay and reports.
   Settings s;
   SubtitleState st;
   st.shiftDelay(2.0, s);
-  dir.write("a.srt", "1\n00:00:01,000 --> 00:00:02,000\n안녕\n");
   SubtitleMessage m;
-  ASSERT_TRUE(st.autoLoad(dir.file("a.mp4"), s, m));
+  ASSERT_TRUE(st.autoLoad(dir.file("film.mp4"), s, m));
   EXPECT_EQ(m.text + std::to_string(m.durationMs), "자막 로드됨1200");
   EXPECT_EQ(s.subtitleDelay, 0.0);
-  EXPECT_EQ(st.textAt(1.5), "안녕");
+  EXPECT_EQ(st.textAt(1.5), "from srt");
   st.visible = false;
   EXPECT_EQ(st.textAt(1.5), "");
-  m = st.openFile(dir.file("a.srt"), s);
-  EXPECT_EQ(m.text + std::to_string(m.durationMs), "자막: a.srt1500");
+  m = st.openFile(dir.file("film.smi"), s);
+  EXPECT_EQ(m.text + std::to_string(m.durationMs), "자막: film.smi1500");
   EXPECT_TRUE(st.visible);
-  EXPECT_EQ(st.openFile(dir.write("b.ass", "x"), s).text, "자막 로드 실패");
+  EXPECT_EQ(st.openFile(dir.file("x.ass"), s).text, "자막 로드 실패");
   EXPECT_TRUE(st.track.empty());
   EXPECT_FALSE(st.autoLoad(dir.file("none.mp4"), s, m));
 }

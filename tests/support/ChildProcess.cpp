@@ -43,19 +43,19 @@ void expectCrashSafeSaves(const std::string& path, const std::function<bool(bool
     int fds[2];
     pid_t pid = pipe(fds) == 0 ? fork() : -1;
     if (pid < 0) return ADD_FAILURE() << "no pipe or no fork";
+    char c = 'r';
     if (pid == 0) {
-      char c = 'r';
       if (!save(false) || write(fds[1], &c, 1) != 1) _exit(3);
       for (;;) save(true), save(false);
     }
     close(fds[1]);
-    char c;
     (void)!read(fds[0], &c, 1);  // the child's first save is done, or it died
     close(fds[0]);
     if (round % 2 == 0) {
       usleep(static_cast<useconds_t>(saveMicros.count() * (round % 13) / 6));
     } else {  // wait for the temporary: this kill lands inside the write however the save's time is spent
-      for (int i = 0; i < 20000 && listDirectory(dir).size() < 2; ++i) usleep(100);
+      auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (listDirectory(dir).size() < 2 && std::chrono::steady_clock::now() < end) usleep(100);
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
