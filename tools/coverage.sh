@@ -21,6 +21,7 @@ find "$dir" -name '*.gcda' -delete
 (cd "$dir" && ctest -j "$jobs" --timeout 300 "$@" >ctest.log 2>&1) || echo "some tests failed; see $dir/ctest.log" >&2
 
 # Line coverage of the product's own code, counted once per source line.
-pct=$(gcovr -r . --object-directory "$dir" --filter 'src/' -j "$jobs" --print-summary -o /dev/null 2>/dev/null |
+# gcovr replaces its output file, so it never gets /dev/null (as root that file would be lost).
+pct=$(gcovr -r . --object-directory "$dir" --filter 'src/' -j "$jobs" --print-summary -o "$dir/coverage.txt" 2>/dev/null |
   awk '/^lines:/ { sub("%", "", $2); print $2 }')
 echo "line_coverage=${pct}%"
