@@ -40,7 +40,8 @@ build_ffmpeg() {
     --extra-ldflags="-L$work/zlib -static-libgcc" || return 1
   for feature in CONFIG_SCHANNEL CONFIG_ZLIB CONFIG_D3D11VA CONFIG_DXVA2 HAVE_W32THREADS HAVE_X86ASM \
       CONFIG_HTTPS_PROTOCOL CONFIG_CRYPTO_PROTOCOL CONFIG_HLS_DEMUXER CONFIG_H264_D3D11VA_HWACCEL; do
-    grep -q "^#define $feature 1" config.h || { echo "configure left out $feature"; return 1; }
+    grep -q "^#define $feature 1" config.h config_components.h ||
+      { echo "configure left out $feature"; return 1; }
   done
   make -j"$(nproc)" && make install || return 1
   rm -rf "$prefix/share" "$prefix/lib/pkgconfig"

@@ -59,7 +59,8 @@ vell_pulse_start() {
     pulseaudio --daemonize=yes -n --exit-idle-time=60 --use-pid-file=yes \
       --log-target="file:$dir/log" \
       --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
-      --load="module-null-sink sink_name=vell_null rate=48000 format=float32le channels=2" ||
+      --load="module-null-sink sink_name=vell_null rate=48000 format=float32le channels=2" \
+      </dev/null >/dev/null 2>&1 ||
     { echo "windows-env: pulseaudio did not start, see $dir/log" >&2; return 1; }
   local i
   for i in $(seq 50); do
