@@ -66,8 +66,11 @@ if(VELL_TESTS)
   set(INSTALL_GTEST OFF)
   set(VELL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source")
   add_subdirectory("${VELL_GTEST_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
+  foreach(_lib gtest gtest_main)
+    if(NOT TARGET GTest::${_lib})  # GoogleTest 1.11 and later name them so itself
+      add_library(GTest::${_lib} ALIAS ${_lib})
+    endif()
+  endforeach()
   # find_package(GTest) (tests/CMakeLists.txt) finds these targets through a config file of its own.
   file(WRITE "${CMAKE_BINARY_DIR}/gtest-config/GTestConfig.cmake"
        "# GoogleTest is built in this tree (cmake/Windows.cmake).\n")

@@ -31,7 +31,7 @@ vell_wine_prefix() {
   local log="$VELL_CACHE_DIR/wine-prefix.log" start=$SECONDS
   rm -rf "$WINEPREFIX"
   mkdir -p "$VELL_CACHE_DIR"
-  if ! { wineboot -i && wineserver -w; } >"$log" 2>&1; then
+  if ! { wineboot -i && wineserver -w; } >"$log" 2>&1 8>&-; then
     echo "windows-env: wineboot failed, see $log" >&2
     return 1
   fi
@@ -60,7 +60,7 @@ vell_pulse_start() {
       --log-target="file:$dir/log" \
       --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
       --load="module-null-sink sink_name=vell_null rate=48000 format=float32le channels=2" \
-      </dev/null >/dev/null 2>&1 ||
+      </dev/null >/dev/null 2>&1 8>&- ||
     { echo "windows-env: pulseaudio did not start, see $dir/log" >&2; return 1; }
   local i
   for i in $(seq 50); do
@@ -75,7 +75,15 @@ vell_windows_env_up() {
   mkdir -p "$VELL_RUNTIME_DIR"
   (
     flock 8  # parallel test programs wait for the first one to finish the set-up
-    vell_wine_prefix && vell_pulse_start
+    vell_wine_prefix && vell_pulse_start || exit 1
+    # Wine's server and its services take seconds to start; kept for a minute after the last
+    # program, a test run pays that once. They are started here, away from the test's output:
+    # CTest waits for every process holding that pipe, and they live as long as the server.
+    # Nor may they inherit the lock's descriptor (they would hold the lock for their lifetime).
+    # (wineserver's exit status 2: one is running already.)
+    if wineserver -p60 </dev/null >/dev/null 2>&1 8>&-; then
+      "$VELL_WINE" cmd /c exit 0 </dev/null >/dev/null 2>&1 8>&- || true
+    fi
   ) 8>"$VELL_RUNTIME_DIR/env.lock"
 }
 
