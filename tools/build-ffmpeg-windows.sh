@@ -111,6 +111,9 @@ if [ ! -f "$prefix/.complete" ]; then
   log_step "built in $((SECONDS - start)) s"
 fi
 
-echo "$prefix" >"$cache/ffmpeg-windows.prefix.tmp"
-mv "$cache/ffmpeg-windows.prefix.tmp" "$cache/ffmpeg-windows.prefix"
+# Rewritten only when it changes: CMake reconfigures when this file is newer than its cache.
+if [ "$(cat "$cache/ffmpeg-windows.prefix" 2>/dev/null)" != "$prefix" ]; then
+  echo "$prefix" >"$cache/ffmpeg-windows.prefix.tmp"
+  mv "$cache/ffmpeg-windows.prefix.tmp" "$cache/ffmpeg-windows.prefix"
+fi
 echo "$prefix"
