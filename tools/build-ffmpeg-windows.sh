@@ -33,11 +33,15 @@ config=(
 # build_ffmpeg SOURCE PREFIX WORK: its text is part of the cache key. (Each step checks its own
 # status: errexit does not apply inside a function whose caller tests it.)
 build_ffmpeg() {
-  local source=$1 prefix=$2 work=$3 feature
-  # Only the static zlib is visible, so the DLLs do not need zlib1.dll; libgcc is linked in.
-  mkdir -p "$work/zlib" && ln -sf "/usr/$host/lib/libz.a" "$work/zlib/libz.a" && cd "$work" || return 1
+  local source=$1 prefix=$2 work=$3 feature lib dll
+  # zlib and winpthread (the compiler links -lpthread; avutil takes clock_gettime from it) are
+  # found as static libraries first, and libgcc is linked in: the DLLs need only Windows' own.
+  mkdir -p "$work/static" && cd "$work" || return 1
+  for lib in libz.a libpthread.a libwinpthread.a; do
+    ln -sf "/usr/$host/lib/$lib" "$work/static/$lib" || return 1
+  done
   "$source/configure" --prefix="$prefix" "${config[@]}" \
-    --extra-ldflags="-L$work/zlib -static-libgcc" || return 1
+    --extra-ldflags="-L$work/static -static-libgcc" || return 1
   for feature in CONFIG_SCHANNEL CONFIG_ZLIB CONFIG_D3D11VA CONFIG_DXVA2 HAVE_W32THREADS HAVE_X86ASM \
       CONFIG_HTTPS_PROTOCOL CONFIG_CRYPTO_PROTOCOL CONFIG_HLS_DEMUXER CONFIG_H264_D3D11VA_HWACCEL; do
     grep -q "^#define $feature 1" config.h config_components.h ||
@@ -45,6 +49,12 @@ build_ffmpeg() {
   done
   make -j"$(nproc)" && make install || return 1
   rm -rf "$prefix/share" "$prefix/lib/pkgconfig"
+  for dll in "$prefix"/bin/*.dll; do
+    if $host-objdump -p "$dll" | grep -iE "DLL Name: *(libwinpthread|libgcc|libstdc|zlib)"; then
+      echo "$dll needs a DLL that is not shipped"
+      return 1
+    fi
+  done
 }
 
 log_step() { echo "build-ffmpeg-windows: $*" >&2; }
