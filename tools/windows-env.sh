@@ -61,7 +61,13 @@ vell_pulse_start() {
       --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
       --load="module-null-sink sink_name=vell_null rate=48000 format=float32le channels=2" \
       </dev/null >/dev/null 2>&1 8>&- ||
-    { echo "windows-env: pulseaudio did not start, see $dir/log" >&2; return 1; }
+    {
+      echo "windows-env: pulseaudio did not start, see $dir/log" >&2
+      # It cannot start when something running as root has replaced /dev/null with a file.
+      [ -c /dev/null ] || echo "windows-env: /dev/null is not a device; as root:" \
+        "rm /dev/null && mknod -m 666 /dev/null c 1 3" >&2
+      return 1
+    }
   local i
   for i in $(seq 50); do
     vell_pulse_alive && return 0
