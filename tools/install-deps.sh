@@ -1,23 +1,46 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the player and its tests need; quick when all are present.
+# Installs the Debian packages a build leg needs; quick when all are present.
+#   tools/install-deps.sh           the Linux build and its tests
+#   tools/install-deps.sh windows   the Windows cross build and its tests under wine
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake ninja-build pkg-config
-  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev
-  fonts-nanum libgtest-dev clang libclang-rt-14-dev
-  ffmpeg xvfb xdotool yt-dlp zenity imagemagick
-  libglib2.0-dev dbus playerctl desktop-file-utils
-  xclip tesseract-ocr
-  openbox x11-utils
-)
+case "${1:-linux}" in
+  linux)
+    PACKAGES=(
+      build-essential cmake ninja-build pkg-config
+      libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+      libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev
+      fonts-nanum libgtest-dev clang libclang-rt-14-dev
+      ffmpeg xvfb xdotool yt-dlp zenity imagemagick
+      libglib2.0-dev dbus playerctl desktop-file-utils
+      xclip tesseract-ocr
+      openbox x11-utils
+    )
+    ;;
+  windows)
+    # mingw-w64 (posix threads), FFmpeg's cross build from its Debian source (dpkg-dev, nasm,
+    # zlib), GoogleTest's source, wine with a PulseAudio server for WASAPI, and the host's ffmpeg
+    # for the test media.
+    PACKAGES=(
+      cmake ninja-build ccache pkg-config make
+      g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+      libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
+      wine wine64 pulseaudio pulseaudio-utils
+      ffmpeg
+    )
+    ;;
+  *)
+    echo "usage: $0 [linux|windows]" >&2
+    exit 2
+    ;;
+esac
 
+# One dpkg-query for the whole list keeps the common case (nothing missing) fast.
+installed=" $(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${PACKAGES[@]}" 2>/dev/null |
+  awk '$1 == "ii" { printf "%s ", $2 }') "
 missing=()
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  [[ "$installed" == *" $p "* ]] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
