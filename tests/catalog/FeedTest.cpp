@@ -15,9 +15,6 @@
 namespace vell {
 namespace {
 
-// Requests to the test servers must not go to a proxy from the environment.
-const bool kNoProxy = setenv("no_proxy", "127.0.0.1,localhost", 1) == 0 && setenv("NO_PROXY", "127.0.0.1,localhost", 1) == 0;
-
 // A server answering each path with a fixed document (404 page otherwise).
 test::HttpServer::Handler serve(std::map<std::string, std::string> docs) {
   return [docs](const test::HttpRequest& req, test::HttpConnection& c) {

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <map>
 
 #include "platform/DataDirs.h"
 #include "platform/Files.h"
 #include "platform/Uri.h"
+#include "support/ProcessIds.h"
 #include "support/TempDir.h"
 
 namespace vell {
@@ -25,10 +24,7 @@ TEST(Files, SavesLeaveNoTemporaryBehind) {
   EXPECT_TRUE(readFileLimited(path, 7, out));
   EXPECT_TRUE(isDirectory(executableDir()));
   // Temporaries of our own files whose save was killed go; others stay.
-  pid_t dead = fork();
-  if (dead == 0) _exit(0);
-  waitpid(dead, nullptr, 0);
-  std::string gone = std::to_string(dead), live = std::to_string(getppid()), own = std::to_string(getpid());
+  std::string gone = test::endedProcessId(), live = test::runningProcessId(), own = test::ownProcessId();
   const std::pair<std::string, bool> kept[] = {
       {"playlist.dat.tmp" + gone, false},    // its save was killed
       {"vell_player.ini.tmp" + own, false},  // an earlier process with our id

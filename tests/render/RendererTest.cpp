@@ -140,7 +140,11 @@ TEST(DecodeImage, DecodesCoverArtPremultipliedRefusesTheRestAndSurvivesDamage) {
   // A PNG header that claims 100000 x 100000 pixels is refused before anything is allocated.
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xA0\0\x01\x86\xA0\x08\x06\0\0\0\0\0\0\0"
                         "\0\0\0\0IEND\xAE\x42\x60\x82", 45);
-  for (const std::string& bytes : {std::string(), std::string("not an image at all, just text"), jpeg.substr(0, 40), png}) {
+  // A real one of 16000 x 16000 (cover art of an mp3 can be that) costs gigabytes decoded.
+  const std::string huge =
+      mediaBytes(makeMedia("-f lavfi -i color=c=black:s=16000x16000,format=monob -frames:v 1 -c:v png", "png"));
+  for (const std::string& bytes :
+       {std::string(), std::string("not an image at all, just text"), jpeg.substr(0, 40), png, huge}) {
     EXPECT_FALSE(decode(bytes, b)) << bytes.size();
     EXPECT_FALSE(b.valid());
   }

@@ -5,8 +5,6 @@ extern "C" {
 #include <libavcodec/packet.h>
 }
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -17,6 +15,7 @@ extern "C" {
 #include "engine/Player.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
+#include "support/FakeTool.h"
 #include "support/TempDir.h"
 
 namespace vell::test {
@@ -54,13 +53,6 @@ bool waitFor(F condition, uint32_t ms) {
   for (uint32_t t0 = tickCount(); !condition(); waitMs(2))
     if (tickCount() - t0 > ms) return false;
   return true;
-}
-
-// A stand-in for an external tool: a shell script that answers like it would.
-inline std::string fakeTool(const TempDir& dir, const std::string& name, const std::string& body) {
-  std::string path = dir.write(name, "#!/bin/sh\n" + body + "\n");
-  chmod(path.c_str(), 0755);
-  return path;
 }
 
 // First stereo frame at or after `from` whose channel 0 is (not) silent; the end when none is.

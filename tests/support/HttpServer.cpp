@@ -1,11 +1,5 @@
 #include "support/HttpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -13,11 +7,15 @@
 #include <stdexcept>
 #include <utility>
 
+#include "support/Socket.h"
+
 namespace vell::test {
+
+using namespace net;
 
 bool HttpConnection::send(const std::string& bytes) {
   for (size_t off = 0; off < bytes.size();) {
-    ssize_t n = server_.stopping() ? -1 : ::send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
+    long n = server_.stopping() ? -1 : sendSome(fd_, bytes.data() + off, bytes.size() - off);
     if (n <= 0) return false;
     off += static_cast<size_t>(n);
   }
@@ -68,19 +66,11 @@ bool HttpConnection::wait(int milliseconds) {
 
 bool HttpConnection::stopping() const { return server_.stopping(); }
 
-void HttpConnection::close() { ::shutdown(fd_, SHUT_RDWR); }
+void HttpConnection::close() { shutdownBoth(fd_); }
 
 HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) throw std::runtime_error("socket failed");
-  int one = 1;
-  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t len = sizeof addr;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(listenFd_, 64) != 0)
-    throw std::runtime_error("bind/listen failed");
-  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
+  listenFd_ = listenLoopback(port_);
+  if (listenFd_ == kNoSocket) throw std::runtime_error("no listening socket on 127.0.0.1");
   acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -96,11 +86,11 @@ size_t HttpServer::requestCount(const std::string& prefix) const {
 
 void HttpServer::stop() {
   if (stopping_.exchange(true)) return;
-  ::shutdown(listenFd_, SHUT_RDWR);
+  shutdownBoth(listenFd_);
   if (acceptThread_.joinable()) acceptThread_.join();
-  ::close(listenFd_);
+  closeSocket(listenFd_);
   std::unique_lock<std::mutex> lock(mutex_);
-  for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
+  for (Socket fd : openFds_) shutdownBoth(fd);
   auto workers = std::exchange(workers_, {});
   lock.unlock();
   for (auto& t : workers) t.join();
@@ -108,14 +98,13 @@ void HttpServer::stop() {
 
 void HttpServer::acceptLoop() {
   while (!stopping_) {
-    pollfd p{listenFd_, POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    if (!readable(listenFd_, 50)) continue;
+    Socket fd = acceptConnection(listenFd_);
+    if (fd == kNoSocket) continue;
     ++connections_;
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) {
-      ::close(fd);
+      closeSocket(fd);
       break;
     }
     openFds_.push_back(fd);
@@ -124,16 +113,15 @@ void HttpServer::acceptLoop() {
   }
 }
 
-void HttpServer::serve(int fd) {
+void HttpServer::serve(Socket fd) {
   std::string data;
   char buffer[4096];
   size_t end = std::string::npos;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while ((end = data.find("\r\n\r\n")) == std::string::npos && !stopping_ &&
          std::chrono::steady_clock::now() < deadline && data.size() < 65536) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (!readable(fd, 50)) continue;
+    long n = receiveSome(fd, buffer, sizeof buffer);
     if (n <= 0) break;
     data.append(buffer, static_cast<size_t>(n));
   }
@@ -161,8 +149,8 @@ void HttpServer::serve(int fd) {
   }
   std::lock_guard<std::mutex> lock(mutex_);
   openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-  ::shutdown(fd, SHUT_RDWR);
-  ::close(fd);
+  shutdownBoth(fd);
+  closeSocket(fd);
   finished_.push_back(std::this_thread::get_id());
 }
 

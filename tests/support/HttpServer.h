@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -25,7 +26,7 @@ class HttpServer;
 // One accepted connection, handed to the handler on its own thread.
 class HttpConnection {
  public:
-  HttpConnection(int fd, HttpServer& server) : fd_(fd), server_(server) {}
+  HttpConnection(std::intptr_t fd, HttpServer& server) : fd_(fd), server_(server) {}
   // Each sender is false once the peer went away or the server is stopping.
   bool send(const std::string& bytes);
   bool respond(int status, const std::string& body, const std::string& contentType = "text/plain",
@@ -41,7 +42,7 @@ class HttpConnection {
   void close();
 
  private:
-  int fd_;
+  std::intptr_t fd_;  // a socket of support/Socket.h
   HttpServer& server_;
 };
 
@@ -64,18 +65,19 @@ class HttpServer {
 
  private:
   void acceptLoop();
-  void serve(int fd);
+  void serve(std::intptr_t fd);
   void reapFinishedLocked();
 
   Handler handler_;
-  int listenFd_ = -1, port_ = 0;
+  std::intptr_t listenFd_ = -1;
+  int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<size_t> connections_{0};
   std::thread acceptThread_;
   mutable std::mutex mutex_;
   std::vector<std::thread> workers_;
   std::vector<std::thread::id> finished_;  // workers whose handler returned, to be joined
-  std::vector<int> openFds_;
+  std::vector<std::intptr_t> openFds_;
   std::vector<HttpRequest> requests_;
 };
 

@@ -1,11 +1,11 @@
 #include "support/Media.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <sstream>
 
 #include "platform/Files.h"
@@ -16,17 +16,6 @@
 
 namespace vell::test {
 
-int runCommand(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  char buffer[4096];
-  std::string text;
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  int status = pclose(pipe);
-  if (output) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension) {
   std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
   char hash[32];
@@ -34,7 +23,7 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
   std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + "." + extension;
   if (std::filesystem::exists(path)) return path;
   // Write under a private name, then rename: parallel test programs may ask for the same file.
-  std::string tmp = path + ".part" + std::to_string(getpid()) + "." + extension, output;
+  std::string tmp = path + ".part" + std::to_string(std::random_device{}()) + "." + extension, output;
   int rc = runCommand("ffmpeg -nostdin -y -loglevel error " + ffmpegArgs + " '" + tmp + "'", &output);
   if (rc != 0) {
     std::filesystem::remove(tmp);

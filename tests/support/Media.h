@@ -15,7 +15,8 @@ std::string h264AacMp4(double seconds = 2.0, int width = 320, int height = 240, 
 // The whole content of a media file (empty when it cannot be read), for servers to send.
 std::string mediaBytes(const std::string& path);
 
-// Runs a shell command, returns its exit status; output goes to `output` when given.
+// Runs a command line of the host's shell (/bin/sh, also from a Windows program under wine),
+// returns its exit status; output and errors go to `output` when given.
 int runCommand(const std::string& command, std::string* output = nullptr);
 
 }  // namespace vell::test

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "support/Env.h"
 
 // Every test program runs without a sound card or a display: SDL gets the dummy drivers
-// unless a test asks for another one before it opens a device.
+// unless a test asks for another one before it opens a device. A proxy set in the developer's
+// shell must not catch the loopback requests.
 int main(int argc, char** argv) {
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  vell::test::setEnv("SDL_AUDIODRIVER", "dummy");
+  vell::test::setEnv("SDL_VIDEODRIVER", "offscreen");
+  vell::test::setEnv("no_proxy", "127.0.0.1,localhost");
+  vell::test::setEnv("NO_PROXY", "127.0.0.1,localhost");
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 
 #include "platform/AudioDevice.h"
 #include "platform/Files.h"
+#include "support/Env.h"
 
 namespace vell::test {
 
@@ -12,7 +13,7 @@ namespace vell::test {
 static bool useDiskAudioDriver() {
   std::string current = audioDriverName();
   if (!current.empty()) return current == "disk";
-  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setEnv("SDL_AUDIODRIVER", "disk");
   return initAudioSystem() && audioDriverName() == "disk";
 }
 
@@ -28,7 +29,7 @@ static bool useDiskAudioDriver() {
   return ::testing::AddGlobalTestEnvironment(new DiskAudioEnvironment(file));
 }
 
-void setDiskAudioFile(const std::string& path) { setenv("SDL_DISKAUDIOFILE", path.c_str(), 1); }
+void setDiskAudioFile(const std::string& path) { setEnv("SDL_DISKAUDIOFILE", path); }
 
 std::vector<float> readDiskAudio(const std::string& path) {
   std::string bytes;
