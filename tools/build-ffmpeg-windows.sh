@@ -37,6 +37,12 @@ build_ffmpeg() {
   # zlib and winpthread (the compiler links -lpthread; avutil takes clock_gettime from it) are
   # found as static libraries first, and libgcc is linked in: the DLLs need only Windows' own.
   mkdir -p "$work/static" && cd "$work" || return 1
+  # Winsock reports a refused connection only in select's exception set, which FFmpeg's poll
+  # stand-in fills only when asked for POLLERR; a real poll always reports it. Without this a
+  # connection to a station that is down waits for the whole timeout instead of failing at once.
+  sed -i 's/^\( *\)if (fds\[i\]\.events & POLLERR)$/\1if (fds[i].events \& (POLLERR | POLLOUT | POLLIN))/' \
+    "$source/libavformat/os_support.c" || return 1
+  grep -q 'events & (POLLERR | POLLOUT | POLLIN)' "$source/libavformat/os_support.c" || return 1
   for lib in libz.a libpthread.a libwinpthread.a; do
     ln -sf "/usr/$host/lib/$lib" "$work/static/$lib" || return 1
   done

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "platform/DataDirs.h"
 #include "platform/Files.h"
 #include "platform/Uri.h"
+#include "support/DataDirCases.h"
 #include "support/ProcessIds.h"
 #include "support/TempDir.h"
 
@@ -40,21 +42,24 @@ TEST(Files, SavesLeaveNoTemporaryBehind) {
 TEST(DataDirs, FolderChoiceTheMoveOfEarlierFilesAndFileUris) {
   test::TempDir dir;
   const std::string program = dir.path() + "/prog";
-  std::map<std::string, std::string> env = {{"HOME", "/home/u"}};
+  std::map<std::string, std::string> env;
   auto choose = [&] {
     return chooseDataPaths(program, [&](const char* name) { return env.count(name) ? env[name].c_str() : nullptr; });
   };
   dir.write("prog/streams.ini", "");
-  DataPaths p = choose();
-  EXPECT_EQ(p.folderFor("playlist.dat"), "/home/u/.config/vell-player");
-  EXPECT_EQ(p.folderFor("streams.ini"), program);  // the built-in catalogue beside the program first
-  env = {{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/c"}, {"XDG_DATA_HOME", "relative/ignored"}};
-  p = choose();
-  EXPECT_EQ(p.configDir, "/c/vell-player");
-  EXPECT_EQ(p.dataDir, "/home/u/.local/share/vell-player");
+  for (const auto& c : test::dataDirCases(program)) {
+    env = c.env;
+    DataPaths p = choose();
+    EXPECT_EQ(std::tie(p.configDir, p.dataDir), std::tie(c.configDir, c.dataDir));
+    EXPECT_FALSE(p.portable);
+    EXPECT_EQ(p.folderFor("playlist.dat"), c.configDir);
+    EXPECT_EQ(p.folderFor("streams.ini"), program);  // the built-in catalogue beside the program first
+  }
   removeFile(program + "/streams.ini");
-  dir.write("share/vell-player/streams.ini", "");  // else the installed share folder
-  EXPECT_EQ(choose().builtinDir, dir.path() + "/share/vell-player");
+  if (std::string installed = test::installedCatalogueFolder(); !installed.empty()) {
+    dir.write(installed + "/streams.ini", "");  // else the installed share folder
+    EXPECT_EQ(choose().builtinDir, dir.path() + "/" + installed);
+  }
   // Settings left in a build tree are no portable marker; elsewhere they are, and so is the marker file.
   dir.write("prog/vell_player.ini", "volume=0.5\n");
   dir.write("prog/CMakeCache.txt", "");
@@ -71,7 +76,8 @@ TEST(DataDirs, FolderChoiceTheMoveOfEarlierFilesAndFileUris) {
   dir.write("prog/streams.ini", "built-in");
   dir.write("config/vell-player/vell_player.ini", "new settings");
   dir.write("config/vell-player/vell_player.ini.old", "older set aside");
-  p.configDir = dir.path() + "/config/vell-player";  // p is not portable
+  DataPaths p;  // not portable
+  p.configDir = dir.path() + "/config/vell-player";
   p.dataDir = dir.path() + "/data/vell-player";
   EXPECT_EQ(prepareDataPaths(program, p).size(), 2u);
   EXPECT_EQ(dir.read("data/vell-player/podcast_history.ini"), "old history");

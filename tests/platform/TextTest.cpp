@@ -18,8 +18,9 @@ TEST(Text, CodePointsAndConversions) {
   ASSERT_TRUE(cp949ToUtf8(cp949, back));
   EXPECT_EQ(back, "가나다 ABC");
   EXPECT_FALSE(cp949ToUtf8("\xB0", back));  // lead byte without its trail
-  // A pair the system converter swallows whole before failing: one mark, no overrun.
-  EXPECT_EQ(cp949ToUtf8Lossy("\xA2\xE8"), "\xEF\xBF\xBD");
+  // A pair glibc's converter swallows whole before failing: marks only (one per byte at most), no overrun.
+  const std::string marks = cp949ToUtf8Lossy("\xA2\xE8");
+  EXPECT_TRUE(marks == "\xEF\xBF\xBD" || marks == "\xEF\xBF\xBD\xEF\xBF\xBD") << marks;
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xAC" "A\x00" "\x3C\xD8\xB5\xDF", 8)), "가A🎵");
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8", 2)), "\xEF\xBF\xBD");  // lone surrogate
   EXPECT_EQ(formatMinutesSeconds(3725), "62:05");
