@@ -1,19 +1,40 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; non-zero exit on any failure.
+#   ./test.sh           the Linux leg, then the Windows leg (cross-built, run under wine)
+#   ./test.sh linux     the Linux leg only
+#   ./test.sh windows   the Windows leg only
 set -euo pipefail
 cd "$(dirname "$0")"
-./tools/install-deps.sh
 
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/test -j "$jobs"
+linux_leg() {
+  ./tools/install-deps.sh linux
+  local jobs status=0
+  jobs=$(nproc 2>/dev/null || echo 2)
+  cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build/test -j "$jobs"
+  (cd build/test && ctest -j "$jobs" --output-on-failure --timeout 300) || status=1
+
+  # Short bounded fuzz runs of the file and feed parsers (clang's libFuzzer).
+  if command -v clang++ >/dev/null 2>&1 && ls fuzz/*.cmake >/dev/null 2>&1; then
+    CXX=clang++ CC=clang cmake -S . -B build/fuzz -G Ninja -DVELL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build/fuzz -j "$jobs"
+    (cd build/fuzz && ctest -j "$jobs" --output-on-failure) || status=1
+  fi
+  return $status
+}
+
 status=0
-(cd build/test && ctest -j "$jobs" --output-on-failure --timeout 300) || status=1
-
-# Short bounded fuzz runs of the file and feed parsers (clang's libFuzzer).
-if command -v clang++ >/dev/null 2>&1 && ls fuzz/*.cmake >/dev/null 2>&1; then
-  CXX=clang++ CC=clang cmake -S . -B build/fuzz -G Ninja -DVELL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build/fuzz -j "$jobs"
-  (cd build/fuzz && ctest -j "$jobs" --output-on-failure) || status=1
-fi
+case "${1:-all}" in
+  linux) linux_leg || status=1 ;;
+  windows) ./tools/test-windows.sh || status=1 ;;
+  all)
+    start=$SECONDS
+    linux_leg || status=1
+    echo "test.sh: Linux leg done in $((SECONDS - start)) s"
+    start=$SECONDS
+    ./tools/test-windows.sh || status=1
+    echo "test.sh: Windows leg done in $((SECONDS - start)) s"
+    ;;
+  *) echo "usage: $0 [linux|windows]" >&2; exit 2 ;;
+esac
 exit $status
