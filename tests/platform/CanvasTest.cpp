@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/Text.h"
 #include "platform/TextField.h"
 #include "platform/VirtualKeys.h"
 
