@@ -26,7 +26,11 @@ bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body,
                size_t maxBytes = kHttpMaxBodyBytes, uint32_t totalMs = 0);
 
 // The body of `url`, or empty on any failure.
-std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes = kHttpMaxBodyBytes,
-                    uint32_t totalMs = 0);
+inline std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes = kHttpMaxBodyBytes,
+                           uint32_t totalMs = 0) {
+  std::string body;
+  httpFetch(url, timeoutMs, body, maxBytes, totalMs);
+  return body;
+}
 
 }  // namespace vell

@@ -126,10 +126,4 @@ bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body, si
   return ok;
 }
 
-std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes, uint32_t totalMs) {
-  std::string body;
-  httpFetch(url, timeoutMs, body, maxBytes, totalMs);
-  return body;
-}
-
 }  // namespace vell

@@ -289,10 +289,6 @@ class Request {
     request_.h = WinHttpOpenRequest(connection_.h, L"GET", target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                     WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!request_.h) return false;
-    // Compressed bodies come back decoded where Windows can do it (8.1 and later, which then
-    // also offers gzip and deflate); elsewhere the body stays as sent.
-    DWORD decompression = WINHTTP_DECOMPRESSION_FLAG_ALL;
-    WinHttpSetOption(request_.h, WINHTTP_OPTION_DECOMPRESSION, &decompression, sizeof(decompression));
     auto* x = new Exchange;
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(x);
     if (!WinHttpSetOption(request_.h, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context)) ||
@@ -382,12 +378,6 @@ bool httpFetch(const std::string& url, uint32_t timeoutMs, std::string& body, si
     body.shrink_to_fit();
   }
   return ok;
-}
-
-std::string httpGet(const std::string& url, uint32_t timeoutMs, size_t maxBytes, uint32_t totalMs) {
-  std::string body;
-  httpFetch(url, timeoutMs, body, maxBytes, totalMs);
-  return body;
 }
 
 }  // namespace vell
