@@ -536,6 +536,7 @@ void App::onTextInput(const std::string& text) {
 }
 
 void App::onTextEditing(const std::string& composition) {
+  if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
   if (inputOpen) {
     if (TextField* field = focusedInputField()) {
       field->onTextEditing(composition);

@@ -480,6 +480,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         out.type = WindowEvent::Quit;
         return true;
       case SDL_WINDOWEVENT:
+        if (e.window.windowID != SDL_GetWindowID(impl_->window)) break;  // a closed box's last events
         switch (e.window.event) {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             impl_->noteNormalPlacement();
