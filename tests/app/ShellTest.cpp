@@ -125,7 +125,8 @@ TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
   app.mediaSession = std::make_unique<MediaSession>(app);  // its requests, as the bus thread hands them over
   std::vector<std::string> handled;
   later(1000, [&] {
-    handled.push_back(std::string(app.aboutOpen ? "in the box" : "after it") + (app.streamBrowser.loading ? "" : ", after the list"));
+    handled.push_back(std::string(app.aboutOpen ? "in the box" : "after it") +
+                      (app.streamBrowser.loading ? "" : ", after the list"));
     MediaRequest quit;
     quit.command = MediaCommand::Quit;
     app.mediaSession->handle(quit);

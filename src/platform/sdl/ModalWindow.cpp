@@ -195,8 +195,8 @@ void ModalWindow::run() {
           break;
         default: dirty_ = true; break;
       }
-    } else if (own && (e.type == SDL_MOUSEMOTION ||
-                       ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) && e.button.button == SDL_BUTTON_LEFT))) {
+    } else if (own && (e.type == SDL_MOUSEMOTION || ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) &&
+                                                     e.button.button == SDL_BUTTON_LEFT))) {
       ModalInput in;
       if (e.type == SDL_MOUSEMOTION) {
         in.type = ModalInput::MouseMove;
