@@ -39,6 +39,13 @@ App::App(DataPaths dataPaths)
     : paths(std::move(dataPaths)), catalog(paths.builtinDir, paths.dataDir) {
   keyboard.app = this;
   syncBrowser();
+  // While a message box or About is open the loop goes on inside it, as a nested message
+  // loop: posted messages and the desktop's commands are handled in order as they come.
+  window.setModalLoop([this](int maxWaitMs) {
+    if (destroyed_) return false;
+    pumpOnce(maxWaitMs);
+    return !destroyed_;
+  });
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
   gApp = this;
 }
@@ -73,18 +80,6 @@ bool App::create(const std::string& commandLine) {
   window.setPosition(place.x, place.y);
   window.setMinimumSize(480, 320);
   window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
-  // Message boxes and About keep the window drawn; its resize events wait in the queue
-  // meanwhile, so the picture follows the size from here.
-  window.setModalPaint([this] {
-    int mw = 0, mh = 0;
-    window.size(mw, mh);
-    if (mw > 0 && mh > 0 && (mw != renderer.width() || mh != renderer.height())) {
-      renderer.resize(mw, mh);
-      resources.build(subtitles.size);
-      overlay.onResize();
-    }
-    paint();
-  });
 
   if (!renderer.initialize(window)) {
     showMessageBox("D3D11 renderer init failed", "Debug", MessageButtons::Ok, MessageIcon::None);
@@ -97,6 +92,7 @@ bool App::create(const std::string& commandLine) {
   player.setMuted(s.muted);
   catalog.load();
   history.load(dataFile("podcast_history.ini"));
+  if (s.showPlaylist) setPlaylistVisible(true);  // as the last session left it
 
   uint32_t now = tickCount();
   nextPaintTick_ = now;
@@ -506,17 +502,24 @@ void App::playPrevious() {
 }
 
 void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
+  keyTextTaken = false;
   if (inputOpen) {  // the dialog's field has the keyboard
     inputDialogKey(key, ctrl, shift);
     return;
   }
   if (browserSearchKey(key, ctrl, alt)) return;  // typed into the stream browser's search
-  keyboard.onKey(key, ctrl, shift, alt);
+  // The character such a key types comes next as text input: its command has used it.
+  bool typesText = window.textInputActive() && !ctrl && !alt && isCharacterKey(key);
+  if (keyboard.onKey(key, ctrl, shift, alt) && typesText) keyTextTaken = true;
 }
 
 // Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
 // take them; the composition of an input method is shown where the text goes.
 void App::onTextInput(const std::string& text) {
+  if (keyTextTaken) {
+    keyTextTaken = false;
+    return;
+  }
   if (inputOpen) {
     if (TextField* field = focusedInputField()) {
       field->onTextInput(text);
@@ -533,6 +536,7 @@ void App::onTextInput(const std::string& text) {
 }
 
 void App::onTextEditing(const std::string& composition) {
+  if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
   if (inputOpen) {
     if (TextField* field = focusedInputField()) {
       field->onTextEditing(composition);

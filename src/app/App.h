@@ -36,6 +36,9 @@ class AboutWindow;
 struct MenuItem;
 enum class InputUse : int;
 
+// Keys whose press also types a character (when text input is on).
+bool isCharacterKey(int key);
+
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
   kMsgMediumEnded = 1,     // the player reached the end of its input
@@ -180,8 +183,9 @@ class App {
   bool onBrowserWheel(int delta);
   // Typed text goes to the search while the browser is open and nothing covers it.
   bool browserSearchActive() const;
-  // Keys the search takes: Backspace, and plain character keys (their text arrives as
-  // text input). True when the key table must not see the key.
+  // Keys the search takes: Ctrl+F, which gives it the keyboard, and while it has the
+  // keyboard Backspace, Escape and plain character keys (their text arrives as text input).
+  // True when the key table must not see the key.
   bool browserSearchKey(int key, bool ctrl, bool alt);
   void selectPodcast(const StreamEntry& podcast);
   void onEpisodesLoaded(std::unique_ptr<EpisodeBatch> batch);
@@ -292,6 +296,7 @@ class App {
   bool aboutOpen = false;
   AboutWindow* aboutWindow = nullptr;  // the About window while it runs
   bool initialized = false;
+  bool keyTextTaken = false;  // the text input of the key just pressed ran as its command
   int lastMouseX = -1, lastMouseY = -1;
   bool mouseInside = false;
   uint32_t lastMoveTick = 0;

@@ -7,6 +7,11 @@
 
 namespace vell {
 
+bool isCharacterKey(int key) {
+  return key == vk::Space || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') || (key >= 0x60 && key <= 0x6F) ||
+         (key >= vk::Oem1 && key <= vk::Oem3) || (key >= vk::Oem4 && key <= vk::Oem7);
+}
+
 RectF App::browserPanel() const {
   ClientLayout l = computeLayout();
   if (!browserOpen || settingsPanelOpen || l.sidePanelWidth <= 0) return RectF{};
@@ -48,7 +53,16 @@ void App::onBrowserClick(int x, int y) {
   syncBrowser();
   RectF panel = browserPanel();
   const bool busy = connecting.load();
-  switch (streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel)) {
+  // Hit against the rows as drawn; a click off the search box then leaves it.
+  int hit = streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel);
+  if (hit != kBrowserSearch && hit != kBrowserSearchClear) streamBrowser.searchFocused = false;
+  switch (hit) {
+    case kBrowserSearch:
+      streamBrowser.searchFocused = true;
+      break;
+    case kBrowserSearchClear:
+      streamBrowser.clearSearch();
+      break;
     case kBrowserClose:
       toggleStreamBrowser(browserPodcastMode);
       break;
@@ -148,19 +162,19 @@ bool App::browserSearchActive() const {
 bool App::browserSearchKey(int key, bool ctrl, bool alt) {
   if (!browserSearchActive()) return false;
   syncBrowser();
+  if (ctrl && !alt && key == 'F') {
+    streamBrowser.searchFocused = true;
+    return true;
+  }
+  if (key == vk::Escape && streamBrowser.searchShown()) return streamBrowser.clearSearch();
+  // Until the search has the keyboard, keys keep their commands; characters without one
+  // start it when their text arrives.
+  if (!streamBrowser.searchFocused && streamBrowser.composition.empty()) return false;
   if (key == vk::Back) {
     streamBrowser.backspace();
     return true;
   }
-  if (key == vk::Escape) {
-    streamBrowser.clearSearch();
-    return false;  // the key table still closes the top layer
-  }
-  if (ctrl || alt) return false;
-  bool character = key == vk::Space || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') ||
-                   (key >= 0x60 && key <= 0x6F) || (key >= vk::Oem1 && key <= vk::Oem3) ||
-                   (key >= vk::Oem4 && key <= vk::Oem7);
-  return character;
+  return !ctrl && !alt && isCharacterKey(key);
 }
 
 }  // namespace vell

@@ -52,7 +52,8 @@ HitCode App::nonClientHitTest(int x, int y) const {
   if (y > h - b) return x < b ? HitCode::BottomLeft : x > w - b ? HitCode::BottomRight : HitCode::Bottom;
   if (x < b) return HitCode::Left;
   if (x > w - b) return HitCode::Right;
-  if (inputOpen || helpVisible) return HitCode::Client;
+  // A window filling the display is not dragged; a double click still leaves full screen.
+  if (inputOpen || helpVisible || fullscreen) return HitCode::Client;
   if (settingsPanelOpen && x >= w - 320) return HitCode::Client;
   if (y < 32 && !fullscreen && !compactView) {
     if (x >= w - 184 || (y >= 5 && y <= 27 && x >= 28 && x <= 171)) return HitCode::Client;
@@ -93,6 +94,10 @@ void App::onMouseDown(int x, int y, int) {
     inputDialogMouseDown(x, y, 1);
     return;
   }
+  // The click's one target is decided before anything runs: what runs may pump messages and
+  // change the panels under the pointer. The open side panel takes its whole rectangle.
+  const bool onSidePanel = l.sidePanelWidth > 0 && x >= w - l.sidePanelWidth && y >= l.topBar && y < l.controlBarTop;
+  if (!(browserOpen && onSidePanel)) streamBrowser.searchFocused = false;  // a click elsewhere leaves the search
   if (settingsPanelOpen && l.sidePanelWidth > 0) {
     if (x < w - 320) {
       settingsPanelOpen = false;
@@ -130,7 +135,7 @@ void App::onMouseDown(int x, int y, int) {
   }
   if (connecting.load()) {
     // Only the stream browser answers while a connection runs: a station switches to it.
-    if (browserOpen && x >= w - 320) onBrowserClick(x, y);
+    if (browserOpen && onSidePanel) onBrowserClick(x, y);
     return;
   }
 
@@ -143,6 +148,13 @@ void App::onMouseDown(int x, int y, int) {
     if (button == 0) chooseAndOpenFile();
     else if (button == 1) openInputDialog(true);
     else if (button == 2 || button == 3) toggleStreamBrowser(button == 3);
+    return;
+  }
+  if (onSidePanel) {
+    if (browserOpen)
+      onBrowserClick(x, y);
+    else if (playlistPanelShown())
+      playlistPanelClick(x, y);
     return;
   }
 
@@ -211,9 +223,6 @@ void App::onMouseDown(int x, int y, int) {
       clickTick = tickCount();
     }
   }
-
-  if (playlistPanelShown()) playlistPanelClick(x, y);
-  if (browserOpen) onBrowserClick(x, y);
 }
 
 void App::onMouseUp() {

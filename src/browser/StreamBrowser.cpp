@@ -237,6 +237,10 @@ int StreamBrowser::hitTest(float x, float y, const RectF& panel) {
   if (y < panel.top + kHeaderHeight && x > panel.right - 36) return kBrowserClose;
   if (y >= panel.top + kHeaderHeight && y < panel.top + kTabsBottom)
     return x < panel.left + panel.width() / 2 ? kBrowserRadioTab : kBrowserPodcastTab;
+  if (searchShown() && y >= panel.top + kListTop && y < listTop(panel)) {
+    bool cross = !(searchText.empty() && composition.empty()) && x >= panel.right - 28;
+    return cross ? kBrowserSearchClear : kBrowserSearch;
+  }
   float end = 0;
   for (const Placed& p : place(panel, end)) {
     if (y < p.top || y >= p.bottom) continue;
@@ -285,7 +289,6 @@ bool StreamBrowser::backspace() {
   size_t cut = searchText.size() - 1;
   while (cut > 0 && (static_cast<unsigned char>(searchText[cut]) & 0xC0) == 0x80) --cut;
   searchText.erase(cut);
-  if (searchText.empty()) searchFocused = false;
   scroll = 0;
   rebuildRows();
   return true;

@@ -32,6 +32,8 @@ enum BrowserHit : int {
   kBrowserAdd = 4,
   kBrowserEntry = 5,
   kBrowserEpisode = 6,
+  kBrowserSearch = 7,       // the search box (shown while searching)
+  kBrowserSearchClear = 8,  // its clear mark, shown while it holds text
 };
 
 // The radio and podcast side panel: the flat row list built from the catalogue, its
@@ -59,7 +61,7 @@ class StreamBrowser {
   const PodcastHistory* history = nullptr;
   std::string currentEpisodeUrl;
   std::string searchText;
-  bool searchFocused = false;
+  bool searchFocused = false;  // the search has the keyboard: typed characters go to it
   const StreamCatalog* catalogue = nullptr;
   std::string currentStreamId;
   std::vector<BrowserRow> rows;

@@ -19,8 +19,8 @@ struct ModalInput {
 };
 
 // A small window of the program drawn with the canvas that keeps the input to itself while
-// it runs (message boxes, the About window). Its owner keeps painting: the owner's paint
-// callback (Window::setModalPaint) is called every 16 ms during run().
+// it runs (message boxes, the About window). Its owner's loop goes on meanwhile
+// (Window::setModalLoop): the owner's messages are handled and it paints.
 class ModalWindow {
  public:
   ModalWindow();
@@ -44,9 +44,11 @@ class ModalWindow {
   // The window manager's close button; closes unless replaced.
   std::function<void()> onCloseRequest;
 
-  // Runs the window until it closes. A quit request (SIGTERM, the session ending) closes
-  // it as its close button does and is passed on to the owner's loop afterwards; other
-  // events of the owner wait until the box is gone, its input is dropped.
+  // Runs the window until it closes, or until the owner's loop ends (the program quits),
+  // which closes it as its close button does. The owner's events are handled by the owner's
+  // loop as they come, its input is dropped. Without an owner's loop, a quit request
+  // (SIGTERM, the session ending) closes the box and is passed on afterwards, and the other
+  // events wait until the box is gone.
   void run();
 
  private:

@@ -139,9 +139,12 @@ class Window {
   // The system's window; null without one.
   NativeWindow* handle() const;
 
-  // What keeps this window painting while a modal window of the program (message box,
-  // About) runs its own loop; found by the modal window through its owner handle.
-  void setModalPaint(std::function<void()> paint);
+  // This window's loop while a modal window of the program (message box, About) is open:
+  // the modal window calls it over and over, and it handles this window's events (waiting at
+  // most `maxWaitMs`) and paints, as the program's own loop does; input meant for this window
+  // goes to the modal window or is dropped meanwhile. False once the program's loop has
+  // ended: the modal window then closes. Found by the modal window through its owner handle.
+  void setModalLoop(std::function<bool(int maxWaitMs)> loop);
 
  private:
   struct Impl;

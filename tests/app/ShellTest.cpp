@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/MediaSession.h"
 #include "app/WindowPlacement.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
@@ -109,6 +110,33 @@ TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
   EXPECT_EQ(app.lastAttempt.url + "|" + app.lastAttempt.name, url + "|Gone FM");  // what the retry opens
 }
 
+// While a box is open the loop goes on inside it: an episode list that arrives and a Quit from
+// the desktop are each handled once, as they come; the Quit closes the box.
+TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
+  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
+                     "type=\"audio/mpeg\"/></item></channel></rss>";
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.wait(300);  // the list comes once the box is up
+    c.respond(200, feed, "application/rss+xml");
+  });
+  app.catalog.loadFromText("PODCAST_RSS|pa|Loop Cast|g||" + server.url("/feed.xml"), "");
+  app.toggleStreamBrowser(true);
+  click(480, 156);
+  app.mediaSession = std::make_unique<MediaSession>(app);  // its requests, as the bus thread hands them over
+  std::vector<std::string> handled;
+  later(1000, [&] {
+    handled.push_back(std::string(app.aboutOpen ? "in the box" : "after it") +
+                      (app.streamBrowser.loading ? "" : ", after the list"));
+    MediaRequest quit;
+    quit.command = MediaCommand::Quit;
+    app.mediaSession->handle(quit);
+  });
+  app.showAboutWindow();
+  pump(300);  // nothing comes again after the box
+  EXPECT_EQ(handled, std::vector<std::string>{"in the box, after the list"});
+  EXPECT_EQ(std::tuple(app.streamBrowser.episodes.size(), app.aboutOpen), std::tuple(1u, false));
+}
+
 TEST_F(OpenMedia, ClosingTheWindowWhileConnectingEndsTheAttemptAndSaves) {
   test::HttpServer silent([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
   app.initialized = true;  // as after create: the close runs the whole shutdown
@@ -195,6 +223,16 @@ TEST(ShellStart, HostileStateFilesStillStart) {
     app.requestClose();
   }
   EXPECT_EQ(std::tuple(fileExists(stale), fileExists(staleSettings), fileExists(foreign)), std::tuple(false, false, true));
+}
+
+TEST(ShellStart, TheSavedPlaylistPanelOpensAtStart) {
+  settings() = Settings{};
+  test::TempDir dir;
+  dir.write("vell_player.ini", "showPlaylist=1\n");
+  App app{dir.path()};
+  ASSERT_TRUE(app.create(""));
+  EXPECT_TRUE(app.playlistPanelShown());
+  app.requestClose();
 }
 
 TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {

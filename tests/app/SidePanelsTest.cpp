@@ -1,5 +1,7 @@
 // The side panels (settings, playlist, stream browser) driven through the App as the window
 // drives it, in a hidden 1000 x 700 window: panels at x 680..1000, y 32..632.
+#include <thread>
+
 #include "catalog/StreamCatalog.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
@@ -141,13 +143,9 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   EXPECT_EQ(app.titleHover, kTopBarPodcastTab);
   click(830, 16);  // the title bar's pin
   EXPECT_TRUE(app.alwaysOnTop);
-  // The search takes plain letters and the input method's compositions.
+  // The search takes the input method's compositions.
   app.catalog.loadFromText("RADIO_MP3|r1|라디오 하나|g||http://a/\nRADIO_MP3|r2|Mono FM|g||http://b/\n", "");
   app.toggleStreamBrowser(false);
-  key('M');  // a plain letter is text for the search, not mute
-  app.onTextInput("M");
-  EXPECT_EQ(app.streamBrowser.searchText + (app.player.muted() ? " muted" : ""), "M");
-  key(vk::Back);
   app.onTextEditing("ㄹ");
   EXPECT_EQ(app.streamBrowser.composition, "ㄹ");
   app.onTextInput("라");  // the input method commits whole syllables
@@ -166,6 +164,88 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   app.inputOpen = false;
   key('R', true);  // Ctrl keys still reach the key table
   EXPECT_TRUE(app.browserPodcastMode);
+}
+
+// A key pressed while the browser is open: its command until the search has the keyboard (text
+// typed, a click on the search box, Ctrl+F), then its character, until Escape, the clear mark or
+// a click elsewhere. The key's own text input follows each key, as the window sends it.
+TEST(BrowserKeys, CommandsRunUntilTheSearchHasTheKeyboard) {
+  auto press = [](App& a, int k, const char* text, bool ctrl = false) {
+    a.onKeyDown(k, ctrl, false, false);
+    if (*text) a.onTextInput(text);
+  };
+  auto click = [](App& a, int x, int y) { a.onMouseDown(x, y, 1); };
+  struct Row {
+    const char* what;
+    std::function<void(App&)> act;
+    const char* state;  // what is open | the search | p paused, m muted
+  } rows[] = {
+      {"Space pauses", [&](App& a) { press(a, vk::Space, " "); }, "r-----||p"},
+      {"R closes the browser", [&](App& a) { press(a, 'R', "r"); }, "------||"},
+      {"P brings the playlist", [&](App& a) { press(a, 'P', "p"); }, "----l-||"},
+      {"M mutes", [&](App& a) { press(a, 'M', "m"); }, "r-----||m"},
+      {"Hangul starts the search", [&](App& a) { a.onTextEditing("ㅁ"), a.onTextInput("모"); }, "r-----|모|"},
+      {"a character without a command starts it, then every character types",
+       [&](App& a) { press(a, 'B', "b"), press(a, '7', "7"), press(a, 'M', "m"), press(a, vk::Space, " "); },
+       "r-----|b7m |"},
+      {"Ctrl+F gives the search the keyboard", [&](App& a) { press(a, 'F', "", true), press(a, 'M', "m"); },
+       "r-----|m|"},
+      {"Escape clears it and gives the keys back",
+       [&](App& a) { press(a, 'B', "b"), press(a, vk::Escape, ""), press(a, 'M', "m"); }, "r-----||m"},
+      {"the clear mark clears it", [&](App& a) { press(a, 'B', "b"), click(a, 990, 116), press(a, vk::Space, " "); },
+       "r-----||p"},
+      {"a click elsewhere leaves it, a click on it comes back",
+       [&](App& a) {
+         press(a, 'B', "b"), click(a, 100, 500), press(a, 'M', "m");
+         click(a, 800, 116), press(a, 'M', "m");
+       },
+       "r-----|bm|m"},
+  };
+  test::TempDir dir;
+  std::string file = test::sineMp3(3.0);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    settings() = Settings{};
+    App app{dir.path()};
+    test::openHiddenWindow(app, 1000, 700);
+    app.openPath(file);
+    app.toggleStreamBrowser(false);
+    r.act(app);
+    EXPECT_EQ(test::openPieces(app) + "|" + app.streamBrowser.searchText + "|" +
+                  (app.player.state() == Player::Paused ? "p" : "") + (app.player.muted() ? "m" : ""),
+              r.state);
+    app.player.close();
+  }
+}
+
+// A click reaches the one piece under the pointer, decided before anything runs; the open panel
+// takes all of its rectangle, to the last pixel of a row cut by its bottom.
+TEST_F(SidePanels, OneClickReachesOneTarget) {
+  std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
+  test::HttpServer server([&](const test::HttpRequest& r, test::HttpConnection& c) {
+    if (r.target == "/live") c.wait(600);
+    c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3);
+  });
+  app.catalog.loadFromText("RADIO_MP3|r1|Other FM|g||http://127.0.0.1:9/other\nPODCAST_RSS|p1|Cast|g||http://f/\n", "");
+  app.playlist.addFile("/nowhere/a.mp3");
+  app.playlist.addFile("/nowhere/b.mp3");
+  app.playlist.addStream(server.url("/live"), "Slow FM", "");
+  app.setPlaylistVisible(true);
+  // While the queue's third entry connects, R opens the browser with a station under the pointer.
+  std::thread([this] {
+    sleepMs(200);
+    app.postTask([this] { key('R'); });
+  }).detach();
+  click(800, 156);
+  EXPECT_EQ(std::tuple(open(), app.lastAttempt.name), std::tuple("r-----", "Slow FM"));
+  // Episodes 174..204, 204..234, ...: the sixteenth shows its top 8 pixels above the seek bar.
+  app.toggleStreamBrowser(true);
+  app.streamBrowser.expandedPodcast = "p1";
+  for (int i = 0; i < 16; ++i)
+    app.streamBrowser.episodes.push_back({"ep" + std::to_string(i), "", server.url("/" + std::to_string(i))});
+  app.streamBrowser.rebuildRows();
+  click(800, 630);
+  EXPECT_EQ(std::tuple(app.lastAttempt.url, app.seekDragging), std::tuple(server.url("/15"), false));
 }
 
 TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {

@@ -42,7 +42,14 @@ click 1100 189  # the first episode
 wait_title "Vell Player - First Episode"
 pass "R, a click on the station, Ctrl+R, the podcast's episodes and a click on one play them"
 sleep 5
-xdotool type --window "$wid" --delay 50 zzz  # a search that leaves nothing but the add button
+xdotool key --window "$wid" space  # with the search empty, Space is still the pause key
+sleep 0.8
+peak=$(pcm "$work/audio1.raw" peak)
+between "$peak" -1 0.0001 || fail "Space in the open browser did not pause: peak $peak"
+xdotool key --window "$wid" space
+pass "Space pauses the sound while the browser is open"
+# A search that leaves nothing but the add button; Y has no command, so it starts the search.
+xdotool type --window "$wid" --delay 50 yyy
 sleep 0.5
 is_accent 1070 151 || fail "typed search text did not filter the rows"
 xdotool key --window "$wid" Escape sleep 0.5

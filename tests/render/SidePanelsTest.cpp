@@ -94,7 +94,8 @@ TEST(StreamBrowser, HitTestTable) {
   catalog.loadFromText(catalogueText(20), "");  // Seoul: 23 stations, News: 2 -> 27 rows
   StreamBrowser b;
   b.catalogue = &catalog;
-  // Outside, the close mark, the tabs, header, station, scrolled (clamped to 27 - 15), search results, add band.
+  // Outside, the close mark, the tabs, header, station, scrolled (clamped to 27 - 15), the search box and
+  // its clear mark, search results, add band.
   struct Case {
     int scroll;
     const char* search;
@@ -107,7 +108,8 @@ TEST(StreamBrowser, HitTestTable) {
       {0, "", 800, 102, kBrowserNothing, 0},      {0, "", 800, 138, kBrowserEntry, 1},
       {0, "", 800, 173, kBrowserEntry, 1},        {1, "", 800, 110, kBrowserEntry, 1},
       {99, "", 800, 110, kBrowserEntry, 12},      {0, "Delta", 800, 131, kBrowserEntry, 0},
-      {0, "Delta", 800, 110, kBrowserNothing, -1}, {0, "Delta", 800, 170, kBrowserAdd, -1},
+      {0, "Delta", 800, 110, kBrowserSearch, -1}, {0, "Delta", 990, 110, kBrowserSearchClear, -1},
+      {0, "Delta", 800, 170, kBrowserAdd, -1},
       {0, "Delta", 800, 168, kBrowserNothing, -1}, {0, "Delta", 800, 204, kBrowserNothing, -1},
       {0, "zzz", 800, 134, kBrowserAdd, -1},
   };
@@ -153,7 +155,7 @@ TEST(StreamBrowser, EpisodeTextCutSearchEditingAndHostWarmup) {
   EXPECT_EQ(b.searchText, "라디");
   b.backspace();
   b.backspace();
-  EXPECT_FALSE(b.searchFocused);
+  EXPECT_TRUE(b.searchFocused);  // emptied, the search keeps the keyboard
   EXPECT_FALSE(b.backspace());
   b.typeText("fm");
   EXPECT_EQ(b.rows.size(), 2u);  // ASCII letters match either case

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/QuitSignal.h"
@@ -42,8 +43,32 @@ bool isInput(Uint32 type) {
     case SDL_FINGERUP:
     case SDL_FINGERMOTION:
     case SDL_KEYMAPCHANGED:
-    case SDL_CLIPBOARDUPDATE: return true;
+    case SDL_CLIPBOARDUPDATE:
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+    case SDL_DROPCOMPLETE: return true;
     default: return false;
+  }
+}
+
+// The window an event is for; 0 for none.
+Uint32 eventWindow(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_WINDOWEVENT: return e.window.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: return e.key.windowID;
+    case SDL_TEXTEDITING: return e.edit.windowID;
+    case SDL_TEXTINPUT: return e.text.windowID;
+    case SDL_MOUSEMOTION: return e.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return e.button.windowID;
+    case SDL_MOUSEWHEEL: return e.wheel.windowID;
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+    case SDL_DROPCOMPLETE: return e.drop.windowID;
+    default: return 0;
   }
 }
 
@@ -137,80 +162,93 @@ void ModalWindow::paint() {
 }
 
 void ModalWindow::run() {
-  auto* ownerPaint =
-      impl_->owner ? static_cast<std::function<void()>*>(SDL_GetWindowData(impl_->owner, kModalPaintKey)) : nullptr;
+  auto* ownerLoop =
+      impl_->owner ? static_cast<std::function<bool(int)>*>(SDL_GetWindowData(impl_->owner, kModalLoopKey)) : nullptr;
+  if (ownerLoop && !*ownerLoop) ownerLoop = nullptr;
   const Uint32 windowId = impl_->windowId;
-  std::vector<SDL_Event> deferred;
   bool quit = false;
-  Uint32 nextOwnerPaint = SDL_GetTicks();
   auto requestClose = [&] {
     if (onCloseRequest)
       onCloseRequest();
     else
       close();
   };
+  // As a system hands each window its own messages: whichever loop reads an event, this
+  // window's events and the keys come here, and the blocked windows' input goes nowhere.
+  const ModalEventFilter outer = modalEventFilter();
+  modalEventFilter() = [&](const SDL_Event& e) {
+    const bool own = eventWindow(e) == windowId;
+    if (e.type == SDL_KEYDOWN) {
+      // Keys go to the box whichever window the server thinks has the focus.
+      int key = modalKey(e.key.keysym);
+      if (key && onInput && impl_->window) {
+        ModalInput in{ModalInput::Key};
+        in.key = key;
+        in.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+        onInput(in);
+      }
+    } else if (own && e.type == SDL_WINDOWEVENT) {
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: requestClose(); break;
+        case SDL_WINDOWEVENT_LEAVE:
+          if (onInput) onInput(ModalInput{ModalInput::MouseLeave});
+          break;
+        default: dirty_ = true; break;
+      }
+    } else if (own && (e.type == SDL_MOUSEMOTION || ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) &&
+                                                     e.button.button == SDL_BUTTON_LEFT))) {
+      ModalInput in;
+      if (e.type == SDL_MOUSEMOTION) {
+        in.type = ModalInput::MouseMove;
+        in.x = e.motion.x;
+        in.y = e.motion.y;
+      } else {
+        in.type = e.type == SDL_MOUSEBUTTONDOWN ? ModalInput::MouseDown : ModalInput::MouseUp;
+        in.x = e.button.x;
+        in.y = e.button.y;
+      }
+      if (onInput && impl_->window) onInput(in);
+    } else if (!own && !isInput(e.type)) {
+      return outer && outer(e);  // the owner's business (or an outer box's)
+    } else if (e.type == SDL_DROPFILE || e.type == SDL_DROPTEXT) {
+      SDL_free(e.drop.file);
+    }
+    if (dirty_ && impl_->window && !closing_) paint();
+    return true;
+  };
+  std::vector<SDL_Event> deferred;
   while (impl_->window && !closing_) {
+    if (dirty_) paint();
+    if (ownerLoop) {
+      // The owner's loop goes on: its messages and paints, in order, while the box is up.
+      if (!(*ownerLoop)(16)) {
+        requestClose();
+        if (impl_->window) close();  // the program is ending: the box goes with it
+      }
+      continue;
+    }
+    // No owner's loop: the box reads the queue itself and keeps what is not its business.
     if (takeQuitSignal()) {  // SIGTERM or SIGINT: the box gives way, the owner's loop quits
       quit = true;
       requestClose();
       if (impl_->window) close();
       break;
     }
-    if (dirty_) paint();
+    // Polled rather than waited for: see nextEvent in Window.cpp.
     SDL_Event e;
-    // Polled rather than waited for: while SDL waits it wakes itself by sending an X event to
-    // its newest window, this box, and an event posted by another thread just as the box
-    // closes reaches the server after the window is gone: BadWindow ends the process.
-    bool got = SDL_PollEvent(&e) != 0;
-    if (!got) SDL_Delay(4);
-    while (got && impl_->window && !closing_) {
+    bool got = false;
+    while (impl_->window && !closing_ && (got = SDL_PollEvent(&e) != 0)) {
       if (e.type == SDL_QUIT) {
         quit = true;
         requestClose();
         if (impl_->window) close();  // a quit always ends the box
-      } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId) {
-        switch (e.window.event) {
-          case SDL_WINDOWEVENT_CLOSE: requestClose(); break;
-          case SDL_WINDOWEVENT_LEAVE:
-            if (onInput) onInput(ModalInput{ModalInput::MouseLeave});
-            break;
-          default: dirty_ = true; break;
-        }
-      } else if (e.type == SDL_KEYDOWN) {
-        // Keys go to the box whichever window the server thinks has the focus: the owner
-        // takes none while the box is up.
-        int key = modalKey(e.key.keysym);
-        if (key && onInput) {
-          ModalInput in{ModalInput::Key};
-          in.key = key;
-          in.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
-          onInput(in);
-        }
-      } else if ((e.type == SDL_MOUSEMOTION && e.motion.windowID == windowId) ||
-                 ((e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) && e.button.windowID == windowId &&
-                  e.button.button == SDL_BUTTON_LEFT)) {
-        ModalInput in;
-        if (e.type == SDL_MOUSEMOTION) {
-          in.type = ModalInput::MouseMove;
-          in.x = e.motion.x;
-          in.y = e.motion.y;
-        } else {
-          in.type = e.type == SDL_MOUSEBUTTONDOWN ? ModalInput::MouseDown : ModalInput::MouseUp;
-          in.x = e.button.x;
-          in.y = e.button.y;
-        }
-        if (onInput) onInput(in);
-      } else if (!isInput(e.type) && !(e.type == SDL_WINDOWEVENT && e.window.windowID == windowId)) {
-        deferred.push_back(e);  // the owner's own business, handled once the box is gone
+      } else if (!modalEventFilter()(e)) {
+        deferred.push_back(e);
       }
-      got = SDL_PollEvent(&e) != 0;
     }
-    Uint32 now = SDL_GetTicks();
-    if (ownerPaint && *ownerPaint && static_cast<Sint32>(now - nextOwnerPaint) >= 0) {
-      nextOwnerPaint = now + 16;
-      (*ownerPaint)();
-    }
+    if (!got) SDL_Delay(4);
   }
+  modalEventFilter() = outer;
   close();
   for (auto& e : deferred) SDL_PushEvent(&e);
   if (quit) {

@@ -79,6 +79,16 @@ int virtualKey(const SDL_Keysym& key) {
   }
 }
 
+bool nextEvent(SDL_Event& e, int timeoutMs) {
+  if (!modalEventFilter()) return SDL_WaitEventTimeout(&e, timeoutMs) != 0;
+  // While a modal window is up SDL's wait would wake itself through that window, its newest,
+  // and a wake-up sent just as the window closes ends the process (BadWindow): polled then.
+  for (Uint32 start = SDL_GetTicks();; SDL_Delay(4)) {
+    if (SDL_PollEvent(&e)) return true;
+    if (SDL_GetTicks() - start >= static_cast<Uint32>(timeoutMs)) return false;
+  }
+}
+
 #ifdef VELL_HAVE_X11
 struct MediaKey {
   KeySym sym;
@@ -99,7 +109,7 @@ struct Window::Impl {
   std::function<HitCode(int, int)> hitTester;
   void* userData = nullptr;
   void* mediaKeyDisplay = nullptr;  // the X display the media keys were grabbed on
-  std::function<void()> modalPaint;
+  std::function<bool(int)> modalLoop;
   Rect normal;
   bool normalKnown = false;
   void noteNormalPlacement();  // while neither maximised, minimised nor full screen
@@ -149,6 +159,7 @@ bool Window::create(const std::string& title, int width, int height, const Windo
     return false;
   }
   userEventType();
+  SDL_SetWindowData(impl_->window, kModalLoopKey, &impl_->modalLoop);
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
   SDL_StopTextInput();
   return true;
@@ -378,9 +389,9 @@ std::string Window::clipboardText() {
   return out;
 }
 
-void Window::setModalPaint(std::function<void()> paint) {
-  impl_->modalPaint = std::move(paint);
-  if (impl_->window) SDL_SetWindowData(impl_->window, kModalPaintKey, &impl_->modalPaint);
+void Window::setModalLoop(std::function<bool(int)> loop) {
+  impl_->modalLoop = std::move(loop);
+  if (impl_->window) SDL_SetWindowData(impl_->window, kModalLoopKey, &impl_->modalLoop);
 }
 
 NativeWindow* Window::handle() const { return nativeWindow(impl_->window); }
@@ -457,7 +468,11 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) impl_->followFrameDrag(true);
       if (timeoutMs > 10) timeoutMs = 10;
     }
-    if (!SDL_WaitEventTimeout(&e, timeoutMs < 0 ? 0 : timeoutMs)) return signalled();
+    if (!nextEvent(e, timeoutMs < 0 ? 0 : timeoutMs)) return signalled();
+    if (const ModalEventFilter& modal = modalEventFilter(); modal && modal(e)) {
+      timeoutMs = 0;  // the modal window's, or input it blocks
+      continue;
+    }
     out = WindowEvent{};
     SDL_Keymod mod = SDL_GetModState();
     switch (e.type) {
@@ -465,6 +480,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         out.type = WindowEvent::Quit;
         return true;
       case SDL_WINDOWEVENT:
+        if (e.window.windowID != SDL_GetWindowID(impl_->window)) break;  // a closed box's last events
         switch (e.window.event) {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             impl_->noteNormalPlacement();
