@@ -86,9 +86,9 @@ size_t HttpServer::requestCount(const std::string& prefix) const {
 
 void HttpServer::stop() {
   if (stopping_.exchange(true)) return;
-  shutdownBoth(listenFd_);
+  stopListening(listenFd_);
   if (acceptThread_.joinable()) acceptThread_.join();
-  closeSocket(listenFd_);
+  releaseListener(listenFd_);
   std::unique_lock<std::mutex> lock(mutex_);
   for (Socket fd : openFds_) shutdownBoth(fd);
   auto workers = std::exchange(workers_, {});

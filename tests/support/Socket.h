@@ -18,5 +18,10 @@ long receiveSome(Socket s, char* buffer, std::size_t size);
 long sendSome(Socket s, const char* data, std::size_t size);
 void shutdownBoth(Socket s);
 void closeSocket(Socket s);
+// A stopping server's listener: connection attempts fail at once from stopListening on (Windows
+// goes on completing them into the backlog until the socket is closed); releaseListener frees
+// it once no thread waits on it any more.
+void stopListening(Socket listener);
+void releaseListener(Socket listener);
 
 }  // namespace vell::test::net

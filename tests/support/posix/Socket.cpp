@@ -40,5 +40,7 @@ long sendSome(Socket s, const char* data, std::size_t size) {
 }
 void shutdownBoth(Socket s) { ::shutdown(static_cast<int>(s), SHUT_RDWR); }
 void closeSocket(Socket s) { ::close(static_cast<int>(s)); }
+void stopListening(Socket listener) { shutdownBoth(listener); }
+void releaseListener(Socket listener) { closeSocket(listener); }
 
 }  // namespace vell::test::net

@@ -57,5 +57,7 @@ long receiveSome(Socket s, char* buffer, std::size_t size) { return ::recv(raw(s
 long sendSome(Socket s, const char* data, std::size_t size) { return ::send(raw(s), data, clamp(size), 0); }
 void shutdownBoth(Socket s) { ::shutdown(raw(s), SD_BOTH); }
 void closeSocket(Socket s) { closesocket(raw(s)); }
+void stopListening(Socket listener) { closesocket(raw(listener)); }  // the poll on it then fails
+void releaseListener(Socket) {}
 
 }  // namespace vell::test::net
