@@ -90,7 +90,7 @@ bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
     rebuffering.store(false);
     ringReady_ = true;
   }
-  debugLog("AudioOutput: %dHz %dch, WASAPI buf=%u frames, ring=%.1fs\n", rate, ch, bufferFrames,
+  debugLog("AudioOutput: %dHz %dch, %s buf=%u frames, ring=%.1fs\n", rate, ch, audioDriverName().c_str(), bufferFrames,
            static_cast<double>(kRingSeconds));
   return true;
 }

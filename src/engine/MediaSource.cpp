@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/opt.h>
 }
 
 #include <algorithm>
@@ -11,6 +12,7 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 
+#include "catalog/TextClean.h"
 #include "engine/VideoFrame.h"
 #include "engine/VideoSite.h"
 #include "platform/Clock.h"
@@ -42,6 +44,68 @@ bool tickPassed(uint32_t deadline) {
   return deadline != 0 && static_cast<int32_t>(tickCount() - deadline) >= 0;
 }
 
+bool isIcyKeyChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+
+// True when the text at `at` can follow a value's closing "';": nothing but the block's
+// padding, or the next key ("StreamUrl='").
+bool valueMayEndBefore(std::string_view block, size_t at) {
+  at = std::min(block.find_first_not_of(' ', at), block.size());
+  if (block.find_first_not_of(std::string_view(" \r\n\0", 4), at) == std::string_view::npos) return true;
+  size_t key = at;
+  while (key < block.size() && isIcyKeyChar(block[key])) ++key;
+  return key > at && block.substr(key, 2) == "='";
+}
+
+// A chained Ogg stream's song: "ARTIST - TITLE", or the title alone.
+std::string songOf(const AVDictionary* tags) {
+  const AVDictionaryEntry* title = av_dict_get(tags, "title", nullptr, 0);
+  if (!title || !title->value[0]) return {};
+  const AVDictionaryEntry* artist = av_dict_get(tags, "artist", nullptr, 0);
+  return oneLineTitle(artist && artist->value[0] ? std::string(artist->value) + " - " + title->value : title->value);
+}
+
+// The song title the input itself reports: a station's ICY block, else a file's title tag.
+std::string containerTitle(AVFormatContext* ctx) {
+  // The block as the server sent it: FFmpeg's own split cuts a title at its first "';".
+  uint8_t* block = nullptr;
+  if (av_opt_get(ctx, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &block) >= 0 && block) {
+    std::string title = icyStreamTitle(reinterpret_cast<const char*>(block));
+    av_free(block);
+    if (!title.empty()) return oneLineTitle(title);
+  }
+  for (const char* key : {"StreamTitle", "icy-title"})
+    if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, key, nullptr, 0))
+      return oneLineTitle(stationText(e->value));
+  const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "title", nullptr, 0);
+  return e ? oneLineTitle(e->value) : std::string();
+}
+
+// FFmpeg's HLS demuxer opens every variant of a master playlist and lets one go only before
+// the first packet is read: the variant to play is chosen now, the highest one, and the
+// streams of the others are discarded so that their playlists and segments are never fetched.
+void keepOneVariant(AVFormatContext* ctx) {
+  if (ctx->nb_programs < 2 || !ctx->iformat || std::strcmp(ctx->iformat->name, "hls") != 0) return;
+  const AVProgram* chosen = nullptr;
+  int64_t chosenRate = -1;
+  for (unsigned i = 0; i < ctx->nb_programs; ++i) {
+    const AVProgram* p = ctx->programs[i];
+    if (p->nb_stream_indexes == 0) continue;  // its playlist failed
+    const AVDictionaryEntry* e = av_dict_get(p->metadata, "variant_bitrate", nullptr, 0);
+    int64_t rate = e ? std::strtoll(e->value, nullptr, 10) : 0;
+    if (rate > chosenRate) {
+      chosen = p;
+      chosenRate = rate;
+    }
+  }
+  if (!chosen) return;
+  const unsigned* first = chosen->stream_index;
+  const unsigned* last = first + chosen->nb_stream_indexes;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i)
+    if (std::find(first, last, i) == last) ctx->streams[i]->discard = AVDISCARD_ALL;
+}
+
 }  // namespace
 
 std::string OpenOptions::entry(const std::string& key) const {
@@ -66,6 +130,41 @@ std::string oneLineTitle(const std::string& text, size_t maxChars) {
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
   return cut ? line + "…" : line;
+}
+
+std::string stationText(std::string_view bytes) {
+  std::string text;
+  if (isValidUtf8(bytes))
+    text = bytes;
+  else if (!cp949ToUtf8(bytes, text))
+    text = cp1252ToUtf8(bytes);
+  return decodeXmlEntities(text);
+}
+
+// A title may itself hold "';" ("Rock 'n' Roll';"): its value ends only at a "';" that is
+// followed by the next key or by the end of the block.
+std::string icyStreamTitle(std::string_view block) {
+  block = block.substr(0, block.find('\0'));
+  for (size_t at = 0; at < block.size();) {
+    size_t eq = block.find("='", at);
+    if (eq == std::string_view::npos) break;
+    std::string_view key = block.substr(at, eq - at);
+    key.remove_prefix(std::min(key.find_first_not_of(' '), key.size()));
+    size_t begin = eq + 2, end = std::string_view::npos;
+    for (size_t q = block.find("';", begin); q != std::string_view::npos; q = block.find("';", q + 1)) {
+      if (valueMayEndBefore(block, q + 2)) {
+        end = q;
+        break;
+      }
+    }
+    if (end == std::string_view::npos) {  // never closed: up to the end, less a lone closing quote
+      end = block.size();
+      if (end > begin && block[end - 1] == '\'') --end;
+    }
+    if (asciiLower(key) == "streamtitle") return stationText(block.substr(begin, end - begin));
+    at = end + 2;
+  }
+  return {};
 }
 
 UrlKind classifyUrl(const std::string& url, bool podcastRequest) {
@@ -260,6 +359,7 @@ bool MediaSource::openLocal(const std::string& path) {
 
 bool MediaSource::analyzeLocked() {
   AVFormatContext* ctx = formatContext_;
+  keepOneVariant(ctx);
   // Probing may decode a picture: one beyond the limit is refused before its buffers exist.
   std::vector<AVDictionary*> probe(ctx->nb_streams, nullptr);
   for (AVDictionary*& d : probe) av_dict_set_int(&d, "max_pixels", int64_t{kMaxPictureSide} * kMaxPictureSide, 0);
@@ -271,9 +371,7 @@ bool MediaSource::analyzeLocked() {
   }
   MediaInfo info;
   info.videoStream = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  info.audioStream = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (info.videoStream < 0) info.videoStream = -1;
-  if (info.audioStream < 0) info.audioStream = -1;
   if (info.videoStream >= 0 && (ctx->streams[info.videoStream]->disposition & AV_DISPOSITION_ATTACHED_PIC))
     info.videoStream = -1;  // cover art is not video
   if (info.videoStream >= 0) {
@@ -291,9 +389,17 @@ bool MediaSource::analyzeLocked() {
       info.videoStream = -1;
     }
   }
+  // The sound of the same program (HLS variant, broadcast channel) as the picture.
+  info.audioStream = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, info.videoStream, nullptr, 0);
+  if (info.audioStream < 0) info.audioStream = -1;
   if (info.videoStream < 0 && info.audioStream < 0) {
     closeLocked();
     return false;
+  }
+  // Streams that are not played are not read: demuxers skip them, and HLS stops fetching them.
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    bool played = static_cast<int>(i) == info.videoStream || static_cast<int>(i) == info.audioStream;
+    ctx->streams[i]->discard = played ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   }
 
   info.duration = ctx->duration >= 1 ? static_cast<double>(ctx->duration) * 1e-6 : 0.0;
@@ -320,10 +426,10 @@ bool MediaSource::analyzeLocked() {
     else if (key == "artist") info.artist = tag->value;
     else if (key == "album") info.album = tag->value;
   }
-  if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-name", nullptr, 0); e && e->value[0])
-    info.stationName = oneLineTitle(e->value);
-  if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-genre", nullptr, 0); e && e->value[0])
-    info.genre = oneLineTitle(e->value);
+  for (auto [key, field] : {std::pair{"icy-name", &info.stationName}, std::pair{"icy-genre", &info.genre},
+                             std::pair{"icy-description", &info.description}})
+    if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, key, nullptr, 0); e && e->value[0])
+      *field = oneLineTitle(stationText(e->value));
   if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "icy-br", nullptr, 0); e && e->value[0])
     info.bitrateKbps = static_cast<int>(std::strtol(e->value, nullptr, 10));
 
@@ -337,7 +443,8 @@ bool MediaSource::analyzeLocked() {
     std::lock_guard<std::mutex> infoLock(infoLock_);
     info_ = std::move(info);
   }
-  publishTitleLocked();
+  titleStream_ = info_.audioStream;
+  publishTitleLocked(true);
   return true;
 }
 
@@ -360,6 +467,7 @@ void MediaSource::closeLocked() {
     formatContext_ = nullptr;
     info_ = MediaInfo{};
   }
+  titleStream_ = -1;
   if (ctx) avformat_close_input(&ctx);
   std::lock_guard<std::mutex> titleLock(titleLock_);
   publishedTitle_.clear();
@@ -370,7 +478,7 @@ int MediaSource::readPacket(AVPacket* packet) {
   std::lock_guard<std::mutex> lock(sourceLock);
   if (!formatContext_) return 0;
   int rc = av_read_frame(formatContext_, packet);
-  if (formatContext_->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) publishTitleLocked();
+  publishTitleLocked(false);
   if (rc >= 0) return 1;
   if (rc == AVERROR_EOF || rc == AVERROR_EXIT) return 0;
   return -1;
@@ -388,15 +496,25 @@ bool MediaSource::seek(double seconds) {
   return avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
 }
 
-// Reading thread, under the demuxer lock: the song title the demuxer reports now.
-void MediaSource::publishTitleLocked() {
+// Reading thread, under the demuxer lock: the song title the demuxer reports now, from the
+// station's ICY block or from the tags of a new chained Ogg stream, whichever came last.
+void MediaSource::publishTitleLocked(bool opening) {
   AVFormatContext* ctx = formatContext_;
   if (!ctx) return;
-  const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "StreamTitle", nullptr, 0);
-  if (!e) e = av_dict_get(ctx->metadata, "icy-title", nullptr, 0);
-  if (!e) e = av_dict_get(ctx->metadata, "title", nullptr, 0);
+  // Updates without a title (the station's headers, a block with only its URL) keep the last.
+  std::string title;
+  if (opening || (ctx->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED)) title = containerTitle(ctx);
   ctx->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
-  std::string title = e ? oneLineTitle(e->value) : std::string();
+  if (titleStream_ >= 0 && static_cast<unsigned>(titleStream_) < ctx->nb_streams) {
+    AVStream* st = ctx->streams[titleStream_];
+    if (st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) {
+      st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+      if (std::string song = songOf(st->metadata); !song.empty()) title = std::move(song);
+      // The Ogg demuxer adds the next chained stream's tags to these ("A;B"): start afresh.
+      if (std::strcmp(ctx->iformat->name, "ogg") == 0) av_dict_free(&st->metadata);
+    }
+  }
+  if (title.empty()) return;
   std::lock_guard<std::mutex> lock(titleLock_);
   publishedTitle_ = std::move(title);
 }

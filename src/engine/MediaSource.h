@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct AVFormatContext;
@@ -38,6 +39,13 @@ bool looksLikePodcastEpisode(const std::string& url);
 // Station names and song titles come from the server: one line, at most `maxChars` code
 // points, cut with an ellipsis.
 std::string oneLineTitle(const std::string& text, size_t maxChars = 120);
+// Text a station sends (ICY titles and headers) to UTF-8: as UTF-8 when it is valid, else as
+// CP949 when that decodes cleanly, else as Windows-1252; character references ("&#45432;",
+// "&#xB178;", "&amp;") become the characters they name.
+std::string stationText(std::string_view bytes);
+// The song title of one ICY metadata block ("StreamTitle='...';StreamUrl='...';"), decoded
+// as station text; empty when the block names none.
+std::string icyStreamTitle(std::string_view block);
 
 // What is known about the opened input. Written by whoever opens the source; the user
 // interface reads it through `info()` without waiting behind a network read.
@@ -56,6 +64,7 @@ struct MediaInfo {
   std::string title, artist, album;
   std::string stationName;
   std::string genre;
+  std::string description;
   int bitrateKbps = 0;
   std::string codecName;
 };
@@ -122,12 +131,14 @@ class MediaSource {
   static int ioOpen(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options);
   static int ioClose(AVFormatContext* s, struct AVIOContext* pb);
   bool openBudgetSpent();
-  void publishTitleLocked();
+  // Every read: publishes a title the demuxer reported since; `opening` publishes the first.
+  void publishTitleLocked(bool opening);
   void closeLocked();
   void setContextLocked(AVFormatContext* ctx);
   bool analyzeLocked();
 
   AVFormatContext* formatContext_ = nullptr;
+  int titleStream_ = -1;  // the audio stream whose tags name the song (chained Ogg); sourceLock
   mutable std::mutex sourceLock;
   mutable std::mutex infoLock_;  // guards info_ only; never held during I/O
   MediaInfo info_;

@@ -143,7 +143,19 @@ bool contains(std::string_view text, std::string_view part) { return text.find(p
 
 std::string displayName(std::string_view path) {
   size_t cut = path.find_last_of("\\/");
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+  std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+  // A station at the root of its server ("http://host:8000/") is named by the host.
+  size_t scheme = path.find("://");
+  if (name.empty() && scheme != std::string_view::npos) {
+    std::string_view host = path.substr(scheme + 3);
+    host = host.substr(0, host.find('/'));
+    if (size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);  // never a password
+    // The port goes; an IPv6 literal ("[::1]:8000") keeps its own colons.
+    if (size_t colon = host.rfind(':'); colon != std::string_view::npos && host.find(']', colon) == std::string_view::npos)
+      host = host.substr(0, colon);
+    return std::string(host);
+  }
+  return std::string(name);
 }
 
 std::string formatClock(double seconds) {

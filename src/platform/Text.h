@@ -42,7 +42,8 @@ bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 bool contains(std::string_view text, std::string_view part);
 
-// The text after the last '\' or '/' (the whole text when there is neither).
+// The text after the last '\' or '/' (the whole text when there is neither); for a URL
+// whose path ends in '/', its host.
 std::string displayName(std::string_view path);
 
 // Time read-outs: "%d:%02d:%02d" from one hour on, else "%02d:%02d", of trunc(max(seconds, 0)).

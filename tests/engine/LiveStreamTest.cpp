@@ -3,6 +3,7 @@
 #include "catalog/PodcastFeeds.h"
 #include "engine/ConnectJob.h"
 #include "engine/YtDlpResolver.h"
+#include "support/DiskAudio.h"
 #include "support/EngineFixtures.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
@@ -93,28 +94,83 @@ TEST(LiveStream, DropsAndOutagesAreBridgedWithoutStopping) {
   }
 }
 
-// A plain static server: no byte ranges, every request counted.
-TEST(LiveStream, HlsFromAServerWithoutRangesPlaysWithFewPlaylistRequests) {
-  std::string ts = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=1 -c:a aac -f mpegts", "ts"));
+// A plain static server: no byte ranges, every request counted. Of a master playlist's two
+// live variants only the one played goes on being fetched, its playlist reloaded at its pace.
+TEST(LiveStream, HlsFromAServerWithoutRangesFetchesOnlyThePlayedVariant) {
+  // Twelve one-second segments cut from one stream, so that time runs on across them.
+  std::string ts = test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=12 -c:a aac -f mpegts", "ts"));
+  const size_t segment = ts.size() / 12 / 188 * 188;
+  const uint32_t start = tickCount();
   test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
-    if (req.target == "/live.m3u8")  // a master playlist with two variants
+    const std::string& t = req.target;
+    if (t == "/live.m3u8") {
       c.respond(200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\n/v1.m3u8\n#EXT-X-STREAM-INF:BANDWIDTH=128000\n/v2.m3u8\n",
                 "application/vnd.apple.mpegurl");
-    else if (req.target.rfind("/v", 0) == 0)
-      c.respond(200, "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:1.0,\n/a.ts\n#EXTINF:1.0,\n/b.ts\n",
-                "application/vnd.apple.mpegurl");
-    else
-      c.respond(200, ts, "video/mp2t");
+    } else if (t == "/v1.m3u8" || t == "/v2.m3u8") {  // a window of three segments, moving on every second
+      uint32_t seq = (tickCount() - start) / 1000;
+      std::string list = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(seq) + "\n";
+      for (uint32_t i = seq; i < seq + 3; ++i) list += "#EXTINF:1.0,\n" + t.substr(0, 3) + "/" + std::to_string(i % 12) + ".ts\n";
+      c.respond(200, list, "application/vnd.apple.mpegurl");
+    } else {
+      size_t n = std::strtoul(t.c_str() + 4, nullptr, 10);
+      c.respond(200, ts.substr(n * segment, segment), "video/mp2t");
+    }
   });
   MediaSource source;
   ASSERT_TRUE(source.open(server.url("/live.m3u8"), false));
   test::PacketGuard pkt;
   int packets = 0;
-  for (uint32_t t0 = tickCount(); tickCount() - t0 < 3000 && packets < 60 && source.readPacket(pkt.p) == 1; ++packets)
+  for (uint32_t t0 = tickCount(); tickCount() - t0 < 4000 && source.readPacket(pkt.p) == 1; ++packets)
     av_packet_unref(pkt.p);
   source.close();
-  EXPECT_GE(packets, 60);  // segments were fetched and read
-  EXPECT_LT(server.requestCount("/live.m3u8") + server.requestCount("/v"), 20u);
+  EXPECT_GE(packets, 150);  // segments were fetched and read
+  size_t v1 = server.requestCount("/v1"), v2 = server.requestCount("/v2");  // playlist and segments
+  EXPECT_GE(std::max(v1, v2), 8u);
+  EXPECT_LE(std::min(v1, v2), 3u);  // its playlist and what the open probed
+  EXPECT_LT(server.requestCount("/live.m3u8") + server.requestCount("/v1.m3u8") + server.requestCount("/v2.m3u8"), 12u);
+}
+
+// An Ogg station, Vorbis or Opus: each song a chained stream with its own tags, here also its
+// own rate and channel count. Each song's title is shown and the sound goes on into the second.
+TEST(LiveStream, ChainedOggSongsAreNamedAndKeepSounding) {
+  for (const char* codec : {"libvorbis", "libopus"}) {
+    SCOPED_TRACE(codec);
+    auto song = [&](const char* tone, const char* layout, const char* tags) {
+      return test::mediaBytes(test::makeMedia(std::string("-f lavfi -i sine=duration=3:") + tone + " -c:a " + codec + " " + layout +
+                                              " " + tags, "ogg"));
+    };
+    const std::string first = song("frequency=440:sample_rate=48000", "-ac 2", "-metadata TITLE='First Song' -metadata ARTIST='Band A'");
+    const std::string second = song("frequency=660:sample_rate=24000", "-ac 1", "-metadata TITLE='Second Song' -metadata ARTIST='Band B'");
+    test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+      c.send("HTTP/1.0 200 OK\r\nContent-Type: application/ogg\r\nicy-name: Ogg FM\r\n\r\n");
+      // The first song at once, as a server's burst on connect, then the second at its real pace.
+      if (c.sendPaced(first + second, second.size() / 3, first.size())) c.wait(30000);
+    });
+    test::TempDir dir;
+    test::setDiskAudioFile(dir.file("out.raw"));
+    std::vector<std::string> titles;
+    {
+      PlayerRun r;
+      ASSERT_TRUE(r.player.openUrl(server.url("/stream.ogg"), false));
+      r.player.play();
+      test::waitFor([&] {  // a second into the second song
+        std::string title;
+        if (r.player.source().pollStreamTitle(title)) titles.push_back(title);
+        return r.player.audioOutput().heardSeconds() > 4.0;
+      }, 10000);
+    }
+    test::setDiskAudioFile("/dev/null");
+    EXPECT_EQ(titles, (std::vector<std::string>{"Band A - First Song", "Band B - Second Song"}));
+    std::vector<float> pcm = test::readDiskAudio(dir.file("out.raw"));
+    const size_t rate = 48000, begin = test::nextFrame(pcm, 0, true);
+    size_t end = pcm.size() / 2, silence = 0;
+    while (end > begin && pcm[2 * (end - 1)] == 0.0f) --end;
+    ASSERT_GT(end, begin + 7 * rate / 2);  // into the second song
+    for (size_t f = begin, run = 0; f < end; ++f) silence = std::max(silence, run = pcm[2 * f] == 0.0f ? run + 1 : 0);
+    EXPECT_LT(silence, rate / 20);  // no gap at the chain boundary
+    EXPECT_NEAR(test::toneFrequency(pcm, begin + rate / 2, begin + 2 * rate), 440.0, 3.0);
+    EXPECT_NEAR(test::toneFrequency(pcm, end - rate / 2, end), 660.0, 4.0);
+  }
 }
 
 // A podcast episode with a length ends once and is never reopened; a station that closes after

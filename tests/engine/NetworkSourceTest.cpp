@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Text.h"
 #include "support/EngineFixtures.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
@@ -50,7 +51,7 @@ std::string icyBody(const std::string& mp3, size_t metaint, const std::string& s
     off += n;
     if (n < metaint) break;
     if (block == 4) titleAt = out.size();
-    std::string meta = "StreamTitle='" + (block < 4 ? std::string("Song A") : second) + "';";
+    std::string meta = "StreamTitle='" + (block < 4 ? std::string("Rock 'n' Roll';s A") : second) + "';StreamUrl='';";
     size_t len16 = (meta.size() + 15) / 16;
     meta.resize(len16 * 16, '\0');
     out.push_back(static_cast<char>(len16));
@@ -64,12 +65,15 @@ std::string icyBody(const std::string& mp3, size_t metaint, const std::string& s
 TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
   const size_t metaint = 4000, rate = 8000;  // 64 kbit/s: a title block every half second
   size_t titleAt = 0;
+  // A Korean station: its name and titles in CP949.
+  std::string name, songB;
+  ASSERT_TRUE(utf8ToCp949("테스트 FM ", name) && utf8ToCp949("노래 B", songB));
   std::string body = icyBody(test::mediaBytes(test::makeMedia("-f lavfi -i sine=duration=6 -c:a libmp3lame -b:a 64k", "mp3")),
-                             metaint, "Song B\r\nInjected line", titleAt);
+                             metaint, songB + "\r\nInjected line", titleAt);
   std::atomic<uint32_t> changeSent{0};
   test::HttpServer server([&](const test::HttpRequest& req, test::HttpConnection& c) {
     bool wantsMeta = req.header("icy-metadata") == "1";
-    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: 테스트 FM " +
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: " + name +
                        std::string(5000, 'x') + "\r\nicy-genre: Jazz\r\nicy-br: 128\r\n";
     if (wantsMeta) head += "icy-metaint: " + std::to_string(metaint) + "\r\n";
     c.send(head + "\r\n");
@@ -97,13 +101,33 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
     std::string title;
     if (!source.pollStreamTitle(title)) continue;
     titles.push_back(title);
-    if (title != "Song A") seenB = tickCount();
+    if (title != "Rock 'n' Roll';s A") seenB = tickCount();
   }
   stop = true;
   source.close();
   reader.join();
-  ASSERT_EQ(titles, (std::vector<std::string>{"Song A", "Song B…"}));  // each title once, one line
+  ASSERT_EQ(titles, (std::vector<std::string>{"Rock 'n' Roll';s A", "노래 B…"}));  // each title once, whole, one line
   EXPECT_LT(seenB - changeSent.load(), 1000u);
+}
+
+// What stations send in their metadata blocks, as the listener reads it.
+TEST(NetworkSource, IcyTitlesAreDecodedWhole) {
+  std::string cp949;
+  ASSERT_TRUE(utf8ToCp949("노래 - 가수", cp949));
+  struct Row {
+    std::string block, title;
+  } rows[] = {
+      {"StreamTitle='Song A';StreamUrl='';", "Song A"},
+      {"StreamTitle='" + cp949 + "';", "노래 - 가수"},
+      {"StreamTitle='&#45432;&#47000; &#xB178;';", "노래 노"},
+      {"StreamTitle='Tom &amp; Jerry &lt;Live&gt; &quot;1&quot; &apos;2&apos;';", "Tom & Jerry <Live> \"1\" '2'"},
+      {"StreamTitle='Caf\xE9';", "Café"},  // neither UTF-8 nor CP949
+      {"StreamTitle='Rock 'n' Roll';StreamUrl='http://x/';", "Rock 'n' Roll"},
+      {std::string("StreamTitle='Don';t Stop';\0\0\0", 29), "Don';t Stop"},
+      {"StreamUrl='x';StreamTitle='Second key';", "Second key"},
+      {"StreamUrl='x';", ""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(icyStreamTitle(row.block), row.title) << row.block;
 }
 
 // The demuxer is busy in an open that never gets an answer: polling from another thread does

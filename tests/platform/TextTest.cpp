@@ -24,6 +24,8 @@ TEST(Text, CodePointsAndConversions) {
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xAC" "A\x00" "\x3C\xD8\xB5\xDF", 8)), "가A🎵");
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8", 2)), "\xEF\xBF\xBD");  // lone surrogate
   EXPECT_EQ(formatMinutesSeconds(3725), "62:05");
+  // A station at the root of its server is named by its host.
+  EXPECT_EQ(displayName("http://user:pw@radio.example:8000/"), "radio.example");
 }
 
 }  // namespace
