@@ -16,9 +16,7 @@ constexpr const char* kMuxedFormat = "best[height<=1080][ext=mp4]/best[height<=1
 }  // namespace
 
 std::string YtDlpResolver::findYtDlp(const std::string& programDir, const std::string& searchPath) {
-  std::string beside = programDir + "/" + kToolName;
-  if (isExecutableFile(beside)) return beside;
-  return findOnSearchPath(kToolName, searchPath);
+  return findTool(kToolName, programDir, searchPath);
 }
 
 std::string YtDlpResolver::findYtDlp() { return findTool(kToolName); }

@@ -42,5 +42,7 @@ bool isExecutableFile(const std::string& path);
 // The full path of the tool `baseName` (".exe" appended on Windows): beside the running
 // program, else on the search path; empty when there is none.
 std::string findTool(const std::string& baseName);
+// The same, beside a program in `programDir` and on `searchPath`.
+std::string findTool(const std::string& baseName, const std::string& programDir, const std::string& searchPath);
 
 }  // namespace vell

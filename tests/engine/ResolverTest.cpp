@@ -21,7 +21,7 @@ TEST(Resolver, RecognisesPagesOfTheSite) {
 TEST(Resolver, ToolBesideTheProgramWinsOverTheSearchPath) {
   test::TempDir program, path;
   std::string onPath = fakeTool(path, "yt-dlp", "exit 0");
-  EXPECT_EQ(YtDlpResolver::findYtDlp(program.path(), "/nonexistent:" + path.path()), onPath);
+  EXPECT_EQ(YtDlpResolver::findYtDlp(program.path(), test::searchPath({"/nonexistent", path.path()})), onPath);
   std::string beside = fakeTool(program, "yt-dlp", "exit 0");
   EXPECT_EQ(YtDlpResolver::findYtDlp(program.path(), path.path()), beside);
   EXPECT_EQ(YtDlpResolver::findYtDlp("/nonexistent", "/nonexistent"), "");
@@ -59,7 +59,7 @@ TEST(Resolver, FirstAttemptMuxedThenPlainBestThenFailure) {
 
 // Gone, or dead and waiting for its new parent to reap it.
 bool processGone(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
+  std::ifstream stat(test::hostFile("/proc/" + pid + "/stat"));
   std::string line;
   if (!std::getline(stat, line)) return true;
   size_t paren = line.rfind(')');
@@ -71,8 +71,8 @@ TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
   // Like a single-file build of the tool: the real work runs in a second process.
   YtDlpResolver hang(fakeTool(dir, "hang", "sleep 30 &\necho $! > '" + dir.file("child.pid") + "'\nwait"));
   std::atomic<bool> cancel{false};
-  std::thread canceller([&] {
-    sleepMs(200);
+  std::thread canceller([&] {  // once the tool hangs: starting one takes long under wine
+    test::waitFor([&] { return dir.read("child.pid").find('\n') != std::string::npos; }, 5000);
     cancel = true;
   });
   uint32_t t0 = tickCount();

@@ -64,11 +64,13 @@ std::string findOnSearchPath(const std::string& name, const std::string& searchP
   return {};
 }
 
-std::string findTool(const std::string& baseName) {
-  std::string beside = executableDir() + "/" + baseName;
+std::string findTool(const std::string& baseName, const std::string& programDir, const std::string& searchPath) {
+  std::string beside = programDir + "/" + baseName;
   if (isExecutableFile(beside)) return beside;
-  return findOnSearchPath(baseName, processSearchPath());
+  return findOnSearchPath(baseName, searchPath);
 }
+
+std::string findTool(const std::string& baseName) { return findTool(baseName, executableDir(), processSearchPath()); }
 
 ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& args,
                          const ProcessLimits& limits, const std::atomic<bool>* cancel) {

@@ -112,20 +112,9 @@ bool writeFileAtomic(const std::string& path, std::string_view data) {
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = writeAll(file, data) && FlushFileBuffers(file);
   if (!CloseHandle(file)) ok = false;
-  if (ok) {
-    if (fileExists(path)) {
-      // Keeps the old file's attributes and security; the swap is one rename.
-      ok = ReplaceFileW(wideTarget.c_str(), wideTmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr);
-      // The old file went away meanwhile (or was moved aside without the new one taking its
-      // place): a plain rename finishes the job.
-      DWORD error = ok ? 0 : GetLastError();
-      if (!ok && (error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT))
-        ok = MoveFileExW(wideTmp.c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    } else {
-      ok = MoveFileExW(wideTmp.c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
-  }
+  // One rename over the old file. Not ReplaceFileW: it moves the old file aside first, so a
+  // crash between its steps leaves no file at all, and the old one under a temporary name.
+  if (ok) ok = MoveFileExW(wideTmp.c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) DeleteFileW(wideTmp.c_str());
   return ok;
 }

@@ -12,8 +12,6 @@
 
 namespace vell {
 
-std::string findTool(const std::string& baseName);
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -104,6 +102,13 @@ void killAll(HANDLE job, HANDLE process) {
   WaitForSingleObject(process, 5000);
 }
 
+// `name` in the folder `dir`, joined with the separator the folder is written with.
+std::string inFolder(const std::string& dir, const std::string& name) {
+  if (dir.empty() || dir.back() == '\\' || dir.back() == '/') return dir + name;
+  bool slashes = dir.find('/') != std::string::npos && dir.find('\\') == std::string::npos;
+  return dir + (slashes ? "/" : "\\") + name;
+}
+
 }  // namespace
 
 bool isExecutableFile(const std::string& path) { return !path.empty() && fileExists(path); }
@@ -128,18 +133,20 @@ std::string findOnSearchPath(const std::string& name, const std::string& searchP
     // Entries may be quoted ("C:\Program Files\x").
     if (dir.size() >= 2 && dir.front() == '"' && dir.back() == '"') dir = dir.substr(1, dir.size() - 2);
     if (dir.empty()) continue;
-    if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
-    if (isExecutableFile(dir + name)) return dir + name;
-    if (!hasExe && isExecutableFile(dir + name + ".exe")) return dir + name + ".exe";
+    std::string candidate = inFolder(dir, name);
+    if (isExecutableFile(candidate)) return candidate;
+    if (!hasExe && isExecutableFile(candidate + ".exe")) return candidate + ".exe";
   }
   return {};
 }
 
-std::string findTool(const std::string& baseName) {
-  std::string beside = executableDir() + "\\" + baseName + ".exe";
+std::string findTool(const std::string& baseName, const std::string& programDir, const std::string& searchPath) {
+  std::string beside = inFolder(programDir, baseName + ".exe");
   if (isExecutableFile(beside)) return beside;
-  return findOnSearchPath(baseName + ".exe", processSearchPath());
+  return findOnSearchPath(baseName + ".exe", searchPath);
 }
+
+std::string findTool(const std::string& baseName) { return findTool(baseName, executableDir(), processSearchPath()); }
 
 ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& args,
                          const ProcessLimits& limits, const std::atomic<bool>* cancel) {

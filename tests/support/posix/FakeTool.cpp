@@ -10,4 +10,12 @@ std::string fakeTool(const TempDir& dir, const std::string& name, const std::str
   return path;
 }
 
+std::string searchPath(const std::vector<std::string>& dirs) {
+  std::string joined;
+  for (const std::string& dir : dirs) joined += (joined.empty() ? "" : ":") + dir;
+  return joined;
+}
+
+std::string hostFile(const std::string& path) { return path; }
+
 }  // namespace vell::test
