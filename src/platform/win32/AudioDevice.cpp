@@ -142,6 +142,12 @@ struct AudioDevice::Backend {
   void run() {
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     bool built = SUCCEEDED(com) && build();
+    // One start with nothing to play readies the engine: wine's sets up its timing on the first
+    // start, too late for the first buffer, which then runs dry and is cut by silence.
+    if (built && SUCCEEDED(client->Start())) {
+      client->Stop();
+      client->Reset();
+    }
     {
       std::lock_guard<std::mutex> lock(mutex);
       settled = true;
