@@ -142,8 +142,8 @@ struct AudioDevice::Backend {
   void run() {
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     bool built = SUCCEEDED(com) && build();
-    // One start with nothing to play readies the engine: wine's sets up its timing on the first
-    // start, too late for the first buffer, which then runs dry and is cut by silence.
+    // One start with nothing to play readies the engine: wine's engine sets up its timing on its
+    // first start, too late for the first buffer, which then runs dry and is cut by silence.
     if (built && SUCCEEDED(client->Start())) {
       client->Stop();
       client->Reset();
@@ -185,14 +185,14 @@ struct AudioDevice::Backend {
     // channels asked for are kept; more channels than the device has are left to the caller
     // to fold down.
     const int channels = acceptDeviceFormat ? std::min<int>(wantedChannels, mix->nChannels) : wantedChannels;
-    if (initialize(wantedRate, channels, *mix)) return finish();
+    if (initialize(wantedRate, channels, *mix)) return watchDefaultDevice();
     // A system that cannot convert still plays float in the mix format's own rate and layout.
     client.Reset();
     if (!acceptDeviceFormat || !isFloat32(*mix) ||
         FAILED(device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr,
                                 reinterpret_cast<void**>(client.GetAddressOf()))))
       return false;
-    return initialize(static_cast<int>(mix->nSamplesPerSec), mix->nChannels, *mix) && finish();
+    return initialize(static_cast<int>(mix->nSamplesPerSec), mix->nChannels, *mix) && watchDefaultDevice();
   }
 
   bool initialize(int rate, int channels, const WAVEFORMATEX& mix) {
@@ -227,7 +227,7 @@ struct AudioDevice::Backend {
     return true;
   }
 
-  bool finish() {
+  bool watchDefaultDevice() {
     watch.Attach(new DefaultDeviceWatch(moved));
     if (FAILED(enumerator->RegisterEndpointNotificationCallback(watch.Get()))) watch.Reset();
     return true;
