@@ -21,6 +21,9 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompts to install Mono or Gecko
 export PULSE_SERVER="unix:$VELL_RUNTIME_DIR/pulse/native"
+# Without rewinds the sink's monitor carries exactly what was played: a sink that rewinds when a
+# stream starts loses up to a second of it.
+VELL_NULL_SINK_ARGS="rate=48000 format=float32le channels=2 norewinds=1"
 
 if [ -x /usr/lib/wine/wine64 ]; then VELL_WINE=/usr/lib/wine/wine64; else VELL_WINE=wine; fi
 export VELL_WINE
@@ -59,7 +62,7 @@ vell_pulse_start() {
     pulseaudio --daemonize=yes -n --exit-idle-time=60 --use-pid-file=yes \
       --log-target="file:$dir/log" \
       --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
-      --load="module-null-sink sink_name=vell_null rate=48000 format=float32le channels=2" \
+      --load="module-null-sink sink_name=vell_null $VELL_NULL_SINK_ARGS" \
       </dev/null >/dev/null 2>&1 8>&- ||
     {
       echo "windows-env: pulseaudio did not start, see $dir/log" >&2

@@ -5,6 +5,28 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/windows-env.sh" || exit 1
 
-# The C runtime writes "\r\n"; CTest's test discovery and logs expect plain "\n".
-"$VELL_WINE" "$@" | tr -d '\r'
-exit "${PIPESTATUS[0]}"
+out=$(mktemp -d)
+cleanup() { rm -rf "$out"; }
+trap cleanup EXIT
+
+# The program plays into a sink of its own and records from its monitor (tests hear what they
+# played), so programs running side by side do not hear each other.
+sink="vell_run_$$"
+if module=$(pactl load-module module-null-sink sink_name="$sink" $VELL_NULL_SINK_ARGS 2>/dev/null); then
+  export PULSE_SINK="$sink" PULSE_SOURCE="$sink.monitor"
+  trap 'cleanup; pactl unload-module "$module" >/dev/null 2>&1' EXIT
+fi
+
+# Wine starts its desktop process on demand from the first program that needs one, and that
+# process keeps the program's output open for as long as it lives: CTest would wait for it. So
+# the program writes into files, which are passed on until the program ends. The C runtime
+# writes "\r\n"; CTest's test discovery and logs expect plain "\n".
+"$VELL_WINE" "$@" >"$out/stdout" 2>"$out/stderr" &
+program=$!
+trap 'kill "$program" 2>/dev/null; exit 143' TERM INT
+tail -s 0.1 -n +1 -f --pid="$program" "$out/stdout" | tr -d '\r' &
+tail -s 0.1 -n +1 -f --pid="$program" "$out/stderr" | tr -d '\r' >&2 &
+wait "$program"
+status=$?
+wait
+exit "$status"

@@ -115,6 +115,8 @@ void AudioOutput::start() {
     primed_ = false;
     fillStartTick_ = tickCount();
   }
+  // The start-up fill counts from here, not from whenever its thread first runs.
+  rebuffering.store(true);
   renderThread_ = std::thread([this] { renderLoop(); });
 }
 
@@ -342,7 +344,6 @@ void AudioOutput::startupFill(uint32_t threadStartTick) {
   const uint32_t hardMs = std::min(2 * softMs, 10000u);
   const double minimumFill = std::max(std::floor(perSecond / 12.0), target / 4.0);
 
-  rebuffering.store(true);
   while (running_.load()) {
     if (paused_.load()) break;
     double fill = static_cast<double>(ringFill());

@@ -6,18 +6,24 @@
 
 namespace vell::test {
 
-// SDL's "disk" sound driver plays at real-time pace into a raw file of interleaved 32-bit
-// floats, so tests can hear what a device was given. It must be chosen before anything opens
-// a sound device: this registers a global test environment that picks it before any test
-// runs (failing the run when it cannot) and points devices at `file` unless it is empty.
+// What the sound devices played, as raw interleaved 32-bit floats at 48 kHz stereo in a file the
+// test names, so that tests can hear it. On Linux SDL's "disk" driver plays into the file at
+// real-time pace, exactly what a device was given from its opening to its closing. On Windows
+// the test records the default output from setDiskAudioFile until readDiskAudio: sound that is
+// still in flight when a device closes is not heard, and the recording ends with the last
+// sound played.
+// This registers a global test environment that readies the sound system before any test runs
+// (failing the run when it cannot) and points devices at `file` unless it is empty.
 // For a test program's static initialisation:
 //   ::testing::Environment* const k = addDiskAudioEnvironment();
 ::testing::Environment* addDiskAudioEnvironment(const std::string& file = "");
 
-// Points the next device that opens at `path` (the driver reads the name at open time).
+// Points the next device that opens at `path` ("/dev/null" keeps nothing); on Windows the
+// recording starts here.
 void setDiskAudioFile(const std::string& path);
 
-// The whole file as floats (empty when it cannot be read).
+// The whole file as floats (empty when it cannot be read), once the devices that played into
+// it have closed.
 std::vector<float> readDiskAudio(const std::string& path);
 
 }  // namespace vell::test

@@ -23,6 +23,10 @@ using Microsoft::WRL::ComPtr;
 
 // The engine's 10 ms period plus a period of lead, in 100 ns units.
 constexpr REFERENCE_TIME kBufferDuration = 200000;
+// A pause keeps the engine running on silence this long, so that what it already holds is heard
+// before the pause rather than replayed ahead of the resume; then it stops (an idle stream would
+// keep the machine from sleeping).
+constexpr ULONGLONG kPauseDrainMs = 200;
 // A running stream that signals nothing for this long has gone away without saying so.
 constexpr DWORD kSilentEngineMs = 2000;
 // KSDATAFORMAT_SUBTYPE_IEEE_FLOAT, spelled out so that no GUID library is needed.
@@ -138,6 +142,12 @@ struct AudioDevice::Backend {
   void run() {
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     bool built = SUCCEEDED(com) && build();
+    // One start with nothing to play readies the engine: wine's engine sets up its timing on its
+    // first start, too late for the first buffer, which then runs dry and is cut by silence.
+    if (built && SUCCEEDED(client->Start())) {
+      client->Stop();
+      client->Reset();
+    }
     {
       std::lock_guard<std::mutex> lock(mutex);
       settled = true;
@@ -171,8 +181,21 @@ struct AudioDevice::Backend {
     if (FAILED(client->GetMixFormat(&mixRaw)) || !mixRaw) return false;
     std::unique_ptr<WAVEFORMATEX, decltype(&CoTaskMemFree)> mix(mixRaw, CoTaskMemFree);
 
-    const int rate = acceptDeviceFormat ? static_cast<int>(mix->nSamplesPerSec) : wantedRate;
-    const int channels = acceptDeviceFormat ? mix->nChannels : wantedChannels;
+    // The shared engine resamples and spreads fewer channels over the speakers, so the rate and
+    // channels asked for are kept; more channels than the device has are left to the caller
+    // to fold down.
+    const int channels = acceptDeviceFormat ? std::min<int>(wantedChannels, mix->nChannels) : wantedChannels;
+    if (initialize(wantedRate, channels, *mix)) return watchDefaultDevice();
+    // A system that cannot convert still plays float in the mix format's own rate and layout.
+    client.Reset();
+    if (!acceptDeviceFormat || !isFloat32(*mix) ||
+        FAILED(device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr,
+                                reinterpret_cast<void**>(client.GetAddressOf()))))
+      return false;
+    return initialize(static_cast<int>(mix->nSamplesPerSec), mix->nChannels, *mix) && watchDefaultDevice();
+  }
+
+  bool initialize(int rate, int channels, const WAVEFORMATEX& mix) {
     WAVEFORMATEXTENSIBLE want{};
     want.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     want.Format.nChannels = static_cast<WORD>(channels);
@@ -183,33 +206,37 @@ struct AudioDevice::Backend {
     want.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
     want.Samples.wValidBitsPerSample = 32;
     want.dwChannelMask = speakerMask(channels);
-    if (mix->wFormatTag == WAVE_FORMAT_EXTENSIBLE && mix->cbSize >= 22 && mix->nChannels == channels)
-      want.dwChannelMask = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(mix.get())->dwChannelMask;
+    if (mix.wFormatTag == WAVE_FORMAT_EXTENSIBLE && mix.cbSize >= 22 && mix.nChannels == channels)
+      want.dwChannelMask = reinterpret_cast<const WAVEFORMATEXTENSIBLE&>(mix).dwChannelMask;
     want.SubFormat = kFloatSubtype;
 
     // The engine converts whatever differs from its own mix format.
     DWORD flags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST;
-    if (!isFloat32(*mix) || static_cast<int>(mix->nSamplesPerSec) != rate || mix->nChannels != channels)
+    if (!isFloat32(mix) || static_cast<int>(mix.nSamplesPerSec) != rate || mix.nChannels != channels)
       flags |= AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
     REFERENCE_TIME period = 0;
     if (FAILED(client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, kBufferDuration, 0, &want.Format, nullptr)) ||
         FAILED(client->GetBufferSize(&bufferFrames)) || FAILED(client->GetService(IID_PPV_ARGS(&render))) ||
-        FAILED(client->SetEventHandle(ready)) || FAILED(client->GetDevicePeriod(&period, nullptr)))
+        FAILED(client->SetEventHandle(ready)) || FAILED(client->GetDevicePeriod(&period, nullptr))) {
+      render.Reset();
       return false;
-
-    watch.Attach(new DefaultDeviceWatch(moved));
-    if (FAILED(enumerator->RegisterEndpointNotificationCallback(watch.Get()))) watch.Reset();
-
+    }
     format.sampleRate = rate;
     format.channels = channels;
     format.periodFrames = std::max(1, static_cast<int>(period * rate / 10000000));
     return true;
   }
 
+  bool watchDefaultDevice() {
+    watch.Attach(new DefaultDeviceWatch(moved));
+    if (FAILED(enumerator->RegisterEndpointNotificationCallback(watch.Get()))) watch.Reset();
+    return true;
+  }
+
   void loop() {
     HANDLE events[2] = {ready, wake};
     bool started = false;
-    ULONGLONG lastPeriod = GetTickCount64();
+    ULONGLONG lastPeriod = GetTickCount64(), pausedAt = 0;
     while (!quit.load()) {
       DWORD woke = WaitForMultipleObjects(2, events, FALSE, 100);
       if (quit.load()) break;
@@ -219,20 +246,31 @@ struct AudioDevice::Backend {
         std::lock_guard<std::mutex> lock(mutex);
         run = !paused;
       }
-      if (run != started) {
+      const ULONGLONG now = GetTickCount64();
+      if (run && !started) {
         // The buffer is filled before the engine starts so that it never opens on a gap.
-        if (run) {
-          fill();
-          started = check(client->Start());
-        } else {
-          check(client->Stop());
-          started = false;
-        }
-        lastPeriod = GetTickCount64();
-      } else if (woke == WAIT_OBJECT_0 && started) {
         fill();
-        lastPeriod = GetTickCount64();
-      } else if (started && GetTickCount64() - lastPeriod > kSilentEngineMs) {
+        started = check(client->Start());
+        lastPeriod = now;
+        continue;
+      }
+      if (!started) continue;
+      if (run) {
+        pausedAt = 0;
+      } else if (pausedAt == 0) {
+        pausedAt = now;
+      } else if (now - pausedAt >= kPauseDrainMs) {
+        // Only silence is left in the buffer by now.
+        check(client->Stop());
+        check(client->Reset());
+        started = false;
+        pausedAt = 0;
+        continue;
+      }
+      if (woke == WAIT_OBJECT_0) {
+        fill();
+        lastPeriod = now;
+      } else if (now - lastPeriod > kSilentEngineMs) {
         gone.store(true);
       }
     }
@@ -240,7 +278,7 @@ struct AudioDevice::Backend {
   }
 
   // Hands the engine as much of the FIFO as its buffer takes, and silence for the rest
-  // (silence is not taken from the queue).
+  // (silence is not taken from the queue; while paused the engine gets silence only).
   void fill() {
     UINT32 padding = 0;
     if (!check(client->GetCurrentPadding(&padding)) || padding >= bufferFrames) return;
