@@ -10,22 +10,32 @@ cleanup() { rm -rf "$out"; }
 trap cleanup EXIT
 
 # The program plays into a sink of its own and records from its monitor (tests hear what they
-# played), so programs running side by side do not hear each other.
-sink="vell_run_$$"
-if module=$(pactl load-module module-null-sink sink_name="$sink" $VELL_NULL_SINK_ARGS 2>/dev/null); then
-  export PULSE_SINK="$sink" PULSE_SOURCE="$sink.monitor"
-  trap 'cleanup; pactl unload-module "$module" >/dev/null 2>&1' EXIT
+# played), so programs running side by side do not hear each other. The sinks are a few numbered
+# slots, each held by a lock while a program uses it: wine remembers every sink it has seen, and
+# its device look-ups slow down with each new name.
+slot=""
+for n in 0 1 2 3 4 5 6 7; do
+  exec 9>"$VELL_RUNTIME_DIR/sink-$n.lock"
+  if flock -n 9; then slot=$n; break; fi
+  exec 9>&-
+done
+if [ -n "$slot" ]; then
+  sink="vell_slot_$slot"
+  if pactl list short sinks 2>/dev/null | grep -q "	$sink	" ||
+    pactl load-module module-null-sink sink_name="$sink" $VELL_NULL_SINK_ARGS >/dev/null 2>&1; then
+    export PULSE_SINK="$sink" PULSE_SOURCE="$sink.monitor"
+  fi
 fi
 
 # Wine starts its desktop process on demand from the first program that needs one, and that
 # process keeps the program's output open for as long as it lives: CTest would wait for it. So
 # the program writes into files, which are passed on until the program ends. The C runtime
 # writes "\r\n"; CTest's test discovery and logs expect plain "\n".
-"$VELL_WINE" "$@" >"$out/stdout" 2>"$out/stderr" &
+"$VELL_WINE" "$@" >"$out/stdout" 2>"$out/stderr" 9>&- &
 program=$!
 trap 'kill "$program" 2>/dev/null; exit 143' TERM INT
-tail -s 0.1 -n +1 -f --pid="$program" "$out/stdout" | tr -d '\r' &
-tail -s 0.1 -n +1 -f --pid="$program" "$out/stderr" | tr -d '\r' >&2 &
+tail -s 0.1 -n +1 -f --pid="$program" "$out/stdout" 9>&- | tr -d '\r' &
+tail -s 0.1 -n +1 -f --pid="$program" "$out/stderr" 9>&- | tr -d '\r' >&2 &
 wait "$program"
 status=$?
 wait
