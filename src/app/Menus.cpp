@@ -439,7 +439,7 @@ void App::streamMenuCommand(int id, const std::string& entryId) {
   if (!found) return;
   StreamEntry entry = *found;  // the catalogue's lists are rebuilt by every change
   switch (id) {
-    case kStPlay: openMedia(entry.url, entry.name, podcast); break;
+    case kStPlay: openMedia(entry.url, entry.name, podcast, entry.id); break;
     case kStEdit: openInputDialogFor(InputUse::EditStream, entry.id); break;
     case kStDelete:
       if (showMessageBox("삭제하시겠습니까?\n\n" + entry.name, "스트림 삭제", MessageButtons::YesNo,
