@@ -145,6 +145,8 @@ class App {
   void toggleMute();
   void changeVolume(float delta);
   void chooseAndOpenFile();
+  // The playlist's "+" and "파일 추가": a chosen (or, without a chooser, typed) file joins the queue.
+  void chooseFileForQueue();
   void togglePlaylistPanel();
   void toggleStreamBrowser(bool podcastMode);
   void chooseSubtitle();
@@ -294,7 +296,9 @@ class App {
   bool inputPodcast = false;
   bool inputPlaylistUse = false;
   bool inputCategoryUse = false;
-  int inputPathUse = 0;  // 1 a media file, 2 a subtitle file: asked for when no file chooser exists
+  // 1 a media file to open, 2 a subtitle file, 3 a media file for the queue: asked for when no
+  // file chooser exists.
+  int inputPathUse = 0;
   std::string inputStreamId;
   std::string inputCategory;
   std::unique_ptr<TextField> nameEdit, urlEdit;  // null while the dialog is closed
