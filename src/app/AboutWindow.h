@@ -6,13 +6,10 @@
 
 namespace vell {
 
-// The "프로그램 정보" window: the program's name, version, what it is built on, and a link
-// button to the maker's page.
+// The "프로그램 정보" window: the program's name, version, what it is and what it is built on.
+// There is no project page or contact address to show, so it has no link.
 class AboutWindow {
  public:
-  static constexpr int kWidth = 340, kHeight = 310;  // the outer size the window asks for
-  static constexpr const char* kWebAddress = "vellplayer.example.com";
-  static constexpr const char* kWebPage = "https://vellplayer.example.com/";
 
   // False when the window cannot be made.
   bool create(NativeWindow* owner);
@@ -21,16 +18,12 @@ class AboutWindow {
   void close() { window_.close(); }
   bool isOpen() const { return window_.isOpen(); }
 
-  // What a point of the client area does: 1 the link button, 2 the lower link strip, 0 nothing.
-  static int linkAt(int x, int y);
-
  private:
   void paint(Canvas& c);
   void input(const ModalInput& in);
 
   ModalWindow window_;
-  bool hover_ = false;
-  TextFormat logo_, name_, version_, line13_, button_;
+  TextFormat name_, version_, line13_;
 };
 
 }  // namespace vell

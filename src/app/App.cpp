@@ -284,7 +284,7 @@ void App::onMessage(int code) {
       if (!pendingOpen.empty()) {
         OpenRequest r = pendingOpen;
         pendingOpen = OpenRequest{};
-        openMedia(r.url, r.name, r.podcast);
+        openMedia(r.url, r.name, r.podcast, r.stationId);
       }
       break;
     default:
@@ -300,12 +300,13 @@ void App::postTask(std::function<void()> task) {
   Window::postUserEvent(kMsgRunTasks);
 }
 
-void App::requestOpen(const std::string& url, const std::string& name, bool podcastRequest) {
+void App::requestOpen(const std::string& url, const std::string& name, bool podcastRequest,
+                      const std::string& stationId) {
   if (!connecting.load()) {
-    openMedia(url, name, podcastRequest);
+    openMedia(url, name, podcastRequest, stationId);
     return;
   }
-  pendingOpen = {url, name, podcastRequest};
+  pendingOpen = {url, name, podcastRequest, stationId};
   if (activeJob_) activeJob_->cancelled = true;
   player.source().requestAbort();
   showToast("스트림 전환 중...", 1500);
@@ -422,8 +423,7 @@ void App::openPath(const std::string& path) { openFile(path, -1, true); }
 void App::openFile(const std::string& path, int queueIndex, bool resume) {
   if (busyConnecting()) return;
   if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
-  streamBrowser.currentStreamId.clear();  // a file plays: no station or episode is highlighted
-  streamBrowser.currentEpisodeUrl.clear();
+  markPlaying({}, false, {});  // a file plays: no station or episode is highlighted
   if (quickOpenVisible) {
     quickOpenVisible = false;
     quickOpenHover = -1;
@@ -447,7 +447,7 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   if (!player.openFile(path)) {
     // Missing, a folder or not decodable: the failure screen names it, the caption does not.
     historyKey.clear();
-    lastAttempt = {path, displayName(path), false};
+    lastAttempt = {path, displayName(path), false, {}};
     retryOffered = true;
     retryTick = tickCount();
     showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);

@@ -64,11 +64,13 @@ struct PanelPlace {
   int left = 0, top = 0, width = 0, height = 0;
 };
 
-// A request to open a network medium: URL, display name and whether it is a podcast episode.
+// A request to open a network medium: URL, display name, whether it is a podcast episode, and
+// the browser's catalogue entry it came from (empty when it came from elsewhere).
 struct OpenRequest {
   std::string url;
   std::string name;
   bool podcast = false;
+  std::string stationId;
   bool empty() const { return url.empty(); }
 };
 
@@ -93,7 +95,10 @@ class App {
   void openPath(const std::string& path);
   // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
   void resetMediumState();
-  void openMedia(const std::string& url, const std::string& name, bool podcastRequest);
+  // `stationId` names the catalogue entry being opened, when known; the browser marks it (or
+  // the episode) as playing once the open has succeeded.
+  void openMedia(const std::string& url, const std::string& name, bool podcastRequest,
+                 const std::string& stationId = {});
   // A live stream whose reconnection was given up ends in the failure screen with its
   // retry, as a failed connection does. True when that was the end just reported.
   bool liveStreamGaveUp();
@@ -108,7 +113,11 @@ class App {
   void showToast(const std::string& text, uint32_t durationMs);
   // What a click on a station or episode does: opens it, or, while another connection runs,
   // queues it and makes that connection give up.
-  void requestOpen(const std::string& url, const std::string& name, bool podcastRequest);
+  void requestOpen(const std::string& url, const std::string& name, bool podcastRequest,
+                   const std::string& stationId = {});
+  // The browser's playing mark: the station (by id, else the radio station with that URL) or
+  // the episode just opened; cleared by an empty URL.
+  void markPlaying(const std::string& url, bool podcast, const std::string& stationId);
   // Runs `task` on the window thread soon (safe from any thread), like a posted message.
   void postTask(std::function<void()> task);
   void updateTitle();
@@ -136,6 +145,8 @@ class App {
   void toggleMute();
   void changeVolume(float delta);
   void chooseAndOpenFile();
+  // The playlist's "+" and "파일 추가": a chosen (or, without a chooser, typed) file joins the queue.
+  void chooseFileForQueue();
   void togglePlaylistPanel();
   void toggleStreamBrowser(bool podcastMode);
   void chooseSubtitle();
@@ -285,7 +296,9 @@ class App {
   bool inputPodcast = false;
   bool inputPlaylistUse = false;
   bool inputCategoryUse = false;
-  int inputPathUse = 0;  // 1 a media file, 2 a subtitle file: asked for when no file chooser exists
+  // 1 a media file to open, 2 a subtitle file, 3 a media file for the queue: asked for when no
+  // file chooser exists.
+  int inputPathUse = 0;
   std::string inputStreamId;
   std::string inputCategory;
   std::unique_ptr<TextField> nameEdit, urlEdit;  // null while the dialog is closed

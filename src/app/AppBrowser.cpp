@@ -86,10 +86,8 @@ void App::onBrowserClick(int x, int y) {
         break;
       }
       // Copies: the open below pumps messages, and the catalogue may change meanwhile.
-      std::string url = e->url, name = e->name;
-      streamBrowser.currentStreamId = e->id;
-      streamBrowser.currentEpisodeUrl.clear();
-      requestOpen(url, name, false);
+      std::string url = e->url, name = e->name, id = e->id;
+      requestOpen(url, name, false, id);
       break;
     }
     case kBrowserEpisode: {
@@ -97,8 +95,6 @@ void App::onBrowserClick(int x, int y) {
       if (i < 0 || i >= static_cast<int>(streamBrowser.episodes.size())) break;
       PodcastEpisode episode = streamBrowser.episodes[i];
       if (episode.url.empty()) break;
-      streamBrowser.currentEpisodeUrl = episode.url;
-      streamBrowser.currentStreamId.clear();
       requestOpen(episode.url, episode.title, true);
       break;
     }

@@ -168,7 +168,7 @@ void App::onMouseDown(int x, int y, int) {
       if (!contains(r.url, "://"))  // a file that did not open
         openPath(r.url);
       else
-        openMedia(r.url, r.name, r.podcast);
+        openMedia(r.url, r.name, r.podcast, r.stationId);
       return;
     }
   }
@@ -178,8 +178,6 @@ void App::onMouseDown(int x, int y, int) {
     if (x >= left && x < left + bw && y >= top && y < top + 34) {
       browserOpen = false;
       toggleStreamBrowser(true);  // opens it in podcast mode
-      streamBrowser.currentEpisodeUrl = s.lastPodcastUrl;
-      streamBrowser.currentStreamId.clear();
       openMedia(s.lastPodcastUrl, s.lastPodcastName, true);
       return;
     }

@@ -102,6 +102,9 @@ void App::submitInputDialog() {
     closeInputDialog();
     if (use == 1) {
       openPath(url);
+    } else if (use == 3) {
+      playlist.addFile(url);
+      showToast("재생목록에 추가됨", 1000);
     } else {
       SubtitleMessage m = subtitles.openFile(url, settings());
       showToast(m.text, m.durationMs);

@@ -376,12 +376,7 @@ void App::playlistMenuCommand(int id, int row) {
       return;
     }
     case kPlAddUrl: openInputDialogFor(InputUse::AddToPlaylist); return;
-    case kPlAddFile:
-      chooseMediaFile([this](const std::string& path) {
-        playlist.addFile(path);
-        showToast("재생목록에 추가됨", 800);
-      });
-      return;
+    case kPlAddFile: chooseFileForQueue(); return;
     case kPlNewCategory: openInputDialogFor(InputUse::NewCategory); return;
     case kPlClear:
       if (showMessageBox("재생목록을 전체 삭제하시겠습니까?", "확인", MessageButtons::YesNo, MessageIcon::Question,
@@ -439,7 +434,7 @@ void App::streamMenuCommand(int id, const std::string& entryId) {
   if (!found) return;
   StreamEntry entry = *found;  // the catalogue's lists are rebuilt by every change
   switch (id) {
-    case kStPlay: openMedia(entry.url, entry.name, podcast); break;
+    case kStPlay: openMedia(entry.url, entry.name, podcast, entry.id); break;
     case kStEdit: openInputDialogFor(InputUse::EditStream, entry.id); break;
     case kStDelete:
       if (showMessageBox("삭제하시겠습니까?\n\n" + entry.name, "스트림 삭제", MessageButtons::YesNo,

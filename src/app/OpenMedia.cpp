@@ -20,10 +20,24 @@ bool App::busyConnecting() {
   return true;
 }
 
-void App::openMedia(const std::string& url, const std::string& name, bool podcastRequest) {
+void App::markPlaying(const std::string& url, bool podcast, const std::string& stationId) {
+  std::string id = stationId;
+  if (id.empty() && !podcast && !url.empty())
+    for (const StreamEntry& e : catalog.radioStreams())
+      if (e.url == url) {
+        id = e.id;
+        break;
+      }
+  streamBrowser.currentStreamId = id;
+  streamBrowser.currentEpisodeUrl = podcast && stationId.empty() ? url : std::string();
+}
+
+void App::openMedia(const std::string& url, const std::string& name, bool podcastRequest,
+                    const std::string& stationId) {
   if (busyConnecting()) return;
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(false);
   connecting = true;
+  markPlaying({}, false, {});  // the attempt closes what played before
   connectingName = name;
   retryOffered = false;
 
@@ -64,7 +78,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   }
   uint32_t now = tickCount();
   if (!job.success) {
-    lastAttempt = {url, name, podcastRequest};
+    lastAttempt = {url, name, podcastRequest, stationId};
     retryOffered = true;
     retryTick = now;
     debugLog("FAILED to open: %s\n", job.resolvedUrl.c_str());
@@ -73,7 +87,8 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
     return;
   }
 
-  lastAttempt = {url, name, podcastRequest};  // what a retry opens, should the stream be given up
+  lastAttempt = {url, name, podcastRequest, stationId};  // what a retry opens, should the stream be given up
+  markPlaying(url, podcastRequest, stationId);
   currentTitle = job.title.empty() ? name : job.title;
   openTick = now;
   openedTickForListen_ = now;
@@ -102,6 +117,7 @@ bool App::liveStreamGaveUp() {
   debugLog("Live stream given up: %s\n", player.url().c_str());
   player.close();
   resetMediumState();
+  markPlaying({}, false, {});
   retryOffered = true;
   retryTick = tickCount();
   showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);

@@ -58,10 +58,7 @@ void App::playlistPanelClick(int x, int y) {
     playlist.pinned = !playlist.pinned;
     showToast(playlist.pinned ? "재생목록 고정" : "재생목록 자동닫기", 800);
   } else if (code == PlaylistPanel::kAdd) {
-    chooseMediaFile([this](const std::string& path) {
-      playlist.addFile(path);
-      showToast("재생목록에 추가됨", 1500);
-    });
+    chooseFileForQueue();
   } else if (code >= PlaylistPanel::kCategoryBase) {
     playlist.toggleCollapsed(code - PlaylistPanel::kCategoryBase);
   } else if (code >= PlaylistPanel::kDeleteBase) {

@@ -215,6 +215,19 @@ void App::chooseAndOpenFile() {
   chooseMediaFile([this](const std::string& path) { openPath(path); });
 }
 
+void App::chooseFileForQueue() {
+  if (!fileChooserAvailable()) {
+    if (inputOpen) return;
+    inputPathUse = 3;
+    openInputDialog(true);
+    return;
+  }
+  chooseMediaFile([this](const std::string& path) {
+    playlist.addFile(path);
+    showToast("재생목록에 추가됨", 1000);
+  });
+}
+
 bool App::chooseMediaFile(std::function<void(const std::string&)> onChosen) {
   FileDialogOptions options;
   options.filters = {

@@ -48,7 +48,13 @@ void StreamBrowser::rebuildRows() {
   podcastData_ = catalogue->podcastStreams().data();
   podcastCount_ = catalogue->podcastStreams().size();
 
-  auto addEntry = [&](const StreamEntry* e) { rows.push_back({BrowserRow::Entry, e, -1, e->name}); };
+  // A selected podcast lists its episodes under it, in the search results too.
+  auto addEntry = [&](const StreamEntry* e) {
+    rows.push_back({BrowserRow::Entry, e, -1, e->name});
+    if (mode != 1 || expandedPodcast.empty() || e->id != expandedPodcast) return;
+    for (size_t i = 0; i < episodes.size(); ++i)
+      rows.push_back({BrowserRow::Episode, nullptr, static_cast<int>(i), episodeText(episodes[i])});
+  };
   if (!searchText.empty()) {
     for (const StreamEntry* e : mode == 0 ? catalogue->searchRadio(searchText) : catalogue->searchPodcasts(searchText))
       addEntry(e);
@@ -63,12 +69,7 @@ void StreamBrowser::rebuildRows() {
   }
   for (const std::string& genre : catalogue->podcastGenres()) {
     rows.push_back({BrowserRow::Header, nullptr, -1, genre});
-    for (const StreamEntry* e : catalogue->podcastsByGenre(genre)) {
-      addEntry(e);
-      if (expandedPodcast.empty() || e->id != expandedPodcast) continue;
-      for (size_t i = 0; i < episodes.size(); ++i)
-        rows.push_back({BrowserRow::Episode, nullptr, static_cast<int>(i), episodeText(episodes[i])});
-    }
+    for (const StreamEntry* e : catalogue->podcastsByGenre(genre)) addEntry(e);
   }
 }
 

@@ -35,4 +35,20 @@ void placePopup(const RectI& area, int x, int y, int w, int h, int& outX, int& o
   outY = std::max(area.y, std::min(outY, bottom - h));
 }
 
+void placeSubmenu(const RectI& area, int parentLeft, int parentRight, int titleTop, int w, int h, int& outX,
+                  int& outY) {
+  constexpr int kOverlap = 2;  // the levels' borders meet
+  int right = area.x + area.w, bottom = area.y + area.h;
+  int besideRight = parentRight - kOverlap, besideLeft = parentLeft + kOverlap - w;
+  if (besideRight + w <= right)
+    outX = besideRight;
+  else if (besideLeft >= area.x)
+    outX = besideLeft;
+  else
+    outX = right - parentRight >= parentLeft - area.x ? besideRight : besideLeft;
+  outY = titleTop;
+  outX = std::max(area.x, std::min(outX, right - w));
+  outY = std::max(area.y, std::min(outY, bottom - h));
+}
+
 }  // namespace vell

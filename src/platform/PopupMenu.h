@@ -63,4 +63,11 @@ int trackPopupMenu(const std::vector<MenuItem>& menu, int screenX, int screenY, 
 // outside the area when the area can hold it.
 void placePopup(const RectI& area, int x, int y, int w, int h, int& outX, int& outY);
 
+// Where a submenu of size w x h opens beside its parent level (x from parentLeft to
+// parentRight), its first row level with the title at `titleTop`: right of the parent when it
+// fits in `area`, else left of it, else on the side with more room; always inside the area
+// when the area can hold it, moved up when it would pass the bottom.
+void placeSubmenu(const RectI& area, int parentLeft, int parentRight, int titleTop, int w, int h, int& outX,
+                  int& outY);
+
 }  // namespace vell

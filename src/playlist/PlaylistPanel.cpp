@@ -1,6 +1,7 @@
 #include "playlist/PlaylistPanel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/Canvas.h"
@@ -124,6 +125,18 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
 
   const std::vector<PlaylistItem>& items = p.items();
   const TextFormat titleFormat = res.small11NoWrap.withEllipsis(true);
+  // The number column is as wide as the widest number among the rows shown.
+  int widest = 0;
+  float walk = listTop - static_cast<float>(p.scrollOffset);
+  for (const PlaylistRow& row : rows) {
+    if (walk >= b) break;
+    float next = walk + rowHeight(row);
+    if (next > listTop && row.kind != PlaylistRow::kHeader && !items[static_cast<size_t>(row.index)].isStream)
+      widest = std::max(widest, row.index + 1);
+    walk = next;
+  }
+  const float numberWidth =
+      widest > 0 ? std::max(26.0f, std::ceil(c.measureText(formatInt("%d", widest), res.small11NoWrap).x) + 6) : 26;
   // Rows scrolled partly under the header bar are cut at the list's top edge.
   c.pushClip(RectF{x, listTop, r, b});
   float rowTop = listTop - static_cast<float>(p.scrollOffset);
@@ -167,8 +180,8 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
         c.drawLine({tx + 8, mid - 6}, {tx + 8, mid + 6}, marker, 0.7f);
         titleStart = tx + 20;
       } else {
-        c.drawText(formatInt("%d", i + 1), res.small11NoWrap, RectF{tx, rowTop, tx + 26, rowBottom}, marker);
-        titleStart = tx + 26;
+        c.drawText(formatInt("%d", i + 1), res.small11NoWrap, RectF{tx, rowTop, tx + numberWidth, rowBottom}, marker);
+        titleStart = tx + numberWidth;
       }
       if (i == p.hoverRow) {
         c.drawLine({r - 23.5f, mid - 3.5f}, {r - 16.5f, mid + 3.5f}, res.red70, 1.2f);

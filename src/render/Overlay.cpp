@@ -193,10 +193,21 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
   c.drawLine(PointF{cx + 48 + 3.6f, cy - 6}, PointF{cx + 48 + 3.6f, cy + 6}, r.textDim, 2);
 
   // Time read-out, or the LIVE badge for media without a duration.
+  std::string time;
+  float timeWidth = 0;
   if (m.state != PlayState::Idle) {
     if (m.duration > 0) {
-      std::string t = formatClock(m.position) + " / " + formatClock(m.duration);
-      c.drawText(t, r.body12, RectF{16, y, 140, y + h}, r.textMuted);
+      time = formatClock(m.position) + " / " + formatClock(m.duration);
+      timeWidth = c.measureText(time, r.body12NoWrap).x;
+    } else {
+      timeWidth = 58;
+    }
+  }
+  const std::string speed = speedBadgeText(m.speed);
+  const ControlBarItems items = controlBarItems(s.width, timeWidth, !speed.empty());
+  if (m.state != PlayState::Idle) {
+    if (m.duration > 0) {
+      c.drawText(time, r.body12NoWrap, RectF{16, y, items.previous.left, y + h}, r.textMuted);
     } else {
       c.fillRoundedRect(RectF{16, cy - 10, 74, cy + 10}, 10, r.red);
       c.fillEllipse(PointF{26, cy}, 3.5f, 3.5f, r.white.withOpacity(pulse(s.tick, 1400)));
@@ -225,10 +236,9 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
     c.fillEllipse(PointF{end, cy}, 5, 5, r.accent);
   }
 
-  // Speed.
-  std::string speed = speedBadgeText(m.speed);
-  if (!speed.empty()) {
-    RectF badge{cx + 80, cy - 10, cx + 112, cy + 10};
+  // Speed, where the bar has room for it.
+  if (items.speed.width() > 0) {
+    RectF badge{items.speed.left, cy - 10, items.speed.right, cy + 10};
     c.fillRoundedRect(badge, 4, r.accent20);
     c.drawText(speed, r.small10, badge, r.accent);
   }
@@ -355,9 +365,10 @@ void Overlay::drawHelp(Canvas& c, const UiResources& r, const OverlayState& s) c
 void Overlay::drawToast(Canvas& c, const UiResources& r, const OverlayState& s) const {
   float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs);
   if (opacity <= 0) return;
-  RectF box = toastRect(s.width, s.height, s.toastText);
+  RectF box = toastRect(s.width, s.height, c.measureText(s.toastText, r.toast18).x);
   c.fillRoundedRect(box, 10, r.black70.withOpacity(opacity));
-  c.drawText(s.toastText, r.toast18, box, r.white.withOpacity(opacity));
+  RectF text{box.left + kToastPadding, box.top, box.right - kToastPadding, box.bottom};
+  c.drawText(s.toastText, r.toast18, text, r.white.withOpacity(opacity));
 }
 
 }  // namespace vell

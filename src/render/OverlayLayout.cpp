@@ -59,6 +59,26 @@ float stepQuickOpenAlpha(float alpha, bool open) {
   return std::fabs(target - next) < 0.01f ? target : next;
 }
 
+ControlBarItems controlBarItems(int width, float timeWidth, bool speedShown) {
+  const float W = static_cast<float>(width), cx = W / 2, gap = 8;
+  auto span = [](float left, float right) { return RectF{left, 0, right, 1}; };
+  ControlBarItems b;
+  if (timeWidth > 0) b.time = span(16, 16 + timeWidth);
+  b.previous = span(cx - 68, cx - 28);  // the places controlBarHit answers for
+  b.play = span(cx - 24, cx + 24);
+  b.next = span(cx + 28, cx + 68);
+  b.speaker = span(W - 172, W - 152);
+  b.volume = span(W - 148, W - 68);
+  b.playlist = span(W - 52, W - 16);
+  if (!speedShown) return b;
+  const float badge = 32, afterTime = timeWidth > 0 ? b.time.right : 16;
+  if (b.next.right + 12 + badge + gap <= b.speaker.left)
+    b.speed = span(b.next.right + 12, b.next.right + 12 + badge);
+  else if (afterTime + gap <= b.previous.left - 12 - badge)
+    b.speed = span(b.previous.left - 12 - badge, b.previous.left - 12);
+  return b;
+}
+
 bool seekBarHit(int width, float seekY, float x, float y) {
   return x >= 16 && x <= width - 16 && y >= seekY - 12 && y <= seekY + 20;
 }
@@ -137,6 +157,7 @@ InputLayout computeInputLayout(float width, float height, bool twoFields) {
 InputDialogTexts inputDialogTexts(const InputDialogView& v) {
   const char* urlPrompt = "스트림 또는 미디어 주소를 입력하세요";
   const char* ok = v.editing ? "저장" : (v.urlOnly ? "열기" : "추가");
+  if (v.pathUse == 3) return {"재생목록에 파일 추가", "파일 경로를 입력하세요", "추가"};
   if (v.pathUse != 0)
     return {v.pathUse == 2 ? "자막 파일 열기" : "파일 열기", "파일 경로를 입력하세요", "열기"};
   if (v.categoryUse) return {"새 카테고리", urlPrompt, ok};
@@ -166,8 +187,9 @@ std::string fullscreenTitle(std::string_view path) {
   return name;
 }
 
-RectF toastRect(int width, int height, std::string_view text) {
-  float w = std::max(14.0f * static_cast<float>(utf8Length(text)), 200.0f);
+RectF toastRect(int width, int height, float textWidth) {
+  float w = std::max(std::ceil(textWidth) + 2 * kToastPadding, 200.0f);
+  w = std::max(0.0f, std::min(w, width - 16.0f));
   float left = (width - w) / 2, top = 0.15f * height;
   return RectF{left, top, left + w, top + 44};
 }

@@ -41,6 +41,15 @@ float stepControlsOffset(float offset, float target);
 // 30 % of the way to 1 (open) or 0 (closed), snapping within 0.01.
 float stepQuickOpenAlpha(float alpha, bool open);
 
+// The control bar's items across a bar `width` wide (x extents; zero width for an item not
+// shown). The buttons, the speaker, the volume track and the playlist button keep fixed
+// places; the time read-out (or LIVE badge) `timeWidth` wide starts at 16. The speed badge
+// goes right of the next button, else left of the previous one, else it is left out.
+struct ControlBarItems {
+  RectF time, previous, play, next, speed, speaker, volume, playlist;
+};
+ControlBarItems controlBarItems(int width, float timeWidth, bool speedShown);
+
 // Hit tests of the controls (W = client width).
 bool seekBarHit(int width, float seekY, float x, float y);
 // Media time under x on the seek bar.
@@ -80,8 +89,11 @@ float marqueeOffset(double seconds, float overflow, float speed);
 // Full-screen title: the text after the last '\' or '/', without its extension.
 std::string fullscreenTitle(std::string_view path);
 
-// Toast box for a text (width max(14 x characters, 200), 44 high, at 15 % of the height).
-RectF toastRect(int width, int height, std::string_view text);
+// The toast's pill for a text `textWidth` pixels wide on one line: the text and 24 pixels
+// each side, at least 200 wide and at most the window less 8 pixels each side; 44 high,
+// at 15 % of the height.
+inline constexpr float kToastPadding = 24;
+RectF toastRect(int width, int height, float textWidth);
 // 1 while showing, falling to 0 over the last 300 ms; 0 once the duration has passed.
 float toastOpacity(uint32_t now, uint32_t start, uint32_t durationMs);
 

@@ -51,7 +51,7 @@ struct InputDialogView {
   bool playlistUse = false;
   bool categoryUse = false;
   bool editing = false;     // a catalogue entry is being edited
-  int pathUse = 0;          // 1 a media file's path, 2 a subtitle file's path (no file chooser)
+  int pathUse = 0;          // a path for: 1 a media file, 2 a subtitle file, 3 the queue (no file chooser)
   int hover = -1;           // 0 Cancel, 1 OK, -1 none
   int focusedField = 0;     // 0 none, 1 name, 2 URL
 };

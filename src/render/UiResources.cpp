@@ -20,7 +20,7 @@ void UiResources::build(float subtitleSizePoints) {
   body12NoWrap = make(400, 12, A::Leading, P::Center, false);
   small10 = make(600, 10, A::Center, P::Center, true);
   body12 = make(400, 12, A::Leading, P::Center, true);
-  toast18 = make(600, 18, A::Center, P::Center, true);
+  toast18 = make(600, 18, A::Center, P::Center, false).withEllipsis(true);
   hint15 = make(300, 15, A::Center, P::Top, true);
   heading18 = make(600, 18, A::Center, P::Top, true);
   tooltip11 = make(500, 11, A::Center, P::Center, true);

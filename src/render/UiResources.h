@@ -56,7 +56,7 @@ struct UiResources {
   TextFormat body12NoWrap;   // 12, leading, centre, no wrap
   TextFormat small10;        // semibold 10, centre, centre, wrap
   TextFormat body12;         // 12, leading, centre, wrap
-  TextFormat toast18;        // semibold 18, centre, centre, wrap
+  TextFormat toast18;        // semibold 18, centre, centre, one line cut with an ellipsis
   TextFormat hint15;         // light 15, centre, top, wrap
   TextFormat heading18;      // semibold 18, centre, top, wrap
   TextFormat tooltip11;      // medium 11, centre, centre, wrap

@@ -326,5 +326,26 @@ TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {
   }
 }
 
+// A submenu opens beside its parent inside the work area: right of it, else left of it, else
+// on the roomier side; moved up at the bottom. Areas may lie left of or above the main display.
+TEST(PopupPlacement, SubmenusOpenBesideTheirParentInsideTheArea) {
+  struct Case {
+    RectI area;
+    int parentLeft, parentRight, titleTop, w, h, expectX, expectY;
+  } cases[] = {
+      {{0, 0, 1280, 800}, 0, 200, 100, 220, 300, 198, 100},        // at the left edge: right of it
+      {{0, 0, 1280, 800}, 1000, 1200, 100, 220, 300, 782, 100},    // no room right: left of it
+      {{0, 0, 640, 800}, 10, 210, 700, 500, 300, 140, 500},         // neither: the roomier right, kept inside
+      {{0, 0, 640, 800}, 400, 600, 0, 500, 300, 0, 0},              // neither: the roomier left, kept inside
+      {{-1280, 0, 1280, 1024}, -1280, -1080, 50, 220, 300, -1082, 50},  // a display left of the main one
+      {{-1280, 0, 1280, 1024}, -200, 0, 900, 220, 300, -418, 724},
+  };
+  for (const Case& c : cases) {
+    int x = 0, y = 0;
+    placeSubmenu(c.area, c.parentLeft, c.parentRight, c.titleTop, c.w, c.h, x, y);
+    EXPECT_EQ(std::tuple(x, y), std::tuple(c.expectX, c.expectY)) << c.parentLeft << ".." << c.parentRight;
+  }
+}
+
 }  // namespace
 }  // namespace vell

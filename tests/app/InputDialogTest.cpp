@@ -1,7 +1,11 @@
 // The input dialog's uses and ways of closing, and which of the pieces on top of the window
 // (browser search, dialog, settings panel, help) a click or key reaches.
+#include <cstdlib>
+
 #include "app/InputDialog.h"
+#include "app/Menus.h"
 #include "render/OverlayLayout.h"
+#include "support/Env.h"
 #include "AppHarness.h"
 
 namespace vell {
@@ -81,18 +85,38 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
             std::tuple(true, "jazz.example", "재즈", true));
 }
 
+// Without a desktop file chooser every file command asks for a typed path instead.
 TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
   std::string ass = dir.write("cues.ass", "[Script Info]\n");
   std::string srt = dir.write("cues.srt", "1\n00:00:01,000 --> 00:00:02,000\n안녕\n");
-  for (auto [path, toast] : {std::pair{ass, "자막 로드 실패"}, std::pair{srt, "자막: cues.srt"}}) {
+  std::string media = dir.write("a.mp3", "");
+  const std::string searchPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  test::setEnv("PATH", dir.path());  // no chooser program on it
+  struct Case {
+    const char* what;
+    std::function<void(App&)> ask;
+    std::string path;
+    const char* toast;
+    int queued;
+  } cases[] = {
+      {"a subtitle that fails", [](App& a) { a.chooseSubtitle(); }, ass, "자막 로드 실패", 0},
+      {"a subtitle", [](App& a) { a.chooseSubtitle(); }, srt, "자막: cues.srt", 0},
+      {"the playlist's +", [](App& a) { a.setPlaylistVisible(true), a.onMouseDown(720, 50, 1); }, media,
+       "재생목록에 추가됨", 1},
+      {"파일 추가", [](App& a) { a.playlistMenuCommand(kPlAddFile, -1); }, media, "재생목록에 추가됨", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Window::setClipboardText("http://not.this/");
-    app.inputPathUse = 2;
-    app.openInputDialog(true);
+    c.ask(app);
+    ASSERT_TRUE(app.inputOpen);
     EXPECT_EQ(app.urlEdit->edit.text(), "");  // no address prefill for a path
-    type(path);
+    type(c.path);
     key(vk::Return);
-    EXPECT_EQ(std::tuple(app.inputOpen, app.inputPathUse, app.toastText), std::tuple(false, 0, toast));
+    EXPECT_EQ(std::tuple(app.inputOpen, app.inputPathUse, app.toastText, app.playlist.count()),
+              std::tuple(false, 0, c.toast, c.queued));
   }
+  test::setEnv("PATH", searchPath);
 }
 
 void key(App& a, int k, bool ctrl = false) { a.onKeyDown(k, ctrl, false, false); }

@@ -2,6 +2,7 @@
 // drives it, in a hidden 1000 x 700 window: panels at x 680..1000, y 32..632.
 #include <thread>
 
+#include "app/Menus.h"
 #include "catalog/StreamCatalog.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
@@ -275,6 +276,58 @@ TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {
   click(800, 210);  // Empty Cast on its own: the failure is told
   pump(5000, [&] { return !app.streamBrowser.loading; });
   EXPECT_EQ(app.toastText, "에피소드를 불러올 수 없음");
+}
+
+// A podcast chosen among the search results lists its episodes there, under it, to be played.
+TEST_F(SidePanels, ASearchedPodcastListsItsEpisodes) {
+  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
+                     "type=\"audio/mpeg\"/></item></channel></rss>";
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.respond(200, feed, "application/rss+xml");
+  });
+  app.catalog.loadFromText("PODCAST_RSS|pa|Loop Cast|g||" + server.url("/feed.xml") + "\nPODCAST_RSS|pb|Other|g||x",
+                           "");
+  answerBoxes();  // a click that misses the episode must not wait on a box
+  app.toggleStreamBrowser(true);
+  app.onTextInput("loop");
+  click(800, 148);  // the only result, 130..166 below the search box
+  pump(5000, [&] { return !app.streamBrowser.loading; });
+  click(800, 180);  // its episode, 166..196
+  EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.lastAttempt.url),
+            std::tuple("loop", "http://127.0.0.1:9/ep1.mp3"));
+}
+
+// The browser marks what plays: set by every way of opening once the open succeeded, and a
+// failed open (which closed what played) leaves no mark.
+TEST_F(SidePanels, ThePlayingMarkFollowsOpensThatSucceeded) {
+  std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
+  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
+    c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + mp3);
+  });
+  const std::string up = server.url("/up"), episode = server.url("/ep.mp3"), nowhere = "http://127.0.0.1:9/";
+  // Rows: the genre 102..138, then the stations 138..174 and 174..210.
+  app.catalog.loadFromText("RADIO_MP3|up|Up FM|g||" + up + "\nRADIO_MP3|down|Down FM|g||" + nowhere, "");
+  struct Case {
+    const char* what;
+    std::function<void(App&)> open;
+    std::string mark;  // station id | episode URL
+  } cases[] = {
+      {"a row that opens", [](App& a) { a.onMouseDown(800, 156, 1); }, "up|"},
+      {"a row that fails", [](App& a) { a.onMouseDown(800, 192, 1); }, "|"},
+      {"the menu's play that opens", [](App& a) { a.streamMenuCommand(kStPlay, "up"); }, "up|"},
+      {"the menu's play that fails", [](App& a) { a.streamMenuCommand(kStPlay, "down"); }, "|"},
+      {"the station's address from elsewhere", [&](App& a) { a.openMedia(up, "x", false); }, "up|"},
+      {"an episode that opens", [&](App& a) { a.openMedia(episode, "ep", true); }, "|" + episode},
+      {"an episode that fails", [&](App& a) { a.openMedia(nowhere, "ep", true); }, "|"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    app.toggleStreamBrowser(false);
+    app.streamBrowser.currentStreamId = "before";  // what played until now
+    c.open(app);
+    EXPECT_EQ(app.streamBrowser.currentStreamId + "|" + app.streamBrowser.currentEpisodeUrl, c.mark);
+    app.browserOpen = false;
+  }
 }
 
 TEST_F(SidePanels, ClipboardStationAsksBeforeAdding) {

@@ -127,5 +127,30 @@ TEST(PlaylistPanel, PaintingHoverChevronsScrollAndClipping) {
   EXPECT_FALSE(d.canvas.hasDrawing());
 }
 
+// The number column is as wide as the widest number shown: the last row's number, drawn with an
+// empty title, ends left of where its title ("W") starts.
+TEST(PlaylistPanel, NumbersNeverRunIntoTitles) {
+  Painted empty, titled;
+  auto lastRow = [](Painted& d, int count, const char* lastName) {
+    Playlist p;
+    for (int i = 1; i < count; ++i) p.addFile("/m/a.mp3");
+    p.addFile(std::string("/m/") + lastName + ".mp3");
+    p.visible = true;
+    p.scrollOffset = 1 << 30;  // the last row at the bottom, 596..632
+    d.draw(p);
+  };
+  for (int count : {9, 99, 999, 1000, 9999, 10000}) {
+    lastRow(empty, count, "");
+    lastRow(titled, count, "W");
+    int numberEnd = -1, titleStart = 1000;
+    for (int x = L + 10; x < L + W - 40; ++x)
+      for (int y = 600; y < 628; ++y) {
+        if (empty.canvas.pixel(x, y) != empty.canvas.pixel(L + W - 10, y)) numberEnd = std::max(numberEnd, x);
+        if (titled.canvas.pixel(x, y) != empty.canvas.pixel(x, y)) titleStart = std::min(titleStart, x);
+      }
+    EXPECT_LT(numberEnd + 2, titleStart) << count;
+  }
+}
+
 }  // namespace
 }  // namespace vell

@@ -78,14 +78,38 @@ TEST(HitTest, ControlBarSeekBarVolumeAndQuickOpen) {
   EXPECT_EQ(resumeButtonRect(computeOverlayLayout(380, 700, false, false, false, 0)).width(), 320);  // narrow window
 }
 
+// Down to the narrowest window no two items of the control bar share a pixel column; the speed
+// badge moves left of the buttons where the right has no room, and goes when neither side has.
+TEST(OverlayLayout, ControlBarItemsNeverOverlap) {
+  struct Case {
+    int width;
+    float time;       // the read-out's width; 58 is the LIVE badge
+    float speedLeft;  // where the badge starts, -1 for no badge
+  } cases[] = {{1000, 120, 580}, {584, 120, 372}, {583, 80, 179.5f}, {480, 0, 128},
+               {480, 58, 128},   {480, 104, 128}, {480, 105, -1}};
+  for (const Case& c : cases) {
+    ControlBarItems b = controlBarItems(c.width, c.time, true);
+    const RectF all[] = {b.time, b.previous, b.play, b.next, b.speed, b.speaker, b.volume, b.playlist};
+    for (const RectF& a : all)
+      for (const RectF& other : all) {
+        if (&a == &other || a.width() <= 0 || other.width() <= 0) continue;
+        EXPECT_TRUE(a.right <= other.left || other.right <= a.left)
+            << c.width << ": " << a.left << ".." << a.right << " and " << other.left << ".." << other.right;
+      }
+    EXPECT_EQ(b.speed.width() > 0 ? b.speed.left : -1, c.speedLeft) << c.width << " " << c.time;
+  }
+  EXPECT_EQ(controlBarItems(480, 80, false).speed.width(), 0);
+}
+
 TEST(OverlayLayout, MarqueeTitleAndToast) {
   // Overflow 100 at 40 px/s: hold 2 s, scroll 2.5 s, hold 2 s, back 2.5 s, hold 2 s (period 13 s).
   const double cases[][2] = {{1.9, 0}, {3, 40}, {4.5, 100}, {8.5, 100}, {9, 80}, {10.5, 20}, {12.9, 0}, {16, 40}};
   for (const auto& c : cases) EXPECT_NEAR(marqueeOffset(c[0], 100, 40), c[1], 1e-3) << c[0];
   EXPECT_EQ(marqueeOffset(5, 0, 40), 0);
   EXPECT_EQ(fullscreenTitle("C:\\Videos\\my.holiday.mp4"), "my.holiday");
-  EXPECT_EQ(toastRect(1000, 600, "볼륨: 80%").width(), 200);
-  EXPECT_EQ(toastRect(1000, 600, "가나다라마바사아자차카타파하가나다라마바").width(), 280);  // characters, not bytes
+  // The text and 24 pixels each side, at least 200 wide, within the window less 8 pixels each side.
+  for (auto [width, text, pill] : {std::tuple{1000, 80.0f, 200.0f}, {1000, 230.2f, 279.0f}, {480, 900.0f, 464.0f}})
+    EXPECT_EQ(toastRect(width, 600, text).width(), pill) << text;
   EXPECT_EQ(toastOpacity(2200, 1000, 1500), 1);
   EXPECT_NEAR(toastOpacity(2350, 1000, 1500), 0.5f, 1e-6);  // fading over the last 300 ms
   EXPECT_EQ(toastOpacity(2500, 1000, 1500), 0);

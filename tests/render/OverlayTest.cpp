@@ -110,6 +110,31 @@ TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
   EXPECT_GT(static_cast<int>(focused & 0xFF), static_cast<int>(d.at(x, y) & 0xFF) + 60);
 }
 
+// The pill is as wide as its text on one line plus its padding, within the window; text wider
+// than that is cut, never wrapped out of the pill.
+TEST(Overlay, TheToastPillHoldsItsTextOnOneLine) {
+  Drawn d;
+  const std::pair<int, const char*> cases[] = {
+      {1000, "볼륨: 80%"}, {1000, "에피소드를 불러올 수 없음"}, {480, "에피소드를 불러올 수 없음 — 네트워크 연결을 확인하세요"}};
+  for (auto [width, text] : cases) {
+    SCOPED_TRACE(text);
+    OverlayState s = baseState(width, 600);  // the pill: 44 high from y 90
+    s.toastText = text;
+    s.toastTick = s.tick - 100;
+    s.toastDurationMs = 1500;
+    d.draw(s);
+    int left = width, right = -1;
+    for (int x = 0; x < width; ++x)
+      if (d.at(x, 112) != kBackground) left = std::min(left, x), right = x;
+    const float textWidth = d.canvas.measureText(text, d.res.toast18).x;
+    EXPECT_GE(right - left + 2, std::min(textWidth + 48, width - 16.0f));
+    EXPECT_GE(left, 8);
+    EXPECT_LE(right, width - 9);
+    for (int y : {84, 88, 135, 140})
+      for (int x = 0; x < width; ++x) ASSERT_EQ(d.at(x, y), kBackground) << x << "," << y;
+  }
+}
+
 TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
   Drawn d;
   OverlayState s = playing(0, 100);
@@ -144,9 +169,9 @@ TEST(Overlay, KoreanTextsHaveRealGlyphsInEveryFormat) {
   std::vector<std::string> texts = {"파일을 드래그하거나 O 키를 눌러 열기", "연결 실패 재시도 재연결 중",
                                     resumeLabel("두시의 데이트", 754), statusLine(100, 1000, 200000), "슬립 타이머 — 재생 정지됨"};
   for (const HelpRow& row : kHelpRows) texts.push_back(std::string(row.description) + " " + row.keys);
-  // Every use of the input dialog: add, open, playlist, category, edit, media path, subtitle path.
+  // Every use of the input dialog: add, open, playlist, category, edit, media, subtitle and queue paths.
   for (InputDialogView v : {InputDialogView{.urlOnly = false}, {}, {.playlistUse = true}, {.categoryUse = true},
-                            {.editing = true}, {.pathUse = 1}, {.pathUse = 2}}) {
+                            {.editing = true}, {.pathUse = 1}, {.pathUse = 2}, {.pathUse = 3}}) {
     InputDialogTexts t = inputDialogTexts(v);
     texts.insert(texts.end(), {t.title, t.prompt, t.ok});
   }

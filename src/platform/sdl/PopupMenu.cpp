@@ -77,13 +77,14 @@ class MenuSession {
 
   bool openTop(const std::vector<MenuItem>& items, int x, int y) {
     RectI area = usableAreaAt(x, y);
-    return open(items, area, x, y, -1, -1);
+    return open(items, area, x, y, nullptr);
   }
 
   int run();
 
  private:
-  bool open(const std::vector<MenuItem>& items, const RectI& area, int x, int y, int parentLeft, int parentRight);
+  // A submenu opens beside `parent` with its first row at y; the top level opens at (x, y).
+  bool open(const std::vector<MenuItem>& items, const RectI& area, int x, int y, const Level* parent);
   void openChild(size_t level, int item, bool selectFirst);
   void closeFrom(size_t level);
   void draw(Level& l);
@@ -106,8 +107,7 @@ class MenuSession {
   Uint32 pendingTick_ = 0;
 };
 
-bool MenuSession::open(const std::vector<MenuItem>& items, const RectI& area, int x, int y, int parentLeft,
-                       int parentRight) {
+bool MenuSession::open(const std::vector<MenuItem>& items, const RectI& area, int x, int y, const Level* parent) {
   if (items.empty()) return false;
   auto level = std::make_unique<Level>();
   Level& l = *level;
@@ -138,17 +138,11 @@ bool MenuSession::open(const std::vector<MenuItem>& items, const RectI& area, in
   l.w = width;
   l.h = height;
 
-  if (parentLeft < 0 && parentRight < 0) {
+  // By the parent, not by its coordinates: a display left of the main one has negative ones.
+  if (!parent)
     placePopup(area, x, y, width, height, l.x, l.y);
-  } else {
-    // Beside the parent: right of it when there is room, else left of it.
-    int right = area.x + area.w, bottom = area.y + area.h;
-    l.x = parentRight - 2 + width <= right ? parentRight - 2 : parentLeft - width + 2;
-    l.y = y - kPad;
-    if (l.y + height > bottom) l.y = bottom - height;
-    l.x = std::max(area.x, std::min(l.x, right - width));
-    l.y = std::max(area.y, l.y);
-  }
+  else
+    placeSubmenu(area, parent->x, parent->x + parent->w, y - kPad, width, height, l.x, l.y);
   if (!l.canvas.resize(width, height)) return false;
   Uint32 flags = SDL_WINDOW_POPUP_MENU | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALWAYS_ON_TOP |
                  SDL_WINDOW_HIDDEN;
@@ -177,7 +171,7 @@ void MenuSession::openChild(size_t level, int item, bool selectFirst) {
   closeFrom(level + 1);
   if (!m.hasSubmenu() || m.grayed) return;
   RectI area = usableAreaAt(l.x, l.y);
-  if (!open(m.submenu, area, 0, l.y + l.tops[item], l.x, l.x + l.w)) return;
+  if (!open(m.submenu, area, 0, l.y + l.tops[item], &l)) return;
   l.child = item;
   l.hover = item;
   l.dirty = true;
