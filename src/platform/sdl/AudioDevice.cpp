@@ -89,9 +89,10 @@ bool AudioDevice::open(int sampleRate, int channels, bool acceptDeviceFormat, Au
   want.freq = sampleRate;
   want.format = AUDIO_F32SYS;
   want.channels = static_cast<Uint8>(channels);
-  // Ten milliseconds per device period, like a shared-mode engine's period; keeps the
-  // sound that has left the queue but is not yet heard small.
-  int period = sampleRate / 100;
+  // Forty milliseconds per device period. SDL's PulseAudio stream asks the server to buffer
+  // only one period, so the period is all the slack the sound has while SDL's threads wait
+  // for the CPU: with ten milliseconds it broke up under a parallel build.
+  int period = sampleRate / 25;
   want.samples = static_cast<Uint16>(period < 64 ? 64 : (period > 8192 ? 8192 : period));
   want.callback = nullptr;  // push mode: SDL_QueueAudio
 
