@@ -41,7 +41,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   connectingName = name;
   retryOffered = false;
 
-  ConnectJob job(player, url, podcastRequest);
+  ConnectJob job(player, url, podcastRequest, name);
   YtDlpResolver resolver;
   std::atomic<bool> done{false};
   std::thread worker;

@@ -56,7 +56,8 @@ bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
   }
   const int rate = format.sampleRate;
   const int ch = format.channels;
-  const uint32_t bufferFrames = static_cast<uint32_t>(std::max(1, rate / 10));  // 100 ms
+  // 100 ms, and never less than two device periods: the device may take two in a row.
+  const uint32_t bufferFrames = static_cast<uint32_t>(std::max({1, rate / 10, 2 * format.periodFrames + rate / 50}));
   sampleRate_.store(rate);
   channels_.store(ch);
   bufferFrames_.store(bufferFrames);
@@ -68,7 +69,10 @@ bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
   recentPos_ = 0;
   heldFrames_ = heldPos_ = 0;
   deviceStarted_ = false;
+  queuedAfterTopUp_ = 0;
   {
+    // close() has sent any writer home; none may be copying into a ring about to change.
+    std::lock_guard<std::mutex> writer(writeMutex_);
     std::lock_guard<std::mutex> lock(ringMutex_);
     // Left uninitialised: only written slots are ever read, and untouched pages cost
     // nothing until the ring first fills, which keeps opening a medium quick.
@@ -85,6 +89,7 @@ bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
     }
     writeIndex_.store(0);
     readIndex_.store(0);
+    ++flushCount_;
     framesPlayed.store(0);
     underrunGain_ = 1.0f;
     rebuffering.store(false);
@@ -129,6 +134,7 @@ void AudioOutput::pause() {
   int queued = device_.queuedFrames();
   if (queued <= 0 || recent_.empty()) return;
   device_.clearQueue();
+  queuedAfterTopUp_ = 0;
   const size_t ch = static_cast<size_t>(channels_.load());
   const size_t recentFrames = recent_.size() / ch;
   const size_t heldCapacity = held_.size() / ch;
@@ -174,6 +180,7 @@ void AudioOutput::stop() {
   device_.pause();
   // A later start begins with its own fade; nothing stale may play before it.
   device_.clearQueue();
+  queuedAfterTopUp_ = 0;
   heldFrames_ = heldPos_ = 0;
   deviceStarted_ = false;
 }
@@ -200,6 +207,8 @@ size_t AudioOutput::ringFill() const {
 
 void AudioOutput::write(const float* samples, int frames, int sourceChannels) {
   if (!samples || frames < 1 || sourceChannels < 1) return;
+  // One writer at a time, and the ring stays where it is while it copies.
+  std::lock_guard<std::mutex> writer(writeMutex_);
   std::unique_lock<std::mutex> lock(ringMutex_);
   if (!ringReady_) return;
   const size_t ch = static_cast<size_t>(channels_.load());
@@ -228,6 +237,11 @@ void AudioOutput::write(const float* samples, int frames, int sourceChannels) {
     size_t fit = std::min((cap - fillLocked() - 1) / ch, left);
     if (fit == 0) return;
     size_t w = writeIndex_.load();
+    const uint64_t flushes = flushCount_;
+    // The copy runs outside the lock: the render thread never reads past writeIndex_, and the
+    // first pass over fresh ring pages may fault them in slowly on a busy machine, which must
+    // not hold up the sound already buffered.
+    lock.unlock();
     if (src == ch) {
       size_t n = fit * ch;
       size_t first = std::min(n, cap - w);
@@ -244,7 +258,9 @@ void AudioOutput::write(const float* samples, int frames, int sourceChannels) {
         if (w >= cap) w = 0;
       }
     }
-    writeIndex_.store(w);
+    lock.lock();
+    // A flush meanwhile made these samples stale: they are left unpublished.
+    if (flushCount_ == flushes) writeIndex_.store(w);
     samples += fit * src;
     left -= fit;
     if (!blocking) break;
@@ -257,10 +273,12 @@ void AudioOutput::flush() {
   // What the device still queues is as stale as the ring: after a seek or a speed change it
   // would play 100 ms of the old sound.
   device_.clearQueue();
+  queuedAfterTopUp_ = 0;
   endOfInput.store(false);
   {
     std::lock_guard<std::mutex> lock(ringMutex_);
     readIndex_.store(writeIndex_.load());
+    ++flushCount_;
     framesPlayed.store(0);
     underrunGain_ = 1.0f;
     rebuffering.store(false);
@@ -397,12 +415,17 @@ bool AudioOutput::topUpLocked() {
   // The queue plays the role of the device buffer: never more than 100 ms ahead.
   if (static_cast<uint32_t>(queued) >= bufferFrames) return false;
   int available = static_cast<int>(bufferFrames) - queued;
-  bool logLow = renderChunk(available);
+  // The gain moves in steps of 10 ms of sound the device took since the last top-up, so that
+  // it sinks and recovers at the same pace whatever the device's period.
+  const int taken = std::max(0, queuedAfterTopUp_ - queued);
+  const int steps = std::max(1, static_cast<int>(std::lround(taken * 100.0 / sampleRate_.load())));
+  bool logLow = renderChunk(available, steps);
   device_.queue(deviceBuffer_.data(), available);
+  queuedAfterTopUp_ = static_cast<int>(bufferFrames);
   return logLow;
 }
 
-bool AudioOutput::renderChunk(int available) {
+bool AudioOutput::renderChunk(int available, int steps) {
   const size_t ch = static_cast<size_t>(channels_.load());
   const size_t avail = static_cast<size_t>(available);
   const double fadeFrames = kFadeSeconds * sampleRate_.load();
@@ -436,7 +459,7 @@ bool AudioOutput::renderChunk(int available) {
   const bool shortage =
       low && !endOfInput.load() && (primed_ || tickCount() - fillStartTick_ >= kFillGraceMs);
   if (low) {
-    underrunGain_ *= kUnderrunDecay;
+    underrunGain_ *= std::pow(kUnderrunDecay, static_cast<float>(steps));
     if (underrunGain_ < kUnderrunFloor) underrunGain_ = 0.0f;
     if (shortage && !rebuffering.load()) {
       rebuffering.store(true);
@@ -448,10 +471,10 @@ bool AudioOutput::renderChunk(int available) {
       }
     }
   } else if (static_cast<double>(fill) >= perSecond) {
-    if (underrunGain_ < 1.0f) underrunGain_ = std::min(1.0f, underrunGain_ + kUnderrunRecoverFast);
+    underrunGain_ = std::min(1.0f, underrunGain_ + kUnderrunRecoverFast * static_cast<float>(steps));
     rebuffering.store(false);
-  } else if (underrunGain_ < 0.5f) {
-    underrunGain_ += kUnderrunRecover;
+  } else {
+    for (int i = 0; i < steps && underrunGain_ < 0.5f; ++i) underrunGain_ += kUnderrunRecover;
   }
 
   // Gain changes glide across the buffer instead of stepping at its start; the fade-in

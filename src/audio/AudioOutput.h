@@ -91,8 +91,9 @@ class AudioOutput {
   bool sleepWhileRunning(int ms);
   // Fills the device queue up to bufferFrames (deviceMutex_ held); true = log the low-buffer line.
   bool topUpLocked();
-  // Prepares `available` frames in deviceBuffer_ from the held frames and the ring.
-  bool renderChunk(int available);
+  // Prepares `available` frames in deviceBuffer_ from the held frames and the ring; the gain
+  // moves `steps` times.
+  bool renderChunk(int available, int steps);
   size_t fillLocked() const;
   void stopThread();
 
@@ -107,6 +108,8 @@ class AudioOutput {
   std::atomic<size_t> writeIndex_{0};
   std::atomic<size_t> readIndex_{0};
   mutable std::mutex ringMutex_;
+  std::mutex writeMutex_;    // held by write() throughout and by init() for the ring (before ringMutex_)
+  uint64_t flushCount_ = 0;  // under ringMutex_: flushes so far
   std::condition_variable spaceAvailable_;
   float underrunGain_ = 1.0f;  // under ringMutex_
   uint32_t lastLowLogTick_ = 0;  // under ringMutex_
@@ -131,6 +134,7 @@ class AudioOutput {
   size_t heldFrames_ = 0;
   size_t heldPos_ = 0;
   bool deviceStarted_ = false;       // the start-up fill is over and resume may unpause
+  int queuedAfterTopUp_ = 0;         // the device queue as the last top-up left it
   uint64_t fadeFrames_ = 0;          // frames of sound since the last start or resume
   float lastGain_ = -1.0f;           // gain at the end of the previous buffer; < 0 = none
   std::condition_variable wake_;     // lets stop() cut the render thread's sleeps short

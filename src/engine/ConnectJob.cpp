@@ -10,8 +10,8 @@
 
 namespace vell {
 
-ConnectJob::ConnectJob(Player& p, std::string u, bool podcast)
-    : player(p), url(std::move(u)), volume(p.volume()), muted(p.muted()), podcastRequest(podcast) {}
+ConnectJob::ConnectJob(Player& p, std::string u, bool podcast, std::string n)
+    : player(p), url(std::move(u)), volume(p.volume()), muted(p.muted()), podcastRequest(podcast), name(std::move(n)) {}
 
 namespace {
 
@@ -19,9 +19,9 @@ namespace {
 const char* kNetworkSchemes[] = {"http", "https", "rtmp", "rtmps", "rtmpt", "rtmpts", "rtmpe", "rtmpte",
                                  "rtsp", "rtsps", "mms", "mmsh", "mmst", "srt", "rtp", "udp", "tcp", "tls"};
 
-bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast) {
+bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast, const std::string& title = "") {
   job.player.close();
-  if (!job.player.openUrl(url, podcast, &job.cancelled)) return false;
+  if (!job.player.openUrl(url, podcast, &job.cancelled, title.empty() ? job.name : title)) return false;
   job.player.setVolume(job.volume);
   job.player.setMuted(job.muted);
   return true;
@@ -56,10 +56,11 @@ void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& 
     resolver.limits.totalTimeoutMs = std::min(resolver.limits.totalTimeoutMs, msLeft(deadline));
     resolver.limits.exitWaitMs = std::min(resolver.limits.exitWaitMs, msLeft(deadline));
     if (!resolver.resolve(url, mediaUrl, title, &job.cancelled).empty()) {
-      job.success = openAndRestore(job, mediaUrl, false);
+      title = oneLineTitle(title);
+      job.success = openAndRestore(job, mediaUrl, false, title);
       if (job.success) {
         job.resolvedUrl = mediaUrl;
-        job.title = oneLineTitle(title);
+        job.title = title;
       }
       return;  // no direct attempt, even when the media URL would not open
     }

@@ -10,13 +10,14 @@ class YtDlpResolver;
 
 // One attempt to open a network medium, handed to the connection thread.
 struct ConnectJob {
-  ConnectJob(Player& player, std::string url, bool podcastRequest);
+  ConnectJob(Player& player, std::string url, bool podcastRequest, std::string name = "");
 
   Player& player;
   const std::string url;
   const float volume;  // the player's volume and mute when the attempt started,
   const bool muted;    // given back to it after each reopen
   const bool podcastRequest;
+  const std::string name;  // what the listener chose it as (station or episode), may be empty
   bool success = false;
   std::string resolvedUrl;  // what was finally opened
   std::string title;        // from the video-site resolver, else empty

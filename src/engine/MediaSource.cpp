@@ -274,12 +274,41 @@ int MediaSource::ioOpen(AVFormatContext* s, AVIOContext** pb, const char* url, i
     std::lock_guard<std::mutex> lock(self->guardLock_);
     if (self->guard_.active && ++self->guard_.opens > kMaxNestedOpens) return AVERROR(EMLINK);
   }
+  // The input itself (not a playlist's part) may be opened again below, with the same options.
+  const bool input = pb == &s->pb;
+  AVDictionary* again = nullptr;
+  if (input && options) av_dict_copy(&again, *options, 0);
   int rc = self->defaultIoOpen_(s, pb, url, flags, options);
+  if (rc >= 0 && *pb && input) reopenAtRedirectTarget(s, pb, url, flags, &again);
+  av_dict_free(&again);
   if (rc >= 0 && *pb) {
     std::lock_guard<std::mutex> lock(self->guardLock_);
     if (self->guard_.active) self->guard_.inputs.push_back(*pb);
   }
   return rc;
+}
+
+// FFmpeg takes every redirect without an expiry as temporary: each seek of a file behind one
+// asks the redirecting server again (a podcast's tracker, counting a listen each time). A
+// seekable input that was redirected is opened once more at the address it ended up at, so
+// that its seeks go straight there. A live stream cannot seek and keeps its one connection.
+void MediaSource::reopenAtRedirectTarget(AVFormatContext* s, AVIOContext** pb, const char* url, int flags,
+                                         AVDictionary** options) {
+  auto* self = static_cast<MediaSource*>(s->opaque);
+  if (!((*pb)->seekable & AVIO_SEEKABLE_NORMAL)) return;
+  uint8_t* value = nullptr;
+  if (av_opt_get(*pb, "location", AV_OPT_SEARCH_CHILDREN, &value) < 0 || !value) return;
+  std::string location(reinterpret_cast<char*>(value));
+  av_free(value);
+  if (location == url || !isRemoteHttp(location)) return;
+  AVIOContext* direct = nullptr;
+  if (self->defaultIoOpen_(s, &direct, location.c_str(), flags, options) < 0 || !direct) return;
+  if (!(direct->seekable & AVIO_SEEKABLE_NORMAL)) {
+    self->defaultIoClose_(s, direct);
+    return;
+  }
+  self->defaultIoClose_(s, *pb);
+  *pb = direct;
 }
 
 int MediaSource::ioClose(AVFormatContext* s, AVIOContext* pb) {

@@ -129,6 +129,8 @@ class MediaSource {
  private:
   static int interruptCallback(void* opaque);
   static int ioOpen(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options);
+  static void reopenAtRedirectTarget(AVFormatContext* s, AVIOContext** pb, const char* url, int flags,
+                                     AVDictionary** options);
   static int ioClose(AVFormatContext* s, struct AVIOContext* pb);
   bool openBudgetSpent();
   // Every read: publishes a title the demuxer reported since; `opening` publishes the first.

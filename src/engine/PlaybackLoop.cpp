@@ -8,6 +8,7 @@ extern "C" {
 
 #include "engine/AudioChunk.h"
 #include "engine/Player.h"
+#include "platform/AudioDevice.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 
@@ -18,6 +19,12 @@ namespace {
 constexpr uint32_t kSeekSettleMs = 2000;
 constexpr double kSeekSlack = 0.05;
 constexpr int kAudioEndRetries = 80;
+
+// Pause before the next attempt to open the sound again, after `failures` failed ones.
+uint32_t audioRetryDelayMs(int failures) {
+  static const uint32_t kDelays[] = {250, 500, 1000};
+  return failures <= 3 ? kDelays[std::max(failures, 1) - 1] : 2000;
+}
 
 }  // namespace
 
@@ -158,6 +165,8 @@ void Player::applyPendingAudioChanges() {
 }
 
 void Player::decodeAudio(AVPacket* packet) {
+  // A medium that can wait for a lost device does, instead of decoding its sound into nothing.
+  while (audioLost_.load() && !isLive_.load() && running_.load() && seekRequest_.load() < 0) sleepMs(10);
   applyPendingAudioChanges();
   audioDecoder_.sendPacket(packet);
   AudioChunk chunk;
@@ -191,6 +200,11 @@ bool Player::playOutAudio() {
   audio_.endOfInput.store(true);  // the ring running dry now is the end, not a shortage
   while (running_.load()) {
     if (seekRequest_.load() >= 0) return false;
+    if (audioLost_.load()) {  // the tail plays once the device is back
+      emptySince = 0;
+      sleepMs(10);
+      continue;
+    }
     uint32_t now = tickCount();
     if (audio_.ringFill() == 0 || !audio_.isRunning()) {
       if (emptySince == 0) emptySince = now;
@@ -296,8 +310,18 @@ bool Player::takeFrame(VideoFrame& slot) {
 }
 
 void Player::syncTick() {
-  if (audio_.deviceInvalidated.load() && state_.load() == Playing) {
-    recoverAudioDevice();
+  if ((audio_.deviceInvalidated.load() || audioLost_.load()) && state_.load() == Playing) {
+    if (!audioLost_.exchange(true)) {
+      audioAttempts_ = 0;
+      nextAudioAttempt_ = tickCount();
+      if (!isLive_.load()) {
+        // Hold the position where the sound stopped; the medium goes on from there.
+        double p = clock_.read();
+        clock_.stopClock();
+        clock_.set(p);
+      }
+    }
+    if (static_cast<int32_t>(tickCount() - nextAudioAttempt_) >= 0) recoverAudioDevice();
     return;
   }
   uint32_t d = tickCount() - lastSeekTick_.load();
@@ -340,13 +364,20 @@ std::optional<double> Player::clockCorrection(double a, double c, uint32_t msSin
 
 void Player::recoverAudioDevice() {
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
-  debugLog("Recovering from audio device change...\n");
+  if (!audioLost_.load()) return;  // closed meanwhile
+  if (audioAttempts_ == 0) debugLog("Recovering from audio device change...\n");
   audio_.deviceInvalidated.store(false);
   audio_.close();
-  if (!audio_.init(48000, 2)) {
-    debugLog("Audio recovery failed\n");
+  // A sound server that was restarted is only reached through a new connection.
+  if (!restartAudioSystem() || !audio_.init(48000, 2)) {
+    audio_.close();
+    ++audioAttempts_;
+    if (audioAttempts_ == 1) debugLog("Audio recovery failed, retrying while the medium is open\n");
+    nextAudioAttempt_ = tickCount() + audioRetryDelayMs(audioAttempts_);
     return;
   }
+  if (audioAttempts_ > 0) debugLog("Audio back after %d failed attempts\n", audioAttempts_);
+  audioLost_.store(false);
   if (source_.hasAudio()) audioReopenPending_.store(true);  // done by the playback thread
   bool live = isLive_.load();
   bool podcast = podcastRequest_.load();

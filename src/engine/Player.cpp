@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/AudioDevice.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
+#include "platform/Text.h"
 
 namespace vell {
 
@@ -35,13 +37,15 @@ bool Player::openFile(const std::string& path) {
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
   if (!source_.openLocal(path)) return false;
-  if (!openDecodersAndOutput(false, false)) return false;
+  std::string title = source_.info().title;
+  if (!openDecodersAndOutput(false, false, title.empty() ? displayName(path) : title)) return false;
   resetForNewMedium();
   if (onOpened) onOpened();
   return true;
 }
 
-bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel) {
+bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel,
+                     const std::string& title) {
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
   if (!source_.open(url, podcastRequest, cancel)) return false;
@@ -52,13 +56,15 @@ bool Player::openUrl(const std::string& url, bool podcastRequest, const std::ato
   podcastRequest_.store(podcastRequest);
   bool live = !podcastRequest && source_.duration() <= 0;
   isLive_.store(live);
-  if (!openDecodersAndOutput(true, live)) return false;
+  MediaInfo info = source_.info();
+  std::string name = !title.empty() ? title : !info.stationName.empty() ? info.stationName : info.title;
+  if (!openDecodersAndOutput(true, live, name.empty() ? displayName(url) : name)) return false;
   resetForNewMedium();
   if (onOpened) onOpened();
   return true;
 }
 
-bool Player::openDecodersAndOutput(bool logLines, bool live) {
+bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& title) {
   const double start = source_.info().startTime;
   if (source_.hasVideo()) {
     // A medium whose picture cannot be decoded still plays its sound.
@@ -67,6 +73,7 @@ bool Player::openDecodersAndOutput(bool logLines, bool live) {
     videoDecoder_.setStartTime(start);
   }
   if (source_.hasAudio()) {
+    describeAudioStream(title, source_.hasVideo());
     if (!audio_.init(48000, 2)) {
       if (logLines) debugLog("AudioOutput::init FAILED\n");
       return false;
@@ -96,6 +103,7 @@ void Player::resetForNewMedium() {
   pendingSpeed_.store(-1);
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
+  audioLost_.store(false);
   maxQueuedFrames_.store(8);
   droppedFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
@@ -125,7 +133,8 @@ void Player::play() {
       // From stopped, or again after the input played to its end.
       restart = true;
     } else if (s == Paused) {
-      clock_.startClock();
+      // Without a device a medium that waits for it stays where the sound stopped.
+      if (!audioLost_.load() || isLive_.load()) clock_.startClock();
       audio_.resume();
       setState(Playing);
       return;
@@ -225,6 +234,7 @@ void Player::close() {
   podcastRequest_.store(false);
   isLive_.store(false);
   reconnecting_.store(false);
+  audioLost_.store(false);  // nothing left to bring the sound back for
   std::lock_guard<std::mutex> lock(stateLock_);
   state_.store(Stopped);
 }

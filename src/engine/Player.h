@@ -40,8 +40,10 @@ class Player {
   std::function<void()> onStateChanged;  // inside the state lock
 
   bool openFile(const std::string& path);
-  // `cancel`, when given, aborts the open as soon as it turns true.
-  bool openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr);
+  // `cancel`, when given, aborts the open as soon as it turns true. `title` names the sound
+  // in the desktop's sound settings (else the station's own name, or the URL's).
+  bool openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr,
+               const std::string& title = "");
   void close();
 
   void play();
@@ -99,7 +101,7 @@ class Player {
   int reconnectLimit = LiveReconnect::kMaxFailures;
 
  private:
-  bool openDecodersAndOutput(bool logLines, bool live);
+  bool openDecodersAndOutput(bool logLines, bool live, const std::string& title);
   void resetForNewMedium();
   void startThread();
   void joinThread();
@@ -121,6 +123,8 @@ class Player {
   void finishAtEnd();
   bool reconnect();
   void pauseBetweenAttempts(int ms);
+  // Window thread: opens the sound again after the device went away; on failure the next
+  // attempt follows after a back-off, for as long as the medium is open.
   void recoverAudioDevice();
 
   MediaSource source_;
@@ -167,6 +171,11 @@ class Player {
   std::atomic<bool> audioReopenPending_{false};
   // Set when the medium was stopped or ran to its end: the next play starts from the top.
   std::atomic<bool> rewindOnPlay_{false};
+  // The sound device went away and is not back yet. A medium that can wait for it does:
+  // its clock holds and its sound is not read ahead.
+  std::atomic<bool> audioLost_{false};
+  int audioAttempts_ = 0;          // window thread: failed attempts since the loss
+  uint32_t nextAudioAttempt_ = 0;  // window thread: tick of the next attempt
 };
 
 }  // namespace vell

@@ -10,6 +10,20 @@ namespace vell {
 // opened from another thread never races the window system's own initialisation.
 bool initAudioSystem();
 
+// Starts the sound system afresh, after a device went away with its sound server: a server
+// that was restarted is only reached through a new connection. Does nothing while a device is
+// open. False when the sound system does not come up (the server is not back yet).
+bool restartAudioSystem();
+
+// What the desktop's sound settings show for the devices opened from now on: the stream is
+// named `title` (what is playing) and has the role "video" or "music".
+void describeAudioStream(const std::string& title, bool video);
+struct AudioStreamDescription {
+  std::string title;
+  bool video = false;
+};
+AudioStreamDescription audioStreamDescription();
+
 // Name of the sound driver in use ("pulseaudio", "disk", "dummy", ...), empty before
 // initAudioSystem or when it failed.
 std::string audioDriverName();

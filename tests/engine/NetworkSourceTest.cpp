@@ -40,6 +40,28 @@ TEST(NetworkSource, EachUrlKindSendsItsHeaders) {
   }
 }
 
+// An episode behind a redirect: the redirecting server hears of it once per open, however
+// often the listener seeks (FFmpeg takes a redirect as temporary and would follow it again).
+TEST(NetworkSource, SeeksInAnEpisodeBehindARedirectGoStraightToItsHost) {
+  std::string mp3 = test::mediaBytes(test::sineMp3(20.0));
+  test::HttpServer server([&](const test::HttpRequest& r, test::HttpConnection& c) {
+    if (r.target == "/episode.mp3")
+      c.respond(302, "", "text/plain", "Location: /cdn/episode.mp3\r\n");
+    else
+      c.respondFile(r, mp3, "audio/mpeg");
+  });
+  MediaSource source;
+  ASSERT_TRUE(source.open(server.url("/episode.mp3"), true));
+  test::PacketGuard packet;
+  for (double t : {12.0, 3.0, 15.0}) {
+    ASSERT_TRUE(source.seek(t));
+    ASSERT_EQ(source.readPacket(packet.p), 1);
+    av_packet_unref(packet.p);
+  }
+  EXPECT_EQ(server.requestCount("/episode.mp3"), 1u);
+  EXPECT_GE(server.requestCount("/cdn/"), 3u);  // the seeks reached the host
+}
+
 // An Icecast-like body: MP3 bytes with a metadata block after every `metaint` bytes. The
 // title changes after the fourth block; `titleAt` gets the body offset of that change.
 std::string icyBody(const std::string& mp3, size_t metaint, const std::string& second, size_t& titleAt) {

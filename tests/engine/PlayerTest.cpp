@@ -4,10 +4,12 @@
 #include <cmath>
 #include <functional>
 
+#include "platform/Text.h"
 #include "support/DiskAudio.h"
 #include "support/EngineFixtures.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
+#include "support/SoundServer.h"
 
 namespace vell {
 namespace {
@@ -288,6 +290,39 @@ TEST(Player, StopAndCloseDoNotWaitForAFullRingOrASilentServer) {
       EXPECT_EQ(player.state(), Player::Stopped);
     }
   }
+}
+
+// The sound server is killed under a playing file and started again: the player keeps trying
+// and is heard on the new server within seconds, from where the sound stopped, its stream
+// named after the file with the role "music".
+TEST(Player, SoundComesBackAfterTheSoundServerRestarts) {
+  test::SoundServer server;
+  if (!server.unavailable().empty()) GTEST_SKIP() << server.unavailable();
+  ASSERT_TRUE(server.playHere());
+  PlayerRun run;
+  std::string file = test::sineMp3(30.0, 440);
+  ASSERT_TRUE(run.player.openFile(file));
+  run.player.play();
+  auto paintUntilStream = [&](int ms) {
+    uint32_t t0 = tickCount();
+    while (server.streams() == 0 && tickCount() - t0 < static_cast<uint32_t>(ms)) run.paint(50, false);
+    return tickCount() - t0;
+  };
+  ASSERT_LT(paintUntilStream(3000), 3000u);
+  run.paint(1000, false);
+  server.kill();
+  run.paint(1500, false);  // the first attempts fail while the server is away
+  double held = run.player.position();
+  ASSERT_TRUE(server.start());
+  EXPECT_LT(paintUntilStream(6000), 4000u);
+  run.paint(300, false);
+  std::vector<float> pcm = server.record(1.0);
+  EXPECT_NEAR(test::toneFrequency(pcm, 0, pcm.size() / 2), 440.0, 5.0);
+  EXPECT_NEAR(run.player.position(), held, 2.0);
+  std::string props = server.streamProperties();
+  EXPECT_NE(props.find("application.name = \"Vell Player\""), std::string::npos) << props;
+  EXPECT_NE(props.find("media.role = \"music\""), std::string::npos) << props;
+  EXPECT_NE(props.find("media.name = \"" + displayName(file) + "\""), std::string::npos) << props;
 }
 
 }  // namespace

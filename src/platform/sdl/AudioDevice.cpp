@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include <mutex>
+#include <string>
 
 namespace vell {
 namespace {
@@ -19,8 +20,33 @@ bool& audioInitialised() {
   return done;
 }
 
+int& openDevices() {
+  static int count = 0;
+  return count;
+}
+
+// The stream's name and role for the sound settings. SDL 2.26's PulseAudio driver takes the
+// name from the hint but not the role: libpulse adds the properties in PULSE_PROP to every
+// connection it makes, and SDL connects once per device.
+void describeStreamLocked() {
+  AudioStreamDescription d = audioStreamDescription();
+  const char* role = d.video ? "video" : "music";
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, d.title.empty() ? "Vell Player" : d.title.c_str());
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, role);
+  static const std::string userProps = [] {
+    const char* p = SDL_getenv("PULSE_PROP");
+    return std::string(p ? p : "");
+  }();
+  std::string props = userProps.empty() ? "" : userProps + " ";
+  SDL_setenv("PULSE_PROP", (props + "media.role=" + role).c_str(), 1);
+}
+
 bool initLocked() {
-  if (!audioInitialised()) audioInitialised() = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (audioInitialised()) return true;
+  // PulseAudio names the client after this when it connects.
+  if (!SDL_GetHint(SDL_HINT_APP_NAME)) SDL_SetHint(SDL_HINT_APP_NAME, "Vell Player");
+  describeStreamLocked();
+  audioInitialised() = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
   return audioInitialised();
 }
 
@@ -28,6 +54,19 @@ bool initLocked() {
 
 bool initAudioSystem() {
   std::lock_guard<std::mutex> lock(sdlAudioMutex());
+  return initLocked();
+}
+
+bool restartAudioSystem() {
+  std::lock_guard<std::mutex> lock(sdlAudioMutex());
+  if (openDevices() > 0) return true;
+  if (audioInitialised()) {
+    // The same driver again: with the server gone, another one (ALSA) might take the sound
+    // card from under the server that comes back. SDL_AUDIODRIVER still wins over this.
+    if (const char* driver = SDL_GetCurrentAudioDriver()) SDL_SetHint(SDL_HINT_AUDIODRIVER, driver);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioInitialised() = false;
+  }
   return initLocked();
 }
 
@@ -44,14 +83,16 @@ bool AudioDevice::open(int sampleRate, int channels, bool acceptDeviceFormat, Au
   if (sampleRate < 1 || channels < 1 || channels > 255) return false;
   std::lock_guard<std::mutex> lock(sdlAudioMutex());
   if (!initLocked()) return false;
+  describeStreamLocked();
 
   SDL_AudioSpec want{};
   want.freq = sampleRate;
   want.format = AUDIO_F32SYS;
   want.channels = static_cast<Uint8>(channels);
-  // Ten milliseconds per device period, like a shared-mode engine's period; keeps the
-  // sound that has left the queue but is not yet heard small.
-  int period = sampleRate / 100;
+  // Forty milliseconds per device period. SDL's PulseAudio stream asks the server to buffer
+  // only one period, so the period is all the slack the sound has while SDL's threads wait
+  // for the CPU: with ten milliseconds it broke up under a parallel build.
+  int period = sampleRate / 25;
   want.samples = static_cast<Uint16>(period < 64 ? 64 : (period > 8192 ? 8192 : period));
   want.callback = nullptr;  // push mode: SDL_QueueAudio
 
@@ -59,6 +100,7 @@ bool AudioDevice::open(int sampleRate, int channels, bool acceptDeviceFormat, Au
   int allowed = acceptDeviceFormat ? (SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) : 0;
   SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, allowed);
   if (id == 0) return false;
+  ++openDevices();
   if (!acceptDeviceFormat) {
     have.freq = want.freq;
     have.channels = want.channels;
@@ -77,6 +119,7 @@ void AudioDevice::close() {
   if (id == 0) return;
   std::lock_guard<std::mutex> lock(sdlAudioMutex());
   SDL_CloseAudioDevice(id);
+  --openDevices();
 }
 
 int AudioDevice::queuedFrames() const {

@@ -1,0 +1,8 @@
+#include "platform/AudioDevice.h"
+
+namespace vell {
+
+// Every WASAPI device has a client of its own: opening again is all a lost device needs.
+bool restartAudioSystem() { return initAudioSystem(); }
+
+}  // namespace vell
