@@ -296,6 +296,7 @@ void MediaSource::reopenAtRedirectTarget(AVFormatContext* s, AVIOContext** pb, c
                                          AVDictionary** options) {
   auto* self = static_cast<MediaSource*>(s->opaque);
   if (!((*pb)->seekable & AVIO_SEEKABLE_NORMAL)) return;
+  if (s->iformat && std::strcmp(s->iformat->name, "hls") == 0) return;  // a playlist is read once
   uint8_t* value = nullptr;
   if (av_opt_get(*pb, "location", AV_OPT_SEARCH_CHILDREN, &value) < 0 || !value) return;
   std::string location(reinterpret_cast<char*>(value));

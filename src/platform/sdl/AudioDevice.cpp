@@ -39,6 +39,12 @@ void describeStreamLocked() {
   }();
   std::string props = userProps.empty() ? "" : userProps + " ";
   SDL_setenv("PULSE_PROP", (props + "media.role=" + role).c_str(), 1);
+  // SDL asks the server to hold one device period. Sound without a picture may lie further
+  // ahead, and then rides out the moments a busy machine leaves no thread of ours running (a
+  // virtual machine's host stops it for 100 ms at times). A picture keeps the short lead for
+  // its lip sync. An empty value is ignored, as is ours when the user set one.
+  static const bool userLatency = SDL_getenv("PULSE_LATENCY_MSEC") != nullptr;
+  if (!userLatency) SDL_setenv("PULSE_LATENCY_MSEC", d.video ? "" : "150", 1);
 }
 
 bool initLocked() {
