@@ -26,4 +26,7 @@ void setDiskAudioFile(const std::string& path);
 // it have closed.
 std::vector<float> readDiskAudio(const std::string& path);
 
+// A raw file of floats as written by the disk driver (empty when it cannot be read).
+std::vector<float> readRawFloats(const std::string& path);
+
 }  // namespace vell::test

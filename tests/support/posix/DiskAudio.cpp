@@ -1,10 +1,8 @@
 #include "support/DiskAudio.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/AudioDevice.h"
-#include "platform/Files.h"
 #include "support/Env.h"
 
 namespace vell::test {
@@ -32,11 +30,7 @@ static bool useDiskAudioDriver() {
 void setDiskAudioFile(const std::string& path) { setEnv("SDL_DISKAUDIOFILE", path); }
 
 std::vector<float> readDiskAudio(const std::string& path) {
-  std::string bytes;
-  if (!readFile(path, bytes)) return {};
-  std::vector<float> samples(bytes.size() / sizeof(float));
-  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-  return samples;
+  return readRawFloats(path);
 }
 
 }  // namespace vell::test

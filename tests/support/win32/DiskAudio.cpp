@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -220,11 +219,7 @@ void setDiskAudioFile(const std::string& path) {
 
 std::vector<float> readDiskAudio(const std::string& path) {
   if (recorder().recording(path)) return recorder().finish();
-  std::string bytes;
-  if (!readFile(path, bytes)) return {};
-  std::vector<float> samples(bytes.size() / sizeof(float));
-  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-  return samples;
+  return readRawFloats(path);
 }
 
 }  // namespace vell::test
