@@ -29,14 +29,14 @@ fi
 
 # Wine starts its desktop process on demand from the first program that needs one, and that
 # process keeps the program's output open for as long as it lives: CTest would wait for it. So
-# the program writes into files, which are passed on until the program ends. The C runtime
+# the program writes into files, passed on whole once it ends (with followers of the files, one
+# program's test list once came out empty and its tests went missing). The C runtime
 # writes "\r\n"; CTest's test discovery and logs expect plain "\n".
 "$VELL_WINE" "$@" >"$out/stdout" 2>"$out/stderr" 9>&- &
 program=$!
 trap 'kill "$program" 2>/dev/null; exit 143' TERM INT
-tail -s 0.1 -n +1 -f --pid="$program" "$out/stdout" 9>&- | tr -d '\r' &
-tail -s 0.1 -n +1 -f --pid="$program" "$out/stderr" 9>&- | tr -d '\r' >&2 &
 wait "$program"
 status=$?
-wait
+tr -d '\r' <"$out/stdout"
+tr -d '\r' <"$out/stderr" >&2
 exit "$status"
