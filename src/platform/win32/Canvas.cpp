@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <d2d1.h>
+#include <d3d10.h>
 #include <d3d11.h>
 #include <dwrite.h>
 #include <wincodec.h>
@@ -44,6 +45,8 @@ struct Shared {
   ComPtr<IDWriteFactory> dwrite;
   ComPtr<IDWriteFontCollection> fonts;
   std::mutex lock;  // guards everything below
+  ComPtr<ID3D11Device> device;
+  ComPtr<ID3D11DeviceContext> context;
   ComPtr<IWICImagingFactory> wic;
   std::map<std::wstring, ComPtr<IDWriteFont>> fontByFamily;  // null: not installed
   std::vector<std::wstring> allFamilies;
@@ -496,16 +499,26 @@ struct Canvas::Impl {
     if (drawing) target->EndDraw();
   }
 
+  // One device for every canvas: making one costs about a second under wine.
   bool createDevice() {
-    const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
-    for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
-      device.Reset();
-      context.Reset();
-      if (SUCCEEDED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3,
-                                      D3D11_SDK_VERSION, &device, nullptr, &context)))
-        return true;
+    Shared& s = shared();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.device || s.device->GetDeviceRemovedReason() != S_OK) {
+      s.device.Reset();
+      s.context.Reset();
+      const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
+      for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
+        if (SUCCEEDED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3,
+                                        D3D11_SDK_VERSION, &s.device, nullptr, &s.context)))
+          break;
+      }
+      // Canvases on other threads share the immediate context.
+      ComPtr<ID3D10Multithread> multithread;
+      if (s.device && SUCCEEDED(s.device.As(&multithread))) multithread->SetMultithreadProtected(TRUE);
     }
-    return false;
+    device = s.device;
+    context = s.context;
+    return device != nullptr;
   }
 
   bool createTarget(int w, int h) {
@@ -973,12 +986,21 @@ std::vector<float> Canvas::caretOffsets(std::string_view text, const TextFormat&
   if (wide.empty()) return out;
   Laid laid = layOut(wide, *format.font_, format.withEllipsis(false).withAlign(TextAlign::Leading), 0, 0);
   if (!laid.layout) return out;
-  for (size_t i = 1; i < starts.size(); ++i) {
-    FLOAT x = 0, y = 0;
-    DWRITE_HIT_TEST_METRICS m{};
-    laid.layout->HitTestTextPosition(starts[i], FALSE, &x, &y, &m);
-    out.push_back(x);
+  // From the clusters' advances (wine has no caret hit-testing); a code point inside a
+  // cluster gets its share of the cluster's width.
+  UINT32 count = 0;
+  laid.layout->GetClusterMetrics(nullptr, 0, &count);
+  std::vector<DWRITE_CLUSTER_METRICS> clusters(count);
+  if (count == 0 || FAILED(laid.layout->GetClusterMetrics(clusters.data(), count, &count))) return out;
+  std::vector<float> atUnit(wide.size() + 1, 0.0f);
+  float x = 0;
+  UINT32 unit = 0;
+  for (const DWRITE_CLUSTER_METRICS& c : clusters) {
+    for (UINT32 i = 0; i < c.length && unit + i < wide.size(); ++i) atUnit[unit + i] = x + c.width * i / c.length;
+    unit += c.length;
+    x += c.width;
   }
+  for (size_t i = 1; i < starts.size(); ++i) out.push_back(atUnit[starts[i]]);
   out.push_back(laid.width);
   return out;
 }
