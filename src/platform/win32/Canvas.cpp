@@ -18,6 +18,7 @@
 #include <unordered_map>
 
 #include "platform/Text.h"
+#include "platform/win32/CanvasBackend.h"
 #include "platform/win32/WinText.h"
 
 using Microsoft::WRL::ComPtr;
@@ -46,7 +47,6 @@ struct Shared {
   ComPtr<IDWriteFontCollection> fonts;
   std::mutex lock;  // guards everything below
   ComPtr<ID3D11Device> device;
-  ComPtr<ID3D11DeviceContext> context;
   ComPtr<IWICImagingFactory> wic;
   std::map<std::wstring, ComPtr<IDWriteFont>> fontByFamily;  // null: not installed
   std::vector<std::wstring> allFamilies;
@@ -499,25 +499,9 @@ struct Canvas::Impl {
     if (drawing) target->EndDraw();
   }
 
-  // One device for every canvas: making one costs about a second under wine.
   bool createDevice() {
-    Shared& s = shared();
-    std::lock_guard<std::mutex> guard(s.lock);
-    if (!s.device || s.device->GetDeviceRemovedReason() != S_OK) {
-      s.device.Reset();
-      s.context.Reset();
-      const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
-      for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
-        if (SUCCEEDED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3,
-                                        D3D11_SDK_VERSION, &s.device, nullptr, &s.context)))
-          break;
-      }
-      // Canvases on other threads share the immediate context.
-      ComPtr<ID3D10Multithread> multithread;
-      if (s.device && SUCCEEDED(s.device.As(&multithread))) multithread->SetMultithreadProtected(TRUE);
-    }
-    device = s.device;
-    context = s.context;
+    device = CanvasBackend::device();
+    if (device) device->GetImmediateContext(&context);
     return device != nullptr;
   }
 
@@ -1052,6 +1036,30 @@ bool Canvas::hasDrawing() const {
 }
 
 // ---------------------------------------------------------------------------------------
+
+// One device for every canvas: making one costs about a second under wine.
+Microsoft::WRL::ComPtr<ID3D11Device> CanvasBackend::device() {
+  Shared& s = shared();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (s.device && s.device->GetDeviceRemovedReason() == S_OK) return s.device;
+  s.device.Reset();
+  const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
+  for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
+    if (SUCCEEDED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3,
+                                    D3D11_SDK_VERSION, &s.device, nullptr, nullptr)))
+      break;
+  }
+  // Canvases and the presenter share the immediate context, maybe from several threads.
+  ComPtr<ID3D10Multithread> multithread;
+  if (s.device && SUCCEEDED(s.device.As(&multithread))) multithread->SetMultithreadProtected(TRUE);
+  return s.device;
+}
+
+ID3D11Texture2D* CanvasBackend::texture(const Canvas& canvas) {
+  Canvas::Impl& d = *canvas.impl_;
+  if (!d.texture || !d.end()) return nullptr;
+  return d.texture.Get();
+}
 
 bool writeArgbPng(const std::string& path, const uint32_t* pixels, int width, int height) {
   if (!pixels || width < 1 || height < 1) return false;

@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "platform/Canvas.h"
 #include "platform/Log.h"
 #include "platform/Window.h"
+#include "platform/win32/CanvasBackend.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -88,6 +90,8 @@ struct GraphicsDevice::Impl {
   ComPtr<ID3D11RasterizerState> noCull;
   ComPtr<ID3D11Texture2D> video, overlay, readBack;
   ComPtr<ID3D11ShaderResourceView> videoView, overlayView;
+  ComPtr<ID3D11Texture2D> canvasTexture;  // the canvas's own, when it lives on this device
+  ComPtr<ID3D11ShaderResourceView> canvasView;
 
   // The CPU path: the frame is composed in memory and shown with GDI.
   bool cpu = false;
@@ -106,6 +110,7 @@ struct GraphicsDevice::Impl {
   void releaseD3d() {
     if (context) context->ClearState();
     videoView.Reset(), overlayView.Reset(), video.Reset(), overlay.Reset(), readBack.Reset();
+    canvasView.Reset(), canvasTexture.Reset();
     premultiplied.Reset(), noCull.Reset(), linear.Reset(), nearest.Reset(), quad.Reset();
     inputLayout.Reset(), pixelShader.Reset(), vertexShader.Reset();
     target.Reset(), swapChain.Reset(), context.Reset(), device.Reset();
@@ -114,9 +119,18 @@ struct GraphicsDevice::Impl {
   bool createD3d(D3D_DRIVER_TYPE type) {
     releaseD3d();
     const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
-    if (FAILED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3, D3D11_SDK_VERSION,
-                                 &device, nullptr, &context)))
+    // On the GPU the canvases' device, so that the overlay never leaves it.
+    if (type == D3D_DRIVER_TYPE_HARDWARE) {
+      device = CanvasBackend::device();
+      if (device) device->GetImmediateContext(&context);
+    } else {
+      D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3, D3D11_SDK_VERSION, &device,
+                        nullptr, &context);
+    }
+    if (!device || !context) {
+      releaseD3d();
       return false;
+    }
     ComPtr<IDXGIDevice> dxgiDevice;
     ComPtr<IDXGIAdapter> adapter;
     ComPtr<IDXGIFactory2> factory;
@@ -459,10 +473,10 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas) {
   if (!ready() || !canvas.valid()) return;
   std::vector<RectI> rects = canvas.dirtyRects();
   if (rects.empty()) return;  // nothing drawn: no upload, no blending
-  const uint8_t* base = canvas.pixels();
-  int stride = canvas.stride();
   int w = canvas.width(), h = canvas.height();
   if (d.cpu) {
+    const uint8_t* base = canvas.pixels();
+    int stride = canvas.stride();
     for (const RectI& r : rects) {
       for (int y = r.y; y < r.y + r.h && y < d.height; ++y) {
         const auto* src = reinterpret_cast<const uint32_t*>(base + static_cast<size_t>(y) * stride);
@@ -487,6 +501,31 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas) {
     return;
   }
   if (!d.target) return;
+  // Drawn with this device: blended from where it lies.
+  if (ID3D11Texture2D* texture = CanvasBackend::texture(canvas)) {
+    ComPtr<ID3D11Device> owner;
+    texture->GetDevice(&owner);
+    if (owner == d.device) {
+      if (d.canvasTexture.Get() != texture) {
+        d.canvasView.Reset();
+        d.canvasTexture = texture;
+        if (FAILED(d.device->CreateShaderResourceView(texture, nullptr, &d.canvasView))) d.canvasTexture.Reset();
+      }
+      if (d.canvasView) {
+        for (const RectI& r : rects) {
+          float x0 = r.x, y0 = r.y, x1 = r.x + r.w, y1 = r.y + r.h;
+          const Vertex quad[4] = {d.at(x0, y0, x0 / w, y0 / h), d.at(x1, y0, x1 / w, y0 / h),
+                                  d.at(x0, y1, x0 / w, y1 / h), d.at(x1, y1, x1 / w, y1 / h)};
+          d.bindQuad(quad, d.canvasView.Get(), d.nearest.Get(), true);
+          overlayPixels_ += static_cast<long>(r.w) * r.h;
+        }
+        d.context->PSSetShaderResources(0, 1, std::array<ID3D11ShaderResourceView*, 1>{}.data());
+        return;
+      }
+    }
+  }
+  const uint8_t* base = canvas.pixels();
+  int stride = canvas.stride();
   if (!d.overlay || overlayW_ != w || overlayH_ != h) {
     d.overlayView.Reset();
     d.overlay.Reset();
