@@ -293,26 +293,26 @@ struct GraphicsDevice::Impl {
     // Screen point -> point of the unturned rectangle -> texel coordinates.
     double su = (flipH ? -1.0 : 1.0) * vw / w, sv = (flipV ? -1.0 : 1.0) * vh / h;
     double ou = flipH ? vw : 0, ov = flipV ? vh : 0;
+    // Two channels at a time with weights out of 256.
+    auto mix = [](uint32_t p, uint32_t q, uint32_t f) {
+      uint32_t rb = (((p & 0xFF00FFu) * (256 - f) + (q & 0xFF00FFu) * f) >> 8) & 0xFF00FFu;
+      uint32_t g = (((p & 0x00FF00u) * (256 - f) + (q & 0x00FF00u) * f) >> 8) & 0x00FF00u;
+      return rb | g;
+    };
     for (int py = y0; py < y1; ++py) {
       double dy = py + 0.5 - cy;
+      uint32_t* out = &frame[static_cast<size_t>(py) * width];
       for (int px = x0; px < x1; ++px) {
         double dx = px + 0.5 - cx;
         double qx = cx + dx * c + dy * s - x, qy = cy - dx * s + dy * c - y;
         if (qx < 0 || qy < 0 || qx >= w || qy >= h) continue;
-        double u = ou + qx * su - 0.5, v = ov + qy * sv - 0.5;
-        int iu = static_cast<int>(std::floor(u)), iv = static_cast<int>(std::floor(v));
-        double fu = u - iu, fv = v - iv;
-        auto texel = [&](int tx, int ty) {
-          return videoPixels[static_cast<size_t>(std::clamp(ty, 0, vh - 1)) * vw + std::clamp(tx, 0, vw - 1)];
-        };
-        uint32_t p00 = texel(iu, iv), p10 = texel(iu + 1, iv), p01 = texel(iu, iv + 1), p11 = texel(iu + 1, iv + 1);
-        uint32_t out = 0xFF000000u;
-        for (int shift = 0; shift < 24; shift += 8) {
-          double top = ((p00 >> shift) & 0xFF) * (1 - fu) + ((p10 >> shift) & 0xFF) * fu;
-          double bottom = ((p01 >> shift) & 0xFF) * (1 - fu) + ((p11 >> shift) & 0xFF) * fu;
-          out |= static_cast<uint32_t>(top * (1 - fv) + bottom * fv + 0.5) << shift;
-        }
-        frame[static_cast<size_t>(py) * width + px] = out;
+        double u = std::max(0.0, ou + qx * su - 0.5), v = std::max(0.0, ov + qy * sv - 0.5);
+        int iu = std::min(static_cast<int>(u), vw - 1), iv = std::min(static_cast<int>(v), vh - 1);
+        uint32_t fu = static_cast<uint32_t>((u - iu) * 256), fv = static_cast<uint32_t>((v - iv) * 256);
+        int iu1 = std::min(iu + 1, vw - 1), iv1 = std::min(iv + 1, vh - 1);
+        const uint32_t* row0 = &videoPixels[static_cast<size_t>(iv) * vw];
+        const uint32_t* row1 = &videoPixels[static_cast<size_t>(iv1) * vw];
+        out[px] = 0xFF000000u | mix(mix(row0[iu], row0[iu1], fu), mix(row1[iu], row1[iu1], fu), fv);
       }
     }
   }
