@@ -73,7 +73,6 @@ bool lost(HRESULT hr) { return hr == DXGI_ERROR_DEVICE_REMOVED || hr == DXGI_ERR
 
 struct GraphicsDevice::Impl {
   HWND window = nullptr;
-  std::string driver;  // what create() was asked for
   int width = 0, height = 0;  // of the back buffer (or the CPU frame)
 
   // Direct3D 11
@@ -341,7 +340,6 @@ bool GraphicsDevice::create(Window& window, const std::string& driver) {
   }
   Impl& d = *impl_;
   d.window = hwnd;
-  d.driver = driver;
   if ((driver.empty() || driver == "direct3d11") && d.createD3d(D3D_DRIVER_TYPE_HARDWARE)) {
     driverName_ = "direct3d11";
   } else if ((driver.empty() || driver == "warp") && d.createD3d(D3D_DRIVER_TYPE_WARP)) {
