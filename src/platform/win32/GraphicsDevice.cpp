@@ -156,6 +156,8 @@ struct GraphicsDevice::Impl {
       desc.BufferCount = buffers;
       if (SUCCEEDED(factory->CreateSwapChainForHwnd(device.Get(), window, &desc, nullptr, nullptr, &swapChain))) break;
     }
+    if (swapChain && desc.SwapEffect != DXGI_SWAP_EFFECT_FLIP_DISCARD)
+      debugLog("Swap chain without flip-discard (effect %d)", static_cast<int>(desc.SwapEffect));
     if (!swapChain) {
       releaseD3d();
       return false;
