@@ -574,8 +574,8 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_NCCALCSIZE:
       // The whole window is client area: the program draws its own caption and borders.
-      if (!framed && wp) {
-        if (IsZoomed(hwnd)) {
+      if (!framed) {
+        if (wp && IsZoomed(hwnd)) {
           // A maximised window reaches past the display by its frame: keep to the work area.
           auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(lp);
           MONITORINFO m{};
