@@ -20,7 +20,8 @@ source tools/windows-env.sh
 # A test program whose list came out empty (it did not start, or its listing was lost) would
 # leave its tests out without a failure: every program must list tests, and all of them together
 # no fewer than the floor.
-floor=${VELL_WINDOWS_TEST_FLOOR:-__FLOOR__}
+# 172 when this was written; the floor leaves room for tests that are merged away.
+floor=${VELL_WINDOWS_TEST_FLOOR:-120}
 total=0
 for program in build/windows/tests/test_*.exe; do
   [ -e "$program" ] || continue
