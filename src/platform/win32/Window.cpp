@@ -5,6 +5,7 @@
 #include <imm.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <utility>
@@ -131,6 +132,10 @@ struct Window::Impl {
   bool textInput = false;
   bool screenSaverAllowed = true;
   wchar_t highSurrogate = 0;
+  bool captionPress = false;  // the left button went down on the caption and is held
+  POINT pressPoint{};         // where, on the screen
+  DWORD lastCaptionTick = 0;  // the last single click on the caption, for double clicks
+  POINT lastCaption{};
 
   static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -139,6 +144,12 @@ struct Window::Impl {
   void trackLeave(bool nonClient);
   void noteNormalPlacement();
   void composition(LPARAM lp);
+  void captionClick(POINT p, bool twice);
+  void endCaptionPress() {
+    if (!captionPress) return;
+    captionPress = false;
+    ReleaseCapture();
+  }
   POINT clientPoint(LPARAM screenPoint) const;
   DWORD style() const { return static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)); }
   DWORD exStyle() const { return static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)); }
@@ -526,6 +537,17 @@ POINT Window::Impl::clientPoint(LPARAM lp) const {
   return p;
 }
 
+void Window::Impl::captionClick(POINT p, bool twice) {
+  WindowEvent e;
+  e.type = WindowEvent::CaptionClick;
+  e.x = p.x;
+  e.y = p.y;
+  e.clicks = twice ? 2 : 1;
+  push(std::move(e));
+  lastCaptionTick = twice ? 0 : GetMessageTime();
+  lastCaption = p;
+}
+
 void Window::Impl::composition(LPARAM lp) {
   HIMC imc = ImmGetContext(hwnd);
   if (!imc) return;
@@ -652,6 +674,18 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_MOUSEMOVE:
+      if (captionPress) {
+        POINT p{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        ClientToScreen(hwnd, &p);
+        if (!(wp & MK_LBUTTON)) {
+          endCaptionPress();
+        } else if (std::abs(p.x - pressPoint.x) > GetSystemMetrics(SM_CXDRAG) ||
+                   std::abs(p.y - pressPoint.y) > GetSystemMetrics(SM_CYDRAG)) {
+          endCaptionPress();
+          SendMessageW(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);  // the system's move, as from a caption
+        }
+        return 0;
+      }
       trackLeave(false);
       pushMouse(WindowEvent::MouseMove, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)), 0, 0);
       return 0;
@@ -675,6 +709,11 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MBUTTONDBLCLK: {
       int button = msg <= WM_LBUTTONDBLCLK ? 1 : msg <= WM_RBUTTONDBLCLK ? 3 : 2;
       bool twice = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+      if (captionPress && button == 1) {  // the second click of a double click on the caption
+        endCaptionPress();
+        captionClick({static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))}, true);
+        return 0;
+      }
       SetCapture(hwnd);  // the release comes here even outside the window (drags of the seek bar)
       pushMouse(WindowEvent::MouseDown, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)), button,
                 twice ? 2 : 1);
@@ -684,6 +723,7 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
       int button = msg == WM_LBUTTONUP ? 1 : msg == WM_RBUTTONUP ? 3 : 2;
+      if (button == 1) endCaptionPress();
       if (!(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
       pushMouse(WindowEvent::MouseUp, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)), button, 1);
       return 0;
@@ -691,17 +731,23 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK:
       if (wp == HTCAPTION) {
+        // Nothing moves until the pointer does (WM_MOUSEMOVE): a click, and the second click of
+        // a double click, stay the program's.
         POINT p = clientPoint(lp);
-        WindowEvent e;
-        e.type = WindowEvent::CaptionClick;
-        e.x = p.x;
-        e.y = p.y;
-        e.clicks = msg == WM_NCLBUTTONDBLCLK ? 2 : 1;
-        push(std::move(e));
-        // A double click is the program's (full screen), not the system's maximise.
-        if (msg == WM_NCLBUTTONDBLCLK) return 0;
+        DWORD now = GetMessageTime();
+        bool twice = msg == WM_NCLBUTTONDBLCLK ||
+                     (lastCaptionTick && now - lastCaptionTick <= GetDoubleClickTime() &&
+                      std::abs(p.x - lastCaption.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+                      std::abs(p.y - lastCaption.y) <= GetSystemMetrics(SM_CYDOUBLECLK));
+        captionClick(p, twice);
+        if (!twice) {
+          captionPress = true;
+          pressPoint = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+          SetCapture(hwnd);
+        }
+        return 0;
       }
-      break;  // the system moves or sizes the window once the pointer moves
+      break;  // a border: the system sizes the window
     case WM_NCRBUTTONDOWN:
     case WM_NCRBUTTONUP:
       if (wp == HTCAPTION) {  // the program's menu, not the system menu
@@ -712,6 +758,9 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CONTEXTMENU:
       return 0;
+    case WM_CAPTURECHANGED:
+      captionPress = false;
+      break;
     case WM_MOUSEWHEEL: {
       short delta = static_cast<short>(HIWORD(wp));
       if (delta == 0) return 0;
