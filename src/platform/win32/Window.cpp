@@ -130,7 +130,7 @@ struct Window::Impl {
   bool tracking = false;  // asked for the next WM_MOUSELEAVE
   bool cursorHidden = false;
   bool textInput = false;
-  bool screenSaverAllowed = true;
+  bool screenSaverAllowed = true;  // held off while a window exists unless allowed (as SDL does)
   wchar_t highSurrogate = 0;
   bool captionPress = false;  // the left button went down on the caption and is held
   POINT pressPoint{};         // where, on the screen
@@ -204,6 +204,7 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   DwmSetWindowAttribute(hwnd, kCornerAttribute, &corners, sizeof corners);
   SetPropW(hwnd, kModalLoopProp, &impl_->modalLoop);
   stopTextInput();
+  setScreenSaverAllowed(false);
   impl_->noteNormalPlacement();
   if (!options.hidden) show();
   return true;
@@ -350,7 +351,7 @@ void Window::raise() {
 
 void Window::setScreenSaverAllowed(bool allowed) {
   impl_->screenSaverAllowed = allowed;
-  SetThreadExecutionState(allowed ? ES_CONTINUOUS : ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
+  SetThreadExecutionState(allowed ? ES_CONTINUOUS : ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
 }
 
 bool Window::screenSaverAllowed() const { return impl_->screenSaverAllowed; }
