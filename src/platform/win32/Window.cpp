@@ -668,6 +668,15 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_QUERYENDSESSION:
       simple(WindowEvent::Quit);
       return TRUE;
+    case WM_ENDSESSION:
+      // The process ends as soon as this returns: the program's loop runs its close path (the
+      // saves) here first, for a few seconds at most.
+      if (wp && modalLoop) {
+        std::function<bool(int)> loop = modalLoop;
+        for (ULONGLONG until = GetTickCount64() + 5000; GetTickCount64() < until && loop(16);) {
+        }
+      }
+      return 0;
     case WM_SETCURSOR:
       if (LOWORD(lp) == HTCLIENT && cursorHidden) {
         SetCursor(nullptr);
