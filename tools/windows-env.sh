@@ -46,6 +46,9 @@ vell_display_start() {
     return 0
   fi
   mkdir -p "$VELL_CACHE_DIR"
+  # A wine server still running from before holds its desktop on a display that is gone (or
+  # on none): it starts again with the new one.
+  wineserver -k >/dev/null 2>&1 8>&- || true
   for n in $(seq 140 199); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp </dev/null >"$VELL_CACHE_DIR/xvfb.log" 2>&1 8>&- 9>&- &
