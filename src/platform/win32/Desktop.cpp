@@ -88,10 +88,15 @@ std::string runFileChooser(const FileDialogOptions& options, const std::atomic<b
       dialog->SetFolder(folder);
       release(folder);
     }
+    // Owned by the program's window in front (modal to it, as the system's dialogs are).
+    HWND owner = GetForegroundWindow();
+    DWORD process = 0;
+    if (owner) GetWindowThreadProcessId(owner, &process);
+    if (process != GetCurrentProcessId()) owner = nullptr;
     HRESULT shown;
     {
       CancelWatch watch(cancel, GetCurrentThreadId());
-      shown = dialog->Show(GetForegroundWindow());
+      shown = dialog->Show(owner);
     }
     IShellItem* item = nullptr;
     if (SUCCEEDED(shown) && !(cancel && cancel->load()) && SUCCEEDED(dialog->GetResult(&item))) {
