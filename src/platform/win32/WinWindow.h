@@ -23,4 +23,15 @@ inline std::function<bool(int)>* modalLoopOf(HWND owner) {
 // The device's pixels per 96 for a window (1.0 without one).
 float windowDpiScale(HWND window);
 
+// The program's main window (the last Window made that still exists); null without one.
+HWND programWindow();
+
+// What the main window passes on from the task bar (window thread): its button was made (again,
+// after the shell restarted), and a thumbnail toolbar button was clicked (its id).
+struct TaskbarHooks {
+  std::function<void()> buttonCreated;
+  std::function<void(int id)> clicked;
+};
+TaskbarHooks& taskbarHooks();
+
 }  // namespace vell

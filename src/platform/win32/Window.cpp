@@ -102,7 +102,16 @@ MONITORINFO monitorOf(HWND hwnd) {
 
 Rect toRect(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
 
+HWND mainWindow = nullptr;
+
 }  // namespace
+
+HWND programWindow() { return mainWindow; }
+
+TaskbarHooks& taskbarHooks() {
+  static TaskbarHooks hooks;
+  return hooks;
+}
 
 float windowDpiScale(HWND window) {
   using GetDpi = UINT(WINAPI*)(HWND);
@@ -203,6 +212,7 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   DWORD corners = kDoNotRound;
   DwmSetWindowAttribute(hwnd, kCornerAttribute, &corners, sizeof corners);
   SetPropW(hwnd, kModalLoopProp, &impl_->modalLoop);
+  mainWindow = hwnd;
   stopTextInput();
   setScreenSaverAllowed(false);
   impl_->noteNormalPlacement();
@@ -217,6 +227,7 @@ void Window::destroy() {
     for (int i = 0; i < 4; ++i) UnregisterHotKey(hwnd, kFirstHotKey + i);
   impl_->hotKeys = false;
   RemovePropW(hwnd, kModalLoopProp);
+  if (mainWindow == hwnd) mainWindow = nullptr;
   if (!impl_->screenSaverAllowed) setScreenSaverAllowed(true);
   DestroyWindow(hwnd);
   impl_->hwnd = nullptr;
@@ -594,7 +605,18 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     e.type = type;
     push(std::move(e));
   };
+  static const UINT taskbarButtonCreated = RegisterWindowMessageW(L"TaskbarButtonCreated");
+  if (msg == taskbarButtonCreated && msg != 0) {
+    if (taskbarHooks().buttonCreated) taskbarHooks().buttonCreated();
+    return 0;
+  }
   switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wp) == 0x1800 && taskbarHooks().clicked) {  // THBN_CLICKED: a thumbnail toolbar button
+        taskbarHooks().clicked(LOWORD(wp));
+        return 0;
+      }
+      break;
     case WM_NCCALCSIZE:
       // The whole window is client area: the program draws its own caption and borders.
       if (!framed) {
