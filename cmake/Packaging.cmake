@@ -48,7 +48,8 @@ configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${VELL_LICENSES_DIR}/vell-player.txt 
 if(WIN32)
   # The FFmpeg DLLs carry their configure line; the build script notes the Debian version
   # beside them.
-  list(FILTER VELL_WINDOWS_RUNTIME_DLLS INCLUDE REGEX "avutil-[0-9]+\\.dll$" OUTPUT_VARIABLE avutil_dll)
+  set(avutil_dll ${VELL_WINDOWS_RUNTIME_DLLS})
+  list(FILTER avutil_dll INCLUDE REGEX "avutil-[0-9]+\\.dll$")
   get_filename_component(ffmpeg_prefix "${avutil_dll}" DIRECTORY)
   get_filename_component(ffmpeg_prefix "${ffmpeg_prefix}" DIRECTORY)
   file(STRINGS "${avutil_dll}" VELL_FFMPEG_CONFIGURATION REGEX "^--prefix=.*--target-os=" LIMIT_COUNT 1)
@@ -127,7 +128,6 @@ set(CPACK_PACKAGE_CONTACT "${VELL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "media player for files, internet radio and podcasts")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/dist)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)

@@ -15,18 +15,20 @@ case "${1:-linux}" in
       libglib2.0-dev dbus playerctl desktop-file-utils
       xclip tesseract-ocr
       openbox x11-utils
+      lintian appstream librsvg2-bin dpkg-dev
     )
     ;;
   windows)
     # mingw-w64 (posix threads), FFmpeg's cross build from its Debian source (dpkg-dev, nasm,
     # zlib), GoogleTest's source, wine with a PulseAudio server for WASAPI, and the host's ffmpeg
-    # for the test media.
+    # for the test media; the zip, the installer (NSIS) and the icon.
     PACKAGES=(
       cmake ninja-build ccache pkg-config make
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
       libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
       wine wine64 pulseaudio pulseaudio-utils
       ffmpeg
+      zip nsis librsvg2-bin icoutils
     )
     ;;
   *)
