@@ -29,7 +29,10 @@ pack_deb() {
 # pack_windows STAGE ICON VERSION OUT: the portable zip and the installer from a folder that
 # holds the program, its DLLs, streams.ini and LICENSES/.
 pack_windows() {
-  local stage=$1 icon=$2 version=$3 out work top
+  local stage icon version=$3 out work top
+  # makensis reads relative paths from the script's folder.
+  stage=$(readlink -f "$1")
+  icon=$(readlink -f "$2")
   out=$(mkdir -p "$4" && cd "$4" && pwd)
   work=$(mktemp -d)
   top="vell-player-$version"

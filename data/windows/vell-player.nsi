@@ -56,13 +56,13 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (c) 2026 the Vell Player dev
 
 ; The first language is the one shown when the system's is neither.
 !insertmacro MUI_LANGUAGE "English"
-!insertmacro MUI_LANGUAGE "Korean"
 ; NSIS's Korean file has no words for the page that picks the users.
-LangString MULTIUSER_TEXT_INSTALLMODE_TITLE ${LANG_KOREAN} "사용자 선택"
-LangString MULTIUSER_TEXT_INSTALLMODE_SUBTITLE ${LANG_KOREAN} "$(^NameDA)을(를) 설치할 사용자를 선택하세요."
-LangString MULTIUSER_INNERTEXT_INSTALLMODE_TOP ${LANG_KOREAN} "$(^NameDA)을(를) 나만 쓸지, 이 컴퓨터의 모든 사용자가 쓸지 선택하세요. $(^ClickNext)"
-LangString MULTIUSER_INNERTEXT_INSTALLMODE_ALLUSERS ${LANG_KOREAN} "이 컴퓨터의 모든 사용자용으로 설치 (관리자 권한 필요)"
-LangString MULTIUSER_INNERTEXT_INSTALLMODE_CURRENTUSER ${LANG_KOREAN} "나만 사용하도록 설치"
+!define MULTIUSER_TEXT_INSTALLMODE_TITLE "사용자 선택"
+!define MULTIUSER_TEXT_INSTALLMODE_SUBTITLE "$(^NameDA)을(를) 설치할 사용자를 선택하세요."
+!define MULTIUSER_INNERTEXT_INSTALLMODE_TOP "$(^NameDA)을(를) 나만 쓸지, 이 컴퓨터의 모든 사용자가 쓸지 선택하세요. $(^ClickNext)"
+!define MULTIUSER_INNERTEXT_INSTALLMODE_ALLUSERS "이 컴퓨터의 모든 사용자용으로 설치 (관리자 권한 필요)"
+!define MULTIUSER_INNERTEXT_INSTALLMODE_CURRENTUSER "나만 사용하도록 설치"
+!insertmacro MUI_LANGUAGE "Korean"
 LangString PROGID_NAME ${LANG_ENGLISH} "Media file (Vell Player)"
 LangString PROGID_NAME ${LANG_KOREAN} "미디어 파일 (Vell Player)"
 
