@@ -28,7 +28,7 @@ case "${1:-linux}" in
       libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
       wine wine64 pulseaudio pulseaudio-utils
       ffmpeg
-      zip nsis librsvg2-bin icoutils
+      zip unzip nsis librsvg2-bin icoutils xvfb xauth
     )
     ;;
   *)

@@ -66,10 +66,14 @@ build_all() {
   ./tools/install-deps.sh windows
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-  # Debian's hardening and optimisation flags, as a Debian build would use them.
+  # Debian's optimisation and hardening flags, as a Debian build would use them (CMake reads
+  # no CPPFLAGS: the preprocessor's go with the compilers').
   log "Linux release build (build/package-linux)"
-  CFLAGS=$(dpkg-buildflags --get CFLAGS) CXXFLAGS=$(dpkg-buildflags --get CXXFLAGS) \
-    CPPFLAGS=$(dpkg-buildflags --get CPPFLAGS) LDFLAGS=$(dpkg-buildflags --get LDFLAGS) \
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  local cppflags
+  cppflags=$(dpkg-buildflags --get CPPFLAGS)
+  CFLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags" CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags" \
+    LDFLAGS=$(dpkg-buildflags --get LDFLAGS) \
     cmake -S . -B build/package-linux -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELL_TESTS=OFF \
     -DVELL_BENCH=OFF "${launcher[@]}" >/dev/null
   cmake --build build/package-linux -j "$jobs"

@@ -32,7 +32,7 @@ traces() {
   done
 }
 
-"$source_dir/tools/package.sh" windows "$build" "$work/dist" 2>/dev/null
+"$source_dir/tools/package.sh" windows "$build" "$work/dist"
 zip=$work/dist/vell-player-$version-windows-x64.zip setup=$work/dist/vell-player-$version-setup.exe
 echo "zip: $(stat -c %s "$zip") bytes; installer: $(stat -c %s "$setup") bytes"
 
