@@ -16,5 +16,28 @@ cmake --build build/windows -j "$jobs" -- -k 0 || status=1
 # The first run makes the wine prefix (tens of seconds); later runs find it. The sound server and
 # wine's own server leave by themselves once idle, so nothing is stopped here.
 source tools/windows-env.sh
+
+# A test program whose list came out empty (it did not start, or its listing was lost) would
+# leave its tests out without a failure: every program must list tests, and all of them together
+# no fewer than the floor.
+# 172 when this was written; the floor leaves room for tests that are merged away.
+floor=${VELL_WINDOWS_TEST_FLOOR:-120}
+total=0
+for program in build/windows/tests/test_*.exe; do
+  [ -e "$program" ] || continue
+  name=$(basename "$program" .exe)
+  listed=$(ctest --test-dir build/windows -N -L "^${name#test_}\$" | sed -n 's/^Total Tests: //p')
+  if [ "${listed:-0}" -eq 0 ]; then
+    echo "test-windows: $name lists no tests" >&2
+    status=1
+  fi
+  total=$((total + ${listed:-0}))
+done
+echo "test-windows: $total tests listed (floor $floor)"
+if [ "$total" -lt "$floor" ]; then
+  echo "test-windows: fewer tests listed than the floor of $floor" >&2
+  status=1
+fi
+
 ctest --test-dir build/windows -j "$jobs" --output-on-failure --timeout 300 || status=1
 exit $status

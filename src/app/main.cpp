@@ -13,13 +13,14 @@ extern "C" {
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramArgs.h"
 #include "platform/Uri.h"
 
 // The arguments after the program name, joined with single spaces, are one path or URL;
 // surrounding double quotes are removed.
-static std::string commandLine(int argc, char** argv) {
+static std::string commandLine(const std::vector<std::string>& argv) {
   std::string line;
-  for (int i = 1; i < argc; ++i) {
+  for (size_t i = 1; i < argv.size(); ++i) {
     if (i > 1) line += ' ';
     line += argv[i];
   }
@@ -32,10 +33,10 @@ static std::string commandLine(int argc, char** argv) {
 
 // Several files from a file manager ("Open with" passes each as its own argument): the paths,
 // when every argument names an existing file and together they do not name one.
-static std::vector<std::string> separateFiles(int argc, char** argv, const std::string& joined) {
+static std::vector<std::string> separateFiles(const std::vector<std::string>& argv, const std::string& joined) {
   std::vector<std::string> files;
-  if (argc < 3 || vell::fileExists(joined)) return files;
-  for (int i = 1; i < argc; ++i) {
+  if (argv.size() < 3 || vell::fileExists(joined)) return files;
+  for (size_t i = 1; i < argv.size(); ++i) {
     std::string path = argv[i];
     vell::fileUriToPath(argv[i], path);
     if (!vell::fileExists(path)) return {};
@@ -58,8 +59,9 @@ int main(int argc, char** argv) {
     for (const auto& moved : vell::prepareDataPaths(vell::executableDir(), paths))
       vell::debugLog("Moved a file of an earlier run from the program folder to %s\n", moved.c_str());
     vell::App app(paths);
-    std::string line = commandLine(argc, argv);
-    std::vector<std::string> files = separateFiles(argc, argv, line);
+    std::vector<std::string> args = vell::programArguments(argc, argv);
+    std::string line = commandLine(args);
+    std::vector<std::string> files = separateFiles(args, line);
     if (app.create(files.empty() ? line : std::string())) {
       if (!files.empty()) app.onDropFiles(files, 0, 0);  // queued like several dropped files
       exitCode = app.run();

@@ -209,6 +209,7 @@ class Canvas {
   bool hasDrawing() const;
 
  private:
+  friend struct CanvasBackend;  // a presenter that can use the drawn image where it lies
   struct Impl;
   std::unique_ptr<Impl> impl_;
   int width_ = 0, height_ = 0;

@@ -22,4 +22,10 @@ using MessageBoxAnswerer =
     std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageButtons buttons)>;
 void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
+namespace backend {
+// The system's box (or one drawn like it), shown when no answerer is installed.
+MessageAnswer showMessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                             MessageIcon icon, NativeWindow* owner);
+}  // namespace backend
+
 }  // namespace vell

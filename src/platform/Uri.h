@@ -4,10 +4,16 @@
 
 namespace vell {
 
+// How the system writes paths: "/a/b", or "C:\a\b" and "\\server\share\b".
+enum class PathStyle { Posix, Windows };
+PathStyle nativePathStyle();
+
 // "file:///a%20b.mp4" (or "file://localhost/...") -> "/a b.mp4". False for anything else,
-// including a file URI of another host or one that decodes to a NUL.
-bool fileUriToPath(std::string_view uri, std::string& path);
-// "/a b.mp4" -> "file:///a%20b.mp4" (unreserved characters and '/' kept as they are).
-std::string pathToFileUri(std::string_view path);
+// including one that decodes to a NUL, and on POSIX a file URI of another host. Windows style:
+// "file:///C:/a" -> "C:\a", "file://server/share/a" -> "\\server\share\a".
+bool fileUriToPath(std::string_view uri, std::string& path, PathStyle style = nativePathStyle());
+// "/a b.mp4" -> "file:///a%20b.mp4" (unreserved characters and '/' kept as they are); Windows
+// style also turns drive and server paths into their URIs.
+std::string pathToFileUri(std::string_view path, PathStyle style = nativePathStyle());
 
 }  // namespace vell

@@ -114,6 +114,9 @@ class Window {
   Rect usableBounds() const;
   // Window position of the client origin on the screen (menus open at screen points).
   void clientToScreen(int& x, int& y) const;
+  // Physical pixels per 96-DPI pixel of the display the window is on (sizes and points are
+  // physical pixels; what is drawn in 96-DPI units is scaled by this).
+  float dpiScale() const;
 
   void startTextInput();
   void stopTextInput();

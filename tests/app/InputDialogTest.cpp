@@ -4,6 +4,7 @@
 
 #include "app/InputDialog.h"
 #include "app/Menus.h"
+#include "platform/Desktop.h"
 #include "render/OverlayLayout.h"
 #include "support/Env.h"
 #include "AppHarness.h"
@@ -92,6 +93,10 @@ TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
   std::string media = dir.write("a.mp3", "");
   const std::string searchPath = std::getenv("PATH") ? std::getenv("PATH") : "";
   test::setEnv("PATH", dir.path());  // no chooser program on it
+  if (fileChooserAvailable()) {
+    test::setEnv("PATH", searchPath);
+    GTEST_SKIP() << "the system's own file dialog is always there";
+  }
   struct Case {
     const char* what;
     std::function<void(App&)> ask;
@@ -160,6 +165,7 @@ TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
        [](App& a) { key(a, 'U', true), a.helpVisible = true, click(a, urlDialog().cancel); }, "-i---- typing"},
   };
   test::TempDir dir;
+  Window::setClipboardText("");  // an address there would fill the dialog's field
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     settings() = Settings{};

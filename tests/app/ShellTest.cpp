@@ -1,8 +1,5 @@
 // Opening network media (waits, aborts, failures and their retry, a close in the middle, a podcast's
 // place) and the shell against hostile state: the exit's playlist save, saved state from a bad day.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <thread>
 
@@ -10,6 +7,7 @@
 #include "app/WindowPlacement.h"
 #include "support/HttpServer.h"
 #include "support/Media.h"
+#include "support/ProcessIds.h"
 #include "AppHarness.h"
 
 namespace vell {
@@ -205,10 +203,7 @@ TEST(ShellStart, HostileStateFilesStillStart) {
   paths.configDir = dir.file("config");
   paths.dataDir = paths.builtinDir = dir.file("data");
   dir.write("config/vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
-  pid_t pid = fork();  // a process id no process has any more
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  std::string dead = std::to_string(pid);
+  std::string dead = test::endedProcessId();  // a process id no process has any more
   std::string stale = dir.write("data/podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
   std::string staleSettings = dir.write("config/vell_player.ini.tmp" + dead, "x");
   std::string foreign = dir.write("data/notes.txt.tmp" + dead, "x");  // not one of the program's files

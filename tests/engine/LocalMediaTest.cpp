@@ -29,8 +29,9 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   EXPECT_GT(info.bitrateKbps, 50);
 
   VideoDecoder video;
-  ASSERT_TRUE(video.open(source.videoStreamParameters(), true));  // no device here: software
-  EXPECT_FALSE(video.usesHardware());
+  // Without a device, or with one that makes no decoder surfaces (Direct3D under wine), every
+  // frame still comes, decoded in software.
+  ASSERT_TRUE(video.open(source.videoStreamParameters(), true));
   AudioDecoder audio;
   ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
   Decoded d = decodeAll(source, &video, &audio);

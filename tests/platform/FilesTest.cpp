@@ -39,7 +39,7 @@ TEST(Files, SavesLeaveNoTemporaryBehind) {
   for (const auto& [name, stays] : kept) EXPECT_EQ(fileExists(dir.file(name)), stays) << name;
 }
 
-TEST(DataDirs, FolderChoiceTheMoveOfEarlierFilesAndFileUris) {
+TEST(DataDirs, FolderChoiceAndTheMoveOfEarlierFiles) {
   test::TempDir dir;
   const std::string program = dir.path() + "/prog";
   std::map<std::string, std::string> env;
@@ -87,14 +87,38 @@ TEST(DataDirs, FolderChoiceTheMoveOfEarlierFilesAndFileUris) {
   EXPECT_FALSE(fileExists(program + "/vell_player.ini"));
   EXPECT_TRUE(fileExists(program + "/streams.ini"));  // the program's own file stays
   EXPECT_TRUE(prepareDataPaths(program, p).empty());   // once only
-  std::string path;  // file URIs
-  ASSERT_TRUE(fileUriToPath("file:///home/u/%ED%95%9C%20a.mp4", path));
-  EXPECT_EQ(path, "/home/u/한 a.mp4");
-  EXPECT_EQ(pathToFileUri(path), "file:///home/u/%ED%95%9C%20a.mp4");
-  ASSERT_TRUE(fileUriToPath("file://localhost/x%2", path));
-  EXPECT_EQ(path, "/x%2");  // a broken escape stays as typed
-  for (const char* refused : {"file://otherhost/x", "http://h/x.mp3", "file:///a%00b"})
-    EXPECT_FALSE(fileUriToPath(refused, path)) << refused;
+}
+
+TEST(FileUris, BothPathStylesBothWays) {
+  constexpr auto P = PathStyle::Posix, W = PathStyle::Windows;
+  struct Case {
+    PathStyle style;
+    const char* uri;
+    const char* path;  // nullptr: refused
+    bool roundTrip;
+  };
+  const Case cases[] = {
+      {P, "file:///home/u/%ED%95%9C%20a.mp4", "/home/u/한 a.mp4", true},
+      {P, "file://localhost/x%2", "/x%2", false},  // a broken escape stays as typed
+      {P, "file://otherhost/x", nullptr, false},
+      {P, "http://h/x.mp3", nullptr, false},
+      {P, "file:///a%00b", nullptr, false},
+      {P, "file:///C:/a", "/C:/a", false},
+      {W, "file:///C:/%ED%95%9C%20a.mp4", "C:\\한 a.mp4", true},
+      {W, "file://localhost/d|/x?t=1", "d:\\x", false},
+      {W, "file://server/share/a%20b.mkv", "\\\\server\\share\\a b.mkv", true},
+      {W, "file:///C:", "C:", true},
+      {W, "file://", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    std::string path;
+    ASSERT_EQ(fileUriToPath(c.uri, path, c.style), c.path != nullptr) << c.uri;
+    if (!c.path) continue;
+    EXPECT_EQ(path, c.path) << c.uri;
+    if (c.roundTrip) {
+      EXPECT_EQ(pathToFileUri(path, c.style), c.uri);
+    }
+  }
 }
 
 }  // namespace

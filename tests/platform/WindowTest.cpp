@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -13,6 +10,7 @@
 #include "platform/PopupMenu.h"
 #include "platform/QuitSignal.h"
 #include "platform/Window.h"
+#include "support/QuitRequest.h"
 
 namespace vell {
 namespace {
@@ -44,31 +42,24 @@ TEST(FrameDrag, FollowsOnlyRealMovementAndKeepsTheOppositeEdge) {
 // or while something holds the loop without reading its events, SIGTERM still ends the program.
 TEST(QuitSignal, QuitsTheLoopAndOtherwiseEndsTheProgram) {
   for (bool modalInLoop : {false, true}) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    if (child == 0) {
-      Window window;
-      installQuitHandling();
-      if (!window.create("t", 64, 64, WindowOptions{.hidden = true})) _exit(2);
-      setQuitSignalsToLoop(true);
-      raise(SIGTERM);
-      WindowEvent e;
-      bool quit = window.waitEvent(e, 100) && e.type == WindowEvent::Quit;
-      setQuitSignalsToLoop(modalInLoop);
-      if (write(ready[1], quit ? "q" : "-", 1) != 1) _exit(3);
-      for (int i = 0; i < 50; ++i) usleep(100000);  // a box that never reads the loop's events
-      _exit(0);
-    }
-    close(ready[1]);
     char answer = 0;
-    ASSERT_EQ(read(ready[0], &answer, 1), 1);
-    close(ready[0]);
+    bool ended = false;
+    bool forked = test::quitChildProcess(
+        [modalInLoop] {
+          Window window;
+          installQuitHandling();
+          if (!window.create("t", 64, 64, WindowOptions{.hidden = true})) return '2';
+          setQuitSignalsToLoop(true);
+          test::raiseQuitRequest();
+          WindowEvent e;
+          bool quit = window.waitEvent(e, 100) && e.type == WindowEvent::Quit;
+          setQuitSignalsToLoop(modalInLoop);  // then a box that never reads the loop's events
+          return quit ? 'q' : '-';
+        },
+        answer, ended);
+    if (!forked) GTEST_SKIP() << "no child process of this test can be split off here";
     EXPECT_EQ(answer, 'q');
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "modal in loop " << modalInLoop << ": " << status;
+    EXPECT_TRUE(ended) << "modal in loop " << modalInLoop;
   }
 }
 
@@ -76,6 +67,7 @@ TEST(QuitSignal, QuitsTheLoopAndOtherwiseEndsTheProgram) {
 // reaches the loop (inside the box, whose owner's loop goes on; after the menu); the owner paints
 // all the while.
 TEST(QuitSignal, EndsTheMessageBoxOrMenuAndReachesTheLoop) {
+  if (!test::canRaiseQuitRequest()) GTEST_SKIP() << "this process cannot be sent a quit request here";
   installQuitHandling();
   setQuitSignalsToLoop(true);
   for (bool menu : {false, true}) {
@@ -94,7 +86,7 @@ TEST(QuitSignal, EndsTheMessageBoxOrMenuAndReachesTheLoop) {
     // The signal comes once the box's loop runs (a loaded machine is slow to open it).
     std::thread terminator([&] {
       for (uint32_t start = tickCount(); paints < 3 && tickCount() - start < 10000;) sleepMs(10);
-      raise(SIGTERM);
+      test::raiseQuitRequest();
     });
     if (menu)
       EXPECT_EQ(trackPopupMenu({MenuItem::command("열기", 1), MenuItem::command("닫기", 2)}, 20, 20, host), 0);

@@ -12,4 +12,7 @@ void unsetEnv(const std::string& name);
 // leave alone.
 bool setHttpProxy(const std::string& url);
 
+// Makes `home`/Pictures the user's Pictures folder for this process. False when it cannot be moved.
+bool setPicturesFolder(const std::string& home);
+
 }  // namespace vell::test

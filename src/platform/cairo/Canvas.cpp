@@ -55,34 +55,6 @@ PangoAlignment pangoAlign(TextAlign a) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
-// Matrix
-
-Matrix Matrix::rotation(double degrees, double cx, double cy) {
-  double a = degrees * M_PI / 180.0;
-  double c = std::cos(a), s = std::sin(a);
-  // Exact quarter turns keep pixel-exact placement.
-  if (std::fabs(c) < 1e-12) c = 0;
-  if (std::fabs(s) < 1e-12) s = 0;
-  Matrix r{c, s, -s, c, 0, 0};
-  return translation(-cx, -cy) * r * translation(cx, cy);
-}
-
-Matrix Matrix::operator*(const Matrix& t) const {
-  Matrix r;
-  r.xx = t.xx * xx + t.xy * yx;
-  r.xy = t.xx * xy + t.xy * yy;
-  r.dx = t.xx * dx + t.xy * dy + t.dx;
-  r.yx = t.yx * xx + t.yy * yx;
-  r.yy = t.yx * xy + t.yy * yy;
-  r.dy = t.yx * dx + t.yy * dy + t.dy;
-  return r;
-}
-
-PointF Matrix::apply(PointF p) const {
-  return PointF{static_cast<float>(p.x * xx + p.y * xy + dx), static_cast<float>(p.x * yx + p.y * yy + dy)};
-}
-
-// ---------------------------------------------------------------------------------------
 // Text formats and layouts
 
 struct FontSpec {
@@ -704,24 +676,6 @@ bool Canvas::hasDrawing() const {
 }
 
 // ---------------------------------------------------------------------------------------
-
-void unpremultiplyRow(const uint32_t* in, uint32_t* out, int count) {
-  for (int i = 0; i < count; ++i) {
-    uint32_t p = in[i];
-    uint32_t a = p >> 24;
-    if (a == 255 || a == 0) {
-      out[i] = a ? p : 0;
-      continue;
-    }
-    uint32_t r = ((p >> 16) & 0xFF) * 255 + a / 2;
-    uint32_t g = ((p >> 8) & 0xFF) * 255 + a / 2;
-    uint32_t bl = (p & 0xFF) * 255 + a / 2;
-    r = std::min<uint32_t>(255, r / a);
-    g = std::min<uint32_t>(255, g / a);
-    bl = std::min<uint32_t>(255, bl / a);
-    out[i] = (a << 24) | (r << 16) | (g << 8) | bl;
-  }
-}
 
 bool writeArgbPng(const std::string& path, const uint32_t* pixels, int width, int height) {
   if (!pixels || width < 1 || height < 1) return false;

@@ -323,6 +323,9 @@ void Window::clientToScreen(int& x, int& y) const {
   y += wy;
 }
 
+// SDL's sizes are the desktop's own units already.
+float Window::dpiScale() const { return 1.0f; }
+
 void Window::raise() {
   if (impl_->window) SDL_RaiseWindow(impl_->window);
 }

@@ -13,3 +13,13 @@ bool setHttpProxy(const std::string& url) {
 }
 
 }  // namespace vell::test
+
+namespace vell::test {
+
+bool setPicturesFolder(const std::string& home) {
+  setEnv("HOME", home);
+  setEnv("XDG_CONFIG_HOME", home + "/config");  // no user-dirs.dirs there: ~/Pictures
+  return true;
+}
+
+}  // namespace vell::test

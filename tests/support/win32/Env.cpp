@@ -1,7 +1,9 @@
 #include "support/Env.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/win32/WinText.h"
@@ -20,5 +22,17 @@ void unsetEnv(const std::string& name) {
 }
 
 bool setHttpProxy(const std::string&) { return false; }
+
+// The known folder follows the profile folder where its path is written with %USERPROFILE%.
+bool setPicturesFolder(const std::string& home) {
+  std::string profile = home;
+  std::replace(profile.begin(), profile.end(), '/', '\\');
+  setEnv("USERPROFILE", profile);
+  PWSTR path = nullptr;
+  bool moved = SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Pictures, KF_FLAG_DONT_VERIFY, nullptr, &path)) &&
+               win::narrow(path) == profile + "\\Pictures";
+  CoTaskMemFree(path);
+  return moved;
+}
 
 }  // namespace vell::test
