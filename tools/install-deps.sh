@@ -15,12 +15,14 @@ case "${1:-linux}" in
       libglib2.0-dev dbus playerctl desktop-file-utils
       xclip tesseract-ocr
       openbox x11-utils
+      lintian appstream librsvg2-bin dpkg-dev
     )
     ;;
   windows)
     # mingw-w64 (posix threads), FFmpeg's cross build from its Debian source (dpkg-dev, nasm,
     # zlib), GoogleTest's source, wine with a PulseAudio server for WASAPI and an X server (with
-    # a window manager and a Hangul font) for its windows, and the host's ffmpeg for the test media.
+    # a window manager and a Hangul font) for its windows, the host's ffmpeg for the test media,
+    # and what makes and checks the zip, the installer (NSIS) and the icon.
     PACKAGES=(
       cmake ninja-build ccache pkg-config make
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
@@ -28,6 +30,7 @@ case "${1:-linux}" in
       wine wine64 pulseaudio pulseaudio-utils
       xvfb openbox x11-utils fonts-nanum
       ffmpeg
+      zip unzip nsis librsvg2-bin icoutils xauth
     )
     ;;
   *)

@@ -6,7 +6,9 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "Version.h"
 #include "app/App.h"
+#include "platform/Console.h"
 #include "platform/DataDirs.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
@@ -44,6 +46,11 @@ static std::vector<std::string> separateFiles(const std::vector<std::string>& ar
 }
 
 int main(int argc, char** argv) {
+  // Answered before anything else: no window, and the data folders stay untouched.
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    vell::writeStdout("Vell Player " VELL_VERSION "\n");
+    return 0;
+  }
   av_log_set_level(AV_LOG_ERROR);
   avformat_network_init();
   int exitCode = 1;

@@ -37,8 +37,9 @@ until_ok 100 about_shown || fail "no About window"
 [ "$(xdotool getwindowname "$about")" = "프로그램 정보" ] || fail "About caption"
 sleep 0.5
 import -window "$about" "$work/about.png"
+version=$("$player_bin" --version)
 text=$(tesseract "$work/about.png" - 2>/dev/null || true)
-grep -q "Vell Player" <<<"$text" && grep -q "Version 7.8.0" <<<"$text" || fail "About says: $text"
+grep -q "Vell Player" <<<"$text" && grep -q "Version ${version#Vell Player }" <<<"$text" || fail "About says: $text"
 xdotool key --window "$about" Escape 2>/dev/null || true  # the key-up finds the window gone
 until_ok 50 eval '! others | grep -qx "$about"' || fail "Escape left About open"
 stop_player

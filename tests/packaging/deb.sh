@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The Debian package of this build (tools/package.sh deb): lintian finds no error, the desktop
+# entry and the AppStream file are valid, and the program unpacked from it answers --version
+# without touching a data folder.
+#   deb.sh BUILD-DIR VERSION
+set -euo pipefail
+build=$1 version=$2
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$source_dir/tools/package.sh" deb "$build" "$work"
+deb=$(echo "$work"/vell-player_"$version"-1_amd64.deb)
+[ -f "$deb" ] || fail "no $deb: $(ls "$work")"
+echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
+
+lintian --fail-on error "$deb" || fail "lintian found errors"
+[ "$(dpkg-deb -f "$deb" Suggests)" = yt-dlp ] || fail "Suggests: $(dpkg-deb -f "$deb" Suggests)"
+dpkg-deb -f "$deb" Depends | grep -q libavcodec || fail "shlibdeps gave no FFmpeg dependency"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+desktop-file-validate "$root/usr/share/applications/vell-player.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || fail "AppStream file"
+for f in usr/share/vell-player/streams.ini usr/share/icons/hicolor/256x256/apps/vell-player.png \
+    usr/share/icons/hicolor/scalable/apps/vell-player.svg usr/share/doc/vell-player/LICENSES/ffmpeg.txt; do
+  [ -s "$root/$f" ] || fail "missing $f"
+done
+
+home=$work/home
+mkdir -p "$home"
+out=$(env -i HOME="$home" PATH=/usr/bin:/bin "$root/usr/bin/vell-player" --version) || fail "--version failed"
+[ "$out" = "Vell Player $version" ] || fail "--version said '$out'"
+[ -z "$(ls -A "$home")" ] || fail "--version wrote into the home folder: $(find "$home")"
+echo "ok: lintian, desktop entry, AppStream; '$out'"
