@@ -148,6 +148,12 @@ wait_for_log() { until_ok 100 grep -q "$1" "$work/log.txt" || fail "log never sa
 title_is() { [ "$(xdotool getwindowname "$wid")" = "$1" ]; }
 wait_title() { until_ok 100 title_is "$1" || fail "caption was '$(xdotool getwindowname "$wid")', not '$1'"; }
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }  # client coordinates
+# menu_item_y N S: the middle of item N of a menu level after S separators, from the level's
+# top: the program's own menus have 4 pixels of padding, 23 an item, 9 a separator; the native
+# ones under wine 3, 17 and 9.
+menu_item_y() {
+  if [ -n "$windows" ]; then echo $((3 + ($1 - $2) * 17 + $2 * 9 + 8)); else echo $((4 + ($1 - $2) * 23 + $2 * 9 + 11)); fi
+}
 others() { windows_of_player | grep -vx "$wid" || true; }  # menus, About
 # tone FILE HZ SECONDS [OUTPUT-OPTION...]: a sine tone. film FILE WxH SECONDS: a moving test
 # picture with a 440 Hz tone.
