@@ -26,7 +26,7 @@ start_at_origin() {  # start_at_origin AUDIO-FILE: all of the window on the 1280
 podcast_episodes() { xdotool key --window "$wid" ctrl+r sleep 0.3 && click 1100 156 && sleep 1.5; }
 # Whether the pixel at X Y is the accent 6366F1, or a thin accent line's antialiased pixel.
 is_accent() {
-  import -window "$wid" "$work/shot.png" 2>/dev/null
+  window_shot "$wid" "$work/shot.png" 2>/dev/null
   IFS=, read -r r g b < <(convert "$work/shot.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:)
   [ "$b" -gt 120 ] && [ "$b" -gt $((r + 50)) ] || { echo "pixel ($1,$2) = $r,$g,$b" >&2 && return 1; }
 }

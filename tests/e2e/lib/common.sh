@@ -148,6 +148,12 @@ wait_for_log() { until_ok 100 grep -q "$1" "$work/log.txt" || fail "log never sa
 title_is() { [ "$(xdotool getwindowname "$wid")" = "$1" ]; }
 wait_title() { until_ok 100 title_is "$1" || fail "caption was '$(xdotool getwindowname "$wid")', not '$1'"; }
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }  # client coordinates
+# window_shot WID FILE: the window's pixels as the screen shows them (a wine window's own
+# contents read back black).
+window_shot() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$2"
+}
 # menu_item_y N S: the middle of item N of a menu level after S separators, from the level's
 # top: the program's own menus have 4 pixels of padding, 23 an item, 9 a separator; the native
 # ones under wine 3, 17 and 9.
