@@ -154,6 +154,29 @@ window_shot() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$2"
 }
+# chooser_answers FILE...: the file chooser's answers, in turn, one for each answer_chooser after
+# the player asked: on Linux a stand-in zenity (first on PATH through chooser_env, for
+# start_player) prints them; under wine the system's dialog gets each as a pasted Windows path.
+# $work/answers holds those not yet given.
+chooser_answers() {
+  printf '%s\n' "$@" >"$work/answers"
+  chooser_env=()
+  [ -z "$windows" ] || return 0
+  mkdir -p "$work/bin"
+  printf '#!/bin/sh\nhead -n1 "%s"\nsed -i 1d "%s"\n' "$work/answers" "$work/answers" >"$work/bin/zenity"
+  chmod +x "$work/bin/zenity"
+  chooser_env=(PATH="$work/bin:$PATH")
+}
+answer_chooser() {
+  if [ -z "$windows" ]; then sleep 0.4 && return 0; fi
+  local dialog answer
+  until_ok 100 eval 'dialog=$(others | head -n1) && [ -n "$dialog" ]' || fail "no file dialog"
+  answer=$(head -n1 "$work/answers") && sed -i 1d "$work/answers"
+  sleep 0.3
+  printf 'Z:%s' "${answer//\//\\}" | xclip -selection clipboard  # typed, a backslash came out wrong
+  xdotool key --window "$dialog" ctrl+a ctrl+v sleep 0.3 key --window "$dialog" Return
+  until_ok 100 eval '! others | grep -q .' || fail "the file dialog stayed open"
+}
 # menu_item_y N S: the middle of item N of a menu level after S separators, from the level's
 # top: the program's own menus have 4 pixels of padding, 23 an item, 9 a separator; the native
 # ones under wine 3, 17 and 9.
