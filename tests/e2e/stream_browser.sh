@@ -36,7 +36,7 @@ is_accent 980 98 || fail "R did not open the radio tab"
 click 1100 156
 wait_title "Vell Player - Loop Radio"
 sleep 3
-cp "$work/audio1.raw" "$work/radio.raw"  # the next medium reopens the device, which restarts the file
+cut_recording "$work/audio1.raw" "$work/radio.raw"  # the next medium's sound goes to audio1.raw
 podcast_episodes
 click 1100 189  # the first episode
 wait_title "Vell Player - First Episode"
