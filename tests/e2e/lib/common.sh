@@ -23,6 +23,7 @@ e2e_begin() {
   export VELL_WINE_DISPLAY=$DISPLAY  # the wine server restarts on this display
   # shellcheck source=/dev/null
   . "$e2e_root/tools/windows-env.sh" || fail "no wine environment"
+  # shellcheck disable=SC2086  # the sink's options, one word each
   pactl list short sinks | grep -q "	vell_e2e	" ||
     pactl load-module module-null-sink sink_name=vell_e2e $VELL_NULL_SINK_ARGS >/dev/null
   export PULSE_SINK=vell_e2e
@@ -60,6 +61,7 @@ until_ok() {
 # under it, and empty FOLDERs under $work. Sets config and data (the folders of settings and
 # history) and pictures (where screenshots go; the ones newer than $work/fresh are this run's).
 # Windows copies are always portable: the profile folders belong to the shared wine prefix.
+# shellcheck disable=SC2034  # for the scripts
 fresh_app() {
   app="$work/app"
   rm -rf "${work:?}/app" "${work:?}/home"
@@ -121,6 +123,7 @@ start_recording() {  # start_recording FILE: what the player's sink plays, into 
 # cut_recording FILE COPY: the sound so far kept as COPY, and FILE holds what the next medium
 # plays: SDL's disk driver starts the file again when the next medium opens the device; under
 # wine the recording starts again when the log says so.
+opened_since() { [ "$(grep -c "AudioOutput:" "$work/log.txt")" -gt "$1" ]; }  # COUNT: the device opened again
 cut_recording() {
   if [ -z "$windows" ]; then cp "$1" "$2" && return 0; fi
   local opened
@@ -129,7 +132,7 @@ cut_recording() {
   mv "$1" "$2"
   : >"$1"
   (
-    until_ok 300 eval '[ "$(grep -c "AudioOutput:" "$work/log.txt")" -gt "$opened" ]' || exit 0
+    until_ok 300 opened_since "$opened" || exit 0
     exec parec "${monitor[@]}" >"$1"
   ) &
   recorder=$!
@@ -183,12 +186,14 @@ chooser_answers() {
   mkdir -p "$work/bin"
   printf '#!/bin/sh\nhead -n1 "%s"\nsed -i 1d "%s"\n' "$work/answers" "$work/answers" >"$work/bin/zenity"
   chmod +x "$work/bin/zenity"
+  # shellcheck disable=SC2034  # for the scripts
   chooser_env=(PATH="$work/bin:$PATH")
 }
+dialog_shown() { dialog=$(others | head -n1) && [ -n "$dialog" ]; }
 answer_chooser() {
   if [ -z "$windows" ]; then sleep 0.4 && return 0; fi
-  local dialog answer
-  until_ok 100 eval 'dialog=$(others | head -n1) && [ -n "$dialog" ]' || fail "no file dialog"
+  local answer
+  until_ok 100 dialog_shown || fail "no file dialog"
   answer=$(head -n1 "$work/answers") && sed -i 1d "$work/answers"
   sleep 0.3
   printf 'Z:%s' "${answer//\//\\}" | xclip -selection clipboard  # typed, a backslash came out wrong
