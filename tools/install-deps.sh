@@ -20,14 +20,15 @@ case "${1:-linux}" in
   windows)
     # mingw-w64 (posix threads), FFmpeg's cross build from its Debian source (dpkg-dev, nasm,
     # zlib), GoogleTest's source, wine with a PulseAudio server for WASAPI and an X server (with
-    # a window manager and a Hangul font) for its windows, and the host's ffmpeg for the test media.
+    # a window manager and a Hangul font) for its windows, the host's ffmpeg for the test media,
+    # and what the end-to-end scenarios drive and read the program with.
     PACKAGES=(
       cmake ninja-build ccache pkg-config make
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
       libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
       wine wine64 pulseaudio pulseaudio-utils
       xvfb openbox x11-utils fonts-nanum
-      ffmpeg
+      ffmpeg xdotool xclip imagemagick tesseract-ocr
     )
     ;;
   *)
