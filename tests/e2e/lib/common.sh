@@ -169,6 +169,13 @@ wait_for_log() { until_ok 100 grep -q "$1" "$work/log.txt" || fail "log never sa
 title_is() { [ "$(xdotool getwindowname "$wid")" = "$1" ]; }
 wait_title() { until_ok 100 title_is "$1" || fail "caption was '$(xdotool getwindowname "$wid")', not '$1'"; }
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }  # client coordinates
+# player_version: what the program answers to --version (under wine through a file, since
+# wine's own processes may hold a pipe open after the program ends).
+player_version() {
+  if [ -z "$windows" ]; then "$player_bin" --version && return; fi
+  "$VELL_WINE" "$player_bin" --version </dev/null >"$work/version.txt" 2>/dev/null
+  tr -d '\r' <"$work/version.txt"
+}
 # window_shot WID FILE: the window's pixels as the screen shows them (a wine window's own
 # contents read back black).
 window_shot() {
