@@ -22,14 +22,15 @@ case "${1:-linux}" in
     # mingw-w64 (posix threads), FFmpeg's cross build from its Debian source (dpkg-dev, nasm,
     # zlib), GoogleTest's source, wine with a PulseAudio server for WASAPI and an X server (with
     # a window manager and a Hangul font) for its windows, the host's ffmpeg for the test media,
-    # and what makes and checks the zip, the installer (NSIS) and the icon.
+    # what makes and checks the zip, the installer (NSIS) and the icon, and what the end-to-end
+    # scenarios drive and read the program with.
     PACKAGES=(
       cmake ninja-build ccache pkg-config make
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
       libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
       wine wine64 pulseaudio pulseaudio-utils
       xvfb openbox x11-utils fonts-nanum
-      ffmpeg
+      ffmpeg xdotool xclip imagemagick tesseract-ocr
       zip unzip nsis librsvg2-bin icoutils xauth
     )
     ;;

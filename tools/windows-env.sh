@@ -141,7 +141,14 @@ vell_windows_env_up() {
   mkdir -p "$VELL_RUNTIME_DIR"
   (
     flock 8  # parallel test programs wait for the first one to finish the set-up
-    vell_display_start && vell_wine_prefix && vell_wine_fonts && vell_pulse_start || exit 1
+    vell_display_start || exit 1
+    # The wine server keeps its desktop on the display it started with: another display (an
+    # end-to-end test's own, or the shared one after it) needs a new server.
+    if [ "$(cat "$VELL_CACHE_DIR/wine-display" 2>/dev/null)" != "$DISPLAY" ]; then
+      { wineserver -k && wineserver -w; } >/dev/null 2>&1 8>&- || true
+      mkdir -p "$VELL_CACHE_DIR" && echo "$DISPLAY" >"$VELL_CACHE_DIR/wine-display"
+    fi
+    vell_wine_prefix && vell_wine_fonts && vell_pulse_start || exit 1
     # Wine's server and its services take seconds to start; kept for a minute after the last
     # program, a test run pays that once. They are started here, away from the test's output:
     # CTest waits for every process holding that pipe, and they live as long as the server.

@@ -14,8 +14,6 @@ xdotool windowmove --sync "$wid" 100 100
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 menus_are() { [ "$(others | grep -c .)" -eq "$1" ]; }
 wait_menus() { until_ok 50 menus_are "$1" || fail "expected $1 menu windows, saw $(others | grep -c .)"; }
-# The middle of item N of a level after S separators: 4 pixels of padding, 23 an item, 9 a separator.
-item_y() { echo $((4 + ($1 - $2) * 23 + $2 * 9 + 11)); }
 origin() { xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([0-9-]*\),\([0-9-]*\).*/\1 \2/p'; }
 open_menu() {
   xdotool mousemove --window "$wid" 200 100 sleep 0.1 click 3
@@ -36,17 +34,17 @@ shot open1 && sleep 0.5 && shot open2
 changed=$(compare -metric AE "$work/open1.png" "$work/open2.png" null: 2>&1 || true)
 [ "${changed%% *}" -gt 1000 ] 2>/dev/null || fail "the picture stood still while the menu was open ($changed)"
 pass "right click opens a menu window at the cursor; the video goes on under it"
-xdotool mousemove $((mx + 60)) $((my + $(item_y 8 2)))  # "재생 속도" -> "2.0x" with the mouse
+xdotool mousemove $((mx + 60)) $((my + $(menu_item_y 8 2)))  # "재생 속도" -> "2.0x" with the mouse
 wait_menus 2
 read -r sx sy < <(origin "$(others | grep -vx "$menu")")
-xdotool mousemove $((sx + 40)) $((sy + $(item_y 6 0))) sleep 0.1 click 1
+xdotool mousemove $((sx + 40)) $((sy + $(menu_item_y 6 0))) sleep 0.1 click 1
 wait_menus 0
 pitch_between 860 900 "after 2.0x"
 pass "재생 속도 -> 2.0x doubled the tone"
 above() { xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 ! above || fail "above before the command"
 open_menu
-xdotool mousemove $((mx + 60)) $((my + $(item_y 16 3))) sleep 0.1 click 1
+xdotool mousemove $((mx + 60)) $((my + $(menu_item_y 16 3))) sleep 0.1 click 1
 wait_menus 0
 until_ok 20 above || fail "항상 위 did not set the above state"
 pass "항상 위 sets _NET_WM_STATE_ABOVE"

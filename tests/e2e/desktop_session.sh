@@ -2,6 +2,7 @@
 # End to end: the program installed into a prefix, on a private session bus, driven by playerctl
 # as a desktop's media controls would drive it; its files land in the XDG folders.
 . "$(dirname "$0")/lib/common.sh"
+linux_only "the install into a prefix and the desktop bus's media controls (MPRIS) are Linux's"
 e2e_begin 1280x800 "$@"
 rm -rf "$work" && mkdir -p "$work"
 prefix="$work/prefix"

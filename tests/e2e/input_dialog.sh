@@ -35,11 +35,11 @@ start_player --focus --audio /dev/null VELL_TEST_ABOUT=1
 about_shown() { about=$(others | head -n1) && [ -n "$about" ]; }
 until_ok 100 about_shown || fail "no About window"
 [ "$(xdotool getwindowname "$about")" = "프로그램 정보" ] || fail "About caption"
-sleep 0.5
-import -window "$about" "$work/about.png"
-version=$("$player_bin" --version)
-text=$(tesseract "$work/about.png" - 2>/dev/null || true)
-grep -q "Vell Player" <<<"$text" && grep -q "Version ${version#Vell Player }" <<<"$text" || fail "About says: $text"
+painted() { window_shot "$about" "$work/about.png" && [ "$(convert "$work/about.png" -format '%[fx:int(100*mean)]' info:)" -gt 5 ]; }
+until_ok 50 painted || fail "About stayed black"
+convert "$work/about.png" -colorspace gray -negate "$work/about-ocr.png"  # dark text on light reads best
+text=$(tesseract "$work/about-ocr.png" - --psm 6 2>/dev/null || true)
+grep -q "Vell Player" <<<"$text" && version=$(player_version) && grep -q "Version ${version#Vell Player }" <<<"$text" || fail "About says: $text"
 xdotool key --window "$about" Escape 2>/dev/null || true  # the key-up finds the window gone
 until_ok 50 eval '! others | grep -qx "$about"' || fail "Escape left About open"
 stop_player

@@ -4,7 +4,6 @@
 . "$(dirname "$0")/lib/common.sh"
 e2e_begin 1280x800 "$@"
 fresh_app --streams  # user files in the XDG folders under the work folder
-config="$XDG_CONFIG_HOME/vell-player" data="$XDG_DATA_HOME/vell-player"
 media="$work/film.mp4"
 film "$media" 640x360 20
 position() { awk -F'|' -v key="$media" '$1 == key {print $2}' "$data/podcast_history.ini"; }
@@ -13,7 +12,7 @@ wait_for_log "First frame presented"
 title_is "Vell Player - film.mp4" || fail "title was '$(xdotool getwindowname "$wid")'"
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" Up Up ctrl+p sleep 0.5
-shot=$(find "$HOME/Pictures" -name 'VellPlayer_*.bmp' 2>/dev/null | head -n1)
+shot=$(find "$pictures" -maxdepth 1 -name 'VellPlayer_*.bmp' -newer "$work/fresh" 2>/dev/null | head -n1)
 [ -n "$shot" ] || fail "no screenshot"
 # 640 x 360, rows top-down (height -360), 32 bits, nothing but the header before the pixels.
 [ "$(stat -c %s "$shot")" = $((54 + 640 * 360 * 4)) ] || fail "screenshot size"

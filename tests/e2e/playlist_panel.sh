@@ -1,23 +1,17 @@
 #!/usr/bin/env bash
-# End to end: the playlist panel. A stand-in file chooser (first on PATH) answers the panel's add
-# button; the queue, the played item and the panel state are judged by the caption and the files
+# End to end: the playlist panel. The file chooser answers the panel's add button (a stand-in
+# on Linux); the queue, the played item and the panel state are judged by the caption and the files
 # a clean close leaves behind.
 . "$(dirname "$0")/lib/common.sh"
 e2e_begin 1280x800 "$@"
-fresh_app bin
+fresh_app --portable
 # A 1000 x 700 window in the top-left corner: the panel spans x 680..1000, y 32..632.
 printf '\xEF\xBB\xBFwindowX=0\nwindowY=0\nwindowW=1000\nwindowH=700\n' >"$app/vell_player.ini"
-rm -f "$work/answers"
-for name in one two three; do
-  tone "$work/$name.wav" 440 30 -ar 8000
-  echo "$work/$name.wav" >>"$work/answers"
-done
-# Like zenity --file-selection, it prints the next queued answer.
-printf '#!/bin/sh\nhead -n1 "%s"\nsed -i 1d "%s"\n' "$work/answers" "$work/answers" >"$work/bin/zenity"
-chmod +x "$work/bin/zenity"
-start_player --focus PATH="$work/bin:$PATH"
+for name in one two three; do tone "$work/$name.wav" 440 30 -ar 8000; done
+chooser_answers "$work/one.wav" "$work/two.wav" "$work/three.wav"
+start_player --focus "${chooser_env[@]}"
 xdotool key --window "$wid" p sleep 0.3
-for _ in 1 2 3; do click 920 50 && sleep 0.4; done  # the add button
+for _ in 1 2 3; do click 920 50 && answer_chooser; done  # the add button
 [ ! -s "$work/answers" ] || fail "the add button did not ask for every file"
 click 800 158  # row 3
 wait_title "Vell Player - three.wav"

@@ -24,11 +24,16 @@ start_at_origin() {  # start_at_origin AUDIO-FILE: all of the window on the 1280
 }
 # Ctrl+R, then Loop Cast: its episodes load.
 podcast_episodes() { xdotool key --window "$wid" ctrl+r sleep 0.3 && click 1100 156 && sleep 1.5; }
-# Whether the pixel at X Y is the accent 6366F1, or a thin accent line's antialiased pixel.
+# Whether the pixel at X Y, or one beside it, is the accent 6366F1, or a thin accent line's
+# antialiased pixel (a one-pixel line falls on either side of a half pixel).
 is_accent() {
-  import -window "$wid" "$work/shot.png" 2>/dev/null
-  IFS=, read -r r g b < <(convert "$work/shot.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:)
-  [ "$b" -gt 120 ] && [ "$b" -gt $((r + 50)) ] || { echo "pixel ($1,$2) = $r,$g,$b" >&2 && return 1; }
+  window_shot "$wid" "$work/shot.png" 2>/dev/null
+  local x r g b
+  for x in $1 $(($1 - 1)) $(($1 + 1)); do
+    IFS=, read -r r g b < <(convert "$work/shot.png" -format "%[fx:int(255*p{$x,$2}.r)],%[fx:int(255*p{$x,$2}.g)],%[fx:int(255*p{$x,$2}.b)]" info:)
+    [ "$b" -gt 120 ] && [ "$b" -gt $((r + 50)) ] && return 0
+  done
+  echo "pixel ($1,$2) = $r,$g,$b" >&2 && return 1
 }
 start_at_origin "$work/audio1.raw"
 xdotool key --window "$wid" r sleep 0.5
@@ -36,7 +41,7 @@ is_accent 980 98 || fail "R did not open the radio tab"
 click 1100 156
 wait_title "Vell Player - Loop Radio"
 sleep 3
-cp "$work/audio1.raw" "$work/radio.raw"  # the next medium reopens the device, which restarts the file
+cut_recording "$work/audio1.raw" "$work/radio.raw"  # the next medium's sound goes to audio1.raw
 podcast_episodes
 click 1100 189  # the first episode
 wait_title "Vell Player - First Episode"

@@ -55,6 +55,13 @@ int trackPopupMenu(const std::vector<MenuItem>& items, int screenX, int screenY,
   int chosen = static_cast<int>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN,
                                                  screenX, screenY, window, nullptr));
   PostMessageW(window, WM_NULL, 0, 0);
+  if (chosen == 0) {
+    // A click elsewhere closes the menu and stays queued for the window under the pointer; it
+    // only closes the menu (else a click on the picture would pause, say).
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK, PM_REMOVE)) {
+    }
+  }
   DestroyMenu(menu);  // the submenus go with it
   if (window != owner) DestroyWindow(window);
   if (quit) {

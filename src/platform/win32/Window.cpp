@@ -139,6 +139,7 @@ struct Window::Impl {
   bool tracking = false;  // asked for the next WM_MOUSELEAVE
   bool cursorHidden = false;
   bool textInput = false;
+  bool keyTypes = false;  // text input was on when the last key went down
   bool screenSaverAllowed = true;  // held off while a window exists unless allowed (as SDL does)
   wchar_t highSurrogate = 0;
   bool captionPress = false;  // the left button went down on the caption and is held
@@ -804,6 +805,7 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
+      keyTypes = textInput;
       if (msg == WM_SYSKEYDOWN && wp == VK_F4) break;  // Alt+F4 closes, through WM_CLOSE
       if (isModifierKey(wp)) break;
       WindowEvent e;
@@ -826,7 +828,8 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
         highSurrogate = c;
         return 0;
       }
-      if (!textInput || c < 32 || c == 127) return 0;
+      // A key that opened a field (R: the browser and its search) is a command, not typing.
+      if (!textInput || !keyTypes || c < 32 || c == 127) return 0;
       std::wstring text;
       if (c >= 0xDC00 && c < 0xE000 && highSurrogate) text += highSurrogate;
       highSurrogate = 0;
