@@ -362,6 +362,9 @@ void App::shutdown() {
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
   historySaver_->flush();
   closeInputDialog();
+  if (player.hasVideo())
+    debugLog("Video frames: %llu shown, %llu dropped\n", static_cast<unsigned long long>(player.shownFrames()),
+             static_cast<unsigned long long>(player.droppedFrames()));
   player.close();
   destroyed_ = true;
 }

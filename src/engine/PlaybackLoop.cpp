@@ -304,6 +304,7 @@ bool Player::takeFrame(VideoFrame& slot) {
     }
   }
   if (!shown) return false;
+  ++shownFrames_;
   // The old picture's buffer goes back to the pool outside the lock.
   slot = std::move(*shown);
   return true;

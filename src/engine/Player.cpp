@@ -106,6 +106,7 @@ void Player::resetForNewMedium() {
   audioLost_.store(false);
   maxQueuedFrames_.store(8);
   droppedFrames_.store(0);
+  shownFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartPosition_ = 0;
   audioStartKnown_ = false;

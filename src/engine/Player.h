@@ -85,6 +85,8 @@ class Player {
   size_t queuedFrames() const;
   // Decoded pictures that were never shown because a later one was already due.
   uint64_t droppedFrames() const { return droppedFrames_.load(); }
+  // Pictures handed to the window since the medium was opened.
+  uint64_t shownFrames() const { return shownFrames_.load(); }
 
   MediaSource& source() { return source_; }
   const MediaSource& source() const { return source_; }
@@ -146,6 +148,7 @@ class Player {
   mutable std::mutex queueLock_;
   std::atomic<int> maxQueuedFrames_{8};
   std::atomic<uint64_t> droppedFrames_{0};
+  std::atomic<uint64_t> shownFrames_{0};
 
   std::atomic<double> seekRequest_{-1};
   std::atomic<double> lastSeekTarget_{0};
