@@ -130,10 +130,10 @@ first() {
 
 # seeks NAME: three seeks +10 s, ms from the key to the new picture, one a line.
 seeks() {
-  # shellcheck disable=SC2046
-  set -- $("cmd_$1" "$work/h264-1080p30.mp4")
   local keys
   keys=$(seek_keys "$1")
+  # shellcheck disable=SC2046
+  set -- $("cmd_$1" "$work/h264-1080p30.mp4")
   "$@" >/dev/null 2>&1 &
   local pid=$!
   # shellcheck disable=SC2086
@@ -147,7 +147,7 @@ seeks() {
 idle() {
   fresh_vell
   if [ "$1" = queue ]; then
-    for i in $(seq 1 2003); do printf 'ITEM:0||||%s/track-%04d.mp3\n' "$work" "$i"; done >"$app/playlist.dat"
+    for i in $(seq 1 2003); do printf 'ITEM:0|||Track %04d|%s/track-%04d.mp3\n' "$i" "$work" "$i"; done >"$app/playlist.dat"
     printf '\xEF\xBB\xBFshowPlaylist=1\n' >"$app/vell_player.ini"
   fi
   "$app/vell-player" >/dev/null 2>&1 &
@@ -160,10 +160,12 @@ idle() {
     done
   }
   until_found
-  if [ "$1" = podcasts ] && [ -n "$wid" ]; then
-    xdotool windowfocus --sync "$wid" 2>/dev/null || true
-    xdotool key ctrl+r
-  fi
+  [ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  case $1 in
+    # The panel's menu on its empty part: the fifth item loads the saved queue.
+    queue) xdotool mousemove --window "$wid" 1200 600 click 3 sleep 0.5 key Down Down Down Down Down Return ;;
+    podcasts) xdotool key ctrl+r ;;
+  esac
   sleep 3
   local a b
   a=$(cpu_ticks "$pid")

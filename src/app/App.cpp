@@ -29,6 +29,9 @@ namespace {
 App* gApp = nullptr;
 
 constexpr int kPaintIntervalMs = 16;
+// With nothing playing, moving or pending, the tick only has to notice slow timers; events
+// still wake the loop at once.
+constexpr int kRestIntervalMs = 250;
 constexpr int kCursorIntervalMs = 3000;
 
 }  // namespace
@@ -130,7 +133,7 @@ void App::installPlayerCallbacks() {
 int App::run() {
   running_ = true;
   setQuitSignalsToLoop(true);
-  while (!destroyed_) pumpOnce(kPaintIntervalMs);
+  while (!destroyed_) pumpOnce(kRestIntervalMs);
   setQuitSignalsToLoop(false);
   return 0;
 }
@@ -144,6 +147,9 @@ void App::pumpOnce(int maxWaitMs) {
   if (window.waitEvent(e, wait)) {
     handleEvent(e);
     while (!destroyed_ && window.waitEvent(e, 0)) handleEvent(e);
+    // A resting loop answers an event on the next short tick, not the long one.
+    uint32_t t = tickCount();
+    if (static_cast<int32_t>(nextPaintTick_ - t) > kPaintIntervalMs) nextPaintTick_ = t;
   }
   if (destroyed_) return;
   runDueTimers();
@@ -153,8 +159,10 @@ void App::runDueTimers() {
   uint32_t now = tickCount();
   if (static_cast<int32_t>(now - nextPaintTick_) >= 0) {
     if (!inSizeMove || connecting.load()) paint();
-    nextPaintTick_ += kPaintIntervalMs;
-    if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + kPaintIntervalMs;
+    bool resting = !busyTicking && !clickPending && !connecting.load() && player.state() != Player::Playing;
+    int interval = resting ? kRestIntervalMs : kPaintIntervalMs;
+    nextPaintTick_ += interval;
+    if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + interval;
   }
   if (static_cast<int32_t>(now - nextCursorTick_) >= 0) {
     cursorTimer();
@@ -163,6 +171,7 @@ void App::runDueTimers() {
 }
 
 void App::handleEvent(const WindowEvent& e) {
+  paintWanted = true;
   switch (e.type) {
     case WindowEvent::Quit:
       requestClose();

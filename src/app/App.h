@@ -343,6 +343,12 @@ class App {
   Overlay overlay;
   VideoFrame frameSlot;  // the picture shown last; kept when another medium opens
   bool frameChanged = false;
+  // The window is drawn only when what it shows changed: an event came (input, size, focus,
+  // expose, a posted message), a new picture, something moving, or the readouts' text.
+  bool paintWanted = true;
+  std::string paintedSignature;
+  uint32_t lastPaintTick = 0;
+  bool busyTicking = true;  // the last tick had something moving by itself
   bool inSizeMove = false;
   bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
   bool firstFrameLogged = false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -73,6 +74,13 @@ class Overlay {
 
   const std::array<float, kLevelBands>& meterLevels() const { return meter_; }
 
+  // What the last draw showed that changes with time alone: Smooth wants every tick
+  // (marquees, spinners, fades), Slow about 20 times a second (meters, pulses, carets).
+  enum class Motion { None, Slow, Smooth };
+  Motion motion() const { return motion_; }
+  // Panels drawn through the hooks report theirs here.
+  void noteMotion(Motion m) const { motion_ = std::max(motion_, m); }
+
   // One frame on the presenter: clear, picture, everything drawn over it, blend. The App's
   // per-paint work (clock tick, frame taking, timers, history) comes before; present after.
   void paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
@@ -103,6 +111,7 @@ class Overlay {
   uint32_t titleStart_ = 0;
   bool titleShown_ = false;
   float titleOffset_ = 0;
+  mutable Motion motion_ = Motion::None;  // gathered by the const drawing pieces
 };
 
 // Rows of the keyboard help sheet: description and keys.
