@@ -4,7 +4,9 @@
 # peak memory over a fixed time, frames that reached the screen at 60 fps, launch to first
 # picture and seek +10 s to new picture (both seen from outside through the X server), and
 # Vell's own idle CPU. Rounds interleave the players; the table gives medians.
-# Usage: bench/peers.sh [PLAYER]   (ROUNDS=5 and SECONDS_PER_RUN=15 by default)
+# Usage: bench/peers.sh [PLAYER]   (ROUNDS=5 and SECONDS_PER_RUN=15 by default; with
+# PEERS_KEEP=FILE the raw results are kept in FILE; with PEERS_RESULTS=FILE the table of
+# such a file is printed again)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 player=$(readlink -f "${1:-$root/build/release/vell-player}")
@@ -36,12 +38,14 @@ film() {  # film FILE SIZE RATE SECONDS VIDEO-CODEC-OPTIONS... -- AUDIO-CODEC-OP
     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$length" -g "$rate" "${video[@]}" "${audio[@]}" \
     -shortest "$out"
 }
-film "$work/h264-1080p30.mp4" 1920x1080 30 60 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
-film "$work/h264-1080p60.mp4" 1920x1080 60 30 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
-film "$work/vp9-720p.webm" 1280x720 30 30 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1 -b:v 2M \
-  -- -c:a libopus -b:a 128k
-ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=40" \
-  -ac 2 -c:a libmp3lame -b:a 320k "$work/song.mp3"
+if [ -z "${PEERS_RESULTS:-}" ]; then
+  film "$work/h264-1080p30.mp4" 1920x1080 30 60 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
+  film "$work/h264-1080p60.mp4" 1920x1080 60 30 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
+  film "$work/vp9-720p.webm" 1280x720 30 30 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1 -b:v 2M \
+    -- -c:a libopus -b:a 128k
+  ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=40" \
+    -ac 2 -c:a libmp3lame -b:a 320k "$work/song.mp3"
+fi
 
 # Vell runs from a folder of its own (portable: its files beside it), fresh every time.
 app="$work/app"
@@ -176,9 +180,9 @@ idle() {
   awk -v a="$a" -v b="$b" -v t="$ticks" 'BEGIN { printf "%.1f\n", 100 * (b - a) / t / 10 }'
 }
 
-results="$work/results"
-: >"$results"
-for round in $(seq 1 "$rounds"); do
+results=${PEERS_RESULTS:-$work/results}
+[ -n "${PEERS_RESULTS:-}" ] || : >"$results"
+[ -n "${PEERS_RESULTS:-}" ] || for round in $(seq 1 "$rounds"); do
   # Each round starts with another player, so none always runs first.
   order=("${players[@]:$(((round - 1) % 3))}" "${players[@]:0:$(((round - 1) % 3))}")
   for m in "${media[@]}"; do
@@ -195,6 +199,7 @@ for round in $(seq 1 "$rounds"); do
   done
   for state in empty queue podcasts; do echo "vell $state idle $(idle "$state")" >>"$results"; done
   echo "round $round done (load $(cut -d' ' -f1 /proc/loadavg))" >&2
+  cp "$results" "${PEERS_KEEP:-/dev/null}" 2>/dev/null || true
 done
 
 value() { awk -v p="$1" -v m="$2" -v k="$3" '$1 == p && $2 == m && $3 == k && $4 != "-" { print $4 }' "$results" | median; }

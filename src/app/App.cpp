@@ -29,6 +29,8 @@ namespace {
 App* gApp = nullptr;
 
 constexpr int kPaintIntervalMs = 16;
+// Sound alone, or only slow motion (meters, pulses), is drawn about 20 times a second.
+constexpr int kSlowIntervalMs = 50;
 // With nothing playing, moving or pending, the tick only has to notice slow timers; events
 // still wake the loop at once.
 constexpr int kRestIntervalMs = 250;
@@ -159,8 +161,7 @@ void App::runDueTimers() {
   uint32_t now = tickCount();
   if (static_cast<int32_t>(now - nextPaintTick_) >= 0) {
     if (!inSizeMove || connecting.load()) paint();
-    bool resting = !busyTicking && !clickPending && !connecting.load() && player.state() != Player::Playing;
-    int interval = resting ? kRestIntervalMs : kPaintIntervalMs;
+    int interval = tickInterval();
     nextPaintTick_ += interval;
     if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + interval;
   }
@@ -168,6 +169,12 @@ void App::runDueTimers() {
     cursorTimer();
     nextCursorTick_ = now + kCursorIntervalMs;
   }
+}
+
+int App::tickInterval() const {
+  bool playing = player.state() == Player::Playing;
+  if (busyTicking || clickPending || connecting.load() || (playing && player.hasVideo())) return kPaintIntervalMs;
+  return slowTicking || playing ? kSlowIntervalMs : kRestIntervalMs;
 }
 
 void App::handleEvent(const WindowEvent& e) {
@@ -252,6 +259,9 @@ void App::handleEvent(const WindowEvent& e) {
       break;
     case WindowEvent::RenderReset:
       renderer.onTexturesLost();
+      break;
+    case WindowEvent::Exposed:
+      renderer.invalidate();
       break;
     default:
       break;

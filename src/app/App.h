@@ -250,6 +250,8 @@ class App {
   // --- One paint: the per-frame tick work, drawing and the A-B check -------------------
   void paint();
   void tickWork();
+  // Time to the next tick: every 16 ms while pictures play or anything moves smoothly.
+  int tickInterval() const;
 
   // The process-wide pointer, set between the end of the constructor and the destructor.
   static App* instance();
@@ -348,7 +350,8 @@ class App {
   bool paintWanted = true;
   std::string paintedSignature;
   uint32_t lastPaintTick = 0;
-  bool busyTicking = true;  // the last tick had something moving by itself
+  bool busyTicking = true;   // the last tick had something moving smoothly by itself
+  bool slowTicking = false;  // ... or only slowly
   bool inSizeMove = false;
   bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
   bool firstFrameLogged = false;

@@ -202,10 +202,11 @@ void App::paint() {
   std::string signature = paintSignature(state);
   signature += overlay.hasCover() ? 'c' : '-';  // found by the tick work
   Overlay::Motion motion = overlay.motion();
-  busyTicking = moving || motion != Overlay::Motion::None;
+  busyTicking = moving || motion == Overlay::Motion::Smooth;
+  slowTicking = motion == Overlay::Motion::Slow;
   bool due = paintWanted || frameChanged || moving || signature != paintedSignature ||
              motion == Overlay::Motion::Smooth ||
-             (motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 50);
+             (motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40);
   if (!due) return;
   paintWanted = false;
   paintedSignature = std::move(signature);
@@ -242,8 +243,7 @@ void App::paint() {
   hooks.inputFields = [this](Canvas& c, const UiResources& r, const OverlayState& st, const InputLayout& in) {
     drawInputFields(c, r, st, in);
   };
-  overlay.paint(renderer, resources, state, hooks);
-  renderer.present();
+  if (overlay.paint(renderer, resources, state, hooks)) renderer.present();
 
   if (state.frame && !firstFrameLogged) {
     firstFrameLogged = true;

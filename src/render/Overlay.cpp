@@ -80,18 +80,25 @@ bool Overlay::setCover(const uint8_t* data, size_t size, std::string_view mimeTy
   return decodeImage(data, size, cover_, mimeType);
 }
 
-void Overlay::paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks) {
-  if (s.width < 1 || s.height < 1 || !renderer.ready()) return;
+bool Overlay::paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks) {
+  if (s.width < 1 || s.height < 1 || !renderer.ready()) return false;
   OverlayLayout l = computeOverlayLayout(s);
-  renderer.beginScene();
-  if (s.frame && !s.connecting && s.media.hasVideo) {
-    renderer.drawVideo(*s.frame, static_cast<int>(std::lround(l.video.left)),
-                       static_cast<int>(std::lround(l.video.top)), static_cast<int>(std::lround(l.video.right)),
-                       static_cast<int>(std::lround(l.video.bottom)), s.aspectMode, s.rotation, s.flipH, s.flipV,
-                       s.frameChanged);
-  }
+  renderer.canvas().clear();
   draw(renderer.canvas(), res, s, hooks);
-  renderer.endScene();
+  VideoDraw video;
+  if (s.frame && !s.connecting && s.media.hasVideo) {
+    video.frame = s.frame;
+    video.left = static_cast<int>(std::lround(l.video.left));
+    video.top = static_cast<int>(std::lround(l.video.top));
+    video.right = static_cast<int>(std::lround(l.video.right));
+    video.bottom = static_cast<int>(std::lround(l.video.bottom));
+    video.aspectMode = s.aspectMode;
+    video.rotation = s.rotation;
+    video.flipH = s.flipH;
+    video.flipV = s.flipV;
+    video.frameChanged = s.frameChanged;
+  }
+  return renderer.composeScene(&video);
 }
 
 void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayHooks& hooks) {

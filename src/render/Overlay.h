@@ -81,9 +81,10 @@ class Overlay {
   // Panels drawn through the hooks report theirs here.
   void noteMotion(Motion m) const { motion_ = std::max(motion_, m); }
 
-  // One frame on the presenter: clear, picture, everything drawn over it, blend. The App's
-  // per-paint work (clock tick, frame taking, timers, history) comes before; present after.
-  void paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
+  // One frame on the presenter: everything drawn over the picture, then the picture and the
+  // blend, only where the window changed. The App's per-paint work (clock tick, frame taking,
+  // timers, history) comes before; present after, unless this says nothing changed.
+  bool paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
   // Everything drawn over the picture, onto a canvas (the drawing half of paint).
   void draw(Canvas& canvas, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
 

@@ -101,6 +101,7 @@ void Renderer::resize(int width, int height) {
   width_ = width;
   height_ = height;
   canvas_.resize(width, height);
+  wholeNext_ = true;
 }
 
 void Renderer::beginScene() {
@@ -133,6 +134,127 @@ void Renderer::endScene() {
 }
 
 void Renderer::present() { device_.present(); }
+
+namespace {
+
+RectI boundingBox(const std::vector<RectI>& rects) {
+  if (rects.empty()) return {};
+  int x0 = rects[0].x, y0 = rects[0].y, x1 = x0 + rects[0].w, y1 = y0 + rects[0].h;
+  for (const RectI& r : rects) {
+    x0 = std::min(x0, r.x);
+    y0 = std::min(y0, r.y);
+    x1 = std::max(x1, r.x + r.w);
+    y1 = std::max(y1, r.y + r.h);
+  }
+  return RectI{x0, y0, x1 - x0, y1 - y0};
+}
+
+RectI unite(const RectI& a, const RectI& b) {
+  if (a.w <= 0 || a.h <= 0) return b;
+  if (b.w <= 0 || b.h <= 0) return a;
+  return boundingBox({a, b});
+}
+
+// Bands of rows (within `box`) where two canvases of the same size differ, each as wide as
+// its differences; bands closer than a few rows are joined.
+std::vector<RectI> changedBands(const uint8_t* now, const uint8_t* before, int stride, const RectI& box) {
+  constexpr int kJoinRows = 8;
+  std::vector<RectI> bands;
+  int bandTop = -1, lastRow = -1, minX = 0, maxX = 0;
+  for (int y = box.y; y < box.y + box.h; ++y) {
+    const auto* a = reinterpret_cast<const uint32_t*>(now + static_cast<size_t>(y) * stride) + box.x;
+    const auto* b = reinterpret_cast<const uint32_t*>(before + static_cast<size_t>(y) * stride) + box.x;
+    if (std::memcmp(a, b, static_cast<size_t>(box.w) * 4) == 0) continue;
+    int left = 0, right = box.w;
+    while (a[left] == b[left]) ++left;
+    while (a[right - 1] == b[right - 1]) --right;
+    if (bandTop >= 0 && y - lastRow > kJoinRows) {
+      bands.push_back(RectI{box.x + minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
+      bandTop = -1;
+    }
+    if (bandTop < 0) {
+      bandTop = y;
+      minX = left;
+      maxX = right;
+    }
+    minX = std::min(minX, left);
+    maxX = std::max(maxX, right);
+    lastRow = y;
+  }
+  if (bandTop >= 0) bands.push_back(RectI{box.x + minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
+  return bands;
+}
+
+}  // namespace
+
+bool Renderer::composeScene(const VideoDraw* video) {
+  if (!ready()) return false;
+  const int W = canvas_.width(), H = canvas_.height(), stride = canvas_.stride();
+  const size_t bytes = static_cast<size_t>(stride) * H;
+  ShownVideo now;
+  if (video && video->frame && video->frame->hasPixels() && video->right > video->left && video->bottom > video->top)
+    now = ShownVideo{true,          video->left,   video->top,        video->right,
+                     video->bottom, video->frame->width, video->frame->height, video->aspectMode,
+                     video->rotation, video->flipH, video->flipV};
+
+  std::vector<RectI> drawn = canvas_.dirtyRects();
+  RectI drawnBox = boundingBox(drawn);
+  std::vector<RectI> areas;
+  if (wholeNext_ || !device_.keepsPresentedPixels() || lastCanvas_.size() != bytes) {
+    areas.push_back(RectI{0, 0, W, H});
+  } else {
+    RectI box = unite(drawnBox, lastDrawn_);
+    if (box.w > 0 && box.h > 0) areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, box);
+    if (now != lastVideo_ || (now.shown && video->frameChanged)) {
+      for (const ShownVideo* v : {&lastVideo_, &now})
+        if (v->shown) areas.push_back(RectI{v->left, v->top, v->right - v->left, v->bottom - v->top});
+    }
+    // A few rectangles at most: past that one box costs less than the overhead of many.
+    if (areas.size() > 4) areas = {boundingBox(areas)};
+    for (RectI& a : areas) {
+      int x1 = std::min(a.x + a.w, W), y1 = std::min(a.y + a.h, H);
+      a.x = std::max(a.x, 0);
+      a.y = std::max(a.y, 0);
+      a.w = x1 - a.x;
+      a.h = y1 - a.y;
+    }
+    std::erase_if(areas, [](const RectI& a) { return a.w <= 0 || a.h <= 0; });
+  }
+  if (areas.empty()) return false;
+
+  VideoPlacement p;
+  if (now.shown) {
+    const VideoFrame& f = *video->frame;
+    if ((video->frameChanged || !device_.hasVideoTexture(f.width, f.height)) && !uploadFrame(f)) now.shown = false;
+    if (now.shown) {
+      p = snapToPixels(computeVideoPlacement(f.width, f.height,
+                                             RectF{float(now.left), float(now.top), float(now.right), float(now.bottom)},
+                                             now.aspectMode, now.rotation, now.flipH, now.flipV));
+    }
+  }
+  for (const RectI& a : areas) {
+    device_.beginArea(a, kBackgroundR, kBackgroundG, kBackgroundB);
+    if (now.shown && p.visible)
+      device_.drawVideo(p.drawRect.left, p.drawRect.top, p.drawRect.width(), p.drawRect.height(), p.rotation, p.flipH,
+                        p.flipV);
+    device_.drawOverlay(canvas_, &a);
+  }
+  device_.endArea();
+  lastVideo_ = now;
+  if (!device_.keepsPresentedPixels()) return true;  // drawn whole every time: no copy to keep
+
+  // Outside the areas the old copy already equals the canvas.
+  if (lastCanvas_.size() != bytes) lastCanvas_.assign(bytes, 0);
+  for (const RectI& a : areas) {
+    for (int y = a.y; y < a.y + a.h; ++y) {
+      size_t at = static_cast<size_t>(y) * stride + static_cast<size_t>(a.x) * 4;
+      std::memcpy(lastCanvas_.data() + at, canvas_.pixels() + at, static_cast<size_t>(a.w) * 4);
+    }
+  }
+  lastDrawn_ = drawnBox;
+  wholeNext_ = false;
+  return true;
+}
 
 // ---------------------------------------------------------------------------------------
 // Cover art
