@@ -244,10 +244,11 @@ void App::paint() {
     drawInputFields(c, r, st, in);
   };
   if (overlay.paint(renderer, resources, state, hooks)) renderer.present();
+  if (state.frame) player.setShownSize(renderer.shownVideoWidth(), renderer.shownVideoHeight());
 
   if (state.frame && !firstFrameLogged) {
     firstFrameLogged = true;
-    debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.width, frameSlot.height, frameSlot.pts);
+    debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.shapeWidth(), frameSlot.shapeHeight(), frameSlot.pts);
   }
 }
 

@@ -70,6 +70,8 @@ class Player {
   bool takeFrame(VideoFrame& slot);
   // Window thread, once per repaint while playing: clock correction and device recovery.
   void syncTick();
+  // The size the window shows pictures at (0 = their own): larger ones are decoded to it.
+  void setShownSize(int width, int height) { videoDecoder_.setShownSize(width, height); }
 
   int state() const { return state_.load(); }
   bool isLive() const { return isLive_.load(); }

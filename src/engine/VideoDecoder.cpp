@@ -97,6 +97,7 @@ void VideoDecoder::close() {
   width_ = height_ = 0;
   scalerWidth_ = scalerHeight_ = 0;
   scalerFormat_ = -1;
+  scalerOutWidth_ = scalerOutHeight_ = 0;
   scalerBuilds_ = 0;
   startTime_ = 0;
   tooLargeLogged_ = false;
@@ -136,13 +137,23 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
     if (source == transferFrame_) av_frame_unref(transferFrame_);
     return false;
   }
-  if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_) {
+  // Scaled only down, and only when that saves a good part of the pixels.
+  int outWidth = source->width, outHeight = source->height;
+  const int shownW = shownWidth_.load(), shownH = shownHeight_.load();
+  if (shownW > 0 && shownH > 0 && shownW <= source->width && shownH <= source->height &&
+      static_cast<int64_t>(shownW) * shownH * 5 < static_cast<int64_t>(source->width) * source->height * 4) {
+    outWidth = shownW;
+    outHeight = shownH;
+  }
+  if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_ ||
+      outWidth != scalerOutWidth_ || outHeight != scalerOutHeight_) {
     scaler_ = sws_getCachedContext(scaler_, source->width, source->height, static_cast<AVPixelFormat>(source->format),
-                                   source->width, source->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
-                                   nullptr);
+                                   outWidth, outHeight, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     scalerWidth_ = source->width;
     scalerHeight_ = source->height;
     scalerFormat_ = source->format;
+    scalerOutWidth_ = outWidth;
+    scalerOutHeight_ = outHeight;
     ++scalerBuilds_;
   }
   if (!scaler_ || source->width < 1 || source->height < 1) {
@@ -155,8 +166,8 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   frame.pts = keepPts;
   // The scaler writes whole SIMD blocks past the end of short rows: give it aligned rows
   // and a tail to spare, or narrow pictures overrun the buffer.
-  const int stride = FFALIGN(source->width * 4, kRowAlign);
-  size_t bytes = static_cast<size_t>(stride) * source->height + kTailPadding;
+  const int stride = FFALIGN(outWidth * 4, kRowAlign);
+  size_t bytes = static_cast<size_t>(stride) * outHeight + kTailPadding;
   if (!framePool_ || framePoolBytes_ != bytes) {
     av_buffer_pool_uninit(&framePool_);
     framePool_ = av_buffer_pool_init(bytes, nullptr);
@@ -169,8 +180,10 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   }
   frame.ownsBuffer = true;
   frame.data[0] = frame.buffer->data;
-  frame.width = source->width;
-  frame.height = source->height;
+  frame.width = outWidth;
+  frame.height = outHeight;
+  frame.sourceWidth = outWidth != source->width || outHeight != source->height ? source->width : 0;
+  frame.sourceHeight = frame.sourceWidth > 0 ? source->height : 0;
   frame.linesize[0] = stride;
   sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
 

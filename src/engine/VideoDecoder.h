@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 
 struct AVCodecContext;
@@ -30,6 +31,13 @@ class VideoDecoder {
   bool receiveFrame(VideoFrame& frame);
   // Seconds subtracted from every timestamp, so that the input's first frame is at 0.
   void setStartTime(double seconds) { startTime_ = seconds; }
+  // The size pictures are shown at (any thread; 0 = their own). Larger pictures are scaled
+  // down to it while they are converted, which costs less than converting them whole and
+  // scaling them on screen, and they take less memory while they wait.
+  void setShownSize(int width, int height) {
+    shownWidth_.store(width);
+    shownHeight_.store(height);
+  }
 
   bool isOpen() const { return codecContext_ != nullptr; }
   bool usesHardware() const { return hardwareDevice_ != nullptr; }
@@ -51,6 +59,10 @@ class VideoDecoder {
   int scalerWidth_ = 0;
   int scalerHeight_ = 0;
   int scalerFormat_ = -1;
+  int scalerOutWidth_ = 0;
+  int scalerOutHeight_ = 0;
+  std::atomic<int> shownWidth_{0};
+  std::atomic<int> shownHeight_{0};
   int scalerBuilds_ = 0;
   double startTime_ = 0;
   bool tooLargeLogged_ = false;

@@ -120,7 +120,7 @@ void Renderer::drawVideo(const VideoFrame& frame, int left, int top, int right, 
   if (!frame.hasPixels() || !device_.ready()) return;
   if (right - left <= 0 || bottom - top <= 0) return;
   if ((frameChanged || !device_.hasVideoTexture(frame.width, frame.height)) && !uploadFrame(frame)) return;
-  VideoPlacement p = computeVideoPlacement(frame.width, frame.height,
+  VideoPlacement p = computeVideoPlacement(frame.shapeWidth(), frame.shapeHeight(),
                                            RectF{float(left), float(top), float(right), float(bottom)}, aspectMode,
                                            rotation, flipH, flipV);
   if (!p.visible) return;
@@ -193,9 +193,9 @@ bool Renderer::composeScene(const VideoDraw* video) {
   const size_t bytes = static_cast<size_t>(stride) * H;
   ShownVideo now;
   if (video && video->frame && video->frame->hasPixels() && video->right > video->left && video->bottom > video->top)
-    now = ShownVideo{true,          video->left,   video->top,        video->right,
-                     video->bottom, video->frame->width, video->frame->height, video->aspectMode,
-                     video->rotation, video->flipH, video->flipV};
+    now = ShownVideo{true,           video->left,     video->top,   video->right,
+                     video->bottom,  video->frame->shapeWidth(), video->frame->shapeHeight(), video->aspectMode,
+                     video->rotation, video->flipH,   video->flipV};
 
   std::vector<RectI> drawn = canvas_.dirtyRects();
   RectI drawnBox = boundingBox(drawn);
@@ -227,11 +227,13 @@ bool Renderer::composeScene(const VideoDraw* video) {
     const VideoFrame& f = *video->frame;
     if ((video->frameChanged || !device_.hasVideoTexture(f.width, f.height)) && !uploadFrame(f)) now.shown = false;
     if (now.shown) {
-      p = snapToPixels(computeVideoPlacement(f.width, f.height,
+      p = snapToPixels(computeVideoPlacement(f.shapeWidth(), f.shapeHeight(),
                                              RectF{float(now.left), float(now.top), float(now.right), float(now.bottom)},
                                              now.aspectMode, now.rotation, now.flipH, now.flipV));
     }
   }
+  shownVideoWidth_ = now.shown && p.visible ? static_cast<int>(p.drawRect.width()) : 0;
+  shownVideoHeight_ = now.shown && p.visible ? static_cast<int>(p.drawRect.height()) : 0;
   for (const RectI& a : areas) {
     device_.beginArea(a, kBackgroundR, kBackgroundG, kBackgroundB);
     if (now.shown && p.visible)

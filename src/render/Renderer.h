@@ -98,6 +98,9 @@ class Renderer {
   bool composeScene(const VideoDraw* video);
   // The next composeScene draws the whole window (an expose, or anything else unsure).
   void invalidate() { wholeNext_ = true; }
+  // The size the picture of the last composeScene was drawn at, before turning (0 when none).
+  int shownVideoWidth() const { return shownVideoWidth_; }
+  int shownVideoHeight() const { return shownVideoHeight_; }
 
   Canvas& canvas() { return canvas_; }
   GraphicsDevice& device() { return device_; }
@@ -120,6 +123,7 @@ class Renderer {
   RectI lastDrawn_;  // bounding box of what the last canvas had drawn on
   ShownVideo lastVideo_;
   bool wholeNext_ = true;
+  int shownVideoWidth_ = 0, shownVideoHeight_ = 0;
 };
 
 // Decodes a compressed picture held in memory (cover art: JPEG, PNG, GIF, BMP, WebP) into
