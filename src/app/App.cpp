@@ -480,6 +480,7 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   settings().addRecent(path);
   player.setVolume(volume);
   player.setMuted(muted);
+  primeShownSize();
   player.play();
   openTick = tickCount();
   openedTickForListen_ = openTick;

@@ -252,6 +252,9 @@ class App {
   void tickWork();
   // Time to the next tick: every 16 ms while pictures play or anything moves smoothly.
   int tickInterval() const;
+  // Before a medium plays: the size its pictures will be shown at, so that the first ones
+  // are already decoded to it.
+  void primeShownSize();
 
   // The process-wide pointer, set between the end of the constructor and the destructor.
   static App* instance();

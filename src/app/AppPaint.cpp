@@ -9,6 +9,7 @@
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "render/OverlayLayout.h"
+#include "render/Renderer.h"
 #include "settings/Settings.h"
 
 namespace vell {
@@ -250,6 +251,17 @@ void App::paint() {
     firstFrameLogged = true;
     debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.shapeWidth(), frameSlot.shapeHeight(), frameSlot.pts);
   }
+}
+
+void App::primeShownSize() {
+  MediaInfo info = player.source().info();
+  if (!player.hasVideo() || info.width < 1 || info.height < 1) return;
+  OverlayState s;
+  fillOverlayState(s);
+  s.controlsOffset = controlBarSlide;
+  VideoPlacement p = snapToPixels(computeVideoPlacement(info.width, info.height, computeOverlayLayout(s).video,
+                                                        s.aspectMode, s.rotation, s.flipH, s.flipV));
+  if (p.visible) player.setShownSize(static_cast<int>(p.drawRect.width()), static_cast<int>(p.drawRect.height()));
 }
 
 void App::cursorTimer() {

@@ -1,5 +1,6 @@
 // The moving half of the Player: the playback thread, frame selection and the clock tick.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 extern "C" {
@@ -50,8 +51,14 @@ void Player::playbackThread() {
       live.packetRead();
       reconnecting_.store(false);
       if (packet->stream_index == videoIndex && videoIndex >= 0) {
-        while (running_.load() && seekRequest_.load() < 0 && queuedFrames() >= static_cast<size_t>(maxQueuedFrames_.load()))
-          sleepMs(5);
+        {
+          // The window takes pictures as they fall due; a seek, stop or close is noticed
+          // within a few milliseconds.
+          std::unique_lock<std::mutex> lock(queueLock_);
+          while (running_.load() && seekRequest_.load() < 0 &&
+                 frameQueue_.size() >= static_cast<size_t>(maxQueuedFrames_.load()))
+            queueSpace_.wait_for(lock, std::chrono::milliseconds(10));
+        }
         if (running_.load() && seekRequest_.load() < 0) decodeVideo(packet);
       } else if (packet->stream_index == audioIndex && audioIndex >= 0) {
         decodeAudio(packet);
@@ -304,6 +311,7 @@ bool Player::takeFrame(VideoFrame& slot) {
     }
   }
   if (!shown) return false;
+  queueSpace_.notify_one();
   ++shownFrames_;
   // The old picture's buffer goes back to the pool outside the lock.
   slot = std::move(*shown);

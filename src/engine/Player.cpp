@@ -104,7 +104,7 @@ void Player::resetForNewMedium() {
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
   audioLost_.store(false);
-  maxQueuedFrames_.store(8);
+  maxQueuedFrames_.store(kQueuedFrames);
   droppedFrames_.store(0);
   shownFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
@@ -243,6 +243,7 @@ void Player::close() {
 void Player::seekTo(double t) {
   double d = source_.duration();
   seekRequest_.store(d >= t ? std::max(t, 0.0) : d);
+  queueSpace_.notify_all();  // a decoder waiting for room goes to the seek at once
   // A seek after the end plays on from the new position.
   if (ended()) play();
 }
@@ -258,6 +259,7 @@ void Player::seekBy(double delta) {
   double d = source_.duration();
   double target = d >= t ? std::max(t, 0.0) : d;
   seekRequest_.store(target);
+  queueSpace_.notify_all();
   positionHold_.store(target);
   positionHoldTick_.store(now);
   if (ended()) play();
@@ -278,7 +280,7 @@ void Player::setSpeed(double speed) {
   clock_.setSpeed(speed);
   // The playback thread rebuilds its resampler before the next audio packet.
   pendingSpeed_.store(speed);
-  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * 8)));
+  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * kQueuedFrames)));
   continueFrom(heard);
 }
 

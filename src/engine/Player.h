@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,6 +29,9 @@ namespace vell {
 class Player {
  public:
   enum State { Stopped = 0, Playing = 1, Paused = 2 };
+  // Decoded pictures waiting to be shown at normal speed: enough to ride out a slow one,
+  // few enough to keep their memory small.
+  static constexpr int kQueuedFrames = 5;
 
   Player();
   ~Player();
@@ -148,7 +152,8 @@ class Player {
 
   std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
   mutable std::mutex queueLock_;
-  std::atomic<int> maxQueuedFrames_{8};
+  std::condition_variable queueSpace_;  // a picture was taken or the queue emptied
+  std::atomic<int> maxQueuedFrames_{kQueuedFrames};
   std::atomic<uint64_t> droppedFrames_{0};
   std::atomic<uint64_t> shownFrames_{0};
 

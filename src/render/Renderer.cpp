@@ -149,27 +149,35 @@ RectI boundingBox(const std::vector<RectI>& rects) {
   return RectI{x0, y0, x1 - x0, y1 - y0};
 }
 
-RectI unite(const RectI& a, const RectI& b) {
-  if (a.w <= 0 || a.h <= 0) return b;
-  if (b.w <= 0 || b.h <= 0) return a;
-  return boundingBox({a, b});
-}
-
-// Bands of rows (within `box`) where two canvases of the same size differ, each as wide as
-// its differences; bands closer than a few rows are joined.
-std::vector<RectI> changedBands(const uint8_t* now, const uint8_t* before, int stride, const RectI& box) {
+// Bands of rows where two canvases of the same size differ, each as wide as its
+// differences; bands closer than a few rows are joined. Only the columns either canvas drew
+// on (`drawn` and `drawnBefore`) are compared: elsewhere both are empty.
+std::vector<RectI> changedBands(const uint8_t* now, const uint8_t* before, int stride, int height,
+                                const std::vector<RectI>& drawn, const std::vector<RectI>& drawnBefore) {
   constexpr int kJoinRows = 8;
+  std::vector<std::pair<int, int>> columns(static_cast<size_t>(height), {0, 0});
+  for (const auto* list : {&drawn, &drawnBefore}) {
+    for (const RectI& r : *list) {
+      for (int y = std::max(r.y, 0); y < std::min(r.y + r.h, height); ++y) {
+        auto& c = columns[static_cast<size_t>(y)];
+        c = c.second > c.first ? std::make_pair(std::min(c.first, r.x), std::max(c.second, r.x + r.w))
+                               : std::make_pair(r.x, r.x + r.w);
+      }
+    }
+  }
   std::vector<RectI> bands;
   int bandTop = -1, lastRow = -1, minX = 0, maxX = 0;
-  for (int y = box.y; y < box.y + box.h; ++y) {
-    const auto* a = reinterpret_cast<const uint32_t*>(now + static_cast<size_t>(y) * stride) + box.x;
-    const auto* b = reinterpret_cast<const uint32_t*>(before + static_cast<size_t>(y) * stride) + box.x;
-    if (std::memcmp(a, b, static_cast<size_t>(box.w) * 4) == 0) continue;
-    int left = 0, right = box.w;
+  for (int y = 0; y < height; ++y) {
+    const auto [x0, x1] = columns[static_cast<size_t>(y)];
+    if (x1 <= x0) continue;
+    const auto* a = reinterpret_cast<const uint32_t*>(now + static_cast<size_t>(y) * stride);
+    const auto* b = reinterpret_cast<const uint32_t*>(before + static_cast<size_t>(y) * stride);
+    if (std::memcmp(a + x0, b + x0, static_cast<size_t>(x1 - x0) * 4) == 0) continue;
+    int left = x0, right = x1;
     while (a[left] == b[left]) ++left;
     while (a[right - 1] == b[right - 1]) --right;
     if (bandTop >= 0 && y - lastRow > kJoinRows) {
-      bands.push_back(RectI{box.x + minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
+      bands.push_back(RectI{minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
       bandTop = -1;
     }
     if (bandTop < 0) {
@@ -181,7 +189,7 @@ std::vector<RectI> changedBands(const uint8_t* now, const uint8_t* before, int s
     maxX = std::max(maxX, right);
     lastRow = y;
   }
-  if (bandTop >= 0) bands.push_back(RectI{box.x + minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
+  if (bandTop >= 0) bands.push_back(RectI{minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
   return bands;
 }
 
@@ -198,13 +206,11 @@ bool Renderer::composeScene(const VideoDraw* video) {
                      video->rotation, video->flipH,   video->flipV};
 
   std::vector<RectI> drawn = canvas_.dirtyRects();
-  RectI drawnBox = boundingBox(drawn);
   std::vector<RectI> areas;
   if (wholeNext_ || !device_.keepsPresentedPixels() || lastCanvas_.size() != bytes) {
     areas.push_back(RectI{0, 0, W, H});
   } else {
-    RectI box = unite(drawnBox, lastDrawn_);
-    if (box.w > 0 && box.h > 0) areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, box);
+    areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, H, drawn, lastDrawn_);
     if (now != lastVideo_ || (now.shown && video->frameChanged)) {
       for (const ShownVideo* v : {&lastVideo_, &now})
         if (v->shown) areas.push_back(RectI{v->left, v->top, v->right - v->left, v->bottom - v->top});
@@ -253,7 +259,7 @@ bool Renderer::composeScene(const VideoDraw* video) {
       std::memcpy(lastCanvas_.data() + at, canvas_.pixels() + at, static_cast<size_t>(a.w) * 4);
     }
   }
-  lastDrawn_ = drawnBox;
+  lastDrawn_ = std::move(drawn);
   wholeNext_ = false;
   return true;
 }

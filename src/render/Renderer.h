@@ -120,7 +120,7 @@ class Renderer {
     bool operator==(const ShownVideo&) const = default;
   };
   std::vector<uint8_t> lastCanvas_;
-  RectI lastDrawn_;  // bounding box of what the last canvas had drawn on
+  std::vector<RectI> lastDrawn_;  // what the last canvas had drawn on
   ShownVideo lastVideo_;
   bool wholeNext_ = true;
   int shownVideoWidth_ = 0, shownVideoHeight_ = 0;

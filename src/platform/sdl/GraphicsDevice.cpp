@@ -167,6 +167,11 @@ void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle,
   if (!impl_->renderer || !impl_->video || w <= 0 || h <= 0) return;
   SDL_FRect dst{x, y, w, h};
   int flip = (flipH ? SDL_FLIP_HORIZONTAL : 0) | (flipV ? SDL_FLIP_VERTICAL : 0);
+  // Upright and unmirrored, the software renderer copies rows instead of transforming pixels.
+  if (flip == 0 && angle == 0) {
+    SDL_RenderCopyF(impl_->renderer, impl_->video, nullptr, &dst);
+    return;
+  }
   SDL_RenderCopyExF(impl_->renderer, impl_->video, nullptr, &dst, angle, nullptr, static_cast<SDL_RendererFlip>(flip));
 }
 
