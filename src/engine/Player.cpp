@@ -89,7 +89,8 @@ bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& 
     }
     audioDecoder_.setStartTime(start);
   }
-  audio_.prebufferSeconds.store(live ? 0.3f : 0.2f);
+  // A video's sound starts once the first pictures are decoded too, so that they are on time.
+  audio_.prebufferSeconds.store(live ? 0.3f : source_.hasVideo() ? 0.5f : 0.2f);
   audio_.blockingWrite.store(!live);
   return true;
 }

@@ -103,6 +103,7 @@ void VideoDecoder::close() {
   tooLargeLogged_ = false;
   frameDuration_ = 0.04;
   lastPts_ = -1;
+  skipBefore_ = -1;
 }
 
 void VideoDecoder::flush() {
@@ -110,12 +111,40 @@ void VideoDecoder::flush() {
 }
 
 bool VideoDecoder::sendPacket(const AVPacket* packet) {
-  return codecContext_ && avcodec_send_packet(codecContext_, packet) >= 0;
+  if (!codecContext_) return false;
+  // Only pictures that are never shown and never referred to are skipped: every one the
+  // target is built from is decoded whole (skipping their loop filter would change it).
+  AVDiscard skip = AVDISCARD_DEFAULT;
+  if (packet && skipBefore_ >= 0 && packet->pts != AV_NOPTS_VALUE && codecContext_->pkt_timebase.den >= 1 &&
+      av_q2d(codecContext_->pkt_timebase) * static_cast<double>(packet->pts) - startTime_ < skipBefore_)
+    skip = AVDISCARD_NONREF;
+  codecContext_->skip_frame = skip;
+  return avcodec_send_packet(codecContext_, packet) >= 0;
+}
+
+bool VideoDecoder::framePts(double& seconds) const {
+  int64_t ts = decodedFrame_->best_effort_timestamp;
+  if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
+  if (ts == AV_NOPTS_VALUE) return false;
+  AVRational tb{0, 1};
+  if (codecContext_->pkt_timebase.den >= 1)
+    tb = codecContext_->pkt_timebase;
+  else if (codecContext_->time_base.den >= 1)
+    tb = codecContext_->time_base;
+  if (tb.den < 1) return false;
+  seconds = static_cast<double>(tb.num) / tb.den * static_cast<double>(ts) - startTime_;
+  return true;
 }
 
 bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   if (!codecContext_) return false;
-  if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+  for (;;) {
+    if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+    double pts = 0;
+    if (skipBefore_ < 0 || !framePts(pts) || pts >= skipBefore_) break;
+    lastPts_ = pts;
+    av_frame_unref(decodedFrame_);  // before the target: never shown, not converted
+  }
 
   AVFrame* source = decodedFrame_;
   if (isHardwareFormat(decodedFrame_->format)) {
@@ -192,12 +221,7 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   int64_t ts = decodedFrame_->best_effort_timestamp;
   if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
   if (ts != AV_NOPTS_VALUE) {
-    AVRational tb{0, 1};
-    if (codecContext_->pkt_timebase.den >= 1)
-      tb = codecContext_->pkt_timebase;
-    else if (codecContext_->time_base.den >= 1)
-      tb = codecContext_->time_base;
-    if (tb.den >= 1) frame.pts = static_cast<double>(tb.num) / tb.den * static_cast<double>(ts) - startTime_;
+    framePts(frame.pts);
   } else if (lastPts_ >= 0) {
     // Raw elementary streams carry no times at all: one picture follows the other.
     double step = frameDuration_;
