@@ -13,8 +13,7 @@ run_for() {
   local stat hwm
   stat=$(cat "/proc/$pid/stat")
   hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop "$pid"
   # Fields 14 and 15 (after the command name in parentheses) are user and system ticks.
   echo "${stat##*) }" | awk -v t="$ticks" -v m="$hwm" '{ printf "%.2f %.0f\n", ($12 + $13) / t, m / 1024 }'
 }
@@ -24,6 +23,14 @@ cpu_ticks() {
   local stat
   stat=$(cat "/proc/$1/stat")
   echo "${stat##*) }" | awk '{ print $12 + $13 }'
+}
+
+# stop PID: SIGTERM, then SIGKILL if it has not ended within 3 s (a player can hang on exit).
+stop() {
+  kill -TERM "$1" 2>/dev/null || true
+  for _ in $(seq 1 30); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
 
 # median: the median of the numbers on stdin, one a line.

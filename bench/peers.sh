@@ -104,8 +104,7 @@ play() {
   if [[ $file == *60* && $name == mpv ]]; then
     shown=$(mpv_frames | awk '{ printf "%.1f", ($1 > 0 ? 100 * ($1 - $2) / $1 : 0) }')
   fi
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop "$pid"
   if [[ $file == *60* ]]; then
     case $name in
       vell) shown=$(sed -n 's/.*Video frames: \([0-9]*\) shown, \([0-9]*\) dropped.*/\1 \2/p' "$log" |
@@ -128,8 +127,7 @@ first() {
   "$@" >/dev/null 2>&1 &
   local pid=$!
   /usr/bin/python3 "$probe" first "$pid" "$start" || echo -
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop "$pid"
 }
 
 # seeks NAME: three seeks +10 s, ms from the key to the new picture, one a line.
@@ -142,8 +140,7 @@ seeks() {
   local pid=$!
   # shellcheck disable=SC2086
   /usr/bin/python3 "$probe" seek "$pid" 3 $keys || true
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop "$pid"
 }
 
 # idle STATE: Vell's CPU in % of a core over 10 s once it has settled, with nothing open
@@ -175,8 +172,7 @@ idle() {
   a=$(cpu_ticks "$pid")
   sleep 10
   b=$(cpu_ticks "$pid")
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop "$pid"
   awk -v a="$a" -v b="$b" -v t="$ticks" 'BEGIN { printf "%.1f\n", 100 * (b - a) / t / 10 }'
 }
 
