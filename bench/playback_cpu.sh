@@ -17,20 +17,8 @@ work=$(mktemp -d /tmp/vell-cpu-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$player" "$work/vell-player"
 cp "$(dirname "$player")/streams.ini" "$work/" 2>/dev/null || true
-ticks=$(getconf CLK_TCK)
-
-# CPU seconds of a command run for $seconds, read from /proc just before it is stopped.
-cpu_of() {
-  "$@" >/dev/null 2>&1 &
-  local pid=$!
-  sleep "$seconds"
-  local stat
-  stat=$(cat "/proc/$pid/stat")
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  # Fields 14 and 15 (after the command name in parentheses) are user and system ticks.
-  echo "${stat##*) }" | awk -v t="$ticks" '{ printf "%.2f", ($12 + $13) / t }'
-}
+. "$root/bench/lib.sh"
+cpu_of() { run_for "$seconds" "$@" | cut -d' ' -f1; }
 
 export SDL_AUDIODRIVER=dummy
 vell=$(cpu_of "$work/vell-player" "$file")

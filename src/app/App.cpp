@@ -29,6 +29,11 @@ namespace {
 App* gApp = nullptr;
 
 constexpr int kPaintIntervalMs = 16;
+// Sound alone, or only slow motion (meters, pulses), is drawn about 20 times a second.
+constexpr int kSlowIntervalMs = 50;
+// With nothing playing, moving or pending, the tick only has to notice slow timers; events
+// still wake the loop at once.
+constexpr int kRestIntervalMs = 250;
 constexpr int kCursorIntervalMs = 3000;
 
 }  // namespace
@@ -130,7 +135,7 @@ void App::installPlayerCallbacks() {
 int App::run() {
   running_ = true;
   setQuitSignalsToLoop(true);
-  while (!destroyed_) pumpOnce(kPaintIntervalMs);
+  while (!destroyed_) pumpOnce(kRestIntervalMs);
   setQuitSignalsToLoop(false);
   return 0;
 }
@@ -144,6 +149,9 @@ void App::pumpOnce(int maxWaitMs) {
   if (window.waitEvent(e, wait)) {
     handleEvent(e);
     while (!destroyed_ && window.waitEvent(e, 0)) handleEvent(e);
+    // A resting loop answers an event on the next short tick, not the long one.
+    uint32_t t = tickCount();
+    if (static_cast<int32_t>(nextPaintTick_ - t) > kPaintIntervalMs) nextPaintTick_ = t;
   }
   if (destroyed_) return;
   runDueTimers();
@@ -153,8 +161,9 @@ void App::runDueTimers() {
   uint32_t now = tickCount();
   if (static_cast<int32_t>(now - nextPaintTick_) >= 0) {
     if (!inSizeMove || connecting.load()) paint();
-    nextPaintTick_ += kPaintIntervalMs;
-    if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + kPaintIntervalMs;
+    int interval = tickInterval();
+    nextPaintTick_ += interval;
+    if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + interval;
   }
   if (static_cast<int32_t>(now - nextCursorTick_) >= 0) {
     cursorTimer();
@@ -162,7 +171,14 @@ void App::runDueTimers() {
   }
 }
 
+int App::tickInterval() const {
+  bool playing = player.state() == Player::Playing;
+  if (busyTicking || clickPending || connecting.load() || (playing && player.hasVideo())) return kPaintIntervalMs;
+  return slowTicking || playing ? kSlowIntervalMs : kRestIntervalMs;
+}
+
 void App::handleEvent(const WindowEvent& e) {
+  paintWanted = true;
   switch (e.type) {
     case WindowEvent::Quit:
       requestClose();
@@ -243,6 +259,9 @@ void App::handleEvent(const WindowEvent& e) {
       break;
     case WindowEvent::RenderReset:
       renderer.onTexturesLost();
+      break;
+    case WindowEvent::Exposed:
+      renderer.invalidate();
       break;
     default:
       break;
@@ -362,6 +381,9 @@ void App::shutdown() {
   if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
   historySaver_->flush();
   closeInputDialog();
+  if (player.hasVideo())
+    debugLog("Video frames: %llu shown, %llu dropped\n", static_cast<unsigned long long>(player.shownFrames()),
+             static_cast<unsigned long long>(player.droppedFrames()));
   player.close();
   destroyed_ = true;
 }
@@ -458,6 +480,7 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   settings().addRecent(path);
   player.setVolume(volume);
   player.setMuted(muted);
+  primeShownSize();
   player.play();
   openTick = tickCount();
   openedTickForListen_ = openTick;

@@ -250,6 +250,11 @@ class App {
   // --- One paint: the per-frame tick work, drawing and the A-B check -------------------
   void paint();
   void tickWork();
+  // Time to the next tick: every 16 ms while pictures play or anything moves smoothly.
+  int tickInterval() const;
+  // Before a medium plays: the size its pictures will be shown at, so that the first ones
+  // are already decoded to it.
+  void primeShownSize();
 
   // The process-wide pointer, set between the end of the constructor and the destructor.
   static App* instance();
@@ -343,6 +348,13 @@ class App {
   Overlay overlay;
   VideoFrame frameSlot;  // the picture shown last; kept when another medium opens
   bool frameChanged = false;
+  // The window is drawn only when what it shows changed: an event came (input, size, focus,
+  // expose, a posted message), a new picture, something moving, or the readouts' text.
+  bool paintWanted = true;
+  std::string paintedSignature;
+  uint32_t lastPaintTick = 0;
+  bool busyTicking = true;   // the last tick had something moving smoothly by itself
+  bool slowTicking = false;  // ... or only slowly
   bool inSizeMove = false;
   bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
   bool firstFrameLogged = false;

@@ -1,5 +1,7 @@
 // The paint routine: each 16 ms tick advances the engine, fires the timers and draws.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "app/App.h"
 #include "app/MediaSession.h"
@@ -7,6 +9,7 @@
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "render/OverlayLayout.h"
+#include "render/Renderer.h"
 #include "settings/Settings.h"
 
 namespace vell {
@@ -154,6 +157,31 @@ void App::fillOverlayState(OverlayState& s) {
   s.input.focusedField = inputOpen ? inputFocus : 0;
 }
 
+namespace {
+
+// Everything drawn that can change without an event: when it is the same as at the last
+// paint (and nothing moves), the window already shows it.
+std::string paintSignature(const OverlayState& s) {
+  const MediaView& m = s.media;
+  char numbers[320];
+  std::snprintf(numbers, sizeof numbers, "%d %d %d %d %d %d %.0f %.0f %d %.3f %.2f %d %d %d %d %d %d %d %d %d %d %d %u",
+                s.width, s.height, static_cast<int>(m.state), m.isLive, m.reconnecting, m.hasVideo,
+                std::floor(m.position), m.duration, m.muted, m.volume, m.speed, m.bitrateKbps, m.sampleRate,
+                m.channels, s.connecting, s.connectionFailed, s.audio.rebuffering, s.frame != nullptr,
+                s.subtitleVisible, s.subtitleTrackLoaded, m.podcastRequest, s.windowActive,
+                // The now-playing view counts the time listened.
+                m.hasVideo ? 0u : static_cast<uint32_t>(s.tick - s.listenStartTick) / 1000);
+  std::string out = numbers;
+  for (const std::string* text : {&m.title, &m.stationName, &m.codecName, &s.streamTitle, &s.subtitleText,
+                                  &s.toastText, &s.connectingTarget, &s.currentPath}) {
+    out += '\n';
+    out += *text;
+  }
+  return out;
+}
+
+}  // namespace
+
 void App::paint() {
   int w = 0, h = 0;
   window.size(w, h);
@@ -163,10 +191,27 @@ void App::paint() {
   OverlayState state;
   fillOverlayState(state);
   // The bars slide away in full screen and compact view; the quick-open bar fades.
-  controlBarSlide = stepControlsOffset(controlBarSlide, controlsOffsetTarget(state));
-  quickOpenAlpha = stepQuickOpenAlpha(quickOpenAlpha, quickOpenVisible);
+  float slide = stepControlsOffset(controlBarSlide, controlsOffsetTarget(state));
+  float alpha = stepQuickOpenAlpha(quickOpenAlpha, quickOpenVisible);
+  bool moving = slide != controlBarSlide || alpha != quickOpenAlpha;
+  controlBarSlide = slide;
+  quickOpenAlpha = alpha;
   state.controlsOffset = controlBarSlide;
   state.quickOpenAlpha = quickOpenAlpha;
+
+  abTick();  // the A-B repeat is checked every tick, drawn or not
+  std::string signature = paintSignature(state);
+  signature += overlay.hasCover() ? 'c' : '-';  // found by the tick work
+  Overlay::Motion motion = overlay.motion();
+  busyTicking = moving || motion == Overlay::Motion::Smooth;
+  slowTicking = motion == Overlay::Motion::Slow;
+  bool due = paintWanted || frameChanged || moving || signature != paintedSignature ||
+             motion == Overlay::Motion::Smooth ||
+             (motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40);
+  if (!due) return;
+  paintWanted = false;
+  paintedSignature = std::move(signature);
+  lastPaintTick = state.tick;
 
   resources.setSubtitleSize(subtitles.size);
   OverlayHooks hooks;
@@ -183,12 +228,15 @@ void App::paint() {
     // A file is named by its file name, a network medium by the title it was opened with.
     v.title = !currentPath.empty() ? fullscreenTitle(currentPath) : currentTitle;
     topBar.draw(c, r, v);
+    float room = st.width - 382.0f;  // as the bar lays itself out
+    if (room > 0 && topBar.titleWidth() > room) overlay.noteMotion(Overlay::Motion::Smooth);  // its marquee
   };
   hooks.sidePanel = [this](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
                            const RectF& panel) {
     if (st.browserOpen && !st.settingsOpen) {
       syncBrowser();
       streamBrowser.draw(c, r, panel, st.tick);
+      if (streamBrowser.loading && streamBrowser.mode == 1) overlay.noteMotion(Overlay::Motion::Slow);  // spinner
       return;
     }
     drawSidePanel(c, r, panel);
@@ -196,14 +244,24 @@ void App::paint() {
   hooks.inputFields = [this](Canvas& c, const UiResources& r, const OverlayState& st, const InputLayout& in) {
     drawInputFields(c, r, st, in);
   };
-  overlay.paint(renderer, resources, state, hooks);
-  abTick();
-  renderer.present();
+  if (overlay.paint(renderer, resources, state, hooks)) renderer.present();
+  if (state.frame) player.setShownSize(renderer.shownVideoWidth(), renderer.shownVideoHeight());
 
   if (state.frame && !firstFrameLogged) {
     firstFrameLogged = true;
-    debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.width, frameSlot.height, frameSlot.pts);
+    debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.shapeWidth(), frameSlot.shapeHeight(), frameSlot.pts);
   }
+}
+
+void App::primeShownSize() {
+  MediaInfo info = player.source().info();
+  if (!player.hasVideo() || info.width < 1 || info.height < 1) return;
+  OverlayState s;
+  fillOverlayState(s);
+  s.controlsOffset = controlBarSlide;
+  VideoPlacement p = snapToPixels(computeVideoPlacement(info.width, info.height, computeOverlayLayout(s).video,
+                                                        s.aspectMode, s.rotation, s.flipH, s.flipV));
+  if (p.visible) player.setShownSize(static_cast<int>(p.drawRect.width()), static_cast<int>(p.drawRect.height()));
 }
 
 void App::cursorTimer() {

@@ -93,6 +93,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   openTick = now;
   openedTickForListen_ = now;
   historyKey = podcastRequest ? url : std::string();
+  primeShownSize();
   player.play();
   if (!podcastRequest) {
     showToast("▶ " + currentTitle, 2000);

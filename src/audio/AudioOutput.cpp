@@ -76,7 +76,7 @@ bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
     std::lock_guard<std::mutex> lock(ringMutex_);
     // Left uninitialised: only written slots are ever read, and untouched pages cost
     // nothing until the ring first fills, which keeps opening a medium quick.
-    size_t capacity = static_cast<size_t>(rate) * ch * kRingSeconds;
+    size_t capacity = static_cast<size_t>(rate) * ch * std::clamp(ringSeconds.load(), 1, kRingSeconds);
     if (capacity != capacity_.load()) {
       ring_.reset();
       capacity_.store(0);
@@ -96,7 +96,7 @@ bool AudioOutput::init(int requestedSampleRate, int requestedChannels) {
     ringReady_ = true;
   }
   debugLog("AudioOutput: %dHz %dch, %s buf=%u frames, ring=%.1fs\n", rate, ch, audioDriverName().c_str(), bufferFrames,
-           static_cast<double>(kRingSeconds));
+           static_cast<double>(capacity_.load()) / (static_cast<double>(rate) * ch));
   return true;
 }
 

@@ -21,6 +21,9 @@ class AudioOutput {
  public:
   static constexpr int kLevelHistorySize = 2048;
   static constexpr int kRingSeconds = 30;
+  // Seconds of sound the ring holds from the next init (a video reads its sound only a
+  // little ahead of the picture and needs no more than a few).
+  std::atomic<int> ringSeconds{kRingSeconds};
 
   AudioOutput();
   ~AudioOutput();

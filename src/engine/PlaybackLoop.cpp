@@ -1,6 +1,8 @@
 // The moving half of the Player: the playback thread, frame selection and the clock tick.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <deque>
 
 extern "C" {
 #include <libavcodec/packet.h>
@@ -19,6 +21,12 @@ namespace {
 constexpr uint32_t kSeekSettleMs = 2000;
 constexpr double kSeekSlack = 0.05;
 constexpr int kAudioEndRetries = 80;
+// Picture packets read ahead while the picture queue is full: while the sound has less than
+// this much ahead, and never more packets than this.
+constexpr double kSoundAheadSeconds = 1.0;
+constexpr size_t kMaxWaitingPackets = 300;
+// Pictures wait while the sound has less than this ahead (a video's sound starts with more).
+constexpr double kSoundFirstSeconds = 0.3;
 
 // Pause before the next attempt to open the sound again, after `failures` failed ones.
 uint32_t audioRetryDelayMs(int failures) {
@@ -37,22 +45,77 @@ void Player::playbackThread() {
   int videoIndex = source_.videoStreamIndex();
   int audioIndex = source_.audioStreamIndex();
 
+  // Picture packets read while the picture queue is full. Sound lies between them in the
+  // input: reading on keeps the sound ahead of the listener without decoding pictures early.
+  std::deque<AVPacket*> waiting;
+  auto dropWaiting = [&] {
+    for (AVPacket* p : waiting) av_packet_free(&p);
+    waiting.clear();
+  };
+  bool inputEnded = false;
+  auto soundAhead = [&](double seconds) {
+    double perSecond = static_cast<double>(audio_.sampleRate()) * audio_.channels();
+    return static_cast<double>(audio_.ringFill()) >= seconds * perSecond;
+  };
+  // Pictures wait while the sound is short: a late picture is dropped, while sound that runs
+  // dry slows the clock and everything with it.
+  auto room = [&] {
+    if (audioIndex >= 0 && !inputEnded && !audioLost_.load() && waiting.size() < kMaxWaitingPackets &&
+        !soundAhead(kSoundFirstSeconds))
+      return false;
+    return queuedFrames() < static_cast<size_t>(maxQueuedFrames_.load());
+  };
+  auto feedWaiting = [&] {
+    while (!waiting.empty() && running_.load() && seekRequest_.load() < 0 && room()) {
+      AVPacket* p = waiting.front();
+      waiting.pop_front();
+      decodeVideo(p);
+      av_packet_free(&p);
+    }
+  };
+  // The window takes pictures as they fall due; a seek, stop or close is noticed within a
+  // few milliseconds.
+  auto waitForRoom = [&] {
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (running_.load() && seekRequest_.load() < 0 && frameQueue_.size() >= static_cast<size_t>(maxQueuedFrames_.load()))
+      queueSpace_.wait_for(lock, std::chrono::milliseconds(10));
+  };
+  auto mayReadOn = [&] {
+    if (waiting.empty()) return true;
+    if (waiting.size() >= kMaxWaitingPackets || audioIndex < 0 || inputEnded) return false;
+    return !soundAhead(kSoundAheadSeconds);
+  };
+
   while (running_.load()) {
     double target = seekRequest_.exchange(-1);
     if (target >= 0) {
+      dropWaiting();
+      inputEnded = false;
       executeSeek(target);
       live.endRetryCount = 0;
       videoDrained = false;
     }
+    feedWaiting();
+    if (!mayReadOn()) {
+      waitForRoom();
+      continue;
+    }
 
     int r = source_.readPacket(packet);
     if (r == 1) {
+      inputEnded = false;  // a live stream goes on after a reconnection
       live.packetRead();
       reconnecting_.store(false);
       if (packet->stream_index == videoIndex && videoIndex >= 0) {
-        while (running_.load() && seekRequest_.load() < 0 && queuedFrames() >= static_cast<size_t>(maxQueuedFrames_.load()))
-          sleepMs(5);
-        if (running_.load() && seekRequest_.load() < 0) decodeVideo(packet);
+        if (waiting.empty() && room()) {
+          decodeVideo(packet);
+        } else {
+          AVPacket* later = av_packet_alloc();
+          if (later) {
+            av_packet_move_ref(later, packet);
+            waiting.push_back(later);
+          }
+        }
       } else if (packet->stream_index == audioIndex && audioIndex >= 0) {
         decodeAudio(packet);
         audioSeen = true;
@@ -70,6 +133,11 @@ void Player::playbackThread() {
 
     // End of input, or a stop or close broke the read: only the first is an end.
     if (!running_.load() || stopping_.load()) break;
+    inputEnded = true;
+    if (!waiting.empty()) {  // the last pictures are still to be decoded
+      waitForRoom();
+      continue;
+    }
     if (!isLive_.load()) audio_.endOfInput.store(true);  // what the ring holds is the last sound
     if (videoIndex >= 0) {
       if (!videoDrained) {
@@ -103,6 +171,7 @@ void Player::playbackThread() {
     if (audioSeen && !playOutAudio()) continue;  // a seek arrived while the tail played
     finishAtEnd();
   }
+  dropWaiting();
   av_packet_free(&packet);
 }
 
@@ -122,6 +191,7 @@ void Player::finishAtEnd() {
 void Player::executeSeek(double target) {
   source_.seek(target);  // a failed seek still moves the clock and the drop rules
   videoDecoder_.flush();
+  videoDecoder_.setSkipBefore(target > 0.1 ? target - kSeekSlack : -1);
   audioDecoder_.flush();
   audio_.flush();
   {
@@ -141,6 +211,7 @@ void Player::decodeVideo(AVPacket* packet) {
   videoDecoder_.sendPacket(packet);
   VideoFrame frame;
   while (videoDecoder_.receiveFrame(frame)) {
+    videoDecoder_.setSkipBefore(-1);  // the target is reached: every picture from here is shown
     double target = lastSeekTarget_.load();
     if (tickCount() - lastSeekTick_.load() < kSeekSettleMs && target > 0.1 && frame.pts < target - kSeekSlack) {
       frame.releasePixels();
@@ -304,6 +375,8 @@ bool Player::takeFrame(VideoFrame& slot) {
     }
   }
   if (!shown) return false;
+  queueSpace_.notify_one();
+  ++shownFrames_;
   // The old picture's buffer goes back to the pool outside the lock.
   slot = std::move(*shown);
   return true;

@@ -74,6 +74,7 @@ bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& 
   }
   if (source_.hasAudio()) {
     describeAudioStream(title, source_.hasVideo());
+    audio_.ringSeconds.store(source_.hasVideo() ? 4 : AudioOutput::kRingSeconds);
     if (!audio_.init(48000, 2)) {
       if (logLines) debugLog("AudioOutput::init FAILED\n");
       return false;
@@ -89,7 +90,8 @@ bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& 
     }
     audioDecoder_.setStartTime(start);
   }
-  audio_.prebufferSeconds.store(live ? 0.3f : 0.2f);
+  // A video's sound starts once the first pictures are decoded too, so that they are on time.
+  audio_.prebufferSeconds.store(live ? 0.3f : source_.hasVideo() ? 0.5f : 0.2f);
   audio_.blockingWrite.store(!live);
   return true;
 }
@@ -104,8 +106,9 @@ void Player::resetForNewMedium() {
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
   audioLost_.store(false);
-  maxQueuedFrames_.store(8);
+  maxQueuedFrames_.store(kQueuedFrames);
   droppedFrames_.store(0);
+  shownFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartPosition_ = 0;
   audioStartKnown_ = false;
@@ -242,6 +245,7 @@ void Player::close() {
 void Player::seekTo(double t) {
   double d = source_.duration();
   seekRequest_.store(d >= t ? std::max(t, 0.0) : d);
+  queueSpace_.notify_all();  // a decoder waiting for room goes to the seek at once
   // A seek after the end plays on from the new position.
   if (ended()) play();
 }
@@ -257,6 +261,7 @@ void Player::seekBy(double delta) {
   double d = source_.duration();
   double target = d >= t ? std::max(t, 0.0) : d;
   seekRequest_.store(target);
+  queueSpace_.notify_all();
   positionHold_.store(target);
   positionHoldTick_.store(now);
   if (ended()) play();
@@ -277,7 +282,7 @@ void Player::setSpeed(double speed) {
   clock_.setSpeed(speed);
   // The playback thread rebuilds its resampler before the next audio packet.
   pendingSpeed_.store(speed);
-  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * 8)));
+  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * kQueuedFrames)));
   continueFrom(heard);
 }
 

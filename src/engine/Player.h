@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,6 +29,9 @@ namespace vell {
 class Player {
  public:
   enum State { Stopped = 0, Playing = 1, Paused = 2 };
+  // Decoded pictures waiting to be shown at normal speed: enough to ride out a slow one,
+  // few enough to keep their memory small.
+  static constexpr int kQueuedFrames = 5;
 
   Player();
   ~Player();
@@ -70,6 +74,8 @@ class Player {
   bool takeFrame(VideoFrame& slot);
   // Window thread, once per repaint while playing: clock correction and device recovery.
   void syncTick();
+  // The size the window shows pictures at (0 = their own): larger ones are decoded to it.
+  void setShownSize(int width, int height) { videoDecoder_.setShownSize(width, height); }
 
   int state() const { return state_.load(); }
   bool isLive() const { return isLive_.load(); }
@@ -85,6 +91,8 @@ class Player {
   size_t queuedFrames() const;
   // Decoded pictures that were never shown because a later one was already due.
   uint64_t droppedFrames() const { return droppedFrames_.load(); }
+  // Pictures handed to the window since the medium was opened.
+  uint64_t shownFrames() const { return shownFrames_.load(); }
 
   MediaSource& source() { return source_; }
   const MediaSource& source() const { return source_; }
@@ -144,8 +152,10 @@ class Player {
 
   std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
   mutable std::mutex queueLock_;
-  std::atomic<int> maxQueuedFrames_{8};
+  std::condition_variable queueSpace_;  // a picture was taken or the queue emptied
+  std::atomic<int> maxQueuedFrames_{kQueuedFrames};
   std::atomic<uint64_t> droppedFrames_{0};
+  std::atomic<uint64_t> shownFrames_{0};
 
   std::atomic<double> seekRequest_{-1};
   std::atomic<double> lastSeekTarget_{0};

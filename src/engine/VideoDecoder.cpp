@@ -97,11 +97,13 @@ void VideoDecoder::close() {
   width_ = height_ = 0;
   scalerWidth_ = scalerHeight_ = 0;
   scalerFormat_ = -1;
+  scalerOutWidth_ = scalerOutHeight_ = 0;
   scalerBuilds_ = 0;
   startTime_ = 0;
   tooLargeLogged_ = false;
   frameDuration_ = 0.04;
   lastPts_ = -1;
+  skipBefore_ = -1;
 }
 
 void VideoDecoder::flush() {
@@ -109,12 +111,40 @@ void VideoDecoder::flush() {
 }
 
 bool VideoDecoder::sendPacket(const AVPacket* packet) {
-  return codecContext_ && avcodec_send_packet(codecContext_, packet) >= 0;
+  if (!codecContext_) return false;
+  // Only pictures that are never shown and never referred to are skipped: every one the
+  // target is built from is decoded whole (skipping their loop filter would change it).
+  AVDiscard skip = AVDISCARD_DEFAULT;
+  if (packet && skipBefore_ >= 0 && packet->pts != AV_NOPTS_VALUE && codecContext_->pkt_timebase.den >= 1 &&
+      av_q2d(codecContext_->pkt_timebase) * static_cast<double>(packet->pts) - startTime_ < skipBefore_)
+    skip = AVDISCARD_NONREF;
+  codecContext_->skip_frame = skip;
+  return avcodec_send_packet(codecContext_, packet) >= 0;
+}
+
+bool VideoDecoder::framePts(double& seconds) const {
+  int64_t ts = decodedFrame_->best_effort_timestamp;
+  if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
+  if (ts == AV_NOPTS_VALUE) return false;
+  AVRational tb{0, 1};
+  if (codecContext_->pkt_timebase.den >= 1)
+    tb = codecContext_->pkt_timebase;
+  else if (codecContext_->time_base.den >= 1)
+    tb = codecContext_->time_base;
+  if (tb.den < 1) return false;
+  seconds = static_cast<double>(tb.num) / tb.den * static_cast<double>(ts) - startTime_;
+  return true;
 }
 
 bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   if (!codecContext_) return false;
-  if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+  for (;;) {
+    if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+    double pts = 0;
+    if (skipBefore_ < 0 || !framePts(pts) || pts >= skipBefore_) break;
+    lastPts_ = pts;
+    av_frame_unref(decodedFrame_);  // before the target: never shown, not converted
+  }
 
   AVFrame* source = decodedFrame_;
   if (isHardwareFormat(decodedFrame_->format)) {
@@ -136,13 +166,23 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
     if (source == transferFrame_) av_frame_unref(transferFrame_);
     return false;
   }
-  if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_) {
+  // Scaled only down, and only when that saves a good part of the pixels.
+  int outWidth = source->width, outHeight = source->height;
+  const int shownW = shownWidth_.load(), shownH = shownHeight_.load();
+  if (shownW > 0 && shownH > 0 && shownW <= source->width && shownH <= source->height &&
+      static_cast<int64_t>(shownW) * shownH * 5 < static_cast<int64_t>(source->width) * source->height * 4) {
+    outWidth = shownW;
+    outHeight = shownH;
+  }
+  if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_ ||
+      outWidth != scalerOutWidth_ || outHeight != scalerOutHeight_) {
     scaler_ = sws_getCachedContext(scaler_, source->width, source->height, static_cast<AVPixelFormat>(source->format),
-                                   source->width, source->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
-                                   nullptr);
+                                   outWidth, outHeight, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     scalerWidth_ = source->width;
     scalerHeight_ = source->height;
     scalerFormat_ = source->format;
+    scalerOutWidth_ = outWidth;
+    scalerOutHeight_ = outHeight;
     ++scalerBuilds_;
   }
   if (!scaler_ || source->width < 1 || source->height < 1) {
@@ -155,8 +195,8 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   frame.pts = keepPts;
   // The scaler writes whole SIMD blocks past the end of short rows: give it aligned rows
   // and a tail to spare, or narrow pictures overrun the buffer.
-  const int stride = FFALIGN(source->width * 4, kRowAlign);
-  size_t bytes = static_cast<size_t>(stride) * source->height + kTailPadding;
+  const int stride = FFALIGN(outWidth * 4, kRowAlign);
+  size_t bytes = static_cast<size_t>(stride) * outHeight + kTailPadding;
   if (!framePool_ || framePoolBytes_ != bytes) {
     av_buffer_pool_uninit(&framePool_);
     framePool_ = av_buffer_pool_init(bytes, nullptr);
@@ -169,8 +209,10 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   }
   frame.ownsBuffer = true;
   frame.data[0] = frame.buffer->data;
-  frame.width = source->width;
-  frame.height = source->height;
+  frame.width = outWidth;
+  frame.height = outHeight;
+  frame.sourceWidth = outWidth != source->width || outHeight != source->height ? source->width : 0;
+  frame.sourceHeight = frame.sourceWidth > 0 ? source->height : 0;
   frame.linesize[0] = stride;
   sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
 
@@ -179,12 +221,7 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   int64_t ts = decodedFrame_->best_effort_timestamp;
   if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
   if (ts != AV_NOPTS_VALUE) {
-    AVRational tb{0, 1};
-    if (codecContext_->pkt_timebase.den >= 1)
-      tb = codecContext_->pkt_timebase;
-    else if (codecContext_->time_base.den >= 1)
-      tb = codecContext_->time_base;
-    if (tb.den >= 1) frame.pts = static_cast<double>(tb.num) / tb.den * static_cast<double>(ts) - startTime_;
+    framePts(frame.pts);
   } else if (lastPts_ >= 0) {
     // Raw elementary streams carry no times at all: one picture follows the other.
     double step = frameDuration_;

@@ -23,10 +23,13 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
   }
   width = other.width;
   height = other.height;
+  sourceWidth = other.sourceWidth;
+  sourceHeight = other.sourceHeight;
   pts = other.pts;
   ownsBuffer = other.ownsBuffer;
   buffer = other.buffer;
   other.width = other.height = 0;
+  other.sourceWidth = other.sourceHeight = 0;
   other.ownsBuffer = false;
   other.buffer = nullptr;
   return *this;
@@ -40,6 +43,7 @@ void VideoFrame::releasePixels() {
     linesize[i] = 0;
   }
   width = height = 0;
+  sourceWidth = sourceHeight = 0;
   ownsBuffer = false;
 }
 

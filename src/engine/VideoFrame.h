@@ -18,6 +18,10 @@ struct VideoFrame {
   int linesize[4] = {0, 0, 0, 0};  // row strides in bytes; linesize[0] >= width * 4
   int width = 0;
   int height = 0;
+  // The picture's own size when its pixels were scaled down to the size it is shown at
+  // (0 = not scaled): its shape on screen follows this, not the pixels.
+  int sourceWidth = 0;
+  int sourceHeight = 0;
   double pts = 0.0;  // seconds
   bool ownsBuffer = false;
   AVBufferRef* buffer = nullptr;  // the reference that keeps data[0] alive when owned
@@ -32,6 +36,8 @@ struct VideoFrame {
   // Frees the pixels when owned and empties the record (pts is kept).
   void releasePixels();
   bool hasPixels() const { return data[0] != nullptr && width > 0 && height > 0; }
+  int shapeWidth() const { return sourceWidth > 0 ? sourceWidth : width; }
+  int shapeHeight() const { return sourceHeight > 0 ? sourceHeight : height; }
 };
 
 }  // namespace vell

@@ -7,6 +7,7 @@
 namespace vell {
 
 class Canvas;
+struct RectI;
 class Window;
 
 // The graphics device of the main window: a renderer with a streaming texture for the video
@@ -35,6 +36,13 @@ class GraphicsDevice {
   void dropTextures();
 
   void clear(uint8_t r, uint8_t g, uint8_t b);
+  // Whether what was presented stays in the target for the next frame (a renderer drawing
+  // into the window's own surface): only then may a frame redraw just the parts that changed.
+  bool keepsPresentedPixels() const;
+  // Confines the drawing that follows to `area` and fills it with the colour; endArea lifts
+  // the limit.
+  void beginArea(const RectI& area, uint8_t r, uint8_t g, uint8_t b);
+  void endArea();
   // Copies BGRA pixels into the video texture; the texture is reused while the size stays.
   bool uploadVideo(const uint8_t* pixels, int pitch, int width, int height);
   int videoTextureCreations() const { return videoCreations_; }
@@ -43,8 +51,9 @@ class GraphicsDevice {
   // Draws the last uploaded picture into (x, y, w, h), mirrored within that rectangle by the
   // flips, then turned clockwise by `angle` degrees about its centre.
   void drawVideo(float x, float y, float w, float h, double angle, bool flipH, bool flipV);
-  // Uploads the parts of the canvas that were drawn on and blends them over the target.
-  void drawOverlay(const Canvas& canvas);
+  // Uploads the parts of the canvas that were drawn on and blends them over the target;
+  // with `area`, only what lies inside it.
+  void drawOverlay(const Canvas& canvas, const RectI* area = nullptr);
   // Pixels of the overlay uploaded by the last drawOverlay (0 when it was empty).
   long overlayPixelsUploaded() const { return overlayPixels_; }
   void present();

@@ -80,21 +80,29 @@ bool Overlay::setCover(const uint8_t* data, size_t size, std::string_view mimeTy
   return decodeImage(data, size, cover_, mimeType);
 }
 
-void Overlay::paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks) {
-  if (s.width < 1 || s.height < 1 || !renderer.ready()) return;
+bool Overlay::paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks) {
+  if (s.width < 1 || s.height < 1 || !renderer.ready()) return false;
   OverlayLayout l = computeOverlayLayout(s);
-  renderer.beginScene();
-  if (s.frame && !s.connecting && s.media.hasVideo) {
-    renderer.drawVideo(*s.frame, static_cast<int>(std::lround(l.video.left)),
-                       static_cast<int>(std::lround(l.video.top)), static_cast<int>(std::lround(l.video.right)),
-                       static_cast<int>(std::lround(l.video.bottom)), s.aspectMode, s.rotation, s.flipH, s.flipV,
-                       s.frameChanged);
-  }
+  renderer.canvas().clear();
   draw(renderer.canvas(), res, s, hooks);
-  renderer.endScene();
+  VideoDraw video;
+  if (s.frame && !s.connecting && s.media.hasVideo) {
+    video.frame = s.frame;
+    video.left = static_cast<int>(std::lround(l.video.left));
+    video.top = static_cast<int>(std::lround(l.video.top));
+    video.right = static_cast<int>(std::lround(l.video.right));
+    video.bottom = static_cast<int>(std::lround(l.video.bottom));
+    video.aspectMode = s.aspectMode;
+    video.rotation = s.rotation;
+    video.flipH = s.flipH;
+    video.flipV = s.flipV;
+    video.frameChanged = s.frameChanged;
+  }
+  return renderer.composeScene(&video);
 }
 
 void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayHooks& hooks) {
+  motion_ = Motion::None;
   if (!c.valid() || s.width < 1 || s.height < 1) return;
   OverlayLayout l = computeOverlayLayout(s);
   float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
@@ -121,6 +129,7 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   if (!s.connecting) {
     switch (videoAreaContent(s)) {
       case VideoAreaContent::AudioOnly:
+        if (s.media.state == PlayState::Playing || s.media.reconnecting) noteMotion(Motion::Slow);
         drawAudioOnlyView(c, r, s, l, cover_.valid() ? &cover_ : nullptr, meter_);
         break;
       case VideoAreaContent::Empty:
@@ -134,10 +143,18 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
     drawAbMarkers(c, r, s, l);
   }
 
-  if (s.input.open) drawInputDialog(c, r, s, hooks);
-  if (s.connecting) drawConnecting(c, r, s, l);
+  if (s.input.open) {
+    noteMotion(Motion::Slow);  // the caret blinks
+    drawInputDialog(c, r, s, hooks);
+  }
+  if (s.connecting) {
+    noteMotion(Motion::Smooth);
+    drawConnecting(c, r, s, l);
+  }
   drawQuickOpen(c, r, s, l);
   if (s.helpVisible) drawHelp(c, r, s);
+  if (float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs); opacity > 0)
+    noteMotion(opacity < 1 ? Motion::Smooth : Motion::Slow);
   drawToast(c, r, s);
 }
 
@@ -209,6 +226,7 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
     if (m.duration > 0) {
       c.drawText(time, r.body12NoWrap, RectF{16, y, items.previous.left, y + h}, r.textMuted);
     } else {
+      noteMotion(Motion::Slow);  // the pulsing dot
       c.fillRoundedRect(RectF{16, cy - 10, 74, cy + 10}, 10, r.red);
       c.fillEllipse(PointF{26, cy}, 3.5f, 3.5f, r.white.withOpacity(pulse(s.tick, 1400)));
       c.drawText("LIVE", r.small10, RectF{32, cy - 10, 74, cy + 10}, r.white);
@@ -267,6 +285,7 @@ void Overlay::drawFullscreenTitle(Canvas& c, const UiResources& r, const Overlay
     return;
   }
   float overflow = w - room + 40;
+  noteMotion(Motion::Smooth);
   titleOffset_ = marqueeOffset(static_cast<uint32_t>(s.tick - titleStart_) / 1000.0, overflow, 40);
   c.pushClip(RectF{16, 0, W - 16, 36});
   c.drawTextLayout(*titleLayout_, PointF{16 - titleOffset_, 0}, r.white90);

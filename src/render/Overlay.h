@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -73,9 +74,17 @@ class Overlay {
 
   const std::array<float, kLevelBands>& meterLevels() const { return meter_; }
 
-  // One frame on the presenter: clear, picture, everything drawn over it, blend. The App's
-  // per-paint work (clock tick, frame taking, timers, history) comes before; present after.
-  void paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
+  // What the last draw showed that changes with time alone: Smooth wants every tick
+  // (marquees, spinners, fades), Slow about 20 times a second (meters, pulses, carets).
+  enum class Motion { None, Slow, Smooth };
+  Motion motion() const { return motion_; }
+  // Panels drawn through the hooks report theirs here.
+  void noteMotion(Motion m) const { motion_ = std::max(motion_, m); }
+
+  // One frame on the presenter: everything drawn over the picture, then the picture and the
+  // blend, only where the window changed. The App's per-paint work (clock tick, frame taking,
+  // timers, history) comes before; present after, unless this says nothing changed.
+  bool paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
   // Everything drawn over the picture, onto a canvas (the drawing half of paint).
   void draw(Canvas& canvas, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
 
@@ -103,6 +112,7 @@ class Overlay {
   uint32_t titleStart_ = 0;
   bool titleShown_ = false;
   float titleOffset_ = 0;
+  mutable Motion motion_ = Motion::None;  // gathered by the const drawing pieces
 };
 
 // Rows of the keyboard help sheet: description and keys.

@@ -101,6 +101,7 @@ void Renderer::resize(int width, int height) {
   width_ = width;
   height_ = height;
   canvas_.resize(width, height);
+  wholeNext_ = true;
 }
 
 void Renderer::beginScene() {
@@ -119,7 +120,7 @@ void Renderer::drawVideo(const VideoFrame& frame, int left, int top, int right, 
   if (!frame.hasPixels() || !device_.ready()) return;
   if (right - left <= 0 || bottom - top <= 0) return;
   if ((frameChanged || !device_.hasVideoTexture(frame.width, frame.height)) && !uploadFrame(frame)) return;
-  VideoPlacement p = computeVideoPlacement(frame.width, frame.height,
+  VideoPlacement p = computeVideoPlacement(frame.shapeWidth(), frame.shapeHeight(),
                                            RectF{float(left), float(top), float(right), float(bottom)}, aspectMode,
                                            rotation, flipH, flipV);
   if (!p.visible) return;
@@ -133,6 +134,135 @@ void Renderer::endScene() {
 }
 
 void Renderer::present() { device_.present(); }
+
+namespace {
+
+RectI boundingBox(const std::vector<RectI>& rects) {
+  if (rects.empty()) return {};
+  int x0 = rects[0].x, y0 = rects[0].y, x1 = x0 + rects[0].w, y1 = y0 + rects[0].h;
+  for (const RectI& r : rects) {
+    x0 = std::min(x0, r.x);
+    y0 = std::min(y0, r.y);
+    x1 = std::max(x1, r.x + r.w);
+    y1 = std::max(y1, r.y + r.h);
+  }
+  return RectI{x0, y0, x1 - x0, y1 - y0};
+}
+
+// Bands of rows where two canvases of the same size differ, each as wide as its
+// differences; bands closer than a few rows are joined. Only the columns either canvas drew
+// on (`drawn` and `drawnBefore`) are compared: elsewhere both are empty.
+std::vector<RectI> changedBands(const uint8_t* now, const uint8_t* before, int stride, int height,
+                                const std::vector<RectI>& drawn, const std::vector<RectI>& drawnBefore) {
+  constexpr int kJoinRows = 8;
+  std::vector<std::pair<int, int>> columns(static_cast<size_t>(height), {0, 0});
+  for (const auto* list : {&drawn, &drawnBefore}) {
+    for (const RectI& r : *list) {
+      for (int y = std::max(r.y, 0); y < std::min(r.y + r.h, height); ++y) {
+        auto& c = columns[static_cast<size_t>(y)];
+        c = c.second > c.first ? std::make_pair(std::min(c.first, r.x), std::max(c.second, r.x + r.w))
+                               : std::make_pair(r.x, r.x + r.w);
+      }
+    }
+  }
+  std::vector<RectI> bands;
+  int bandTop = -1, lastRow = -1, minX = 0, maxX = 0;
+  for (int y = 0; y < height; ++y) {
+    const auto [x0, x1] = columns[static_cast<size_t>(y)];
+    if (x1 <= x0) continue;
+    const auto* a = reinterpret_cast<const uint32_t*>(now + static_cast<size_t>(y) * stride);
+    const auto* b = reinterpret_cast<const uint32_t*>(before + static_cast<size_t>(y) * stride);
+    if (std::memcmp(a + x0, b + x0, static_cast<size_t>(x1 - x0) * 4) == 0) continue;
+    int left = x0, right = x1;
+    while (a[left] == b[left]) ++left;
+    while (a[right - 1] == b[right - 1]) --right;
+    if (bandTop >= 0 && y - lastRow > kJoinRows) {
+      bands.push_back(RectI{minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
+      bandTop = -1;
+    }
+    if (bandTop < 0) {
+      bandTop = y;
+      minX = left;
+      maxX = right;
+    }
+    minX = std::min(minX, left);
+    maxX = std::max(maxX, right);
+    lastRow = y;
+  }
+  if (bandTop >= 0) bands.push_back(RectI{minX, bandTop, maxX - minX, lastRow + 1 - bandTop});
+  return bands;
+}
+
+}  // namespace
+
+bool Renderer::composeScene(const VideoDraw* video) {
+  if (!ready()) return false;
+  const int W = canvas_.width(), H = canvas_.height(), stride = canvas_.stride();
+  const size_t bytes = static_cast<size_t>(stride) * H;
+  ShownVideo now;
+  if (video && video->frame && video->frame->hasPixels() && video->right > video->left && video->bottom > video->top)
+    now = ShownVideo{true,           video->left,     video->top,   video->right,
+                     video->bottom,  video->frame->shapeWidth(), video->frame->shapeHeight(), video->aspectMode,
+                     video->rotation, video->flipH,   video->flipV};
+
+  std::vector<RectI> drawn = canvas_.dirtyRects();
+  std::vector<RectI> areas;
+  if (wholeNext_ || !device_.keepsPresentedPixels() || lastCanvas_.size() != bytes) {
+    areas.push_back(RectI{0, 0, W, H});
+  } else {
+    areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, H, drawn, lastDrawn_);
+    if (now != lastVideo_ || (now.shown && video->frameChanged)) {
+      for (const ShownVideo* v : {&lastVideo_, &now})
+        if (v->shown) areas.push_back(RectI{v->left, v->top, v->right - v->left, v->bottom - v->top});
+    }
+    // A few rectangles at most: past that one box costs less than the overhead of many.
+    if (areas.size() > 4) areas = {boundingBox(areas)};
+    for (RectI& a : areas) {
+      int x1 = std::min(a.x + a.w, W), y1 = std::min(a.y + a.h, H);
+      a.x = std::max(a.x, 0);
+      a.y = std::max(a.y, 0);
+      a.w = x1 - a.x;
+      a.h = y1 - a.y;
+    }
+    std::erase_if(areas, [](const RectI& a) { return a.w <= 0 || a.h <= 0; });
+  }
+  if (areas.empty()) return false;
+
+  VideoPlacement p;
+  if (now.shown) {
+    const VideoFrame& f = *video->frame;
+    if ((video->frameChanged || !device_.hasVideoTexture(f.width, f.height)) && !uploadFrame(f)) now.shown = false;
+    if (now.shown) {
+      p = snapToPixels(computeVideoPlacement(f.shapeWidth(), f.shapeHeight(),
+                                             RectF{float(now.left), float(now.top), float(now.right), float(now.bottom)},
+                                             now.aspectMode, now.rotation, now.flipH, now.flipV));
+    }
+  }
+  shownVideoWidth_ = now.shown && p.visible ? static_cast<int>(p.drawRect.width()) : 0;
+  shownVideoHeight_ = now.shown && p.visible ? static_cast<int>(p.drawRect.height()) : 0;
+  for (const RectI& a : areas) {
+    device_.beginArea(a, kBackgroundR, kBackgroundG, kBackgroundB);
+    if (now.shown && p.visible)
+      device_.drawVideo(p.drawRect.left, p.drawRect.top, p.drawRect.width(), p.drawRect.height(), p.rotation, p.flipH,
+                        p.flipV);
+    device_.drawOverlay(canvas_, &a);
+  }
+  device_.endArea();
+  lastVideo_ = now;
+  if (!device_.keepsPresentedPixels()) return true;  // drawn whole every time: no copy to keep
+
+  // Outside the areas the old copy already equals the canvas.
+  if (lastCanvas_.size() != bytes) lastCanvas_.assign(bytes, 0);
+  for (const RectI& a : areas) {
+    for (int y = a.y; y < a.y + a.h; ++y) {
+      size_t at = static_cast<size_t>(y) * stride + static_cast<size_t>(a.x) * 4;
+      std::memcpy(lastCanvas_.data() + at, canvas_.pixels() + at, static_cast<size_t>(a.w) * 4);
+    }
+  }
+  lastDrawn_ = std::move(drawn);
+  wholeNext_ = false;
+  return true;
+}
 
 // ---------------------------------------------------------------------------------------
 // Cover art

@@ -41,6 +41,16 @@ VideoPlacement computeVideoPlacement(int frameWidth, int frameHeight, const Rect
 // the same rows and columns (the rows whose centres the exact placement covers).
 VideoPlacement snapToPixels(const VideoPlacement& p);
 
+// One picture drawn under the overlay: the frame, the destination (left, top, right, bottom)
+// and how it is placed; `frameChanged` false when the texture already holds it.
+struct VideoDraw {
+  const VideoFrame* frame = nullptr;
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int aspectMode = 0, rotation = 0;
+  bool flipH = false, flipV = false;
+  bool frameChanged = true;
+};
+
 // The presenter of the main window: the graphics device, the video picture and the
 // overlay canvas it blends over the picture.
 //
@@ -63,7 +73,10 @@ class Renderer {
 
   // The graphics driver lost its textures (SDL's render-targets or device reset): they are
   // recreated and refilled on the next paint.
-  void onTexturesLost() { device_.dropTextures(); }
+  void onTexturesLost() {
+    device_.dropTextures();
+    wholeNext_ = true;
+  }
 
   void beginScene();
   // Copies the frame into the video texture (reused while the size stays); false without pixels.
@@ -77,6 +90,18 @@ class Renderer {
   void endScene();
   void present();
 
+  // The other way to build a frame: the overlay is drawn on canvas() first (cleared by the
+  // caller), then this draws the picture (or none) and blends the overlay. On a device that
+  // keeps what it presented only the parts that changed since the last composeScene are drawn
+  // again (where the canvas differs, where the picture moved or changed); false when nothing
+  // changed, so there is nothing to present.
+  bool composeScene(const VideoDraw* video);
+  // The next composeScene draws the whole window (an expose, or anything else unsure).
+  void invalidate() { wholeNext_ = true; }
+  // The size the picture of the last composeScene was drawn at, before turning (0 when none).
+  int shownVideoWidth() const { return shownVideoWidth_; }
+  int shownVideoHeight() const { return shownVideoHeight_; }
+
   Canvas& canvas() { return canvas_; }
   GraphicsDevice& device() { return device_; }
   // The composed target (call between endScene and present).
@@ -86,6 +111,19 @@ class Renderer {
   GraphicsDevice device_;
   Canvas canvas_;
   int width_ = 0, height_ = 0;
+  // What the last composeScene left on screen: the canvas's pixels and dirty rows, and the
+  // picture's place and look.
+  struct ShownVideo {
+    bool shown = false;
+    int left = 0, top = 0, right = 0, bottom = 0, width = 0, height = 0, aspectMode = 0, rotation = 0;
+    bool flipH = false, flipV = false;
+    bool operator==(const ShownVideo&) const = default;
+  };
+  std::vector<uint8_t> lastCanvas_;
+  std::vector<RectI> lastDrawn_;  // what the last canvas had drawn on
+  ShownVideo lastVideo_;
+  bool wholeNext_ = true;
+  int shownVideoWidth_ = 0, shownVideoHeight_ = 0;
 };
 
 // Decodes a compressed picture held in memory (cover art: JPEG, PNG, GIF, BMP, WebP) into

@@ -100,6 +100,33 @@ TEST(Renderer, ReusesTheVideoTextureWhileTheSizeStays) {
   EXPECT_EQ(dev.videoUploads(), 9);
 }
 
+TEST(Renderer, RedrawingOnlyWhatChangedLeavesWhatAWholeRedrawWould) {
+  Screen s;
+  ASSERT_TRUE(s.open(200, 100));
+  TestFrame red(64, 48, kRed), blue(64, 48, kBlue);
+  auto compose = [&](const TestFrame& f, float boxLeft, bool changed) {
+    s.renderer.canvas().clear();
+    s.renderer.canvas().fillRect(RectF{boxLeft, 10, boxLeft + 20, 30}, Color::rgb(0xFFFFFF, 0.5f));
+    VideoDraw v{&f.frame, 0, 40, 200, 100};
+    v.frameChanged = changed;
+    return s.renderer.composeScene(&v);
+  };
+  const struct {
+    const TestFrame* frame;
+    float box;
+    bool changed, drawn;
+  } steps[] = {{&red, 10, true, true}, {&red, 10, false, false}, {&red, 40, false, true}, {&blue, 40, true, true}};
+  std::vector<uint32_t> partial, whole;
+  for (const auto& step : steps) {
+    EXPECT_EQ(compose(*step.frame, step.box, step.changed), step.drawn) << step.box;
+    ASSERT_TRUE(s.renderer.readPixels(partial, s.width, s.height));
+    s.renderer.invalidate();
+    compose(*step.frame, step.box, false);
+    ASSERT_TRUE(s.renderer.readPixels(whole, s.width, s.height));
+    EXPECT_TRUE(partial == whole) << step.box;
+  }
+}
+
 TEST(Renderer, BlendsThePremultipliedOverlayOnlyWhereDrawnWhateverTheDriver) {
   // "" is the default choice: here a CPU GL driver, given up for the software renderer.
   for (const char* driver : {"software", "opengl", ""}) {

@@ -1,5 +1,6 @@
 // Pieces the engine and audio tests share.
 #pragma once
+#include <cmath>
 
 extern "C" {
 #include <libavcodec/packet.h>
@@ -84,8 +85,9 @@ struct Decoded {
 
 // Reads every packet (a damaged input may fail many reads before its end) and decodes the
 // streams whose decoder is given, draining the picture decoder's delay at the end. The first
-// picture is kept in `first` when given.
-inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* audio, VideoFrame* first = nullptr) {
+// picture (or the one at `keepAt` seconds) is kept in `first` when given.
+inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder* audio, VideoFrame* first = nullptr,
+                         double keepAt = -1) {
   Decoded d;
   PacketGuard pkt;
   VideoFrame frame;
@@ -95,7 +97,7 @@ inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder*
       d.pts.push_back(frame.pts);
       if (d.sizes.empty() || d.sizes.back() != std::make_pair(frame.width, frame.height))
         d.sizes.emplace_back(frame.width, frame.height);
-      if (first && d.pts.size() == 1) *first = std::move(frame);
+      if (first && (keepAt < 0 ? d.pts.size() == 1 : std::fabs(frame.pts - keepAt) < 0.001)) *first = std::move(frame);
     }
   };
   for (int r, guard = 0; guard < 100000 && (r = source.readPacket(pkt.p)) != 0; ++guard) {

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -128,6 +129,21 @@ void GraphicsDevice::clear(uint8_t r, uint8_t g, uint8_t b) {
   SDL_RenderClear(impl_->renderer);
 }
 
+bool GraphicsDevice::keepsPresentedPixels() const { return driverName_ == "software"; }
+
+void GraphicsDevice::beginArea(const RectI& area, uint8_t r, uint8_t g, uint8_t b) {
+  if (!impl_->renderer) return;
+  SDL_Rect rect{area.x, area.y, area.w, area.h};
+  SDL_RenderSetClipRect(impl_->renderer, &rect);
+  SDL_SetRenderDrawBlendMode(impl_->renderer, SDL_BLENDMODE_NONE);
+  SDL_SetRenderDrawColor(impl_->renderer, r, g, b, 255);
+  SDL_RenderFillRect(impl_->renderer, &rect);
+}
+
+void GraphicsDevice::endArea() {
+  if (impl_->renderer) SDL_RenderSetClipRect(impl_->renderer, nullptr);
+}
+
 bool GraphicsDevice::uploadVideo(const uint8_t* pixels, int pitch, int width, int height) {
   if (!impl_->renderer || !pixels || width < 1 || height < 1 || pitch < width * 4) return false;
   if (!impl_->video || videoW_ != width || videoH_ != height) {
@@ -151,13 +167,27 @@ void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle,
   if (!impl_->renderer || !impl_->video || w <= 0 || h <= 0) return;
   SDL_FRect dst{x, y, w, h};
   int flip = (flipH ? SDL_FLIP_HORIZONTAL : 0) | (flipV ? SDL_FLIP_VERTICAL : 0);
+  // Upright and unmirrored, the software renderer copies rows instead of transforming pixels.
+  if (flip == 0 && angle == 0) {
+    SDL_RenderCopyF(impl_->renderer, impl_->video, nullptr, &dst);
+    return;
+  }
   SDL_RenderCopyExF(impl_->renderer, impl_->video, nullptr, &dst, angle, nullptr, static_cast<SDL_RendererFlip>(flip));
 }
 
-void GraphicsDevice::drawOverlay(const Canvas& canvas) {
+void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI* area) {
   overlayPixels_ = 0;
   if (!impl_->renderer || !canvas.valid()) return;
   std::vector<RectI> rects = canvas.dirtyRects();
+  if (area) {
+    std::vector<RectI> inside;
+    for (const RectI& r : rects) {
+      int x0 = std::max(r.x, area->x), y0 = std::max(r.y, area->y);
+      int x1 = std::min(r.x + r.w, area->x + area->w), y1 = std::min(r.y + r.h, area->y + area->h);
+      if (x1 > x0 && y1 > y0) inside.push_back(RectI{x0, y0, x1 - x0, y1 - y0});
+    }
+    rects.swap(inside);
+  }
   if (rects.empty()) return;  // nothing drawn: no upload, no blending
   int w = canvas.width(), h = canvas.height();
   if (!impl_->overlay || overlayW_ != w || overlayH_ != h) {
