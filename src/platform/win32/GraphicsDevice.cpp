@@ -467,7 +467,13 @@ void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle,
   d.bindQuad(quad, d.videoView.Get(), d.linear.Get(), false);
 }
 
-void GraphicsDevice::drawOverlay(const Canvas& canvas) {
+// Flip-model buffers do not keep the last frame, so every frame is drawn whole: the one area
+// asked for is the whole target, and the overlay is drawn whole.
+bool GraphicsDevice::keepsPresentedPixels() const { return false; }
+void GraphicsDevice::beginArea(const RectI&, uint8_t r, uint8_t g, uint8_t b) { clear(r, g, b); }
+void GraphicsDevice::endArea() {}
+
+void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI*) {
   Impl& d = *impl_;
   overlayPixels_ = 0;
   if (!ready() || !canvas.valid()) return;
