@@ -30,6 +30,24 @@ PointF Matrix::apply(PointF p) const {
   return PointF{static_cast<float>(p.x * xx + p.y * xy + dx), static_cast<float>(p.x * yx + p.y * yy + dy)};
 }
 
+TextFormat TextFormat::withAlign(TextAlign align) const {
+  TextFormat f = *this;
+  f.align_ = align;
+  return f;
+}
+
+TextFormat TextFormat::withParagraph(ParagraphAlign paragraph) const {
+  TextFormat f = *this;
+  f.paragraph_ = paragraph;
+  return f;
+}
+
+TextFormat TextFormat::withEllipsis(bool on) const {
+  TextFormat f = *this;
+  f.ellipsis_ = on;
+  return f;
+}
+
 void unpremultiplyRow(const uint32_t* in, uint32_t* out, int count) {
   for (int i = 0; i < count; ++i) {
     uint32_t p = in[i];

@@ -118,7 +118,9 @@ TEST(Renderer, RedrawingOnlyWhatChangedLeavesWhatAWholeRedrawWould) {
   } steps[] = {{&red, 10, true, true}, {&red, 10, false, false}, {&red, 40, false, true}, {&blue, 40, true, true}};
   std::vector<uint32_t> partial, whole;
   for (const auto& step : steps) {
-    EXPECT_EQ(compose(*step.frame, step.box, step.changed), step.drawn) << step.box;
+    bool drawn = compose(*step.frame, step.box, step.changed);
+    // A device that does not keep its last frame (flip-model swap chains) draws every frame.
+    EXPECT_EQ(drawn, step.drawn || !s.renderer.device().keepsPresentedPixels()) << step.box;
     ASSERT_TRUE(s.renderer.readPixels(partial, s.width, s.height));
     s.renderer.invalidate();
     compose(*step.frame, step.box, false);

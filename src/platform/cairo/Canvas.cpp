@@ -86,24 +86,6 @@ TextFormat TextFormat::create(std::string_view families, int weight, float size,
   return f;
 }
 
-TextFormat TextFormat::withAlign(TextAlign align) const {
-  TextFormat f = *this;
-  f.align_ = align;
-  return f;
-}
-
-TextFormat TextFormat::withParagraph(ParagraphAlign paragraph) const {
-  TextFormat f = *this;
-  f.paragraph_ = paragraph;
-  return f;
-}
-
-TextFormat TextFormat::withEllipsis(bool on) const {
-  TextFormat f = *this;
-  f.ellipsis_ = on;
-  return f;
-}
-
 struct TextLayout::Impl {
   PangoLayout* layout = nullptr;
   double inkX = 0, inkY = 0, inkW = 0, inkH = 0;
