@@ -499,18 +499,9 @@ struct Canvas::Impl {
         D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
         96.0f, 96.0f);
     if (device || createDevice()) {
-      D3D11_TEXTURE2D_DESC desc{};
-      desc.Width = w;
-      desc.Height = h;
-      desc.MipLevels = desc.ArraySize = 1;
-      desc.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-      desc.SampleDesc.Count = 1;
-      desc.Usage = D3D11_USAGE_DEFAULT;
-      desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
-      D3D11_TEXTURE2D_DESC read = desc;
-      read.Usage = D3D11_USAGE_STAGING;
-      read.BindFlags = 0;
-      read.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+      D3D11_TEXTURE2D_DESC desc =
+          bgraTextureDesc(w, h, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE);
+      D3D11_TEXTURE2D_DESC read = bgraTextureDesc(w, h, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ);
       ComPtr<IDXGISurface> surface;
       if (SUCCEEDED(device->CreateTexture2D(&desc, nullptr, &texture)) &&
           SUCCEEDED(device->CreateTexture2D(&read, nullptr, &staging)) && SUCCEEDED(texture.As(&surface)))

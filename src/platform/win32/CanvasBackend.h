@@ -6,6 +6,20 @@ namespace vell {
 
 class Canvas;
 
+// A w x h BGRA texture description (one mip level, no multisampling) for the given use.
+inline D3D11_TEXTURE2D_DESC bgraTextureDesc(UINT w, UINT h, D3D11_USAGE usage, UINT bind, UINT cpuAccess = 0) {
+  D3D11_TEXTURE2D_DESC desc{};
+  desc.Width = w;
+  desc.Height = h;
+  desc.MipLevels = desc.ArraySize = 1;
+  desc.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
+  desc.SampleDesc.Count = 1;
+  desc.Usage = usage;
+  desc.BindFlags = bind;
+  desc.CPUAccessFlags = cpuAccess;
+  return desc;
+}
+
 // What the Direct3D presenter knows of the canvas: the two draw with one device, so the
 // overlay is blended straight from the canvas's texture instead of read back and uploaded.
 struct CanvasBackend {

@@ -409,15 +409,8 @@ bool GraphicsDevice::uploadVideo(const uint8_t* pixels, int pitch, int width, in
     if (d.cpu) {
       d.videoPixels.resize(static_cast<size_t>(width) * height);
     } else {
-      D3D11_TEXTURE2D_DESC desc{};
-      desc.Width = width;
-      desc.Height = height;
-      desc.MipLevels = desc.ArraySize = 1;
-      desc.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-      desc.SampleDesc.Count = 1;
-      desc.Usage = D3D11_USAGE_DYNAMIC;
-      desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
-      desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
+      D3D11_TEXTURE2D_DESC desc =
+          bgraTextureDesc(width, height, D3D11_USAGE_DYNAMIC, D3D11_BIND_SHADER_RESOURCE, D3D11_CPU_ACCESS_WRITE);
       if (FAILED(d.device->CreateTexture2D(&desc, nullptr, &d.video)) ||
           FAILED(d.device->CreateShaderResourceView(d.video.Get(), nullptr, &d.videoView))) {
         d.video.Reset();
@@ -536,14 +529,7 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI*) {
     d.overlayView.Reset();
     d.overlay.Reset();
     overlayW_ = overlayH_ = 0;
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = w;
-    desc.Height = h;
-    desc.MipLevels = desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-    desc.SampleDesc.Count = 1;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    D3D11_TEXTURE2D_DESC desc = bgraTextureDesc(w, h, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE);
     if (FAILED(d.device->CreateTexture2D(&desc, nullptr, &d.overlay)) ||
         FAILED(d.device->CreateShaderResourceView(d.overlay.Get(), nullptr, &d.overlayView))) {
       d.overlay.Reset();
