@@ -252,7 +252,11 @@ TEST(Player, LateFramesAreDroppedButOneIsAlwaysShown) {
   ASSERT_TRUE(player.openFile(test::makeMedia(
       "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -c:v libx264 -preset ultrafast", "mp4")));
   player.play();
-  waitMs(700);  // no paints: the queue fills with frames that fall behind the clock
+  // No paints: the queue fills with frames that fall behind the clock. A slow first decode
+  // (a failed hardware decoder under load) starts the clock late, so wait for both.
+  ASSERT_TRUE(test::waitFor([&] {
+    return player.queuedFrames() == Player::kQueuedFrames && player.position() > Player::kQueuedFrames / 25.0;
+  }, 5000));
   player.pause();
   waitMs(50);
   ASSERT_EQ(player.queuedFrames(), static_cast<size_t>(Player::kQueuedFrames));
