@@ -13,7 +13,7 @@ case "${1:-linux}" in
       fonts-nanum libgtest-dev clang libclang-rt-14-dev
       ffmpeg xvfb xdotool yt-dlp zenity imagemagick
       libglib2.0-dev dbus playerctl desktop-file-utils
-      xclip tesseract-ocr
+      xclip tesseract-ocr tesseract-ocr-kor
       openbox x11-utils
       lintian appstream librsvg2-bin dpkg-dev
     )
@@ -30,7 +30,7 @@ case "${1:-linux}" in
       libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
       wine wine64 pulseaudio pulseaudio-utils
       xvfb openbox x11-utils fonts-nanum
-      ffmpeg xdotool xclip imagemagick tesseract-ocr
+      ffmpeg xdotool xclip imagemagick tesseract-ocr tesseract-ocr-kor
       zip unzip nsis librsvg2-bin icoutils xauth
     )
     ;;

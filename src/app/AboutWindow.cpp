@@ -3,6 +3,7 @@
 #include "Version.h"
 
 #include "app/App.h"
+#include "platform/Desktop.h"
 #include "platform/Log.h"
 #include "platform/VirtualKeys.h"
 #include "render/UiResources.h"
@@ -36,7 +37,7 @@ void AboutWindow::paint(Canvas& c) {
   c.drawText("Vell Player", name_, RectF{0, 84, W, 112}, Color::rgb(0xF0F0F5));
   c.drawText("Version " VELL_VERSION, version_, RectF{0, 114, W, 132}, Color::rgb(0x78788C));
   c.drawText("동영상 · 라디오 · 팟캐스트 올인원 플레이어", line13_, RectF{20, 138, W - 20, 158}, Color::rgb(0xA0A0AF));
-  c.drawText("FFmpeg · SDL2 · cairo / pango · libcurl", line13_, RectF{0, 158, W, 176}, Color::rgb(0x646473));
+  c.drawText(technologyCredits(), line13_, RectF{0, 158, W, 176}, Color::rgb(0x646473));
   c.drawLine(PointF{30, 186.5f}, PointF{W - 30, 186.5f}, Color::rgb(0x32323C), 1);
   c.drawText("© 2026 Vell Player 개발자", line13_, RectF{0, 196, W, 214}, Color::rgb(0x828291));
 }

@@ -34,4 +34,7 @@ LocalTime localTimeNow();
 // Opens a web address with the desktop's default handler (xdg-open), without waiting.
 void openLink(const std::string& url);
 
+// The media, video and audio technologies this build plays through, for the About window.
+const char* technologyCredits();
+
 }  // namespace vell

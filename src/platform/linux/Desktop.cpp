@@ -117,4 +117,6 @@ void openLink(const std::string& url) {
   runProcess(tool, args, l);
 }
 
+const char* technologyCredits() { return "FFmpeg · SDL2 · cairo / pango · libcurl"; }
+
 }  // namespace vell

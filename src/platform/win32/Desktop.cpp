@@ -131,4 +131,6 @@ void openLink(const std::string& url) {
   ShellExecuteW(nullptr, L"open", win::widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+const char* technologyCredits() { return "FFmpeg · Direct3D 11 · Direct2D · WASAPI"; }
+
 }  // namespace vell
