@@ -11,7 +11,15 @@ start_player --audio "$work/audio1.raw" "$media"
 wait_for_log "First frame presented"
 title_is "Vell Player - film.mp4" || fail "title was '$(xdotool getwindowname "$wid")'"
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
-xdotool key --window "$wid" Up Up ctrl+p sleep 0.5
+xdotool key --window "$wid" Up Up sleep 0.2
+# The volume toast, a pill centred 15 % down the window, read back in Hangul.
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+import -window root -crop "240x44+$((X + WIDTH / 2 - 120))+$((Y + HEIGHT * 15 / 100))" +repage "$work/toast.png"
+xdotool key --window "$wid" ctrl+p sleep 0.5
+# Light text on a colourful picture: the darkest channel, thresholded, leaves just the text.
+convert "$work/toast.png" -separate -evaluate-sequence Min -threshold 50% -negate -resize 200% "$work/toast-ocr.png"
+toast=$(tesseract "$work/toast-ocr.png" - -l kor --psm 7 2>/dev/null || true)
+grep -Eq "볼.*84%" <<<"$toast" || fail "the volume toast reads '$toast'"
 shot=$(find "$pictures" -maxdepth 1 -name 'VellPlayer_*.bmp' -newer "$work/fresh" 2>/dev/null | head -n1)
 [ -n "$shot" ] || fail "no screenshot"
 # 640 x 360, rows top-down (height -360), 32 bits, nothing but the header before the pixels.
@@ -20,7 +28,7 @@ shot=$(find "$pictures" -maxdepth 1 -name 'VellPlayer_*.bmp' -newer "$work/fresh
 xdotool key --window "$wid" f sleep 0.5
 [ "$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')" = 1280x800 ] || fail "F did not fill the display"
 xdotool key --window "$wid" f sleep 0.5
-pass "caption names the file; Ctrl+P writes a 640x360 top-down 32-bit BMP; F fills the display"
+pass "caption names the file; the toast reads '$toast'; Ctrl+P writes a 640x360 top-down 32-bit BMP; F fills the display"
 sleep 4  # the history keeps a place past the first seconds
 stop_player
 grep -qx "volume=0.84" "$config/vell_player.ini" || fail "settings: $(grep volume "$config/vell_player.ini")"
