@@ -53,15 +53,5 @@ TEST(TopBar, DrawsTabsButtonsAndATitleThatFitsScrollsOrVanishes) {
   EXPECT_TRUE(inked(188, 210));
 }
 
-TEST(TopBar, ControlAt) {
-  const int cases[][3] = {
-      {816, 0, kTopBarPin},      {861, 31, kTopBarPin},     {862, 10, kTopBarMinimize},   {908, 10, kTopBarMaximize},
-      {954, 10, kTopBarClose},   {999, 10, kTopBarClose},   {815, 10, kTopBarNone},       {816, 32, kTopBarNone},
-      {28, 5, kTopBarRadioTab},  {99, 27, kTopBarRadioTab}, {100, 16, kTopBarPodcastTab}, {171, 16, kTopBarPodcastTab},
-      {172, 16, kTopBarNone},    {50, 4, kTopBarNone},      {50, 28, kTopBarNone},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TopBar::controlAt(1000, c[0], c[1]), c[2]) << c[0] << "," << c[1];
-}
-
 }  // namespace
 }  // namespace vell::test
