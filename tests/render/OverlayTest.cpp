@@ -205,6 +205,7 @@ TEST(TopBar, DrawsTabsButtonsAndATitleThatFitsScrollsOrVanishes) {
     return false;
   };
   draw();
+  EXPECT_EQ(TopBar::controlAt(1000, 400, 16), kTopBarNone);  // the title box is no control
   const uint32_t active = d.at(400, 10), tab = d.at(40, 16), pin = d.at(839, 14);
   EXPECT_TRUE(inked(188, 260));
   v = {.width = 1000, .windowActive = false, .alwaysOnTop = true, .browserOpen = true, .browserPodcastMode = true,

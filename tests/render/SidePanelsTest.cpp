@@ -163,6 +163,8 @@ TEST(SettingsPanel, DrawClampsTheScrollAndKeepsTheBarInsideItsTrack) {
     return drawSettingsPanel(d.canvas, d.res, RectF{680, 32, 1000, bottom}, view);
   };
   EXPECT_EQ(draw(632, 5000), 84);
+  // No row past the last one, nor in the gap before the first.
+  EXPECT_EQ(settingsRowAt(32, 2000, 0, 692) + settingsRowAt(32, 2000, 0, 70), -2);
   EXPECT_GT(green(998, 620), 80);  // the thumb at the bottom of the track
   EXPECT_EQ(draw(632, 0), 0);
   EXPECT_LT(green(998, 620), 60);
