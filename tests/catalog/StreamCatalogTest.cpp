@@ -162,6 +162,20 @@ TEST_F(Catalog, FailedSaveKeepsTheChangeForTheSession) {
   EXPECT_EQ(back.podcastStreams(), c.podcastStreams());
 }
 
+// Each kind has a hidden built-in, an edited built-in and an addition of the user's; a reset of
+// one kind keeps the other and leaves the user file as a backup first.
+TEST_F(Catalog, EachResetKeepsTheOtherKindAndLeavesTheBackup) {
+  for (bool podcasts : {false, true}) {
+    auto c = load("RADIO_MP3|r1|R1|g|d|u\nRADIO_MP3|r2|R2|g|d|u\nPODCAST_RSS|p1|P1|g|d|u\nPODCAST_RSS|p2|P2|g|d|u\n",
+                  "-|r1\n=|RADIO_MP3|r2|R2 edited|g|d|u\n+|RADIO_MP3|user_1|Mine|g|d|u\n"
+                  "-|p1\n=|PODCAST_RSS|p2|P2 edited|g|d|u\n+|PODCAST_RSS|user_2|Mine|g|d|u\n");
+    std::string before = dir.read("streams_user.ini");
+    ASSERT_TRUE(c.reset(podcasts)) << podcasts;
+    EXPECT_EQ(dir.read("streams_user.ini.bak"), before);
+    EXPECT_EQ(listing(reload()), podcasts ? " r2* user_1+| p1 p2" : " r1 r2| p2* user_2+");
+  }
+}
+
 TEST_F(Catalog, SearchGenresNewIdsAndTypesForUrls) {
   auto c = load(
       "RADIO_MP3|1|classic fm|클래식|영국|u\n"

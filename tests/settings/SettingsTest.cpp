@@ -72,6 +72,17 @@ TEST(Settings, LoadingCleansLegacyAndUnsafeText) {
   EXPECT_EQ(kept.recent, std::vector<std::string>{"ok"});  // an invalid UTF-8 line is skipped alone
 }
 
+// A value outside what the program offers is read as the nearest value it does offer.
+TEST(Settings, ValuesFromTheFileStayInTheOfferedRange) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"opacity=0", "opacity=0.50"},         {"opacity=3", "opacity=1.00"},     {"volume=-2", "volume=0.00"},
+      {"volume=9", "volume=1.00"},           {"wheelAction=7", "wheelAction=1"}, {"wheelSeekDelta=0", "wheelSeekDelta=1.00"},
+      {"wheelSeekDelta=900", "wheelSeekDelta=10.00"}, {"subtitleColor=-4", "subtitleColor=0"},
+      {"aspectRatio=12", "aspectRatio=3"}};
+  for (const auto& [line, saved] : cases)
+    EXPECT_TRUE(contains(parsed(kBom + line + "\n").serialize(), std::string("\n") + saved + "\n")) << line;
+}
+
 TEST(Settings, AddRecentKeepsFifteenNewestWithoutDuplicates) {
   Settings s;
   for (int i = 1; i <= 16; ++i) s.addRecent("/f" + std::to_string(i));

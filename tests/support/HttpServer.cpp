@@ -64,10 +64,6 @@ bool HttpConnection::wait(int milliseconds) {
   return !server_.stopping();
 }
 
-bool HttpConnection::stopping() const { return server_.stopping(); }
-
-void HttpConnection::close() { shutdownBoth(fd_); }
-
 HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {
   listenFd_ = listenLoopback(port_);
   if (listenFd_ == kNoSocket) throw std::runtime_error("no listening socket on 127.0.0.1");
@@ -101,7 +97,6 @@ void HttpServer::acceptLoop() {
     if (!readable(listenFd_, 50)) continue;
     Socket fd = acceptConnection(listenFd_);
     if (fd == kNoSocket) continue;
-    ++connections_;
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) {
       closeSocket(fd);

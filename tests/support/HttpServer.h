@@ -38,8 +38,6 @@ class HttpConnection {
   // slower), after `headStart` bytes at once: a real station, or a server that trickles.
   bool sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart = 0);
   bool wait(int milliseconds);  // false early when the server stops
-  bool stopping() const;
-  void close();
 
  private:
   std::intptr_t fd_;  // a socket of support/Socket.h
@@ -59,7 +57,6 @@ class HttpServer {
   std::string url(const std::string& path = "/") const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   std::vector<HttpRequest> requests() const;
   size_t requestCount(const std::string& prefix = "/") const;  // requests whose target starts so
-  size_t connectionCount() const { return connections_.load(); }
   bool stopping() const { return stopping_.load(); }
   void stop();
 
@@ -72,7 +69,6 @@ class HttpServer {
   std::intptr_t listenFd_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
-  std::atomic<size_t> connections_{0};
   std::thread acceptThread_;
   mutable std::mutex mutex_;
   std::vector<std::thread> workers_;

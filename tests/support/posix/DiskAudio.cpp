@@ -29,8 +29,6 @@ static bool useDiskAudioDriver() {
 
 void setDiskAudioFile(const std::string& path) { setEnv("SDL_DISKAUDIOFILE", path); }
 
-std::vector<float> readDiskAudio(const std::string& path) {
-  return readRawFloats(path);
-}
+std::vector<float> readDiskAudio(const std::string& path) { return readRawFloats(path); }
 
 }  // namespace vell::test

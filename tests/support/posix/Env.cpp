@@ -12,10 +12,6 @@ bool setHttpProxy(const std::string& url) {
   return true;
 }
 
-}  // namespace vell::test
-
-namespace vell::test {
-
 bool setPicturesFolder(const std::string& home) {
   setEnv("HOME", home);
   setEnv("XDG_CONFIG_HOME", home + "/config");  // no user-dirs.dirs there: ~/Pictures

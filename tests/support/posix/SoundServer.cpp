@@ -3,10 +3,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/AudioDevice.h"
-#include "platform/Files.h"
+#include "support/DiskAudio.h"
 #include "support/Env.h"
 #include "support/Media.h"
 
@@ -98,11 +97,7 @@ std::vector<float> SoundServer::record(double seconds) {
   std::string file = dir_.file("monitor.raw");
   runCommand("PULSE_SERVER=unix:" + socket_ + " timeout -s INT " + std::to_string(seconds) +
              " parec -d vell_null.monitor --raw --format=float32le --rate=48000 --channels=2 > '" + file + "'");
-  std::string bytes;
-  readFile(file, bytes);
-  std::vector<float> samples(bytes.size() / sizeof(float));
-  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-  return samples;
+  return readRawFloats(file);
 }
 
 }  // namespace vell::test
