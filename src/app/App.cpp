@@ -81,7 +81,8 @@ bool App::create(const std::string& commandLine) {
     return false;
   }
   uiScale = window.dpiScale();
-  Rect place = startPlacement({s.windowX, s.windowY, s.windowW, s.windowH}, window.usableBounds(), uiScale);
+  debugLog("Display scale %.2f", uiScale);
+  Rect place = startPlacement({s.windowX, s.windowY, s.windowW, s.windowH}, window.usableBounds());
   window.setSize(place.w, place.h);
   window.setPosition(place.x, place.y);
   window.setMinimumSize(toPixels(480), toPixels(320));
@@ -268,7 +269,10 @@ void App::handleEvent(const WindowEvent& e) {
 void App::onResized(int width, int height) {
   // Moving to a display of another scale arrives here too (the window takes the size the
   // system suggests for it).
-  uiScale = window.dpiScale();
+  if (float scale = window.dpiScale(); scale != uiScale) {
+    uiScale = scale;
+    debugLog("Display scale %.2f", uiScale);
+  }
   window.setMinimumSize(toPixels(480), toPixels(320));
   renderer.resize(width, height);
   renderer.setScale(uiScale);

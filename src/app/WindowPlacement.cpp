@@ -4,11 +4,11 @@
 
 namespace vell {
 
-Rect startPlacement(const Rect& saved, const Rect& work, float scale) {
+Rect startPlacement(const Rect& saved, const Rect& work) {
   constexpr int kMinW = 480, kMinH = 320, kMaxSide = 16384;  // the largest window SDL makes
   Rect r = saved;
-  r.w = r.w >= kMinW ? std::min(r.w, kMaxSide) : static_cast<int>(1280 * scale);
-  r.h = r.h >= kMinH ? std::min(r.h, kMaxSide) : static_cast<int>(720 * scale);
+  r.w = r.w >= kMinW ? std::min(r.w, kMaxSide) : 1280;
+  r.h = r.h >= kMinH ? std::min(r.h, kMaxSide) : 720;
   if (work.w <= 0 || work.h <= 0) return r;
   r.w = std::min(r.w, std::max(work.w, kMinW));
   r.h = std::min(r.h, std::max(work.h, kMinH));
