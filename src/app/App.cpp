@@ -80,16 +80,19 @@ bool App::create(const std::string& commandLine) {
     showMessageBox("CreateWindowEx failed", "Debug", MessageButtons::Ok, MessageIcon::None);
     return false;
   }
+  uiScale = window.dpiScale();
+  debugLog("Display scale %.2f", uiScale);
   Rect place = startPlacement({s.windowX, s.windowY, s.windowW, s.windowH}, window.usableBounds());
   window.setSize(place.w, place.h);
   window.setPosition(place.x, place.y);
-  window.setMinimumSize(480, 320);
-  window.setHitTester([this](int hx, int hy) { return nonClientHitTest(hx, hy); });
+  window.setMinimumSize(toPixels(480), toPixels(320));
+  window.setHitTester([this](int hx, int hy) { return nonClientHitTest(toUnits(hx), toUnits(hy)); });
 
   if (!renderer.initialize(window)) {
     showMessageBox("D3D11 renderer init failed", "Debug", MessageButtons::Ok, MessageIcon::None);
     return false;
   }
+  renderer.setScale(uiScale);
   installPlayerCallbacks();
   subtitles.applySettings(s);
   resources.build(subtitles.size);
@@ -184,12 +187,7 @@ void App::handleEvent(const WindowEvent& e) {
       requestClose();
       break;
     case WindowEvent::Resized:
-      if (e.x > 0 && e.y >= 1 && initialized) {
-        renderer.resize(e.x, e.y);
-        resources.build(subtitles.size);
-        overlay.onResize();
-        if (inputOpen) inputMoved = true;
-      }
+      if (e.x > 0 && e.y >= 1 && initialized) onResized(e.x, e.y);
       break;
     case WindowEvent::FocusGained:
       windowActive = true;
@@ -204,20 +202,20 @@ void App::handleEvent(const WindowEvent& e) {
     case WindowEvent::MouseMove:
       mouseInside = true;
       window.showCursor(true);
-      onMouseMove(e.x, e.y);
+      onMouseMove(toUnits(e.x), toUnits(e.y));
       break;
     case WindowEvent::MouseDown:
       mouseInside = true;
       if (e.button != 1) break;
       // The second press of a double click arrives as its own event, like WM_LBUTTONDBLCLK.
       if (e.clicks >= 2 && e.clicks % 2 == 0)
-        onDoubleClick(e.x, e.y);
+        onDoubleClick(toUnits(e.x), toUnits(e.y));
       else
-        onMouseDown(e.x, e.y, e.clicks);
+        onMouseDown(toUnits(e.x), toUnits(e.y), e.clicks);
       break;
     case WindowEvent::MouseUp:
       if (e.button == 1) onMouseUp();
-      if (e.button == 3) onRightButtonUp(e.x, e.y);
+      if (e.button == 3) onRightButtonUp(toUnits(e.x), toUnits(e.y));
       break;
     case WindowEvent::MouseWheel:
       onWheel(e.wheel);
@@ -251,7 +249,7 @@ void App::handleEvent(const WindowEvent& e) {
     case WindowEvent::DropComplete: {
       std::vector<std::string> files;
       files.swap(droppedFiles_);
-      onDropFiles(files, e.x, e.y);
+      onDropFiles(files, toUnits(e.x), toUnits(e.y));
       break;
     }
     case WindowEvent::User:
@@ -266,6 +264,28 @@ void App::handleEvent(const WindowEvent& e) {
     default:
       break;
   }
+}
+
+void App::onResized(int width, int height) {
+  // Moving to a display of another scale arrives here too (the window takes the size the
+  // system suggests for it).
+  if (float scale = window.dpiScale(); scale != uiScale) {
+    uiScale = scale;
+    debugLog("Display scale %.2f", uiScale);
+  }
+  window.setMinimumSize(toPixels(480), toPixels(320));
+  renderer.resize(width, height);
+  renderer.setScale(uiScale);
+  resources.build(subtitles.size);
+  overlay.onResize();
+  if (inputOpen) inputMoved = true;
+  if (browserOpen) placeBrowserTextInput();
+}
+
+void App::clientSize(int& width, int& height) const {
+  window.size(width, height);
+  width = static_cast<int>(std::ceil(width / uiScale - 0.001f));
+  height = static_cast<int>(std::ceil(height / uiScale - 0.001f));
 }
 
 void App::onMessage(int code) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -122,6 +123,12 @@ class App {
   void postTask(std::function<void()> task);
   void updateTitle();
   ClientLayout computeLayout() const;
+  // The client area in layout units: its pixels divided by uiScale, rounded up so that the
+  // drawing covers the window.
+  void clientSize(int& width, int& height) const;
+  // A length or a client coordinate in layout units as pixels, and a pixel as layout units.
+  int toPixels(float units) const { return static_cast<int>(std::lround(units * uiScale)); }
+  int toUnits(int pixels) const { return static_cast<int>(std::floor(pixels / uiScale)); }
 
   // --- Window features -----------------------------------------------------------------
   void toggleFullscreen();
@@ -231,6 +238,11 @@ class App {
   bool queueOnlyOpened() const;
 
   // --- Input ---------------------------------------------------------------------------
+  // One event of the window, in its pixels (the loop hands each one over).
+  void handleEvent(const WindowEvent& e);
+  // The window's size or scale changed: the presenter, the resources and the cached layouts
+  // follow it.
+  void onResized(int width, int height);
   HitCode nonClientHitTest(int x, int y) const;
   void onMouseDown(int x, int y, int clicks);
   void onMouseUp();
@@ -265,6 +277,10 @@ class App {
   std::string dataFile(const char* name) const;
 
   Window window;
+  // Pixels per layout unit: the App lays out, draws and hit-tests in 96-DPI units, the window
+  // and the picture work in pixels. Read from the window's dpiScale() at creation and at every
+  // size change; tests set it directly.
+  float uiScale = 1.0f;
   bool fullscreen = false;
   bool compactView = false;
   bool alwaysOnTop = false;
@@ -366,7 +382,6 @@ class App {
   // whose entry is then found by its path.
   void openFile(const std::string& path, int queueIndex, bool resume);
   void shutdown();
-  void handleEvent(const WindowEvent& e);
   // Handles every waiting event, then paints when a paint is due; waits at most `maxWaitMs`.
   void pumpOnce(int maxWaitMs);
   void cursorTimer();

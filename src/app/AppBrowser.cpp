@@ -45,8 +45,8 @@ void App::placeBrowserTextInput() {
   // The input method's candidate window goes beside the search box.
   RectF panel = browserPanel();
   if (browserOpen && panel.width() > 0)
-    window.setTextInputRect(static_cast<int>(panel.left) + 12, static_cast<int>(panel.top + StreamBrowser::kListTop),
-                            static_cast<int>(panel.width()) - 42, static_cast<int>(StreamBrowser::kSearchHeight));
+    window.setTextInputRect(toPixels(panel.left + 12), toPixels(panel.top + StreamBrowser::kListTop),
+                            toPixels(panel.width() - 42), toPixels(StreamBrowser::kSearchHeight));
 }
 
 void App::onBrowserClick(int x, int y) {

@@ -32,7 +32,7 @@ bool hasMediaExtension(const std::string& path) {
 
 ClientLayout App::computeLayout() const {
   ClientLayout l;
-  window.size(l.width, l.height);
+  clientSize(l.width, l.height);
   bool bare = fullscreen || compactView;
   l.topBar = bare ? 0 : 32;
   int bottomBar = bare ? std::max(0, 68 - static_cast<int>(controlBarSlide)) : 68;
@@ -46,7 +46,7 @@ ClientLayout App::computeLayout() const {
 
 HitCode App::nonClientHitTest(int x, int y) const {
   int w = 0, h = 0;
-  window.size(w, h);
+  clientSize(w, h);
   const int b = 6;
   if (y < b) return x < b ? HitCode::TopLeft : x > w - b ? HitCode::TopRight : HitCode::Top;
   if (y > h - b) return x < b ? HitCode::BottomLeft : x > w - b ? HitCode::BottomRight : HitCode::Bottom;
@@ -316,7 +316,7 @@ void App::onCaptionDoubleClick() {
 void App::onRightButtonUp(int x, int y) {
   ClientLayout l = computeLayout();
   bool onSidePanel = l.sidePanelWidth > 0 && x >= l.width - 320 && y >= l.topBar && y < l.controlBarTop;
-  int sx = x, sy = y;
+  int sx = toPixels(static_cast<float>(x)), sy = toPixels(static_cast<float>(y));
   window.clientToScreen(sx, sy);
   if (browserOpen && onSidePanel) {
     std::string entryId;

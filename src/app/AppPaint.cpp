@@ -61,7 +61,7 @@ void App::tickWork() {
 
 void App::fillOverlayState(OverlayState& s) {
   s.tick = tickCount();
-  window.size(s.width, s.height);
+  clientSize(s.width, s.height);
   s.fullscreen = fullscreen;
   s.compact = compactView;
   s.windowActive = windowActive;
@@ -184,8 +184,9 @@ std::string paintSignature(const OverlayState& s) {
 
 void App::paint() {
   int w = 0, h = 0;
-  window.size(w, h);
+  clientSize(w, h);
   if (w < 1 || h < 1 || !renderer.ready()) return;
+  renderer.setScale(uiScale);
 
   tickWork();
   OverlayState state;
@@ -259,14 +260,16 @@ void App::primeShownSize() {
   OverlayState s;
   fillOverlayState(s);
   s.controlsOffset = controlBarSlide;
-  VideoPlacement p = snapToPixels(computeVideoPlacement(info.width, info.height, computeOverlayLayout(s).video,
-                                                        s.aspectMode, s.rotation, s.flipH, s.flipV));
+  RectF area = computeOverlayLayout(s).video;
+  area = RectF{area.left * uiScale, area.top * uiScale, area.right * uiScale, area.bottom * uiScale};  // in pixels
+  VideoPlacement p =
+      snapToPixels(computeVideoPlacement(info.width, info.height, area, s.aspectMode, s.rotation, s.flipH, s.flipV));
   if (p.visible) player.setShownSize(static_cast<int>(p.drawRect.width()), static_cast<int>(p.drawRect.height()));
 }
 
 void App::cursorTimer() {
   int w = 0, h = 0;
-  window.size(w, h);
+  clientSize(w, h);
   if (fullscreen && player.state() == Player::Playing && tickCount() - lastMoveTick > 3000 && lastMouseY < h - 80)
     window.showCursor(false);
 }

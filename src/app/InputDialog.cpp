@@ -187,7 +187,7 @@ void App::inputDialogKey(int key, bool ctrl, bool shift) {
 
 void App::inputDialogMouseDown(int x, int y, int clicks, bool shift) {
   int w = 0, h = 0;
-  window.size(w, h);
+  clientSize(w, h);
   InputLayout in = computeInputLayout(static_cast<float>(w), static_cast<float>(h), !inputUrlOnly);
   float fx = static_cast<float>(x), fy = static_cast<float>(y);
   if (in.ok.contains(fx, fy)) {
@@ -208,7 +208,7 @@ void App::inputDialogMouseDown(int x, int y, int clicks, bool shift) {
 
 void App::inputDialogMouseMove(int x, int y) {
   int w = 0, h = 0;
-  window.size(w, h);
+  clientSize(w, h);
   InputLayout in = computeInputLayout(static_cast<float>(w), static_cast<float>(h), !inputUrlOnly);
   float fx = static_cast<float>(x), fy = static_cast<float>(y);
   inputHover = in.cancel.contains(fx, fy) ? 0 : in.ok.contains(fx, fy) ? 1 : -1;
@@ -232,8 +232,7 @@ void App::drawInputFields(Canvas& c, const UiResources& r, const OverlayState& s
     RectF caret = f->draw(c, place, inputFont, text, r.accent.withOpacity(0.6f), s.tick, focused && windowActive);
     if (focused && (caret.left != inputCaretRect.left || caret.top != inputCaretRect.top)) {
       inputCaretRect = caret;
-      window.setTextInputRect(static_cast<int>(caret.left), static_cast<int>(caret.top), 1,
-                              static_cast<int>(caret.height()));
+      window.setTextInputRect(toPixels(caret.left), toPixels(caret.top), 1, toPixels(caret.height()));
     }
   };
   if (!inputFont.valid()) return;

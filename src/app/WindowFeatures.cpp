@@ -73,7 +73,8 @@ void App::setWindowScale(double scale) {
     baseW = info.width >= 1 ? info.width : 800;
     baseH = info.height >= 1 ? info.height : 450;
   }
-  window.setSize(static_cast<int>(baseW * scale), static_cast<int>(baseH * scale) + 112);
+  // The picture in pixels, the bars around it in layout units.
+  window.setSize(static_cast<int>(baseW * scale), static_cast<int>(baseH * scale) + toPixels(112));
 }
 
 void App::setOpacity(float value, bool withMessage) {

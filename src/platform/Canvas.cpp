@@ -30,6 +30,23 @@ PointF Matrix::apply(PointF p) const {
   return PointF{static_cast<float>(p.x * xx + p.y * xy + dx), static_cast<float>(p.x * yx + p.y * yy + dy)};
 }
 
+void Canvas::setScale(float scale) {
+  if (!(scale > 0) || scale == scale_) return;
+  scale_ = scale;
+  setTransform(transform_);
+}
+
+RectF Canvas::pixelAligned(const RectF& r) const {
+  const Matrix m = deviceTransform();
+  auto whole = [](float v) { return v == std::floor(v); };
+  if (scale_ == 1.0f || m.xy != 0 || m.yx != 0 || m.xx == 0 || m.yy == 0 || !whole(r.left) || !whole(r.top) ||
+      !whole(r.right) || !whole(r.bottom))
+    return r;
+  auto snap = [](double v, double k, double d) { return static_cast<float>((std::floor(v * k + d + 0.5) - d) / k); };
+  RectF out{snap(r.left, m.xx, m.dx), snap(r.top, m.yy, m.dy), snap(r.right, m.xx, m.dx), snap(r.bottom, m.yy, m.dy)};
+  return out.width() != 0 && out.height() != 0 ? out : r;  // a line thinner than a pixel stays
+}
+
 TextFormat TextFormat::withAlign(TextAlign align) const {
   TextFormat f = *this;
   f.align_ = align;

@@ -176,6 +176,13 @@ class Canvas {
   const Matrix& transform() const { return transform_; }
   void resetTransform() { setTransform(Matrix::identity()); }
 
+  // Pixels per drawing unit (the display's scale; 1 unless set): everything is drawn that much
+  // larger, below the transform. Shapes and text are rasterised at the pixel size, so they stay
+  // sharp. The transform and clips stay in drawing units; width(), height(), pixels and
+  // dirtyRects() are pixels.
+  void setScale(float scale);
+  float scale() const { return scale_; }
+
   // Axis-aligned clip in the current transform's coordinates; clips nest. Popping a clip
   // keeps the current transform.
   void pushClip(const RectF& r);
@@ -210,10 +217,18 @@ class Canvas {
 
  private:
   friend struct CanvasBackend;  // a presenter that can use the drawn image where it lies
+  // The transform followed by the scale: drawing units to pixels.
+  Matrix deviceTransform() const { return transform_ * Matrix::scale(scale_, scale_); }
+  // With a scale other than 1, a rectangle whose edges are whole units gets its edges moved to
+  // the nearest whole pixels (under an axis-aligned transform): fills that meet leave no seam
+  // and 1-unit lines are not smeared over two half-covered rows.
+  RectF pixelAligned(const RectF& r) const;
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
   int width_ = 0, height_ = 0;
   Matrix transform_;
+  float scale_ = 1.0f;
 };
 
 // Un-premultiplies `count` ARGB32 pixels (the layout of the canvas) into `out`.

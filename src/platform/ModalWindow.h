@@ -9,7 +9,8 @@ namespace vell {
 
 struct NativeWindow;
 
-// Input that reaches a modal window (keys as virtual-key codes, points in client pixels).
+// Input that reaches a modal window (keys as virtual-key codes, points in the client units of
+// create()).
 struct ModalInput {
   enum Type { Key, MouseMove, MouseDown, MouseUp, MouseLeave };
   Type type = Key;
@@ -29,7 +30,8 @@ class ModalWindow {
   ModalWindow& operator=(const ModalWindow&) = delete;
 
   // A window of client size w x h, centred on `owner` (on the display without one); a tool
-  // window stays off the task bar. False when no window can be made (no display).
+  // window stays off the task bar. The size is in 96-DPI units: on a scaled display the window
+  // and its drawing are that much larger, and width() and height() stay as given. False when no window can be made (no display).
   bool create(NativeWindow* owner, const std::string& title, int width, int height, bool toolWindow = false);
   bool isOpen() const;
   // Ends run(); safe to call from the handlers.

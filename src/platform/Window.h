@@ -81,7 +81,7 @@ class Window {
   void setSize(int width, int height);
   void position(int& x, int& y) const;
   void setPosition(int x, int y);
-  void setMinimumSize(int width, int height);
+  void setMinimumSize(int width, int height);  // pixels, as every size here
   void show();
   void setTitle(const std::string& title);
   std::string title() const;

@@ -87,11 +87,14 @@ bool Overlay::paint(Renderer& renderer, const UiResources& res, const OverlaySta
   draw(renderer.canvas(), res, s, hooks);
   VideoDraw video;
   if (s.frame && !s.connecting && s.media.hasVideo) {
+    // The picture is placed in pixels: its edges meet the fills around it, which the canvas
+    // rounds to the same pixels.
+    const float k = renderer.scale();
     video.frame = s.frame;
-    video.left = static_cast<int>(std::lround(l.video.left));
-    video.top = static_cast<int>(std::lround(l.video.top));
-    video.right = static_cast<int>(std::lround(l.video.right));
-    video.bottom = static_cast<int>(std::lround(l.video.bottom));
+    video.left = static_cast<int>(std::lround(l.video.left * k));
+    video.top = static_cast<int>(std::lround(l.video.top * k));
+    video.right = static_cast<int>(std::lround(l.video.right * k));
+    video.bottom = static_cast<int>(std::lround(l.video.bottom * k));
     video.aspectMode = s.aspectMode;
     video.rotation = s.rotation;
     video.flipH = s.flipH;

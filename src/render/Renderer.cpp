@@ -104,6 +104,12 @@ void Renderer::resize(int width, int height) {
   wholeNext_ = true;
 }
 
+void Renderer::setScale(float scale) {
+  if (scale == canvas_.scale()) return;
+  canvas_.setScale(scale);
+  wholeNext_ = true;
+}
+
 void Renderer::beginScene() {
   if (!ready()) return;
   device_.clear(kBackgroundR, kBackgroundG, kBackgroundB);

@@ -70,6 +70,10 @@ class Renderer {
   void resize(int width, int height);
   int width() const { return width_; }
   int height() const { return height_; }
+  // Pixels per unit of the overlay's layout (the display's scale): the canvas draws at it,
+  // while the target, the picture and the composed areas stay in pixels.
+  void setScale(float scale);
+  float scale() const { return canvas_.scale(); }
 
   // The graphics driver lost its textures (SDL's render-targets or device reset): they are
   // recreated and refilled on the next paint.

@@ -39,6 +39,58 @@ TEST_F(AppCore, HitTestAndLayoutByView) {
   EXPECT_EQ(app.computeLayout().controlBarTop, 20);  // never above the minimum
 }
 
+// On a scaled display the App still lays out in 96-DPI units: the window (640 x 401 units) and
+// what is drawn are that many times larger, and a press on those pixels reaches the control
+// drawn there. Idle: controls from y 333, play disc of radius 24 about (320, 374).
+TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
+  for (float s : {1.0f, 1.25f, 1.5f, 2.0f}) {
+    SCOPED_TRACE(s);
+    openWindow(static_cast<int>(640 * s), static_cast<int>(401 * s));
+    ASSERT_TRUE(app.renderer.initialize(app.window, "software"));
+    app.resources.build(22);
+    app.uiScale = s;
+    app.paintWanted = true;
+    app.paint();
+    const Canvas& c = app.renderer.canvas();
+    auto accent = [&](int x, int y) { return c.pixel(x, y) == 0xFF6366F1u; };
+    const int cx = static_cast<int>(std::lround(320 * s)), cy = static_cast<int>(std::lround(374 * s));
+    // From inside the disc past the white play mark (within 15 units of the centre) outwards.
+    const int past = static_cast<int>(std::lround(18 * s));
+    int left = cx - past, right = cx + past, top = cy - past, bottom = cy + past;
+    ASSERT_TRUE(accent(left, cy) && accent(right, cy) && accent(cx, top) && accent(cx, bottom));
+    while (accent(left - 1, cy)) --left;
+    while (accent(right + 1, cy)) ++right;
+    while (accent(cx, top - 1)) --top;
+    while (accent(cx, bottom + 1)) ++bottom;
+    // The disc's solid pixels (its edge pixels are blended).
+    EXPECT_NEAR(left, 296 * s, 1.5);
+    EXPECT_NEAR(right + 1, 344 * s, 1.5);
+    EXPECT_NEAR(top, 350 * s, 1.5);
+    EXPECT_NEAR(bottom + 1, 398 * s, 1.5);
+    // The controls' top edge (333 x 1.25 = 416.25) on a whole pixel: none half covered.
+    const int barTop = static_cast<int>(std::lround(333 * s));
+    EXPECT_EQ(c.pixel(10, barTop - 1) >> 24, 0u);
+    EXPECT_EQ(c.pixel(10, barTop) >> 24, 0xFFu);
+
+    auto press = [&](WindowEvent::Type type, int x, int y) {
+      WindowEvent e;
+      e.type = type;
+      e.x = x;
+      e.y = y;
+      e.button = e.clicks = 1;
+      app.handleEvent(e);
+    };
+    app.quickOpenVisible = false;
+    press(WindowEvent::MouseDown, cx, cy);
+    EXPECT_TRUE(app.quickOpenVisible);  // the idle play button's action
+    // Three quarters along the 80-unit volume track at 492..572.
+    const int volumeX = static_cast<int>(std::lround(552 * s));
+    press(WindowEvent::MouseDown, volumeX, cy);
+    press(WindowEvent::MouseUp, volumeX, cy);
+    EXPECT_NEAR(app.player.volume(), 0.75f, 0.02f);
+  }
+}
+
 TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
   EXPECT_FALSE(app.takeScreenshot());  // no frame yet
   if (!test::setPicturesFolder(dir.path())) GTEST_SKIP() << "the Pictures folder cannot be moved here";

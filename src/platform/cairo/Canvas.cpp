@@ -352,6 +352,7 @@ bool Canvas::resize(int width, int height) {
   impl_->resetBands(height);
   width_ = width;
   height_ = height;
+  setTransform(transform_);  // the scale
   return true;
 }
 
@@ -371,9 +372,10 @@ void Canvas::clear() {
   d.resetBands(height_);
 }
 
-void Canvas::setTransform(const Matrix& m) {
-  transform_ = m;
+void Canvas::setTransform(const Matrix& logical) {
+  transform_ = logical;
   if (!impl_->cr) return;
+  const Matrix m = deviceTransform();
   double det = m.xx * m.yy - m.xy * m.yx;
   impl_->degenerate = !std::isfinite(det) || std::fabs(det) < 1e-12;
   if (impl_->degenerate) return;
@@ -403,9 +405,10 @@ void Canvas::popClip() {
 #define CANVAS_READY(alpha) \
   if (!impl_->cr || impl_->degenerate || (alpha) <= 0.0f) return
 
-void Canvas::fillRect(const RectF& r, Color c) {
+void Canvas::fillRect(const RectF& area, Color c) {
   CANVAS_READY(c.a);
-  if (r.width() <= 0 || r.height() <= 0) return;
+  if (area.width() <= 0 || area.height() <= 0) return;
+  const RectF r = pixelAligned(area);
   cairo_new_path(impl_->cr);
   cairo_rectangle(impl_->cr, r.left, r.top, r.width(), r.height());
   impl_->fill(c, width_, height_);
@@ -494,7 +497,8 @@ void Canvas::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity) 
   Bitmap::Impl& b = *bitmap.impl_;
   cairo_t* cr = impl_->cr;
   int sw = bitmap.width(), sh = bitmap.height();
-  double scale = std::sqrt(std::fabs(transform_.xx * transform_.yy - transform_.xy * transform_.yx));
+  const Matrix t = deviceTransform();
+  double scale = std::sqrt(std::fabs(t.xx * t.yy - t.xy * t.yx));
   int tw = static_cast<int>(std::ceil(dest.width() * scale));
   int th = static_cast<int>(std::ceil(dest.height() * scale));
   cairo_surface_t* src = b.surface;

@@ -706,7 +706,8 @@ bool Canvas::resize(int width, int height) {
   if (width == width_ && height == height_ && d.target) return true;
   if (d.drawing) d.end();
   d.clips.clear();
-  d.transform = transform_ = Matrix::identity();
+  transform_ = Matrix::identity();
+  d.transform = deviceTransform();
   d.degenerate = false;
   width_ = height_ = 0;
   if (width < 1 || height < 1) {
@@ -743,9 +744,10 @@ void Canvas::clear() {
   d.resetBands();
 }
 
-void Canvas::setTransform(const Matrix& m) {
+void Canvas::setTransform(const Matrix& logical) {
   Impl& d = *impl_;
-  transform_ = d.transform = m;
+  transform_ = logical;
+  const Matrix m = d.transform = deviceTransform();
   double det = m.xx * m.yy - m.xy * m.yx;
   d.degenerate = !std::isfinite(det) || std::fabs(det) < 1e-12;
   if (d.drawing && !d.degenerate) d.target->SetTransform(toD2d(m));
@@ -767,9 +769,10 @@ void Canvas::popClip() {
   d.clips.pop_back();
 }
 
-void Canvas::fillRect(const RectF& r, Color c) {
+void Canvas::fillRect(const RectF& area, Color c) {
   Impl& d = *impl_;
-  if (r.width() <= 0 || r.height() <= 0 || !d.ready(c.a)) return;
+  if (area.width() <= 0 || area.height() <= 0 || !d.ready(c.a)) return;
+  const RectF r = pixelAligned(area);
   d.setColor(c);
   d.target->FillRectangle(toD2d(r), d.brush.Get());
   d.mark(r.left, r.top, r.right, r.bottom);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cmath>
+
 #include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 #include "platform/win32/WinText.h"
@@ -37,12 +39,15 @@ struct ModalWindow::Impl {
   bool ownerWasEnabled = false;
   bool hand = false;
   bool tracking = false;
+  float scale = 1.0f;  // pixels per unit of the owner's display: the box is drawn that much larger
 
   static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
   void input(ModalInput in) {
     if (self->onInput && hwnd) self->onInput(in);
   }
+  int pixels(int units) const { return static_cast<int>(units * scale + 0.5f); }
+  int units(int pixels) const { return static_cast<int>(std::floor(pixels / scale)); }
   void requestClose() {
     if (self->onCloseRequest)
       self->onCloseRequest();
@@ -73,7 +78,8 @@ bool ModalWindow::create(NativeWindow* ownerHandle, const std::string& title, in
   HWND owner = hwndOf(ownerHandle);
   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   DWORD ex = toolWindow ? WS_EX_TOOLWINDOW : WS_EX_DLGMODALFRAME;
-  RECT r{0, 0, width, height};
+  impl_->scale = windowDpiScale(owner);
+  RECT r{0, 0, impl_->pixels(width), impl_->pixels(height)};
   AdjustWindowRectEx(&r, style, FALSE, ex);
   int w = r.right - r.left, h = r.bottom - r.top;
   RECT around{};
@@ -118,7 +124,9 @@ void ModalWindow::setHandCursor(bool hand) {
 void ModalWindow::paint() {
   dirty_ = false;
   if (!impl_->hwnd) return;
-  if (canvas_.width() != width_ || canvas_.height() != height_) canvas_.resize(width_, height_);
+  const int pw = impl_->pixels(width_), ph = impl_->pixels(height_);
+  if (canvas_.width() != pw || canvas_.height() != ph) canvas_.resize(pw, ph);
+  canvas_.setScale(impl_->scale);
   canvas_.clear();
   if (onPaint) onPaint(canvas_);
   if (!canvas_.pixels()) return;
@@ -126,12 +134,12 @@ void ModalWindow::paint() {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = canvas_.stride() / 4;
-  info.bmiHeader.biHeight = -height_;  // top-down
+  info.bmiHeader.biHeight = -ph;  // top-down
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   if (HDC dc = GetDC(impl_->hwnd)) {
-    SetDIBitsToDevice(dc, 0, 0, width_, height_, 0, 0, 0, height_, canvas_.pixels(), &info, DIB_RGB_COLORS);
+    SetDIBitsToDevice(dc, 0, 0, pw, ph, 0, 0, 0, ph, canvas_.pixels(), &info, DIB_RGB_COLORS);
     ReleaseDC(impl_->hwnd, dc);
   }
 }
@@ -152,8 +160,8 @@ LRESULT ModalWindow::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
   auto mouse = [&](ModalInput::Type type) {
     ModalInput in;
     in.type = type;
-    in.x = static_cast<short>(LOWORD(lp));
-    in.y = static_cast<short>(HIWORD(lp));
+    in.x = units(static_cast<short>(LOWORD(lp)));
+    in.y = units(static_cast<short>(HIWORD(lp)));
     input(in);
   };
   switch (msg) {

@@ -655,6 +655,15 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       const RECT* r = reinterpret_cast<const RECT*>(lp);
       SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+      // The scale changed even where the size did not: the program lays itself out again.
+      RECT client;
+      if (GetClientRect(hwnd, &client) && client.right > 0 && client.bottom > 0) {
+        WindowEvent e;
+        e.type = WindowEvent::Resized;
+        e.x = client.right;
+        e.y = client.bottom;
+        push(std::move(e));
+      }
       return 0;
     }
     case WM_SIZE:
