@@ -188,7 +188,7 @@ void App::handleEvent(const WindowEvent& e) {
         renderer.resize(e.x, e.y);
         resources.build(subtitles.size);
         overlay.onResize();
-        if (inputOpen) inputMoved = true;
+        moveInputFields();
       }
       break;
     case WindowEvent::FocusGained:
@@ -544,9 +544,9 @@ void App::onTextInput(const std::string& text) {
     return;
   }
   if (inputOpen) {
-    if (TextField* field = focusedInputField()) {
-      field->onTextInput(text);
-      field->touch(tickCount());
+    if (InputField* field = focusedInputField()) {
+      field->type(text);
+      field->drawn.touch(tickCount());
     }
     return;
   }
@@ -560,10 +560,11 @@ void App::onTextInput(const std::string& text) {
 
 void App::onTextEditing(const std::string& composition) {
   if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
-  if (inputOpen) {
-    if (TextField* field = focusedInputField()) {
-      field->onTextEditing(composition);
-      field->touch(tickCount());
+  if (inputOpen) {  // a system edit control shows its own composition
+    InputField* field = focusedInputField();
+    if (field && !field->native) {
+      field->drawn.onTextEditing(composition);
+      field->drawn.touch(tickCount());
     }
     return;
   }
