@@ -217,7 +217,8 @@ void App::inputDialogKey(int key, bool ctrl, bool shift) {
   if (!field) return;
   if (key == vk::Tab && nameEdit && field->drawn.edit.composition().empty()) {
     inputFocus = inputFocus == 1 ? 2 : 1;
-    if (InputField* next = focusedInputField(); next->native) next->native->focus();
+    InputField* next = inputFocus == 1 ? nameEdit.get() : urlEdit.get();
+    if (next->native) next->native->focus();
     return;
   }
   FieldKey k = FieldKey::Ignored;
