@@ -74,13 +74,17 @@ class EditField final : public NativeTextField {
 
  private:
   // The keys that end or leave the field go to the window; the control never beeps at them.
+  // Ctrl+A selects all, which not every system's control does by itself.
   static LRESULT CALLBACK keys(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-    bool ours = wp == VK_RETURN || wp == VK_ESCAPE || wp == VK_TAB;
-    if (msg == WM_KEYDOWN && ours) {
+    if (msg == WM_KEYDOWN && (wp == VK_RETURN || wp == VK_ESCAPE || wp == VK_TAB)) {
       SendMessageW(GetParent(edit), kFieldKeyMessage, wp, 0);
       return 0;
     }
-    if (msg == WM_CHAR && (wp == '\r' || wp == '\n' || wp == 27 || wp == '\t')) return 0;
+    if (msg == WM_KEYDOWN && wp == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+      SendMessageW(edit, EM_SETSEL, 0, -1);
+      return 0;
+    }
+    if (msg == WM_CHAR && (wp == '\r' || wp == '\n' || wp == 27 || wp == '\t' || wp == 1)) return 0;
     return DefSubclassProc(edit, msg, wp, lp);
   }
 
