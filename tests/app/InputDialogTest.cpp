@@ -50,7 +50,8 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
     if (i > 0) type("http://127.0.0.1:1/x");
     closings[i](*this);
     EXPECT_EQ(open(), "------") << i;
-    EXPECT_EQ(std::tuple(app.inputPlaylistUse, app.urlEdit.get(), app.playlist.count(), app.lastAttempt.url, app.player.volume()),
+    EXPECT_EQ(std::tuple(app.inputPlaylistUse, app.urlEdit.get(), app.playlist.count(), app.lastAttempt.url,
+                         app.player.volume()),
               std::tuple(false, nullptr, 0, "", volume));
     if (app.fullscreen) app.toggleFullscreen();
   }

@@ -74,7 +74,8 @@ struct RoFunctions {
     HMODULE combase = LoadLibraryW(L"combase.dll");
     if (!combase) return false;
     auto find = [combase](auto& fn, const char* name) {
-      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(reinterpret_cast<void*>(GetProcAddress(combase, name)));
+      using Fn = std::remove_reference_t<decltype(fn)>;
+      fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(combase, name)));
       return fn != nullptr;
     };
     return find(getFactory, "RoGetActivationFactory") && find(createString, "WindowsCreateString") &&

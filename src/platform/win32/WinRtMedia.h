@@ -9,7 +9,13 @@
 
 namespace vell::winrt {
 
-enum MediaPlaybackStatus : int { StatusClosed = 0, StatusChanging = 1, StatusStopped = 2, StatusPlaying = 3, StatusPaused = 4 };
+enum MediaPlaybackStatus : int {
+  StatusClosed = 0,
+  StatusChanging = 1,
+  StatusStopped = 2,
+  StatusPlaying = 3,
+  StatusPaused = 4,
+};
 enum MediaPlaybackType : int { TypeUnknown = 0, TypeMusic = 1, TypeVideo = 2, TypeImage = 3 };
 enum TransportButton : int {
   ButtonPlay = 0,
@@ -64,7 +70,8 @@ struct ISystemMediaTransportControls : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE remove_PropertyChanged(EventRegistrationToken token) = 0;
 };
 
-inline constexpr IID kDisplayUpdaterIid = {0x8abbc53e, 0xfa55, 0x4ecf, {0xad, 0x8e, 0xc9, 0x84, 0xe5, 0xdd, 0x15, 0x50}};
+inline constexpr IID kDisplayUpdaterIid =
+    {0x8abbc53e, 0xfa55, 0x4ecf, {0xad, 0x8e, 0xc9, 0x84, 0xe5, 0xdd, 0x15, 0x50}};
 struct ISystemMediaTransportControlsDisplayUpdater : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE get_Type(MediaPlaybackType* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_Type(MediaPlaybackType value) = 0;
@@ -81,7 +88,8 @@ struct ISystemMediaTransportControlsDisplayUpdater : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE Update() = 0;
 };
 
-inline constexpr IID kMusicPropertiesIid = {0x6bbf0c59, 0xd0a0, 0x4d26, {0x92, 0xa0, 0xf9, 0x78, 0xe1, 0xd1, 0x8e, 0x7b}};
+inline constexpr IID kMusicPropertiesIid =
+    {0x6bbf0c59, 0xd0a0, 0x4d26, {0x92, 0xa0, 0xf9, 0x78, 0xe1, 0xd1, 0x8e, 0x7b}};
 struct IMusicDisplayProperties : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE get_Title(HSTRING* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_Title(HSTRING value) = 0;
@@ -91,7 +99,8 @@ struct IMusicDisplayProperties : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE put_Artist(HSTRING value) = 0;
 };
 
-inline constexpr IID kVideoPropertiesIid = {0x5609fdb1, 0x5d2d, 0x4872, {0x81, 0x70, 0x45, 0xde, 0xe5, 0xbc, 0x2f, 0x5c}};
+inline constexpr IID kVideoPropertiesIid =
+    {0x5609fdb1, 0x5d2d, 0x4872, {0x81, 0x70, 0x45, 0xde, 0xe5, 0xbc, 0x2f, 0x5c}};
 struct IVideoDisplayProperties : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE get_Title(HSTRING* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_Title(HSTRING value) = 0;
@@ -99,7 +108,8 @@ struct IVideoDisplayProperties : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE put_Subtitle(HSTRING value) = 0;
 };
 
-inline constexpr IID kButtonPressedArgsIid = {0xb7f47116, 0xa56f, 0x4dc8, {0x9e, 0x11, 0x92, 0x03, 0x1f, 0x4a, 0x87, 0xc2}};
+inline constexpr IID kButtonPressedArgsIid =
+    {0xb7f47116, 0xa56f, 0x4dc8, {0x9e, 0x11, 0x92, 0x03, 0x1f, 0x4a, 0x87, 0xc2}};
 struct ISystemMediaTransportControlsButtonPressedEventArgs : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE get_Button(TransportButton* value) = 0;
 };
