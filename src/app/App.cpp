@@ -278,7 +278,7 @@ void App::onResized(int width, int height) {
   renderer.setScale(uiScale);
   resources.build(subtitles.size);
   overlay.onResize();
-  if (inputOpen) inputMoved = true;
+  moveInputFields();
   if (browserOpen) placeBrowserTextInput();
 }
 
@@ -564,9 +564,9 @@ void App::onTextInput(const std::string& text) {
     return;
   }
   if (inputOpen) {
-    if (TextField* field = focusedInputField()) {
-      field->onTextInput(text);
-      field->touch(tickCount());
+    if (InputField* field = focusedInputField()) {
+      field->type(text);
+      field->drawn.touch(tickCount());
     }
     return;
   }
@@ -580,10 +580,11 @@ void App::onTextInput(const std::string& text) {
 
 void App::onTextEditing(const std::string& composition) {
   if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
-  if (inputOpen) {
-    if (TextField* field = focusedInputField()) {
-      field->onTextEditing(composition);
-      field->touch(tickCount());
+  if (inputOpen) {  // a system edit control shows its own composition
+    InputField* field = focusedInputField();
+    if (field && !field->native) {
+      field->drawn.onTextEditing(composition);
+      field->drawn.touch(tickCount());
     }
     return;
   }

@@ -10,6 +10,7 @@
 #include "app/AsyncFileChooser.h"
 #include "app/BackgroundSaver.h"
 #include "app/BackgroundWriter.h"
+#include "app/InputDialog.h"
 #include "app/KeyboardCommands.h"
 #include "browser/StreamBrowser.h"
 #include "catalog/EpisodeLoader.h"
@@ -221,7 +222,11 @@ class App {
   // Input while the dialog is open (the dialog takes all of it).
   void inputDialogKey(int key, bool ctrl, bool shift);
   // The dialog's field that has the keyboard (null while the dialog is closed).
-  TextField* focusedInputField();
+  InputField* focusedInputField();
+  // Where a field's text goes: 6 in from its box, the URL field as the last resize put it.
+  RectF inputFieldPlace(bool nameField) const;
+  // After a resize: the system's edit controls onto their boxes again.
+  void moveInputFields();
   void inputDialogMouseDown(int x, int y, int clicks, bool shift = false);
   void inputDialogMouseMove(int x, int y);
   void inputDialogMouseUp();
@@ -322,11 +327,11 @@ class App {
   int inputPathUse = 0;
   std::string inputStreamId;
   std::string inputCategory;
-  std::unique_ptr<TextField> nameEdit, urlEdit;  // null while the dialog is closed
-  int inputFocus = 0;                            // 1 the name field, 2 the URL field
-  bool inputMoved = false;                       // the window was resized while the dialog was open
+  std::unique_ptr<InputField> nameEdit, urlEdit;  // null while the dialog is closed
+  int inputFocus = 0;                             // 1 the name field, 2 the URL field
+  bool inputMoved = false;                        // the window was resized while the dialog was open
   TextFormat inputFont;
-  RectF inputCaretRect;                          // where the input method's candidates go
+  RectF inputCaretRect;                           // where the input method's candidates go
   bool aboutOpen = false;
   AboutWindow* aboutWindow = nullptr;  // the About window while it runs
   bool initialized = false;

@@ -154,7 +154,7 @@ void App::fillOverlayState(OverlayState& s) {
   s.input.categoryUse = inputCategoryUse;
   s.input.editing = !inputStreamId.empty();
   s.input.pathUse = inputPathUse;
-  s.input.focusedField = inputOpen ? inputFocus : 0;
+  s.input.focusedField = inputOpen && focusedInputField() ? inputFocus : 0;
 }
 
 namespace {

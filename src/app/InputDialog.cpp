@@ -35,6 +35,19 @@ bool openUrlPodcastFlag(std::string_view url) {
   return contains(url, ".mp3");
 }
 
+namespace {
+const Color kFieldText = Color::rgb(0xEBEEF5), kFieldBack = Color::rgb(0x1C1C23);
+// Where a field's text goes inside its box: 6 in; after a resize the URL field sits where the
+// move put it, 2 in from the sides and 6 from the top.
+RectF fieldPlace(const InputLayout& in, bool nameField, bool moved) {
+  auto inside = [](const RectF& b, float l, float t, float r, float bt) {
+    return RectF{b.left + l, b.top + t, b.right - r, b.bottom - bt};
+  };
+  if (nameField) return inside(in.nameBox, 6, 6, 6, 6);
+  return moved ? inside(in.urlBox, 2, 6, 2, 4) : inside(in.urlBox, 6, 6, 6, 6);
+}
+}  // namespace
+
 void App::openInputDialog(bool urlOnly, const std::string& streamId, bool podcast) {
   if (inputOpen) return;
   inputOpen = true;
@@ -43,28 +56,51 @@ void App::openInputDialog(bool urlOnly, const std::string& streamId, bool podcas
   inputPodcast = podcast;
   inputMoved = false;
   inputFont = TextFormat::create(kUiFontFamilies, 400, 14, TextAlign::Leading, ParagraphAlign::Center, false);
+  auto makeField = [this](bool name) {
+    auto f = std::make_unique<InputField>();
+    f->native = NativeTextField::create(window, name ? 301 : 302, inputFieldPlace(name), 14, kFieldText, kFieldBack);
+    return f;
+  };
   nameEdit.reset();
-  if (!urlOnly) nameEdit = std::make_unique<TextField>();
-  urlEdit = std::make_unique<TextField>();
+  if (!urlOnly) nameEdit = makeField(true);
+  urlEdit = makeField(false);
 
   if (!streamId.empty()) {
     if (const StreamEntry* e = catalog.findById(streamId)) {
-      if (nameEdit) nameEdit->edit.setText(e->name);
-      urlEdit->edit.setText(e->url);
-      urlEdit->edit.selectAll();
+      if (nameEdit) nameEdit->setText(e->name);
+      urlEdit->setText(e->url);
+      urlEdit->selectAll();
     }
     inputFocus = 2;
   } else {
     if (inputPathUse == 0) {
       std::string clip = Window::clipboardText();
-      if (clipboardPrefills(clip)) urlEdit->edit.setText(clip);
+      if (clipboardPrefills(clip)) urlEdit->setText(clip);
     }
     inputFocus = urlOnly ? 2 : 1;
   }
   window.startTextInput();
+  if (InputField* f = focusedInputField(); f && f->native) f->native->focus();
   uint32_t now = tickCount();
-  urlEdit->touch(now);
-  if (nameEdit) nameEdit->touch(now);
+  urlEdit->drawn.touch(now);
+  if (nameEdit) nameEdit->drawn.touch(now);
+}
+
+RectF App::inputFieldPlace(bool nameField) const {
+  int w = 0, h = 0;
+  clientSize(w, h);
+  return fieldPlace(computeInputLayout(static_cast<float>(w), static_cast<float>(h), !inputUrlOnly), nameField,
+                    inputMoved);
+}
+
+void App::moveInputFields() {
+  if (!inputOpen) return;
+  inputMoved = true;
+  if (nameEdit && nameEdit->native) {
+    RectF place = inputFieldPlace(true);
+    if (place.width() > 1) nameEdit->native->move(place);
+  }
+  if (urlEdit && urlEdit->native) urlEdit->native->move(inputFieldPlace(false));
 }
 
 void App::closeInputDialog() {
@@ -91,8 +127,8 @@ void App::closeInputDialog() {
 
 void App::submitInputDialog() {
   if (!inputOpen || !urlEdit) return;
-  std::string name = nameEdit ? readFieldText(nameEdit->edit.text()) : std::string();
-  std::string url = readFieldText(urlEdit->edit.text());
+  std::string name = nameEdit ? readFieldText(nameEdit->text()) : std::string();
+  std::string url = readFieldText(urlEdit->text());
   if (url.empty()) {
     closeInputDialog();
     return;
@@ -169,19 +205,33 @@ void App::submitInputDialog() {
   openMedia(url, name, podcast);
 }
 
-TextField* App::focusedInputField() { return inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get(); }
+InputField* App::focusedInputField() {
+  // The user may have clicked straight into a system edit control.
+  if (nameEdit && nameEdit->native && nameEdit->native->focused()) inputFocus = 1;
+  if (urlEdit && urlEdit->native && urlEdit->native->focused()) inputFocus = 2;
+  return inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
+}
 
 void App::inputDialogKey(int key, bool ctrl, bool shift) {
-  TextField* field = focusedInputField();
+  InputField* field = focusedInputField();
   if (!field) return;
-  if (key == vk::Tab && nameEdit && field->edit.composition().empty()) {
+  if (key == vk::Tab && nameEdit && field->drawn.edit.composition().empty()) {
     inputFocus = inputFocus == 1 ? 2 : 1;
+    InputField* next = inputFocus == 1 ? nameEdit.get() : urlEdit.get();
+    if (next->native) next->native->focus();
     return;
   }
-  switch (field->onKey(key, ctrl, shift)) {
+  FieldKey k = FieldKey::Ignored;
+  if (!field->native)
+    k = field->drawn.onKey(key, ctrl, shift);
+  else if (key == vk::Return || key == vk::Escape)
+    k = key == vk::Return ? FieldKey::Submit : FieldKey::Cancel;
+  else
+    field->native->focus();  // the window had the keyboard: the next keys go to the field
+  switch (k) {
     case FieldKey::Submit: submitInputDialog(); return;
     case FieldKey::Cancel: closeInputDialog(); return;
-    default: field->touch(tickCount()); return;
+    default: field->drawn.touch(tickCount()); return;
   }
 }
 
@@ -200,10 +250,14 @@ void App::inputDialogMouseDown(int x, int y, int clicks, bool shift) {
   }
   bool onName = nameEdit && in.nameBox.contains(fx, fy);
   inputFocus = onName || !urlEdit ? 1 : 2;
-  TextField* field = onName ? nameEdit.get() : urlEdit.get();
+  InputField* field = onName ? nameEdit.get() : urlEdit.get();
   if (!field) return;
-  if (onName || in.urlBox.contains(fx, fy)) field->onMouseDown(fx, clicks, shift);
-  field->touch(tickCount());
+  if (field->native) {
+    field->native->focus();
+    return;
+  }
+  if (onName || in.urlBox.contains(fx, fy)) field->drawn.onMouseDown(fx, clicks, shift);
+  field->drawn.touch(tickCount());
 }
 
 void App::inputDialogMouseMove(int x, int y) {
@@ -212,34 +266,32 @@ void App::inputDialogMouseMove(int x, int y) {
   InputLayout in = computeInputLayout(static_cast<float>(w), static_cast<float>(h), !inputUrlOnly);
   float fx = static_cast<float>(x), fy = static_cast<float>(y);
   inputHover = in.cancel.contains(fx, fy) ? 0 : in.ok.contains(fx, fy) ? 1 : -1;
-  for (TextField* f : {nameEdit.get(), urlEdit.get()})
-    if (f && f->dragging()) f->onMouseDrag(fx);
+  for (InputField* f : {nameEdit.get(), urlEdit.get()})
+    if (f && f->drawn.dragging()) f->drawn.onMouseDrag(fx);
 }
 
 void App::inputDialogMouseUp() {
-  for (TextField* f : {nameEdit.get(), urlEdit.get()})
-    if (f) f->onMouseUp();
+  for (InputField* f : {nameEdit.get(), urlEdit.get()})
+    if (f) f->drawn.onMouseUp();
 }
 
+// The program's own fields; the system's edit controls draw themselves over their boxes.
 void App::drawInputFields(Canvas& c, const UiResources& r, const OverlayState& s, const InputLayout& in) {
-  const Color text = Color::rgb(0xEBEEF5), back = Color::rgb(0x1C1C23);
-  auto inside = [](const RectF& b, float l, float t, float rr, float bb) {
-    return RectF{b.left + l, b.top + t, b.right - rr, b.bottom - bb};
-  };
-  auto one = [&](TextField* f, const RectF& place, bool focused) {
-    if (!f || place.width() <= 1) return;
-    c.fillRect(place, back);
-    RectF caret = f->draw(c, place, inputFont, text, r.accent.withOpacity(0.6f), s.tick, focused && windowActive);
+  auto one = [&](InputField* f, bool name, bool focused) {
+    if (!f || f->native) return;
+    RectF place = fieldPlace(in, name, inputMoved);
+    if (place.width() <= 1) return;
+    c.fillRect(place, kFieldBack);
+    RectF caret =
+        f->drawn.draw(c, place, inputFont, kFieldText, r.accent.withOpacity(0.6f), s.tick, focused && windowActive);
     if (focused && (caret.left != inputCaretRect.left || caret.top != inputCaretRect.top)) {
       inputCaretRect = caret;
       window.setTextInputRect(toPixels(caret.left), toPixels(caret.top), 1, toPixels(caret.height()));
     }
   };
   if (!inputFont.valid()) return;
-  one(nameEdit.get(), inside(in.nameBox, 6, 6, 6, 6), inputFocus == 1);
-  // After a resize the URL field sits where the move put it: 2 in from the sides, 6 from the top.
-  RectF url = inputMoved ? inside(in.urlBox, 2, 6, 2, 4) : inside(in.urlBox, 6, 6, 6, 6);
-  one(urlEdit.get(), url, inputFocus == 2);
+  one(nameEdit.get(), true, inputFocus == 1);
+  one(urlEdit.get(), false, inputFocus == 2);
 }
 
 }  // namespace vell

@@ -44,6 +44,7 @@ MediaStatus MediaSession::status() const {
     s.lengthUs = duration > 0 ? static_cast<int64_t>(duration * 1e6) : 0;
     s.positionUs = static_cast<int64_t>(std::max(0.0, p.position()) * 1e6);
     s.canSeek = !p.isLive() && duration > 0;
+    s.video = p.hasVideo();
   }
   s.rate = p.speed();
   s.volume = p.volume();

@@ -19,6 +19,7 @@ struct MediaStatus {
   int64_t positionUs = 0;
   double rate = 1.0;
   double volume = 1.0;
+  bool video = false;       // the medium shows pictures
   bool canGoNext = false;
   bool canGoPrevious = false;
   bool canSeek = false;

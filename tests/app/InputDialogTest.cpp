@@ -7,6 +7,7 @@
 #include "platform/Desktop.h"
 #include "render/OverlayLayout.h"
 #include "support/Env.h"
+#include "support/FieldInput.h"
 #include "AppHarness.h"
 
 namespace vell {
@@ -17,14 +18,23 @@ struct InputDialog : test::WindowedAppHarness<800, 600> {
     WindowedAppHarness::SetUp();
     Window::setClipboardText("");
   }
-  void type(const std::string& text) { app.onTextInput(text); }
   InputLayout layout() const { return computeInputLayout(800, 600, !app.inputUrlOnly); }
+  // Typing and keys go where the user's go: into the system's edit control when there is one.
+  void type(const std::string& text) {
+    if (!test::typeIntoFocusedControl(text)) app.onTextInput(text);
+  }
+  void press(int k) {
+    if (!test::pressInFocusedControl(k)) return key(k);
+    WindowEvent e;  // what the control passed on to the window
+    while (app.window.waitEvent(e, 0))
+      if (e.type == WindowEvent::KeyDown) key(e.key, e.ctrl, e.shift, e.alt);
+  }
 };
 
 TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
   std::function<void(InputDialog&)> closings[] = {
-      [](InputDialog& t) { t.type("    "), t.key(vk::Return); },  // only spaces
-      [](InputDialog& t) { t.key(vk::Escape); },
+      [](InputDialog& t) { t.type("    "), t.press(vk::Return); },  // only spaces
+      [](InputDialog& t) { t.press(vk::Escape); },
       [](InputDialog& t) { t.click(t.layout().cancel); },
       [](InputDialog& t) { t.click(5, 300); },  // outside
       [](InputDialog& t) { t.app.toggleFullscreen(); },
@@ -35,23 +45,25 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
     app.quickOpenAlpha = 1;
     click(350, app.computeLayout().controlBarTop - 30);
     ASSERT_EQ(open(), "-i----");
-    key('M');  // the dialog takes the keys: no mute
+    float volume = app.player.volume();
+    press(vk::Down);  // the dialog takes the keys: the volume stays
     if (i > 0) type("http://127.0.0.1:1/x");
     closings[i](*this);
     EXPECT_EQ(open(), "------") << i;
-    EXPECT_EQ(std::tuple(app.inputPlaylistUse, app.urlEdit.get(), app.playlist.count(), app.lastAttempt.url, app.player.muted()),
-              std::tuple(false, nullptr, 0, "", false));
+    EXPECT_EQ(std::tuple(app.inputPlaylistUse, app.urlEdit.get(), app.playlist.count(), app.lastAttempt.url,
+                         app.player.volume()),
+              std::tuple(false, nullptr, 0, "", volume));
     if (app.fullscreen) app.toggleFullscreen();
   }
 }
 
 TEST_F(InputDialog, CatalogueAndPlaylistUses) {
-  // A radio with Enter in the URL field; the name field has the focus first.
+  // A radio with Enter in the URL field; the name field has the focus first, Tab moves on.
   app.openInputDialog(false, "", false);
   type("내 방송");
-  click(layout().urlBox);
+  press(vk::Tab);
   type("http://radio.example/tune.pls");
-  key(vk::Return);
+  press(vk::Return);
   const StreamEntry& added = app.catalog.radioStreams().at(0);  // the catalogue held none
   EXPECT_EQ(std::tuple(added.type, added.name, added.url), std::tuple(RADIO_PLS, "내 방송", "http://radio.example/tune.pls"));
   std::string id = added.id;
@@ -62,28 +74,36 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   const StreamEntry& podcast = app.catalog.podcastStreams().at(0);
   EXPECT_EQ(std::tuple(podcast.type, podcast.name), std::tuple(PODCAST_RSS, "feeds.example"));
   app.openInputDialog(false, id, false);  // an edit: the URL selected, so typing replaces it
-  EXPECT_EQ(app.nameEdit->edit.text() + "|" + app.urlEdit->edit.selectedText(), "내 방송|http://radio.example/tune.pls");
+  EXPECT_EQ(app.nameEdit->text() + "|" + app.urlEdit->selectedText(), "내 방송|http://radio.example/tune.pls");
   type("http://radio.example/new.m3u8");
-  key(vk::Return);
+  press(vk::Return);
   EXPECT_EQ(app.catalog.findById(id)->url, "http://radio.example/new.m3u8");
   app.openInputDialog(false, id, false);  // deleted while its edit is open
   app.catalog.deleteUserStream(id);
-  key(vk::Return);
+  press(vk::Return);
   EXPECT_EQ(open() + app.toastText, "------스트림을 찾을 수 없음");
   app.inputCategoryUse = true;  // a playlist category, then a URL into it
   app.openInputDialog(true);
   type("  재즈 ");
-  key(vk::Return);
+  press(vk::Return);
   EXPECT_EQ(app.playlist.categoryNames(), std::vector<std::string>{"재즈"});
   app.inputPlaylistUse = true;
   app.inputCategory = "재즈";
   app.openInputDialog(true);
   type("http://jazz.example:8000/live");
-  key(vk::Return);
+  press(vk::Return);
   ASSERT_EQ(app.playlist.count(), 1);
   const PlaylistItem& item = app.playlist.items()[0];
   EXPECT_EQ(std::tuple(item.isStream, item.title, item.category, app.playlist.visible),
             std::tuple(true, "jazz.example", "재즈", true));
+}
+
+TEST_F(InputDialog, TypedHangulAddressOpensWhole) {
+  app.openInputDialog(true);
+  type("http://127.0.0.1:1/라디오 방송.mp3");
+  press(vk::Return);
+  EXPECT_EQ(std::tuple(open(), app.lastAttempt.url, app.lastAttempt.name),
+            std::tuple("------", "http://127.0.0.1:1/라디오 방송.mp3", "127.0.0.1"));
 }
 
 // Without a desktop file chooser every file command asks for a typed path instead.
@@ -115,9 +135,9 @@ TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
     Window::setClipboardText("http://not.this/");
     c.ask(app);
     ASSERT_TRUE(app.inputOpen);
-    EXPECT_EQ(app.urlEdit->edit.text(), "");  // no address prefill for a path
+    EXPECT_EQ(app.urlEdit->text(), "");  // no address prefill for a path
     type(c.path);
-    key(vk::Return);
+    press(vk::Return);
     EXPECT_EQ(std::tuple(app.inputOpen, app.inputPathUse, app.toastText, app.playlist.count()),
               std::tuple(false, 0, c.toast, c.queued));
   }
@@ -175,7 +195,7 @@ TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
     EXPECT_EQ(test::openPieces(app) + (app.window.textInputActive() ? " typing" : ""), r.state);
     if (app.inputOpen) {
       app.onTextInput("x");  // typing goes to the dialog, never to the search behind it
-      EXPECT_EQ(app.urlEdit->edit.text() + app.streamBrowser.searchText, "x");
+      EXPECT_EQ(app.urlEdit->text() + app.streamBrowser.searchText, "x");
     }
   }
 }
