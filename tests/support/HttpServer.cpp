@@ -64,6 +64,8 @@ bool HttpConnection::wait(int milliseconds) {
   return !server_.stopping();
 }
 
+bool HttpConnection::stopping() const { return server_.stopping(); }
+
 HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {
   listenFd_ = listenLoopback(port_);
   if (listenFd_ == kNoSocket) throw std::runtime_error("no listening socket on 127.0.0.1");

@@ -38,6 +38,7 @@ class HttpConnection {
   // slower), after `headStart` bytes at once: a real station, or a server that trickles.
   bool sendPaced(const std::string& bytes, size_t bytesPerSecond, size_t headStart = 0);
   bool wait(int milliseconds);  // false early when the server stops
+  bool stopping() const;
 
  private:
   std::intptr_t fd_;  // a socket of support/Socket.h
