@@ -149,15 +149,12 @@ struct GraphicsDevice::Impl {
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
     desc.Scaling = DXGI_SCALING_STRETCH;
     desc.AlphaMode = DXGI_ALPHA_MODE_IGNORE;
-    // Flip model where the system has it (Windows 10, then 8), the old blit model otherwise.
-    for (auto [effect, buffers] : {std::pair{DXGI_SWAP_EFFECT_FLIP_DISCARD, 2u},
-                                   std::pair{DXGI_SWAP_EFFECT_FLIP_SEQUENTIAL, 2u}, std::pair{DXGI_SWAP_EFFECT_DISCARD, 1u}}) {
-      desc.SwapEffect = effect;
-      desc.BufferCount = buffers;
-      if (SUCCEEDED(factory->CreateSwapChainForHwnd(device.Get(), window, &desc, nullptr, nullptr, &swapChain))) break;
-    }
-    if (swapChain && desc.SwapEffect != DXGI_SWAP_EFFECT_FLIP_DISCARD)
-      debugLog("Swap chain without flip-discard (effect %d)", static_cast<int>(desc.SwapEffect));
+    // The blit model: the back buffer is copied into the window's own surface, so the input
+    // dialog's child EDIT controls show above the picture. Under the flip model the system
+    // composes the buffers instead of that surface, and child controls drawn with GDI vanish.
+    desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
+    desc.BufferCount = 1;
+    factory->CreateSwapChainForHwnd(device.Get(), window, &desc, nullptr, nullptr, &swapChain);
     if (!swapChain) {
       releaseD3d();
       return false;
