@@ -283,7 +283,9 @@ bool Player::playOutAudio() {
     } else {
       emptySince = 0;
     }
-    sleepMs(10);
+    // Far from the end a check now and then will do.
+    const double perSecond = static_cast<double>(audio_.sampleRate()) * audio_.channels();
+    sleepMs(static_cast<double>(audio_.ringFill()) > perSecond ? 25 : 10);
   }
   return true;
 }

@@ -371,6 +371,19 @@ void Canvas::clear() {
   d.resetBands(height_);
 }
 
+void Canvas::clearArea(const RectI& area) {
+  Impl& d = *impl_;
+  if (!d.cr) return;
+  const int x0 = std::max(area.x, 0), x1 = std::min(area.x + area.w, width_);
+  const int y0 = std::max(area.y, 0), y1 = std::min(area.y + area.h, height_);
+  if (x1 <= x0 || y1 <= y0) return;
+  cairo_surface_flush(d.surface);
+  uint8_t* data = cairo_image_surface_get_data(d.surface);
+  int stride = cairo_image_surface_get_stride(d.surface);
+  for (int y = y0; y < y1; ++y) std::memset(data + static_cast<size_t>(y) * stride + x0 * 4, 0, (x1 - x0) * 4);
+  cairo_surface_mark_dirty(d.surface);
+}
+
 void Canvas::setTransform(const Matrix& m) {
   transform_ = m;
   if (!impl_->cr) return;
