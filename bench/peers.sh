@@ -55,7 +55,9 @@ fresh_vell() {
   cp "$(dirname "$player")/streams.ini" "$app/" 2>/dev/null || true
   touch "$app/portable"
 }
-printf 'RIGHT seek 10\n' >"$work/mpv-input.conf"
+# A plain relative seek in mpv lands on the key frame before the target; with Shift it lands
+# on the frame itself, as every seek of Vell's does.
+printf 'RIGHT seek 10\nShift+RIGHT seek 10 relative+exact\n' >"$work/mpv-input.conf"
 export SDL_AUDIODRIVER=dummy
 # cmd_PLAYER FILE: the command line that plays FILE in a 1280x720 window.
 cmd_vell() { fresh_vell && echo "$app/vell-player" "$1"; }
@@ -130,10 +132,10 @@ first() {
   stop "$pid"
 }
 
-# seeks NAME: three seeks +10 s, ms from the key to the new picture, one a line.
+# seeks NAME [KEYS]: three seeks +10 s, ms from the key to the new picture, one a line.
 seeks() {
   local keys
-  keys=$(seek_keys "$1")
+  keys=${2:-$(seek_keys "$1")}
   # shellcheck disable=SC2046
   set -- $("cmd_$1" "$work/h264-1080p30.mp4")
   "$@" >/dev/null 2>&1 &
@@ -191,8 +193,12 @@ results=${PEERS_RESULTS:-$work/results}
   done
   for p in "${order[@]}"; do
     echo "$p - first $(first "$p")" >>"$results"
-    seeks "$p" | while read -r ms; do echo "$p - seek $ms" >>"$results"; done
+    seeks "$p" | while read -r ms; do
+      echo "$p - seek $ms" >>"$results"
+      [ "$p" != vell ] || echo "vell - exactseek $ms" >>"$results"
+    done
   done
+  seeks mpv shift+Right | while read -r ms; do echo "mpv - exactseek $ms" >>"$results"; done
   for state in empty queue podcasts; do echo "vell $state idle $(idle "$state")" >>"$results"; done
   echo "round $round done (load $(cut -d' ' -f1 /proc/loadavg))" >&2
   cp "$results" "${PEERS_KEEP:-/dev/null}" 2>/dev/null || true
@@ -220,6 +226,7 @@ row "peak RSS MB, MP3" song.mp3 rss
 row "frames on screen %, 1080p60" h264-1080p60.mp4 shown
 row "launch to first picture ms" - first
 row "seek +10 s to new picture ms" - seek
+row "seek +10 s to the exact frame ms" - exactseek
 for state in empty queue podcasts; do
   printf '| %-34s | %8s |\n' "Vell idle % of a core, $state" "$(value vell "$state" idle)"
 done

@@ -206,13 +206,16 @@ void App::paint() {
   Overlay::Motion motion = overlay.motion();
   busyTicking = moving || motion == Overlay::Motion::Smooth;
   slowTicking = motion == Overlay::Motion::Slow;
-  bool due = paintWanted || frameChanged || moving || signature != paintedSignature ||
-             motion == Overlay::Motion::Smooth ||
-             (motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40);
-  if (!due) return;
+  bool whole = paintWanted || frameChanged || moving || signature != paintedSignature ||
+               motion == Overlay::Motion::Smooth;
+  if (!whole && !(motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40)) return;
+  lastPaintTick = state.tick;
+  if (!whole && overlay.meterOnly()) {
+    if (overlay.paintMeter(renderer, resources, state)) renderer.present();
+    return;
+  }
   paintWanted = false;
   paintedSignature = std::move(signature);
-  lastPaintTick = state.tick;
 
   resources.setSubtitleSize(subtitles.size);
   OverlayHooks hooks;

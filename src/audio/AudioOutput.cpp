@@ -389,9 +389,11 @@ void AudioOutput::renderLoop() {
   spaceAvailable_.notify_all();
   if (logLow) debugLog("Buffer low — rebuffering\n");
 
+  const int quarterMs = std::max(1, static_cast<int>(bufferFrames_.load() * 250LL / std::max(1, sampleRate_.load())));
+  const int pollMs = std::clamp(renderPollMs.load(), 1, std::max(kRenderPollMs, quarterMs));
   while (running_.load()) {
     std::unique_lock<std::mutex> dev(deviceMutex_);
-    wake_.wait_for(dev, std::chrono::milliseconds(kRenderPollMs), [this] { return !running_.load(); });
+    wake_.wait_for(dev, std::chrono::milliseconds(pollMs), [this] { return !running_.load(); });
     if (!running_.load()) break;
     if (device_.lost()) {
       dev.unlock();

@@ -24,6 +24,10 @@ class AudioOutput {
   // Seconds of sound the ring holds from the next init (a video reads its sound only a
   // little ahead of the picture and needs no more than a few).
   std::atomic<int> ringSeconds{kRingSeconds};
+  // Milliseconds between the render thread's top-ups of the device (at most a quarter of its
+  // buffer). Sound alone can wait longer between them, with fewer wake-ups, than sound a
+  // picture is timed by.
+  std::atomic<int> renderPollMs{4};
 
   AudioOutput();
   ~AudioOutput();

@@ -58,10 +58,11 @@ void Player::playbackThread() {
     return static_cast<double>(audio_.ringFill()) >= seconds * perSecond;
   };
   // Pictures wait while the sound is short: a late picture is dropped, while sound that runs
-  // dry slows the clock and everything with it.
+  // dry slows the clock and everything with it. Not the ones a seek decodes its way through
+  // (they are never shown, and the sound before the target is dropped anyway).
   auto room = [&] {
     if (audioIndex >= 0 && !inputEnded && !audioLost_.load() && waiting.size() < kMaxWaitingPackets &&
-        !soundAhead(kSoundFirstSeconds))
+        !videoDecoder_.skipping() && !soundAhead(kSoundFirstSeconds))
       return false;
     return queuedFrames() < static_cast<size_t>(maxQueuedFrames_.load());
   };
@@ -283,7 +284,9 @@ bool Player::playOutAudio() {
     } else {
       emptySince = 0;
     }
-    sleepMs(10);
+    // Far from the end a check now and then will do.
+    const double perSecond = static_cast<double>(audio_.sampleRate()) * audio_.channels();
+    sleepMs(static_cast<double>(audio_.ringFill()) > perSecond ? 25 : 10);
   }
   return true;
 }

@@ -75,6 +75,7 @@ bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& 
   if (source_.hasAudio()) {
     describeAudioStream(title, source_.hasVideo());
     audio_.ringSeconds.store(source_.hasVideo() ? 4 : AudioOutput::kRingSeconds);
+    audio_.renderPollMs.store(source_.hasVideo() ? 4 : 20);
     if (!audio_.init(48000, 2)) {
       if (logLines) debugLog("AudioOutput::init FAILED\n");
       return false;

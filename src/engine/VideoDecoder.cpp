@@ -215,6 +215,10 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   frame.sourceHeight = frame.sourceWidth > 0 ? source->height : 0;
   frame.linesize[0] = stride;
   sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
+  if (frame.sourceWidth > 0) {
+    frame.picture = av_frame_alloc();
+    if (frame.picture && av_frame_ref(frame.picture, source) < 0) av_frame_free(&frame.picture);
+  }
 
   // Containers without presentation times (AVI, raw streams) leave pts empty; the decoder's
   // best guess orders B-frames correctly.

@@ -35,6 +35,7 @@ class VideoDecoder {
   // without being converted, and the ones no other picture refers to are not even decoded.
   // A negative time ends it.
   void setSkipBefore(double seconds) { skipBefore_ = seconds; }
+  bool skipping() const { return skipBefore_ >= 0; }
 
   // The size pictures are shown at (any thread; 0 = their own). Larger pictures are scaled
   // down to it while they are converted, which costs less than converting them whole and

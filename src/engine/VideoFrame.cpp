@@ -2,6 +2,9 @@
 
 extern "C" {
 #include <libavutil/buffer.h>
+#include <libavutil/frame.h>
+#include <libavutil/macros.h>
+#include <libswscale/swscale.h>
 }
 
 #include <utility>
@@ -28,6 +31,8 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
   pts = other.pts;
   ownsBuffer = other.ownsBuffer;
   buffer = other.buffer;
+  picture = other.picture;
+  other.picture = nullptr;
   other.width = other.height = 0;
   other.sourceWidth = other.sourceHeight = 0;
   other.ownsBuffer = false;
@@ -38,6 +43,7 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
 void VideoFrame::releasePixels() {
   if (ownsBuffer) av_buffer_unref(&buffer);
   buffer = nullptr;
+  av_frame_free(&picture);
   for (int i = 0; i < 4; ++i) {
     data[i] = nullptr;
     linesize[i] = 0;
@@ -45,6 +51,28 @@ void VideoFrame::releasePixels() {
   width = height = 0;
   sourceWidth = sourceHeight = 0;
   ownsBuffer = false;
+}
+
+bool VideoFrame::convertWhole(VideoFrame& whole) const {
+  if (!picture || picture->width < 1 || picture->height < 1) return false;
+  SwsContext* scaler = sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
+                                      picture->width, picture->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
+                                      nullptr);
+  if (!scaler) return false;
+  whole.releasePixels();
+  const int stride = FFALIGN(picture->width * 4, 64);
+  whole.buffer = av_buffer_alloc(static_cast<size_t>(stride) * picture->height + 64);  // the scaler's tail
+  if (whole.buffer) {
+    whole.ownsBuffer = true;
+    whole.data[0] = whole.buffer->data;
+    whole.linesize[0] = stride;
+    whole.width = picture->width;
+    whole.height = picture->height;
+    whole.pts = pts;
+    sws_scale(scaler, picture->data, picture->linesize, 0, picture->height, whole.data, whole.linesize);
+  }
+  sws_freeContext(scaler);
+  return whole.buffer != nullptr;
 }
 
 }  // namespace vell

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 struct AVBufferRef;
+struct AVFrame;
 
 namespace vell {
 
@@ -25,6 +26,9 @@ struct VideoFrame {
   double pts = 0.0;  // seconds
   bool ownsBuffer = false;
   AVBufferRef* buffer = nullptr;  // the reference that keeps data[0] alive when owned
+  // When scaled down: the decoded picture itself (a reference, not a copy), so that a
+  // screenshot can still have the film's own size.
+  AVFrame* picture = nullptr;
 
   VideoFrame() = default;
   ~VideoFrame();
@@ -38,6 +42,9 @@ struct VideoFrame {
   bool hasPixels() const { return data[0] != nullptr && width > 0 && height > 0; }
   int shapeWidth() const { return sourceWidth > 0 ? sourceWidth : width; }
   int shapeHeight() const { return sourceHeight > 0 ? sourceHeight : height; }
+  // A scaled-down record converted again at the picture's own size into `whole`; false when
+  // it was not scaled (its own pixels are whole) or the conversion failed.
+  bool convertWhole(VideoFrame& whole) const;
 };
 
 }  // namespace vell

@@ -161,6 +161,9 @@ class Canvas {
   // Makes everything transparent again (only what was drawn needs clearing) and resets
   // the transform and clip stack.
   void clear();
+  // Makes one area transparent again and leaves the rest as drawn (for redrawing only the
+  // part that moves), in drawing units like the shapes. The area still counts as drawn on.
+  void clearArea(const RectI& r);
 
   void fillRect(const RectF& r, Color c);
   void drawRect(const RectF& r, Color c, float strokeWidth);

@@ -203,7 +203,7 @@ void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l,
   }
 }
 
-void drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,
+float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,
                        const Bitmap* cover, std::array<float, kLevelBands>& meter) {
   const MediaView& m = s.media;
   const float cx = l.cx, cy = l.cy;
@@ -271,6 +271,7 @@ void drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, c
   }
 
   if (m.state == PlayState::Playing) drawLevelMeter(c, r, l, s.audio.levels, meter);
+  return y + 18;
 }
 
 void drawEmptyScreen(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) {

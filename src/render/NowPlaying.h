@@ -45,7 +45,8 @@ float abMarkerX(double time, double duration, int width);
 enum class VideoAreaContent { None, AudioOnly, Empty, Failed };
 VideoAreaContent videoAreaContent(const OverlayState& s);
 
-void drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,
+// Returns the bottom of the text above the level meter.
+float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,
                        const Bitmap* cover, std::array<float, kLevelBands>& meter);
 void drawMediaIcon(Canvas& c, const UiResources& r, const OverlayState& s, float cx, float cy);
 void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l,

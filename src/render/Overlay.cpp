@@ -106,6 +106,8 @@ bool Overlay::paint(Renderer& renderer, const UiResources& res, const OverlaySta
 
 void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayHooks& hooks) {
   motion_ = Motion::None;
+  motionNotes_ = 0;
+  meterArea_ = RectI{};
   if (!c.valid() || s.width < 1 || s.height < 1) return;
   OverlayLayout l = computeOverlayLayout(s);
   float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
@@ -129,12 +131,22 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   if (l.sidePanel > 0 && hooks.sidePanel) hooks.sidePanel(c, r, s, l, RectF{W - l.sidePanel, l.topBar, W, l.controlsTop});
 
   // What is playing.
+  bool meterAlone = false;
   if (!s.connecting) {
     switch (videoAreaContent(s)) {
-      case VideoAreaContent::AudioOnly:
+      case VideoAreaContent::AudioOnly: {
         if (s.media.state == PlayState::Playing || s.media.reconnecting) noteMotion(Motion::Slow);
-        drawAudioOnlyView(c, r, s, l, cover_.valid() ? &cover_ : nullptr, meter_);
+        float textBottom = drawAudioOnlyView(c, r, s, l, cover_.valid() ? &cover_ : nullptr, meter_);
+        const RectF m = levelMeterRect(l);
+        meterAlone = s.media.state == PlayState::Playing && !s.media.reconnecting && !s.audio.rebuffering &&
+                     levelMeterFits(l) && m.width() > 0 && textBottom + 4 <= m.top - 3;
+        if (meterAlone) {
+          const int x0 = static_cast<int>(std::floor(m.left)) - 1, y0 = static_cast<int>(std::floor(m.top)) - 3;
+          meterArea_ = RectI{x0, y0, static_cast<int>(std::ceil(m.right)) + 1 - x0,
+                             static_cast<int>(std::ceil(m.bottom)) + 1 - y0};
+        }
         break;
+      }
       case VideoAreaContent::Empty:
       case VideoAreaContent::Failed:
         drawEmptyScreen(c, r, s, l);
@@ -159,6 +171,19 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   if (float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs); opacity > 0)
     noteMotion(opacity < 1 ? Motion::Smooth : Motion::Slow);
   drawToast(c, r, s);
+  // Anything else that moves or may lie over the meter needs the whole draw.
+  if (!meterAlone || motionNotes_ != 1 || !s.subtitleText.empty() || s.input.open || s.helpVisible ||
+      s.quickOpenAlpha >= 0.01f || toastOpacity(s.tick, s.toastTick, s.toastDurationMs) > 0)
+    meterArea_ = RectI{};
+}
+
+bool Overlay::paintMeter(Renderer& renderer, const UiResources& res, const OverlayState& s) {
+  if (!meterOnly() || !renderer.ready()) return false;
+  Canvas& c = renderer.canvas();
+  c.clearArea(meterArea_);
+  drawLevelMeter(c, res, computeOverlayLayout(s), s.audio.levels, meter_);
+  VideoDraw none;
+  return renderer.composeScene(&none);
 }
 
 void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {

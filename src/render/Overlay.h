@@ -79,7 +79,15 @@ class Overlay {
   enum class Motion { None, Slow, Smooth };
   Motion motion() const { return motion_; }
   // Panels drawn through the hooks report theirs here.
-  void noteMotion(Motion m) const { motion_ = std::max(motion_, m); }
+  void noteMotion(Motion m) const {
+    motion_ = std::max(motion_, m);
+    ++motionNotes_;
+  }
+  // When the level meter was the only thing moving in the last draw and nothing else lies
+  // on it, paintMeter redraws just the meter over the rest as it was: most of the
+  // now-playing view's paints cost a few bars instead of the whole window.
+  bool meterOnly() const { return meterArea_.w > 0; }
+  bool paintMeter(Renderer& renderer, const UiResources& res, const OverlayState& s);
 
   // One frame on the presenter: everything drawn over the picture, then the picture and the
   // blend, only where the window changed. The App's per-paint work (clock tick, frame taking,
@@ -113,6 +121,8 @@ class Overlay {
   bool titleShown_ = false;
   float titleOffset_ = 0;
   mutable Motion motion_ = Motion::None;  // gathered by the const drawing pieces
+  mutable int motionNotes_ = 0;
+  RectI meterArea_{};  // the meter's box (drawing units) when it alone moves, else empty
 };
 
 // Rows of the keyboard help sheet: description and keys.

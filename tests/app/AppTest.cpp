@@ -94,24 +94,48 @@ TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
 TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
   EXPECT_FALSE(app.takeScreenshot());  // no frame yet
   if (!test::setPicturesFolder(dir.path())) GTEST_SKIP() << "the Pictures folder cannot be moved here";
-  VideoFrame& f = app.frameSlot;  // 3 x 2 with padded rows
-  f.width = 3, f.height = 2, f.linesize[0] = 16;
-  f.buffer = av_buffer_alloc(32);
-  f.ownsBuffer = true;
-  f.data[0] = f.buffer->data;
-  for (int i = 0; i < 32; ++i) f.data[0][i] = static_cast<uint8_t>(i);
-  ASSERT_TRUE(app.takeScreenshot());
-  // Written on a helper thread; its toast comes back as a task.
-  for (int i = 0; i < 500 && app.toastText != "스크린샷 저장됨"; ++i) {
-    sleepMs(10);
-    app.onMessage(kMsgRunTasks);
+  struct Row {
+    const char* what;
+    int width, height;  // of the file
+  } rows[] = {{"a 3 x 2 frame with padded rows", 3, 2}, {"a film shown smaller than its own size", 640, 480}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    VideoFrame& f = app.frameSlot;
+    if (row.width == 3) {
+      f.width = 3, f.height = 2, f.linesize[0] = 16;
+      f.buffer = av_buffer_alloc(32);
+      f.ownsBuffer = true;
+      f.data[0] = f.buffer->data;
+      for (int i = 0; i < 32; ++i) f.data[0][i] = static_cast<uint8_t>(i);
+    } else {
+      f.releasePixels();
+      openWindow(320, 240);
+      app.openPath(test::h264AacMp4(1.0, row.width, row.height));
+      for (uint32_t start = tickCount(); !f.hasPixels() && tickCount() - start < 5000;) {
+        app.tickWork();
+        sleepMs(16);
+      }
+      ASSERT_LT(f.width, row.width);  // converted at the shown size
+    }
+    for (const std::string& old : listDirectory(dir.file("Pictures"))) removeFile(dir.file("Pictures/" + old));
+    app.toastText.clear();
+    ASSERT_TRUE(app.takeScreenshot());
+    // Written on a helper thread; its toast comes back as a task.
+    for (int i = 0; i < 500 && app.toastText != "스크린샷 저장됨"; ++i) {
+      sleepMs(10);
+      app.onMessage(kMsgRunTasks);
+    }
+    std::vector<std::string> files = listDirectory(dir.file("Pictures"));
+    ASSERT_EQ(files.size(), 1u);
+    std::string bmp = dir.read("Pictures/" + files[0]);
+    ASSERT_EQ(bmp.size(), 54u + row.width * row.height * 4);
+    EXPECT_EQ(bmp.substr(18, 4), std::string({char(row.width), char(row.width >> 8), 0, 0}));
+    int32_t h = -row.height;  // rows top-down
+    EXPECT_EQ(bmp.substr(22, 4), std::string(reinterpret_cast<const char*>(&h), 4));
+    if (row.width == 3) {  // each row without its padding
+      EXPECT_EQ(bmp.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
+    }
   }
-  std::vector<std::string> files = listDirectory(dir.file("Pictures"));
-  ASSERT_EQ(files.size(), 1u);
-  std::string bmp = dir.read("Pictures/" + files[0]);
-  EXPECT_EQ(bmp.substr(22, 4), std::string("\xFE\xFF\xFF\xFF", 4));  // height -2: rows top-down
-  // Each row without its padding.
-  EXPECT_EQ(bmp.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
 }
 
 TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {

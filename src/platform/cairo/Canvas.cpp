@@ -372,6 +372,22 @@ void Canvas::clear() {
   d.resetBands(height_);
 }
 
+void Canvas::clearArea(const RectI& area) {
+  Impl& d = *impl_;
+  if (!d.cr) return;
+  // The area is in drawing units; on a scaled display it covers every pixel it touches.
+  const int x0 = std::max(static_cast<int>(std::floor(area.x * scale_)), 0);
+  const int x1 = std::min(static_cast<int>(std::ceil((area.x + area.w) * scale_)), width_);
+  const int y0 = std::max(static_cast<int>(std::floor(area.y * scale_)), 0);
+  const int y1 = std::min(static_cast<int>(std::ceil((area.y + area.h) * scale_)), height_);
+  if (x1 <= x0 || y1 <= y0) return;
+  cairo_surface_flush(d.surface);
+  uint8_t* data = cairo_image_surface_get_data(d.surface);
+  int stride = cairo_image_surface_get_stride(d.surface);
+  for (int y = y0; y < y1; ++y) std::memset(data + static_cast<size_t>(y) * stride + x0 * 4, 0, (x1 - x0) * 4);
+  cairo_surface_mark_dirty(d.surface);
+}
+
 void Canvas::setTransform(const Matrix& logical) {
   transform_ = logical;
   if (!impl_->cr) return;

@@ -744,6 +744,25 @@ void Canvas::clear() {
   d.resetBands();
 }
 
+void Canvas::clearArea(const RectI& area) {
+  Impl& d = *impl_;
+  if (!d.target) return;
+  // The area is in drawing units; on a scaled display it covers every pixel it touches.
+  const int x0 = std::max(static_cast<int>(std::floor(area.x * scale_)), 0);
+  const int x1 = std::min(static_cast<int>(std::ceil((area.x + area.w) * scale_)), width_);
+  const int y0 = std::max(static_cast<int>(std::floor(area.y * scale_)), 0);
+  const int y1 = std::min(static_cast<int>(std::ceil((area.y + area.h) * scale_)), height_);
+  if (x1 <= x0 || y1 <= y0) return;
+  d.begin();
+  d.target->SetTransform(D2D1::Matrix3x2F::Identity());
+  d.target->PushAxisAlignedClip(D2D1::RectF(x0, y0, x1, y1), D2D1_ANTIALIAS_MODE_ALIASED);
+  d.target->Clear(D2D1::ColorF(0, 0, 0, 0));
+  d.target->PopAxisAlignedClip();
+  d.target->SetTransform(toD2d(d.transform));
+  for (int y = y0; y < y1; ++y)
+    std::memset(d.pixels.data() + (static_cast<size_t>(y) * d.width + x0) * 4, 0, static_cast<size_t>(x1 - x0) * 4);
+}
+
 void Canvas::setTransform(const Matrix& logical) {
   Impl& d = *impl_;
   transform_ = logical;
