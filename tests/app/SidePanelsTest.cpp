@@ -250,10 +250,8 @@ TEST_F(SidePanels, OneClickReachesOneTarget) {
 }
 
 TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {
-  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
-                     "type=\"audio/mpeg\"/></item></channel></rss>";
   test::HttpServer server([&](const test::HttpRequest& r, test::HttpConnection& c) {
-    c.respond(200, r.target == "/feed.xml" ? feed : "<rss></rss>", "application/rss+xml");
+    c.respond(200, r.target == "/feed.xml" ? test::kOneEpisodeFeed : "<rss></rss>", "application/rss+xml");
   });
   app.catalog.loadFromText("RADIO_MP3|st|Loop FM|g||http://127.0.0.1:9/live\nPODCAST_RSS|pa|Loop Cast|g||" +
                                server.url("/feed.xml") + "\nPODCAST_RSS|pb|Empty Cast|g||" + server.url("/empty.xml"),
@@ -280,10 +278,8 @@ TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {
 
 // A podcast chosen among the search results lists its episodes there, under it, to be played.
 TEST_F(SidePanels, ASearchedPodcastListsItsEpisodes) {
-  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
-                     "type=\"audio/mpeg\"/></item></channel></rss>";
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
-    c.respond(200, feed, "application/rss+xml");
+    c.respond(200, test::kOneEpisodeFeed, "application/rss+xml");
   });
   app.catalog.loadFromText("PODCAST_RSS|pa|Loop Cast|g||" + server.url("/feed.xml") + "\nPODCAST_RSS|pb|Other|g||x",
                            "");
