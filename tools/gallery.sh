@@ -7,8 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-build/gallery}"
 cmake -S . -B build/test -G Ninja >/dev/null
-cmake --build build/test -j2 --target test_render
+cmake --build build/test -j2 --target vell_gallery
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-SDL_VIDEODRIVER=offscreen VELL_GALLERY_DIR="$out" build/test/tests/test_render --gtest_filter='Gallery.*' >/dev/null
+SDL_VIDEODRIVER=offscreen build/test/tools/gallery/vell_gallery "$out"
 ls -1 "$out"/*.png

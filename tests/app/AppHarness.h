@@ -31,6 +31,11 @@ inline std::string openPieces(const App& a) {
          (a.quickOpenVisible ? 'q' : '-');
 }
 
+// A podcast feed of one episode, 첫 회.
+inline const std::string kOneEpisodeFeed =
+    "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
+    "type=\"audio/mpeg\"/></item></channel></rss>";
+
 struct AppHarness : ::testing::Test {
   TempDir dir;
   App app{dir.path()};
@@ -59,6 +64,13 @@ struct AppHarness : ::testing::Test {
       if (app.window.waitEvent(e, 10) && e.type == WindowEvent::User) app.onMessage(e.code);
       if (done && done()) return;
     }
+  }
+  void playToEnd() {
+    for (uint32_t t0 = tickCount(); !app.player.ended() && tickCount() - t0 < 8000;) {
+      app.player.syncTick();
+      sleepMs(16);
+    }
+    ASSERT_TRUE(app.player.ended());
   }
   // The App's periodic work at the paint rate, for `ms`.
   void tickFor(uint32_t ms) {

@@ -1,5 +1,5 @@
 // The App's own rules: hit test and layout by view, timers, A-B repeat, screenshot, the queue
-// and resume, the screen saver, the key table, and the menus with their commands.
+// and resume, repeat one and failed opens, the screen saver, the key table, and the menus with their commands.
 #include <cstdlib>
 
 extern "C" {
@@ -8,6 +8,7 @@ extern "C" {
 
 #include "app/MediaSession.h"
 #include "app/Menus.h"
+#include "platform/Text.h"
 #include "support/DiskAudio.h"
 #include "support/Env.h"
 #include "support/Media.h"
@@ -183,16 +184,16 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
   app.playItem(0);
   app.onMessage(kMsgMediumEnded);  // stale: the player has not ended
   EXPECT_EQ(app.playlist.currentIndex(), 0);
-  for (uint32_t t0 = tickCount(); !app.player.ended() && tickCount() - t0 < 4000;) {
-    app.player.syncTick();
-    sleepMs(16);
-  }
+  playToEnd();
   app.onMessage(kMsgMediumEnded);
   EXPECT_EQ(app.currentPath, b);
   app.openPath(test::sineMp3(2.0, 550));  // not queued: the queue becomes this one file
   EXPECT_EQ(app.playlist.count(), 1);
   app.onDropFiles({a, dir.write("notes.txt", "x"), b}, 10, 10);  // media files only, the first plays
   EXPECT_EQ(std::tuple(app.playlist.count(), app.currentPath), std::tuple(2, a));
+  app.playlist.addFile(a);
+  app.playItem(2);  // a file queued twice: the entry opened is current
+  EXPECT_EQ(app.playlist.currentIndex(), 2);
   std::string file = test::sineMp3(10.0);  // resume from the history, within limits
   app.history.update(file, 4.5, 10.0);
   app.openPath(file);
@@ -204,6 +205,33 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
     EXPECT_EQ(app.toastText, "") << at;
   }
   app.player.close();
+}
+
+TEST_F(AppCore, RepeatOneOfAFileAutosavedNearItsEndStartsAtZero) {
+  std::string file = test::sineMp3(6.0);
+  app.history.update(file, 4.5, 6.0);  // what the periodic save left
+  app.playlist.repeatMode = 2;
+  app.openPath(file);
+  EXPECT_EQ(app.toastText, "0:04부터 이어보기");  // the user's open still resumes
+  playToEnd();
+  app.toastText.clear();
+  app.onMessage(kMsgMediumEnded);
+  EXPECT_NEAR(app.history.position(file), app.player.duration(), 0.01);  // finished: nothing to resume
+  tickFor(300);
+  EXPECT_LT(app.player.position(), 2.0);
+  EXPECT_EQ(app.toastText, "");
+  app.player.close();
+}
+
+TEST_F(AppCore, MissingFolderOrCorruptFileShowsTheFailureScreenNotTheName) {
+  openWindow(640, 400);
+  std::string corrupt = dir.write("corrupt.mp4", std::string(8192, 'x'));
+  for (const std::string& path : {dir.file("missing.mp3"), dir.path(), corrupt}) {
+    app.openPath(path);
+    EXPECT_EQ(std::tuple(app.window.title(), app.currentPath, app.retryOffered, app.lastAttempt.name),
+              std::tuple("Vell Player", "", true, displayName(path)))
+        << path;
+  }
 }
 
 // The desktop may blank the screen unless a picture is moving.

@@ -111,11 +111,9 @@ TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
 // While a box is open the loop goes on inside it: an episode list that arrives and a Quit from
 // the desktop are each handled once, as they come; the Quit closes the box.
 TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
-  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
-                     "type=\"audio/mpeg\"/></item></channel></rss>";
   test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
     c.wait(300);  // the list comes once the box is up
-    c.respond(200, feed, "application/rss+xml");
+    c.respond(200, test::kOneEpisodeFeed, "application/rss+xml");
   });
   app.catalog.loadFromText("PODCAST_RSS|pa|Loop Cast|g||" + server.url("/feed.xml"), "");
   app.toggleStreamBrowser(true);
@@ -202,7 +200,7 @@ TEST(ShellStart, HostileStateFilesStillStart) {
   DataPaths paths;  // settings and history in separate folders, as in the desktop's folders
   paths.configDir = dir.file("config");
   paths.dataDir = paths.builtinDir = dir.file("data");
-  dir.write("config/vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\n");
+  dir.write("config/vell_player.ini", "\xEF\xBB\xBFwindowX=-99999\nwindowY=40000\nwindowW=30000\nwindowH=20000\nshowPlaylist=1\n");
   std::string dead = test::endedProcessId();  // a process id no process has any more
   std::string stale = dir.write("data/podcast_history.ini.tmp" + dead, std::string(4096, 'x'));
   std::string staleSettings = dir.write("config/vell_player.ini.tmp" + dead, "x");
@@ -215,19 +213,10 @@ TEST(ShellStart, HostileStateFilesStillStart) {
     app.window.position(x, y);
     app.window.size(w, h);
     EXPECT_TRUE(x >= work.x && y >= work.y && w <= work.w && h <= work.h) << x << "," << y << " " << w << "x" << h;
+    EXPECT_TRUE(app.playlistPanelShown());  // the saved panel opens at start
     app.requestClose();
   }
   EXPECT_EQ(std::tuple(fileExists(stale), fileExists(staleSettings), fileExists(foreign)), std::tuple(false, false, true));
-}
-
-TEST(ShellStart, TheSavedPlaylistPanelOpensAtStart) {
-  settings() = Settings{};
-  test::TempDir dir;
-  dir.write("vell_player.ini", "showPlaylist=1\n");
-  App app{dir.path()};
-  ASSERT_TRUE(app.create(""));
-  EXPECT_TRUE(app.playlistPanelShown());
-  app.requestClose();
 }
 
 TEST(ShellStart, SavedPlacementIsBroughtOntoTheWorkArea) {

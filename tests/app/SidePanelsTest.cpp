@@ -249,11 +249,9 @@ TEST_F(SidePanels, OneClickReachesOneTarget) {
   EXPECT_EQ(std::tuple(app.lastAttempt.url, app.seekDragging), std::tuple(server.url("/15"), false));
 }
 
-TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {
-  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
-                     "type=\"audio/mpeg\"/></item></channel></rss>";
+TEST_F(SidePanels, BrowserHoverWarmsUpStaleEpisodeListsAreDroppedAndSearchedPodcastsList) {
   test::HttpServer server([&](const test::HttpRequest& r, test::HttpConnection& c) {
-    c.respond(200, r.target == "/feed.xml" ? feed : "<rss></rss>", "application/rss+xml");
+    c.respond(200, r.target == "/feed.xml" ? test::kOneEpisodeFeed : "<rss></rss>", "application/rss+xml");
   });
   app.catalog.loadFromText("RADIO_MP3|st|Loop FM|g||http://127.0.0.1:9/live\nPODCAST_RSS|pa|Loop Cast|g||" +
                                server.url("/feed.xml") + "\nPODCAST_RSS|pb|Empty Cast|g||" + server.url("/empty.xml"),
@@ -276,21 +274,9 @@ TEST_F(SidePanels, BrowserHoverWarmsUpAndStaleEpisodeListsAreDropped) {
   click(800, 210);  // Empty Cast on its own: the failure is told
   pump(5000, [&] { return !app.streamBrowser.loading; });
   EXPECT_EQ(app.toastText, "에피소드를 불러올 수 없음");
-}
-
-// A podcast chosen among the search results lists its episodes there, under it, to be played.
-TEST_F(SidePanels, ASearchedPodcastListsItsEpisodes) {
-  std::string feed = "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
-                     "type=\"audio/mpeg\"/></item></channel></rss>";
-  test::HttpServer server([&](const test::HttpRequest&, test::HttpConnection& c) {
-    c.respond(200, feed, "application/rss+xml");
-  });
-  app.catalog.loadFromText("PODCAST_RSS|pa|Loop Cast|g||" + server.url("/feed.xml") + "\nPODCAST_RSS|pb|Other|g||x",
-                           "");
   answerBoxes();  // a click that misses the episode must not wait on a box
-  app.toggleStreamBrowser(true);
-  app.onTextInput("loop");
-  click(800, 148);  // the only result, 130..166 below the search box
+  app.onTextInput("loop");  // a podcast found by search lists its episodes there, under it
+  click(800, 148);          // the only result, 130..166 below the search box
   pump(5000, [&] { return !app.streamBrowser.loading; });
   click(800, 180);  // its episode, 166..196
   EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.lastAttempt.url),
