@@ -36,6 +36,15 @@ void Canvas::setScale(float scale) {
   setTransform(transform_);
 }
 
+RectI Canvas::pixelsCovering(const RectI& area) const {
+  const int x0 = std::max(static_cast<int>(std::floor(area.x * scale_)), 0);
+  const int x1 = std::min(static_cast<int>(std::ceil((area.x + area.w) * scale_)), width_);
+  const int y0 = std::max(static_cast<int>(std::floor(area.y * scale_)), 0);
+  const int y1 = std::min(static_cast<int>(std::ceil((area.y + area.h) * scale_)), height_);
+  if (x1 <= x0 || y1 <= y0) return RectI{};
+  return RectI{x0, y0, x1 - x0, y1 - y0};
+}
+
 RectF Canvas::pixelAligned(const RectF& r) const {
   const Matrix m = deviceTransform();
   auto whole = [](float v) { return v == std::floor(v); };

@@ -226,6 +226,8 @@ class Canvas {
   // the nearest whole pixels (under an axis-aligned transform): fills that meet leave no seam
   // and 1-unit lines are not smeared over two half-covered rows.
   RectF pixelAligned(const RectF& r) const;
+  // The pixels an area in drawing units touches, inside the canvas (empty when none).
+  RectI pixelsCovering(const RectI& area) const;
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

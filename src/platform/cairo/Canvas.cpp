@@ -375,12 +375,10 @@ void Canvas::clear() {
 void Canvas::clearArea(const RectI& area) {
   Impl& d = *impl_;
   if (!d.cr) return;
-  // The area is in drawing units; on a scaled display it covers every pixel it touches.
-  const int x0 = std::max(static_cast<int>(std::floor(area.x * scale_)), 0);
-  const int x1 = std::min(static_cast<int>(std::ceil((area.x + area.w) * scale_)), width_);
-  const int y0 = std::max(static_cast<int>(std::floor(area.y * scale_)), 0);
-  const int y1 = std::min(static_cast<int>(std::ceil((area.y + area.h) * scale_)), height_);
-  if (x1 <= x0 || y1 <= y0) return;
+  // On a scaled display the area covers every pixel it touches.
+  const RectI px = pixelsCovering(area);
+  if (px.w <= 0) return;
+  const int x0 = px.x, x1 = px.x + px.w, y0 = px.y, y1 = px.y + px.h;
   cairo_surface_flush(d.surface);
   uint8_t* data = cairo_image_surface_get_data(d.surface);
   int stride = cairo_image_surface_get_stride(d.surface);
