@@ -40,8 +40,9 @@ case "${1:-linux}" in
     ;;
 esac
 
-# One dpkg-query for the whole list keeps the common case (nothing missing) fast.
-installed=" $(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${PACKAGES[@]}" 2>/dev/null |
+# One dpkg-query for the whole list keeps the common case (nothing missing) fast. It fails when
+# any package is unknown to dpkg, which is exactly the case that must go on to install.
+installed=" $({ dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${PACKAGES[@]}" 2>/dev/null || true; } |
   awk '$1 == "ii" { printf "%s ", $2 }') "
 missing=()
 for p in "${PACKAGES[@]}"; do
