@@ -211,7 +211,7 @@ void Player::executeSeek(double target) {
 void Player::decodeVideo(AVPacket* packet) {
   videoDecoder_.sendPacket(packet);
   VideoFrame frame;
-  while (videoDecoder_.receiveFrame(frame)) {
+  while (videoDecoder_.receivePicture(frame)) {
     videoDecoder_.setSkipBefore(-1);  // the target is reached: every picture from here is shown
     double target = lastSeekTarget_.load();
     if (tickCount() - lastSeekTick_.load() < kSeekSettleMs && target > 0.1 && frame.pts < target - kSeekSlack) {
@@ -380,8 +380,8 @@ bool Player::takeFrame(VideoFrame& slot) {
   if (!shown) return false;
   queueSpace_.notify_one();
   ++shownFrames_;
-  // The old picture's buffer goes back to the pool outside the lock.
-  slot = std::move(*shown);
+  // Converted outside the lock, into the buffer of the picture it replaces.
+  if (!takeConverter_.convertInto(*shown, slot, shownWidth_, shownHeight_)) return false;
   return true;
 }
 

@@ -12,6 +12,7 @@
 
 #include "audio/AudioOutput.h"
 #include "engine/AudioDecoder.h"
+#include "engine/FrameConverter.h"
 #include "engine/LiveReconnect.h"
 #include "engine/MediaSource.h"
 #include "engine/PlaybackClock.h"
@@ -70,12 +71,18 @@ class Player {
   void setSyncOffset(int ms);
   int syncOffsetMs() const { return syncOffsetMs_.load(); }
 
-  // Window thread, once per repaint while playing: moves the newest due frame into `slot`.
+  // Window thread, once per repaint while playing: converts the newest due picture into
+  // `slot`, at the size set by setShownSize.
   bool takeFrame(VideoFrame& slot);
   // Window thread, once per repaint while playing: clock correction and device recovery.
   void syncTick();
-  // The size the window shows pictures at (0 = their own): larger ones are decoded to it.
-  void setShownSize(int width, int height) { videoDecoder_.setShownSize(width, height); }
+  // Window thread: the size pictures are shown at (0 = their own). Larger ones are scaled
+  // down to it as they are converted, which costs less than converting them whole and
+  // scaling them on screen.
+  void setShownSize(int width, int height) {
+    shownWidth_ = width;
+    shownHeight_ = height;
+  }
 
   int state() const { return state_.load(); }
   bool isLive() const { return isLive_.load(); }
@@ -150,7 +157,12 @@ class Player {
   // connection thread: one at a time. The playback thread never takes it.
   std::recursive_mutex lifecycleLock_;
 
+  // Decoded pictures wait unconverted: only the ones shown are converted, on the window
+  // thread at the size they are shown at, into the one buffer the window draws from.
   std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
+  FrameConverter takeConverter_;  // window thread only
+  int shownWidth_ = 0;
+  int shownHeight_ = 0;
   mutable std::mutex queueLock_;
   std::condition_variable queueSpace_;  // a picture was taken or the queue emptied
   std::atomic<int> maxQueuedFrames_{kQueuedFrames};

@@ -4,10 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/hwcontext.h>
-#include <libavutil/buffer.h>
-#include <libavutil/macros.h>
 #include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 #include "engine/VideoFrame.h"
@@ -17,9 +14,6 @@ extern "C" {
 namespace vell {
 
 namespace {
-
-constexpr int kRowAlign = 64;
-constexpr size_t kTailPadding = 64;
 
 // A picture that lives in a device's memory: it is copied to main memory before converting.
 bool isHardwareFormat(int format) {
@@ -38,13 +32,11 @@ bool codecUsesDevice(const AVCodec* codec, AVHWDeviceType type) {
 
 }  // namespace
 
-VideoDecoder::VideoDecoder() : decodedFrame_(av_frame_alloc()), transferFrame_(av_frame_alloc()) {}
+VideoDecoder::VideoDecoder() : decodedFrame_(av_frame_alloc()) {}
 
 VideoDecoder::~VideoDecoder() {
   close();
-  av_buffer_pool_uninit(&framePool_);  // buffers still held by frames are freed when released
   av_frame_free(&decodedFrame_);
-  av_frame_free(&transferFrame_);
 }
 
 bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
@@ -90,15 +82,10 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
 }
 
 void VideoDecoder::close() {
-  sws_freeContext(scaler_);
-  scaler_ = nullptr;
+  converter_.reset();
   avcodec_free_context(&codecContext_);
   av_buffer_unref(&hardwareDevice_);
   width_ = height_ = 0;
-  scalerWidth_ = scalerHeight_ = 0;
-  scalerFormat_ = -1;
-  scalerOutWidth_ = scalerOutHeight_ = 0;
-  scalerBuilds_ = 0;
   startTime_ = 0;
   tooLargeLogged_ = false;
   frameDuration_ = 0.04;
@@ -136,7 +123,7 @@ bool VideoDecoder::framePts(double& seconds) const {
   return true;
 }
 
-bool VideoDecoder::receiveFrame(VideoFrame& frame) {
+bool VideoDecoder::receivePicture(VideoFrame& frame) {
   if (!codecContext_) return false;
   for (;;) {
     if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
@@ -146,78 +133,32 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
     av_frame_unref(decodedFrame_);  // before the target: never shown, not converted
   }
 
-  AVFrame* source = decodedFrame_;
+  double keepPts = frame.pts;
+  frame.releasePixels();
+  frame.pts = keepPts;
+  frame.picture = av_frame_alloc();
+  if (!frame.picture) {
+    av_frame_unref(decodedFrame_);
+    return false;
+  }
   if (isHardwareFormat(decodedFrame_->format)) {
-    av_frame_unref(transferFrame_);
-    if (av_hwframe_transfer_data(transferFrame_, decodedFrame_, 0) < 0) {
+    if (av_hwframe_transfer_data(frame.picture, decodedFrame_, 0) < 0) {
       av_frame_unref(decodedFrame_);
+      frame.releasePixels();
       return false;
     }
-    transferFrame_->pts = decodedFrame_->pts;
-    source = transferFrame_;
+  } else {
+    av_frame_ref(frame.picture, decodedFrame_);
   }
-
-  if (source->width > kMaxPictureSide || source->height > kMaxPictureSide) {
-    if (!tooLargeLogged_)
+  const AVFrame* source = frame.picture;
+  if (source->width > kMaxPictureSide || source->height > kMaxPictureSide || source->width < 1 || source->height < 1) {
+    if (!tooLargeLogged_ && source->width > 0)
       debugLog("Picture %dx%d is too large to show (limit %d pixels a side)\n", source->width, source->height,
                kMaxPictureSide);
     tooLargeLogged_ = true;
     av_frame_unref(decodedFrame_);
-    if (source == transferFrame_) av_frame_unref(transferFrame_);
+    frame.releasePixels();
     return false;
-  }
-  // Scaled only down, and only when that saves a good part of the pixels.
-  int outWidth = source->width, outHeight = source->height;
-  const int shownW = shownWidth_.load(), shownH = shownHeight_.load();
-  if (shownW > 0 && shownH > 0 && shownW <= source->width && shownH <= source->height &&
-      static_cast<int64_t>(shownW) * shownH * 5 < static_cast<int64_t>(source->width) * source->height * 4) {
-    outWidth = shownW;
-    outHeight = shownH;
-  }
-  if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_ ||
-      outWidth != scalerOutWidth_ || outHeight != scalerOutHeight_) {
-    scaler_ = sws_getCachedContext(scaler_, source->width, source->height, static_cast<AVPixelFormat>(source->format),
-                                   outWidth, outHeight, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    scalerWidth_ = source->width;
-    scalerHeight_ = source->height;
-    scalerFormat_ = source->format;
-    scalerOutWidth_ = outWidth;
-    scalerOutHeight_ = outHeight;
-    ++scalerBuilds_;
-  }
-  if (!scaler_ || source->width < 1 || source->height < 1) {
-    av_frame_unref(decodedFrame_);
-    return false;
-  }
-
-  double keepPts = frame.pts;
-  frame.releasePixels();
-  frame.pts = keepPts;
-  // The scaler writes whole SIMD blocks past the end of short rows: give it aligned rows
-  // and a tail to spare, or narrow pictures overrun the buffer.
-  const int stride = FFALIGN(outWidth * 4, kRowAlign);
-  size_t bytes = static_cast<size_t>(stride) * outHeight + kTailPadding;
-  if (!framePool_ || framePoolBytes_ != bytes) {
-    av_buffer_pool_uninit(&framePool_);
-    framePool_ = av_buffer_pool_init(bytes, nullptr);
-    framePoolBytes_ = bytes;
-  }
-  frame.buffer = framePool_ ? av_buffer_pool_get(framePool_) : nullptr;
-  if (!frame.buffer) {
-    av_frame_unref(decodedFrame_);
-    return false;
-  }
-  frame.ownsBuffer = true;
-  frame.data[0] = frame.buffer->data;
-  frame.width = outWidth;
-  frame.height = outHeight;
-  frame.sourceWidth = outWidth != source->width || outHeight != source->height ? source->width : 0;
-  frame.sourceHeight = frame.sourceWidth > 0 ? source->height : 0;
-  frame.linesize[0] = stride;
-  sws_scale(scaler_, source->data, source->linesize, 0, source->height, frame.data, frame.linesize);
-  if (frame.sourceWidth > 0) {
-    frame.picture = av_frame_alloc();
-    if (frame.picture && av_frame_ref(frame.picture, source) < 0) av_frame_free(&frame.picture);
   }
 
   // Containers without presentation times (AVI, raw streams) leave pts empty; the decoder's
@@ -237,8 +178,11 @@ bool VideoDecoder::receiveFrame(VideoFrame& frame) {
   }
   lastPts_ = frame.pts;
   av_frame_unref(decodedFrame_);
-  if (source == transferFrame_) av_frame_unref(transferFrame_);
   return true;
+}
+
+bool VideoDecoder::receiveFrame(VideoFrame& frame) {
+  return receivePicture(frame) && converter_.convert(frame, 0, 0);
 }
 
 }  // namespace vell

@@ -1,21 +1,20 @@
 #pragma once
-#include <atomic>
 #include <cstddef>
+
+#include "engine/FrameConverter.h"
 
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 struct AVStream;
 struct AVBufferRef;
-struct AVBufferPool;
-struct SwsContext;
 
 namespace vell {
 
 struct VideoFrame;
 
-// Decodes the chosen video stream (hardware device first when allowed) and converts every
-// picture to BGRA at its own size.
+// Decodes the chosen video stream (hardware device first when allowed); pictures come out as
+// they were decoded (in main memory) or converted to BGRA at their own size.
 class VideoDecoder {
  public:
   VideoDecoder();
@@ -27,7 +26,10 @@ class VideoDecoder {
   void close();
   void flush();
   bool sendPacket(const AVPacket* packet);
-  // Fills `frame` with the next converted picture; false when none is ready.
+  // Fills `frame` with the next decoded picture (`frame.picture`, no pixels yet); false when
+  // none is ready. Pictures too large to show are refused here, before any conversion.
+  bool receivePicture(VideoFrame& frame);
+  // The same, converted to BGRA at the picture's own size.
   bool receiveFrame(VideoFrame& frame);
   // Seconds subtracted from every timestamp, so that the input's first frame is at 0.
   void setStartTime(double seconds) { startTime_ = seconds; }
@@ -37,20 +39,12 @@ class VideoDecoder {
   void setSkipBefore(double seconds) { skipBefore_ = seconds; }
   bool skipping() const { return skipBefore_ >= 0; }
 
-  // The size pictures are shown at (any thread; 0 = their own). Larger pictures are scaled
-  // down to it while they are converted, which costs less than converting them whole and
-  // scaling them on screen, and they take less memory while they wait.
-  void setShownSize(int width, int height) {
-    shownWidth_.store(width);
-    shownHeight_.store(height);
-  }
-
   bool isOpen() const { return codecContext_ != nullptr; }
   bool usesHardware() const { return hardwareDevice_ != nullptr; }
   int width() const { return width_; }
   int height() const { return height_; }
   // How many times a scaler was (re)made since open; a size change costs exactly one.
-  int scalerBuilds() const { return scalerBuilds_; }
+  int scalerBuilds() const { return converter_.scalerBuilds(); }
 
  private:
   // The decoded picture's time in seconds from the input's start; false without one.
@@ -58,21 +52,10 @@ class VideoDecoder {
 
   AVCodecContext* codecContext_ = nullptr;
   AVFrame* decodedFrame_ = nullptr;
-  AVFrame* transferFrame_ = nullptr;
-  SwsContext* scaler_ = nullptr;
   AVBufferRef* hardwareDevice_ = nullptr;
-  AVBufferPool* framePool_ = nullptr;  // BGRA buffers of framePoolBytes_ each
-  size_t framePoolBytes_ = 0;
+  FrameConverter converter_;
   int width_ = 0;
   int height_ = 0;
-  int scalerWidth_ = 0;
-  int scalerHeight_ = 0;
-  int scalerFormat_ = -1;
-  int scalerOutWidth_ = 0;
-  int scalerOutHeight_ = 0;
-  std::atomic<int> shownWidth_{0};
-  std::atomic<int> shownHeight_{0};
-  int scalerBuilds_ = 0;
   double startTime_ = 0;
   bool tooLargeLogged_ = false;
   double frameDuration_ = 0.04;  // from the stream's frame rate

@@ -26,8 +26,9 @@ struct VideoFrame {
   double pts = 0.0;  // seconds
   bool ownsBuffer = false;
   AVBufferRef* buffer = nullptr;  // the reference that keeps data[0] alive when owned
-  // When scaled down: the decoded picture itself (a reference, not a copy), so that a
-  // screenshot can still have the film's own size.
+  // The decoded picture itself (a reference, not a copy): while the record waits to be
+  // converted, and after a conversion that scaled it down, so that a screenshot can still
+  // have the film's own size.
   AVFrame* picture = nullptr;
 
   VideoFrame() = default;
