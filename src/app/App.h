@@ -266,6 +266,8 @@ class App {
 
   // --- One paint: the per-frame tick work, drawing and the A-B check -------------------
   void paint();
+  // After a paint that showed a picture: the size it was shown at goes to the player.
+  void afterPicturePaint(const OverlayState& state);
   void tickWork();
   // Time to the next tick: every 16 ms while pictures play or anything moves smoothly.
   int tickInterval() const;
@@ -373,6 +375,7 @@ class App {
   // expose, a posted message), a new picture, something moving, or the readouts' text.
   bool paintWanted = true;
   std::string paintedSignature;
+  long paintedSeekFill = -1;  // the seek line's fill as last drawn (see seekFillStep)
   uint32_t lastPaintTick = 0;
   bool busyTicking = true;   // the last tick had something moving smoothly by itself
   bool slowTicking = false;  // ... or only slowly

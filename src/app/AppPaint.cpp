@@ -180,6 +180,14 @@ std::string paintSignature(const OverlayState& s) {
   return out;
 }
 
+// Under a playing picture the seek line's fill moves smoothly: a quarter pixel is a change.
+// Without one it steps with the clock's seconds, like the readout (-1: nothing to follow).
+long seekFillStep(const OverlayState& s) {
+  const MediaView& m = s.media;
+  if (!s.frame || !(m.duration > 0) || !std::isfinite(m.position)) return -1;
+  return static_cast<long>(std::clamp(m.position / m.duration, 0.0, 1.0) * s.width * 4);
+}
+
 }  // namespace
 
 void App::paint() {
@@ -206,10 +214,25 @@ void App::paint() {
   Overlay::Motion motion = overlay.motion();
   busyTicking = moving || motion == Overlay::Motion::Smooth;
   slowTicking = motion == Overlay::Motion::Slow;
-  bool whole = paintWanted || frameChanged || moving || signature != paintedSignature ||
-               motion == Overlay::Motion::Smooth;
-  if (!whole && !(motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40)) return;
+  bool whole = paintWanted || moving || signature != paintedSignature || motion == Overlay::Motion::Smooth;
+  const long fillStep = seekFillStep(state);
+  const bool fillMoved = fillStep != paintedSeekFill;
+  if (fillMoved && !overlay.seekLineAlone()) whole = true;
+  if (!whole && !frameChanged && !fillMoved && !(motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40))
+    return;
   lastPaintTick = state.tick;
+  paintedSeekFill = fillStep;
+  if (!whole && fillMoved) {
+    if (overlay.paintSeekLine(renderer, resources, state)) renderer.present();
+    afterPicturePaint(state);
+    return;
+  }
+  if (!whole && frameChanged) {
+    // Only the picture moved: the overlay drawn last time still stands.
+    if (overlay.paintPicture(renderer, state)) renderer.present();
+    afterPicturePaint(state);
+    return;
+  }
   if (!whole && overlay.meterOnly()) {
     if (overlay.paintMeter(renderer, resources, state)) renderer.present();
     return;
@@ -249,9 +272,13 @@ void App::paint() {
     drawInputFields(c, r, st, in);
   };
   if (overlay.paint(renderer, resources, state, hooks)) renderer.present();
-  if (state.frame) player.setShownSize(renderer.shownVideoWidth(), renderer.shownVideoHeight());
+  afterPicturePaint(state);
+}
 
-  if (state.frame && !firstFrameLogged) {
+void App::afterPicturePaint(const OverlayState& state) {
+  if (!state.frame) return;
+  player.setShownSize(renderer.shownVideoWidth(), renderer.shownVideoHeight());
+  if (!firstFrameLogged) {
     firstFrameLogged = true;
     debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.shapeWidth(), frameSlot.shapeHeight(), frameSlot.pts);
   }

@@ -40,8 +40,9 @@ class GraphicsDevice {
   // into the window's own surface): only then may a frame redraw just the parts that changed.
   bool keepsPresentedPixels() const;
   // Confines the drawing that follows to `area` and fills it with the colour; endArea lifts
-  // the limit.
-  void beginArea(const RectI& area, uint8_t r, uint8_t g, uint8_t b);
+  // the limit. Where `opaque` (when given) lies, an opaque picture is drawn next: the fill
+  // may leave it out.
+  void beginArea(const RectI& area, uint8_t r, uint8_t g, uint8_t b, const RectI* opaque = nullptr);
   void endArea();
   // Copies BGRA pixels into the video texture; the texture is reused while the size stays.
   bool uploadVideo(const uint8_t* pixels, int pitch, int width, int height);

@@ -82,9 +82,14 @@ bool Overlay::setCover(const uint8_t* data, size_t size, std::string_view mimeTy
 
 bool Overlay::paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks) {
   if (s.width < 1 || s.height < 1 || !renderer.ready()) return false;
-  OverlayLayout l = computeOverlayLayout(s);
   renderer.canvas().clear();
   draw(renderer.canvas(), res, s, hooks);
+  return paintPicture(renderer, s);
+}
+
+bool Overlay::paintPicture(Renderer& renderer, const OverlayState& s) {
+  if (s.width < 1 || s.height < 1 || !renderer.ready()) return false;
+  OverlayLayout l = computeOverlayLayout(s);
   VideoDraw video;
   if (s.frame && !s.connecting && s.media.hasVideo) {
     // The picture is placed in pixels: its edges meet the fills around it, which the canvas
@@ -108,6 +113,7 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   motion_ = Motion::None;
   motionNotes_ = 0;
   meterArea_ = RectI{};
+  seekStrip_ = RectI{};
   if (!c.valid() || s.width < 1 || s.height < 1) return;
   OverlayLayout l = computeOverlayLayout(s);
   float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
@@ -171,6 +177,16 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   if (float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs); opacity > 0)
     noteMotion(opacity < 1 ? Motion::Smooth : Motion::Slow);
   drawToast(c, r, s);
+  // The strip from the controls' top to the buttons holds the seek line and nothing else
+  // unless one of these is up; on whole pixels it can be redrawn alone.
+  const float k = c.scale();
+  auto whole = [](float v) { return std::fabs(v - std::round(v)) < 1e-3f; };
+  if (l.controlsTop < H && !s.seekHover && !s.seekDragging && s.pointA < 0 && s.pointB < 0 && !s.connecting &&
+      !s.input.open && !s.helpVisible && s.quickOpenAlpha < 0.01f &&
+      toastOpacity(s.tick, s.toastTick, s.toastDurationMs) <= 0 && whole(l.controlsTop) && whole(l.barY) &&
+      whole(l.controlsTop * k) && whole(l.barY * k))
+    seekStrip_ = RectI{0, static_cast<int>(std::lround(l.controlsTop)), s.width,
+                       static_cast<int>(std::lround(l.barY - l.controlsTop))};
   // Anything else that moves or may lie over the meter needs the whole draw.
   if (!meterAlone || motionNotes_ != 1 || !s.subtitleText.empty() || s.input.open || s.helpVisible ||
       s.quickOpenAlpha >= 0.01f || toastOpacity(s.tick, s.toastTick, s.toastDurationMs) > 0)
@@ -184,6 +200,20 @@ bool Overlay::paintMeter(Renderer& renderer, const UiResources& res, const Overl
   drawLevelMeter(c, res, computeOverlayLayout(s), s.audio.levels, meter_);
   VideoDraw none;
   return renderer.composeScene(&none);
+}
+
+bool Overlay::paintSeekLine(Renderer& renderer, const UiResources& res, const OverlayState& s) {
+  if (!seekLineAlone() || !renderer.ready()) return false;
+  Canvas& c = renderer.canvas();
+  const OverlayLayout l = computeOverlayLayout(s);
+  const float W = static_cast<float>(s.width);
+  const RectF strip{0, static_cast<float>(seekStrip_.y), W, static_cast<float>(seekStrip_.y + seekStrip_.h)};
+  // As the whole draw paints these rows: the bar's ground, the line on its top, the seek line.
+  c.clearArea(seekStrip_);
+  c.fillRect(strip, res.controlBar);
+  if (res.complete) c.fillRect(RectF{0, l.controlsTop, W, l.controlsTop + 1}, res.seekLine);
+  drawSeekBar(c, res, s, l);
+  return paintPicture(renderer, s);
 }
 
 void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {

@@ -89,10 +89,18 @@ class Overlay {
   bool meterOnly() const { return meterArea_.w > 0; }
   bool paintMeter(Renderer& renderer, const UiResources& res, const OverlayState& s);
 
+  // When nothing lies on the seek line and it is drawn on whole pixels, paintSeekLine redraws
+  // just its strip (the fill moves under a playing picture) and then the picture.
+  bool seekLineAlone() const { return seekStrip_.w > 0; }
+  bool paintSeekLine(Renderer& renderer, const UiResources& res, const OverlayState& s);
+
   // One frame on the presenter: everything drawn over the picture, then the picture and the
   // blend, only where the window changed. The App's per-paint work (clock tick, frame taking,
   // timers, history) comes before; present after, unless this says nothing changed.
   bool paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
+  // A new picture under an overlay that has not changed since the last paint: what was
+  // drawn over the picture is kept as it is, only the picture and the blend are redone.
+  bool paintPicture(Renderer& renderer, const OverlayState& s);
   // Everything drawn over the picture, onto a canvas (the drawing half of paint).
   void draw(Canvas& canvas, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
 
@@ -123,6 +131,7 @@ class Overlay {
   mutable Motion motion_ = Motion::None;  // gathered by the const drawing pieces
   mutable int motionNotes_ = 0;
   RectI meterArea_{};  // the meter's box (drawing units) when it alone moves, else empty
+  RectI seekStrip_{};  // the rows between the controls' top and the buttons, when alone
 };
 
 // Rows of the keyboard help sheet: description and keys.

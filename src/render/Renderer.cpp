@@ -1,3 +1,4 @@
+#include <cstdio>
 #include "render/Renderer.h"
 
 extern "C" {
@@ -211,15 +212,39 @@ bool Renderer::composeScene(const VideoDraw* video) {
                      video->bottom,  video->frame->shapeWidth(), video->frame->shapeHeight(), video->aspectMode,
                      video->rotation, video->flipH,   video->flipV};
 
+  // Where the picture goes; an upright or upside-down one covers its rectangle whole.
+  VideoPlacement p;
+  if (now.shown) {
+    const VideoFrame& f = *video->frame;
+    p = snapToPixels(computeVideoPlacement(f.shapeWidth(), f.shapeHeight(),
+                                           RectF{float(now.left), float(now.top), float(now.right), float(now.bottom)},
+                                           now.aspectMode, now.rotation, now.flipH, now.flipV));
+  }
+  RectI opaque;
+  const bool covers = now.shown && p.visible && p.rotation % 180 == 0;
+  if (covers) {
+    const int x0 = static_cast<int>(std::ceil(p.drawRect.left)), y0 = static_cast<int>(std::ceil(p.drawRect.top));
+    opaque = RectI{x0, y0, static_cast<int>(std::floor(p.drawRect.right)) - x0,
+                   static_cast<int>(std::floor(p.drawRect.bottom)) - y0};
+  }
+
   std::vector<RectI> drawn = canvas_.dirtyRects();
   std::vector<RectI> areas;
+  // Where the canvas itself changed: only there does the kept copy need updating (a new
+  // picture under an unchanged canvas leaves the copy as it is).
+  std::vector<RectI> canvasChanged;
   if (wholeNext_ || !device_.keepsPresentedPixels() || lastCanvas_.size() != bytes) {
     areas.push_back(RectI{0, 0, W, H});
+    canvasChanged = areas;
   } else {
     areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, H, drawn, lastDrawn_);
-    if (now != lastVideo_ || (now.shown && video->frameChanged)) {
+    canvasChanged = areas;
+    if (now != lastVideo_) {
       for (const ShownVideo* v : {&lastVideo_, &now})
         if (v->shown) areas.push_back(RectI{v->left, v->top, v->right - v->left, v->bottom - v->top});
+    } else if (now.shown && video->frameChanged) {
+      // A new picture in the same place: the bars around it are as they were.
+      areas.push_back(covers ? opaque : RectI{now.left, now.top, now.right - now.left, now.bottom - now.top});
     }
     // A few rectangles at most: past that one box costs less than the overhead of many.
     if (areas.size() > 4) areas = {boundingBox(areas)};
@@ -234,20 +259,14 @@ bool Renderer::composeScene(const VideoDraw* video) {
   }
   if (areas.empty()) return false;
 
-  VideoPlacement p;
   if (now.shown) {
     const VideoFrame& f = *video->frame;
     if ((video->frameChanged || !device_.hasVideoTexture(f.width, f.height)) && !uploadFrame(f)) now.shown = false;
-    if (now.shown) {
-      p = snapToPixels(computeVideoPlacement(f.shapeWidth(), f.shapeHeight(),
-                                             RectF{float(now.left), float(now.top), float(now.right), float(now.bottom)},
-                                             now.aspectMode, now.rotation, now.flipH, now.flipV));
-    }
   }
   shownVideoWidth_ = now.shown && p.visible ? static_cast<int>(p.drawRect.width()) : 0;
   shownVideoHeight_ = now.shown && p.visible ? static_cast<int>(p.drawRect.height()) : 0;
   for (const RectI& a : areas) {
-    device_.beginArea(a, kBackgroundR, kBackgroundG, kBackgroundB);
+    device_.beginArea(a, kBackgroundR, kBackgroundG, kBackgroundB, covers && now.shown ? &opaque : nullptr);
     if (now.shown && p.visible)
       device_.drawVideo(p.drawRect.left, p.drawRect.top, p.drawRect.width(), p.drawRect.height(), p.rotation, p.flipH,
                         p.flipV);
@@ -259,7 +278,7 @@ bool Renderer::composeScene(const VideoDraw* video) {
 
   // Outside the areas the old copy already equals the canvas.
   if (lastCanvas_.size() != bytes) lastCanvas_.assign(bytes, 0);
-  for (const RectI& a : areas) {
+  for (const RectI& a : canvasChanged) {
     for (int y = a.y; y < a.y + a.h; ++y) {
       size_t at = static_cast<size_t>(y) * stride + static_cast<size_t>(a.x) * 4;
       std::memcpy(lastCanvas_.data() + at, canvas_.pixels() + at, static_cast<size_t>(a.w) * 4);

@@ -73,6 +73,45 @@ TEST(ControlBar, PlayButtonLiveBadgeVolumeAndSpeed) {
   EXPECT_NE(d.at(582, CY - 8), bar);
 }
 
+// Between whole paints a new picture redraws only itself, and a moved seek fill only its strip.
+TEST(Overlay, PartialPaintsLeaveWhatAWholePaintWould) {
+  Screen s;
+  ASSERT_TRUE(s.open(W, H));
+  TestFrame red(320, 180, 0xFF0000), blue(320, 180, 0x0000FF);
+  OverlayState st = videoScene(W, H, &red.frame);
+  st.seekHover = false;
+  st.pointA = st.pointB = -1;
+  st.media.position = 10.1;  // the fill moves 50 px a second; the read-out stays
+  st.media.duration = 20;
+  s.overlay.paint(s.renderer, s.res, st);
+  const struct {
+    const TestFrame* frame;
+    double position;
+  } steps[] = {{&blue, 10.1}, {&red, 10.5}, {&blue, 10.9}};
+  std::vector<uint32_t> partial, whole;
+  for (const auto& step : steps) {
+    const bool seekMoved = step.position != st.media.position;
+    st.frame = &step.frame->frame;
+    st.frameChanged = true;
+    st.media.position = step.position;
+    ASSERT_TRUE(s.overlay.seekLineAlone());
+    ASSERT_TRUE(seekMoved ? s.overlay.paintSeekLine(s.renderer, s.res, st) : s.overlay.paintPicture(s.renderer, st));
+    ASSERT_TRUE(s.renderer.readPixels(partial, s.width, s.height));
+    s.renderer.invalidate();
+    s.overlay.paint(s.renderer, s.res, st);
+    ASSERT_TRUE(s.renderer.readPixels(whole, s.width, s.height));
+    EXPECT_TRUE(partial == whole) << step.position;
+  }
+  // Under the pointer (its tooltip) or with A-B marks the strip is drawn whole.
+  st.seekHover = true;
+  s.overlay.paint(s.renderer, s.res, st);
+  EXPECT_FALSE(s.overlay.seekLineAlone());
+  st.seekHover = false;
+  st.pointA = 100;
+  s.overlay.paint(s.renderer, s.res, st);
+  EXPECT_FALSE(s.overlay.seekLineAlone());
+}
+
 TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
   Drawn d;
   OverlayState s = baseState(W, 600);

@@ -131,13 +131,25 @@ void GraphicsDevice::clear(uint8_t r, uint8_t g, uint8_t b) {
 
 bool GraphicsDevice::keepsPresentedPixels() const { return driverName_ == "software"; }
 
-void GraphicsDevice::beginArea(const RectI& area, uint8_t r, uint8_t g, uint8_t b) {
+void GraphicsDevice::beginArea(const RectI& area, uint8_t r, uint8_t g, uint8_t b, const RectI* opaque) {
   if (!impl_->renderer) return;
   SDL_Rect rect{area.x, area.y, area.w, area.h};
   SDL_RenderSetClipRect(impl_->renderer, &rect);
   SDL_SetRenderDrawBlendMode(impl_->renderer, SDL_BLENDMODE_NONE);
   SDL_SetRenderDrawColor(impl_->renderer, r, g, b, 255);
-  SDL_RenderFillRect(impl_->renderer, &rect);
+  SDL_Rect hole{};
+  const SDL_Rect picture = opaque ? SDL_Rect{opaque->x, opaque->y, opaque->w, opaque->h} : SDL_Rect{};
+  if (!opaque || !SDL_IntersectRect(&rect, &picture, &hole)) {
+    SDL_RenderFillRect(impl_->renderer, &rect);
+    return;
+  }
+  // Only the bands around the picture: filling under it would be drawn over at once.
+  const SDL_Rect bands[] = {{rect.x, rect.y, rect.w, hole.y - rect.y},
+                            {rect.x, hole.y + hole.h, rect.w, rect.y + rect.h - hole.y - hole.h},
+                            {rect.x, hole.y, hole.x - rect.x, hole.h},
+                            {hole.x + hole.w, hole.y, rect.x + rect.w - hole.x - hole.w, hole.h}};
+  for (const SDL_Rect& band : bands)
+    if (band.w > 0 && band.h > 0) SDL_RenderFillRect(impl_->renderer, &band);
 }
 
 void GraphicsDevice::endArea() {
@@ -149,9 +161,11 @@ bool GraphicsDevice::uploadVideo(const uint8_t* pixels, int pitch, int width, in
   if (!impl_->video || videoW_ != width || videoH_ != height) {
     if (impl_->video) SDL_DestroyTexture(impl_->video);
     videoW_ = videoH_ = 0;
-    // ARGB8888 is B, G, R, A in memory on little-endian machines: the frame's layout.
+    // RGB888 is B, G, R and an unused byte in memory on little-endian machines: the frame's
+    // layout, its alpha always full. It is the window surface's own format on X11, so the
+    // software renderer copies rows instead of converting pixels.
     impl_->video =
-        SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+        SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!impl_->video) return false;
     SDL_SetTextureBlendMode(impl_->video, SDL_BLENDMODE_NONE);
     SDL_SetTextureScaleMode(impl_->video, SDL_ScaleModeLinear);

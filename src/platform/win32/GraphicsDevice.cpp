@@ -460,7 +460,7 @@ void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle,
 // Flip-model buffers do not keep the last frame, so every frame is drawn whole: the one area
 // asked for is the whole target, and the overlay is drawn whole.
 bool GraphicsDevice::keepsPresentedPixels() const { return false; }
-void GraphicsDevice::beginArea(const RectI&, uint8_t r, uint8_t g, uint8_t b) { clear(r, g, b); }
+void GraphicsDevice::beginArea(const RectI&, uint8_t r, uint8_t g, uint8_t b, const RectI*) { clear(r, g, b); }
 void GraphicsDevice::endArea() {}
 
 void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI*) {
