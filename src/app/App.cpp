@@ -132,6 +132,7 @@ void App::installPlayerCallbacks() {
   player.onOpened = [] { Window::postUserEvent(kMsgMediumOpened); };
   // Whether a next entry exists is decided on the window thread, which owns the playlist.
   player.onEnded = [] { Window::postUserEvent(kMsgMediumEnded); };
+  player.onSeekPicture = [] { Window::postUserEvent(kMsgSeekPicture); };
   player.onStateChanged = nullptr;  // the window repaints every 16 ms anyway
 }
 
@@ -306,6 +307,9 @@ void App::onMessage(int code) {
       break;
     case kMsgMediumOpened:
       updateTitle();
+      break;
+    case kMsgSeekPicture:
+      nextPaintTick_ = tickCount();  // shown now, not at the next tick
       break;
     case kMsgEpisodesLoaded:
       onEpisodesLoaded(std::unique_ptr<EpisodeBatch>(static_cast<EpisodeBatch*>(window.takeUserData())));

@@ -48,6 +48,7 @@ enum AppMessage : int {
   kMsgMediumOpened = 4,    // a medium was opened
   kMsgPendingOpen = 5,     // an open request waits for the running connection to end
   kMsgRunTasks = 6,        // work handed over with App::postTask
+  kMsgSeekPicture = 7,     // the first picture after a seek is ready to be shown
 };
 
 // The client area's parts, computed from the size and the view state.

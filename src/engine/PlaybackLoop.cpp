@@ -202,6 +202,7 @@ void Player::executeSeek(double target) {
   clock_.set(target);
   lastSeekTarget_.store(target);
   lastSeekTick_.store(tickCount());
+  seekPicturePending_ = true;
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartKnown_ = false;
   audioStartAfterSeek_ = true;
@@ -219,8 +220,14 @@ void Player::decodeVideo(AVPacket* packet) {
       continue;
     }
     auto record = std::make_unique<VideoFrame>(std::move(frame));
-    std::lock_guard<std::mutex> lock(queueLock_);
-    frameQueue_.push_back(std::move(record));
+    {
+      std::lock_guard<std::mutex> lock(queueLock_);
+      frameQueue_.push_back(std::move(record));
+    }
+    if (seekPicturePending_) {
+      seekPicturePending_ = false;
+      if (onSeekPicture) onSeekPicture();
+    }
   }
 }
 

@@ -43,6 +43,7 @@ class Player {
   std::function<void()> onOpened;        // end of every successful open
   std::function<void()> onEnded;         // playback thread: the input played to its end
   std::function<void()> onStateChanged;  // inside the state lock
+  std::function<void()> onSeekPicture;   // playback thread: the first picture after a seek is queued
 
   bool openFile(const std::string& path);
   // `cancel`, when given, aborts the open as soon as it turns true. `title` names the sound
@@ -171,6 +172,7 @@ class Player {
 
   std::atomic<double> seekRequest_{-1};
   std::atomic<double> lastSeekTarget_{0};
+  bool seekPicturePending_ = false;  // playback thread only
   std::atomic<uint32_t> lastSeekTick_{0};
   std::atomic<double> positionHold_{-1};
   std::atomic<uint32_t> positionHoldTick_{0};

@@ -1,6 +1,7 @@
 // The player as the window drives it: playing to the end, seeks, speed, pause, stop and close.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 
@@ -221,6 +222,8 @@ TEST(Player, FramesBeforeASeekTargetAreNeverShown) {
     std::string media = test::makeMedia(
         std::string("-f lavfi -i testsrc2=size=160x120:rate=25:duration=4 -c:v libx264 -g 50 -preset ") + preset, "mp4");
     PlayerRun r;
+    std::atomic<int> seekPictures{0};  // the window is told once, when the target's picture is ready
+    r.player.onSeekPicture = [&] { ++seekPictures; };
     ASSERT_TRUE(r.player.openFile(media));
     r.player.play();
     waitMs(100);
@@ -236,6 +239,7 @@ TEST(Player, FramesBeforeASeekTargetAreNeverShown) {
       }
     });
     EXPECT_GT(shown, 5);
+    EXPECT_EQ(seekPictures.load(), 1);
     ASSERT_TRUE(first.hasPixels());
     MediaSource source;
     ASSERT_TRUE(source.openLocal(media));
