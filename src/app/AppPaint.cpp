@@ -181,10 +181,12 @@ std::string paintSignature(const OverlayState& s) {
 }
 
 // Under a playing picture the seek line's fill moves smoothly: a quarter pixel is a change.
-// Without one it steps with the clock's seconds, like the readout (-1: nothing to follow).
+// Without one it steps with the clock's seconds, like the readout; with the controls slid
+// away it is not seen at all (-1: nothing to follow).
 long seekFillStep(const OverlayState& s) {
   const MediaView& m = s.media;
   if (!s.frame || !(m.duration > 0) || !std::isfinite(m.position)) return -1;
+  if (computeOverlayLayout(s).controlsTop >= static_cast<float>(s.height)) return -1;
   return static_cast<long>(std::clamp(m.position / m.duration, 0.0, 1.0) * s.width * 4);
 }
 
@@ -228,8 +230,9 @@ void App::paint() {
     return;
   }
   if (!whole && frameChanged) {
-    // Only the picture moved: the overlay drawn last time still stands.
-    if (overlay.paintPicture(renderer, state)) renderer.present();
+    // Only the picture moved: the overlay drawn last time still stands, unchanged.
+    const RectI nowhere{};
+    if (overlay.paintPicture(renderer, state, &nowhere)) renderer.present();
     afterPicturePaint(state);
     return;
   }

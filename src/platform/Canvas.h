@@ -217,6 +217,8 @@ class Canvas {
   // Device rectangles that were drawn on since the last clear (disjoint, top to bottom).
   std::vector<RectI> dirtyRects() const;
   bool hasDrawing() const;
+  // The pixels an area in drawing units touches, inside the canvas (empty when none).
+  RectI pixelsCovering(const RectI& area) const;
 
  private:
   friend struct CanvasBackend;  // a presenter that can use the drawn image where it lies
@@ -226,8 +228,6 @@ class Canvas {
   // the nearest whole pixels (under an axis-aligned transform): fills that meet leave no seam
   // and 1-unit lines are not smeared over two half-covered rows.
   RectF pixelAligned(const RectF& r) const;
-  // The pixels an area in drawing units touches, inside the canvas (empty when none).
-  RectI pixelsCovering(const RectI& area) const;
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

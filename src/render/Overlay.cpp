@@ -87,7 +87,7 @@ bool Overlay::paint(Renderer& renderer, const UiResources& res, const OverlaySta
   return paintPicture(renderer, s);
 }
 
-bool Overlay::paintPicture(Renderer& renderer, const OverlayState& s) {
+bool Overlay::paintPicture(Renderer& renderer, const OverlayState& s, const RectI* canvasChangedOnlyIn) {
   if (s.width < 1 || s.height < 1 || !renderer.ready()) return false;
   OverlayLayout l = computeOverlayLayout(s);
   VideoDraw video;
@@ -106,7 +106,7 @@ bool Overlay::paintPicture(Renderer& renderer, const OverlayState& s) {
     video.flipV = s.flipV;
     video.frameChanged = s.frameChanged;
   }
-  return renderer.composeScene(&video);
+  return renderer.composeScene(&video, canvasChangedOnlyIn);
 }
 
 void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayHooks& hooks) {
@@ -199,7 +199,8 @@ bool Overlay::paintMeter(Renderer& renderer, const UiResources& res, const Overl
   c.clearArea(meterArea_);
   drawLevelMeter(c, res, computeOverlayLayout(s), s.audio.levels, meter_);
   VideoDraw none;
-  return renderer.composeScene(&none);
+  const RectI changed = c.pixelsCovering(meterArea_);
+  return renderer.composeScene(&none, &changed);
 }
 
 bool Overlay::paintSeekLine(Renderer& renderer, const UiResources& res, const OverlayState& s) {
@@ -213,7 +214,8 @@ bool Overlay::paintSeekLine(Renderer& renderer, const UiResources& res, const Ov
   c.fillRect(strip, res.controlBar);
   if (res.complete) c.fillRect(RectF{0, l.controlsTop, W, l.controlsTop + 1}, res.seekLine);
   drawSeekBar(c, res, s, l);
-  return paintPicture(renderer, s);
+  const RectI changed = c.pixelsCovering(seekStrip_);
+  return paintPicture(renderer, s, &changed);
 }
 
 void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {

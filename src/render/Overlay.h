@@ -100,7 +100,7 @@ class Overlay {
   bool paint(Renderer& renderer, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
   // A new picture under an overlay that has not changed since the last paint: what was
   // drawn over the picture is kept as it is, only the picture and the blend are redone.
-  bool paintPicture(Renderer& renderer, const OverlayState& s);
+  bool paintPicture(Renderer& renderer, const OverlayState& s, const RectI* canvasChangedOnlyIn = nullptr);
   // Everything drawn over the picture, onto a canvas (the drawing half of paint).
   void draw(Canvas& canvas, const UiResources& res, const OverlayState& s, const OverlayHooks& hooks = {});
 

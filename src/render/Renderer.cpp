@@ -202,7 +202,7 @@ std::vector<RectI> changedBands(const uint8_t* now, const uint8_t* before, int s
 
 }  // namespace
 
-bool Renderer::composeScene(const VideoDraw* video) {
+bool Renderer::composeScene(const VideoDraw* video, const RectI* canvasChangedOnlyIn) {
   if (!ready()) return false;
   const int W = canvas_.width(), H = canvas_.height(), stride = canvas_.stride();
   const size_t bytes = static_cast<size_t>(stride) * H;
@@ -237,7 +237,12 @@ bool Renderer::composeScene(const VideoDraw* video) {
     areas.push_back(RectI{0, 0, W, H});
     canvasChanged = areas;
   } else {
-    areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, H, drawn, lastDrawn_);
+    if (canvasChangedOnlyIn) {
+      const std::vector<RectI> only{*canvasChangedOnlyIn};
+      areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, H, only, only);
+    } else {
+      areas = changedBands(canvas_.pixels(), lastCanvas_.data(), stride, H, drawn, lastDrawn_);
+    }
     canvasChanged = areas;
     if (now != lastVideo_) {
       for (const ShownVideo* v : {&lastVideo_, &now})

@@ -98,8 +98,9 @@ class Renderer {
   // caller), then this draws the picture (or none) and blends the overlay. On a device that
   // keeps what it presented only the parts that changed since the last composeScene are drawn
   // again (where the canvas differs, where the picture moved or changed); false when nothing
-  // changed, so there is nothing to present.
-  bool composeScene(const VideoDraw* video);
+  // changed, so there is nothing to present. With `canvasChangedOnlyIn` (pixels) the canvas
+  // is known to be as it was outside that rectangle, and only there is it compared.
+  bool composeScene(const VideoDraw* video, const RectI* canvasChangedOnlyIn = nullptr);
   // The next composeScene draws the whole window (an expose, or anything else unsure).
   void invalidate() { wholeNext_ = true; }
   // The size the picture of the last composeScene was drawn at, before turning (0 when none).

@@ -95,7 +95,9 @@ TEST(Overlay, PartialPaintsLeaveWhatAWholePaintWould) {
     st.frameChanged = true;
     st.media.position = step.position;
     ASSERT_TRUE(s.overlay.seekLineAlone());
-    ASSERT_TRUE(seekMoved ? s.overlay.paintSeekLine(s.renderer, s.res, st) : s.overlay.paintPicture(s.renderer, st));
+    const RectI nowhere{};
+    ASSERT_TRUE(seekMoved ? s.overlay.paintSeekLine(s.renderer, s.res, st)
+                          : s.overlay.paintPicture(s.renderer, st, &nowhere));
     ASSERT_TRUE(s.renderer.readPixels(partial, s.width, s.height));
     s.renderer.invalidate();
     s.overlay.paint(s.renderer, s.res, st);
