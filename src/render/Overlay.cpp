@@ -178,11 +178,12 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
     noteMotion(opacity < 1 ? Motion::Smooth : Motion::Slow);
   drawToast(c, r, s);
   // The strip from the controls' top to the buttons holds the seek line and nothing else
-  // unless one of these is up; on whole pixels it can be redrawn alone.
+  // unless one of these is up (the play button's hover ring reaches a pixel into it); on
+  // whole pixels it can be redrawn alone.
   const float k = c.scale();
   auto whole = [](float v) { return std::fabs(v - std::round(v)) < 1e-3f; };
-  if (l.controlsTop < H && !s.seekHover && !s.seekDragging && s.pointA < 0 && s.pointB < 0 && !s.connecting &&
-      !s.input.open && !s.helpVisible && s.quickOpenAlpha < 0.01f &&
+  if (l.controlsTop < H && !s.seekHover && !s.seekDragging && s.controlHover != 1 && s.pointA < 0 && s.pointB < 0 &&
+      !s.connecting && !s.input.open && !s.helpVisible && s.quickOpenAlpha < 0.01f &&
       toastOpacity(s.tick, s.toastTick, s.toastDurationMs) <= 0 && whole(l.controlsTop) && whole(l.barY) &&
       whole(l.controlsTop * k) && whole(l.barY * k))
     seekStrip_ = RectI{0, static_cast<int>(std::lround(l.controlsTop)), s.width,

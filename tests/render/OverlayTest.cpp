@@ -104,14 +104,16 @@ TEST(Overlay, PartialPaintsLeaveWhatAWholePaintWould) {
     ASSERT_TRUE(s.renderer.readPixels(whole, s.width, s.height));
     EXPECT_TRUE(partial == whole) << step.position;
   }
-  // Under the pointer (its tooltip) or with A-B marks the strip is drawn whole.
-  st.seekHover = true;
-  s.overlay.paint(s.renderer, s.res, st);
-  EXPECT_FALSE(s.overlay.seekLineAlone());
-  st.seekHover = false;
-  st.pointA = 100;
-  s.overlay.paint(s.renderer, s.res, st);
-  EXPECT_FALSE(s.overlay.seekLineAlone());
+  // Under the pointer (its tooltip), the play button's hover ring or with A-B marks the strip
+  // is drawn whole.
+  for (int what = 0; what < 3; ++what) {
+    OverlayState other = st;
+    other.seekHover = what == 0;
+    other.controlHover = what == 1 ? 1 : -1;
+    other.pointA = what == 2 ? 1 : -1;
+    s.overlay.paint(s.renderer, s.res, other);
+    EXPECT_FALSE(s.overlay.seekLineAlone()) << what;
+  }
 }
 
 TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
