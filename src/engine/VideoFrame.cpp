@@ -3,11 +3,11 @@
 extern "C" {
 #include <libavutil/buffer.h>
 #include <libavutil/frame.h>
-#include <libavutil/macros.h>
-#include <libswscale/swscale.h>
 }
 
 #include <utility>
+
+#include "engine/FrameConverter.h"
 
 namespace vell {
 
@@ -54,25 +54,15 @@ void VideoFrame::releasePixels() {
 }
 
 bool VideoFrame::convertWhole(VideoFrame& whole) const {
-  if (!picture || picture->width < 1 || picture->height < 1) return false;
-  SwsContext* scaler = sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
-                                      picture->width, picture->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
-                                      nullptr);
-  if (!scaler) return false;
-  whole.releasePixels();
-  const int stride = FFALIGN(picture->width * 4, 64);
-  whole.buffer = av_buffer_alloc(static_cast<size_t>(stride) * picture->height + 64);  // the scaler's tail
-  if (whole.buffer) {
-    whole.ownsBuffer = true;
-    whole.data[0] = whole.buffer->data;
-    whole.linesize[0] = stride;
-    whole.width = picture->width;
-    whole.height = picture->height;
-    whole.pts = pts;
-    sws_scale(scaler, picture->data, picture->linesize, 0, picture->height, whole.data, whole.linesize);
-  }
-  sws_freeContext(scaler);
-  return whole.buffer != nullptr;
+  if (!picture) return false;
+  VideoFrame source;
+  source.picture = av_frame_clone(picture);
+  if (!source.picture) return false;
+  source.pts = pts;
+  FrameConverter converter;  // at the picture's own size
+  if (!converter.convert(source, 0, 0)) return false;
+  whole = std::move(source);
+  return true;
 }
 
 }  // namespace vell
