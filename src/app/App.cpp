@@ -279,7 +279,7 @@ void App::onResized(int width, int height) {
   renderer.setScale(uiScale);
   resources.build(subtitles.size);
   overlay.onResize();
-  moveInputFields();
+  inputCaretRect = RectF{};  // the input method's candidates are placed again, in the new pixels
   if (browserOpen) placeBrowserTextInput();
 }
 
@@ -584,9 +584,8 @@ void App::onTextInput(const std::string& text) {
 
 void App::onTextEditing(const std::string& composition) {
   if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
-  if (inputOpen) {  // a system edit control shows its own composition
-    InputField* field = focusedInputField();
-    if (field && !field->native) {
+  if (inputOpen) {
+    if (InputField* field = focusedInputField()) {
       field->drawn.onTextEditing(composition);
       field->drawn.touch(tickCount());
     }

@@ -224,10 +224,6 @@ class App {
   void inputDialogKey(int key, bool ctrl, bool shift);
   // The dialog's field that has the keyboard (null while the dialog is closed).
   InputField* focusedInputField();
-  // Where a field's text goes: 6 in from its box, the URL field as the last resize put it.
-  RectF inputFieldPlace(bool nameField) const;
-  // After a resize: the system's edit controls onto their boxes again.
-  void moveInputFields();
   void inputDialogMouseDown(int x, int y, int clicks, bool shift = false);
   void inputDialogMouseMove(int x, int y);
   void inputDialogMouseUp();
@@ -332,7 +328,6 @@ class App {
   std::string inputCategory;
   std::unique_ptr<InputField> nameEdit, urlEdit;  // null while the dialog is closed
   int inputFocus = 0;                             // 1 the name field, 2 the URL field
-  bool inputMoved = false;                        // the window was resized while the dialog was open
   TextFormat inputFont;
   RectF inputCaretRect;                           // where the input method's candidates go
   bool aboutOpen = false;

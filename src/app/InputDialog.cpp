@@ -37,14 +37,10 @@ bool openUrlPodcastFlag(std::string_view url) {
 
 namespace {
 const Color kFieldText = Color::rgb(0xEBEEF5), kFieldBack = Color::rgb(0x1C1C23);
-// Where a field's text goes inside its box: 6 in; after a resize the URL field sits where the
-// move put it, 2 in from the sides and 6 from the top.
-RectF fieldPlace(const InputLayout& in, bool nameField, bool moved) {
-  auto inside = [](const RectF& b, float l, float t, float r, float bt) {
-    return RectF{b.left + l, b.top + t, b.right - r, b.bottom - bt};
-  };
-  if (nameField) return inside(in.nameBox, 6, 6, 6, 6);
-  return moved ? inside(in.urlBox, 2, 6, 2, 4) : inside(in.urlBox, 6, 6, 6, 6);
+// Where a field's text goes: 6 in from its box.
+RectF fieldPlace(const InputLayout& in, bool nameField) {
+  const RectF& b = nameField ? in.nameBox : in.urlBox;
+  return RectF{b.left + 6, b.top + 6, b.right - 6, b.bottom - 6};
 }
 }  // namespace
 
@@ -54,16 +50,10 @@ void App::openInputDialog(bool urlOnly, const std::string& streamId, bool podcas
   inputUrlOnly = urlOnly;
   inputStreamId = streamId;
   inputPodcast = podcast;
-  inputMoved = false;
   inputFont = TextFormat::create(kUiFontFamilies, 400, 14, TextAlign::Leading, ParagraphAlign::Center, false);
-  auto makeField = [this](bool name) {
-    auto f = std::make_unique<InputField>();
-    f->native = NativeTextField::create(window, name ? 301 : 302, inputFieldPlace(name), 14, kFieldText, kFieldBack);
-    return f;
-  };
   nameEdit.reset();
-  if (!urlOnly) nameEdit = makeField(true);
-  urlEdit = makeField(false);
+  if (!urlOnly) nameEdit = std::make_unique<InputField>();
+  urlEdit = std::make_unique<InputField>();
 
   if (!streamId.empty()) {
     if (const StreamEntry* e = catalog.findById(streamId)) {
@@ -80,27 +70,9 @@ void App::openInputDialog(bool urlOnly, const std::string& streamId, bool podcas
     inputFocus = urlOnly ? 2 : 1;
   }
   window.startTextInput();
-  if (InputField* f = focusedInputField(); f && f->native) f->native->focus();
   uint32_t now = tickCount();
   urlEdit->drawn.touch(now);
   if (nameEdit) nameEdit->drawn.touch(now);
-}
-
-RectF App::inputFieldPlace(bool nameField) const {
-  int w = 0, h = 0;
-  clientSize(w, h);
-  return fieldPlace(computeInputLayout(static_cast<float>(w), static_cast<float>(h), !inputUrlOnly), nameField,
-                    inputMoved);
-}
-
-void App::moveInputFields() {
-  if (!inputOpen) return;
-  inputMoved = true;
-  if (nameEdit && nameEdit->native) {
-    RectF place = inputFieldPlace(true);
-    if (place.width() > 1) nameEdit->native->move(place);
-  }
-  if (urlEdit && urlEdit->native) urlEdit->native->move(inputFieldPlace(false));
 }
 
 void App::closeInputDialog() {
@@ -206,9 +178,6 @@ void App::submitInputDialog() {
 }
 
 InputField* App::focusedInputField() {
-  // The user may have clicked straight into a system edit control.
-  if (nameEdit && nameEdit->native && nameEdit->native->focused()) inputFocus = 1;
-  if (urlEdit && urlEdit->native && urlEdit->native->focused()) inputFocus = 2;
   return inputFocus == 1 && nameEdit ? nameEdit.get() : urlEdit.get();
 }
 
@@ -217,18 +186,9 @@ void App::inputDialogKey(int key, bool ctrl, bool shift) {
   if (!field) return;
   if (key == vk::Tab && nameEdit && field->drawn.edit.composition().empty()) {
     inputFocus = inputFocus == 1 ? 2 : 1;
-    InputField* next = inputFocus == 1 ? nameEdit.get() : urlEdit.get();
-    if (next->native) next->native->focus();
     return;
   }
-  FieldKey k = FieldKey::Ignored;
-  if (!field->native)
-    k = field->drawn.onKey(key, ctrl, shift);
-  else if (key == vk::Return || key == vk::Escape)
-    k = key == vk::Return ? FieldKey::Submit : FieldKey::Cancel;
-  else
-    field->native->focus();  // the window had the keyboard: the next keys go to the field
-  switch (k) {
+  switch (field->drawn.onKey(key, ctrl, shift)) {
     case FieldKey::Submit: submitInputDialog(); return;
     case FieldKey::Cancel: closeInputDialog(); return;
     default: field->drawn.touch(tickCount()); return;
@@ -252,10 +212,6 @@ void App::inputDialogMouseDown(int x, int y, int clicks, bool shift) {
   inputFocus = onName || !urlEdit ? 1 : 2;
   InputField* field = onName ? nameEdit.get() : urlEdit.get();
   if (!field) return;
-  if (field->native) {
-    field->native->focus();
-    return;
-  }
   if (onName || in.urlBox.contains(fx, fy)) field->drawn.onMouseDown(fx, clicks, shift);
   field->drawn.touch(tickCount());
 }
@@ -275,11 +231,10 @@ void App::inputDialogMouseUp() {
     if (f) f->drawn.onMouseUp();
 }
 
-// The program's own fields; the system's edit controls draw themselves over their boxes.
 void App::drawInputFields(Canvas& c, const UiResources& r, const OverlayState& s, const InputLayout& in) {
   auto one = [&](InputField* f, bool name, bool focused) {
-    if (!f || f->native) return;
-    RectF place = fieldPlace(in, name, inputMoved);
+    if (!f) return;
+    RectF place = fieldPlace(in, name);
     if (place.width() <= 1) return;
     c.fillRect(place, kFieldBack);
     RectF caret =

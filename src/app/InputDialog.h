@@ -1,5 +1,4 @@
 #pragma once
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -7,18 +6,17 @@
 
 namespace vell {
 
-// One field of the input dialog: the system's edit control where it has one, else the field
-// the program draws.
+// One field of the input dialog, drawn by the program on every system: a child edit control of
+// the system would be hidden under the Direct3D picture where the system composes it apart.
 struct InputField {
-  std::unique_ptr<NativeTextField> native;
-  TextField drawn;  // unused beside a native control
+  TextField drawn;
 
-  std::string text() const { return native ? native->text() : drawn.edit.text(); }
-  void setText(std::string_view text) { native ? native->setText(text) : drawn.edit.setText(text); }
-  void selectAll() { native ? native->selectAll() : drawn.edit.selectAll(); }
-  std::string selectedText() const { return native ? native->selectedText() : drawn.edit.selectedText(); }
+  std::string text() const { return drawn.edit.text(); }
+  void setText(std::string_view text) { drawn.edit.setText(text); }
+  void selectAll() { drawn.edit.selectAll(); }
+  std::string selectedText() const { return drawn.edit.selectedText(); }
   // Typed or committed text at the caret.
-  void type(std::string_view text) { native ? native->insert(text) : drawn.onTextInput(text); }
+  void type(std::string_view text) { drawn.onTextInput(text); }
 };
 
 // A field as the dialog reads it: at most 2047 code points, without trailing spaces, tabs,

@@ -2,7 +2,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +9,6 @@
 #include "platform/Canvas.h"
 
 namespace vell {
-
-class Window;
 
 // The editing state of a single-line text field: UTF-8 text, caret and selection as byte
 // offsets that always sit on code-point boundaries, and the input method's composition.
@@ -110,29 +107,6 @@ class TextField {
   float boxLeft_ = 0;
   uint32_t blinkStart_ = 0;
   bool dragging_ = false;
-};
-
-// The system's own single-line edit control, a borderless child of the window placed over a
-// box the program draws: the system then does the input method, selection, clipboard, undo and
-// caret. Enter, Escape and Tab pressed in it arrive as the window's KeyDown events; every other
-// key stays in it. Places are in 96-DPI units of the client area.
-class NativeTextField {
- public:
-  // Null where the system has no such control: the program draws its own field there.
-  static std::unique_ptr<NativeTextField> create(Window& window, int id, const RectF& place, float fontSize,
-                                                 Color text, Color background);
-  // Destroys the control; the window gets the keyboard back when the control had it.
-  virtual ~NativeTextField() = default;
-
-  virtual std::string text() const = 0;
-  virtual void setText(std::string_view text) = 0;
-  // Replaces the selection, as typing does.
-  virtual void insert(std::string_view text) = 0;
-  virtual void selectAll() = 0;
-  virtual std::string selectedText() const = 0;
-  virtual void focus() = 0;
-  virtual bool focused() const = 0;
-  virtual void move(const RectF& place) = 0;
 };
 
 }  // namespace vell

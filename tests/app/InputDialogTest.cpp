@@ -7,7 +7,6 @@
 #include "platform/Desktop.h"
 #include "render/OverlayLayout.h"
 #include "support/Env.h"
-#include "support/FieldInput.h"
 #include "AppHarness.h"
 
 namespace vell {
@@ -19,16 +18,8 @@ struct InputDialog : test::WindowedAppHarness<800, 600> {
     Window::setClipboardText("");
   }
   InputLayout layout() const { return computeInputLayout(800, 600, !app.inputUrlOnly); }
-  // Typing and keys go where the user's go: into the system's edit control when there is one.
-  void type(const std::string& text) {
-    if (!test::typeIntoFocusedControl(text)) app.onTextInput(text);
-  }
-  void press(int k) {
-    if (!test::pressInFocusedControl(k)) return key(k);
-    WindowEvent e;  // what the control passed on to the window
-    while (app.window.waitEvent(e, 0))
-      if (e.type == WindowEvent::KeyDown) key(e.key, e.ctrl, e.shift, e.alt);
-  }
+  void type(const std::string& text) { app.onTextInput(text); }
+  void press(int k) { key(k); }
 };
 
 TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {

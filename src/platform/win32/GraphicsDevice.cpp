@@ -149,9 +149,9 @@ struct GraphicsDevice::Impl {
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
     desc.Scaling = DXGI_SCALING_STRETCH;
     desc.AlphaMode = DXGI_ALPHA_MODE_IGNORE;
-    // The blit model: the back buffer is copied into the window's own surface, so the input
-    // dialog's child EDIT controls show above the picture. Under the flip model the system
-    // composes the buffers instead of that surface, and child controls drawn with GDI vanish.
+    // The blit model, copied into the window's own surface. Its back buffer keeps nothing
+    // after a present (nor does a flip-model one keep the last frame), so every frame is drawn
+    // whole: see keepsPresentedPixels.
     desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
     desc.BufferCount = 1;
     factory->CreateSwapChainForHwnd(device.Get(), window, &desc, nullptr, nullptr, &swapChain);
@@ -457,8 +457,8 @@ void GraphicsDevice::drawVideo(float x, float y, float w, float h, double angle,
   d.bindQuad(quad, d.videoView.Get(), d.linear.Get(), false);
 }
 
-// Flip-model buffers do not keep the last frame, so every frame is drawn whole: the one area
-// asked for is the whole target, and the overlay is drawn whole.
+// A discarded back buffer holds nothing of the last frame, so every frame is drawn whole: the
+// one area asked for is the whole target, and the overlay is drawn whole.
 bool GraphicsDevice::keepsPresentedPixels() const { return false; }
 void GraphicsDevice::beginArea(const RectI&, uint8_t r, uint8_t g, uint8_t b, const RectI*) { clear(r, g, b); }
 void GraphicsDevice::endArea() {}

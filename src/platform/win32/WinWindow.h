@@ -20,18 +20,6 @@ inline std::function<bool(int)>* modalLoopOf(HWND owner) {
   return loop && *loop ? loop : nullptr;
 }
 
-// An edit control of the program's tells its window of Enter, Escape or Tab pressed in it
-// (wParam = the key); the window hands them on as KeyDown events.
-inline constexpr UINT kFieldKeyMessage = WM_APP + 40;
-
-// The colours an edit control of the program's is drawn in (WM_CTLCOLOREDIT), kept under this
-// property of the control.
-inline constexpr const wchar_t* kFieldColoursProp = L"vell.fieldColours";
-struct FieldColours {
-  COLORREF text = 0, background = 0;
-  HBRUSH brush = nullptr;
-};
-
 // The device's pixels per 96 for a window (1.0 without one).
 float windowDpiScale(HWND window);
 

@@ -146,7 +146,6 @@ struct Window::Impl {
   POINT pressPoint{};         // where, on the screen
   DWORD lastCaptionTick = 0;  // the last single click on the caption, for double clicks
   POINT lastCaption{};
-  HWND focusChild = nullptr;  // the edit control that had the keyboard when the window was left
 
   static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -618,10 +617,6 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
         taskbarHooks().clicked(LOWORD(wp));
         return 0;
       }
-      if (HIWORD(wp) == EN_SETFOCUS && lp) {  // an edit control took the keyboard: its box is drawn focused
-        simple(WindowEvent::Exposed);
-        return 0;
-      }
       break;
     case WM_NCCALCSIZE:
       // The whole window is client area: the program draws its own caption and borders.
@@ -695,43 +690,8 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-      // The keyboard moving between the window and its own edit controls is no change of focus
-      // for the program, only of what it draws as focused.
-      if (wp && IsChild(hwnd, reinterpret_cast<HWND>(wp)))
-        simple(WindowEvent::Exposed);
-      else
-        simple(msg == WM_SETFOCUS ? WindowEvent::FocusGained : WindowEvent::FocusLost);
+      simple(msg == WM_SETFOCUS ? WindowEvent::FocusGained : WindowEvent::FocusLost);
       return 0;
-    case WM_ACTIVATE:
-      // An edit control that had the keyboard gets it back when the window is active again.
-      if (LOWORD(wp) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        focusChild = focus && IsChild(hwnd, focus) ? focus : nullptr;
-        if (focusChild) simple(WindowEvent::FocusLost);
-      } else if (focusChild && IsWindow(focusChild) && IsChild(hwnd, focusChild) && !HIWORD(wp)) {
-        SetFocus(focusChild);
-        simple(WindowEvent::FocusGained);
-        return 0;
-      }
-      break;
-    case WM_CTLCOLOREDIT:
-      if (auto* colours = static_cast<const FieldColours*>(GetPropW(reinterpret_cast<HWND>(lp), kFieldColoursProp))) {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, colours->text);
-        SetBkColor(dc, colours->background);
-        SetBkMode(dc, OPAQUE);
-        return reinterpret_cast<LRESULT>(colours->brush);
-      }
-      break;
-    case kFieldKeyMessage: {
-      WindowEvent e;
-      e.type = WindowEvent::KeyDown;
-      e.key = static_cast<int>(wp);
-      e.ctrl = GetKeyState(VK_CONTROL) < 0;
-      e.shift = GetKeyState(VK_SHIFT) < 0;
-      push(std::move(e));
-      return 0;
-    }
     case WM_CLOSE:
       simple(WindowEvent::Quit);  // the program's own close path destroys the window
       return 0;

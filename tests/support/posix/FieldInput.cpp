@@ -1,9 +1,0 @@
-#include "support/FieldInput.h"
-
-namespace vell::test {
-
-bool typeIntoFocusedControl(const std::string&) { return false; }
-
-bool pressInFocusedControl(int) { return false; }
-
-}  // namespace vell::test
