@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Scenes.h"
+#include "platform/TextField.h"
 #include "render/NowPlaying.h"
 #include "render/TopBar.h"
 
@@ -73,36 +74,68 @@ TEST(ControlBar, PlayButtonLiveBadgeVolumeAndSpeed) {
   EXPECT_NE(d.at(582, CY - 8), bar);
 }
 
-// Between whole paints a new picture redraws only itself, and a moved seek fill only its strip.
-TEST(Overlay, PartialPaintsLeaveWhatAWholePaintWould) {
-  Screen s;
-  ASSERT_TRUE(s.open(W, H));
+// On the device the program itself takes (Direct3D under Windows), every paint leaves on screen
+// what a fresh presenter painting the same state whole would: a cue that changes or ends, the
+// controls sliding away and back, text typed into a dialog over a playing picture, the meter
+// redrawn alone over the audio view, a toast that fades. Between whole paints a new picture
+// redraws only itself and a moved seek fill only its strip.
+TEST(Overlay, EveryPaintLeavesWhatAFreshWholePaintWould) {
+  Screen s, fresh;
+  ASSERT_TRUE(s.open(W, H, "") && fresh.open(W, H, ""));
   TestFrame red(320, 180, 0xFF0000), blue(320, 180, 0x0000FF);
+  TextField field;
+  OverlayHooks hooks;
+  hooks.inputFields = [&](Canvas& c, const UiResources& r, const OverlayState& st, const InputLayout& in) {
+    field.draw(c, in.urlBox, r.body12NoWrap, Color::rgb(0xEBEEF5), r.accent, st.tick, true);
+  };
+  enum How { Whole, Picture, Seek, Meter };
+  int meterSteps = 0;
+  auto check = [&](const OverlayState& st, How how, const std::string& what) {
+    const RectI nowhere{};
+    bool drawn = how == Whole    ? s.overlay.paint(s.renderer, s.res, st, hooks)
+                 : how == Picture ? s.overlay.paintPicture(s.renderer, st, &nowhere)
+                 : how == Seek    ? s.overlay.paintSeekLine(s.renderer, s.res, st)
+                                  : s.overlay.paintMeter(s.renderer, s.res, st);
+    ASSERT_TRUE(drawn) << what;
+    ASSERT_TRUE(s.renderer.readPixels(s.pixels, s.width, s.height));
+    // The meter's bars follow the levels a step a paint: the fresh one takes as many steps.
+    meterSteps = st.media.hasVideo ? 0 : meterSteps + 1;
+    // A new canvas and no meter history: as good as a new presenter.
+    fresh.renderer.resize(1, 1);
+    fresh.renderer.resize(W, H);
+    fresh.overlay.resetMedium();
+    for (int i = 0; i < std::max(meterSteps, 1); ++i) fresh.paint(st, hooks);
+    int differ = 0;
+    for (size_t i = 0; i < s.pixels.size(); ++i) differ += (s.pixels[i] & 0xFFFFFF) != (fresh.pixels[i] & 0xFFFFFF);
+    EXPECT_EQ(differ, 0) << what;
+  };
+  // A cue, another, none.
   OverlayState st = videoScene(W, H, &red.frame);
+  st.pointA = st.pointB = -1;
+  for (const char* cue : {"안녕하세요, 여러분!\n오늘은 바다에 왔습니다.", "네", ""}) {
+    st.subtitleText = cue;
+    check(st, Whole, std::string("cue ") + cue);
+  }
+  // Full screen: the controls slide away under a changing picture and come back.
+  st.fullscreen = true;
+  for (float offset : {0.25f, 0.5f, 1.0f, 0.5f, 0.0f}) {
+    st.controlsOffset = offset;
+    st.frame = st.frame == &red.frame ? &blue.frame : &red.frame;
+    check(st, Whole, "controls at " + std::to_string(offset));
+  }
+  // New pictures and a moving fill between whole paints.
+  st = videoScene(W, H, &red.frame);
   st.seekHover = false;
   st.pointA = st.pointB = -1;
   st.media.position = 10.1;  // the fill moves 50 px a second; the read-out stays
   st.media.duration = 20;
-  s.overlay.paint(s.renderer, s.res, st);
-  const struct {
-    const TestFrame* frame;
-    double position;
-  } steps[] = {{&blue, 10.1}, {&red, 10.5}, {&blue, 10.9}};
-  std::vector<uint32_t> partial, whole;
-  for (const auto& step : steps) {
-    const bool seekMoved = step.position != st.media.position;
-    st.frame = &step.frame->frame;
-    st.frameChanged = true;
-    st.media.position = step.position;
+  check(st, Whole, "before the partial paints");
+  for (const auto& [frame, position] : {std::pair{&blue, 10.1}, {&red, 10.5}, {&blue, 10.9}}) {
+    const bool seekMoved = position != st.media.position;
+    st.frame = &frame->frame;
+    st.media.position = position;
     ASSERT_TRUE(s.overlay.seekLineAlone());
-    const RectI nowhere{};
-    ASSERT_TRUE(seekMoved ? s.overlay.paintSeekLine(s.renderer, s.res, st)
-                          : s.overlay.paintPicture(s.renderer, st, &nowhere));
-    ASSERT_TRUE(s.renderer.readPixels(partial, s.width, s.height));
-    s.renderer.invalidate();
-    s.overlay.paint(s.renderer, s.res, st);
-    ASSERT_TRUE(s.renderer.readPixels(whole, s.width, s.height));
-    EXPECT_TRUE(partial == whole) << step.position;
+    check(st, seekMoved ? Seek : Picture, "partial at " + std::to_string(position));
   }
   // Under the pointer (its tooltip), the play button's hover ring or with A-B marks the strip
   // is drawn whole.
@@ -113,6 +146,33 @@ TEST(Overlay, PartialPaintsLeaveWhatAWholePaintWould) {
     other.pointA = what == 2 ? 1 : -1;
     s.overlay.paint(s.renderer, s.res, other);
     EXPECT_FALSE(s.overlay.seekLineAlone()) << what;
+  }
+  // Typing into the dialog's field over the playing picture.
+  st = inputScene(W, H);
+  st.input.urlOnly = true;
+  st.input.focusedField = 2;
+  st.frame = &red.frame;
+  st.media = {.state = PlayState::Playing, .position = 3, .duration = 20, .hasVideo = true};
+  for (const char* typed : {"h", "ht", "http://", "http://주소"}) {
+    field.edit.setText(typed);
+    st.frame = st.frame == &red.frame ? &blue.frame : &red.frame;
+    check(st, Whole, std::string("typed ") + typed);
+  }
+  // The audio view with the meter redrawn alone; a toast that comes and fades.
+  st = radioScene(W, H);
+  st.media.isLive = false;  // a file: no pulsing live badge beside the meter
+  st.media.duration = 300;
+  st.media.position = 10;
+  check(st, Whole, "audio view");
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(s.overlay.meterOnly());
+    check(st, Meter, "meter " + std::to_string(i));
+  }
+  st = videoScene(W, H, &blue.frame);
+  st.toastText = "볼륨: 80%";
+  for (uint32_t age : {100u, 1400u, 1600u}) {
+    st.toastTick = st.tick - age;
+    check(st, Whole, "toast at " + std::to_string(age));
   }
 }
 
