@@ -218,9 +218,8 @@ float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, 
 
   const float x0 = l.video.left + 30, x1 = l.video.right - 30;
   float y = cy + 28;
-  const TextFormat titleFormat = r.label12.withAlign(TextAlign::Center);
   if (!m.title.empty()) {
-    c.drawText(m.title, titleFormat, RectF{x0, y, x1, y + 24}, r.text);
+    c.drawText(m.title, r.label12Line, RectF{x0, y, x1, y + 24}, r.text);
     y += 26;
   }
   if (!s.streamTitle.empty()) {
@@ -232,11 +231,13 @@ float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, 
     y += 20;
   }
   y += 6;
-  c.drawText(technicalLine(m.codecName, m.bitrateKbps, m.sampleRate, m.channels), r.small10, RectF{x0, y, x1, y + 18},
-             r.textMuted);
+  // One line each, cut with an ellipsis where the view is narrow (a side panel beside a small
+  // window): wrapped, they would run into each other and into the meter.
+  c.drawText(technicalLine(m.codecName, m.bitrateKbps, m.sampleRate, m.channels), r.small10Line,
+             RectF{x0, y, x1, y + 18}, r.textMuted);
   y += 20;
   std::string status = statusLine(s.audio.ringFill, s.audio.ringCapacity, s.tick - s.listenStartTick);
-  c.drawText(status, r.small10, RectF{x0, y, x1, y + 18}, r.textMuted);
+  c.drawText(status, r.small10Line, RectF{x0, y, x1, y + 18}, r.textMuted);
 
   if (!m.reconnecting && s.audio.rebuffering && m.state == PlayState::Playing) {
     float opacity = (std::sin(2 * kPi * static_cast<float>(s.tick % 1500) / 1500) + 1) / 2;
@@ -270,7 +271,9 @@ float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, 
     c.drawText("재연결 중", r.small10, RectF{cx - 26, cy + 3, cx + 46, cy + 25}, r.white);
   }
 
-  if (m.state == PlayState::Playing) drawLevelMeter(c, r, l, s.audio.levels, meter);
+  // The meter only where it clears the text above it.
+  if (m.state == PlayState::Playing && y + 18 + 4 <= levelMeterRect(l).top - 3)
+    drawLevelMeter(c, r, l, s.audio.levels, meter);
   return y + 18;
 }
 

@@ -426,6 +426,27 @@ void Overlay::drawQuickOpen(Canvas& c, const UiResources& r, const OverlayState&
   c.popClip();
 }
 
+namespace {
+
+// A pair of arrow keys ("← →" or "↑ ↓") drawn as shapes in the middle of `box`: the arrows of
+// many fonts are tiny or missing, and a fallback font's would not match the rest.
+void drawArrowPair(Canvas& c, const RectF& box, bool horizontal, Color colour) {
+  const float cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
+  for (float side : {-1.0f, 1.0f}) {
+    // The first arrow points left (up), the second right (down).
+    const float ax = horizontal ? cx + side * 9 : cx + side * 5, ay = cy;
+    const PointF tip = horizontal ? PointF{ax + side * 5, ay} : PointF{ax, ay + side * 5};
+    const PointF tail = horizontal ? PointF{ax - side * 5, ay} : PointF{ax, ay - side * 5};
+    c.drawLine(tail, tip, colour, 1.2f);
+    const PointF head[3] = {tip,
+                            horizontal ? PointF{tip.x - side * 4, tip.y - 3.5f} : PointF{tip.x - 3.5f, tip.y - side * 4},
+                            horizontal ? PointF{tip.x - side * 4, tip.y + 3.5f} : PointF{tip.x + 3.5f, tip.y - side * 4}};
+    c.fillPolygon(head, colour);
+  }
+}
+
+}  // namespace
+
 void Overlay::drawHelp(Canvas& c, const UiResources& r, const OverlayState& s) const {
   const float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
   c.fillRect(RectF{0, 0, W, H}, r.black70);
@@ -437,7 +458,12 @@ void Overlay::drawHelp(Canvas& c, const UiResources& r, const OverlayState& s) c
   for (const HelpRow& row : kHelpRows) {
     if (y >= bottom - 20) break;
     c.drawText(row.description, r.small10, RectF{left + 20, y, right - 128, y + 18}, r.textDim);
-    c.drawText(row.keys, r.small10, RectF{right - 120, y, right - 20, y + 18}, r.textMuted);
+    const RectF keys{right - 120, y, right - 20, y + 18};
+    const std::string_view k = row.keys;
+    if (k == "← →" || k == "↑ ↓")
+      drawArrowPair(c, keys, k == "← →", r.textMuted);
+    else
+      c.drawText(k, r.small10, keys, r.textMuted);
     y += 20;
   }
 }

@@ -29,6 +29,7 @@ void UiResources::build(float subtitleSizePoints) {
   title14NoWrap = make(600, 14, A::Leading, P::Center, false);
   button12 = make(400, 12, A::Center, P::Center, true);
   small10Line = make(600, 10, A::Center, P::Center, false).withEllipsis(true);
+  label12Line = make(600, 12, A::Center, P::Center, false).withEllipsis(true);
   subtitleSize = 0;
   setSubtitleSize(subtitleSizePoints);
   complete = label12.valid() && small10.valid() && subtitle.valid();

@@ -66,6 +66,7 @@ struct UiResources {
   TextFormat title14NoWrap;  // semibold 14, leading, centre, no wrap
   TextFormat button12;       // 12, centre, centre: the input dialog's buttons
   TextFormat small10Line;    // small10 on one line, cut with an ellipsis (button labels)
+  TextFormat label12Line;    // label12 centred on one line, cut with an ellipsis (the now-playing title)
 
   float subtitleSize = 0;
 

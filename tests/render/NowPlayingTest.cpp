@@ -60,9 +60,9 @@ TEST(AudioOnlyView, IconCoverBadgesAndLevelMeter) {
   EXPECT_TRUE(d.overlay.coverTried());
   d.draw(s);
   EXPECT_EQ(d.at(CX - 30, CY - 80), disc);
-  // H 191: C = 123, meter from 53 to 113; 0.2 x 5 = 1, reached by 30 % a paint. H 190: C - 70 = T + 20,
-  // no meter. Paused: none either.
-  for (auto [h, state, shown] : {std::tuple{191, PlayState::Playing, true}, {190, PlayState::Playing, false},
+  // H 700: the meter from C - 70 to C - 10; 0.2 x 5 = 1, reached by 30 % a paint. H 191: the meter
+  // would lie under the lines of text, so there is none. Paused: none either.
+  for (auto [h, state, shown] : {std::tuple{700, PlayState::Playing, true}, {191, PlayState::Playing, false},
                                  {700, PlayState::Paused, false}}) {
     s = radioScene(800, h);
     s.audio.levels.fill(0.2f);

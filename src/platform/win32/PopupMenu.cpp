@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "platform/QuitSignal.h"
 #include "platform/win32/ModalTimer.h"
 #include "platform/win32/WinText.h"
@@ -20,6 +22,12 @@ HMENU buildMenu(const std::vector<MenuItem>& items) {
     }
     UINT flags = MF_STRING | (m.checked ? MF_CHECKED : 0) | (m.grayed ? MF_GRAYED : 0);
     std::wstring text = win::widen(m.text());
+    // The menu font of many systems has no heavy check mark (it shows as a box): a label that
+    // ends in one gets the menu's own check instead.
+    if (constexpr std::wstring_view kMark = L" \u2714"; text.ends_with(kMark)) {
+      text.resize(text.size() - kMark.size());
+      flags |= MF_CHECKED;
+    }
     if (m.hasSubmenu()) {
       AppendMenuW(menu, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(buildMenu(m.submenu)), text.c_str());
     } else {
