@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "engine/HardwareDevices.h"
 #include "engine/VideoFrame.h"
 #include "platform/HardwareDecode.h"
 #include "platform/Log.h"
@@ -64,9 +65,11 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
     for (size_t i = 0; i < devices.size() && !hardwareDevice_; ++i) {
       AVHWDeviceType type = av_hwdevice_find_type_by_name(devices[i].c_str());
       if (type == AV_HWDEVICE_TYPE_NONE || (i == 0 && !codecUsesDevice(codec, type))) continue;
-      if (av_hwdevice_ctx_create(&hardwareDevice_, type, nullptr, nullptr, 0) < 0) hardwareDevice_ = nullptr;
+      hardwareDevice_ = hardwareDevices::acquire(type);
+      hardwareType_ = type;
     }
     if (hardwareDevice_) codecContext_->hw_device_ctx = av_buffer_ref(hardwareDevice_);
+    checkHardware_ = hardwareDevice_ != nullptr;
   }
 
   if (avcodec_open2(codecContext_, codec, nullptr) < 0) {
@@ -88,6 +91,7 @@ void VideoDecoder::close() {
   width_ = height_ = 0;
   startTime_ = 0;
   tooLargeLogged_ = false;
+  checkHardware_ = decodedOnDevice_ = false;
   frameDuration_ = 0.04;
   lastPts_ = -1;
   skipBefore_ = -1;
@@ -128,6 +132,13 @@ bool VideoDecoder::receivePicture(VideoFrame& frame) {
   for (;;) {
     if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
     double pts = 0;
+    if (checkHardware_) {
+      // A device the decoder could not set up leaves it decoding in software: said once, so
+      // that later media do not pay for the device again.
+      checkHardware_ = false;
+      decodedOnDevice_ = isHardwareFormat(decodedFrame_->format);
+      if (!decodedOnDevice_) hardwareDevices::markUnusable(hardwareType_);
+    }
     if (skipBefore_ < 0 || !framePts(pts) || pts >= skipBefore_) break;
     lastPts_ = pts;
     av_frame_unref(decodedFrame_);  // before the target: never shown, not converted

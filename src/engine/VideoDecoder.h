@@ -41,6 +41,8 @@ class VideoDecoder {
 
   bool isOpen() const { return codecContext_ != nullptr; }
   bool usesHardware() const { return hardwareDevice_ != nullptr; }
+  // Whether the first picture came in the device's memory (false without a device).
+  bool decodedOnDevice() const { return decodedOnDevice_; }
   int width() const { return width_; }
   int height() const { return height_; }
   // How many times a scaler was (re)made since open; a size change costs exactly one.
@@ -53,6 +55,9 @@ class VideoDecoder {
   AVCodecContext* codecContext_ = nullptr;
   AVFrame* decodedFrame_ = nullptr;
   AVBufferRef* hardwareDevice_ = nullptr;
+  int hardwareType_ = 0;        // the device's AVHWDeviceType
+  bool checkHardware_ = false;  // the first picture tells whether the device decodes
+  bool decodedOnDevice_ = false;
   FrameConverter converter_;
   int width_ = 0;
   int height_ = 0;

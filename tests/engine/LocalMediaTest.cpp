@@ -40,6 +40,11 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   EXPECT_NEAR(d.pts.front(), 0.0, 0.001);
   EXPECT_NEAR(d.pts.back(), 59.0 / 30.0, 0.001);
   EXPECT_NEAR(d.pcm.size() / 2.0, 2.0 * 48000, 48000 * 0.05);
+  // A device that left the pictures in main memory is not offered again: the next open pays
+  // nothing for it.
+  VideoDecoder again;
+  ASSERT_TRUE(again.open(source.videoStreamParameters(), true));
+  EXPECT_EQ(again.usesHardware(), video.decodedOnDevice());
 }
 
 TEST(LocalMedia, ConvertsToBgraOfTheRightColour) {
