@@ -559,7 +559,7 @@ struct Canvas::Impl {
       std::lock_guard<std::mutex> guard(s.lock);
       current = s.device;
     }
-    if (!current || current == device) return;
+    if (!current || current.Get() == device.Get()) return;  // (WRL's ComPtr has no ==: it would compare as bools)
     device.Reset();
     context.Reset();
     createTarget(width, height);

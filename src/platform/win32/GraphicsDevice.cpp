@@ -548,7 +548,7 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI*) {
   if (ID3D11Texture2D* texture = CanvasBackend::texture(canvas)) {
     ComPtr<ID3D11Device> owner;
     texture->GetDevice(&owner);
-    if (owner == d.device) {
+    if (owner.Get() == d.device.Get()) {
       if (d.canvasTexture.Get() != texture) {
         d.canvasView.Reset();
         d.canvasTexture = texture;
