@@ -875,10 +875,11 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       int delta = static_cast<short>(HIWORD(wp));
       if ((delta > 0 && wheelRest < 0) || (delta < 0 && wheelRest > 0)) wheelRest = 0;  // turned back
       wheelRest += delta;
-      for (; wheelRest >= WHEEL_DELTA || wheelRest <= -WHEEL_DELTA; wheelRest -= wheelRest > 0 ? WHEEL_DELTA : -WHEEL_DELTA) {
+      while (wheelRest >= WHEEL_DELTA || wheelRest <= -WHEEL_DELTA) {
         WindowEvent e;
         e.type = WindowEvent::MouseWheel;
         e.wheel = wheelRest > 0 ? 1 : -1;
+        wheelRest -= e.wheel * WHEEL_DELTA;
         push(std::move(e));
       }
       return 0;
@@ -899,9 +900,8 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_SYSCHAR:
-      // Alt with a letter was handed on as its key: the system would look for a menu of that
-      // letter, find none and beep. Alt+Space still opens the window menu.
-      if (wp == ' ') break;
+      // Alt with a key was handed on as that key: the system would look for a menu of its
+      // letter, find none and beep.
       return 0;
     case WM_SYSKEYUP:
       // Alt (or F10) let go would put the keyboard in the menu bar the window does not have,
