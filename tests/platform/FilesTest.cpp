@@ -58,7 +58,7 @@ TEST(Files, ASaveWaitsBrieflyForAFileAnotherProgramHolds) {
   EXPECT_EQ(dir.read("playlist.dat"), "new");
   EXPECT_EQ(logged("waited for another program"), held) << log;
   {
-    test::FileHold hold(path, 1500);
+    test::FileHold hold(path, 800);
     EXPECT_EQ(writeFileAtomic(path, "newer"), !hold.holds());
   }
   EXPECT_EQ(dir.read("playlist.dat"), held ? "new" : "newer");
