@@ -74,13 +74,17 @@ if(NOT TARGET vell-player)
 endif()
 
 if(WIN32)
-  # Icon 1 (the window's icon) and the version shown in the file's properties.
+  # Icon 1 (the window's icon), the version shown in the file's properties and the manifest.
   enable_language(RC)
+  set(VELL_MANIFEST ${CMAKE_BINARY_DIR}/vell-player.manifest)
+  configure_file(cmake/templates/vell-player.manifest.in ${VELL_MANIFEST} @ONLY)
   set(VELL_RC_ICON "")
+  set(rc_inputs ${VELL_MANIFEST})
   if(VELL_ICO)
     set(VELL_RC_ICON "1 ICON \"${VELL_ICO}\"")
-    set_source_files_properties(${CMAKE_BINARY_DIR}/vell-player.rc PROPERTIES OBJECT_DEPENDS ${VELL_ICO})
+    list(APPEND rc_inputs ${VELL_ICO})
   endif()
+  set_source_files_properties(${CMAKE_BINARY_DIR}/vell-player.rc PROPERTIES OBJECT_DEPENDS "${rc_inputs}")
   configure_file(cmake/templates/vell-player.rc.in ${CMAKE_BINARY_DIR}/vell-player.rc @ONLY)
   target_sources(vell-player PRIVATE ${CMAKE_BINARY_DIR}/vell-player.rc)
 

@@ -54,7 +54,7 @@ endforeach()
 add_library(vell_windows_system INTERFACE)
 add_library(vell::windows_system ALIAS vell_windows_system)
 target_link_libraries(vell_windows_system INTERFACE
-  winhttp ws2_32 ole32 oleaut32 uuid avrt ksuser psapi shlwapi shell32 userenv)
+  winhttp ws2_32 ole32 oleaut32 uuid avrt ksuser psapi shlwapi shell32 userenv winmm)
 # The canvas and the presenter: Direct2D, DirectWrite, WIC, Direct3D 11.
 target_link_libraries(vell_windows_system INTERFACE d2d1 dwrite windowscodecs d3d11 dxgi d3dcompiler gdi32)
 # <windows.h> must not turn std::min and std::max into macros.

@@ -62,6 +62,7 @@ App::~App() {
   gApp = nullptr;
   historySaver_.reset();  // writes what is still pending
   player.close();
+  holdFineTimers(false);
 }
 
 bool App::create(const std::string& commandLine) {
@@ -369,6 +370,7 @@ void App::requestClose() {
 
 void App::shutdown() {
   chooser_.cancel();  // ends an open chooser's process; its choice is dropped
+  holdFineTimers(false);
   if (destroyed_ || !initialized) {
     destroyed_ = true;
     return;

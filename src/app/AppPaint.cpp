@@ -18,6 +18,8 @@ void App::tickWork() {
   uint32_t now = tickCount();
   bool isConnecting = connecting.load();
   frameChanged = false;
+  // A playing medium's paints and the playback thread's waits keep to the millisecond.
+  holdFineTimers(!isConnecting && player.state() == Player::Playing && !player.ended());
   if (!isConnecting && player.state() == Player::Playing) {
     player.syncTick();
     if (player.hasVideo() && player.takeFrame(frameSlot)) frameChanged = true;
@@ -193,12 +195,20 @@ long seekFillStep(const OverlayState& s) {
 }  // namespace
 
 void App::paint() {
+  if (!renderer.ready()) return;
+  // The engine, the timers and the saves go on while the window cannot be seen; drawing then
+  // waits until it can, and draws everything.
+  tickWork();
   int w = 0, h = 0;
   clientSize(w, h);
-  if (w < 1 || h < 1 || !renderer.ready()) return;
+  if (w < 1 || h < 1 || window.isMinimized() || renderer.device().occluded()) {
+    abTick();
+    paintWanted = true;
+    renderer.invalidate();
+    return;
+  }
   renderer.setScale(uiScale);
 
-  tickWork();
   OverlayState state;
   fillOverlayState(state);
   // The bars slide away in full screen and compact view; the quick-open bar fades.

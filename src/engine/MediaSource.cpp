@@ -17,6 +17,7 @@ extern "C" {
 #include "engine/VideoSite.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
+#include "platform/SystemProxy.h"
 #include "platform/Text.h"
 
 namespace vell {
@@ -237,7 +238,11 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
   // second. The playback thread's reconnection, with its back-off, handles the end of a
   // live input instead.
   o.forcedFormat = forcedInputFormat(url, podcastRequest);
-  if (isRemoteHttp(url)) e.emplace_back("protocol_whitelist", kNetworkProtocols);
+  if (isRemoteHttp(url)) {
+    e.emplace_back("protocol_whitelist", kNetworkProtocols);
+    // FFmpeg looks for a proxy only in the environment; Windows keeps it in its settings.
+    if (std::string proxy = systemProxyFor(url); !proxy.empty()) e.emplace_back("http_proxy", proxy);
+  }
   return o;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -19,5 +20,16 @@ double monotonicSeconds() {
 void sleepMs(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
+
+namespace {
+std::atomic<bool> fineHeld{false};
+}  // namespace
+
+// Each change of the system's resolution is paired: asked for once, given back once.
+void holdFineTimers(bool on) {
+  if (fineHeld.exchange(on) != on) detail::setFineTimerResolution(on);
+}
+
+bool fineTimersHeld() { return fineHeld.load(); }
 
 }  // namespace vell

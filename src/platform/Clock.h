@@ -12,4 +12,16 @@ double monotonicSeconds();
 
 void sleepMs(int milliseconds);
 
+// Whether sleeps and timed waits of the whole process end within about a millisecond of
+// their time. Windows otherwise ends them on its 15.6 ms tick, so a 16 ms paint loop lands
+// 15.6 or 31 ms apart and moving pictures judder; Linux timers are exact anyway. Held while a
+// medium plays, let go when nothing does and before the program ends (window thread).
+void holdFineTimers(bool on);
+bool fineTimersHeld();
+
+namespace detail {
+// The target's switch of the system timer between its fine and its default resolution.
+void setFineTimerResolution(bool fine);
+}  // namespace detail
+
 }  // namespace vell

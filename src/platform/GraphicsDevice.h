@@ -58,6 +58,10 @@ class GraphicsDevice {
   // Pixels of the overlay uploaded by the last drawOverlay (0 when it was empty).
   long overlayPixelsUploaded() const { return overlayPixels_; }
   void present();
+  int presents() const { return presents_; }
+  // Whether nothing drawn would be seen: the system reported the window covered at the last
+  // present (minimised, a locked screen). While it is, each call asks again without drawing.
+  bool occluded();
   // The current target as 0xAARRGGBB pixels, row by row (read before present).
   bool readPixels(std::vector<uint32_t>& out, int& width, int& height);
 
@@ -68,6 +72,7 @@ class GraphicsDevice {
   int overlayW_ = 0, overlayH_ = 0;
   int videoCreations_ = 0;
   int videoUploads_ = 0;
+  int presents_ = 0;
   long overlayPixels_ = 0;
   bool premultiplied_ = false;
   std::string driverName_;

@@ -1,5 +1,6 @@
 // The App's own rules: hit test and layout by view, timers, A-B repeat, screenshot, the queue
-// and resume, repeat one and failed opens, the screen saver, the key table, and the menus with their commands.
+// and resume, repeat one and failed opens, the screen saver and the timer resolution, no drawing
+// while minimised, the key table, and the menus with their commands.
 #include <cstdlib>
 
 extern "C" {
@@ -12,6 +13,7 @@ extern "C" {
 #include "support/DiskAudio.h"
 #include "support/Env.h"
 #include "support/Media.h"
+#include "support/NativeInput.h"
 #include "AppHarness.h"
 
 namespace vell {
@@ -234,19 +236,49 @@ TEST_F(AppCore, MissingFolderOrCorruptFileShowsTheFailureScreenNotTheName) {
   }
 }
 
-// The desktop may blank the screen unless a picture is moving.
-TEST_F(AppCore, ScreenSaverFollowsPlayback) {
+// The desktop may blank the screen unless a picture is moving; the system's fine timer is held
+// while anything plays.
+TEST_F(AppCore, ScreenSaverAndFineTimersFollowPlayback) {
   openWindow(320, 240);
   app.mediaSession = std::make_unique<MediaSession>(app);  // it follows the playback state
   app.openPath(test::h264AacMp4(3.0));
   tickFor(400);
   EXPECT_FALSE(app.window.screenSaverAllowed());
+  EXPECT_TRUE(fineTimersHeld());
   app.player.togglePause();
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());
+  EXPECT_FALSE(fineTimersHeld());
   app.openPath(test::sineMp3(3.0));
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());  // sound alone lets it run
+  EXPECT_TRUE(fineTimersHeld());
+  app.requestClose();  // the program's end gives it back
+  EXPECT_FALSE(fineTimersHeld());
+}
+
+// Minimised, the window is not drawn while the playback goes on; restored, it is drawn again.
+TEST_F(AppCore, AMinimisedWindowIsNotDrawnWhileThePlaybackGoesOn) {
+  openWindow(320, 240);
+  ASSERT_TRUE(app.renderer.initialize(app.window));
+  app.resources.build(22);
+  app.openPath(test::h264AacMp4(3.0));
+  GraphicsDevice& device = app.renderer.device();
+  auto paintFor = [&](uint32_t ms) {
+    const int before = device.presents();
+    for (uint32_t start = tickCount(); tickCount() - start < ms; sleepMs(16)) app.paint();
+    return device.presents() - before;
+  };
+  EXPECT_GT(paintFor(300), 0);
+  app.window.minimize();
+  const bool minimized = app.window.isMinimized();
+  EXPECT_EQ(minimized, test::windowsMinimize());
+  const double position = app.frameSlot.pts;
+  EXPECT_EQ(paintFor(400) == 0, minimized);
+  EXPECT_GT(app.frameSlot.pts, position + 0.2);  // the pictures due were still taken
+  app.window.restore();
+  EXPECT_GT(paintFor(100), 0);
+  app.player.close();
 }
 
 TEST_F(AppCore, KeyTable) {

@@ -5,8 +5,10 @@
 
 #include "platform/DataDirs.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/Uri.h"
 #include "support/DataDirCases.h"
+#include "support/FileHold.h"
 #include "support/ProcessIds.h"
 #include "support/TempDir.h"
 
@@ -37,6 +39,32 @@ TEST(Files, SavesLeaveNoTemporaryBehind) {
   for (const auto& [name, _] : kept) dir.write(name, "x");
   EXPECT_EQ(removeStaleTemporaries(dir.path(), {"playlist.dat", "vell_player.ini"}), 2);
   for (const auto& [name, stays] : kept) EXPECT_EQ(fileExists(dir.file(name)), stays) << name;
+}
+
+// A scanner that opened the saved file for a moment delays the next save; one that keeps it
+// makes the save fail with the old file whole and nothing beside it. Either is logged.
+TEST(Files, ASaveWaitsBrieflyForAFileAnotherProgramHolds) {
+  test::TempDir dir;
+  const std::string path = dir.write("playlist.dat", "old");
+  std::string log;
+  setLogSink([&log](const std::string& line) { log += line; });
+  auto logged = [&log](const std::string& text) { return log.find(text) != std::string::npos; };
+  bool held;
+  {
+    test::FileHold hold(path, 100);
+    held = hold.holds();
+    EXPECT_TRUE(writeFileAtomic(path, "new"));
+  }
+  EXPECT_EQ(dir.read("playlist.dat"), "new");
+  EXPECT_EQ(logged("waited for another program"), held) << log;
+  {
+    test::FileHold hold(path, 800);
+    EXPECT_EQ(writeFileAtomic(path, "newer"), !hold.holds());
+  }
+  EXPECT_EQ(dir.read("playlist.dat"), held ? "new" : "newer");
+  EXPECT_EQ(logged("failed: another program held it"), held) << log;
+  EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"playlist.dat"});
+  setLogSink(nullptr);
 }
 
 TEST(DataDirs, FolderChoiceAndTheMoveOfEarlierFiles) {

@@ -6,9 +6,12 @@
 #include <memory>
 #include <tuple>
 
+#include "engine/MediaSource.h"
 #include "platform/Http.h"
+#include "platform/SystemProxy.h"
 #include "support/Env.h"
 #include "support/HttpServer.h"
+#include "support/Media.h"
 
 namespace vell {
 namespace {
@@ -23,7 +26,12 @@ long long msSince(Clock::time_point start) {
 
 TEST(Http, FollowsRedirectsAndTheProxyReturnsBodiesAsSentAndFailuresGiveNothing) {
   const std::string binary("a\0b\r\n\xff", 6);
-  test::HttpServer target([](const HttpRequest& req, HttpConnection& c) { c.respond(200, "final:" + req.target); });
+  const std::string mp3 = test::mediaBytes(test::sineMp3(1.0));
+  // The target, and the proxy (asked for absolute URLs) of the user's settings.
+  test::HttpServer target([&](const HttpRequest& req, HttpConnection& c) {
+    if (req.target.find("/tone.mp3") != std::string::npos) c.respondFile(req, mp3, "audio/mpeg");
+    else c.respond(200, "final:" + req.target);
+  });
   test::HttpServer server([&](const HttpRequest& req, HttpConnection& c) {
     if (req.target == "/start") c.respond(302, "", "text/plain", "Location: /hop\r\n");
     else if (req.target == "/hop") c.respond(301, "", "text/plain", "Location: " + target.url("/end?a=1") + "\r\n");
@@ -35,10 +43,13 @@ TEST(Http, FollowsRedirectsAndTheProxyReturnsBodiesAsSentAndFailuresGiveNothing)
   EXPECT_EQ(target.requests().at(0).header("user-agent"), kHttpUserAgent);
   EXPECT_EQ(target.requests().at(0).header("accept-encoding"), "");  // the body comes back as the server has it
   EXPECT_EQ(httpGet(server.url("/missing"), 2000), binary);  // whatever the status
-  if (test::setHttpProxy(target.url(""))) {  // the user's proxy is taken
-    EXPECT_EQ(httpGet("http://radio.invalid/live?x=1", 2000), "final:http://radio.invalid/live?x=1");
-    test::setHttpProxy("");
-  }
+  test::setHttpProxy(target.url(""));  // the user's proxy is taken, by fetches and by streams
+  EXPECT_EQ(httpGet("http://radio.invalid/live?x=1", 2000), "final:http://radio.invalid/live?x=1");
+  MediaSource stream;
+  EXPECT_TRUE(stream.open("http://radio.invalid:8000/tone.mp3", false));
+  EXPECT_GE(target.requestCount("http://radio.invalid:8000/tone.mp3"), 1u);
+  stream.close();
+  test::setHttpProxy("");
   const int deadPort = test::HttpServer([](const HttpRequest&, HttpConnection&) {}).port();  // closed again
   // A plain server cannot complete a TLS handshake, so https to it gives nothing either.
   for (const std::string& url : {std::string(), std::string("not a url"), std::string("file:///etc/hostname"),
@@ -49,6 +60,34 @@ TEST(Http, FollowsRedirectsAndTheProxyReturnsBodiesAsSentAndFailuresGiveNothing)
     EXPECT_FALSE(httpFetch(url, 1000, body)) << url;
     EXPECT_EQ(body, "") << url;
   }
+}
+
+// Windows' proxy settings read for FFmpeg: which proxy a URL takes, and which hosts go direct.
+TEST(SystemProxy, ServersPerSchemeAndTheBypassList) {
+  const std::string perScheme = "ftp=f:21;http=web.proxy:8080;https=http://tls.proxy:3128;socks=s:1080";
+  const std::string bypass = "<local>; *.corp.example;10.*;http://only.http;port.example:8443";
+  const std::tuple<const char*, std::string, std::string, std::string> cases[] = {  // url, servers, bypass, proxy
+      {"http://radio.example/live", "proxy:3128", "", "http://proxy:3128"},
+      {"https://radio.example/live", "proxy:3128", "", "http://proxy:3128"},
+      {"http://radio.example/live", perScheme, "", "http://web.proxy:8080"},
+      {"HTTPS://Radio.Example:8443/", perScheme, "", "http://tls.proxy:3128"},
+      {"http://radio.example/", "ftp=f:21", "", ""},                 // no entry for the scheme: direct
+      {"http://radio.example/", "https://secure.proxy:443", "", ""},  // a TLS proxy FFmpeg cannot use
+      {"http://user:pw@radio.example:8000/", "p:1", "", "http://p:1"},
+      {"http://intranet/feed", "p:1", bypass, ""},
+      {"http://a.b.corp.example/x", "p:1", bypass, ""},
+      {"http://10.1.2.3/x", "p:1", bypass, ""},
+      {"http://only.http/x", "p:1", bypass, ""},
+      {"https://only.http/x", "p:1", bypass, "http://p:1"},
+      {"https://port.example:8443/", "p:1", bypass, ""},
+      {"https://port.example/", "p:1", bypass, "http://p:1"},
+      {"http://127.0.0.1:8000/", "p:1", "", ""},  // loopback is never sent to a proxy
+      {"http://localhost/", "p:1", "<-loopback>", "http://p:1"},
+      {"http://[::1]:80/", "p:1", "", ""},
+      {"file:///C:/a.mp3", "p:1", "", ""},
+      {"http://radio.example/", "", "", ""},
+  };
+  for (const auto& [url, servers, list, proxy] : cases) EXPECT_EQ(proxyForUrl(url, servers, list), proxy) << url;
 }
 
 TEST(Http, EveryWaitTheWholeTransferAndTheBodySizeAreBounded) {

@@ -9,7 +9,9 @@
 #include "platform/MessageBox.h"
 #include "platform/PopupMenu.h"
 #include "platform/QuitSignal.h"
+#include "platform/VirtualKeys.h"
 #include "platform/Window.h"
+#include "support/NativeInput.h"
 #include "support/QuitRequest.h"
 
 namespace vell {
@@ -101,6 +103,49 @@ TEST(QuitSignal, EndsTheMessageBoxOrMenuAndReachesTheLoop) {
     EXPECT_TRUE(quit);
   }
   setQuitSignalsToLoop(false);
+}
+
+// What the window hands on of the events waiting: "+"/"-" a wheel notch, "k<key>" and "a<key>" a key
+// without and with Alt, "Q" a quit.
+std::string takeEvents(Window& window) {
+  std::string got;
+  WindowEvent e;
+  while (window.waitEvent(e, 50)) {
+    if (e.type == WindowEvent::MouseWheel) got += e.wheel > 0 ? "+" : "-";
+    if (e.type == WindowEvent::KeyDown) got += (e.alt ? "a" : "k") + std::to_string(e.key);
+    if (e.type == WindowEvent::Quit) got += "Q";
+  }
+  return got;
+}
+
+// A touchpad's small wheel movements count once they add up to a notch, and start again when
+// the direction turns; a fast turn is several notches.
+TEST(Window, WheelPartsAddUpToNotches) {
+  Window window;
+  ASSERT_TRUE(window.create("t", 200, 150, WindowOptions{.hidden = true}));
+  const std::pair<int, const char*> turns[] = {
+      {30, ""}, {30, ""}, {30, ""}, {30, "+"}, {60, ""}, {-30, ""}, {-90, "-"}, {240, "++"},
+      {-100, ""}, {-100, "-"}, {-100, "-"}, {50, ""}, {70, "+"}, {-120, "-"},
+  };
+  int i = 0;
+  for (const auto& [delta, notches] : turns) {
+    test::turnWheel(window.handle(), delta);
+    EXPECT_EQ(takeEvents(window), notches) << "turn " << i++ << ": " << delta;
+  }
+}
+
+// Alt with a letter is the program's key, without the system's menu (and its beep); Alt alone
+// leaves the keyboard where it was; Alt+F4 closes the window.
+TEST(Window, AltKeysReachTheProgramAndAltF4Closes) {
+  Window window;
+  ASSERT_TRUE(window.create("t", 200, 150, WindowOptions{.hidden = true}));
+  const int f4 = vk::F1 + 3;
+  const std::tuple<int, std::string> presses[] = {
+      {'S', "a" + std::to_string('S')}, {0, ""}, {'D', "a" + std::to_string('D')}, {f4, "Q"}};
+  for (const auto& [key, events] : presses) {
+    EXPECT_FALSE(test::pressWithAlt(window.handle(), key)) << key;
+    EXPECT_EQ(takeEvents(window), events) << key;
+  }
 }
 
 }  // namespace

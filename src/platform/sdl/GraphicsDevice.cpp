@@ -243,8 +243,13 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI* area) {
 }
 
 void GraphicsDevice::present() {
-  if (impl_->renderer) SDL_RenderPresent(impl_->renderer);
+  if (!impl_->renderer) return;
+  SDL_RenderPresent(impl_->renderer);
+  ++presents_;
 }
+
+// SDL says nothing of covered windows; a minimised one is the window's own flag.
+bool GraphicsDevice::occluded() { return false; }
 
 bool GraphicsDevice::readPixels(std::vector<uint32_t>& out, int& width, int& height) {
   outputSize(width, height);

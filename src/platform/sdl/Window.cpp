@@ -119,6 +119,9 @@ struct Window::Impl {
   std::unique_ptr<FrameDrag> frameDrag;
   SDL_Cursor* frameCursors[SDL_NUM_SYSTEM_CURSORS] = {};
   int cursorShape = -1;
+  // Notches of one wheel event not handed on yet (SDL adds a touchpad's small movements up to
+  // whole notches itself; a fast turn can bring several at once).
+  int wheelNotches = 0;
 
   void position(int& x, int& y) const;
   void size(int& width, int& height) const;
@@ -465,6 +468,13 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   };
   for (;;) {
     if (signalled()) return true;
+    if (impl_->wheelNotches != 0) {
+      out = WindowEvent{};
+      out.type = WindowEvent::MouseWheel;
+      out.wheel = impl_->wheelNotches > 0 ? 1 : -1;
+      impl_->wheelNotches -= out.wheel;
+      return true;
+    }
     if (impl_->frameDrag && impl_->frameDrag->active()) {
       // Motion outside the window does not come as events: follow the pointer meanwhile. The
       // release is left to its event, which comes after the motions before it.
@@ -544,6 +554,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         out.type = WindowEvent::MouseWheel;
         out.wheel = e.wheel.y > 0 ? 1 : -1;
         if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) out.wheel = -out.wheel;
+        impl_->wheelNotches = (std::abs(e.wheel.y) - 1) * out.wheel;  // the rest come next
         return true;
       case SDL_KEYDOWN:
         out.type = WindowEvent::KeyDown;

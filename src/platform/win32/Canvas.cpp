@@ -47,6 +47,7 @@ struct Shared {
   ComPtr<IDWriteFontCollection> fonts;
   std::mutex lock;  // guards everything below
   ComPtr<ID3D11Device> device;
+  bool gpu = false;  // the device is the GPU's, not WARP
   ComPtr<IWICImagingFactory> wic;
   std::map<std::wstring, ComPtr<IDWriteFont>> fontByFamily;  // null: not installed
   std::vector<std::wstring> allFamilies;
@@ -548,6 +549,23 @@ struct Canvas::Impl {
     target->SetTransform(toD2d(transform));
   }
 
+  // A canvas made before the shared device was replaced (back on the GPU after a loss) moves
+  // to the new one when it is cleared: its drawing starts anew then anyway.
+  void followSharedDevice() {
+    if (!device) return;
+    ComPtr<ID3D11Device> current;
+    {
+      Shared& s = shared();
+      std::lock_guard<std::mutex> guard(s.lock);
+      current = s.device;
+    }
+    if (!current || current.Get() == device.Get()) return;  // (WRL's ComPtr has no ==: it would compare as bools)
+    device.Reset();
+    context.Reset();
+    createTarget(width, height);
+    resetBands();
+  }
+
   // Ends drawing; false when the target was lost (it is made again, empty).
   bool end() {
     if (!drawing) return true;
@@ -728,6 +746,8 @@ void Canvas::clear() {
   Impl& d = *impl_;
   if (!d.target) return;
   if (d.drawing) d.end();
+  d.followSharedDevice();
+  if (!d.target) return;
   d.clips.clear();
   setTransform(Matrix::identity());
   std::vector<RectI> rects = dirtyRects();
@@ -1030,22 +1050,44 @@ bool Canvas::hasDrawing() const {
 
 // ---------------------------------------------------------------------------------------
 
-// One device for every canvas: making one costs about a second under wine.
-Microsoft::WRL::ComPtr<ID3D11Device> CanvasBackend::device() {
-  Shared& s = shared();
-  std::lock_guard<std::mutex> guard(s.lock);
-  if (s.device && s.device->GetDeviceRemovedReason() == S_OK) return s.device;
-  s.device.Reset();
+namespace {
+
+ComPtr<ID3D11Device> makeSharedDevice(D3D_DRIVER_TYPE type) {
   const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
-  for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
-    if (SUCCEEDED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3,
-                                    D3D11_SDK_VERSION, &s.device, nullptr, nullptr)))
-      break;
-  }
+  ComPtr<ID3D11Device> device;
+  if (FAILED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3, D3D11_SDK_VERSION,
+                               &device, nullptr, nullptr)))
+    return nullptr;
   // Canvases and the presenter share the immediate context, maybe from several threads.
   ComPtr<ID3D10Multithread> multithread;
-  if (s.device && SUCCEEDED(s.device.As(&multithread))) multithread->SetMultithreadProtected(TRUE);
+  if (SUCCEEDED(device.As(&multithread))) multithread->SetMultithreadProtected(TRUE);
+  return device;
+}
+
+}  // namespace
+
+// One device for every canvas: making one costs about a second under wine.
+Microsoft::WRL::ComPtr<ID3D11Device> CanvasBackend::device(bool* gpu) {
+  Shared& s = shared();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!s.device || s.device->GetDeviceRemovedReason() != S_OK) {
+    s.device = makeSharedDevice(D3D_DRIVER_TYPE_HARDWARE);
+    s.gpu = s.device != nullptr;
+    if (!s.device) s.device = makeSharedDevice(D3D_DRIVER_TYPE_WARP);
+  }
+  if (gpu) *gpu = s.device && s.gpu;
   return s.device;
+}
+
+bool CanvasBackend::returnToGpu() {
+  Shared& s = shared();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (s.device && s.gpu && s.device->GetDeviceRemovedReason() == S_OK) return true;
+  ComPtr<ID3D11Device> device = makeSharedDevice(D3D_DRIVER_TYPE_HARDWARE);
+  if (!device) return false;
+  s.device = device;  // canvases and the presenter still drawing with the old one keep it alive
+  s.gpu = true;
+  return true;
 }
 
 ID3D11Texture2D* CanvasBackend::texture(const Canvas& canvas) {

@@ -23,8 +23,12 @@ inline D3D11_TEXTURE2D_DESC bgraTextureDesc(UINT w, UINT h, D3D11_USAGE usage, U
 // What the Direct3D presenter knows of the canvas: the two draw with one device, so the
 // overlay is blended straight from the canvas's texture instead of read back and uploaded.
 struct CanvasBackend {
-  // The device every canvas draws with (made on first use); null when there is none.
-  static Microsoft::WRL::ComPtr<ID3D11Device> device();
+  // The device every canvas draws with (made on first use: on the GPU when it gives one, else
+  // on WARP); null when there is none. `gpu`, when given, tells whether it is the GPU's.
+  static Microsoft::WRL::ComPtr<ID3D11Device> device(bool* gpu = nullptr);
+  // Asks the GPU again for that device when it is not the GPU's (a lost device was made again
+  // on WARP): true when it is the GPU's now. Canvases move to a new device when next cleared.
+  static bool returnToGpu();
   // The canvas's texture with everything drawn so far in it; null when it has none.
   static ID3D11Texture2D* texture(const Canvas& canvas);
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/Log.h"
 #include "platform/win32/WinText.h"
 
 namespace vell {
@@ -37,6 +38,37 @@ bool writeAll(HANDLE file, std::string_view data) {
     data.remove_prefix(written);
   }
   return true;
+}
+
+// Another program that opened the file without letting it be deleted: a virus scanner or the
+// search indexer reading what was just saved. It lets go within moments.
+bool heldByAnother(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// One rename over the old file. Not ReplaceFileW: it moves the old file aside first, so a
+// crash between its steps leaves no file at all, and the old one under a temporary name.
+// While another program holds the old file the rename is tried again for about 200 ms.
+bool replaceWithRetries(const std::wstring& from, const std::wstring& to, const std::string& path) {
+  constexpr ULONGLONG kPatienceMs = 200;
+  const ULONGLONG start = GetTickCount64();
+  for (int retries = 0;; ++retries) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      if (retries > 0) debugLog("Saving %s waited for another program to let go of it (%d retries)", path.c_str(), retries);
+      return true;
+    }
+    DWORD error = GetLastError();
+    DWORD target = GetFileAttributesW(to.c_str());
+    bool held = heldByAnother(error) && target != INVALID_FILE_ATTRIBUTES &&
+                !(target & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+    if (!held) return false;
+    if (GetTickCount64() - start >= kPatienceMs) {
+      debugLog("Saving %s failed: another program held it for %d retries (error %lu)", path.c_str(), retries,
+               static_cast<unsigned long>(error));
+      return false;
+    }
+    Sleep(10);
+  }
 }
 
 }  // namespace
@@ -112,9 +144,7 @@ bool writeFileAtomic(const std::string& path, std::string_view data) {
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = writeAll(file, data) && FlushFileBuffers(file);
   if (!CloseHandle(file)) ok = false;
-  // One rename over the old file. Not ReplaceFileW: it moves the old file aside first, so a
-  // crash between its steps leaves no file at all, and the old one under a temporary name.
-  if (ok) ok = MoveFileExW(wideTmp.c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (ok) ok = replaceWithRetries(wideTmp, wideTarget, path);
   if (!ok) DeleteFileW(wideTmp.c_str());
   return ok;
 }

@@ -92,6 +92,13 @@ struct GraphicsDevice::Impl {
   ComPtr<ID3D11Texture2D> canvasTexture;  // the canvas's own, when it lives on this device
   ComPtr<ID3D11ShaderResourceView> canvasView;
 
+  bool gpu = false;  // the device is the GPU's (not WARP)
+  // A loss left the presenter off the GPU: it asks the GPU again at these times, 2 s after the
+  // loss and then at doubling intervals up to 30 s (0: not waiting for the GPU).
+  ULONGLONG gpuRetryAt = 0, gpuRetryWait = 0;
+  // The last present was not shown: the window is minimised or covered.
+  bool occluded = false;
+
   // The CPU path: the frame is composed in memory and shown with GDI.
   bool cpu = false;
   std::vector<uint32_t> frame;
@@ -113,14 +120,16 @@ struct GraphicsDevice::Impl {
     premultiplied.Reset(), noCull.Reset(), linear.Reset(), nearest.Reset(), quad.Reset();
     inputLayout.Reset(), pixelShader.Reset(), vertexShader.Reset();
     target.Reset(), swapChain.Reset(), context.Reset(), device.Reset();
+    gpu = occluded = false;
   }
 
   bool createD3d(D3D_DRIVER_TYPE type) {
     releaseD3d();
     const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
     // On the GPU the canvases' device, so that the overlay never leaves it.
+    bool onGpu = false;
     if (type == D3D_DRIVER_TYPE_HARDWARE) {
-      device = CanvasBackend::device();
+      device = CanvasBackend::device(&onGpu);
       if (device) device->GetImmediateContext(&context);
     } else {
       D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3, D3D11_SDK_VERSION, &device,
@@ -196,6 +205,7 @@ struct GraphicsDevice::Impl {
       releaseD3d();
       return false;
     }
+    gpu = onGpu;
     return true;
   }
 
@@ -252,17 +262,53 @@ struct GraphicsDevice::Impl {
     context->Draw(4, 0);
   }
 
-  // The device is gone (driver update, GPU reset): everything is made again, on the CPU when
-  // Direct3D is gone for good; the picture is uploaded anew with the next frame.
+  // The device is gone (driver update, GPU reset): everything is made again, on WARP or the
+  // CPU while the GPU gives no device; the picture is uploaded anew with the next frame.
   void rebuild(std::string& name) {
+    const bool wasGpu = gpu;
     HWND hwnd = window;
     releaseD3d();
     window = hwnd;
-    if (createD3d(name == "warp" ? D3D_DRIVER_TYPE_WARP : D3D_DRIVER_TYPE_HARDWARE)) return;
+    if (!createD3d(name == "warp" ? D3D_DRIVER_TYPE_WARP : D3D_DRIVER_TYPE_HARDWARE)) toCpu(name);
+    if (wasGpu && !gpu) {
+      gpuRetryWait = 2000;
+      gpuRetryAt = GetTickCount64() + gpuRetryWait;
+    }
+  }
+
+  void toCpu(std::string& name) {
     cpu = true;
     width = height = 0;
     followWindow();
     name = "software";
+  }
+
+  // Off the GPU since a loss: when the time has come, asks the GPU again and moves back to it
+  // when it gives a device. True when the presenter was made anew (its textures are gone).
+  bool retryGpu(std::string& name) {
+    if (gpuRetryWait == 0 || GetTickCount64() < gpuRetryAt) return false;
+    if (!CanvasBackend::returnToGpu()) {
+      gpuRetryWait = std::min<ULONGLONG>(gpuRetryWait * 2, 30000);
+      gpuRetryAt = GetTickCount64() + gpuRetryWait;
+      return false;
+    }
+    HWND hwnd = window;
+    releaseD3d();
+    window = hwnd;
+    cpu = false;
+    frame.clear();
+    videoPixels.clear();
+    if (createD3d(D3D_DRIVER_TYPE_HARDWARE))
+      name = "direct3d11";
+    else
+      toCpu(name);
+    if (gpu) {
+      gpuRetryWait = 0;
+      debugLog("Graphics device back on the GPU");
+    } else {
+      gpuRetryAt = GetTickCount64() + gpuRetryWait;
+    }
+    return true;
   }
 
   // Pixel position to clip space.
@@ -382,6 +428,7 @@ void GraphicsDevice::outputSize(int& width, int& height) const {
 void GraphicsDevice::clear(uint8_t r, uint8_t g, uint8_t b) {
   Impl& d = *impl_;
   if (!ready()) return;
+  if (d.retryGpu(driverName_)) dropTextures();
   if (!d.followWindow()) {
     dropTextures();
     d.rebuild(driverName_);
@@ -501,7 +548,7 @@ void GraphicsDevice::drawOverlay(const Canvas& canvas, const RectI*) {
   if (ID3D11Texture2D* texture = CanvasBackend::texture(canvas)) {
     ComPtr<ID3D11Device> owner;
     texture->GetDevice(&owner);
-    if (owner == d.device) {
+    if (owner.Get() == d.device.Get()) {
       if (d.canvasTexture.Get() != texture) {
         d.canvasView.Reset();
         d.canvasTexture = texture;
@@ -563,15 +610,26 @@ void GraphicsDevice::present() {
     if (!dc) return;
     SetDIBitsToDevice(dc, 0, 0, d.width, d.height, 0, 0, 0, d.height, d.frame.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(d.window, dc);
+    ++presents_;
     return;
   }
   if (!d.swapChain) return;
   HRESULT hr = d.swapChain->Present(0, 0);
+  ++presents_;
+  d.occluded = hr == DXGI_STATUS_OCCLUDED;
   if (lost(hr)) {
     debugLog("Graphics device lost (0x%08lx), recreating", static_cast<unsigned long>(hr));
     dropTextures();
     d.rebuild(driverName_);
   }
+}
+
+bool GraphicsDevice::occluded() {
+  Impl& d = *impl_;
+  if (!d.occluded || !d.swapChain) return false;
+  HRESULT hr = d.swapChain->Present(0, DXGI_PRESENT_TEST);
+  d.occluded = hr == DXGI_STATUS_OCCLUDED;
+  return d.occluded;
 }
 
 bool GraphicsDevice::readPixels(std::vector<uint32_t>& out, int& width, int& height) {

@@ -141,34 +141,35 @@ bool await(Exchange& x, Clock::duration step, Clock::time_point deadline, DWORD&
   return x.error == 0;
 }
 
-// The system's proxy: WinHTTP's own setting when it names one, else the automatic
-// resolution of Windows 8.1 and later (user settings, WPAD, PAC), else the user's named proxy.
+// The system's proxy: WinHTTP's own setting when it names one; the user's named proxy when
+// nothing is to be found out first (no automatic detection, no configuration script); else the
+// automatic resolution of Windows 8.1 and later (user settings, WPAD, PAC), or the user's named
+// proxy where that does not exist. Media streams take the named proxies too (SystemProxy.cpp).
 HINTERNET openSession(const wchar_t* agent) {
+  auto named = [agent](const wchar_t* proxy, const wchar_t* bypass) -> HINTERNET {
+    if (!proxy || !*proxy) return nullptr;
+    return WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy, bypass ? bypass : WINHTTP_NO_PROXY_BYPASS,
+                       WINHTTP_FLAG_ASYNC);
+  };
   HINTERNET s = nullptr;
   WINHTTP_PROXY_INFO machine{};
   if (WinHttpGetDefaultProxyConfiguration(&machine)) {
-    if (machine.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && machine.lpszProxy && *machine.lpszProxy) {
-      s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, machine.lpszProxy,
-                      machine.lpszProxyBypass ? machine.lpszProxyBypass : WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    }
+    if (machine.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY) s = named(machine.lpszProxy, machine.lpszProxyBypass);
     if (machine.lpszProxy) GlobalFree(machine.lpszProxy);
     if (machine.lpszProxyBypass) GlobalFree(machine.lpszProxyBypass);
     if (s) return s;
   }
-  s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
-                  WINHTTP_FLAG_ASYNC);
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user{};
+  const bool haveUser = WinHttpGetIEProxyConfigForCurrentUser(&user);
+  if (haveUser && !user.fAutoDetect && !user.lpszAutoConfigUrl) s = named(user.lpszProxy, user.lpszProxyBypass);
+  if (!s)
+    s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
+                    WINHTTP_FLAG_ASYNC);
+  if (!s && haveUser) s = named(user.lpszProxy, user.lpszProxyBypass);
+  if (user.lpszAutoConfigUrl) GlobalFree(user.lpszAutoConfigUrl);
+  if (user.lpszProxy) GlobalFree(user.lpszProxy);
+  if (user.lpszProxyBypass) GlobalFree(user.lpszProxyBypass);
   if (s) return s;
-  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
-  if (WinHttpGetIEProxyConfigForCurrentUser(&ie)) {
-    if (ie.lpszProxy && *ie.lpszProxy) {
-      s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, ie.lpszProxy,
-                      ie.lpszProxyBypass ? ie.lpszProxyBypass : WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    }
-    if (ie.lpszAutoConfigUrl) GlobalFree(ie.lpszAutoConfigUrl);
-    if (ie.lpszProxy) GlobalFree(ie.lpszProxy);
-    if (ie.lpszProxyBypass) GlobalFree(ie.lpszProxyBypass);
-    if (s) return s;
-  }
   return WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
                      WINHTTP_FLAG_ASYNC);
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
@@ -46,7 +47,8 @@ void setDpiAwareness() {
   using SetContext = BOOL(WINAPI*)(HANDLE);
   auto set = reinterpret_cast<SetContext>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
-  // Per-monitor v2 where the system has it; the whole process at the system's DPI otherwise.
+  // The manifest has asked already (then this is refused as done); per-monitor v2 where the
+  // system has it, the whole process at the system's DPI otherwise.
   if (set && (set(reinterpret_cast<HANDLE>(-4)) || GetLastError() == ERROR_ACCESS_DENIED)) return;
   SetProcessDPIAware();
 }
@@ -102,6 +104,28 @@ MONITORINFO monitorOf(HWND hwnd) {
 
 Rect toRect(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
 
+// What a maximised borderless window covers: the work area, less one pixel on each edge where
+// an auto-hiding taskbar waits (it takes no room of the work area), or the pointer could never
+// bring that taskbar up.
+RECT maximizedArea(const MONITORINFO& m) {
+  RECT area = m.rcWork;
+  APPBARDATA state{};
+  state.cbSize = sizeof state;
+  if (!(SHAppBarMessage(ABM_GETSTATE, &state) & ABS_AUTOHIDE)) return area;
+  for (UINT edge : {ABE_LEFT, ABE_TOP, ABE_RIGHT, ABE_BOTTOM}) {
+    APPBARDATA bar{};
+    bar.cbSize = sizeof bar;
+    bar.uEdge = edge;
+    bar.rc = m.rcMonitor;
+    if (!SHAppBarMessage(ABM_GETAUTOHIDEBAREX, &bar)) continue;  // no auto-hiding bar on this edge
+    if (edge == ABE_LEFT && area.left == m.rcMonitor.left) area.left += 1;
+    if (edge == ABE_TOP && area.top == m.rcMonitor.top) area.top += 1;
+    if (edge == ABE_RIGHT && area.right == m.rcMonitor.right) area.right -= 1;
+    if (edge == ABE_BOTTOM && area.bottom == m.rcMonitor.bottom) area.bottom -= 1;
+  }
+  return area;
+}
+
 HWND mainWindow = nullptr;
 
 }  // namespace
@@ -142,6 +166,7 @@ struct Window::Impl {
   bool keyTypes = false;  // text input was on when the last key went down
   bool screenSaverAllowed = true;  // held off while a window exists unless allowed (as SDL does)
   wchar_t highSurrogate = 0;
+  int wheelRest = 0;          // wheel movement short of a whole notch (WHEEL_DELTA)
   bool captionPress = false;  // the left button went down on the caption and is held
   POINT pressPoint{};         // where, on the screen
   DWORD lastCaptionTick = 0;  // the last single click on the caption, for double clicks
@@ -472,7 +497,10 @@ void Window::setModalLoop(std::function<bool(int)> loop) {
 }
 
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs < 0 ? 0 : timeoutMs);
+  // Not GetTickCount64: it moves in 15.6 ms steps whatever the timer resolution, and a wait
+  // measured with it would end on that step.
+  const uint32_t start = tickCount();
+  const uint32_t wait = static_cast<uint32_t>(timeoutMs < 0 ? 0 : timeoutMs);
   UserQueue& q = userQueue();
   for (;;) {
     if (takeQuitSignal()) {
@@ -509,9 +537,9 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       DispatchMessageW(&msg);
     }
     if (handled) continue;
-    ULONGLONG now = GetTickCount64();
-    if (now >= deadline) return false;
-    MsgWaitForMultipleObjectsEx(1, &q.wake, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    uint32_t waited = tickCount() - start;
+    if (waited >= wait) return false;
+    MsgWaitForMultipleObjectsEx(1, &q.wake, wait - waited, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 
@@ -627,7 +655,7 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
           MONITORINFO m{};
           m.cbSize = sizeof m;
           if (GetMonitorInfoW(MonitorFromRect(&params->rgrc[0], MONITOR_DEFAULTTONEAREST), &m))
-            params->rgrc[0] = m.rcWork;
+            params->rgrc[0] = maximizedArea(m);
         }
         return 0;
       }
@@ -646,8 +674,9 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (minH > 0) info->ptMinTrackSize.y = minH;
       if (!framed) {
         MONITORINFO m = monitorOf(hwnd);
-        info->ptMaxPosition = {m.rcWork.left - m.rcMonitor.left, m.rcWork.top - m.rcMonitor.top};
-        info->ptMaxSize = {m.rcWork.right - m.rcWork.left, m.rcWork.bottom - m.rcWork.top};
+        RECT area = maximizedArea(m);
+        info->ptMaxPosition = {area.left - m.rcMonitor.left, area.top - m.rcMonitor.top};
+        info->ptMaxSize = {area.right - area.left, area.bottom - area.top};
       }
       return 0;
     }
@@ -802,12 +831,17 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       captionPress = false;
       break;
     case WM_MOUSEWHEEL: {
-      short delta = static_cast<short>(HIWORD(wp));
-      if (delta == 0) return 0;
-      WindowEvent e;
-      e.type = WindowEvent::MouseWheel;
-      e.wheel = delta > 0 ? 1 : -1;
-      push(std::move(e));
+      // A touchpad sends many small parts of a notch: they count once they add up to one.
+      int delta = static_cast<short>(HIWORD(wp));
+      if ((delta > 0 && wheelRest < 0) || (delta < 0 && wheelRest > 0)) wheelRest = 0;  // turned back
+      wheelRest += delta;
+      while (wheelRest >= WHEEL_DELTA || wheelRest <= -WHEEL_DELTA) {
+        WindowEvent e;
+        e.type = WindowEvent::MouseWheel;
+        e.wheel = wheelRest > 0 ? 1 : -1;
+        wheelRest -= e.wheel * WHEEL_DELTA;
+        push(std::move(e));
+      }
       return 0;
     }
     case WM_KEYDOWN:
@@ -826,9 +860,16 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_SYSCHAR:
+      // Alt with a key was handed on as that key: the system would look for a menu of its
+      // letter, find none and beep.
+      return 0;
     case WM_SYSKEYUP:
-      if (wp == VK_F4 || msg == WM_SYSKEYUP) break;
-      return 0;  // no beep and no system menu for Alt with a letter
+      // Alt (or F10) let go would put the keyboard in the menu bar the window does not have,
+      // where the next letter beeps. Alt+F4 closed on its way down already.
+      return 0;
+    case WM_KEYUP:
+      if (wp == VK_MENU || wp == VK_F10) return 0;  // the same, once Alt went with another key
+      break;
     case WM_CHAR: {
       wchar_t c = static_cast<wchar_t>(wp);
       if (c >= 0xD800 && c < 0xDC00) {

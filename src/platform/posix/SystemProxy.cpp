@@ -1,0 +1,8 @@
+#include "platform/SystemProxy.h"
+
+namespace vell {
+
+// FFmpeg takes http_proxy and no_proxy from the environment itself.
+std::string systemProxyFor(const std::string&) { return {}; }
+
+}  // namespace vell
