@@ -39,6 +39,7 @@ void AsyncFileChooser::cancel(int waitMs) {
     thread_.detach();
   else
     thread_.join();
+  state_.reset();  // what it leaves behind is no longer this chooser's
 }
 
 }  // namespace vell

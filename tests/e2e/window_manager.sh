@@ -44,9 +44,9 @@ else
   is_at "$size+$((x0 - 40))+$((y0 + 30))" || at "$size+0+$((y0 + 30))" "a drag of (-40, +30)"
 fi
 pass "single clicks leave the window; a drag moves it by the pointer's way"
-xdotool windowsize "$wid" 800 600 windowmove "$wid" 200 100
-until_ok 30 is_at "800x600+200+100" || fail "the window manager did not place the window: ${WIDTH}x$HEIGHT+$X+$Y"
-geometry
+place() { xdotool windowsize "$wid" 800 600 windowmove "$wid" 200 100 && until_ok 10 is_at "800x600+200+100"; }
+until_ok 5 place || fail "the window manager did not place the window: ${WIDTH}x$HEIGHT+$X+$Y"
+wait_still
 start="${WIDTH}x$HEIGHT+$X+$Y" resized="$((WIDTH - 30))x$HEIGHT+$((X + 30))+$Y"
 if [ -z "$windows" ]; then
   xdotool mousemove $((X + 2)) $((Y + HEIGHT / 2)) click 1 sleep 0.3 mousemove $((X - 30)) $((Y + HEIGHT / 2 + 20)) sleep 0.4
