@@ -49,6 +49,16 @@ App::App(DataPaths dataPaths)
   window.setModalLoop([this](int maxWaitMs) {
     if (destroyed_) return false;
     pumpOnce(maxWaitMs);
+    // A close asked for while connecting ends here once the connection has given up, when
+    // this loop runs inside the connection's wait (the session's end must finish before it
+    // returns).
+    if (quitRequested && connectDone_ && connectDone_->load()) shutdown();
+    return !destroyed_;
+  });
+  // A system message box runs its own loop: only the paints and timers go on under it, as
+  // under a menu.
+  window.setModalTick([this] {
+    if (!destroyed_) runDueTimers();
     return !destroyed_;
   });
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
@@ -369,10 +379,13 @@ void App::requestClose() {
 }
 
 void App::shutdown() {
-  chooser_.cancel();  // ends an open chooser's process; its choice is dropped
+  // An open chooser is asked to end at once, and waited for only after the saves: its thread
+  // may not answer (the session ending under an open dialog), and its choice is dropped.
+  chooser_.requestCancel();
   holdFineTimers(false);
   if (destroyed_ || !initialized) {
     destroyed_ = true;
+    endFileChooser();
     return;
   }
   if (mediaSession) mediaSession->stop();
@@ -412,6 +425,17 @@ void App::shutdown() {
              static_cast<unsigned long long>(player.droppedFrames()));
   player.close();
   destroyed_ = true;
+  endFileChooser();
+}
+
+void App::endFileChooser() {
+  // The system's dialog may wait on this window (its owner) while it closes: the window keeps
+  // answering meanwhile, for a second at most; a dialog still open then is left behind.
+  for (uint32_t start = tickCount(); chooser_.isOpen() && tickCount() - start < 1000;) {
+    WindowEvent e;
+    window.waitEvent(e, 10);
+  }
+  chooser_.cancel(0);
 }
 
 bool App::chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen) {

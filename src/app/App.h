@@ -238,6 +238,8 @@ class App {
   // Whether the queue is only what openPath made of one opened file: the automatic save at
   // exit then keeps the list the user saved.
   bool queueOnlyOpened() const;
+  // The chooser behind chooseFile (tests give it a dialog of their own).
+  AsyncFileChooser& fileChooser() { return chooser_; }
 
   // --- Input ---------------------------------------------------------------------------
   // One event of the window, in its pixels (the loop hands each one over).
@@ -386,6 +388,8 @@ class App {
   // whose entry is then found by its path.
   void openFile(const std::string& path, int queueIndex, bool resume);
   void shutdown();
+  // Ends an open file chooser after the close's saves, waiting a moment at most.
+  void endFileChooser();
   // Handles every waiting event, then paints when a paint is due; waits at most `maxWaitMs`.
   void pumpOnce(int maxWaitMs);
   void cursorTimer();
@@ -403,6 +407,7 @@ class App {
   bool running_ = false;
   bool destroyed_ = false;
   ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
+  const std::atomic<bool>* connectDone_ = nullptr;  // ... and whether its thread has finished
   std::vector<std::string> droppedFiles_;
   uint32_t openedTickForListen_ = 0;
   std::mutex tasksLock_;

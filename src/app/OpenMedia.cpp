@@ -58,9 +58,11 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
     return;
   }
   activeJob_ = &job;
+  connectDone_ = &done;
   while (!done.load()) pumpOnce(16);
   worker.join();
   activeJob_ = nullptr;
+  connectDone_ = nullptr;
   if (quitRequested) {
     // The window was closed meanwhile: shut down as a close during the connection does,
     // without taking the volume and mute of the half-opened player.

@@ -15,7 +15,8 @@ struct FileDialogOptions {
   std::vector<FileFilter> filters;
 };
 
-// Whether a desktop file chooser (zenity, else kdialog) is installed.
+// Whether a desktop file chooser can be shown (zenity, else kdialog, installed; on Windows the
+// system's open dialog can be made).
 bool fileChooserAvailable();
 // Runs the desktop's file chooser as a child process and waits for it; the chosen path, or
 // empty when cancelled or when no chooser exists. `cancel` turning true ends the chooser

@@ -148,6 +148,11 @@ class Window {
   // goes to the modal window or is dropped meanwhile. False once the program's loop has
   // ended: the modal window then closes. Found by the modal window through its owner handle.
   void setModalLoop(std::function<bool(int maxWaitMs)> loop);
+  // What this window does while a box of the system runs its own message loop (the Windows
+  // message box): paints and timers only. The thread's messages are the box's then: its keys
+  // need the box's own dialog handling, and this window's input waits. False once the
+  // program is ending: the box then gives way with its escape answer.
+  void setModalTick(std::function<bool()> tick);
 
  private:
   struct Impl;

@@ -10,6 +10,7 @@ extern "C" {
 #include "app/MediaSession.h"
 #include "app/Menus.h"
 #include "platform/Text.h"
+#include "support/BoxKeys.h"
 #include "support/DiskAudio.h"
 #include "support/Env.h"
 #include "support/Media.h"
@@ -96,7 +97,8 @@ TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
 
 TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
   EXPECT_FALSE(app.takeScreenshot());  // no frame yet
-  if (!test::setPicturesFolder(dir.path())) GTEST_SKIP() << "the Pictures folder cannot be moved here";
+  test::PicturesFolder pictures(dir.path());
+  ASSERT_TRUE(pictures.moved());
   struct Row {
     const char* what;
     int width, height;  // of the file
@@ -120,7 +122,8 @@ TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
       }
       ASSERT_LT(f.width, row.width);  // converted at the shown size
     }
-    for (const std::string& old : listDirectory(dir.file("Pictures"))) removeFile(dir.file("Pictures/" + old));
+    for (const std::string& old : listDirectory(dir.file("Pictures")))
+      if (old.rfind("VellPlayer_", 0) == 0) removeFile(dir.file("Pictures/" + old));
     app.toastText.clear();
     ASSERT_TRUE(app.takeScreenshot());
     // Written on a helper thread; its toast comes back as a task.
@@ -445,6 +448,43 @@ TEST_F(Menus, CommandsAndConfirmations) {
   answer = MessageAnswer::No;
   app.streamMenuCommand(kStResetAll, "");
   EXPECT_EQ(asked.back().rfind("초기화 확인|모든 팟캐스트 스트림을", 0), 0u);
+}
+
+// The confirmation boxes take the keyboard themselves: Enter chooses the default button, an
+// arrow moves to the other one, Escape is the escape answer; none of the keys reaches the key
+// table of the window behind (Enter there is full screen, Escape closes the help, Right seeks).
+TEST_F(Menus, KeysInAConfirmationBoxAnswerItAndNeverReachTheWindow) {
+  openWindow(640, 400);
+  app.helpVisible = true;
+  const size_t stations = app.catalog.radioStreams().size();
+  struct Case {
+    const char* keys;
+    std::vector<int> press;
+    std::function<void(App&)> ask;
+    const char* caption;
+    size_t queued, added;  // after the answer
+  } cases[] = {
+      {"Enter on 예", {vk::Return}, [](App& a) { a.playlistMenuCommand(kPlClear, -1); }, "확인", 0, 0},
+      {"Right, Enter on 아니요", {vk::Right, vk::Return}, [](App& a) { a.playlistMenuCommand(kPlClear, -1); },
+       "확인", 1, 0},
+      {"Escape", {vk::Escape}, [](App& a) { a.addClipboardStation(); }, "스트림 추가", 1, 0},
+      {"Enter on 확인", {vk::Return}, [](App& a) { a.addClipboardStation(); }, "스트림 추가", 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    if (app.playlist.empty()) app.playlist.addFile("/m/a.mp3");
+    ASSERT_TRUE(Window::setClipboardText("http://127.0.0.1:1/live"));
+    {
+      test::BoxKeys keys(c.caption, c.press);
+      c.ask(app);
+      EXPECT_TRUE(keys.answeredByKeys());
+    }
+    WindowEvent e;  // anything the window still has goes to the App now
+    while (app.window.waitEvent(e, 100)) app.handleEvent(e);
+    EXPECT_EQ(std::tuple(static_cast<size_t>(app.playlist.count()), app.catalog.radioStreams().size() - stations),
+              std::tuple(c.queued, c.added));
+  }
+  EXPECT_EQ(std::tuple(app.fullscreen, app.helpVisible, app.player.position()), std::tuple(false, true, 0.0));
 }
 
 TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {

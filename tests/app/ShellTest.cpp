@@ -8,6 +8,7 @@
 #include "support/HttpServer.h"
 #include "support/Media.h"
 #include "support/ProcessIds.h"
+#include "support/QuitRequest.h"
 #include "AppHarness.h"
 
 namespace vell {
@@ -192,6 +193,58 @@ TEST(ShellExit, TheSavedListOutlivesAQueueOnlyOpened) {
     ASSERT_TRUE(saved.load(folder.file("playlist.dat")));
     EXPECT_EQ(saved.count(), c.savedCount) << c.savedCount;
   }
+}
+
+// The session's end runs the close path with its saves before the program may be ended, and
+// the program ends in a moment, even with a file dialog whose thread does not answer; an end
+// another program cancelled changes nothing.
+TEST(ShellExit, TheSessionsEndSavesAndEndsWhileTheFileDialogHangs) {
+  test::TempDir dir;
+  settings() = Settings{};
+  App app{dir.path()};
+  test::openHiddenWindow(app, 640, 400);
+  app.initialized = true;
+  installQuitHandling();
+  app.playlist.addFile("/music/1.mp3");
+  app.playlist.addFile("/music/2.mp3");
+  app.player.setVolume(0.4f);
+  auto released = std::make_shared<std::atomic<bool>>(false);
+  app.fileChooser().setRunner([released](const FileDialogOptions&, const std::atomic<bool>*) {
+    while (!released->load()) sleepMs(10);
+    return std::string();
+  });
+  ASSERT_TRUE(app.fileChooser().start({}, [](const std::string&) {}));
+  std::atomic<int> ran{0};
+  auto loopRuns = [&] {  // a task posted now runs: the loop goes on
+    int before = ran;
+    app.postTask([&ran] { ++ran; });
+    for (uint32_t start = tickCount(); ran == before && tickCount() - start < 3000;) sleepMs(10);
+    return ran > before;
+  };
+  bool agreed = false, wentOn = false, savedAtReturn = false;
+  std::atomic<uint32_t> asked{0};
+  std::thread session([&] {
+    if (!loopRuns()) return;
+    agreed = test::endSession(app.window.handle(), true);
+    wentOn = loopRuns();
+    asked = tickCount();
+    test::endSession(app.window.handle());
+    savedAtReturn = fileExists(dir.file("playlist.dat"));
+  });
+  app.run();
+  uint32_t took = tickCount() - asked;
+  session.join();
+  released->store(true);
+  EXPECT_TRUE(agreed);
+  EXPECT_TRUE(wentOn) << "a cancelled end closed the program";
+  EXPECT_LT(took, 3000u);
+  if (test::sessionEndWaitsForTheClose()) {
+    EXPECT_TRUE(savedAtReturn);
+  }
+  Playlist saved;
+  ASSERT_TRUE(saved.load(dir.file("playlist.dat")));
+  EXPECT_EQ(saved.count(), 2);
+  EXPECT_NE(dir.read("vell_player.ini").find("volume=0.40\n"), std::string::npos);
 }
 
 TEST(ShellStart, HostileStateFilesStillStart) {

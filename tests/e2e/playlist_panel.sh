@@ -10,16 +10,25 @@ printf '\xEF\xBB\xBFwindowX=0\nwindowY=0\nwindowW=1000\nwindowH=700\n' >"$app/ve
 for name in one two three; do tone "$work/$name.wav" 440 30 -ar 8000; done
 chooser_answers "$work/one.wav" "$work/two.wav" "$work/three.wav"
 start_player --focus "${chooser_env[@]}"
-xdotool key --window "$wid" p sleep 0.3
-for _ in 1 2 3; do click 920 50 && answer_chooser; done  # the add button
+# Each step waits for what it needs on the screen: the panel's add button, then each added row.
+xdotool key --window "$wid" p
+wait_lit 920 50  # the add button
+for row in 1 2 3; do
+  click 920 50 && answer_chooser
+  wait_lit 760 $((86 + (row - 1) * 36)) 120 12  # the row's name
+done
 [ ! -s "$work/answers" ] || fail "the add button did not ask for every file"
 click 800 158  # row 3
 wait_title "Vell Player - three.wav"
 pass "three files added through the add button; a click on row 3 plays it"
-xdotool key --window "$wid" p sleep 0.3  # the click closed the panel (not pinned): open it again
-xdotool mousemove --window "$wid" 800 86 sleep 0.2
-click 990 86  # the delete cross of row 1
-sleep 0.4
+until_ok 50 eval '! lit 920 50' || fail "the click did not close the panel"
+xdotool key --window "$wid" p  # the click closed the panel (not pinned): open it again
+wait_lit 920 50
+xdotool mousemove --window "$wid" 800 86
+wait_lit 979 86 9 9  # the delete cross of row 1, shown under the pointer
+click 979 86
+# Two rows left, in the open panel.
+until_ok 50 eval 'lit 920 50 && ! lit 760 158 120 12' || { window_shot "$wid" "$work/fail.png"; fail "the delete cross left three rows"; }
 stop_player
 grep -qx "showPlaylist=1" "$app/vell_player.ini" || fail "settings: $(grep showPlaylist "$app/vell_player.ini")"
 [ "$(grep -c '^ITEM:' "$app/playlist.dat")" = 2 ] && ! grep -q one.wav "$app/playlist.dat" ||

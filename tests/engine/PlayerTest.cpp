@@ -337,9 +337,10 @@ TEST(Player, StopAndCloseDoNotWaitForAFullRingOrASilentServer) {
   }
 }
 
-// The sound server is killed under a playing file and started again: the player keeps trying
-// and is heard on the new server within seconds, from where the sound stopped, its stream
-// named after the file with the role "music".
+// The sound server is killed under a playing file and started again (under wine the
+// program's streams on its sink are killed: the WASAPI device is lost): the player keeps
+// trying and is heard again within seconds, from where the sound stopped, its stream named
+// after the file with the role "music" where the driver names streams.
 TEST(Player, SoundComesBackAfterTheSoundServerRestarts) {
   test::SoundServer server;
   if (!server.unavailable().empty()) GTEST_SKIP() << server.unavailable();
@@ -356,6 +357,7 @@ TEST(Player, SoundComesBackAfterTheSoundServerRestarts) {
   ASSERT_LT(paintUntilStream(3000), 3000u);
   run.paint(1000, false);
   server.kill();
+  EXPECT_EQ(server.streams(), 0);  // nothing plays again before the player notices
   run.paint(1500, false);  // the first attempts fail while the server is away
   double held = run.player.position();
   ASSERT_TRUE(server.start());
@@ -364,6 +366,7 @@ TEST(Player, SoundComesBackAfterTheSoundServerRestarts) {
   std::vector<float> pcm = server.record(1.0);
   EXPECT_NEAR(test::toneFrequency(pcm, 0, pcm.size() / 2), 440.0, 5.0);
   EXPECT_NEAR(run.player.position(), held, 2.0);
+  if (!server.namesStreams()) return;
   std::string props = server.streamProperties();
   EXPECT_NE(props.find("application.name = \"Vell Player\""), std::string::npos) << props;
   EXPECT_NE(props.find("media.role = \"music\""), std::string::npos) << props;

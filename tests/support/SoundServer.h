@@ -9,7 +9,9 @@ namespace vell::test {
 // A PulseAudio server of the test's own, started at construction: a null sink at 48 kHz
 // stereo float whose monitor the test records, on an anonymous socket in a fresh folder, run
 // as an unprivileged user when the test runs as root. Ends with the object, and the process's
-// sound devices go back to the driver they had.
+// sound devices go back to the driver they had. Under wine, where WASAPI plays through a
+// server shared with other programs, it is the program's own sink on that server, and killing
+// the server is killing the program's streams on it: the endpoint is lost the same way.
 class SoundServer {
  public:
   SoundServer();
@@ -30,6 +32,9 @@ class SoundServer {
   // The playback streams the server has now, and their properties as `pactl list` prints them.
   int streams();
   std::string streamProperties();
+  // Whether the streams carry the program's name, the medium's title and its role (SDL's
+  // PulseAudio driver does; wine's names them after the program file).
+  bool namesStreams() const;
   // `seconds` of what the null sink played, interleaved float stereo at 48 kHz.
   std::vector<float> record(double seconds);
 

@@ -400,6 +400,9 @@ void Window::setModalLoop(std::function<bool(int)> loop) {
   if (impl_->window) SDL_SetWindowData(impl_->window, kModalLoopKey, &impl_->modalLoop);
 }
 
+// The boxes here are the program's own modal windows, run through the owner's loop.
+void Window::setModalTick(std::function<bool()>) {}
+
 NativeWindow* Window::handle() const { return nativeWindow(impl_->window); }
 
 bool Window::isOpen() const { return impl_->window != nullptr; }

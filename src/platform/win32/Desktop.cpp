@@ -59,7 +59,16 @@ void release(T*& p) {
 
 }  // namespace
 
-bool fileChooserAvailable() { return true; }
+// The system's open dialog, unless it cannot be made here (no shell, a policy, a broken
+// registration): the path is typed into the program's own dialog instead.
+bool fileChooserAvailable() {
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  IFileOpenDialog* dialog = nullptr;
+  bool made = SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog)));
+  release(dialog);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return made;
+}
 
 std::string runFileChooser(const FileDialogOptions& options, const std::atomic<bool>* cancel) {
   if (cancel && cancel->load()) return "";

@@ -57,14 +57,16 @@ MessageAnswer backend::showMessageBox(const std::string& text, const std::string
     case MessageIcon::Warning: style |= MB_ICONWARNING; break;
     case MessageIcon::Error: style |= MB_ICONERROR; break;
   }
-  // The owner's loop goes on under the box (its messages and paints); when it ends, or a quit
-  // request comes without one, the box gives way with its escape answer.
-  std::function<bool(int)>* ownerLoop = modalLoopOf(owner);
+  // The owner only paints under the box: the box's own loop reads the thread's messages, as
+  // its keys need its dialog handling (Enter, Escape, the arrows between the buttons). A quit
+  // request, or the owner's program ending, makes the box give way with its escape answer;
+  // the request then reaches the program's loop after it.
+  std::function<bool()>* ownerTick = modalTickOf(owner);
   bool quit = false, closing = false;
   ModalTimer timer([&] {
     if (closing) return;
-    bool goOn = ownerLoop ? (*ownerLoop)(0) : !(quit = takeQuitSignal());
-    if (goOn) return;
+    if (takeQuitSignal()) quit = true;
+    if (!quit && (!ownerTick || (*ownerTick)())) return;
     if (HWND box = findBox()) {
       closing = true;
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(escape, BN_CLICKED), 0);

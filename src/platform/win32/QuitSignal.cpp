@@ -9,6 +9,7 @@ namespace vell {
 namespace {
 
 std::atomic<bool> loopRunning{false};
+std::atomic<DWORD> loopThread{0};    // woken when an event arrives
 std::atomic<DWORD> pendingEvent{0};  // the console event + 1; 0: none
 
 // The system runs this on a thread of its own for each console event. Returning FALSE passes
@@ -26,6 +27,7 @@ BOOL WINAPI onConsoleEvent(DWORD type) {
   }
   DWORD none = 0;
   if (!loopRunning.load() || !pendingEvent.compare_exchange_strong(none, type + 1)) return FALSE;
+  if (DWORD thread = loopThread.load()) PostThreadMessageW(thread, WM_NULL, 0, 0);
   // A loop iteration takes milliseconds: an event still not taken a second later means
   // something modal holds the window thread, and the process ends anyway.
   for (int i = 0; i < 100 && pendingEvent.load() != 0; ++i) Sleep(10);
@@ -41,7 +43,10 @@ BOOL WINAPI onConsoleEvent(DWORD type) {
 
 void installQuitSignals() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
-void setQuitSignalsToLoop(bool running) { loopRunning.store(running); }
+void setQuitSignalsToLoop(bool running) {
+  if (running) loopThread.store(GetCurrentThreadId());
+  loopRunning.store(running);
+}
 
 bool takeQuitSignal() { return pendingEvent.exchange(0) != 0; }
 

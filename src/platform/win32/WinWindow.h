@@ -20,6 +20,13 @@ inline std::function<bool(int)>* modalLoopOf(HWND owner) {
   return loop && *loop ? loop : nullptr;
 }
 
+// The owner's paints and timers while a box of the system runs its own loop (null without).
+inline constexpr const wchar_t* kModalTickProp = L"vell.modalTick";
+inline std::function<bool()>* modalTickOf(HWND owner) {
+  auto* tick = owner ? static_cast<std::function<bool()>*>(GetPropW(owner, kModalTickProp)) : nullptr;
+  return tick && *tick ? tick : nullptr;
+}
+
 // The device's pixels per 96 for a window (1.0 without one).
 float windowDpiScale(HWND window);
 

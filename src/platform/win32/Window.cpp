@@ -155,6 +155,7 @@ struct Window::Impl {
   bool framed = false;  // the system's own frame and caption (not borderless)
   std::function<HitCode(int, int)> hitTester;
   std::function<bool(int)> modalLoop;
+  std::function<bool()> modalTick;
   std::deque<WindowEvent> events;
   void* userData = nullptr;
   int minW = 0, minH = 0;
@@ -180,6 +181,7 @@ struct Window::Impl {
   void noteNormalPlacement();
   void composition(LPARAM lp);
   void captionClick(POINT p, bool twice);
+  void endSession();
   void endCaptionPress() {
     if (!captionPress) return;
     captionPress = false;
@@ -238,6 +240,7 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   DWORD corners = kDoNotRound;
   DwmSetWindowAttribute(hwnd, kCornerAttribute, &corners, sizeof corners);
   SetPropW(hwnd, kModalLoopProp, &impl_->modalLoop);
+  SetPropW(hwnd, kModalTickProp, &impl_->modalTick);
   mainWindow = hwnd;
   stopTextInput();
   setScreenSaverAllowed(false);
@@ -253,6 +256,7 @@ void Window::destroy() {
     for (int i = 0; i < 4; ++i) UnregisterHotKey(hwnd, kFirstHotKey + i);
   impl_->hotKeys = false;
   RemovePropW(hwnd, kModalLoopProp);
+  RemovePropW(hwnd, kModalTickProp);
   if (mainWindow == hwnd) mainWindow = nullptr;
   if (!impl_->screenSaverAllowed) setScreenSaverAllowed(true);
   DestroyWindow(hwnd);
@@ -496,6 +500,11 @@ void Window::setModalLoop(std::function<bool(int)> loop) {
   if (impl_->hwnd) SetPropW(impl_->hwnd, kModalLoopProp, &impl_->modalLoop);
 }
 
+void Window::setModalTick(std::function<bool()> tick) {
+  impl_->modalTick = std::move(tick);
+  if (impl_->hwnd) SetPropW(impl_->hwnd, kModalTickProp, &impl_->modalTick);
+}
+
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   // Not GetTickCount64: it moves in 15.6 ms steps whatever the timer resolution, and a wait
   // measured with it would end on that step.
@@ -587,6 +596,21 @@ void Window::Impl::captionClick(POINT p, bool twice) {
   push(std::move(e));
   lastCaptionTick = twice ? 0 : GetMessageTime();
   lastCaption = p;
+}
+
+void Window::Impl::endSession() {
+  // The process may be ended as soon as WM_ENDSESSION returns: the program's close path (its
+  // saves) runs through its loop here first, for a few seconds at most. A menu open
+  // meanwhile gives way; a message box does once the loop has ended (modalTick).
+  WindowEvent quit;
+  quit.type = WindowEvent::Quit;
+  push(std::move(quit));
+  if (modalLoop) {
+    std::function<bool(int)> loop = modalLoop;
+    for (ULONGLONG until = GetTickCount64() + 5000; GetTickCount64() < until && loop(16);) {
+    }
+  }
+  EndMenu();
 }
 
 void Window::Impl::composition(LPARAM lp) {
@@ -725,16 +749,9 @@ LRESULT Window::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       simple(WindowEvent::Quit);  // the program's own close path destroys the window
       return 0;
     case WM_QUERYENDSESSION:
-      simple(WindowEvent::Quit);
-      return TRUE;
+      return TRUE;  // another program may still cancel the end: nothing changes before WM_ENDSESSION
     case WM_ENDSESSION:
-      // The process ends as soon as this returns: the program's loop runs its close path (the
-      // saves) here first, for a few seconds at most.
-      if (wp && modalLoop) {
-        std::function<bool(int)> loop = modalLoop;
-        for (ULONGLONG until = GetTickCount64() + 5000; GetTickCount64() < until && loop(16);) {
-        }
-      }
+      if (wp) endSession();
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lp) == HTCLIENT && cursorHidden) {

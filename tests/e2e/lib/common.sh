@@ -182,6 +182,16 @@ window_shot() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$2"
 }
+# lit X Y [W H]: whether something bright or coloured (text, an icon) is drawn in the W x H (3 x 3) pixels
+# around client point X Y, as the screen shows the window now.
+lit() {
+  local w=${3:-3} h=${4:-3} level
+  window_shot "$wid" "$work/probe.png" 2>/dev/null || return 1
+  level=$(convert "$work/probe.png" -crop "${w}x$h+$(($1 - w / 2))+$(($2 - h / 2))" +repage -separate \
+    -evaluate-sequence Max -format "%[fx:int(255*maxima)]" info: 2>/dev/null) || return 1
+  [ "${level:-0}" -gt 100 ]
+}
+wait_lit() { until_ok 100 lit "$@" || fail "nothing drawn at $1,$2"; }  # X Y [W H]: once it is
 # chooser_answers FILE...: the file chooser's answers, in turn, one for each answer_chooser after
 # the player asked: on Linux a stand-in zenity (first on PATH through chooser_env, for
 # start_player) prints them; under wine the system's dialog gets each as a pasted Windows path.

@@ -10,6 +10,17 @@ bool canRaiseQuitRequest() { return true; }
 
 void raiseQuitRequest() { raise(SIGTERM); }
 
+std::vector<QuitRequest> quitRequests() {
+  return {{"SIGTERM", [](NativeWindow*) { raiseQuitRequest(); }}};
+}
+
+bool endSession(NativeWindow*, bool cancelled) {
+  if (!cancelled) raiseQuitRequest();
+  return true;
+}
+
+bool sessionEndWaitsForTheClose() { return false; }
+
 bool quitChildProcess(const std::function<char()>& child, char& answer, bool& ended) {
   int ready[2];
   if (pipe(ready) != 0) return false;

@@ -87,6 +87,8 @@ int SoundServer::streams() {
   return n;
 }
 
+bool SoundServer::namesStreams() const { return true; }
+
 std::string SoundServer::streamProperties() {
   std::string out;
   runCommand("PULSE_SERVER=unix:" + socket_ + " pactl list sink-inputs", &out);
