@@ -22,6 +22,7 @@ start_at_origin() {  # start_at_origin AUDIO-FILE: all of the window on the 1280
   start_player --focus --audio "$1"
   xdotool windowmove --sync "$wid" 0 0 sleep 0.5
 }
+not_accent() { ! is_accent "$@" 2>/dev/null; }
 # Ctrl+R, then Loop Cast: its episodes load.
 podcast_episodes() { xdotool key --window "$wid" ctrl+r sleep 0.3 && click 1100 156 && sleep 1.5; }
 # Whether the pixel at X Y, or one beside it, is the accent 6366F1, or a thin accent line's
@@ -36,8 +37,8 @@ is_accent() {
   echo "pixel ($1,$2) = $r,$g,$b" >&2 && return 1
 }
 start_at_origin "$work/audio1.raw"
-xdotool key --window "$wid" r sleep 0.5
-is_accent 980 98 || fail "R did not open the radio tab"
+xdotool key --window "$wid" r
+until_ok 50 is_accent 980 98 || fail "R did not open the radio tab"
 click 1100 156
 wait_title "Vell Player - Loop Radio"
 sleep 3
@@ -55,10 +56,9 @@ xdotool key --window "$wid" space
 pass "Space pauses the sound while the browser is open"
 # A search that leaves nothing but the add button; Y has no command, so it starts the search.
 xdotool type --window "$wid" --delay 50 yyy
-sleep 0.5
-is_accent 1070 151 || fail "typed search text did not filter the rows"
-xdotool key --window "$wid" Escape sleep 0.5
-! is_accent 1070 151 2>/dev/null || fail "Escape did not bring the rows back"
+until_ok 50 is_accent 1070 151 || fail "typed search text did not filter the rows"
+xdotool key --window "$wid" Escape
+until_ok 50 not_accent 1070 151 || fail "Escape did not bring the rows back"
 click 1257 16  # the close cell
 wait_exit || fail "exit status $?"
 grep -q "^$base/ep1.mp3|" "$app/podcast_history.ini" || fail "no history for the episode"
@@ -66,7 +66,7 @@ is_tone "$work/radio.raw" 440 24000 && is_tone "$work/audio1.raw" 660 24000 || f
 pass "typed search filters the rows; the close cell closes cleanly (history saved); the sound followed"
 start_at_origin /dev/null  # the episode's listening progress, after a restart
 podcast_episodes
-is_accent 976 198 || fail "no progress fill at the bottom of the bar"
+until_ok 50 is_accent 976 198 || fail "no progress fill at the bottom of the bar"
 ! is_accent 976 180 2>/dev/null || fail "the progress bar is filled too far"
 stop_player
 pass "the reopened browser draws the episode's progress bar"
