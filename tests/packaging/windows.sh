@@ -46,6 +46,10 @@ mkdir -p "$portable"
 top="$portable/vell-player-$version"
 [ -f "$top/portable" ] && [ -f "$top/streams.ini" ] && [ -f "$top/LICENSES/ffmpeg.txt" ] || fail "zip holds: $(ls "$top")"
 expect_version "$top/vell-player.exe"
+# The embedded manifest: version 6 of the common controls and per-monitor DPI.
+manifest=$(strings "$top/vell-player.exe" | tr -d '\n')
+[[ $manifest == *Microsoft.Windows.Common-Controls*version=\"6.0.0.0\"* && $manifest == *PerMonitorV2* ]] ||
+  fail "the program carries no manifest with common controls 6 and per-monitor DPI"
 
 step "installing"
 run "$setup" /S >/dev/null
