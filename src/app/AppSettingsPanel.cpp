@@ -64,7 +64,7 @@ std::string App::settingValueText(int id) const {
       return left < 1 ? "해제" : format("%d분", left);
     }
     case 5: return format("%d%%", static_cast<int>(s.opacity * 100));
-    case 6: return alwaysOnTop ? "ON" : "OFF";
+    case 6: return view.alwaysOnTop ? "ON" : "OFF";
     case 7: return subtitles.visible ? "ON" : "OFF";
     case 8: return format("%.0fpt", static_cast<double>(subtitles.size));
     case 9: return format("%+d ms", player.syncOffsetMs());
@@ -77,9 +77,9 @@ std::string App::settingValueText(int id) const {
 }
 
 void App::openSettingsPanel() {
-  if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
+  if (view.browserOpen) toggleStreamBrowser(view.browserPodcastMode);  // closes it, text input too
   setPlaylistVisible(false);
-  settingsPanelOpen = true;
+  view.settingsOpen = true;
   settingsScroll = 0;
   settingsHover = -1;
 }
@@ -96,7 +96,7 @@ void App::settingsPanelClick(int x, int y) {
   const int L = l.width - 320, T = l.topBar;
   if (y < T + 36) {
     if (x > L + 284) {
-      settingsPanelOpen = false;
+      view.settingsOpen = false;
       settingsHover = -1;
     }
     return;
