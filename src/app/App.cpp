@@ -44,19 +44,19 @@ App::App(DataPaths dataPaths)
   // While a message box or About is open the loop goes on inside it, as a nested message
   // loop: posted messages and the desktop's commands are handled in order as they come.
   window.setModalLoop([this](int maxWaitMs) {
-    if (destroyed_) return false;
+    if (life.destroyed) return false;
     pumpOnce(maxWaitMs);
     // A close asked for while connecting ends here once the connection has given up, when
     // this loop runs inside the connection's wait (the session's end must finish before it
     // returns).
-    if (quitRequested && connectDone_ && connectDone_->load()) shutdown();
-    return !destroyed_;
+    if (life.quitRequested && connectDone_ && connectDone_->load()) shutdown();
+    return !life.destroyed;
   });
   // A system message box runs its own loop: only the paints and timers go on under it, as
   // under a menu.
   window.setModalTick([this] {
-    if (!destroyed_) runDueTimers();
-    return !destroyed_;
+    if (!life.destroyed) runDueTimers();
+    return !life.destroyed;
   });
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
 }
@@ -111,7 +111,7 @@ bool App::create(const std::string& commandLine) {
   uint32_t now = tickCount();
   schedule.nextPaintTick = now;
   schedule.nextCursorTick = now + kCursorIntervalMs;
-  initialized = true;
+  life.initialized = true;
   window.grabMediaKeys();
   mediaSession = std::make_unique<MediaSession>(*this);
   mediaSession->start();
@@ -143,9 +143,9 @@ void App::installPlayerCallbacks() {
 }
 
 int App::run() {
-  running_ = true;
+  life.running = true;
   setQuitSignalsToLoop(true);
-  while (!destroyed_) pumpOnce(kRestIntervalMs);
+  while (!life.destroyed) pumpOnce(kRestIntervalMs);
   setQuitSignalsToLoop(false);
   return 0;
 }
@@ -158,19 +158,19 @@ void App::pumpOnce(int maxWaitMs) {
   WindowEvent e;
   if (window.waitEvent(e, wait)) {
     handleEvent(e);
-    while (!destroyed_ && window.waitEvent(e, 0)) handleEvent(e);
+    while (!life.destroyed && window.waitEvent(e, 0)) handleEvent(e);
     // A resting loop answers an event on the next short tick, not the long one.
     uint32_t t = tickCount();
     if (static_cast<int32_t>(schedule.nextPaintTick - t) > kPaintIntervalMs) schedule.nextPaintTick = t;
   }
-  if (destroyed_) return;
+  if (life.destroyed) return;
   runDueTimers();
 }
 
 void App::runDueTimers() {
   uint32_t now = tickCount();
   if (static_cast<int32_t>(now - schedule.nextPaintTick) >= 0) {
-    if (!inSizeMove || connecting.load()) paint();
+    if (!life.inSizeMove || connecting.load()) paint();
     int interval = tickInterval();
     schedule.nextPaintTick += interval;
     if (static_cast<int32_t>(now - schedule.nextPaintTick) >= 0) schedule.nextPaintTick = now + interval;
@@ -194,7 +194,7 @@ void App::handleEvent(const WindowEvent& e) {
       requestClose();
       break;
     case WindowEvent::Resized:
-      if (e.x > 0 && e.y >= 1 && initialized) onResized(e.x, e.y);
+      if (e.x > 0 && e.y >= 1 && life.initialized) onResized(e.x, e.y);
       break;
     case WindowEvent::FocusGained:
       view.windowActive = true;
@@ -362,12 +362,12 @@ void App::requestOpen(const std::string& url, const std::string& name, bool podc
 }
 
 void App::requestClose() {
-  if (destroyed_) return;
+  if (life.destroyed) return;
   if (connecting.load()) {
     // The connection gives up at once; the waiting loop then finishes the close.
     if (activeJob_) activeJob_->cancelled = true;
     player.source().requestAbort();
-    quitRequested = true;
+    life.quitRequested = true;
     return;
   }
   shutdown();
@@ -378,8 +378,8 @@ void App::shutdown() {
   // may not answer (the session ending under an open dialog), and its choice is dropped.
   chooser_.requestCancel();
   holdFineTimers(false);
-  if (destroyed_ || !initialized) {
-    destroyed_ = true;
+  if (life.destroyed || !life.initialized) {
+    life.destroyed = true;
     endFileChooser();
     return;
   }
@@ -419,7 +419,7 @@ void App::shutdown() {
     debugLog("Video frames: %llu shown, %llu dropped\n", static_cast<unsigned long long>(player.shownFrames()),
              static_cast<unsigned long long>(player.droppedFrames()));
   player.close();
-  destroyed_ = true;
+  life.destroyed = true;
   endFileChooser();
 }
 

@@ -42,32 +42,6 @@ struct MenuItem;
 // Keys whose press also types a character (when text input is on).
 bool isCharacterKey(int key);
 
-// Messages other threads post to the window (the codes of its user events).
-enum AppMessage : int {
-  kMsgMediumEnded = 1,     // the player reached the end of its input
-  kMsgEpisodesLoaded = 3,  // an episode list arrived
-  kMsgMediumOpened = 4,    // a medium was opened
-  kMsgPendingOpen = 5,     // an open request waits for the running connection to end
-  kMsgRunTasks = 6,        // work handed over with App::postTask
-  kMsgSeekPicture = 7,     // the first picture after a seek is ready to be shown
-};
-
-// The client area's parts, computed from the size and the view state.
-struct ClientLayout {
-  int width = 0, height = 0;
-  int topBar = 32;
-  int controlBarTop = 0;
-  int seekBarY = 0;
-  int buttonsY = 0;
-  int buttonsHeight = 0;
-  int sidePanelWidth = 0;
-};
-
-// The side panels' place in client pixels: the right 320 pixels between the bars.
-struct PanelPlace {
-  int left = 0, top = 0, width = 0, height = 0;
-};
-
 // The application: owns every object of the program and all user-interface state, and runs
 // on the window thread. Other threads reach it only by posting AppMessage events.
 class App {
@@ -302,15 +276,12 @@ class App {
   Toast toast{{}, 0, 1500};
   PaintSchedule schedule;
   uint32_t sleepDeadline = 0;
-  int settingsHover = -1;
-  int settingsScroll = 0;
+  SettingsPanelState settingsPanel;
   int browserHoverSeen = -2;  // last browser row whose host was looked up
   AboutWindow* aboutWindow = nullptr;  // the About window while it runs
   bool aboutOpen = false;
-  bool initialized = false;
   bool keyTextTaken = false;  // the text input of the key just pressed ran as its command
-  bool inSizeMove = false;
-  bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
+  Lifecycle life;
 
  private:
   void installPlayerCallbacks();
@@ -332,8 +303,6 @@ class App {
   // Shows a menu at the screen point while the window keeps painting; the chosen id or 0.
   int trackMenu(const std::vector<MenuItem>& menu, int screenX, int screenY);
 
-  bool running_ = false;
-  bool destroyed_ = false;
   ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
   const std::atomic<bool>* connectDone_ = nullptr;  // ... and whether its thread has finished
   std::vector<std::string> droppedFiles_;

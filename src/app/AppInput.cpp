@@ -102,7 +102,7 @@ void App::onMouseDown(int x, int y, int) {
   if (view.settingsOpen && l.sidePanelWidth > 0) {
     if (x < w - 320) {
       view.settingsOpen = false;
-      settingsHover = -1;
+      settingsPanel.hover = -1;
       return;
     }
     if (y >= l.topBar && y < l.controlBarTop) {
@@ -244,7 +244,7 @@ void App::onMouseMove(int x, int y) {
     if (x >= w - 320 && l.sidePanelWidth > 0)
       settingsPanelHover(y);
     else
-      settingsHover = -1;
+      settingsPanel.hover = -1;
   }
   pointer.titleHover = !view.fullscreen && !view.compact ? TopBar::controlAt(w, x, y) : kTopBarNone;
   pointer.seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
@@ -267,7 +267,7 @@ void App::onMouseLeave() {
   pointer.seekHover = false;
   pointer.controlHover = -1;
   view.quickOpenHover = -1;
-  settingsHover = -1;
+  settingsPanel.hover = -1;
   input.hover = -1;
   playlist.hoverRow = -1;
   streamBrowser.hoverRow = -1;
@@ -277,7 +277,7 @@ void App::onWheel(int delta) {
   if (view.browserOpen && onBrowserWheel(delta)) return;
   ClientLayout l = computeLayout();
   if (view.settingsOpen && l.sidePanelWidth > 0 && pointer.x >= l.width - 320) {
-    settingsScroll = std::max(0, settingsScroll + (delta > 0 ? -30 : 30));
+    settingsPanel.scroll = std::max(0, settingsPanel.scroll + (delta > 0 ? -30 : 30));
     return;
   }
   if (playlistPanelShown() && playlistPanelWheel(delta)) return;
@@ -311,7 +311,7 @@ void App::onDoubleClick(int x, int y) {
 }
 
 void App::onCaptionDoubleClick() {
-  if (initialized) toggleFullscreen();
+  if (life.initialized) toggleFullscreen();
 }
 
 void App::onRightButtonUp(int x, int y) {

@@ -67,7 +67,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   worker.join();
   activeJob_ = nullptr;
   connectDone_ = nullptr;
-  if (quitRequested) {
+  if (life.quitRequested) {
     // The window was closed meanwhile: shut down as a close during the connection does,
     // without taking the volume and mute of the half-opened player.
     shutdown();
@@ -184,11 +184,11 @@ void App::chooseSubtitle() {
 }
 
 bool App::chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen) {
-  if (destroyed_ || !fileChooserAvailable()) return false;
+  if (life.destroyed || !fileChooserAvailable()) return false;
   return chooser_.start(options, [this, onChosen = std::move(onChosen)](const std::string& path) {
     if (path.empty()) return;
     postTask([this, onChosen, path] {
-      if (!destroyed_) onChosen(path);
+      if (!life.destroyed) onChosen(path);
     });
   });
 }

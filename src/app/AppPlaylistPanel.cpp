@@ -11,7 +11,7 @@ namespace vell {
 void App::setPlaylistVisible(bool visible) {
   if (visible) {
     view.settingsOpen = false;
-    settingsHover = -1;
+    settingsPanel.hover = -1;
     if (view.browserOpen) toggleStreamBrowser(view.browserPodcastMode);  // closes it, text input too
   }
   playlist.visible = visible;
@@ -81,9 +81,9 @@ void App::drawSidePanel(Canvas& canvas, const UiResources& res, const RectF& pan
     for (int i = 0; i < kSettingsRowCount; ++i)
       if (kSettingsRows[static_cast<size_t>(i)].settingId >= 0)
         view.values[static_cast<size_t>(i)] = settingValueText(kSettingsRows[static_cast<size_t>(i)].settingId);
-    view.selected = settingsHover;
-    view.scroll = settingsScroll;
-    settingsScroll = drawSettingsPanel(canvas, res, panel, view);
+    view.selected = settingsPanel.hover;
+    view.scroll = settingsPanel.scroll;
+    settingsPanel.scroll = drawSettingsPanel(canvas, res, panel, view);
   } else if (!view.browserOpen) {
     PlaylistPanel::draw(playlist, canvas, left, top, width, height, res);
   }

@@ -80,15 +80,15 @@ void App::openSettingsPanel() {
   if (view.browserOpen) toggleStreamBrowser(view.browserPodcastMode);  // closes it, text input too
   setPlaylistVisible(false);
   view.settingsOpen = true;
-  settingsScroll = 0;
-  settingsHover = -1;
+  settingsPanel.scroll = 0;
+  settingsPanel.hover = -1;
 }
 
 void App::settingsPanelHover(int y) {
   ClientLayout l = computeLayout();
-  int row = settingsRowAt(static_cast<float>(l.topBar), static_cast<float>(l.controlBarTop), settingsScroll,
+  int row = settingsRowAt(static_cast<float>(l.topBar), static_cast<float>(l.controlBarTop), settingsPanel.scroll,
                           static_cast<float>(y));
-  settingsHover = row >= 0 && kSettingsRows[static_cast<size_t>(row)].kind != SettingsRowKind::Header ? row : -1;
+  settingsPanel.hover = row >= 0 && kSettingsRows[static_cast<size_t>(row)].kind != SettingsRowKind::Header ? row : -1;
 }
 
 void App::settingsPanelClick(int x, int y) {
@@ -97,11 +97,11 @@ void App::settingsPanelClick(int x, int y) {
   if (y < T + 36) {
     if (x > L + 284) {
       view.settingsOpen = false;
-      settingsHover = -1;
+      settingsPanel.hover = -1;
     }
     return;
   }
-  int row = settingsRowAt(static_cast<float>(T), static_cast<float>(l.controlBarTop), settingsScroll,
+  int row = settingsRowAt(static_cast<float>(T), static_cast<float>(l.controlBarTop), settingsPanel.scroll,
                           static_cast<float>(y));
   if (row < 0 || kSettingsRows[static_cast<size_t>(row)].kind == SettingsRowKind::Header) return;
   const bool right = x >= L + 0.76 * 320;

@@ -10,6 +10,47 @@
 
 namespace vell {
 
+// Messages other threads post to the window (the codes of its user events).
+enum AppMessage : int {
+  kMsgMediumEnded = 1,     // the player reached the end of its input
+  kMsgEpisodesLoaded = 3,  // an episode list arrived
+  kMsgMediumOpened = 4,    // a medium was opened
+  kMsgPendingOpen = 5,     // an open request waits for the running connection to end
+  kMsgRunTasks = 6,        // work handed over with App::postTask
+  kMsgSeekPicture = 7,     // the first picture after a seek is ready to be shown
+};
+
+// The client area's parts, computed from the size and the view state.
+struct ClientLayout {
+  int width = 0, height = 0;
+  int topBar = 32;
+  int controlBarTop = 0;
+  int seekBarY = 0;
+  int buttonsY = 0;
+  int buttonsHeight = 0;
+  int sidePanelWidth = 0;
+};
+
+// The side panels' place in client pixels: the right 320 pixels between the bars.
+struct PanelPlace {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
+// Where the window's life is: created, in a size/move loop, closing, running, destroyed.
+struct Lifecycle {
+  bool initialized = false;
+  bool inSizeMove = false;
+  bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
+  bool running = false;
+  bool destroyed = false;
+};
+
+// The settings side panel's hovered row and scroll.
+struct SettingsPanelState {
+  int hover = -1;
+  int scroll = 0;
+};
+
 // A request to open a network medium: URL, display name, whether it is a podcast episode, and
 // the browser's catalogue entry it came from (empty when it came from elsewhere).
 struct OpenRequest {

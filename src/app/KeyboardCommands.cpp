@@ -1,3 +1,4 @@
+// The key table: what each key does in the window, with the toasts it shows.
 #include "app/KeyboardCommands.h"
 
 #include <cmath>

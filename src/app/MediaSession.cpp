@@ -1,3 +1,4 @@
+// The desktop's media controls: the status the App reports and the requests it carries out.
 #include "app/MediaSession.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The right-click menus' builders, their command ids and presets.
 #pragma once
 #include <string>
 #include <vector>

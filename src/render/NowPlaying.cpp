@@ -1,3 +1,4 @@
+// The screens drawn in the picture area: now playing, empty and failed, the subtitles, and their texts.
 #include "render/NowPlaying.h"
 
 #include <algorithm>

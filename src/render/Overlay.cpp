@@ -1,3 +1,4 @@
+// The overlay's paint: the picture, bars, panels, sheets and toasts drawn from one OverlayState.
 #include "render/Overlay.h"
 
 #include <algorithm>

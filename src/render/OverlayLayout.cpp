@@ -1,3 +1,4 @@
+// The overlay's geometry and texts: where each part goes for a state, and the input dialog's texts.
 #include "render/OverlayLayout.h"
 
 #include <algorithm>

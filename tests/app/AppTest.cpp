@@ -415,11 +415,11 @@ TEST_F(Menus, CommandsAndConfirmations) {
   app.onCommand(8106);
   EXPECT_NEAR(static_cast<double>(app.sleepDeadline - tickCount()), 180 * 60000.0, 2000);
   app.view.browserOpen = app.playlist.visible = true;  // the settings panel takes the side
-  app.settingsScroll = 90;
-  app.settingsHover = 4;
+  app.settingsPanel.scroll = 90;
+  app.settingsPanel.hover = 4;
   app.onCommand(kCmdSettings);
   EXPECT_EQ(open(), "--s---");
-  EXPECT_EQ(std::tuple(app.settingsScroll, app.settingsHover), std::tuple(0, -1));
+  EXPECT_EQ(std::tuple(app.settingsPanel.scroll, app.settingsPanel.hover), std::tuple(0, -1));
   settings().recent = {"/nowhere/a.mp4"};
   app.onCommand(kCmdRecentFirst + 1);  // the list shrank after the menu was built
   EXPECT_TRUE(app.medium.path.empty());

@@ -162,9 +162,9 @@ TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
       {"a pointer that leaves the window leaves nothing highlighted",
        [](App& a) {
          a.openSettingsPanel(), a.onMouseMove(900, 200);
-         EXPECT_GE(a.settingsHover, 0);
+         EXPECT_GE(a.settingsPanel.hover, 0);
          a.onMouseLeave();
-         EXPECT_EQ(a.settingsHover, -1);
+         EXPECT_EQ(a.settingsPanel.hover, -1);
        },
        "--s---"},
       {"a click on the help overlay hides it and nothing under it",

@@ -136,14 +136,14 @@ TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
 
 TEST_F(OpenMedia, ClosingTheWindowWhileConnectingEndsTheAttemptAndSaves) {
   test::HttpServer silent([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
-  app.initialized = true;  // as after create: the close runs the whole shutdown
+  app.life.initialized = true;  // as after create: the close runs the whole shutdown
   app.player.setVolume(0.3f);
   settings().volume = 0.6f;
   later(300, [&] { app.requestClose(); });
   uint32_t t0 = tickCount();
   app.openMedia(silent.url("/stream"), "Silent FM", false);
   EXPECT_LT(tickCount() - t0, 2000u);
-  EXPECT_TRUE(app.quitRequested);
+  EXPECT_TRUE(app.life.quitRequested);
   // The volume of a closed-while-connecting session is not taken from the player.
   EXPECT_NE(dir.read("vell_player.ini").find("volume=0.60\n"), std::string::npos);
 }
@@ -186,7 +186,7 @@ TEST(ShellExit, TheSavedListOutlivesAQueueOnlyOpened) {
     {
       App a{folder.path()};
       test::openHiddenWindow(a, 640, 400);
-      a.initialized = true;
+      a.life.initialized = true;
       c.act(a);
       a.requestClose();
     }
@@ -203,7 +203,7 @@ TEST(ShellExit, TheSessionsEndSavesAndEndsWhileTheFileDialogHangs) {
   settings() = Settings{};
   App app{dir.path()};
   test::openHiddenWindow(app, 640, 400);
-  app.initialized = true;
+  app.life.initialized = true;
   installQuitHandling();
   app.playlist.addFile("/music/1.mp3");
   app.playlist.addFile("/music/2.mp3");

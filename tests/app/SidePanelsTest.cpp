@@ -19,7 +19,7 @@ struct SidePanels : test::WindowedAppHarness<1000, 700> {
   // A click on settings row `row` (scrolled by settingsScroll), on its right or left half.
   void clickRow(int row, bool right) {
     static const int tops[] = {76, 104, 140, 176, 212, 248, 284, 312, 348, 384, 420, 448, 484, 520, 556, 584, 620, 656};
-    click(right ? 990 : 700, tops[row] + 18 - app.settingsScroll);
+    click(right ? 990 : 700, tops[row] + 18 - app.settingsPanel.scroll);
   }
 };
 
@@ -59,19 +59,19 @@ TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
   // Hover marks only value rows; the section headers are not selectable.
   for (const auto& h : {std::array{800, 158, 2}, std::array{800, 290, -1}, std::array{600, 158, -1}}) {
     app.onMouseMove(h[0], h[1]);
-    EXPECT_EQ(app.settingsHover, h[2]) << h[0] << "," << h[1];
+    EXPECT_EQ(app.settingsPanel.hover, h[2]) << h[0] << "," << h[1];
   }
   // The wheel over the panel scrolls it (never above the top).
   app.pointer.x = 900;
   app.onWheel(-1);
-  EXPECT_EQ(app.settingsScroll, 30);
+  EXPECT_EQ(app.settingsPanel.scroll, 30);
   app.onWheel(1);
   app.onWheel(1);
-  EXPECT_EQ(app.settingsScroll, 0);
+  EXPECT_EQ(app.settingsPanel.scroll, 0);
   // The catalogue resets ask first; the last rows are below the fold.
   ASSERT_TRUE(app.catalog.addUserStream(StreamEntry{RADIO_MP3, "u1", "내 방송", "기타", "", "http://h/s", true, false}));
   answerBoxes();
-  app.settingsScroll = 84;
+  app.settingsPanel.scroll = 84;
   clickRow(16, false);
   EXPECT_EQ(asked.back().rfind("초기화 확인|모든 라디오 스트림을", 0), 0u) << asked.back();
   EXPECT_NE(app.catalog.findById("u1"), nullptr);
