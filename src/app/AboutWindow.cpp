@@ -1,3 +1,4 @@
+// The modal About window: the program's name, version and licence notice.
 #include "app/AboutWindow.h"
 
 #include "Version.h"
@@ -44,19 +45,6 @@ void AboutWindow::paint(Canvas& c) {
 
 void AboutWindow::input(const ModalInput& in) {
   if (in.type == ModalInput::Key && (in.key == vk::Escape || in.key == vk::Return)) window_.close();
-}
-
-void App::showAboutWindow() {
-  if (aboutOpen) return;
-  aboutOpen = true;
-  AboutWindow about;
-  if (about.create(window.handle())) {
-    aboutWindow = &about;
-    debugLog("About window shown");
-    about.run();
-    aboutWindow = nullptr;
-  }
-  aboutOpen = false;  // also when the window could not be made, so it can be tried again
 }
 
 }  // namespace vell

@@ -1,3 +1,4 @@
+// The App's table of contents: construction, create, the message loop, posted work and shutdown.
 #include "app/App.h"
 #include "app/WindowPlacement.h"
 
@@ -26,8 +27,6 @@ namespace vell {
 
 namespace {
 
-App* gApp = nullptr;
-
 constexpr int kPaintIntervalMs = 16;
 // Sound alone, or only slow motion (meters, pulses), is drawn about 20 times a second.
 constexpr int kSlowIntervalMs = 50;
@@ -38,8 +37,6 @@ constexpr int kCursorIntervalMs = 3000;
 
 }  // namespace
 
-App* App::instance() { return gApp; }
-
 App::App(DataPaths dataPaths)
     : paths(std::move(dataPaths)), catalog(paths.builtinDir, paths.dataDir) {
   keyboard.app = this;
@@ -47,29 +44,27 @@ App::App(DataPaths dataPaths)
   // While a message box or About is open the loop goes on inside it, as a nested message
   // loop: posted messages and the desktop's commands are handled in order as they come.
   window.setModalLoop([this](int maxWaitMs) {
-    if (destroyed_) return false;
+    if (life.destroyed) return false;
     pumpOnce(maxWaitMs);
     // A close asked for while connecting ends here once the connection has given up, when
     // this loop runs inside the connection's wait (the session's end must finish before it
     // returns).
-    if (quitRequested && connectDone_ && connectDone_->load()) shutdown();
-    return !destroyed_;
+    if (life.quitRequested && connectDone_ && connectDone_->load()) shutdown();
+    return !life.destroyed;
   });
   // A system message box runs its own loop: only the paints and timers go on under it, as
   // under a menu.
   window.setModalTick([this] {
-    if (!destroyed_) runDueTimers();
-    return !destroyed_;
+    if (!life.destroyed) runDueTimers();
+    return !life.destroyed;
   });
   historySaver_ = std::make_unique<BackgroundSaver>([this] { history.save(dataFile("podcast_history.ini")); });
-  gApp = this;
 }
 
 App::App(const std::string& folder) : App(DataPaths::inOneFolder(folder)) {}
 
 App::~App() {
   settings().save(dataFile("vell_player.ini"));
-  gApp = nullptr;
   historySaver_.reset();  // writes what is still pending
   player.close();
   holdFineTimers(false);
@@ -114,9 +109,9 @@ bool App::create(const std::string& commandLine) {
   if (s.showPlaylist) setPlaylistVisible(true);  // as the last session left it
 
   uint32_t now = tickCount();
-  nextPaintTick_ = now;
-  nextCursorTick_ = now + kCursorIntervalMs;
-  initialized = true;
+  schedule.nextPaintTick = now;
+  schedule.nextCursorTick = now + kCursorIntervalMs;
+  life.initialized = true;
   window.grabMediaKeys();
   mediaSession = std::make_unique<MediaSession>(*this);
   mediaSession->start();
@@ -148,76 +143,76 @@ void App::installPlayerCallbacks() {
 }
 
 int App::run() {
-  running_ = true;
+  life.running = true;
   setQuitSignalsToLoop(true);
-  while (!destroyed_) pumpOnce(kRestIntervalMs);
+  while (!life.destroyed) pumpOnce(kRestIntervalMs);
   setQuitSignalsToLoop(false);
   return 0;
 }
 
 void App::pumpOnce(int maxWaitMs) {
   uint32_t now = tickCount();
-  int wait = static_cast<int>(nextPaintTick_ - now);
+  int wait = static_cast<int>(schedule.nextPaintTick - now);
   if (wait < 0) wait = 0;
   if (wait > maxWaitMs) wait = maxWaitMs;
   WindowEvent e;
   if (window.waitEvent(e, wait)) {
     handleEvent(e);
-    while (!destroyed_ && window.waitEvent(e, 0)) handleEvent(e);
+    while (!life.destroyed && window.waitEvent(e, 0)) handleEvent(e);
     // A resting loop answers an event on the next short tick, not the long one.
     uint32_t t = tickCount();
-    if (static_cast<int32_t>(nextPaintTick_ - t) > kPaintIntervalMs) nextPaintTick_ = t;
+    if (static_cast<int32_t>(schedule.nextPaintTick - t) > kPaintIntervalMs) schedule.nextPaintTick = t;
   }
-  if (destroyed_) return;
+  if (life.destroyed) return;
   runDueTimers();
 }
 
 void App::runDueTimers() {
   uint32_t now = tickCount();
-  if (static_cast<int32_t>(now - nextPaintTick_) >= 0) {
-    if (!inSizeMove || connecting.load()) paint();
+  if (static_cast<int32_t>(now - schedule.nextPaintTick) >= 0) {
+    if (!life.inSizeMove || connecting.load()) paint();
     int interval = tickInterval();
-    nextPaintTick_ += interval;
-    if (static_cast<int32_t>(now - nextPaintTick_) >= 0) nextPaintTick_ = now + interval;
+    schedule.nextPaintTick += interval;
+    if (static_cast<int32_t>(now - schedule.nextPaintTick) >= 0) schedule.nextPaintTick = now + interval;
   }
-  if (static_cast<int32_t>(now - nextCursorTick_) >= 0) {
+  if (static_cast<int32_t>(now - schedule.nextCursorTick) >= 0) {
     cursorTimer();
-    nextCursorTick_ = now + kCursorIntervalMs;
+    schedule.nextCursorTick = now + kCursorIntervalMs;
   }
 }
 
 int App::tickInterval() const {
   bool playing = player.state() == Player::Playing;
-  if (busyTicking || clickPending || connecting.load() || (playing && player.hasVideo())) return kPaintIntervalMs;
-  return slowTicking || playing ? kSlowIntervalMs : kRestIntervalMs;
+  if (schedule.busy || pointer.clickPending || connecting.load() || (playing && player.hasVideo())) return kPaintIntervalMs;
+  return schedule.slow || playing ? kSlowIntervalMs : kRestIntervalMs;
 }
 
 void App::handleEvent(const WindowEvent& e) {
-  paintWanted = true;
+  schedule.wanted = true;
   switch (e.type) {
     case WindowEvent::Quit:
       requestClose();
       break;
     case WindowEvent::Resized:
-      if (e.x > 0 && e.y >= 1 && initialized) onResized(e.x, e.y);
+      if (e.x > 0 && e.y >= 1 && life.initialized) onResized(e.x, e.y);
       break;
     case WindowEvent::FocusGained:
-      windowActive = true;
+      view.windowActive = true;
       break;
     case WindowEvent::FocusLost:
-      windowActive = false;
+      view.windowActive = false;
       break;
     case WindowEvent::MouseLeave:
-      mouseInside = false;
+      pointer.inside = false;
       onMouseLeave();
       break;
     case WindowEvent::MouseMove:
-      mouseInside = true;
+      pointer.inside = true;
       window.showCursor(true);
       onMouseMove(toUnits(e.x), toUnits(e.y));
       break;
     case WindowEvent::MouseDown:
-      mouseInside = true;
+      pointer.inside = true;
       if (e.button != 1) break;
       // The second press of a double click arrives as its own event, like WM_LBUTTONDBLCLK.
       if (e.clicks >= 2 && e.clicks % 2 == 0)
@@ -290,8 +285,8 @@ void App::onResized(int width, int height) {
   renderer.setScale(uiScale);
   resources.build(subtitles.size);
   overlay.onResize();
-  inputCaretRect = RectF{};  // the input method's candidates are placed again, in the new pixels
-  if (browserOpen) placeBrowserTextInput();
+  input.caretRect = RectF{};  // the input method's candidates are placed again, in the new pixels
+  if (view.browserOpen) placeBrowserTextInput();
 }
 
 void App::clientSize(int& width, int& height) const {
@@ -307,12 +302,12 @@ void App::onMessage(int code) {
       if (!player.ended()) return;
       if (liveStreamGaveUp()) return;
       // Played to its end: the autosaved position would otherwise make a repeat resume there.
-      if (!historyKey.empty()) {
-        history.finish(historyKey, player.duration());
+      if (!medium.historyKey.empty()) {
+        history.finish(medium.historyKey, player.duration());
         historySaver_->request();
       }
       // Nothing follows while an A-B repeat holds the medium, or with a single entry and no repeat.
-      if (pointA >= 0 && pointA < pointB) return;
+      if (ab.pointA >= 0 && ab.pointA < ab.pointB) return;
       if (playlist.count() < 2 && playlist.repeatMode == 0) return;
       if (playlist.hasNext()) playNext(false);
       break;
@@ -320,7 +315,7 @@ void App::onMessage(int code) {
       updateTitle();
       break;
     case kMsgSeekPicture:
-      nextPaintTick_ = tickCount();  // shown now, not at the next tick
+      schedule.nextPaintTick = tickCount();  // shown now, not at the next tick
       break;
     case kMsgEpisodesLoaded:
       onEpisodesLoaded(std::unique_ptr<EpisodeBatch>(static_cast<EpisodeBatch*>(window.takeUserData())));
@@ -335,9 +330,9 @@ void App::onMessage(int code) {
       break;
     }
     case kMsgPendingOpen:
-      if (!pendingOpen.empty()) {
-        OpenRequest r = pendingOpen;
-        pendingOpen = OpenRequest{};
+      if (!connection.pending.empty()) {
+        OpenRequest r = connection.pending;
+        connection.pending = OpenRequest{};
         openMedia(r.url, r.name, r.podcast, r.stationId);
       }
       break;
@@ -360,19 +355,19 @@ void App::requestOpen(const std::string& url, const std::string& name, bool podc
     openMedia(url, name, podcastRequest, stationId);
     return;
   }
-  pendingOpen = {url, name, podcastRequest, stationId};
+  connection.pending = {url, name, podcastRequest, stationId};
   if (activeJob_) activeJob_->cancelled = true;
   player.source().requestAbort();
   showToast("스트림 전환 중...", 1500);
 }
 
 void App::requestClose() {
-  if (destroyed_) return;
+  if (life.destroyed) return;
   if (connecting.load()) {
     // The connection gives up at once; the waiting loop then finishes the close.
     if (activeJob_) activeJob_->cancelled = true;
     player.source().requestAbort();
-    quitRequested = true;
+    life.quitRequested = true;
     return;
   }
   shutdown();
@@ -383,15 +378,15 @@ void App::shutdown() {
   // may not answer (the session ending under an open dialog), and its choice is dropped.
   chooser_.requestCancel();
   holdFineTimers(false);
-  if (destroyed_ || !initialized) {
-    destroyed_ = true;
+  if (life.destroyed || !life.initialized) {
+    life.destroyed = true;
     endFileChooser();
     return;
   }
   if (mediaSession) mediaSession->stop();
   Settings& s = settings();
   int x = 0, y = 0, w = 0, h = 0;
-  if (fullscreen) {
+  if (view.fullscreen) {
     x = restoreRect.x;
     y = restoreRect.y;
     w = restoreRect.w;
@@ -417,208 +412,23 @@ void App::shutdown() {
   subtitles.storeSettings(s);
   s.save(dataFile("vell_player.ini"));
   if (!playlist.empty() && !queueOnlyOpened()) playlist.save(dataFile("playlist.dat"));
-  if (!historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
+  if (!medium.historyKey.empty() && player.state() != Player::Stopped) recordHistory(true);
   historySaver_->flush();
   closeInputDialog();
   if (player.hasVideo())
     debugLog("Video frames: %llu shown, %llu dropped\n", static_cast<unsigned long long>(player.shownFrames()),
              static_cast<unsigned long long>(player.droppedFrames()));
   player.close();
-  destroyed_ = true;
+  life.destroyed = true;
   endFileChooser();
-}
-
-void App::endFileChooser() {
-  // The system's dialog may wait on this window (its owner) while it closes: the window keeps
-  // answering meanwhile, for a second at most; a dialog still open then is left behind.
-  for (uint32_t start = tickCount(); chooser_.isOpen() && tickCount() - start < 1000;) {
-    WindowEvent e;
-    window.waitEvent(e, 10);
-  }
-  chooser_.cancel(0);
-}
-
-bool App::chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen) {
-  if (destroyed_ || !fileChooserAvailable()) return false;
-  return chooser_.start(options, [this, onChosen = std::move(onChosen)](const std::string& path) {
-    if (path.empty()) return;
-    postTask([this, onChosen, path] {
-      if (!destroyed_) onChosen(path);
-    });
-  });
-}
-
-bool App::queueOnlyOpened() const {
-  if (openedQueuePath_.empty() || playlist.count() != 1 || !playlist.categories().empty()) return false;
-  const PlaylistItem& item = playlist.items()[0];
-  return !item.isStream && item.category.empty() && item.path == openedQueuePath_;
 }
 
 std::string App::dataFile(const char* name) const { return paths.folderFor(name) + "/" + name; }
 
-void App::recordHistory(bool now) {
-  if (historyKey.empty()) return;
-  history.update(historyKey, player.position(), player.duration());
-  if (now) {
-    historySaver_->flush();
-    history.save(dataFile("podcast_history.ini"));
-  } else {
-    historySaver_->request();
-  }
-}
-
 void App::showToast(const std::string& text, uint32_t durationMs) {
-  toastText = text;
-  toastTick = tickCount();
-  toastDurationMs = durationMs;
-}
-
-void App::updateTitle() {
-  // A local file is named by its file name, a network medium by the title it was opened with.
-  std::string name = !currentPath.empty() ? displayName(currentPath) : currentTitle;
-  window.setTitle(name.empty() ? "Vell Player" : "Vell Player - " + name);
-}
-
-void App::resetMediumState() {
-  currentPath.clear();
-  currentTitle.clear();
-  streamTitle.clear();
-  streamTitlePollTick = 0;
-  overlay.resetMedium();
-  pointA = pointB = -1;
-  abJumpLatch = false;
-  firstFrameLogged = false;
-}
-
-void App::openPath(const std::string& path) { openFile(path, -1, true); }
-
-void App::openFile(const std::string& path, int queueIndex, bool resume) {
-  if (busyConnecting()) return;
-  if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
-  markPlaying({}, false, {});  // a file plays: no station or episode is highlighted
-  if (quickOpenVisible) {
-    quickOpenVisible = false;
-    quickOpenHover = -1;
-    quickOpenAlpha = 0;
-  }
-  resetMediumState();
-  retryOffered = false;
-
-  int index = queueIndex >= 0 ? queueIndex : playlist.indexOfPath(path);
-  if (index >= 0) {
-    playlist.setCurrent(index);
-  } else {
-    playlist.clear();
-    playlist.addFile(path);
-    playlist.setCurrent(0);
-    openedQueuePath_ = path;
-  }
-
-  float volume = player.volume();
-  bool muted = player.muted();
-  if (!player.openFile(path)) {
-    // Missing, a folder or not decodable: the failure screen names it, the caption does not.
-    historyKey.clear();
-    lastAttempt = {path, displayName(path), false, {}};
-    retryOffered = true;
-    retryTick = tickCount();
-    showToast("연결 실패 — 화면을 클릭하여 재시도", 5000);
-    updateTitle();
-    return;
-  }
-  currentPath = path;
-  settings().addRecent(path);
-  player.setVolume(volume);
-  player.setMuted(muted);
-  primeShownSize();
-  player.play();
-  openTick = tickCount();
-  openedTickForListen_ = openTick;
-
-  MediaInfo info = player.source().info();
-  currentTitle = !info.title.empty() ? info.title : Playlist::titleFromPath(displayName(path));
-  double saved = history.position(path);
-  double duration = player.duration();
-  if (resume && saved > 2.0 && duration > 0 && saved / duration < 0.95) {
-    player.seekTo(saved);
-    showToast(formatMinutesSeconds(saved) + "부터 이어보기", 2500);
-  }
-  historyKey = path;
-  updateTitle();
-  playlist.setDuration(playlist.currentIndex(), duration);
-
-  SubtitleMessage message;
-  if (subtitles.autoLoad(path, settings(), message)) showToast(message.text, message.durationMs);
-}
-
-void App::playItem(int index, bool resume) {
-  if (busyConnecting()) return;
-  if (index < 0 || index >= playlist.count()) return;
-  playlist.setCurrent(index);
-  const PlaylistItem& item = playlist.items()[index];
-  if (item.isStream) {
-    std::string url = item.streamUrl.empty() ? item.path : item.streamUrl;
-    openMedia(url, item.title, false);
-  } else {
-    openFile(item.path, index, resume);
-  }
-}
-
-void App::playNext(bool resume) {
-  if (busyConnecting()) return;
-  if (!playlist.next().empty()) playItem(playlist.currentIndex(), resume);
-}
-
-void App::playPrevious() {
-  if (busyConnecting()) return;
-  if (!playlist.previous().empty()) playItem(playlist.currentIndex());
-}
-
-void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
-  keyTextTaken = false;
-  if (inputOpen) {  // the dialog's field has the keyboard
-    inputDialogKey(key, ctrl, shift);
-    return;
-  }
-  if (browserSearchKey(key, ctrl, alt)) return;  // typed into the stream browser's search
-  // The character such a key types comes next as text input: its command has used it.
-  bool typesText = window.textInputActive() && !ctrl && !alt && isCharacterKey(key);
-  if (keyboard.onKey(key, ctrl, shift, alt) && typesText) keyTextTaken = true;
-}
-
-// Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
-// take them; the composition of an input method is shown where the text goes.
-void App::onTextInput(const std::string& text) {
-  if (keyTextTaken) {
-    keyTextTaken = false;
-    return;
-  }
-  if (inputOpen) {
-    if (InputField* field = focusedInputField()) {
-      field->type(text);
-      field->drawn.touch(tickCount());
-    }
-    return;
-  }
-  // Stream browser search.
-  if (browserOpen && browserSearchActive()) {
-    syncBrowser();
-    streamBrowser.composition.clear();
-    streamBrowser.typeText(text);
-  }
-}
-
-void App::onTextEditing(const std::string& composition) {
-  if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
-  if (inputOpen) {
-    if (InputField* field = focusedInputField()) {
-      field->drawn.onTextEditing(composition);
-      field->drawn.touch(tickCount());
-    }
-    return;
-  }
-  // Stream browser search: the composition shows after the search text until committed.
-  if (browserOpen && browserSearchActive()) streamBrowser.composition = composition;
+  toast.text = text;
+  toast.tick = tickCount();
+  toast.durationMs = durationMs;
 }
 
 }  // namespace vell

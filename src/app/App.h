@@ -1,3 +1,4 @@
+// The App: owns every object of the program and the window's state, on the window thread.
 #pragma once
 #include <atomic>
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <vector>
 #include <string>
 
+#include "app/AppState.h"
 #include "app/AsyncFileChooser.h"
 #include "app/BackgroundSaver.h"
 #include "app/BackgroundWriter.h"
@@ -36,46 +38,9 @@ struct ConnectJob;
 class MediaSession;
 class AboutWindow;
 struct MenuItem;
-enum class InputUse : int;
 
 // Keys whose press also types a character (when text input is on).
 bool isCharacterKey(int key);
-
-// Messages other threads post to the window (the codes of its user events).
-enum AppMessage : int {
-  kMsgMediumEnded = 1,     // the player reached the end of its input
-  kMsgEpisodesLoaded = 3,  // an episode list arrived
-  kMsgMediumOpened = 4,    // a medium was opened
-  kMsgPendingOpen = 5,     // an open request waits for the running connection to end
-  kMsgRunTasks = 6,        // work handed over with App::postTask
-  kMsgSeekPicture = 7,     // the first picture after a seek is ready to be shown
-};
-
-// The client area's parts, computed from the size and the view state.
-struct ClientLayout {
-  int width = 0, height = 0;
-  int topBar = 32;
-  int controlBarTop = 0;
-  int seekBarY = 0;
-  int buttonsY = 0;
-  int buttonsHeight = 0;
-  int sidePanelWidth = 0;
-};
-
-// The side panels' place in client pixels: the right 320 pixels between the bars.
-struct PanelPlace {
-  int left = 0, top = 0, width = 0, height = 0;
-};
-
-// A request to open a network medium: URL, display name, whether it is a podcast episode, and
-// the browser's catalogue entry it came from (empty when it came from elsewhere).
-struct OpenRequest {
-  std::string url;
-  std::string name;
-  bool podcast = false;
-  std::string stationId;
-  bool empty() const { return url.empty(); }
-};
 
 // The application: owns every object of the program and all user-interface state, and runs
 // on the window thread. Other threads reach it only by posting AppMessage events.
@@ -274,9 +239,6 @@ class App {
   // are already decoded to it.
   void primeShownSize();
 
-  // The process-wide pointer, set between the end of the constructor and the destructor.
-  static App* instance();
-
   // Members are public for the key table, the panels and the tests: the App is one plain
   // object whose state every part of the shell reads and writes.
   const DataPaths paths;
@@ -287,100 +249,39 @@ class App {
   // and the picture work in pixels. Read from the window's dpiScale() at creation and at every
   // size change; tests set it directly.
   float uiScale = 1.0f;
-  bool fullscreen = false;
-  bool compactView = false;
-  bool alwaysOnTop = false;
   Rect restoreRect;
   Player player;
   Renderer renderer;
   Playlist playlist;
   StreamCatalog catalog;
   KeyboardCommands keyboard;
-  std::atomic<bool> connecting{false};
-  OpenRequest pendingOpen;
-  OpenRequest lastAttempt;
-  bool retryOffered = false;
-  uint32_t retryTick = 0;
-  uint32_t sleepDeadline = 0;
   PodcastHistory history;
-  std::string historyKey;
-  bool settingsPanelOpen = false;
-  int settingsHover = -1;
-  int settingsScroll = 0;
-  bool browserOpen = false;
-  bool browserPodcastMode = false;
   StreamBrowser streamBrowser;
   EpisodeLoader episodeLoader{loadEpisodes};
-  int browserHoverSeen = -2;  // last browser row whose host was looked up
   TopBar topBar;
-  bool helpVisible = false;
-  bool quickOpenVisible = false;
-  int quickOpenHover = -1;
-  float quickOpenAlpha = 0.0f;
-  bool inputOpen = false;
-  int inputHover = -1;
-  bool inputUrlOnly = true;
-  bool inputPodcast = false;
-  bool inputPlaylistUse = false;
-  bool inputCategoryUse = false;
-  // 1 a media file to open, 2 a subtitle file, 3 a media file for the queue: asked for when no
-  // file chooser exists.
-  int inputPathUse = 0;
-  std::string inputStreamId;
-  std::string inputCategory;
-  std::unique_ptr<InputField> nameEdit, urlEdit;  // null while the dialog is closed
-  int inputFocus = 0;                             // 1 the name field, 2 the URL field
-  TextFormat inputFont;
-  RectF inputCaretRect;                           // where the input method's candidates go
-  bool aboutOpen = false;
-  AboutWindow* aboutWindow = nullptr;  // the About window while it runs
-  bool initialized = false;
-  bool keyTextTaken = false;  // the text input of the key just pressed ran as its command
-  int lastMouseX = -1, lastMouseY = -1;
-  bool mouseInside = false;
-  uint32_t lastMoveTick = 0;
-  bool seekDragging = false;
-  bool volumeDragging = false;
-  bool clickPending = false;
-  uint32_t clickTick = 0;
-  int titleHover = -1;
-  bool seekHover = false;
-  int controlHover = -1;
-  float controlBarSlide = 0.0f;
-  uint32_t lastHistorySave = 0;
-  uint32_t lastWheelTick = 0;
-  bool windowActive = true;
-  std::string currentPath;
-  std::string currentTitle;  // what the caption and the now-playing view call the medium
-  std::string connectingName;
-  std::string streamTitle;
-  uint32_t streamTitlePollTick = 0;
-  uint32_t openTick = 0;
   SubtitleState subtitles;
-  int rotation = 0;
-  bool flipH = false, flipV = false;
-  double pointA = -1.0, pointB = -1.0;
-  bool abJumpLatch = false;
-  uint32_t abJumpTick = 0;
-  std::string toastText;
-  uint32_t toastTick = 0;
-  uint32_t toastDurationMs = 1500;
   UiResources resources;
   Overlay overlay;
   VideoFrame frameSlot;  // the picture shown last; kept when another medium opens
-  bool frameChanged = false;
-  // The window is drawn only when what it shows changed: an event came (input, size, focus,
-  // expose, a posted message), a new picture, something moving, or the readouts' text.
-  bool paintWanted = true;
-  std::string paintedSignature;
-  long paintedSeekFill = -1;  // the seek line's fill as last drawn (see seekFillStep)
-  uint32_t lastPaintTick = 0;
-  bool busyTicking = true;   // the last tick had something moving smoothly by itself
-  bool slowTicking = false;  // ... or only slowly
-  bool inSizeMove = false;
-  bool quitRequested = false;  // the window is being closed: the loop ends after shutdown
-  bool firstFrameLogged = false;
   std::unique_ptr<MediaSession> mediaSession;  // the desktop's media controls (MPRIS)
+
+  ViewFlags view;
+  PointerInput pointer;
+  InputDialogState input;
+  CurrentMedium medium;
+  std::atomic<bool> connecting{false};
+  ConnectionState connection;
+  ABRepeat ab;
+  PictureTurn turn;
+  Toast toast{{}, 0, 1500};
+  PaintSchedule schedule;
+  uint32_t sleepDeadline = 0;
+  SettingsPanelState settingsPanel;
+  int browserHoverSeen = -2;  // last browser row whose host was looked up
+  AboutWindow* aboutWindow = nullptr;  // the About window while it runs
+  bool aboutOpen = false;
+  bool keyTextTaken = false;  // the text input of the key just pressed ran as its command
+  Lifecycle life;
 
  private:
   void installPlayerCallbacks();
@@ -402,14 +303,9 @@ class App {
   // Shows a menu at the screen point while the window keeps painting; the chosen id or 0.
   int trackMenu(const std::vector<MenuItem>& menu, int screenX, int screenY);
 
-  uint32_t nextPaintTick_ = 0;
-  uint32_t nextCursorTick_ = 0;
-  bool running_ = false;
-  bool destroyed_ = false;
   ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
   const std::atomic<bool>* connectDone_ = nullptr;  // ... and whether its thread has finished
   std::vector<std::string> droppedFiles_;
-  uint32_t openedTickForListen_ = 0;
   std::mutex tasksLock_;
   std::vector<std::function<void()>> tasks_;
   std::unique_ptr<BackgroundSaver> historySaver_;

@@ -1,40 +1,50 @@
 // The stream browser's side of the window: opening and closing it, its clicks, hover,
-// wheel and search typing, and the episode lists arriving from the loader threads.
+// wheel and search typing, the episode lists arriving from the loader threads, and the add
+// button that makes the URL on the clipboard a user radio station.
 #include <memory>
 
 #include "app/App.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
 #include "platform/VirtualKeys.h"
 
 namespace vell {
 
-bool isCharacterKey(int key) {
-  return key == vk::Space || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') || (key >= 0x60 && key <= 0x6F) ||
-         (key >= vk::Oem1 && key <= vk::Oem3) || (key >= vk::Oem4 && key <= vk::Oem7);
+namespace {
+
+std::string trimmed(const std::string& text) {
+  size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return {};
+  size_t end = text.find_last_not_of(" \t\r\n");
+  return text.substr(start, end - start + 1);
 }
+
+}  // namespace
 
 RectF App::browserPanel() const {
   ClientLayout l = computeLayout();
-  if (!browserOpen || settingsPanelOpen || l.sidePanelWidth <= 0) return RectF{};
+  if (!view.browserOpen || view.settingsOpen || l.sidePanelWidth <= 0) return RectF{};
   return RectF{static_cast<float>(l.width - l.sidePanelWidth), static_cast<float>(l.topBar),
                static_cast<float>(l.width), static_cast<float>(l.controlBarTop)};
 }
 
 void App::syncBrowser() {
-  streamBrowser.open = browserOpen;
-  streamBrowser.mode = browserPodcastMode ? 1 : 0;
+  streamBrowser.open = view.browserOpen;
+  streamBrowser.mode = view.browserPodcastMode ? 1 : 0;
   streamBrowser.catalogue = &catalog;
   streamBrowser.history = &history;
 }
 
 void App::toggleStreamBrowser(bool podcastMode) {
-  if (browserOpen && browserPodcastMode == podcastMode) {
-    browserOpen = false;
-    if (!inputOpen) window.stopTextInput();
+  if (view.browserOpen && view.browserPodcastMode == podcastMode) {
+    view.browserOpen = false;
+    if (!input.open) window.stopTextInput();
   } else {
-    browserPodcastMode = podcastMode;
+    view.browserPodcastMode = podcastMode;
     playlist.visible = false;  // one side panel at a time
-    settingsPanelOpen = false;
-    browserOpen = true;
+    view.settingsOpen = false;
+    view.browserOpen = true;
     window.startTextInput();
   }
   syncBrowser();
@@ -44,7 +54,7 @@ void App::toggleStreamBrowser(bool podcastMode) {
 void App::placeBrowserTextInput() {
   // The input method's candidate window goes beside the search box.
   RectF panel = browserPanel();
-  if (browserOpen && panel.width() > 0)
+  if (view.browserOpen && panel.width() > 0)
     window.setTextInputRect(toPixels(panel.left + 12), toPixels(panel.top + StreamBrowser::kListTop),
                             toPixels(panel.width() - 42), toPixels(StreamBrowser::kSearchHeight));
 }
@@ -64,14 +74,14 @@ void App::onBrowserClick(int x, int y) {
       streamBrowser.clearSearch();
       break;
     case kBrowserClose:
-      toggleStreamBrowser(browserPodcastMode);
+      toggleStreamBrowser(view.browserPodcastMode);
       break;
     case kBrowserRadioTab:
-      browserPodcastMode = false;
+      view.browserPodcastMode = false;
       syncBrowser();
       break;
     case kBrowserPodcastTab:
-      browserPodcastMode = true;
+      view.browserPodcastMode = true;
       syncBrowser();
       break;
     case kBrowserAdd:
@@ -144,7 +154,7 @@ void App::onBrowserHover(int x, int y) {
 
 bool App::onBrowserWheel(int delta) {
   RectF panel = browserPanel();
-  if (!panel.contains(static_cast<float>(lastMouseX), static_cast<float>(lastMouseY))) return false;
+  if (!panel.contains(static_cast<float>(pointer.x), static_cast<float>(pointer.y))) return false;
   streamBrowser.scroll += delta > 0 ? -3 : 3;
   if (streamBrowser.scroll < 0) streamBrowser.scroll = 0;
   return true;
@@ -152,7 +162,7 @@ bool App::onBrowserWheel(int delta) {
 
 // Compact view hides the panel: its keys go back to the key table ('0' leaves compact view).
 bool App::browserSearchActive() const {
-  return browserOpen && !inputOpen && !settingsPanelOpen && !helpVisible && !compactView;
+  return view.browserOpen && !input.open && !view.settingsOpen && !view.helpVisible && !view.compact;
 }
 
 bool App::browserSearchKey(int key, bool ctrl, bool alt) {
@@ -171,6 +181,34 @@ bool App::browserSearchKey(int key, bool ctrl, bool alt) {
     return true;
   }
   return !ctrl && !alt && isCharacterKey(key);
+}
+
+void App::addClipboardStation() {
+  // The clipboard is read into a 512-character buffer; the line breaks a copy from a page
+  // often carries around the address are dropped.
+  std::string url = trimmed(utf8Prefix(Window::clipboardText(), 511));
+  if (!contains(url, "http") && !contains(url, "rtsp")) {
+    showMessageBox("클립보드에 URL을 복사한 후 다시 시도하세요.\n(http://, https:// 지원)", "스트림 추가",
+                   MessageButtons::Ok, MessageIcon::Information, window.handle());
+    return;
+  }
+  std::string question = "스트림 URL을 추가합니다:\n\n" + url + "\n\n이 URL을 라디오에 추가할까요?";
+  if (showMessageBox(question, "스트림 추가", MessageButtons::OkCancel, MessageIcon::Question, window.handle()) !=
+      MessageAnswer::Ok)
+    return;
+
+  StreamEntry entry;
+  entry.type = streamTypeForUrl(url, false);
+  entry.id = catalog.newUserId(tickCount());
+  entry.name = "사용자 스트림";
+  entry.genre = "사용자";
+  entry.description = "직접 추가";
+  entry.url = url;
+  entry.isUser = true;
+  catalog.addUserStream(entry);  // saves and reloads; a failed write still keeps it for the session
+  syncBrowser();
+  streamBrowser.rebuildRows();
+  showToast("스트림 추가됨", 1000);
 }
 
 }  // namespace vell

@@ -1,5 +1,5 @@
-// Window messages and mouse input: the frameless window's hit test, clicks, drags, the
-// wheel and dropped files.
+// Key, text and mouse input: the keys and typed text, the frameless window's hit test, clicks,
+// drags, the wheel and dropped files.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "playlist/PlaylistPanel.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
+#include "platform/VirtualKeys.h"
 #include "render/OverlayLayout.h"
 #include "settings/Settings.h"
 
@@ -33,14 +34,14 @@ bool hasMediaExtension(const std::string& path) {
 ClientLayout App::computeLayout() const {
   ClientLayout l;
   clientSize(l.width, l.height);
-  bool bare = fullscreen || compactView;
+  bool bare = view.fullscreen || view.compact;
   l.topBar = bare ? 0 : 32;
-  int bottomBar = bare ? std::max(0, 68 - static_cast<int>(controlBarSlide)) : 68;
+  int bottomBar = bare ? std::max(0, 68 - static_cast<int>(view.controlsOffset)) : 68;
   l.controlBarTop = std::max(l.height - bottomBar, bare ? 20 : 52);
   l.seekBarY = l.controlBarTop + 2;
   l.buttonsY = l.controlBarTop + 14;
   l.buttonsHeight = std::max(20, l.height - l.buttonsY);
-  l.sidePanelWidth = (settingsPanelOpen || browserOpen || playlist.visible) && !compactView ? 320 : 0;
+  l.sidePanelWidth = (view.settingsOpen || view.browserOpen || playlist.visible) && !view.compact ? 320 : 0;
   return l;
 }
 
@@ -53,27 +54,27 @@ HitCode App::nonClientHitTest(int x, int y) const {
   if (x < b) return HitCode::Left;
   if (x > w - b) return HitCode::Right;
   // A window filling the display is not dragged; a double click still leaves full screen.
-  if (inputOpen || helpVisible || fullscreen) return HitCode::Client;
-  if (settingsPanelOpen && x >= w - 320) return HitCode::Client;
-  if (y < 32 && !fullscreen && !compactView) {
+  if (input.open || view.helpVisible || view.fullscreen) return HitCode::Client;
+  if (view.settingsOpen && x >= w - 320) return HitCode::Client;
+  if (y < 32 && !view.fullscreen && !view.compact) {
     if (x >= w - 184 || (y >= 5 && y <= 27 && x >= 28 && x <= 171)) return HitCode::Client;
     return HitCode::Caption;
   }
   ClientLayout l = computeLayout();
   int bottom = l.height - l.controlBarTop;
-  int top = (fullscreen || compactView) ? 0 : 32;
+  int top = (view.fullscreen || view.compact) ? 0 : 32;
   double middle = (top - bottom + h) * 0.5;
   bool idle = player.state() == Player::Stopped;
-  if (idle && (retryOffered || !settings().lastPodcastUrl.empty()) && y >= middle - 30 && y <= middle + 140)
+  if (idle && (connection.retryOffered || !settings().lastPodcastUrl.empty()) && y >= middle - 30 && y <= middle + 140)
     return HitCode::Client;
-  if (quickOpenVisible && quickOpenAlpha > 0.3f) {
+  if (view.quickOpenVisible && view.quickOpenAlpha > 0.3f) {
     int W = std::min(w - 32, 380);
     if (y >= h - bottom - 52 && y <= h - bottom - 10 && x >= w / 2 - W / 2 && x <= w / 2 + W / 2)
       return HitCode::Client;
   }
   if (y >= h - bottom) return HitCode::Client;
-  if (!compactView && l.sidePanelWidth > 0 && x >= w - 320) return HitCode::Client;
-  if (retryOffered || quickOpenVisible) return HitCode::Client;
+  if (!view.compact && l.sidePanelWidth > 0 && x >= w - 320) return HitCode::Client;
+  if (connection.retryOffered || view.quickOpenVisible) return HitCode::Client;
   if (idle) return HitCode::Caption;
   if (player.hasVideo()) return HitCode::Client;
   double cx = (w - l.sidePanelWidth) / 2.0, cy = (top - bottom + h) / 2.0 - 40;
@@ -86,22 +87,22 @@ void App::onMouseDown(int x, int y, int) {
   int w = l.width;
   // The layers painted on top take the click first: the help overlay, then the input dialog
   // (which also has the keyboard), then the settings panel under it.
-  if (helpVisible) {
-    helpVisible = false;
+  if (view.helpVisible) {
+    view.helpVisible = false;
     return;
   }
-  if (inputOpen) {
+  if (input.open) {
     inputDialogMouseDown(x, y, 1);
     return;
   }
   // The click's one target is decided before anything runs: what runs may pump messages and
   // change the panels under the pointer. The open side panel takes its whole rectangle.
   const bool onSidePanel = l.sidePanelWidth > 0 && x >= w - l.sidePanelWidth && y >= l.topBar && y < l.controlBarTop;
-  if (!(browserOpen && onSidePanel)) streamBrowser.searchFocused = false;  // a click elsewhere leaves the search
-  if (settingsPanelOpen && l.sidePanelWidth > 0) {
+  if (!(view.browserOpen && onSidePanel)) streamBrowser.searchFocused = false;  // a click elsewhere leaves the search
+  if (view.settingsOpen && l.sidePanelWidth > 0) {
     if (x < w - 320) {
-      settingsPanelOpen = false;
-      settingsHover = -1;
+      view.settingsOpen = false;
+      settingsPanel.hover = -1;
       return;
     }
     if (y >= l.topBar && y < l.controlBarTop) {
@@ -111,7 +112,7 @@ void App::onMouseDown(int x, int y, int) {
     // The window buttons and the control bar beside the panel keep working.
   }
 
-  if (y <= 31 && !fullscreen && !compactView) {
+  if (y <= 31 && !view.fullscreen && !view.compact) {
     if (x >= w - 184) {
       int button = (x - (w - 184)) / 46;
       if (button == 0) {
@@ -135,23 +136,23 @@ void App::onMouseDown(int x, int y, int) {
   }
   if (connecting.load()) {
     // Only the stream browser answers while a connection runs: a station switches to it.
-    if (browserOpen && onSidePanel) onBrowserClick(x, y);
+    if (view.browserOpen && onSidePanel) onBrowserClick(x, y);
     return;
   }
 
   float controlsTop = static_cast<float>(l.controlBarTop);
-  if (quickOpenVisible && quickOpenAlpha > 0.5f) {
+  if (view.quickOpenVisible && view.quickOpenAlpha > 0.5f) {
     int button = quickOpenButtonAt(w, controlsTop, static_cast<float>(x), static_cast<float>(y));
-    quickOpenVisible = false;
-    quickOpenHover = -1;
-    quickOpenAlpha = 0;
+    view.quickOpenVisible = false;
+    view.quickOpenHover = -1;
+    view.quickOpenAlpha = 0;
     if (button == 0) chooseAndOpenFile();
     else if (button == 1) openInputDialog(true);
     else if (button == 2 || button == 3) toggleStreamBrowser(button == 3);
     return;
   }
   if (onSidePanel) {
-    if (browserOpen)
+    if (view.browserOpen)
       onBrowserClick(x, y);
     else if (playlistPanelShown())
       playlistPanelClick(x, y);
@@ -160,11 +161,11 @@ void App::onMouseDown(int x, int y, int) {
 
   bool idle = player.state() == Player::Stopped;
   double middle = (l.topBar + l.controlBarTop) / 2.0;
-  if (retryOffered && idle && !lastAttempt.empty()) {
+  if (connection.retryOffered && idle && !connection.lastAttempt.empty()) {
     double left = (w - l.sidePanelWidth) / 2.0 - 55, top = middle + 42;
     if (x >= left && x < left + 110 && y >= top && y < top + 34) {
-      retryOffered = false;
-      OpenRequest r = lastAttempt;
+      connection.retryOffered = false;
+      OpenRequest r = connection.lastAttempt;
       if (!contains(r.url, "://"))  // a file that did not open
         openPath(r.url);
       else
@@ -176,7 +177,7 @@ void App::onMouseDown(int x, int y, int) {
   if (idle && !s.lastPodcastUrl.empty()) {
     double bw = std::min(w - 60, 360), left = (w - bw) / 2.0, top = middle + 95;
     if (x >= left && x < left + bw && y >= top && y < top + 34) {
-      browserOpen = false;
+      view.browserOpen = false;
       toggleStreamBrowser(true);  // opens it in podcast mode
       openMedia(s.lastPodcastUrl, s.lastPodcastName, true);
       return;
@@ -185,7 +186,7 @@ void App::onMouseDown(int x, int y, int) {
 
   float seekY = static_cast<float>(l.seekBarY);
   if (seekBarHit(w, seekY, static_cast<float>(x), static_cast<float>(y))) {
-    seekDragging = true;
+    pointer.seekDragging = true;
     player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
     return;
   }
@@ -196,13 +197,13 @@ void App::onMouseDown(int x, int y, int) {
       if (!idle || player.hasVideo() || player.hasAudio())
         player.togglePause();
       else
-        quickOpenVisible = !quickOpenVisible;
+        view.quickOpenVisible = !view.quickOpenVisible;
       break;
     case 3: playPrevious(); break;
     case 4: playNext(); break;
     case 5: toggleMute(); break;
     case 6:
-      volumeDragging = true;
+      pointer.volumeDragging = true;
       player.setVolume(volumeAt(w, static_cast<float>(x)));
       break;
     case 7: togglePlaylistPanel(); break;
@@ -217,74 +218,74 @@ void App::onMouseDown(int x, int y, int) {
       onPicture = dx * dx + dy * dy < 6400;
     }
     if (onPicture) {
-      clickPending = true;
-      clickTick = tickCount();
+      pointer.clickPending = true;
+      pointer.clickTick = tickCount();
     }
   }
 }
 
 void App::onMouseUp() {
-  if (inputOpen) inputDialogMouseUp();
-  seekDragging = false;
-  volumeDragging = false;
+  if (input.open) inputDialogMouseUp();
+  pointer.seekDragging = false;
+  pointer.volumeDragging = false;
 }
 
 void App::onMouseMove(int x, int y) {
-  lastMouseX = x;
-  lastMouseY = y;
-  lastMoveTick = tickCount();
-  if (inputOpen) {
+  pointer.x = x;
+  pointer.y = y;
+  pointer.lastMoveTick = tickCount();
+  if (input.open) {
     inputDialogMouseMove(x, y);
     return;
   }
   ClientLayout l = computeLayout();
   int w = l.width;
-  if (settingsPanelOpen) {
+  if (view.settingsOpen) {
     if (x >= w - 320 && l.sidePanelWidth > 0)
       settingsPanelHover(y);
     else
-      settingsHover = -1;
+      settingsPanel.hover = -1;
   }
-  titleHover = !fullscreen && !compactView ? TopBar::controlAt(w, x, y) : kTopBarNone;
-  seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
-  if (seekDragging) player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
-  if (volumeDragging) player.setVolume(volumeAt(w, static_cast<float>(x)));
-  if (quickOpenVisible && quickOpenAlpha > 0.5f)
-    quickOpenHover = quickOpenButtonAt(w, static_cast<float>(l.controlBarTop), static_cast<float>(x),
+  pointer.titleHover = !view.fullscreen && !view.compact ? TopBar::controlAt(w, x, y) : kTopBarNone;
+  pointer.seekHover = seekBarHit(w, static_cast<float>(l.seekBarY), static_cast<float>(x), static_cast<float>(y));
+  if (pointer.seekDragging) player.seekTo(seekPositionAt(w, static_cast<float>(x), player.duration()));
+  if (pointer.volumeDragging) player.setVolume(volumeAt(w, static_cast<float>(x)));
+  if (view.quickOpenVisible && view.quickOpenAlpha > 0.5f)
+    view.quickOpenHover = quickOpenButtonAt(w, static_cast<float>(l.controlBarTop), static_cast<float>(x),
                                        static_cast<float>(y));
-  controlHover = controlHoverFromHit(controlBarHit(w, static_cast<float>(l.buttonsY),
+  pointer.controlHover = controlHoverFromHit(controlBarHit(w, static_cast<float>(l.buttonsY),
                                                    static_cast<float>(l.buttonsHeight), static_cast<float>(x),
                                                    static_cast<float>(y)));
   if (playlistPanelShown()) playlistPanelHover(x, y);
-  if (browserOpen) onBrowserHover(x, y);
+  if (view.browserOpen) onBrowserHover(x, y);
 }
 
 // Nothing stays highlighted under a pointer that has gone (off the window, or onto a menu or
 // a box above it).
 void App::onMouseLeave() {
-  titleHover = kTopBarNone;
-  seekHover = false;
-  controlHover = -1;
-  quickOpenHover = -1;
-  settingsHover = -1;
-  inputHover = -1;
+  pointer.titleHover = kTopBarNone;
+  pointer.seekHover = false;
+  pointer.controlHover = -1;
+  view.quickOpenHover = -1;
+  settingsPanel.hover = -1;
+  input.hover = -1;
   playlist.hoverRow = -1;
   streamBrowser.hoverRow = -1;
 }
 
 void App::onWheel(int delta) {
-  if (browserOpen && onBrowserWheel(delta)) return;
+  if (view.browserOpen && onBrowserWheel(delta)) return;
   ClientLayout l = computeLayout();
-  if (settingsPanelOpen && l.sidePanelWidth > 0 && lastMouseX >= l.width - 320) {
-    settingsScroll = std::max(0, settingsScroll + (delta > 0 ? -30 : 30));
+  if (view.settingsOpen && l.sidePanelWidth > 0 && pointer.x >= l.width - 320) {
+    settingsPanel.scroll = std::max(0, settingsPanel.scroll + (delta > 0 ? -30 : 30));
     return;
   }
   if (playlistPanelShown() && playlistPanelWheel(delta)) return;
   const Settings& s = settings();
   if (s.wheelAction == 1) {
     uint32_t now = tickCount();
-    if (now - lastWheelTick < 100) return;
-    lastWheelTick = now;
+    if (now - pointer.lastWheelTick < 100) return;
+    pointer.lastWheelTick = now;
     double step = delta > 0 ? s.wheelSeekDelta : -s.wheelSeekDelta;
     player.seekBy(step);
     char buffer[64];
@@ -299,8 +300,8 @@ void App::onWheel(int delta) {
 }
 
 void App::onDoubleClick(int x, int y) {
-  clickPending = false;
-  if (inputOpen) {  // a double click in a field selects a word
+  pointer.clickPending = false;
+  if (input.open) {  // a double click in a field selects a word
     inputDialogMouseDown(x, y, 2);
     return;
   }
@@ -310,7 +311,7 @@ void App::onDoubleClick(int x, int y) {
 }
 
 void App::onCaptionDoubleClick() {
-  if (initialized) toggleFullscreen();
+  if (life.initialized) toggleFullscreen();
 }
 
 void App::onRightButtonUp(int x, int y) {
@@ -318,7 +319,7 @@ void App::onRightButtonUp(int x, int y) {
   bool onSidePanel = l.sidePanelWidth > 0 && x >= l.width - 320 && y >= l.topBar && y < l.controlBarTop;
   int sx = toPixels(static_cast<float>(x)), sy = toPixels(static_cast<float>(y));
   window.clientToScreen(sx, sy);
-  if (browserOpen && onSidePanel) {
+  if (view.browserOpen && onSidePanel) {
     std::string entryId;
     syncBrowser();
     if (const StreamEntry* e = streamBrowser.entryAt(static_cast<float>(x), static_cast<float>(y), browserPanel()))
@@ -359,6 +360,58 @@ void App::onDropFiles(const std::vector<std::string>& files, int x, int) {
     setPlaylistVisible(true);
     openPath(playlist.items()[0].path);
   }
+}
+
+void App::onKeyDown(int key, bool ctrl, bool shift, bool alt) {
+  keyTextTaken = false;
+  if (input.open) {  // the dialog's field has the keyboard
+    inputDialogKey(key, ctrl, shift);
+    return;
+  }
+  if (browserSearchKey(key, ctrl, alt)) return;  // typed into the stream browser's search
+  // The character such a key types comes next as text input: its command has used it.
+  bool typesText = window.textInputActive() && !ctrl && !alt && isCharacterKey(key);
+  if (keyboard.onKey(key, ctrl, shift, alt) && typesText) keyTextTaken = true;
+}
+
+// Typed characters (the stand-in for WM_CHAR): the input dialog's field or the browser's search
+// take them; the composition of an input method is shown where the text goes.
+void App::onTextInput(const std::string& text) {
+  if (keyTextTaken) {
+    keyTextTaken = false;
+    return;
+  }
+  if (input.open) {
+    if (InputField* field = focusedInputField()) {
+      field->type(text);
+      field->drawn.touch(tickCount());
+    }
+    return;
+  }
+  // Stream browser search.
+  if (view.browserOpen && browserSearchActive()) {
+    syncBrowser();
+    streamBrowser.composition.clear();
+    streamBrowser.typeText(text);
+  }
+}
+
+void App::onTextEditing(const std::string& composition) {
+  if (!composition.empty()) keyTextTaken = false;  // the key went to the input method
+  if (input.open) {
+    if (InputField* field = focusedInputField()) {
+      field->drawn.onTextEditing(composition);
+      field->drawn.touch(tickCount());
+    }
+    return;
+  }
+  // Stream browser search: the composition shows after the search text until committed.
+  if (view.browserOpen && browserSearchActive()) streamBrowser.composition = composition;
+}
+
+bool isCharacterKey(int key) {
+  return key == vk::Space || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') || (key >= 0x60 && key <= 0x6F) ||
+         (key >= vk::Oem1 && key <= vk::Oem3) || (key >= vk::Oem4 && key <= vk::Oem7);
 }
 
 }  // namespace vell

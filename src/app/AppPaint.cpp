@@ -17,12 +17,12 @@ namespace vell {
 void App::tickWork() {
   uint32_t now = tickCount();
   bool isConnecting = connecting.load();
-  frameChanged = false;
+  schedule.frameChanged = false;
   // A playing medium's paints and the playback thread's waits keep to the millisecond.
   holdFineTimers(!isConnecting && player.state() == Player::Playing && !player.ended());
   if (!isConnecting && player.state() == Player::Playing) {
     player.syncTick();
-    if (player.hasVideo() && player.takeFrame(frameSlot)) frameChanged = true;
+    if (player.hasVideo() && player.takeFrame(frameSlot)) schedule.frameChanged = true;
   }
   if (sleepDeadline != 0 && static_cast<int32_t>(now - sleepDeadline) >= 0) {
     sleepDeadline = 0;
@@ -31,65 +31,40 @@ void App::tickWork() {
       showToast("슬립 타이머 — 재생 정지됨", 3000);
     }
   }
-  if (clickPending && now - clickTick > 300) {
-    clickPending = false;
+  if (pointer.clickPending && now - pointer.clickTick > 300) {
+    pointer.clickPending = false;
     if (!isConnecting) player.togglePause();
   }
-  if (!isConnecting && !historyKey.empty() && player.state() != Player::Stopped && now - lastHistorySave > 15000) {
-    lastHistorySave = now;
+  if (!isConnecting && !medium.historyKey.empty() && player.state() != Player::Stopped && now - medium.lastHistorySave > 15000) {
+    medium.lastHistorySave = now;
     recordHistory(false);
   }
   if (mediaSession && !isConnecting) mediaSession->tick(now);
   bool emptyScreen = player.state() == Player::Stopped && !isConnecting;
-  if (emptyScreen && retryOffered && now - retryTick > 15000) retryOffered = false;
+  if (emptyScreen && connection.retryOffered && now - connection.retryTick > 15000) connection.retryOffered = false;
 
   // The radio's song title, at most every 500 ms, and the cover of an audio-only medium.
   if (!isConnecting && player.state() != Player::Stopped) {
-    if (now - streamTitlePollTick >= 500) {
-      streamTitlePollTick = now;
+    if (now - medium.streamTitlePollTick >= 500) {
+      medium.streamTitlePollTick = now;
       std::string title;
-      if (player.source().pollStreamTitle(title) && !title.empty()) streamTitle = title;
+      if (player.source().pollStreamTitle(title) && !title.empty()) medium.streamTitle = title;
     }
     if (!player.hasVideo() && !overlay.coverTried()) {
       std::vector<uint8_t> bytes;
       std::string mime;
       if (player.source().extractCoverArt(bytes, mime))
         overlay.setCover(bytes.data(), bytes.size(), mime);
-      else if (now - openTick > 2000)  // busy or none: give up after a while
+      else if (now - medium.openTick > 2000)  // busy or none: give up after a while
         overlay.setCover(nullptr, 0);
     }
   }
 }
 
-void App::fillOverlayState(OverlayState& s) {
-  s.tick = tickCount();
-  clientSize(s.width, s.height);
-  s.fullscreen = fullscreen;
-  s.compact = compactView;
-  s.windowActive = windowActive;
-  s.maximized = window.isMaximized();
-  s.settingsOpen = settingsPanelOpen;
-  s.browserOpen = browserOpen;
-  s.browserPodcastMode = browserPodcastMode;
-  s.playlistOpen = playlist.visible;
-  s.controlsOffset = controlBarSlide;
-  s.mouseX = lastMouseX;
-  s.mouseY = lastMouseY;
-  s.mouseInside = mouseInside;
-  s.lastMoveTick = lastMoveTick;
-  s.seekHover = seekHover;
-  s.seekDragging = seekDragging;
-  s.volumeDragging = volumeDragging;
-  s.controlHover = controlHover;
+namespace {
 
-  s.currentPath = currentPath;
-  s.connecting = connecting.load();
-  s.connectingTarget = connectingName;
-  s.connectionFailed = retryOffered;
-  s.failedTick = retryTick;
-  s.failedName = lastAttempt.name;
-
-  MediaView& m = s.media;
+// The player's readouts as the paint shows them.
+void readMedia(const Player& player, MediaView& m) {
   int state = player.state();
   // A medium that played to its end shows the play button, as a paused one does.
   m.state = state == Player::Playing ? (player.ended() ? PlayState::Paused : PlayState::Playing)
@@ -105,58 +80,64 @@ void App::fillOverlayState(OverlayState& s) {
   m.volume = player.volume();
   m.muted = player.muted();
   MediaInfo info = player.source().info();
-  m.title = currentTitle;
   m.stationName = info.stationName;
   m.codecName = info.codecName;
   m.bitrateKbps = info.bitrateKbps;
   m.sampleRate = info.sampleRate;
   m.channels = info.channels;
+}
 
-  const AudioOutput& out = player.audioOutput();
-  s.audio.ringFill = out.ringFill();
-  s.audio.ringCapacity = out.ringCapacity();
-  s.audio.sampleRate = out.sampleRate();
-  s.audio.channels = out.channels();
-  s.audio.rebuffering = out.rebuffering.load();
-  out.getLevels(s.audio.levels.data(), kLevelBands);
-  s.streamTitle = streamTitle;
-  s.listenStartTick = openedTickForListen_;
+void readAudio(const AudioOutput& out, AudioView& a) {
+  a.ringFill = out.ringFill();
+  a.ringCapacity = out.ringCapacity();
+  a.sampleRate = out.sampleRate();
+  a.channels = out.channels();
+  a.rebuffering = out.rebuffering.load();
+  out.getLevels(a.levels.data(), kLevelBands);
+}
+
+}  // namespace
+
+void App::fillOverlayState(OverlayState& s) {
+  s.tick = tickCount();
+  clientSize(s.width, s.height);
+  s.maximized = window.isMaximized();
+  s.playlistOpen = playlist.visible;
+  s.view = view;
+  s.pointer = pointer;
+
+  s.currentPath = medium.path;
+  s.connecting = connecting.load();
+  s.connectingTarget = medium.connectingName;
+  s.connectionFailed = connection.retryOffered;
+  s.failedTick = connection.retryTick;
+  s.failedName = connection.lastAttempt.name;
+  readMedia(player, s.media);
+  s.media.title = medium.title;
+  readAudio(player.audioOutput(), s.audio);
+  s.streamTitle = medium.streamTitle;
+  s.listenStartTick = medium.listenStartTick;
 
   s.frame = frameSlot.hasPixels() && player.hasVideo() ? &frameSlot : nullptr;
-  s.frameChanged = frameChanged;
+  s.frameChanged = schedule.frameChanged;
   const Settings& st = settings();
   s.aspectMode = st.aspectRatio;
-  s.rotation = rotation;
-  s.flipH = flipH;
-  s.flipV = flipV;
+  s.turn = turn;
 
   s.subtitleVisible = subtitles.visible;
   s.subtitleTrackLoaded = !subtitles.track.empty();
   s.subtitleColor = st.subtitleColor;
-  if (state != Player::Stopped) s.subtitleText = subtitles.textAt(m.position);
+  if (s.media.state != PlayState::Idle) s.subtitleText = subtitles.textAt(s.media.position);
 
-  s.pointA = pointA;
-  s.pointB = pointB;
+  s.ab = ab;
   s.lastPodcastUrl = st.lastPodcastUrl;
   s.lastPodcastName = st.lastPodcastName;
   s.resumePosition = st.lastPodcastUrl.empty() ? 0 : history.position(st.lastPodcastUrl);
 
-  s.toastText = toastText;
-  s.toastTick = toastTick;
-  s.toastDurationMs = toastDurationMs;
-  s.helpVisible = helpVisible;
-  s.quickOpenVisible = quickOpenVisible;
-  s.quickOpenAlpha = quickOpenAlpha;
-  s.quickOpenHover = quickOpenHover;
-  s.input.open = inputOpen;
-  s.input.hover = inputHover;
-  s.input.urlOnly = inputUrlOnly;
-  s.input.podcast = inputPodcast;
-  s.input.playlistUse = inputPlaylistUse;
-  s.input.categoryUse = inputCategoryUse;
-  s.input.editing = !inputStreamId.empty();
-  s.input.pathUse = inputPathUse;
-  s.input.focusedField = inputOpen && focusedInputField() ? inputFocus : 0;
+  s.toast = toast;
+  s.input = input;
+  s.input.editing = !input.streamId.empty();
+  s.input.focusedField = input.open && focusedInputField() ? input.focusedField : 0;
 }
 
 namespace {
@@ -170,12 +151,12 @@ std::string paintSignature(const OverlayState& s) {
                 s.width, s.height, static_cast<int>(m.state), m.isLive, m.reconnecting, m.hasVideo,
                 std::floor(m.position), m.duration, m.muted, m.volume, m.speed, m.bitrateKbps, m.sampleRate,
                 m.channels, s.connecting, s.connectionFailed, s.audio.rebuffering, s.frame != nullptr,
-                s.subtitleVisible, s.subtitleTrackLoaded, m.podcastRequest, s.windowActive,
+                s.subtitleVisible, s.subtitleTrackLoaded, m.podcastRequest, s.view.windowActive,
                 // The now-playing view counts the time listened.
                 m.hasVideo ? 0u : static_cast<uint32_t>(s.tick - s.listenStartTick) / 1000);
   std::string out = numbers;
   for (const std::string* text : {&m.title, &m.stationName, &m.codecName, &s.streamTitle, &s.subtitleText,
-                                  &s.toastText, &s.connectingTarget, &s.currentPath}) {
+                                  &s.toast.text, &s.connectingTarget, &s.currentPath}) {
     out += '\n';
     out += *text;
   }
@@ -203,7 +184,7 @@ void App::paint() {
   clientSize(w, h);
   if (w < 1 || h < 1 || window.isMinimized() || renderer.device().occluded()) {
     abTick();
-    paintWanted = true;
+    schedule.wanted = true;
     renderer.invalidate();
     return;
   }
@@ -212,34 +193,34 @@ void App::paint() {
   OverlayState state;
   fillOverlayState(state);
   // The bars slide away in full screen and compact view; the quick-open bar fades.
-  float slide = stepControlsOffset(controlBarSlide, controlsOffsetTarget(state));
-  float alpha = stepQuickOpenAlpha(quickOpenAlpha, quickOpenVisible);
-  bool moving = slide != controlBarSlide || alpha != quickOpenAlpha;
-  controlBarSlide = slide;
-  quickOpenAlpha = alpha;
-  state.controlsOffset = controlBarSlide;
-  state.quickOpenAlpha = quickOpenAlpha;
+  float slide = stepControlsOffset(view.controlsOffset, controlsOffsetTarget(state));
+  float alpha = stepQuickOpenAlpha(view.quickOpenAlpha, view.quickOpenVisible);
+  bool moving = slide != view.controlsOffset || alpha != view.quickOpenAlpha;
+  view.controlsOffset = slide;
+  view.quickOpenAlpha = alpha;
+  state.view.controlsOffset = view.controlsOffset;
+  state.view.quickOpenAlpha = view.quickOpenAlpha;
 
   abTick();  // the A-B repeat is checked every tick, drawn or not
   std::string signature = paintSignature(state);
   signature += overlay.hasCover() ? 'c' : '-';  // found by the tick work
   Overlay::Motion motion = overlay.motion();
-  busyTicking = moving || motion == Overlay::Motion::Smooth;
-  slowTicking = motion == Overlay::Motion::Slow;
-  bool whole = paintWanted || moving || signature != paintedSignature || motion == Overlay::Motion::Smooth;
+  schedule.busy = moving || motion == Overlay::Motion::Smooth;
+  schedule.slow = motion == Overlay::Motion::Slow;
+  bool whole = schedule.wanted || moving || signature != schedule.signature || motion == Overlay::Motion::Smooth;
   const long fillStep = seekFillStep(state);
-  const bool fillMoved = fillStep != paintedSeekFill;
+  const bool fillMoved = fillStep != schedule.seekFill;
   if (fillMoved && !overlay.seekLineAlone()) whole = true;
-  if (!whole && !frameChanged && !fillMoved && !(motion == Overlay::Motion::Slow && state.tick - lastPaintTick >= 40))
+  if (!whole && !schedule.frameChanged && !fillMoved && !(motion == Overlay::Motion::Slow && state.tick - schedule.lastPaintTick >= 40))
     return;
-  lastPaintTick = state.tick;
-  paintedSeekFill = fillStep;
+  schedule.lastPaintTick = state.tick;
+  schedule.seekFill = fillStep;
   if (!whole && fillMoved) {
     if (overlay.paintSeekLine(renderer, resources, state)) renderer.present();
     afterPicturePaint(state);
     return;
   }
-  if (!whole && frameChanged) {
+  if (!whole && schedule.frameChanged) {
     // Only the picture moved: the overlay drawn last time still stands, unchanged.
     const RectI nowhere{};
     if (overlay.paintPicture(renderer, state, &nowhere)) renderer.present();
@@ -250,8 +231,8 @@ void App::paint() {
     if (overlay.paintMeter(renderer, resources, state)) renderer.present();
     return;
   }
-  paintWanted = false;
-  paintedSignature = std::move(signature);
+  schedule.wanted = false;
+  schedule.signature = std::move(signature);
 
   resources.setSubtitleSize(subtitles.size);
   OverlayHooks hooks;
@@ -259,21 +240,21 @@ void App::paint() {
     TopBarView v;
     v.width = st.width;
     v.tick = st.tick;
-    v.windowActive = st.windowActive;
+    v.windowActive = st.view.windowActive;
     v.maximized = st.maximized;
-    v.alwaysOnTop = alwaysOnTop;
-    v.browserOpen = st.browserOpen;
-    v.browserPodcastMode = st.browserPodcastMode;
-    v.hovered = titleHover;
+    v.alwaysOnTop = view.alwaysOnTop;
+    v.browserOpen = st.view.browserOpen;
+    v.browserPodcastMode = st.view.browserPodcastMode;
+    v.hovered = pointer.titleHover;
     // A file is named by its file name, a network medium by the title it was opened with.
-    v.title = !currentPath.empty() ? fullscreenTitle(currentPath) : currentTitle;
+    v.title = !medium.path.empty() ? fullscreenTitle(medium.path) : medium.title;
     topBar.draw(c, r, v);
     float room = st.width - 382.0f;  // as the bar lays itself out
     if (room > 0 && topBar.titleWidth() > room) overlay.noteMotion(Overlay::Motion::Smooth);  // its marquee
   };
   hooks.sidePanel = [this](Canvas& c, const UiResources& r, const OverlayState& st, const OverlayLayout&,
                            const RectF& panel) {
-    if (st.browserOpen && !st.settingsOpen) {
+    if (st.view.browserOpen && !st.view.settingsOpen) {
       syncBrowser();
       streamBrowser.draw(c, r, panel, st.tick);
       if (streamBrowser.loading && streamBrowser.mode == 1) overlay.noteMotion(Overlay::Motion::Slow);  // spinner
@@ -291,8 +272,8 @@ void App::paint() {
 void App::afterPicturePaint(const OverlayState& state) {
   if (!state.frame) return;
   player.setShownSize(renderer.shownVideoWidth(), renderer.shownVideoHeight());
-  if (!firstFrameLogged) {
-    firstFrameLogged = true;
+  if (!medium.firstFrameLogged) {
+    medium.firstFrameLogged = true;
     debugLog("First frame presented: %dx%d at %.3f\n", frameSlot.shapeWidth(), frameSlot.shapeHeight(), frameSlot.pts);
   }
 }
@@ -302,18 +283,18 @@ void App::primeShownSize() {
   if (!player.hasVideo() || info.width < 1 || info.height < 1) return;
   OverlayState s;
   fillOverlayState(s);
-  s.controlsOffset = controlBarSlide;
+  s.view.controlsOffset = view.controlsOffset;
   RectF area = computeOverlayLayout(s).video;
   area = RectF{area.left * uiScale, area.top * uiScale, area.right * uiScale, area.bottom * uiScale};  // in pixels
   VideoPlacement p =
-      snapToPixels(computeVideoPlacement(info.width, info.height, area, s.aspectMode, s.rotation, s.flipH, s.flipV));
+      snapToPixels(computeVideoPlacement(info.width, info.height, area, s.aspectMode, s.turn.rotation, s.turn.flipH, s.turn.flipV));
   if (p.visible) player.setShownSize(static_cast<int>(p.drawRect.width()), static_cast<int>(p.drawRect.height()));
 }
 
 void App::cursorTimer() {
   int w = 0, h = 0;
   clientSize(w, h);
-  if (fullscreen && player.state() == Player::Playing && tickCount() - lastMoveTick > 3000 && lastMouseY < h - 80)
+  if (view.fullscreen && player.state() == Player::Playing && tickCount() - pointer.lastMoveTick > 3000 && pointer.y < h - 80)
     window.showCursor(false);
 }
 

@@ -1,3 +1,4 @@
+// The key table: what each key does in the window, with the toasts it shows.
 #include "app/KeyboardCommands.h"
 
 #include <cmath>
@@ -113,15 +114,15 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
       a.toggleFullscreen();
       return true;
     case vk::Escape:
-      if (a.settingsPanelOpen) {
-        a.settingsPanelOpen = false;
-      } else if (a.helpVisible) {
-        a.helpVisible = false;
-      } else if (a.quickOpenVisible) {
-        a.quickOpenVisible = false;
-        a.quickOpenHover = -1;
-        a.quickOpenAlpha = 0;
-      } else if (a.fullscreen) {
+      if (a.view.settingsOpen) {
+        a.view.settingsOpen = false;
+      } else if (a.view.helpVisible) {
+        a.view.helpVisible = false;
+      } else if (a.view.quickOpenVisible) {
+        a.view.quickOpenVisible = false;
+        a.view.quickOpenHover = -1;
+        a.view.quickOpenAlpha = 0;
+      } else if (a.view.fullscreen) {
         a.toggleFullscreen();
       }
       return true;
@@ -219,7 +220,7 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
       a.showToast(a.playlist.shuffle ? "셔플 ON" : "셔플 OFF", 1000);
       return true;
     case vk::F1:
-      a.helpVisible = !a.helpVisible;
+      a.view.helpVisible = !a.view.helpVisible;
       return true;
     case 'G':
       if (ctrl) return false;

@@ -1,3 +1,4 @@
+// The desktop's media controls: the status the App reports and the requests it carries out.
 #include "app/MediaSession.h"
 
 #include <algorithm>
@@ -35,10 +36,10 @@ MediaStatus MediaSession::status() const {
     s.trackId = trackId_;
     MediaInfo info = p.source().info();
     // A station's current song is its title; the station itself stands as the artist.
-    s.title = !app_.streamTitle.empty() ? app_.streamTitle : app_.currentTitle;
+    s.title = !app_.medium.streamTitle.empty() ? app_.medium.streamTitle : app_.medium.title;
     s.artist = !info.artist.empty() ? info.artist : info.stationName;
-    bool localFile = !app_.currentPath.empty() && !contains(app_.currentPath, "://");
-    s.url = localFile ? pathToFileUri(app_.currentPath) : p.url();
+    bool localFile = !app_.medium.path.empty() && !contains(app_.medium.path, "://");
+    s.url = localFile ? pathToFileUri(app_.medium.path) : p.url();
     s.artUrl = coverUri_;
     double duration = p.isLive() ? 0 : p.duration();
     s.lengthUs = duration > 0 ? static_cast<int64_t>(duration * 1e6) : 0;
@@ -78,7 +79,7 @@ void MediaSession::tick(uint32_t now) {
   if (now - lastUpdate_ < 250) return;
   lastUpdate_ = now;
   const Player& p = app_.player;
-  std::string path = p.state() == Player::Stopped ? std::string() : (app_.currentPath.empty() ? p.url() : app_.currentPath);
+  std::string path = p.state() == Player::Stopped ? std::string() : (app_.medium.path.empty() ? p.url() : app_.medium.path);
   if (path != trackPath_) {
     trackPath_ = path;
     if (!path.empty()) ++trackId_;

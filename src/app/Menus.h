@@ -1,3 +1,4 @@
+// The right-click menus' builders, their command ids and presets.
 #pragma once
 #include <string>
 #include <vector>
@@ -81,8 +82,26 @@ enum StreamMenuCommand : int {
   kStResetAll = 9007,
 };
 
-// The input dialog's uses that the menus start.
-enum class InputUse : int { OpenUrl, AddToPlaylist, NewCategory, AddStream, EditStream };
+// The presets the main menu lists and its commands apply, by index.
+namespace menus {
+
+struct Preset {
+  const char* label;
+  double value;
+};
+
+inline constexpr Preset kSpeeds[] = {{"0.25x", 0.25}, {"0.5x", 0.5},   {"0.75x", 0.75}, {"1.0x (기본)", 1.0},
+                              {"1.25x", 1.25}, {"1.5x", 1.5},   {"2.0x", 2.0},   {"3.0x", 3.0}};
+inline constexpr const char* kSpeedToasts[] = {"0.25x", "0.5x", "0.75x", "1.0x", "1.25x", "1.5x", "2.0x", "3.0x"};
+inline constexpr Preset kWindowSizes[] = {{"25%\t1", 0.25}, {"50%\t2", 0.5},   {"75%\t3", 0.75},
+                                   {"100%\t4", 1.0}, {"150%\t5", 1.5}, {"200%\t6", 2.0}};
+inline constexpr Preset kWheelSteps[] = {{"1초", 1}, {"3초", 3}, {"5초", 5}, {"10초", 10}};
+inline constexpr Preset kOpacities[] = {{"100%", 1.0}, {"90%", 0.9}, {"80%", 0.8}, {"70%", 0.7}, {"60%", 0.6}, {"50%", 0.5}};
+inline constexpr int kSleepIds[] = {8100, 8101, 8102, 8103, 8104, 8106, 8107, 8108};
+inline constexpr int kSleepMinutes[] = {15, 30, 60, 90, 120, 180, 240, 360};
+inline constexpr size_t kMaxRecentItems = 15;
+
+}  // namespace menus
 
 // The menus, built from the state as it is now (labels, ticks, grey items, ids).
 std::vector<MenuItem> buildMainMenu(const App& app);

@@ -1,3 +1,4 @@
+// The screens drawn in the picture area: now playing, empty and failed, the subtitles, and their texts.
 #include "render/NowPlaying.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ std::string asciiUpper(std::string_view text) {
 }
 
 bool hovered(const OverlayState& s, const RectF& r) {
-  return s.mouseX >= 0 && r.contains(static_cast<float>(s.mouseX), static_cast<float>(s.mouseY));
+  return s.pointer.x >= 0 && r.contains(static_cast<float>(s.pointer.x), static_cast<float>(s.pointer.y));
 }
 
 // A button of the empty screen: soft fill under the mouse, accent outline and label.
@@ -321,12 +322,12 @@ void drawSubtitles(Canvas& c, const UiResources& r, const OverlayState& s, const
 
 void drawAbMarkers(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) {
   const double d = s.media.duration;
-  if (s.connecting || !(d > 0) || (s.pointA < 0 && s.pointB < 0)) return;
+  if (s.connecting || !(d > 0) || (s.ab.pointA < 0 && s.ab.pointB < 0)) return;
   const float y = l.seekY;
-  const float xA = abMarkerX(s.pointA, d, s.width), xB = abMarkerX(s.pointB, d, s.width);
-  if (s.pointA >= 0 && s.pointB > s.pointA) c.fillRect(RectF{xA, y, xB, y + 12}, r.green15);
-  if (s.pointA >= 0) c.fillRect(RectF{xA - 1, y - 2, xA + 1, y + 14}, r.green);
-  if (s.pointB >= 0) c.fillRect(RectF{xB - 1, y - 2, xB + 1, y + 14}, r.red);
+  const float xA = abMarkerX(s.ab.pointA, d, s.width), xB = abMarkerX(s.ab.pointB, d, s.width);
+  if (s.ab.pointA >= 0 && s.ab.pointB > s.ab.pointA) c.fillRect(RectF{xA, y, xB, y + 12}, r.green15);
+  if (s.ab.pointA >= 0) c.fillRect(RectF{xA - 1, y - 2, xA + 1, y + 14}, r.green);
+  if (s.ab.pointB >= 0) c.fillRect(RectF{xB - 1, y - 2, xB + 1, y + 14}, r.red);
 }
 
 }  // namespace vell

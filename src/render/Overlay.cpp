@@ -1,3 +1,4 @@
+// The overlay's paint: the picture, bars, panels, sheets and toasts drawn from one OverlayState.
 #include "render/Overlay.h"
 
 #include <algorithm>
@@ -101,9 +102,9 @@ bool Overlay::paintPicture(Renderer& renderer, const OverlayState& s, const Rect
     video.right = static_cast<int>(std::lround(l.video.right * k));
     video.bottom = static_cast<int>(std::lround(l.video.bottom * k));
     video.aspectMode = s.aspectMode;
-    video.rotation = s.rotation;
-    video.flipH = s.flipH;
-    video.flipV = s.flipV;
+    video.rotation = s.turn.rotation;
+    video.flipH = s.turn.flipH;
+    video.flipV = s.turn.flipV;
     video.frameChanged = s.frameChanged;
   }
   return renderer.composeScene(&video, canvasChangedOnlyIn);
@@ -127,7 +128,7 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   }
 
   // Title bar of the normal window, or the full-screen title strip.
-  if (!s.fullscreen && !s.compact) {
+  if (!s.view.fullscreen && !s.view.compact) {
     titleShown_ = false;
     if (hooks.topBar) hooks.topBar(c, r, s, l);
   } else {
@@ -173,8 +174,8 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
     drawConnecting(c, r, s, l);
   }
   drawQuickOpen(c, r, s, l);
-  if (s.helpVisible) drawHelp(c, r, s);
-  if (float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs); opacity > 0)
+  if (s.view.helpVisible) drawHelp(c, r, s);
+  if (float opacity = toastOpacity(s.tick, s.toast.tick, s.toast.durationMs); opacity > 0)
     noteMotion(opacity < 1 ? Motion::Smooth : Motion::Slow);
   drawToast(c, r, s);
   // The strip from the controls' top to the buttons holds the seek line and nothing else
@@ -182,15 +183,15 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
   // whole pixels it can be redrawn alone.
   const float k = c.scale();
   auto whole = [](float v) { return std::fabs(v - std::round(v)) < 1e-3f; };
-  if (l.controlsTop < H && !s.seekHover && !s.seekDragging && s.controlHover != 1 && s.pointA < 0 && s.pointB < 0 &&
-      !s.connecting && !s.input.open && !s.helpVisible && s.quickOpenAlpha < 0.01f &&
-      toastOpacity(s.tick, s.toastTick, s.toastDurationMs) <= 0 && whole(l.controlsTop) && whole(l.barY) &&
+  if (l.controlsTop < H && !s.pointer.seekHover && !s.pointer.seekDragging && s.pointer.controlHover != 1 && s.ab.pointA < 0 && s.ab.pointB < 0 &&
+      !s.connecting && !s.input.open && !s.view.helpVisible && s.view.quickOpenAlpha < 0.01f &&
+      toastOpacity(s.tick, s.toast.tick, s.toast.durationMs) <= 0 && whole(l.controlsTop) && whole(l.barY) &&
       whole(l.controlsTop * k) && whole(l.barY * k))
     seekStrip_ = RectI{0, static_cast<int>(std::lround(l.controlsTop)), s.width,
                        static_cast<int>(std::lround(l.barY - l.controlsTop))};
   // Anything else that moves or may lie over the meter needs the whole draw.
-  if (!meterAlone || motionNotes_ != 1 || !s.subtitleText.empty() || s.input.open || s.helpVisible ||
-      s.quickOpenAlpha >= 0.01f || toastOpacity(s.tick, s.toastTick, s.toastDurationMs) > 0)
+  if (!meterAlone || motionNotes_ != 1 || !s.subtitleText.empty() || s.input.open || s.view.helpVisible ||
+      s.view.quickOpenAlpha >= 0.01f || toastOpacity(s.tick, s.toast.tick, s.toast.durationMs) > 0)
     meterArea_ = RectI{};
 }
 
@@ -221,7 +222,7 @@ bool Overlay::paintSeekLine(Renderer& renderer, const UiResources& res, const Ov
 
 void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {
   const float W = static_cast<float>(s.width), y = l.seekY;
-  const bool hot = s.seekHover || s.seekDragging;
+  const bool hot = s.pointer.seekHover || s.pointer.seekDragging;
   const float th = hot ? 8.0f : 4.0f;
   const double duration = s.media.duration;
   double p = duration > 0 ? std::clamp(s.media.position / duration, 0.0, 1.0) : 0.0;
@@ -232,7 +233,7 @@ void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s
   if (!hot) return;
   c.fillEllipse(PointF{fillEnd, y + th / 2}, 9, 9, r.accent30);
   c.fillEllipse(PointF{fillEnd, y + th / 2}, 6, 6, r.accent);
-  const float mx = static_cast<float>(s.mouseX);
+  const float mx = static_cast<float>(s.pointer.x);
   if (duration > 0 && mx >= 17 && mx <= W - 17) {
     double t = std::max(0.0, (mx - 16.0) / (W - 32.0) * duration);
     std::string label = formatClock(std::floor(t));
@@ -251,12 +252,12 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
   c.fillRect(RectF{0, y, W, y + 1}, r.separator30);
 
   // Previous.
-  if (s.controlHover == 0) c.fillEllipse(PointF{cx - 48, cy}, 18, 18, r.hoverDisc);
+  if (s.pointer.controlHover == 0) c.fillEllipse(PointF{cx - 48, cy}, 18, 18, r.hoverDisc);
   fillGeometry(c, geo_.previous, cx - 48, cy, r.textDim);
   c.drawLine(PointF{cx - 48 - 3.6f, cy - 6}, PointF{cx - 48 - 3.6f, cy + 6}, r.textDim, 2);
 
   // Play / pause.
-  if (s.controlHover == 1) c.fillEllipse(PointF{cx, cy}, 28, 28, r.accent.withOpacity(0.25f));
+  if (s.pointer.controlHover == 1) c.fillEllipse(PointF{cx, cy}, 28, 28, r.accent.withOpacity(0.25f));
   c.fillEllipse(PointF{cx, cy}, 24, 24, r.accent);
   if (m.state == PlayState::Playing) {
     c.fillRoundedRect(RectF{cx - 8, cy - 10, cx - 4, cy + 10}, 1.5f, r.white);
@@ -266,7 +267,7 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
   }
 
   // Next.
-  if (s.controlHover == 2) c.fillEllipse(PointF{cx + 48, cy}, 18, 18, r.hoverDisc);
+  if (s.pointer.controlHover == 2) c.fillEllipse(PointF{cx + 48, cy}, 18, 18, r.hoverDisc);
   fillGeometry(c, geo_.next, cx + 48, cy, r.textDim);
   c.drawLine(PointF{cx + 48 + 3.6f, cy - 6}, PointF{cx + 48 + 3.6f, cy + 6}, r.textDim, 2);
 
@@ -295,12 +296,12 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
   }
 
   // Playlist button.
-  if (s.controlHover == 5) c.fillEllipse(PointF{W - 34, cy}, 16, 16, r.hoverDisc);
+  if (s.pointer.controlHover == 5) c.fillEllipse(PointF{W - 34, cy}, 16, 16, r.hoverDisc);
   Color listColor = s.playlistOpen ? r.accent : r.textDim;
   for (float dy : {-6.0f, 0.0f, 6.0f}) c.drawLine(PointF{W - 44, cy + dy}, PointF{W - 24, cy + dy}, listColor, 1.5f);
 
   // Speaker.
-  if (s.controlHover == 4) c.fillEllipse(PointF{W - 162, cy}, 14, 14, r.hoverDisc);
+  if (s.pointer.controlHover == 4) c.fillEllipse(PointF{W - 162, cy}, 14, 14, r.hoverDisc);
   Color speaker = m.muted ? r.accent : r.textDim;
   c.fillRect(RectF{W - 168, cy - 4, W - 162, cy + 4}, speaker);
   fillGeometry(c, geo_.speakerCone, W - 162, cy, speaker);
@@ -324,7 +325,7 @@ void Overlay::drawControlBar(Canvas& c, const UiResources& r, const OverlayState
 }
 
 void Overlay::drawFullscreenTitle(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) {
-  std::string title = (s.fullscreen && l.controlsVisible()) ? fullscreenTitle(s.currentPath) : std::string();
+  std::string title = (s.view.fullscreen && l.controlsVisible()) ? fullscreenTitle(s.currentPath) : std::string();
   if (title.empty()) {
     titleShown_ = false;
     titleOffset_ = 0;
@@ -404,7 +405,7 @@ void Overlay::drawConnecting(Canvas& c, const UiResources& r, const OverlayState
 }
 
 void Overlay::drawQuickOpen(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l) const {
-  const float alpha = std::clamp(s.quickOpenAlpha, 0.0f, 1.0f);
+  const float alpha = std::clamp(s.view.quickOpenAlpha, 0.0f, 1.0f);
   if (alpha < 0.01f) return;
   static const char* const kLabels[4] = {"파일 열기", "URL 열기", "라디오", "팟캐스트"};
   const float W = static_cast<float>(s.width), C = l.controlsTop;
@@ -414,7 +415,7 @@ void Overlay::drawQuickOpen(Canvas& c, const UiResources& r, const OverlayState&
   const float bw = (w - 18) / 4, x0 = W / 2 - w / 2;
   for (int i = 0; i < 4; ++i) {
     RectF b{x0 + i * (bw + 6), y + 5, x0 + i * (bw + 6) + bw, y + 37};
-    bool selected = s.quickOpenHover == i;
+    bool selected = s.view.quickOpenHover == i;
     if (selected) {
       c.fillRoundedRect(b, 6, r.accent.withOpacity(0.18f * alpha));
       c.drawRoundedRect(b, 6, r.accent.withOpacity(alpha), 1);
@@ -469,12 +470,12 @@ void Overlay::drawHelp(Canvas& c, const UiResources& r, const OverlayState& s) c
 }
 
 void Overlay::drawToast(Canvas& c, const UiResources& r, const OverlayState& s) const {
-  float opacity = toastOpacity(s.tick, s.toastTick, s.toastDurationMs);
+  float opacity = toastOpacity(s.tick, s.toast.tick, s.toast.durationMs);
   if (opacity <= 0) return;
-  RectF box = toastRect(s.width, s.height, c.measureText(s.toastText, r.toast18).x);
+  RectF box = toastRect(s.width, s.height, c.measureText(s.toast.text, r.toast18).x);
   c.fillRoundedRect(box, 10, r.black70.withOpacity(opacity));
   RectF text{box.left + kToastPadding, box.top, box.right - kToastPadding, box.bottom};
-  c.drawText(s.toastText, r.toast18, text, r.white.withOpacity(opacity));
+  c.drawText(s.toast.text, r.toast18, text, r.white.withOpacity(opacity));
 }
 
 }  // namespace vell

@@ -1,3 +1,4 @@
+// The overlay's geometry and texts: where each part goes for a state, and the input dialog's texts.
 #include "render/OverlayLayout.h"
 
 #include <algorithm>
@@ -28,21 +29,21 @@ OverlayLayout computeOverlayLayout(int width, int height, bool fullscreen, bool 
 }
 
 OverlayLayout computeOverlayLayout(const OverlayState& s) {
-  return computeOverlayLayout(s.width, s.height, s.fullscreen, s.compact,
-                              s.settingsOpen || s.browserOpen || s.playlistOpen, s.controlsOffset);
+  return computeOverlayLayout(s.width, s.height, s.view.fullscreen, s.view.compact,
+                              s.view.settingsOpen || s.view.browserOpen || s.playlistOpen, s.view.controlsOffset);
 }
 
 float controlsOffsetTarget(const OverlayState& s) {
-  bool dragging = s.seekDragging || s.volumeDragging;
+  bool dragging = s.pointer.seekDragging || s.pointer.volumeDragging;
   int h = s.height;
-  if (s.fullscreen) {
-    bool inBand = s.mouseY > h - 100 && s.mouseY < h;
-    bool nearTop = s.mouseY < 40;
-    bool recent = static_cast<uint32_t>(s.tick - s.lastMoveTick) < 3000;
+  if (s.view.fullscreen) {
+    bool inBand = s.pointer.y > h - 100 && s.pointer.y < h;
+    bool nearTop = s.pointer.y < 40;
+    bool recent = static_cast<uint32_t>(s.tick - s.pointer.lastMoveTick) < 3000;
     return (inBand || nearTop || recent || dragging) ? 0.0f : kBottomBarHeight;
   }
-  if (s.compact) {
-    bool nearBottom = s.mouseInside && s.mouseY > h - 80 && s.mouseY <= h;
+  if (s.view.compact) {
+    bool nearBottom = s.pointer.inside && s.pointer.y > h - 80 && s.pointer.y <= h;
     return (nearBottom || dragging) ? 0.0f : kBottomBarHeight;
   }
   return 0;
@@ -157,11 +158,11 @@ InputLayout computeInputLayout(float width, float height, bool twoFields) {
 InputDialogTexts inputDialogTexts(const InputDialogView& v) {
   const char* urlPrompt = "스트림 또는 미디어 주소를 입력하세요";
   const char* ok = v.editing ? "저장" : (v.urlOnly ? "열기" : "추가");
-  if (v.pathUse == 3) return {"재생목록에 파일 추가", "파일 경로를 입력하세요", "추가"};
-  if (v.pathUse != 0)
-    return {v.pathUse == 2 ? "자막 파일 열기" : "파일 열기", "파일 경로를 입력하세요", "열기"};
-  if (v.categoryUse) return {"새 카테고리", urlPrompt, ok};
-  if (v.playlistUse) return {"재생목록에 URL 추가", urlPrompt, ok};
+  if (v.use == InputUse::QueueFilePath) return {"재생목록에 파일 추가", "파일 경로를 입력하세요", "추가"};
+  if (isPathUse(v.use))
+    return {v.use == InputUse::SubtitlePath ? "자막 파일 열기" : "파일 열기", "파일 경로를 입력하세요", "열기"};
+  if (v.use == InputUse::NewCategory) return {"새 카테고리", urlPrompt, ok};
+  if (v.use == InputUse::AddToPlaylist) return {"재생목록에 URL 추가", urlPrompt, ok};
   if (v.editing) return {"스트림 편집", "수정할 내용을 입력하세요", ok};
   if (v.urlOnly) return {"URL 열기", urlPrompt, ok};
   return {v.podcast ? "새 팟캐스트 추가" : "새 라디오 추가", "이름과 URL을 입력하세요", ok};

@@ -26,9 +26,9 @@ inline void openHiddenWindow(App& a, int w, int h) {
 // What is open over the picture, one letter each or "-": the browser (r radio, p podcasts), the
 // input dialog, the settings panel, help, the playlist panel, the quick-open bar.
 inline std::string openPieces(const App& a) {
-  return std::string() + (a.browserOpen ? (a.browserPodcastMode ? 'p' : 'r') : '-') + (a.inputOpen ? 'i' : '-') +
-         (a.settingsPanelOpen ? 's' : '-') + (a.helpVisible ? 'h' : '-') + (a.playlist.visible ? 'l' : '-') +
-         (a.quickOpenVisible ? 'q' : '-');
+  return std::string() + (a.view.browserOpen ? (a.view.browserPodcastMode ? 'p' : 'r') : '-') + (a.input.open ? 'i' : '-') +
+         (a.view.settingsOpen ? 's' : '-') + (a.view.helpVisible ? 'h' : '-') + (a.playlist.visible ? 'l' : '-') +
+         (a.view.quickOpenVisible ? 'q' : '-');
 }
 
 // A podcast feed of one episode, 첫 회.

@@ -28,18 +28,18 @@ TEST_F(AppCore, HitTestAndLayoutByView) {
   EXPECT_EQ(app.nonClientHitTest(6, 300), HitCode::Caption);  // past the border the idle picture drags
   EXPECT_EQ(app.nonClientHitTest(400, 10), HitCode::Caption);  // the title band off its buttons and tabs
   key('F');
-  ASSERT_TRUE(app.fullscreen);
+  ASSERT_TRUE(app.view.fullscreen);
   EXPECT_EQ(app.nonClientHitTest(0, 300), HitCode::Left);  // borders in every view
   for (int y : {10, 300})
     EXPECT_EQ(app.nonClientHitTest(400, y), HitCode::Client) << y;  // nothing drags the full screen
   app.onDoubleClick(400, 300);  // but a double click leaves it
-  EXPECT_FALSE(app.fullscreen);
-  app.compactView = true;
-  app.controlBarSlide = 68;
+  EXPECT_FALSE(app.view.fullscreen);
+  app.view.compact = true;
+  app.view.controlsOffset = 68;
   EXPECT_EQ(app.computeLayout().topBar, 0);
   EXPECT_EQ(app.computeLayout().controlBarTop, app.computeLayout().height);  // bars slid away
   app.window.setSize(480, 40);
-  app.controlBarSlide = 0;
+  app.view.controlsOffset = 0;
   EXPECT_EQ(app.computeLayout().controlBarTop, 20);  // never above the minimum
 }
 
@@ -53,7 +53,7 @@ TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
     ASSERT_TRUE(app.renderer.initialize(app.window, "software"));
     app.resources.build(22);
     app.uiScale = s;
-    app.paintWanted = true;
+    app.schedule.wanted = true;
     app.paint();
     const Canvas& c = app.renderer.canvas();
     auto accent = [&](int x, int y) { return c.pixel(x, y) == 0xFF6366F1u; };
@@ -84,9 +84,9 @@ TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
       e.button = e.clicks = 1;
       app.handleEvent(e);
     };
-    app.quickOpenVisible = false;
+    app.view.quickOpenVisible = false;
     press(WindowEvent::MouseDown, cx, cy);
-    EXPECT_TRUE(app.quickOpenVisible);  // the idle play button's action
+    EXPECT_TRUE(app.view.quickOpenVisible);  // the idle play button's action
     // Three quarters along the 80-unit volume track at 492..572.
     const int volumeX = static_cast<int>(std::lround(552 * s));
     press(WindowEvent::MouseDown, volumeX, cy);
@@ -124,10 +124,10 @@ TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
     }
     for (const std::string& old : listDirectory(dir.file("Pictures")))
       if (old.rfind("VellPlayer_", 0) == 0) removeFile(dir.file("Pictures/" + old));
-    app.toastText.clear();
+    app.toast.text.clear();
     ASSERT_TRUE(app.takeScreenshot());
     // Written on a helper thread; its toast comes back as a task.
-    for (int i = 0; i < 500 && app.toastText != "스크린샷 저장됨"; ++i) {
+    for (int i = 0; i < 500 && app.toast.text != "스크린샷 저장됨"; ++i) {
       sleepMs(10);
       app.onMessage(kMsgRunTasks);
     }
@@ -146,21 +146,21 @@ TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
 
 TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {
   app.setPointB();
-  EXPECT_EQ(app.pointA, 0.0);  // B before A: the repeat runs from the start
+  EXPECT_EQ(app.ab.pointA, 0.0);  // B before A: the repeat runs from the start
   app.setPointA();
-  EXPECT_LT(app.pointA, 0);  // a second A clears it
+  EXPECT_LT(app.ab.pointA, 0);  // a second A clears it
   app.openPath(test::sineMp3(4.0));
   ASSERT_EQ(app.player.state(), Player::Playing);
-  app.pointA = 0.2;
-  app.pointB = 0.7;
+  app.ab.pointA = 0.2;
+  app.ab.pointB = 0.7;
   int jumps = 0;
   bool wasLatched = false;
   double maxPosition = 0;
   for (uint32_t start = tickCount(); tickCount() - start < 2600;) {
     app.tickWork();
     app.abTick();
-    if (app.abJumpLatch && !wasLatched) ++jumps;
-    wasLatched = app.abJumpLatch;
+    if (app.ab.jumpLatch && !wasLatched) ++jumps;
+    wasLatched = app.ab.jumpLatch;
     maxPosition = std::max(maxPosition, app.player.position());
     sleepMs(16);
   }
@@ -168,7 +168,7 @@ TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {
   EXPECT_TRUE(jumps >= 2 && jumps <= 5) << jumps;
   EXPECT_LT(maxPosition, 1.5);
   app.clearAB();
-  EXPECT_LT(app.pointB, 0);
+  EXPECT_LT(app.ab.pointB, 0);
   app.setSleepTimer(15);
   app.sleepDeadline = tickCount() - 10;
   app.tickWork();
@@ -183,7 +183,7 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
   app.playlist.addFile(b);
   app.openPath(b);  // already queued: the queue stays, its entry becomes current
   EXPECT_EQ(std::tuple(app.playlist.count(), app.playlist.currentIndex()), std::tuple(2, 1));
-  EXPECT_EQ(app.historyKey + "|" + settings().recent.front(), b + "|" + b);
+  EXPECT_EQ(app.medium.historyKey + "|" + settings().recent.front(), b + "|" + b);
   app.onMessage(kMsgMediumEnded);  // repeat off, at the last: nothing follows
   EXPECT_EQ(app.playlist.currentIndex(), 1);
   app.playItem(0);
@@ -191,23 +191,23 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
   EXPECT_EQ(app.playlist.currentIndex(), 0);
   playToEnd();
   app.onMessage(kMsgMediumEnded);
-  EXPECT_EQ(app.currentPath, b);
+  EXPECT_EQ(app.medium.path, b);
   app.openPath(test::sineMp3(2.0, 550));  // not queued: the queue becomes this one file
   EXPECT_EQ(app.playlist.count(), 1);
   app.onDropFiles({a, dir.write("notes.txt", "x"), b}, 10, 10);  // media files only, the first plays
-  EXPECT_EQ(std::tuple(app.playlist.count(), app.currentPath), std::tuple(2, a));
+  EXPECT_EQ(std::tuple(app.playlist.count(), app.medium.path), std::tuple(2, a));
   app.playlist.addFile(a);
   app.playItem(2);  // a file queued twice: the entry opened is current
   EXPECT_EQ(app.playlist.currentIndex(), 2);
   std::string file = test::sineMp3(10.0);  // resume from the history, within limits
   app.history.update(file, 4.5, 10.0);
   app.openPath(file);
-  EXPECT_EQ(app.toastText, "0:04부터 이어보기");
+  EXPECT_EQ(app.toast.text, "0:04부터 이어보기");
   for (double at : {9.6, 1.5}) {  // 96 % and the first seconds: from the start, silently
-    app.toastText.clear();
+    app.toast.text.clear();
     app.history.update(file, at, 10.0);
     app.openPath(file);
-    EXPECT_EQ(app.toastText, "") << at;
+    EXPECT_EQ(app.toast.text, "") << at;
   }
   app.player.close();
 }
@@ -217,14 +217,14 @@ TEST_F(AppCore, RepeatOneOfAFileAutosavedNearItsEndStartsAtZero) {
   app.history.update(file, 4.5, 6.0);  // what the periodic save left
   app.playlist.repeatMode = 2;
   app.openPath(file);
-  EXPECT_EQ(app.toastText, "0:04부터 이어보기");  // the user's open still resumes
+  EXPECT_EQ(app.toast.text, "0:04부터 이어보기");  // the user's open still resumes
   playToEnd();
-  app.toastText.clear();
+  app.toast.text.clear();
   app.onMessage(kMsgMediumEnded);
   EXPECT_NEAR(app.history.position(file), app.player.duration(), 0.01);  // finished: nothing to resume
   tickFor(300);
   EXPECT_LT(app.player.position(), 2.0);
-  EXPECT_EQ(app.toastText, "");
+  EXPECT_EQ(app.toast.text, "");
   app.player.close();
 }
 
@@ -233,7 +233,7 @@ TEST_F(AppCore, MissingFolderOrCorruptFileShowsTheFailureScreenNotTheName) {
   std::string corrupt = dir.write("corrupt.mp4", std::string(8192, 'x'));
   for (const std::string& path : {dir.file("missing.mp3"), dir.path(), corrupt}) {
     app.openPath(path);
-    EXPECT_EQ(std::tuple(app.window.title(), app.currentPath, app.retryOffered, app.lastAttempt.name),
+    EXPECT_EQ(std::tuple(app.window.title(), app.medium.path, app.connection.retryOffered, app.connection.lastAttempt.name),
               std::tuple("Vell Player", "", true, displayName(path)))
         << path;
   }
@@ -309,21 +309,21 @@ TEST_F(AppCore, KeyTable) {
   for (const Row& r : rows) {
     app.keyboard.lastSeekTick = tickCount() - 201;
     EXPECT_TRUE(press(r.key, r.mods & 1, r.mods & 2, r.mods & 4));
-    EXPECT_EQ(app.toastText, r.toast) << r.key;
+    EXPECT_EQ(app.toast.text, r.toast) << r.key;
   }
   app.keyboard.lastSeekTick = tickCount();
   EXPECT_TRUE(press(vk::Right));  // within 200 ms of a seek: consumed, nothing happens
-  EXPECT_EQ(app.toastText, "자막 OFF");
+  EXPECT_EQ(app.toast.text, "자막 OFF");
   for (int i = 0; i < 120; ++i) press(vk::Oem7);
   EXPECT_EQ(app.player.syncOffsetMs(), 5000);  // the offset stops at 5 s
-  app.helpVisible = app.quickOpenVisible = true;
+  app.view.helpVisible = app.view.quickOpenVisible = true;
   press(vk::Escape);  // the top layer first
   EXPECT_EQ(open(), "-----q");
   press(vk::Escape);
   EXPECT_EQ(open(), "------");
   EXPECT_TRUE(press(vk::Escape));  // consumed even with nothing to close
   press(vk::F1);
-  EXPECT_TRUE(app.helpVisible);
+  EXPECT_TRUE(app.view.helpVisible);
 }
 
 // The item whose label is `label`, searched through every level; null when absent.
@@ -358,7 +358,7 @@ TEST_F(Menus, MainMenuTicksGreyItemsAndOptionalLines) {
       {[](App& a) { a.sleepDeadline = tickCount() - 5; }, "슬립 타이머", "", "타이머 해제"},  // passed, not cleared
       {[](App&) { settings().wheelAction = 1, settings().wheelSeekDelta = 5; }, "마우스 휠", "탐색 이동*|5초*", "1초"},
       {[](App&) {}, "오디오 싱크", "현재: +0 ms~|초기화 (0 ms)~", nullptr},
-      {[](App& a) { a.pointA = 5, a.pointB = 3; }, "구간 반복", "구간 반복 해제~", "A 지점 해제"},
+      {[](App& a) { a.ab.pointA = 5, a.ab.pointB = 3; }, "구간 반복", "구간 반복 해제~", "A 지점 해제"},
       {[&srt](App& a) { a.subtitles.track.loadFile(srt); }, "자막 ✔", "자막 켜기/끄기*|딜레이: +0.0초~|크기: 22pt~", 0},
   };
   for (const Case& c : cases) {
@@ -366,7 +366,7 @@ TEST_F(Menus, MainMenuTicksGreyItemsAndOptionalLines) {
     settings() = Settings{};
     app.setSpeed(1.0);
     app.sleepDeadline = 0;
-    app.pointA = app.pointB = -1;
+    app.ab.pointA = app.ab.pointB = -1;
     EXPECT_TRUE(!c.optional || !find(buildMainMenu(app), c.optional));
     c.setUp(app);
     std::vector<MenuItem> menu = buildMainMenu(app);
@@ -414,15 +414,15 @@ TEST_F(Menus, CommandsAndConfirmations) {
             std::tuple(2.0, -50, 0.9f, 24.0f, 10.0));
   app.onCommand(8106);
   EXPECT_NEAR(static_cast<double>(app.sleepDeadline - tickCount()), 180 * 60000.0, 2000);
-  app.browserOpen = app.playlist.visible = true;  // the settings panel takes the side
-  app.settingsScroll = 90;
-  app.settingsHover = 4;
+  app.view.browserOpen = app.playlist.visible = true;  // the settings panel takes the side
+  app.settingsPanel.scroll = 90;
+  app.settingsPanel.hover = 4;
   app.onCommand(kCmdSettings);
   EXPECT_EQ(open(), "--s---");
-  EXPECT_EQ(std::tuple(app.settingsScroll, app.settingsHover), std::tuple(0, -1));
+  EXPECT_EQ(std::tuple(app.settingsPanel.scroll, app.settingsPanel.hover), std::tuple(0, -1));
   settings().recent = {"/nowhere/a.mp4"};
   app.onCommand(kCmdRecentFirst + 1);  // the list shrank after the menu was built
-  EXPECT_TRUE(app.currentPath.empty());
+  EXPECT_TRUE(app.medium.path.empty());
   answerBoxes();  // confirmations: No leaves everything, Yes acts
   app.playlist.addFile("/m/a.mp3");
   app.playlistMenuCommand(kPlClear, -1);
@@ -432,7 +432,7 @@ TEST_F(Menus, CommandsAndConfirmations) {
   app.playlistMenuCommand(kPlClear, -1);
   EXPECT_TRUE(app.playlist.empty());
   app.playlistMenuCommand(kPlLoad, -1);  // nothing saved yet
-  EXPECT_EQ(app.toastText, "재생목록 불러오기 실패");
+  EXPECT_EQ(app.toast.text, "재생목록 불러오기 실패");
   ASSERT_TRUE(app.catalog.addUserStream({RADIO_MP3, "user_1", "내 방송", "사용자", "", "http://127.0.0.1:1/", true, false}));
   answer = MessageAnswer::No;
   app.streamMenuCommand(kStDelete, "user_1");
@@ -441,10 +441,10 @@ TEST_F(Menus, CommandsAndConfirmations) {
   answer = MessageAnswer::Yes;
   app.streamMenuCommand(kStDelete, "user_1");
   EXPECT_FALSE(app.catalog.findById("user_1"));
-  app.toastText.clear();
+  app.toast.text.clear();
   app.streamMenuCommand(kStPlay, "user_1");  // gone since: nothing happens
-  EXPECT_EQ(app.toastText, "");
-  app.browserPodcastMode = true;
+  EXPECT_EQ(app.toast.text, "");
+  app.view.browserPodcastMode = true;
   answer = MessageAnswer::No;
   app.streamMenuCommand(kStResetAll, "");
   EXPECT_EQ(asked.back().rfind("초기화 확인|모든 팟캐스트 스트림을", 0), 0u);
@@ -455,7 +455,7 @@ TEST_F(Menus, CommandsAndConfirmations) {
 // table of the window behind (Enter there is full screen, Escape closes the help, Right seeks).
 TEST_F(Menus, KeysInAConfirmationBoxAnswerItAndNeverReachTheWindow) {
   openWindow(640, 400);
-  app.helpVisible = true;
+  app.view.helpVisible = true;
   const size_t stations = app.catalog.radioStreams().size();
   struct Case {
     const char* keys;
@@ -484,7 +484,7 @@ TEST_F(Menus, KeysInAConfirmationBoxAnswerItAndNeverReachTheWindow) {
     EXPECT_EQ(std::tuple(static_cast<size_t>(app.playlist.count()), app.catalog.radioStreams().size() - stations),
               std::tuple(c.queued, c.added));
   }
-  EXPECT_EQ(std::tuple(app.fullscreen, app.helpVisible, app.player.position()), std::tuple(false, true, 0.0));
+  EXPECT_EQ(std::tuple(app.view.fullscreen, app.view.helpVisible, app.player.position()), std::tuple(false, true, 0.0));
 }
 
 TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {

@@ -17,7 +17,7 @@ struct InputDialog : test::WindowedAppHarness<800, 600> {
     WindowedAppHarness::SetUp();
     Window::setClipboardText("");
   }
-  InputLayout layout() const { return computeInputLayout(800, 600, !app.inputUrlOnly); }
+  InputLayout layout() const { return computeInputLayout(800, 600, !app.input.urlOnly); }
   void type(const std::string& text) { app.onTextInput(text); }
   void press(int k) { key(k); }
 };
@@ -31,9 +31,9 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
       [](InputDialog& t) { t.app.toggleFullscreen(); },
   };
   for (size_t i = 0; i < std::size(closings); ++i) {
-    app.inputPlaylistUse = true;
-    app.quickOpenVisible = true;  // the quick-open bar's second button opens it
-    app.quickOpenAlpha = 1;
+    app.input.use = InputUse::AddToPlaylist;
+    app.view.quickOpenVisible = true;  // the quick-open bar's second button opens it
+    app.view.quickOpenAlpha = 1;
     click(350, app.computeLayout().controlBarTop - 30);
     ASSERT_EQ(open(), "-i----");
     float volume = app.player.volume();
@@ -41,10 +41,10 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
     if (i > 0) type("http://127.0.0.1:1/x");
     closings[i](*this);
     EXPECT_EQ(open(), "------") << i;
-    EXPECT_EQ(std::tuple(app.inputPlaylistUse, app.urlEdit.get(), app.playlist.count(), app.lastAttempt.url,
+    EXPECT_EQ(std::tuple(app.input.use == InputUse::AddToPlaylist, app.input.urlEdit.get(), app.playlist.count(), app.connection.lastAttempt.url,
                          app.player.volume()),
               std::tuple(false, nullptr, 0, "", volume));
-    if (app.fullscreen) app.toggleFullscreen();
+    if (app.view.fullscreen) app.toggleFullscreen();
   }
 }
 
@@ -65,21 +65,21 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   const StreamEntry& podcast = app.catalog.podcastStreams().at(0);
   EXPECT_EQ(std::tuple(podcast.type, podcast.name), std::tuple(PODCAST_RSS, "feeds.example"));
   app.openInputDialog(false, id, false);  // an edit: the URL selected, so typing replaces it
-  EXPECT_EQ(app.nameEdit->text() + "|" + app.urlEdit->selectedText(), "내 방송|http://radio.example/tune.pls");
+  EXPECT_EQ(app.input.nameEdit->text() + "|" + app.input.urlEdit->selectedText(), "내 방송|http://radio.example/tune.pls");
   type("http://radio.example/new.m3u8");
   press(vk::Return);
   EXPECT_EQ(app.catalog.findById(id)->url, "http://radio.example/new.m3u8");
   app.openInputDialog(false, id, false);  // deleted while its edit is open
   app.catalog.deleteUserStream(id);
   press(vk::Return);
-  EXPECT_EQ(open() + app.toastText, "------스트림을 찾을 수 없음");
-  app.inputCategoryUse = true;  // a playlist category, then a URL into it
+  EXPECT_EQ(open() + app.toast.text, "------스트림을 찾을 수 없음");
+  app.input.use = InputUse::NewCategory;  // a playlist category, then a URL into it
   app.openInputDialog(true);
   type("  재즈 ");
   press(vk::Return);
   EXPECT_EQ(app.playlist.categoryNames(), std::vector<std::string>{"재즈"});
-  app.inputPlaylistUse = true;
-  app.inputCategory = "재즈";
+  app.input.use = InputUse::AddToPlaylist;
+  app.input.category = "재즈";
   app.openInputDialog(true);
   type("http://jazz.example:8000/live");
   press(vk::Return);
@@ -93,7 +93,7 @@ TEST_F(InputDialog, TypedHangulAddressOpensWhole) {
   app.openInputDialog(true);
   type("http://127.0.0.1:1/라디오 방송.mp3");
   press(vk::Return);
-  EXPECT_EQ(std::tuple(open(), app.lastAttempt.url, app.lastAttempt.name),
+  EXPECT_EQ(std::tuple(open(), app.connection.lastAttempt.url, app.connection.lastAttempt.name),
             std::tuple("------", "http://127.0.0.1:1/라디오 방송.mp3", "127.0.0.1"));
 }
 
@@ -121,12 +121,12 @@ TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
     SCOPED_TRACE(c.what);
     Window::setClipboardText("http://not.this/");
     c.ask(app);
-    ASSERT_TRUE(app.inputOpen);
-    EXPECT_EQ(app.urlEdit->text(), "");  // no address prefill for a path
+    ASSERT_TRUE(app.input.open);
+    EXPECT_EQ(app.input.urlEdit->text(), "");  // no address prefill for a path
     type(c.path);
     press(vk::Return);
-    EXPECT_EQ(std::tuple(app.inputOpen, app.inputPathUse, app.toastText, app.playlist.count()),
-              std::tuple(false, 0, c.toast, c.queued));
+    EXPECT_EQ(std::tuple(app.input.open, app.input.use, app.toast.text, app.playlist.count()),
+              std::tuple(false, InputUse::OpenUrl, c.toast, c.queued));
   }
 }
 
@@ -156,19 +156,19 @@ TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
       {"compact view hides the browser: its keys reach the key table again",
        [](App& a) {
          key(a, 'R'), a.toggleCompactView(), key(a, 'M'), key(a, '0');
-         EXPECT_TRUE(!a.compactView && a.player.muted() && a.streamBrowser.searchText.empty());
+         EXPECT_TRUE(!a.view.compact && a.player.muted() && a.streamBrowser.searchText.empty());
        },
        "r----- typing"},
       {"a pointer that leaves the window leaves nothing highlighted",
        [](App& a) {
          a.openSettingsPanel(), a.onMouseMove(900, 200);
-         EXPECT_GE(a.settingsHover, 0);
+         EXPECT_GE(a.settingsPanel.hover, 0);
          a.onMouseLeave();
-         EXPECT_EQ(a.settingsHover, -1);
+         EXPECT_EQ(a.settingsPanel.hover, -1);
        },
        "--s---"},
       {"a click on the help overlay hides it and nothing under it",
-       [](App& a) { key(a, 'U', true), a.helpVisible = true, click(a, urlDialog().cancel); }, "-i---- typing"},
+       [](App& a) { key(a, 'U', true), a.view.helpVisible = true, click(a, urlDialog().cancel); }, "-i---- typing"},
   };
   test::TempDir dir;
   Window::setClipboardText("");  // an address there would fill the dialog's field
@@ -179,9 +179,9 @@ TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
     test::openHiddenWindow(app, 1000, 700);
     r.act(app);
     EXPECT_EQ(test::openPieces(app) + (app.window.textInputActive() ? " typing" : ""), r.state);
-    if (app.inputOpen) {
+    if (app.input.open) {
       app.onTextInput("x");  // typing goes to the dialog, never to the search behind it
-      EXPECT_EQ(app.urlEdit->text() + app.streamBrowser.searchText, "x");
+      EXPECT_EQ(app.input.urlEdit->text() + app.streamBrowser.searchText, "x");
     }
   }
 }

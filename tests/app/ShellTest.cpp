@@ -46,9 +46,9 @@ TEST_F(OpenMedia, CommandsWhileConnectingShowTheWaitingMessage) {
   std::vector<std::string> toasts;
   later(200, [&] {
     for (auto& command : commands) {
-      app.toastText.clear();
+      app.toast.text.clear();
       command();
-      toasts.push_back(app.toastText);
+      toasts.push_back(app.toast.text);
     }
   });
   app.openMedia(slow.url("/stream"), "Slow FM", false);
@@ -56,7 +56,7 @@ TEST_F(OpenMedia, CommandsWhileConnectingShowTheWaitingMessage) {
   EXPECT_EQ(std::tuple(app.playlist.currentIndex(), app.playlist.count(), app.player.speed()), std::tuple(0, 2, 1.0));
   EXPECT_EQ(std::tuple(app.player.state(), app.player.url()), std::tuple(Player::Playing, slow.url("/stream")));
   EXPECT_EQ(app.window.title(), "Vell Player - Slow FM");
-  EXPECT_TRUE(app.historyKey.empty());  // a station keeps no place
+  EXPECT_TRUE(app.medium.historyKey.empty());  // a station keeps no place
   app.player.close();
 }
 
@@ -67,9 +67,9 @@ TEST_F(OpenMedia, AStationClickWhileConnectingAbortsAndOpensTheNewOne) {
   uint32_t t0 = tickCount();
   app.openMedia(silent.url("/stream"), "Silent FM", false);
   EXPECT_LT(tickCount() - t0, 2000u);  // the first attempt gave up at once
-  EXPECT_FALSE(app.retryOffered);      // a superseded attempt reports nothing
+  EXPECT_FALSE(app.connection.retryOffered);      // a superseded attempt reports nothing
   pump(2000);                          // the queued request opens next
-  EXPECT_EQ(std::tuple(app.player.url(), app.currentTitle), std::tuple(radio.url("/stream"), "Second FM"));
+  EXPECT_EQ(std::tuple(app.player.url(), app.medium.title), std::tuple(radio.url("/stream"), "Second FM"));
   app.player.close();
 }
 
@@ -80,13 +80,13 @@ TEST_F(OpenMedia, FailureOffersARetryThatTriesAgain) {
     c.respond(200, "<html>not audio</html>", "text/html");
   });
   app.openMedia(broken.url("/page"), "Broken", false);
-  EXPECT_EQ(std::tuple(app.retryOffered, app.window.title()), std::tuple(true, "Vell Player"));
+  EXPECT_EQ(std::tuple(app.connection.retryOffered, app.window.title()), std::tuple(true, "Vell Player"));
   int before = requests.load();
   ASSERT_GT(before, 0);
   ClientLayout l = app.computeLayout();  // the retry button: 110 x 34 below the middle of the screen
   click((l.width - l.sidePanelWidth) / 2, (l.topBar + l.controlBarTop) / 2 + 42 + 17);
   EXPECT_GT(requests.load(), before);
-  EXPECT_TRUE(app.retryOffered);  // failed again, offered again
+  EXPECT_TRUE(app.connection.retryOffered);  // failed again, offered again
 }
 
 TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
@@ -101,12 +101,12 @@ TEST_F(OpenMedia, AGivenUpStationShowsTheFailureScreenWithItsRetry) {
   app.openMedia(url, "Gone FM", false);
   ASSERT_TRUE(app.player.isLive());
   station.reset();  // for good
-  pump(15000, [&] { return app.retryOffered; });
+  pump(15000, [&] { return app.connection.retryOffered; });
   // No LIVE, no pause button, no counter: the failure screen.
-  EXPECT_EQ(std::tuple(app.retryOffered, app.player.state(), app.player.reconnecting()),
+  EXPECT_EQ(std::tuple(app.connection.retryOffered, app.player.state(), app.player.reconnecting()),
             std::tuple(true, Player::Stopped, false));
-  EXPECT_EQ(app.toastText, "연결 실패 — 화면을 클릭하여 재시도");
-  EXPECT_EQ(app.lastAttempt.url + "|" + app.lastAttempt.name, url + "|Gone FM");  // what the retry opens
+  EXPECT_EQ(app.toast.text, "연결 실패 — 화면을 클릭하여 재시도");
+  EXPECT_EQ(app.connection.lastAttempt.url + "|" + app.connection.lastAttempt.name, url + "|Gone FM");  // what the retry opens
 }
 
 // While a box is open the loop goes on inside it: an episode list that arrives and a Quit from
@@ -136,14 +136,14 @@ TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
 
 TEST_F(OpenMedia, ClosingTheWindowWhileConnectingEndsTheAttemptAndSaves) {
   test::HttpServer silent([](const test::HttpRequest&, test::HttpConnection& c) { c.wait(30000); });
-  app.initialized = true;  // as after create: the close runs the whole shutdown
+  app.life.initialized = true;  // as after create: the close runs the whole shutdown
   app.player.setVolume(0.3f);
   settings().volume = 0.6f;
   later(300, [&] { app.requestClose(); });
   uint32_t t0 = tickCount();
   app.openMedia(silent.url("/stream"), "Silent FM", false);
   EXPECT_LT(tickCount() - t0, 2000u);
-  EXPECT_TRUE(app.quitRequested);
+  EXPECT_TRUE(app.life.quitRequested);
   // The volume of a closed-while-connecting session is not taken from the player.
   EXPECT_NE(dir.read("vell_player.ini").find("volume=0.60\n"), std::string::npos);
 }
@@ -160,12 +160,12 @@ TEST(CommandLine, AnEpisodeUrlIsResumedOnTheNextStart) {
   ASSERT_TRUE(stored.save(dir.file("podcast_history.ini")));
   App app{dir.path()};
   ASSERT_TRUE(app.create(url));
-  EXPECT_EQ(std::tuple(app.player.podcastRequest(), app.toastText), std::tuple(true, "▶ 0:30부터 이어듣기"));
-  EXPECT_EQ(app.historyKey + "|" + settings().lastPodcastUrl, url + "|" + url);
+  EXPECT_EQ(std::tuple(app.player.podcastRequest(), app.toast.text), std::tuple(true, "▶ 0:30부터 이어듣기"));
+  EXPECT_EQ(app.medium.historyKey + "|" + settings().lastPodcastUrl, url + "|" + url);
   app.player.close();
   app.history.update(url, 57.6, 60.0);  // 96 %: from the start
   app.openMedia(url, "Episode", true);
-  EXPECT_EQ(app.toastText, "▶ Episode");
+  EXPECT_EQ(app.toast.text, "▶ Episode");
   app.player.close();
 }
 
@@ -186,7 +186,7 @@ TEST(ShellExit, TheSavedListOutlivesAQueueOnlyOpened) {
     {
       App a{folder.path()};
       test::openHiddenWindow(a, 640, 400);
-      a.initialized = true;
+      a.life.initialized = true;
       c.act(a);
       a.requestClose();
     }
@@ -203,7 +203,7 @@ TEST(ShellExit, TheSessionsEndSavesAndEndsWhileTheFileDialogHangs) {
   settings() = Settings{};
   App app{dir.path()};
   test::openHiddenWindow(app, 640, 400);
-  app.initialized = true;
+  app.life.initialized = true;
   installQuitHandling();
   app.playlist.addFile("/music/1.mp3");
   app.playlist.addFile("/music/2.mp3");

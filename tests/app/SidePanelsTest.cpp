@@ -19,7 +19,7 @@ struct SidePanels : test::WindowedAppHarness<1000, 700> {
   // A click on settings row `row` (scrolled by settingsScroll), on its right or left half.
   void clickRow(int row, bool right) {
     static const int tops[] = {76, 104, 140, 176, 212, 248, 284, 312, 348, 384, 420, 448, 484, 520, 556, 584, 620, 656};
-    click(right ? 990 : 700, tops[row] + 18 - app.settingsScroll);
+    click(right ? 990 : 700, tops[row] + 18 - app.settingsPanel.scroll);
   }
 };
 
@@ -59,35 +59,35 @@ TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
   // Hover marks only value rows; the section headers are not selectable.
   for (const auto& h : {std::array{800, 158, 2}, std::array{800, 290, -1}, std::array{600, 158, -1}}) {
     app.onMouseMove(h[0], h[1]);
-    EXPECT_EQ(app.settingsHover, h[2]) << h[0] << "," << h[1];
+    EXPECT_EQ(app.settingsPanel.hover, h[2]) << h[0] << "," << h[1];
   }
   // The wheel over the panel scrolls it (never above the top).
-  app.lastMouseX = 900;
+  app.pointer.x = 900;
   app.onWheel(-1);
-  EXPECT_EQ(app.settingsScroll, 30);
+  EXPECT_EQ(app.settingsPanel.scroll, 30);
   app.onWheel(1);
   app.onWheel(1);
-  EXPECT_EQ(app.settingsScroll, 0);
+  EXPECT_EQ(app.settingsPanel.scroll, 0);
   // The catalogue resets ask first; the last rows are below the fold.
   ASSERT_TRUE(app.catalog.addUserStream(StreamEntry{RADIO_MP3, "u1", "내 방송", "기타", "", "http://h/s", true, false}));
   answerBoxes();
-  app.settingsScroll = 84;
+  app.settingsPanel.scroll = 84;
   clickRow(16, false);
   EXPECT_EQ(asked.back().rfind("초기화 확인|모든 라디오 스트림을", 0), 0u) << asked.back();
   EXPECT_NE(app.catalog.findById("u1"), nullptr);
   answer = MessageAnswer::Yes;
   clickRow(17, true);
   EXPECT_NE(app.catalog.findById("u1"), nullptr);  // a podcast reset keeps the radio station
-  EXPECT_EQ(app.toastText, "팟캐스트 초기화됨");
+  EXPECT_EQ(app.toast.text, "팟캐스트 초기화됨");
   click(990, 50);  // the close button
-  EXPECT_FALSE(app.settingsPanelOpen);
+  EXPECT_FALSE(app.view.settingsOpen);
 }
 
 TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
   std::string a = test::sineMp3(1.0, 440), b = test::sineMp3(1.0, 550), c = test::sineMp3(1.0, 660);
   for (const std::string& f : {a, b, c}) app.playlist.addFile(f);
   // P and the control bar's button take the side from the other panels; the settings follow.
-  app.settingsPanelOpen = true;
+  app.view.settingsOpen = true;
   key('P');
   EXPECT_EQ(open() + std::to_string(settings().showPlaylist), "----l-1");
   key('P');
@@ -100,29 +100,29 @@ TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
   app.onMouseMove(990, 158);
   EXPECT_EQ(app.playlist.hoverRow, 10002);  // its delete cross
   click(800, 158);  // row 3 plays and, unpinned, the panel closes
-  EXPECT_EQ(std::tuple(app.currentPath, app.playlist.visible), std::tuple(c, false));
+  EXPECT_EQ(std::tuple(app.medium.path, app.playlist.visible), std::tuple(c, false));
   app.setPlaylistVisible(true);
   click(948, 50);  // the pin
   click(800, 122);  // pinned: it stays
-  EXPECT_EQ(std::tuple(app.currentPath, app.playlist.visible), std::tuple(b, true));
+  EXPECT_EQ(std::tuple(app.medium.path, app.playlist.visible), std::tuple(b, true));
   click(990, 122);  // delete the current item: the one after it takes its place
-  EXPECT_EQ(std::tuple(app.currentPath, app.playlist.currentIndex()), std::tuple(c, 1));
+  EXPECT_EQ(std::tuple(app.medium.path, app.playlist.currentIndex()), std::tuple(c, 1));
   click(990, 122);  // the current last item: the new last one plays
-  EXPECT_EQ(app.currentPath, a);
-  app.lastMouseX = 800, app.lastMouseY = 300;
+  EXPECT_EQ(app.medium.path, a);
+  app.pointer.x = 800, app.pointer.y = 300;
   app.onWheel(-1);
   EXPECT_EQ(app.playlist.scrollOffset, 108);
   app.onWheel(1);
   app.onWheel(1);
   EXPECT_EQ(app.playlist.scrollOffset, 0);
   app.onDropFiles({b, dir.write("notes.txt", "x")}, 900, 300);  // onto the panel: added, not played
-  EXPECT_EQ(std::tuple(app.playlist.count(), app.currentPath), std::tuple(2, a));
+  EXPECT_EQ(std::tuple(app.playlist.count(), app.medium.path), std::tuple(2, a));
 }
 
 // The stream browser: list from y 102, rows 36 high.
 TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
-  app.playlist.visible = app.settingsPanelOpen = true;
-  app.quickOpenAlpha = 1;
+  app.playlist.visible = app.view.settingsOpen = true;
+  app.view.quickOpenAlpha = 1;
   struct Step {
     std::function<void(SidePanels&)> act;
     const char* open;
@@ -130,7 +130,7 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
       {[](SidePanels& t) { t.key('R'); }, "r-----"},        {[](SidePanels& t) { t.key('R', true); }, "p-----"},
       {[](SidePanels& t) { t.key('R', true); }, "------"},  {[](SidePanels& t) { t.click(120, 16); }, "p-----"},  // tabs
       {[](SidePanels& t) { t.click(50, 16); }, "r-----"},   {[](SidePanels& t) { t.click(50, 16); }, "------"},
-      {[](SidePanels& t) { t.app.quickOpenVisible = true; }, "-----q"},
+      {[](SidePanels& t) { t.app.view.quickOpenVisible = true; }, "-----q"},
       {[](SidePanels& t) { t.click(660, 600); }, "p-----"},  // the quick-open bar's fourth button
       {[](SidePanels& t) { t.click(990, 40); }, "------"},   // the panel's close mark
   };
@@ -139,11 +139,11 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
     EXPECT_EQ(open(), s.open);
   }
   app.onMouseMove(920, 10);
-  EXPECT_EQ(app.titleHover, kTopBarMaximize);
+  EXPECT_EQ(app.pointer.titleHover, kTopBarMaximize);
   app.onMouseMove(120, 16);
-  EXPECT_EQ(app.titleHover, kTopBarPodcastTab);
+  EXPECT_EQ(app.pointer.titleHover, kTopBarPodcastTab);
   click(830, 16);  // the title bar's pin
-  EXPECT_TRUE(app.alwaysOnTop);
+  EXPECT_TRUE(app.view.alwaysOnTop);
   // The search takes the input method's compositions.
   app.catalog.loadFromText("RADIO_MP3|r1|라디오 하나|g||http://a/\nRADIO_MP3|r2|Mono FM|g||http://b/\n", "");
   app.toggleStreamBrowser(false);
@@ -159,12 +159,12 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   EXPECT_EQ(app.streamBrowser.searchText, "라");
   key(vk::Escape);
   EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.streamBrowser.searchFocused), std::tuple(std::string(), false));
-  app.inputOpen = true;  // a dialog's text field takes the typing then
+  app.input.open = true;  // a dialog's text field takes the typing then
   app.onTextInput("x");
   EXPECT_EQ(app.streamBrowser.searchText, "");
-  app.inputOpen = false;
+  app.input.open = false;
   key('R', true);  // Ctrl keys still reach the key table
-  EXPECT_TRUE(app.browserPodcastMode);
+  EXPECT_TRUE(app.view.browserPodcastMode);
 }
 
 // A key pressed while the browser is open: its command until the search has the keyboard (text
@@ -238,7 +238,7 @@ TEST_F(SidePanels, OneClickReachesOneTarget) {
     app.postTask([this] { key('R'); });
   }).detach();
   click(800, 156);
-  EXPECT_EQ(std::tuple(open(), app.lastAttempt.name), std::tuple("r-----", "Slow FM"));
+  EXPECT_EQ(std::tuple(open(), app.connection.lastAttempt.name), std::tuple("r-----", "Slow FM"));
   // Episodes 174..204, 204..234, ...: the sixteenth shows its top 8 pixels above the seek bar.
   app.toggleStreamBrowser(true);
   app.streamBrowser.expandedPodcast = "p1";
@@ -246,7 +246,7 @@ TEST_F(SidePanels, OneClickReachesOneTarget) {
     app.streamBrowser.episodes.push_back({"ep" + std::to_string(i), "", server.url("/" + std::to_string(i))});
   app.streamBrowser.rebuildRows();
   click(800, 630);
-  EXPECT_EQ(std::tuple(app.lastAttempt.url, app.seekDragging), std::tuple(server.url("/15"), false));
+  EXPECT_EQ(std::tuple(app.connection.lastAttempt.url, app.pointer.seekDragging), std::tuple(server.url("/15"), false));
 }
 
 TEST_F(SidePanels, BrowserHoverWarmsUpStaleEpisodeListsAreDroppedAndSearchedPodcastsList) {
@@ -262,24 +262,24 @@ TEST_F(SidePanels, BrowserHoverWarmsUpStaleEpisodeListsAreDroppedAndSearchedPodc
   app.connecting = true;  // while a connection runs, a station click queues the switch
   click(800, 150);
   app.connecting = false;
-  EXPECT_EQ(app.pendingOpen.url, "http://127.0.0.1:9/live");
-  app.pendingOpen = OpenRequest{};
+  EXPECT_EQ(app.connection.pending.url, "http://127.0.0.1:9/live");
+  app.connection.pending = OpenRequest{};
   app.toggleStreamBrowser(true);  // the empty feed is asked first, then Loop Cast before that answer is handled
   click(800, 180);
   sleepMs(300);  // its answer is already waiting in the queue
   click(800, 150);
   pump(5000, [&] { return !app.streamBrowser.loading; });
   EXPECT_EQ(app.streamBrowser.episodes.size(), 1u);
-  EXPECT_NE(app.toastText, "에피소드를 불러올 수 없음");
+  EXPECT_NE(app.toast.text, "에피소드를 불러올 수 없음");
   click(800, 210);  // Empty Cast on its own: the failure is told
   pump(5000, [&] { return !app.streamBrowser.loading; });
-  EXPECT_EQ(app.toastText, "에피소드를 불러올 수 없음");
+  EXPECT_EQ(app.toast.text, "에피소드를 불러올 수 없음");
   answerBoxes();  // a click that misses the episode must not wait on a box
   app.onTextInput("loop");  // a podcast found by search lists its episodes there, under it
   click(800, 148);          // the only result, 130..166 below the search box
   pump(5000, [&] { return !app.streamBrowser.loading; });
   click(800, 180);  // its episode, 166..196
-  EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.lastAttempt.url),
+  EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.connection.lastAttempt.url),
             std::tuple("loop", "http://127.0.0.1:9/ep1.mp3"));
 }
 
@@ -312,7 +312,7 @@ TEST_F(SidePanels, ThePlayingMarkFollowsOpensThatSucceeded) {
     app.streamBrowser.currentStreamId = "before";  // what played until now
     c.open(app);
     EXPECT_EQ(app.streamBrowser.currentStreamId + "|" + app.streamBrowser.currentEpisodeUrl, c.mark);
-    app.browserOpen = false;
+    app.view.browserOpen = false;
   }
 }
 

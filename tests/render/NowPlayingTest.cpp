@@ -81,8 +81,8 @@ TEST(EmptyScreen, ResumeAndRetryButtons) {
   const int rx = static_cast<int>(resume.left) + 4, ry = static_cast<int>(resume.top) + 17;
   d.draw(s);
   const uint32_t play = d.at(CX, CY - 30);
-  s.mouseX = rx;
-  s.mouseY = ry;
+  s.pointer.x = rx;
+  s.pointer.y = ry;
   d.draw(s);
   EXPECT_NE(d.at(rx, ry), kBackground);  // filled under the pointer,
   s.resumePosition = 2.0;
@@ -90,11 +90,11 @@ TEST(EmptyScreen, ResumeAndRetryButtons) {
   EXPECT_EQ(d.at(rx - 4, ry), kBackground);  // and gone when not worth resuming
   s = failedScene(W, H);  // no play triangle; the retry button filled under the pointer
   RectF retry = retryButtonRect(computeOverlayLayout(s));
-  s.mouseX = static_cast<int>(retry.left) + 4;
-  s.mouseY = static_cast<int>(retry.top) + 4;
+  s.pointer.x = static_cast<int>(retry.left) + 4;
+  s.pointer.y = static_cast<int>(retry.top) + 4;
   d.draw(s);
   EXPECT_EQ(d.at(CX, CY - 30), kBackground);
-  EXPECT_NE(d.at(s.mouseX, s.mouseY), kBackground);
+  EXPECT_NE(d.at(s.pointer.x, s.pointer.y), kBackground);
   s.tick = s.failedTick + 15000;  // after 15 s the empty screen again
   d.draw(s);
   EXPECT_EQ(d.at(CX, CY - 30), play);
@@ -103,10 +103,10 @@ TEST(EmptyScreen, ResumeAndRetryButtons) {
 TEST(Subtitles, OutlinedInTheChosenColourAboveTheControlsAndTheAbRange) {
   Drawn d;
   OverlayState s = videoScene(W, H, nullptr);
-  s.seekHover = false;
+  s.pointer.seekHover = false;
   s.subtitleColor = 1;
   s.subtitleText = "자막 테스트 Subtitle";
-  s.pointA = s.pointB = -1;
+  s.ab.pointA = s.ab.pointB = -1;
   int lowest = 0, yellow = 0, dark = 0;
   auto count = [&] {
     lowest = yellow = dark = 0;
@@ -135,12 +135,12 @@ TEST(Subtitles, OutlinedInTheChosenColourAboveTheControlsAndTheAbRange) {
   // A-B markers on the seek bar at A (x 258) and B (x 742) over 1000 s, the range between tinted.
   s.subtitleText.clear();
   s.media.duration = 1000;
-  s.pointA = 250;
-  s.pointB = 750;
+  s.ab.pointA = 250;
+  s.ab.pointB = 750;
   d.draw(s);
   const uint32_t a = d.at(258, SEEK + 8), b = d.at(742, SEEK + 8), range = d.at(500, SEEK + 8), bar = d.at(200, SEEK + 8);
   EXPECT_EQ(std::set<uint32_t>({a, b, range, bar}).size(), 4u);
-  s.pointB = -1;  // only A set: its marker, no range
+  s.ab.pointB = -1;  // only A set: its marker, no range
   d.draw(s);
   EXPECT_EQ(d.at(258, SEEK + 8), a);
   EXPECT_EQ(d.at(500, SEEK + 8), bar);

@@ -24,21 +24,21 @@ TEST(OverlayLayout, ControlsHideOnlyWhenNobodyNeedsThem) {
   OverlayState s;
   s.height = 700;
   s.tick = 50000;
-  s.mouseInside = true;
+  s.pointer.inside = true;
   // Full screen: a move in the last 3 s, y > 600 or < 40, a drag; compact view: the pointer below 620.
   const int cases[][6] = {{0, 0, 0, 9000, 300, 0},  {1, 0, 0, 3000, 300, 68}, {1, 0, 0, 2999, 300, 0},
                           {1, 0, 0, 9000, 601, 0},  {1, 0, 0, 9000, 600, 68}, {1, 0, 0, 9000, 39, 0},
                           {1, 0, 1, 9000, 300, 0},  {0, 1, 0, 9000, 621, 0},  {0, 1, 0, 9000, 620, 68}};
   for (const auto& c : cases) {  // full screen, compact, dragging, ms since the last move, y, target
-    s.fullscreen = c[0];
-    s.compact = c[1];
-    s.volumeDragging = c[2];
-    s.lastMoveTick = s.tick - c[3];
-    s.mouseY = c[4];
+    s.view.fullscreen = c[0];
+    s.view.compact = c[1];
+    s.pointer.volumeDragging = c[2];
+    s.pointer.lastMoveTick = s.tick - c[3];
+    s.pointer.y = c[4];
     EXPECT_EQ(controlsOffsetTarget(s), c[5]) << c[0] << c[1] << c[2] << " " << c[3] << " y " << c[4];
   }
-  s.mouseY = 650;
-  s.mouseInside = false;
+  s.pointer.y = 650;
+  s.pointer.inside = false;
   EXPECT_EQ(controlsOffsetTarget(s), 68);
   float off = 0;
   int paints = 0;

@@ -37,8 +37,8 @@ TEST(ControlBar, SeekFillEndsAtTheClampedProgressAndTheTooltipStaysInside) {
   const int cases[][4] = {{17, 1, 19, 1},         {17, 1, 14, 0}, {W - 17, 1, W - 70, 1},
                           {W - 17, 1, W - 14, 0}, {16, 1, 19, 0}, {500, 0, 500, 0}};  // mouse, hover, x, drawn
   for (const auto& c : cases) {
-    s.mouseX = c[0];
-    s.seekHover = c[1];
+    s.pointer.x = c[0];
+    s.pointer.seekHover = c[1];
     d.draw(s);
     EXPECT_EQ(d.at(c[2], SEEK - 20) != kBackground, c[3] != 0) << c[0] << " at " << c[2];
   }
@@ -56,7 +56,7 @@ TEST(ControlBar, PlayButtonLiveBadgeVolumeAndSpeed) {
   d.draw(s);
   EXPECT_NE(d.at(20, CY + 5), live);
   s.media.state = PlayState::Idle;  // neither; the play triangle, its hover halo
-  s.controlHover = 1;
+  s.pointer.controlHover = 1;
   d.draw(s);
   EXPECT_EQ(d.at(20, CY + 5), bar);
   EXPECT_NE(d.at(500, CY), disc);
@@ -111,22 +111,22 @@ TEST(Overlay, EveryPaintLeavesWhatAFreshWholePaintWould) {
   };
   // A cue, another, none.
   OverlayState st = videoScene(W, H, &red.frame);
-  st.pointA = st.pointB = -1;
+  st.ab.pointA = st.ab.pointB = -1;
   for (const char* cue : {"안녕하세요, 여러분!\n오늘은 바다에 왔습니다.", "네", ""}) {
     st.subtitleText = cue;
     check(st, Whole, std::string("cue ") + cue);
   }
   // Full screen: the controls slide away under a changing picture and come back.
-  st.fullscreen = true;
+  st.view.fullscreen = true;
   for (float offset : {0.25f, 0.5f, 1.0f, 0.5f, 0.0f}) {
-    st.controlsOffset = offset;
+    st.view.controlsOffset = offset;
     st.frame = st.frame == &red.frame ? &blue.frame : &red.frame;
     check(st, Whole, "controls at " + std::to_string(offset));
   }
   // New pictures and a moving fill between whole paints.
   st = videoScene(W, H, &red.frame);
-  st.seekHover = false;
-  st.pointA = st.pointB = -1;
+  st.pointer.seekHover = false;
+  st.ab.pointA = st.ab.pointB = -1;
   st.media.position = 10.1;  // the fill moves 50 px a second; the read-out stays
   st.media.duration = 20;
   check(st, Whole, "before the partial paints");
@@ -141,9 +141,9 @@ TEST(Overlay, EveryPaintLeavesWhatAFreshWholePaintWould) {
   // is drawn whole.
   for (int what = 0; what < 3; ++what) {
     OverlayState other = st;
-    other.seekHover = what == 0;
-    other.controlHover = what == 1 ? 1 : -1;
-    other.pointA = what == 2 ? 1 : -1;
+    other.pointer.seekHover = what == 0;
+    other.pointer.controlHover = what == 1 ? 1 : -1;
+    other.ab.pointA = what == 2 ? 1 : -1;
     s.overlay.paint(s.renderer, s.res, other);
     EXPECT_FALSE(s.overlay.seekLineAlone()) << what;
   }
@@ -169,9 +169,9 @@ TEST(Overlay, EveryPaintLeavesWhatAFreshWholePaintWould) {
     check(st, Meter, "meter " + std::to_string(i));
   }
   st = videoScene(W, H, &blue.frame);
-  st.toastText = "볼륨: 80%";
+  st.toast.text = "볼륨: 80%";
   for (uint32_t age : {100u, 1400u, 1600u}) {
-    st.toastTick = st.tick - age;
+    st.toast.tick = st.tick - age;
     check(st, Whole, "toast at " + std::to_string(age));
   }
 }
@@ -179,17 +179,17 @@ TEST(Overlay, EveryPaintLeavesWhatAFreshWholePaintWould) {
 TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
   Drawn d;
   OverlayState s = baseState(W, 600);
-  s.toastTick = s.tick - 100;
-  s.toastDurationMs = 1500;
+  s.toast.tick = s.tick - 100;
+  s.toast.durationMs = 1500;
   d.draw(s);
   const uint32_t full = d.at(403, 112);  // 200 wide at x 400..600 from y 90
   EXPECT_NE(full, kBackground);
   EXPECT_EQ(d.at(397, 112), kBackground);
-  s.toastTick = s.tick - 1350;  // 150 ms left: half strength
+  s.toast.tick = s.tick - 1350;  // 150 ms left: half strength
   d.draw(s);
   EXPECT_TRUE(near(d.at(403, 112), ((full & 0xFEFEFE) + (kBackground & 0xFEFEFE)) / 2)) << std::hex << d.at(403, 112);
   s = toastScene(W, H);  // the quick-open bar from y 580; half open, it is clipped at C
-  s.quickOpenAlpha = 0.5f;
+  s.view.quickOpenAlpha = 0.5f;
   d.draw(s);
   EXPECT_NE(d.at(305, 620), kBackground);
   EXPECT_EQ(d.at(305, 640), d.at(100, 640));
@@ -227,9 +227,9 @@ TEST(Overlay, TheToastPillHoldsItsTextOnOneLine) {
   for (auto [width, text] : cases) {
     SCOPED_TRACE(text);
     OverlayState s = baseState(width, 600);  // the pill: 44 high from y 90
-    s.toastText = text;
-    s.toastTick = s.tick - 100;
-    s.toastDurationMs = 1500;
+    s.toast.text = text;
+    s.toast.tick = s.tick - 100;
+    s.toast.durationMs = 1500;
     d.draw(s);
     int left = width, right = -1;
     for (int x = 0; x < width; ++x)
@@ -246,7 +246,7 @@ TEST(Overlay, TheToastPillHoldsItsTextOnOneLine) {
 TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
   Drawn d;
   OverlayState s = playing(0, 100);
-  s.fullscreen = true;
+  s.view.fullscreen = true;
   s.currentPath = "/films/아주 긴 제목의 영화 파일 이름 — 감독판 확장 에디션.mkv";
   d.canvas.resize(W, H);
   const float w = d.canvas.measureText(fullscreenTitle(s.currentPath), d.res.title14NoWrap).x;
@@ -262,10 +262,10 @@ TEST(Overlay, FullscreenTitleScrollsOnlyWhenWider) {
   EXPECT_NEAR(drawFor(static_cast<int>(std::floor(w)) + 31, 3000), 40, 0.01);  // one pixel short: scrolls
   EXPECT_NE(d.at(8, 2), kBackground);  // clipped to 16..W - 16: the margin shows the strip only
   for (int y = 4; y < 32; y += 3) EXPECT_EQ(d.at(8, y), d.at(8, 2)) << y;
-  s.controlsOffset = 68;  // controls hidden: no strip, and the scroll starts over
+  s.view.controlsOffset = 68;  // controls hidden: no strip, and the scroll starts over
   d.draw(s);
   EXPECT_EQ(d.at(8, 18), kBackground);
-  s.controlsOffset = 0;
+  s.view.controlsOffset = 0;
   d.draw(s);
   EXPECT_EQ(d.overlay.titleOffset(), 0);
 }
@@ -278,8 +278,9 @@ TEST(Overlay, KoreanTextsHaveRealGlyphsInEveryFormat) {
                                     resumeLabel("두시의 데이트", 754), statusLine(100, 1000, 200000), "슬립 타이머 — 재생 정지됨"};
   for (const HelpRow& row : kHelpRows) texts.push_back(std::string(row.description) + " " + row.keys);
   // Every use of the input dialog: add, open, playlist, category, edit, media, subtitle and queue paths.
-  for (InputDialogView v : {InputDialogView{.urlOnly = false}, {}, {.playlistUse = true}, {.categoryUse = true},
-                            {.editing = true}, {.pathUse = 1}, {.pathUse = 2}, {.pathUse = 3}}) {
+  for (InputDialogView v : {InputDialogView{.urlOnly = false}, {}, {.use = InputUse::AddToPlaylist},
+                            {.use = InputUse::NewCategory}, {.editing = true}, {.use = InputUse::OpenFilePath},
+                            {.use = InputUse::SubtitlePath}, {.use = InputUse::QueueFilePath}}) {
     InputDialogTexts t = inputDialogTexts(v);
     texts.insert(texts.end(), {t.title, t.prompt, t.ok});
   }

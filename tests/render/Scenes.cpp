@@ -33,31 +33,31 @@ void Drawn::draw(const OverlayState& s, const OverlayHooks& hooks) {
 constexpr uint32_t kTick = 100000;
 
 OverlayState baseState(int w, int h, uint32_t tick) {
-  return {.tick = tick, .width = w, .height = h, .lastMoveTick = tick};
+  return {.tick = tick, .width = w, .height = h, .pointer = {.lastMoveTick = tick}};
 }
 
 OverlayState emptyScene(int w, int h) {
-  return {.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick,
+  return {.tick = kTick, .width = w, .height = h, .pointer = {.lastMoveTick = kTick},
           .lastPodcastUrl = "https://podcast.example/feed/ep12.mp3", .lastPodcastName = "두시의 데이트 12회",
           .resumePosition = 754};
 }
 
 OverlayState failedScene(int w, int h) {
-  return {.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick, .connectionFailed = true,
+  return {.tick = kTick, .width = w, .height = h, .pointer = {.lastMoveTick = kTick}, .connectionFailed = true,
           .failedTick = kTick - 2000, .failedName = "KBS 쿨FM 라디오 — 연결이 되지 않는 아주 긴 방송국 이름 테스트"};
 }
 
 OverlayState videoScene(int w, int h, const VideoFrame* frame) {
-  return {.tick = kTick, .width = w, .height = h, .mouseX = w / 3, .mouseY = h - 66, .mouseInside = true,
-          .lastMoveTick = kTick, .seekHover = true, .currentPath = "/home/user/영상/여행 기록 2023.mp4",
+  return {.tick = kTick, .width = w, .height = h, .pointer = {.x = w / 3, .y = h - 66, .inside = true,
+          .lastMoveTick = kTick, .seekHover = true}, .currentPath = "/home/user/영상/여행 기록 2023.mp4",
           .media = {.state = PlayState::Playing, .position = 754, .duration = 3725, .hasVideo = true, .speed = 1.5f,
                     .volume = 0.7f, .title = "여행 기록 2023"},
           .frame = frame, .subtitleTrackLoaded = true, .subtitleText = "안녕하세요, 여러분!\n오늘은 바다에 왔습니다.",
-          .pointA = 600, .pointB = 900};
+          .ab = {.pointA = 600, .pointB = 900}};
 }
 
 OverlayState radioScene(int w, int h) {
-  OverlayState s{.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick,
+  OverlayState s{.tick = kTick, .width = w, .height = h, .pointer = {.lastMoveTick = kTick},
                  .currentPath = "http://radio.example:8000/cool.aac",
                  .media = {.state = PlayState::Playing, .isLive = true, .volume = 0.8f, .title = "KBS 쿨FM",
                            .stationName = "KBS Cool FM 89.1", .codecName = "aac", .bitrateKbps = 128,
@@ -70,7 +70,7 @@ OverlayState radioScene(int w, int h) {
 }
 
 OverlayState podcastScene(int w, int h) {
-  return {.tick = kTick, .width = w, .height = h, .lastMoveTick = kTick,
+  return {.tick = kTick, .width = w, .height = h, .pointer = {.lastMoveTick = kTick},
           .currentPath = "https://podcast.example/ep/2024-03-01.mp3",
           .media = {.state = PlayState::Paused, .position = 1325, .duration = 3120, .podcastRequest = true,
                     .volume = 0.5f, .muted = true, .title = "과학 이야기 — 블랙홀의 비밀", .codecName = "mp3",
@@ -81,23 +81,23 @@ OverlayState podcastScene(int w, int h) {
 
 OverlayState helpScene(int w, int h) {
   OverlayState s = emptyScene(w, h);
-  s.helpVisible = true;
+  s.view.helpVisible = true;
   return s;
 }
 
 OverlayState connectingScene(int w, int h) {
-  return {.tick = kTick + 250, .width = w, .height = h, .lastMoveTick = kTick, .connecting = true,
+  return {.tick = kTick + 250, .width = w, .height = h, .pointer = {.lastMoveTick = kTick}, .connecting = true,
           .connectingTarget = "http://radio.example:8000/stream.pls"};
 }
 
 OverlayState toastScene(int w, int h) {
   OverlayState s = radioScene(w, h);
-  s.toastText = "볼륨: 80%";
-  s.toastTick = s.tick - 500;
-  s.toastDurationMs = 1500;
-  s.quickOpenVisible = true;
-  s.quickOpenAlpha = 1.0f;
-  s.quickOpenHover = 1;
+  s.toast.text = "볼륨: 80%";
+  s.toast.tick = s.tick - 500;
+  s.toast.durationMs = 1500;
+  s.view.quickOpenVisible = true;
+  s.view.quickOpenAlpha = 1.0f;
+  s.view.quickOpenHover = 1;
   return s;
 }
 

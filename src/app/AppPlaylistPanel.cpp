@@ -10,9 +10,9 @@ namespace vell {
 
 void App::setPlaylistVisible(bool visible) {
   if (visible) {
-    settingsPanelOpen = false;
-    settingsHover = -1;
-    if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
+    view.settingsOpen = false;
+    settingsPanel.hover = -1;
+    if (view.browserOpen) toggleStreamBrowser(view.browserPodcastMode);  // closes it, text input too
   }
   playlist.visible = visible;
   settings().showPlaylist = visible;
@@ -20,11 +20,11 @@ void App::setPlaylistVisible(bool visible) {
 
 void App::togglePlaylistPanel() {
   // From the stream browser (or the settings) the place goes to the playlist.
-  setPlaylistVisible(browserOpen || settingsPanelOpen || !playlist.visible);
+  setPlaylistVisible(view.browserOpen || view.settingsOpen || !playlist.visible);
 }
 
 bool App::playlistPanelShown() const {
-  return playlist.visible && !settingsPanelOpen && !browserOpen && !compactView;
+  return playlist.visible && !view.settingsOpen && !view.browserOpen && !view.compact;
 }
 
 PanelPlace App::sidePanelPlace() const {
@@ -40,7 +40,7 @@ void App::playlistPanelHover(int x, int y) {
 
 bool App::playlistPanelWheel(int delta) {
   PanelPlace p = sidePanelPlace();
-  if (lastMouseX < p.left || lastMouseY < p.top || lastMouseY > p.top + p.height) return false;
+  if (pointer.x < p.left || pointer.y < p.top || pointer.y > p.top + p.height) return false;
   // Three item rows per notch; the next paint clamps the far end.
   int step = 3 * PlaylistPanel::kItemRowHeight;
   playlist.scrollOffset = std::max(0, playlist.scrollOffset + (delta > 0 ? -step : step));
@@ -76,15 +76,15 @@ void App::playlistPanelClick(int x, int y) {
 void App::drawSidePanel(Canvas& canvas, const UiResources& res, const RectF& panel) {
   int left = static_cast<int>(panel.left), top = static_cast<int>(panel.top);
   int width = static_cast<int>(panel.width()), height = static_cast<int>(panel.height());
-  if (settingsPanelOpen) {
+  if (view.settingsOpen) {
     SettingsPanelView view;
     for (int i = 0; i < kSettingsRowCount; ++i)
       if (kSettingsRows[static_cast<size_t>(i)].settingId >= 0)
         view.values[static_cast<size_t>(i)] = settingValueText(kSettingsRows[static_cast<size_t>(i)].settingId);
-    view.selected = settingsHover;
-    view.scroll = settingsScroll;
-    settingsScroll = drawSettingsPanel(canvas, res, panel, view);
-  } else if (!browserOpen) {
+    view.selected = settingsPanel.hover;
+    view.scroll = settingsPanel.scroll;
+    settingsPanel.scroll = drawSettingsPanel(canvas, res, panel, view);
+  } else if (!view.browserOpen) {
     PlaylistPanel::draw(playlist, canvas, left, top, width, height, res);
   }
 }

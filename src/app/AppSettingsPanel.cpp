@@ -64,7 +64,7 @@ std::string App::settingValueText(int id) const {
       return left < 1 ? "해제" : format("%d분", left);
     }
     case 5: return format("%d%%", static_cast<int>(s.opacity * 100));
-    case 6: return alwaysOnTop ? "ON" : "OFF";
+    case 6: return view.alwaysOnTop ? "ON" : "OFF";
     case 7: return subtitles.visible ? "ON" : "OFF";
     case 8: return format("%.0fpt", static_cast<double>(subtitles.size));
     case 9: return format("%+d ms", player.syncOffsetMs());
@@ -77,18 +77,18 @@ std::string App::settingValueText(int id) const {
 }
 
 void App::openSettingsPanel() {
-  if (browserOpen) toggleStreamBrowser(browserPodcastMode);  // closes it, text input too
+  if (view.browserOpen) toggleStreamBrowser(view.browserPodcastMode);  // closes it, text input too
   setPlaylistVisible(false);
-  settingsPanelOpen = true;
-  settingsScroll = 0;
-  settingsHover = -1;
+  view.settingsOpen = true;
+  settingsPanel.scroll = 0;
+  settingsPanel.hover = -1;
 }
 
 void App::settingsPanelHover(int y) {
   ClientLayout l = computeLayout();
-  int row = settingsRowAt(static_cast<float>(l.topBar), static_cast<float>(l.controlBarTop), settingsScroll,
+  int row = settingsRowAt(static_cast<float>(l.topBar), static_cast<float>(l.controlBarTop), settingsPanel.scroll,
                           static_cast<float>(y));
-  settingsHover = row >= 0 && kSettingsRows[static_cast<size_t>(row)].kind != SettingsRowKind::Header ? row : -1;
+  settingsPanel.hover = row >= 0 && kSettingsRows[static_cast<size_t>(row)].kind != SettingsRowKind::Header ? row : -1;
 }
 
 void App::settingsPanelClick(int x, int y) {
@@ -96,12 +96,12 @@ void App::settingsPanelClick(int x, int y) {
   const int L = l.width - 320, T = l.topBar;
   if (y < T + 36) {
     if (x > L + 284) {
-      settingsPanelOpen = false;
-      settingsHover = -1;
+      view.settingsOpen = false;
+      settingsPanel.hover = -1;
     }
     return;
   }
-  int row = settingsRowAt(static_cast<float>(T), static_cast<float>(l.controlBarTop), settingsScroll,
+  int row = settingsRowAt(static_cast<float>(T), static_cast<float>(l.controlBarTop), settingsPanel.scroll,
                           static_cast<float>(y));
   if (row < 0 || kSettingsRows[static_cast<size_t>(row)].kind == SettingsRowKind::Header) return;
   const bool right = x >= L + 0.76 * 320;

@@ -1,0 +1,132 @@
+// Playback commands: A-B repeat, the sleep timer, speed, volume and screenshots.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/App.h"
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+#include "settings/Settings.h"
+
+namespace vell {
+
+namespace {
+
+void put16(std::string& out, uint16_t v) {
+  out.push_back(static_cast<char>(v & 0xFF));
+  out.push_back(static_cast<char>(v >> 8));
+}
+
+void put32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+}  // namespace
+
+void App::setPointA() {
+  if (ab.pointA < 0) {
+    ab.pointA = player.position();
+    showToast("A 지점: " + formatClock(ab.pointA), 1500);
+  } else {
+    ab.pointA = -1;
+    showToast("A 지점 해제", 1500);
+  }
+}
+
+void App::setPointB() {
+  ab.pointB = player.position();
+  if (ab.pointA < 0) ab.pointA = 0;
+  showToast("구간 반복: " + formatClock(ab.pointA) + " ~ " + formatClock(ab.pointB), 1500);
+}
+
+void App::clearAB() {
+  ab.pointA = ab.pointB = -1;
+  ab.jumpLatch = false;
+  showToast("구간 반복 해제", 1500);
+}
+
+void App::abTick() {
+  if (connecting.load() || !(ab.pointA >= 0 && ab.pointA < ab.pointB) || player.state() != Player::Playing) return;
+  double p = player.position();
+  uint32_t now = tickCount();
+  if (!ab.jumpLatch) {
+    if (p >= ab.pointB) {
+      // One jump per pass: the latch holds until the position is back before B.
+      ab.jumpLatch = true;
+      ab.jumpTick = now;
+      player.seekTo(ab.pointA);
+    }
+  } else if (p < ab.pointB - 0.05 || now - ab.jumpTick > 500) {
+    ab.jumpLatch = false;
+  }
+}
+
+void App::setSleepTimer(int minutes) {
+  if (minutes > 0) {
+    sleepDeadline = tickCount() + static_cast<uint32_t>(minutes) * 60000u;
+    if (sleepDeadline == 0) sleepDeadline = 1;  // 0 means off
+    showToast("슬립 타이머: " + std::to_string(minutes) + "분 후 정지", 1500);
+  } else {
+    sleepDeadline = 0;
+    showToast("슬립 타이머 해제", 1000);
+  }
+}
+
+int App::sleepMinutesLeft() const {
+  if (sleepDeadline == 0) return -1;
+  int32_t left = static_cast<int32_t>(sleepDeadline - tickCount());
+  if (left <= 0) return 0;
+  return left / 60000 + 1;
+}
+
+bool App::takeScreenshot() {
+  if (!frameSlot.hasPixels()) {
+    showToast("캡처할 프레임 없음", 1500);
+    return false;
+  }
+  std::string folder = picturesDirectory();
+  makeDirectories(folder);
+  LocalTime t = localTimeNow();
+  char name[64];
+  std::snprintf(name, sizeof name, "VellPlayer_%04d%02d%02d_%02d%02d%02d.bmp", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  // The film's own size, also when it is shown (and converted) smaller.
+  VideoFrame whole;
+  const VideoFrame& shot = frameSlot.convertWhole(whole) ? whole : frameSlot;
+  const int w = shot.width, h = shot.height;
+  const uint32_t pixelBytes = static_cast<uint32_t>(w) * h * 4;
+  std::string bmp;
+  bmp.reserve(54 + pixelBytes);
+  bmp += "BM";
+  put32(bmp, pixelBytes + 54);
+  put16(bmp, 0);
+  put16(bmp, 0);
+  put32(bmp, 54);
+  put32(bmp, 40);
+  put32(bmp, static_cast<uint32_t>(w));
+  put32(bmp, static_cast<uint32_t>(-h));  // negative height: rows top-down
+  put16(bmp, 1);
+  put16(bmp, 32);
+  for (int i = 0; i < 6; ++i) put32(bmp, 0);  // BI_RGB, then five zero fields
+  for (int row = 0; row < h; ++row)
+    bmp.append(reinterpret_cast<const char*>(shot.data[0] + static_cast<size_t>(row) * shot.linesize[0]),
+               static_cast<size_t>(w) * 4);
+  // The write with its disk flush runs on the writer's thread; the toast follows it.
+  bool started = screenshotWriter_.write(folder + "/" + name, std::move(bmp), [this](bool written) {
+    postTask([this, written] { showToast(written ? "스크린샷 저장됨" : "스크린샷 저장 실패", 1500); });
+  });
+  if (!started) showToast("스크린샷 저장 실패", 1500);
+  return started;
+}
+
+void App::setSpeed(double speed) {
+  if (!busyConnecting()) player.setSpeed(speed);
+}
+
+void App::toggleMute() { player.setMuted(!player.muted()); }
+
+void App::changeVolume(float delta) { player.setVolume(player.volume() + delta); }
+
+}  // namespace vell
