@@ -474,7 +474,7 @@ std::optional<LRESULT> Window::Impl::keyMessage(UINT msg, WPARAM wp, LPARAM lp) 
 }
 
 // What the shell sends: dropped files, the media hot keys, task bar buttons.
-std::optional<LRESULT> Window::Impl::shellMessage(UINT msg, WPARAM wp, LPARAM lp) {
+std::optional<LRESULT> Window::Impl::shellMessage(UINT msg, WPARAM wp, LPARAM) {
   switch (msg) {
     case WM_COMMAND:
       if (HIWORD(wp) == 0x1800 && taskbarHooks().clicked) {  // THBN_CLICKED: a thumbnail toolbar button
