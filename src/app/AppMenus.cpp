@@ -54,7 +54,7 @@ void App::onCommand(int id) {
   };
   auto syncToast = [this] {
     int offset = player.syncOffsetMs();
-    showToast("오디오 싱크: " + std::string(offset >= 0 ? "+" : "") + std::to_string(offset) + " ms", 1200);
+    showToast(formatText("오디오 싱크: %+d ms", offset), 1200);
   };
 
   if (id >= kCmdSpeedFirst && id < kCmdSpeedFirst + static_cast<int>(std::size(kSpeeds))) {
@@ -73,7 +73,7 @@ void App::onCommand(int id) {
   if (id >= kCmdWheelStepFirst && id < kCmdWheelStepFirst + static_cast<int>(std::size(kWheelSteps))) {
     int step = static_cast<int>(kWheelSteps[id - kCmdWheelStepFirst].value);
     s.wheelSeekDelta = step;
-    showToast("휠 탐색: " + std::to_string(step) + "초", 1500);
+    showToast(formatText("휠 탐색: %d초", step), 1500);
     return;
   }
   if (id >= kCmdOpacityFirst && id < kCmdOpacityFirst + static_cast<int>(std::size(kOpacities))) {

@@ -67,7 +67,7 @@ void App::setSleepTimer(int minutes) {
   if (minutes > 0) {
     sleepDeadline = tickCount() + static_cast<uint32_t>(minutes) * 60000u;
     if (sleepDeadline == 0) sleepDeadline = 1;  // 0 means off
-    showToast("슬립 타이머: " + std::to_string(minutes) + "분 후 정지", 1500);
+    showToast(formatText("슬립 타이머: %d분 후 정지", minutes), 1500);
   } else {
     sleepDeadline = 0;
     showToast("슬립 타이머 해제", 1000);

@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "platform/MessageBox.h"
+#include "platform/Text.h"
 #include "render/SettingsPanel.h"
 #include "settings/Settings.h"
 
@@ -18,13 +19,6 @@ constexpr int kSleepOptions[] = {0, 15, 30, 60, 90, 120, 180, 240, 360};
 constexpr float kOpacitySteps[] = {0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.0f};
 const char* const kColourNames[] = {"흰색", "노랑", "초록", "하늘"};
 const char* const kAspectNames[] = {"원본", "16:9", "4:3", "채우기"};
-
-template <typename... Args>
-std::string format(const char* fmt, Args... args) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, fmt, args...);
-  return buffer;
-}
 
 // Index of the step `current` is on, moved one step right or left and kept in range.
 int stepIndex(int current, int count, bool right) { return std::clamp(current + (right ? 1 : -1), 0, count - 1); }
@@ -56,18 +50,18 @@ std::string App::settingValueText(int id) const {
   const Settings& s = settings();
   switch (id) {
     case 0: return s.wheelAction != 0 ? "탐색 이동" : "볼륨 조절";
-    case 1: return format("%.0f초", s.wheelSeekDelta);
+    case 1: return formatText("%.0f초", s.wheelSeekDelta);
     case 2: return playlist.repeatMode == 0 ? "해제" : playlist.repeatMode == 1 ? "전체 반복" : "한곡 반복";
     case 3: return playlist.shuffle ? "ON" : "OFF";
     case 4: {
       int left = sleepMinutesLeft();
-      return left < 1 ? "해제" : format("%d분", left);
+      return left < 1 ? "해제" : formatText("%d분", left);
     }
-    case 5: return format("%d%%", static_cast<int>(s.opacity * 100));
+    case 5: return formatText("%d%%", static_cast<int>(s.opacity * 100));
     case 6: return view.alwaysOnTop ? "ON" : "OFF";
     case 7: return subtitles.visible ? "ON" : "OFF";
-    case 8: return format("%.0fpt", static_cast<double>(subtitles.size));
-    case 9: return format("%+d ms", player.syncOffsetMs());
+    case 8: return formatText("%.0fpt", static_cast<double>(subtitles.size));
+    case 9: return formatText("%+d ms", player.syncOffsetMs());
     case 10:
     case 11: return "초기화";
     case 12: return clampedName(kColourNames, s.subtitleColor);

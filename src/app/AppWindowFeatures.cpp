@@ -16,16 +16,6 @@
 
 namespace vell {
 
-namespace {
-
-std::string formatted(const char* fmt, int value) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, fmt, value);
-  return buffer;
-}
-
-}  // namespace
-
 void App::toggleFullscreen() {
   closeInputDialog();
   view.fullscreen = !view.fullscreen;
@@ -73,17 +63,17 @@ void App::setWindowScale(double scale) {
 void App::setOpacity(float value, bool withMessage) {
   settings().opacity = value;
   window.setOpacity(value >= 1.0f ? 1.0f : value);
-  if (withMessage) showToast(formatted("투명도: %d%%", static_cast<int>(value * 100)), 1500);
+  if (withMessage) showToast(formatText("투명도: %d%%", static_cast<int>(value * 100)), 1500);
 }
 
 void App::rotateBy(int degrees) {
   turn.rotation = ((turn.rotation + degrees) % 360 + 360) % 360;
-  showToast(formatted("회전: %d°", turn.rotation), 1500);
+  showToast(formatText("회전: %d°", turn.rotation), 1500);
 }
 
 void App::setRotation(int degrees) {
   turn.rotation = ((degrees % 360) + 360) % 360;
-  showToast(formatted("회전: %d°", turn.rotation), 1500);
+  showToast(formatText("회전: %d°", turn.rotation), 1500);
 }
 
 void App::toggleFlipH() {

@@ -6,26 +6,11 @@
 
 #include "app/App.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 #include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
 
 namespace vell {
-
-namespace {
-
-std::string format(const char* fmt, double value) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, fmt, value);
-  return buffer;
-}
-
-std::string formatInt(const char* fmt, int value) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, fmt, value);
-  return buffer;
-}
-
-}  // namespace
 
 void KeyboardCommands::seek(int key, bool ctrl, bool shift, bool alt) {
   uint32_t now = tickCount();
@@ -40,10 +25,10 @@ void KeyboardCommands::seek(int key, bool ctrl, bool shift, bool alt) {
   app->showToast(buffer, 800);
 }
 
-void KeyboardCommands::speedMessage() { app->showToast(format("속도: %.1fx", app->player.speed()), 800); }
+void KeyboardCommands::speedMessage() { app->showToast(formatText("속도: %.1fx", app->player.speed()), 800); }
 
 void KeyboardCommands::syncMessage() {
-  app->showToast(formatInt("오디오 싱크: %+d ms", app->player.syncOffsetMs()), 900);
+  app->showToast(formatText("오디오 싱크: %+d ms", app->player.syncOffsetMs()), 900);
 }
 
 bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
@@ -100,7 +85,7 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
     case vk::Up:
     case vk::Down:
       a.changeVolume(key == vk::Up ? 0.02f : -0.02f);
-      a.showToast(formatInt("볼륨: %d%%", static_cast<int>(a.player.volume() * 100)), 800);
+      a.showToast(formatText("볼륨: %d%%", static_cast<int>(a.player.volume() * 100)), 800);
       return true;
     case 'M':
       a.toggleMute();

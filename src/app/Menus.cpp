@@ -19,13 +19,6 @@ namespace {
 
 using M = MenuItem;
 
-template <typename T>
-std::string format(const char* fmt, T value) {
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, fmt, value);
-  return buffer;
-}
-
 M info(const std::string& text) {
   M m;
   m.label = text;
@@ -76,7 +69,7 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
   menu.push_back(M::popup("재생 속도", std::move(speed)));
 
   int offset = a.player.syncOffsetMs();
-  menu.push_back(M::popup("오디오 싱크", {info(format("현재: %+d ms", offset)), M::line(),
+  menu.push_back(M::popup("오디오 싱크", {info(formatText("현재: %+d ms", offset)), M::line(),
                                           M::command("-50 ms (오디오 빠르게)\t;", kCmdSyncMinus50),
                                           M::command("-10 ms\tShift+;", kCmdSyncMinus10),
                                           M::command("+10 ms\tShift+'", kCmdSyncPlus10),
@@ -128,11 +121,11 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
   menu.push_back(M::popup(sub.track.empty() ? "자막" : "자막 ✔",
                           {M::command("자막 켜기/끄기\tG", kCmdSubtitleToggle, sub.visible),
                            M::command("자막 파일 열기...", kCmdSubtitleOpen), M::line(),
-                           info(format("딜레이: %+.1f초", sub.track.delay())),
+                           info(formatText("딜레이: %+.1f초", sub.track.delay())),
                            M::command("딜레이 -0.5초\t,", kCmdSubtitleEarlier),
                            M::command("딜레이 +0.5초\t.", kCmdSubtitleLater),
                            M::command("딜레이 초기화\t/", kCmdSubtitleDelayReset), M::line(),
-                           info(format("크기: %.0fpt", static_cast<double>(sub.size))),
+                           info(formatText("크기: %.0fpt", static_cast<double>(sub.size))),
                            M::command("크기 크게\tCtrl+↑", kCmdSubtitleBigger),
                            M::command("크기 작게\tCtrl+↓", kCmdSubtitleSmaller)}));
   menu.push_back(M::line());
@@ -143,10 +136,10 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
   bool timerRuns = a.sleepDeadline != 0;
   int minutesLeft = a.sleepMinutesLeft();
   if (timerRuns && minutesLeft > 0) {
-    sleep.push_back(info(format("남은 시간: %d분", minutesLeft)));
+    sleep.push_back(info(formatText("남은 시간: %d분", minutesLeft)));
     sleep.push_back(M::line());
   }
-  for (size_t i = 0; i < std::size(kSleepIds); ++i) sleep.push_back(M::command(format("%d분", kSleepMinutes[i]), kSleepIds[i]));
+  for (size_t i = 0; i < std::size(kSleepIds); ++i) sleep.push_back(M::command(formatText("%d분", kSleepMinutes[i]), kSleepIds[i]));
   if (timerRuns) {
     sleep.push_back(M::line());
     sleep.push_back(M::command("타이머 해제", 8105));

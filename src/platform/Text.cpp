@@ -1,5 +1,7 @@
+// The shared text rules: UTF-8, Latin and wide encodings, names, clocks and formatting.
 #include "platform/Text.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cmath>
 #include <cstdio>
@@ -176,6 +178,23 @@ std::string formatMinutesSeconds(double seconds) {
   char buffer[48];
   snprintf(buffer, sizeof buffer, "%lld:%02lld", t / 60, t % 60);
   return buffer;
+}
+
+std::string formatText(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  va_list again;
+  va_copy(again, args);
+  int n = std::vsnprintf(nullptr, 0, fmt, args);
+  va_end(args);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), fmt, again);
+    out.resize(static_cast<size_t>(n));
+  }
+  va_end(again);
+  return out;
 }
 
 }  // namespace vell

@@ -1,3 +1,4 @@
+// Text rules shared by every part: UTF-8, code pages, names, and printf-style formatting.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -45,6 +46,12 @@ bool contains(std::string_view text, std::string_view part);
 // The text after the last '\' or '/' (the whole text when there is neither); for a URL
 // whose path ends in '/', its host.
 std::string displayName(std::string_view path);
+
+// printf-style formatting into a string, for the numbers in labels and toasts.
+#if defined(__GNUC__) && !defined(__MINGW32__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string formatText(const char* fmt, ...);
 
 // Time read-outs: "%d:%02d:%02d" from one hour on, else "%02d:%02d", of trunc(max(seconds, 0)).
 std::string formatClock(double seconds);

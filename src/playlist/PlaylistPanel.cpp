@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/Canvas.h"
+#include "platform/Text.h"
 #include "render/UiResources.h"
 
 namespace vell {
@@ -36,12 +37,6 @@ bool isCollapsed(const Playlist& p, const std::string& name) {
   for (const PlaylistCategory& c : p.categories())
     if (c.name == name) return c.collapsed;
   return false;
-}
-
-std::string formatInt(const char* fmt, int value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, fmt, value);
-  return buffer;
 }
 
 }  // namespace
@@ -104,7 +99,7 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
 
   // Header bar: title with the count, then the add, pin and close buttons.
   c.fillRect(RectF{x + 1, t, r, listTop}, res.surface262630at80);
-  c.drawText(formatInt("  재생 목록 (%d)", p.count()), res.label12, RectF{x + 8, t, r - 80, listTop}, res.text);
+  c.drawText(formatText("  재생 목록 (%d)", p.count()), res.label12, RectF{x + 8, t, r - 80, listTop}, res.text);
   c.drawLine({r - 85, t + 18}, {r - 75, t + 18}, res.textDim, 1.4f);
   c.drawLine({r - 80, t + 13}, {r - 80, t + 23}, res.textDim, 1.4f);
   if (p.pinned) {
@@ -136,7 +131,7 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
     walk = next;
   }
   const float numberWidth =
-      widest > 0 ? std::max(26.0f, std::ceil(c.measureText(formatInt("%d", widest), res.small11NoWrap).x) + 6) : 26;
+      widest > 0 ? std::max(26.0f, std::ceil(c.measureText(formatText("%d", widest), res.small11NoWrap).x) + 6) : 26;
   // Rows scrolled partly under the header bar are cut at the list's top edge.
   c.pushClip(RectF{x, listTop, r, b});
   float rowTop = listTop - static_cast<float>(p.scrollOffset);
@@ -180,7 +175,7 @@ void PlaylistPanel::draw(Playlist& p, Canvas& c, int left, int top, int width, i
         c.drawLine({tx + 8, mid - 6}, {tx + 8, mid + 6}, marker, 0.7f);
         titleStart = tx + 20;
       } else {
-        c.drawText(formatInt("%d", i + 1), res.small11NoWrap, RectF{tx, rowTop, tx + numberWidth, rowBottom}, marker);
+        c.drawText(formatText("%d", i + 1), res.small11NoWrap, RectF{tx, rowTop, tx + numberWidth, rowBottom}, marker);
         titleStart = tx + numberWidth;
       }
       if (i == p.hoverRow) {

@@ -1,18 +1,20 @@
+// The canvas on cairo: an image surface drawn on in place.
 #include "platform/Canvas.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
+
+#include "platform/DirtyRegions.h"
+#include "platform/cairo/PangoText.h"
 
 namespace vell {
 
 namespace {
 
-constexpr int kBandRows = 16;          // granularity of the drawn-area bookkeeping
 constexpr int kMaxBitmapSide = 16384;  // larger pictures are refused, not allocated
 
 void setColor(cairo_t* cr, Color c) { cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a); }
@@ -31,122 +33,6 @@ void roundedRectPath(cairo_t* cr, const RectF& r, float radius) {
   cairo_arc(cr, r.left + rad, r.bottom - rad, rad, M_PI / 2, M_PI);
   cairo_arc(cr, r.left + rad, r.top + rad, rad, M_PI, 3 * M_PI / 2);
   cairo_close_path(cr);
-}
-
-// Text for pango: valid UTF-8 (bad bytes become U+FFFD) without NUL characters.
-std::string validUtf8(std::string_view text) {
-  std::string in(text);
-  in.erase(std::remove(in.begin(), in.end(), '\0'), in.end());
-  if (g_utf8_validate(in.data(), static_cast<gssize>(in.size()), nullptr)) return in;
-  gchar* fixed = g_utf8_make_valid(in.data(), static_cast<gssize>(in.size()));
-  std::string out(fixed ? fixed : "");
-  g_free(fixed);
-  return out;
-}
-
-PangoAlignment pangoAlign(TextAlign a) {
-  switch (a) {
-    case TextAlign::Center: return PANGO_ALIGN_CENTER;
-    case TextAlign::Trailing: return PANGO_ALIGN_RIGHT;
-    default: return PANGO_ALIGN_LEFT;
-  }
-}
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Text formats and layouts
-
-struct FontSpec {
-  PangoFontDescription* desc = nullptr;
-  ~FontSpec() {
-    if (desc) pango_font_description_free(desc);
-  }
-};
-
-TextFormat TextFormat::create(std::string_view families, int weight, float size, TextAlign align,
-                              ParagraphAlign paragraph, bool wrap) {
-  TextFormat f;
-  if (size <= 0) return f;
-  auto spec = std::make_shared<FontSpec>();
-  spec->desc = pango_font_description_new();
-  std::string fam(families);
-  pango_font_description_set_family(spec->desc, fam.c_str());
-  pango_font_description_set_weight(spec->desc, static_cast<PangoWeight>(std::clamp(weight, 100, 1000)));
-  pango_font_description_set_style(spec->desc, PANGO_STYLE_NORMAL);
-  pango_font_description_set_stretch(spec->desc, PANGO_STRETCH_NORMAL);
-  // Sizes are pixels (device-independent pixels at 96 DPI).
-  pango_font_description_set_absolute_size(spec->desc, size * PANGO_SCALE);
-  f.font_ = std::move(spec);
-  f.size_ = size;
-  f.weight_ = weight;
-  f.align_ = align;
-  f.paragraph_ = paragraph;
-  f.wrap_ = wrap;
-  return f;
-}
-
-struct TextLayout::Impl {
-  PangoLayout* layout = nullptr;
-  double inkX = 0, inkY = 0, inkW = 0, inkH = 0;
-  double logX = 0, logY = 0;
-  ~Impl() {
-    if (layout) g_object_unref(layout);
-  }
-};
-
-TextLayout::~TextLayout() = default;
-
-namespace {
-
-// Sets up `layout` for `text` in `format` within a box `boxWidth` wide.
-void configureLayout(PangoLayout* layout, const TextFormat& format, const FontSpec& font, double boxWidth,
-                     const std::string& text) {
-  pango_layout_set_font_description(layout, font.desc);
-  pango_layout_set_alignment(layout, pangoAlign(format.align()));
-  pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
-  if (format.wraps() && boxWidth > 0) {
-    pango_layout_set_width(layout, static_cast<int>(boxWidth * PANGO_SCALE));
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-  } else if (format.ellipsis() && boxWidth > 0) {
-    pango_layout_set_width(layout, static_cast<int>(boxWidth * PANGO_SCALE));
-    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-  } else {
-    pango_layout_set_width(layout, -1);
-  }
-  pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-}
-
-struct Placed {
-  double x, y;           // where the layout's origin goes
-  PangoRectangle ink, logical;  // Pango units, relative to the origin
-};
-
-// Position of a configured layout inside a box by the format's alignment rules.
-Placed placeLayout(PangoLayout* layout, const TextFormat& format, double left, double top, double boxWidth,
-                   double boxHeight) {
-  Placed p{};
-  pango_layout_get_extents(layout, &p.ink, &p.logical);
-  double lw = p.logical.width / double(PANGO_SCALE);
-  double lh = p.logical.height / double(PANGO_SCALE);
-  double lx = p.logical.x / double(PANGO_SCALE);
-  bool widthSet = pango_layout_get_width(layout) >= 0;
-  if (widthSet) {
-    p.x = left;  // pango aligns the lines within the box width itself
-  } else {
-    switch (format.align()) {
-      case TextAlign::Leading: p.x = left - lx; break;
-      case TextAlign::Center: p.x = left + (boxWidth - lw) / 2 - lx; break;
-      case TextAlign::Trailing: p.x = left + boxWidth - lw - lx; break;
-    }
-  }
-  double ly = p.logical.y / double(PANGO_SCALE);
-  switch (format.paragraph()) {
-    case ParagraphAlign::Top: p.y = top - ly; break;
-    case ParagraphAlign::Center: p.y = top + (boxHeight - lh) / 2 - ly; break;
-    case ParagraphAlign::Bottom: p.y = top + boxHeight - lh - ly; break;
-  }
-  return p;
 }
 
 }  // namespace
@@ -220,100 +106,51 @@ struct Canvas::Impl {
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
   PangoContext* pango = nullptr;
-  PangoLayout* layout = nullptr;  // reused by drawText
+  TextLayoutCache layouts;  // the layout drawText reuses
   int clipDepth = 0;
-  bool degenerate = false;        // singular transform: nothing is drawn
-  std::vector<int> bandMin, bandMax;
-  // What the reused layout holds, so that drawing the same text again (outlines, repeated
-  // labels) does not lay it out again.
-  std::string layoutText;
-  std::shared_ptr<const FontSpec> layoutFont;  // held, so its address cannot be reused
-  double layoutWidth = -2;
-  int layoutFlags = -1;
-
-  void prepare(std::string_view text, const TextFormat& format, double boxWidth) {
-    int flags = static_cast<int>(format.align()) | (format.wraps() ? 4 : 0) | (format.ellipsis() ? 8 : 0);
-    if (layoutFont == format.font_ && layoutWidth == boxWidth && layoutFlags == flags && layoutText == text)
-      return;
-    configureLayout(layout, format, *format.font_, boxWidth, validUtf8(text));
-    layoutText.assign(text);
-    layoutFont = format.font_;
-    layoutWidth = boxWidth;
-    layoutFlags = flags;
-  }
-  void forgetLayout() { layoutFont.reset(); }
+  bool degenerate = false;  // singular transform: nothing is drawn
+  Matrix transform;         // the device transform
+  DirtyRegions dirty;       // drawn on since the last clear
 
   ~Impl() {
-    if (layout) g_object_unref(layout);
     if (pango) g_object_unref(pango);
     if (cr) cairo_destroy(cr);
     if (surface) cairo_surface_destroy(surface);
   }
 
-  void resetBands(int height) {
-    int n = (height + kBandRows - 1) / kBandRows;
-    bandMin.assign(n, INT_MAX);
-    bandMax.assign(n, INT_MIN);
-  }
-
-  void markDevice(double x0, double y0, double x1, double y1, int w, int h) {
-    if (!(x1 > x0) || !(y1 > y0)) return;
-    int ix0 = std::max(0, static_cast<int>(std::floor(x0)) - 1);
-    int iy0 = std::max(0, static_cast<int>(std::floor(y0)) - 1);
-    int ix1 = std::min(w, static_cast<int>(std::ceil(x1)) + 1);
-    int iy1 = std::min(h, static_cast<int>(std::ceil(y1)) + 1);
-    if (ix1 <= ix0 || iy1 <= iy0) return;
-    for (int b = iy0 / kBandRows; b <= (iy1 - 1) / kBandRows && b < static_cast<int>(bandMin.size()); ++b) {
-      bandMin[b] = std::min(bandMin[b], ix0);
-      bandMax[b] = std::max(bandMax[b], ix1);
-    }
-  }
-
-  void fill(Color c, int w, int h) {
+  void fill(Color c) {
     double x0, y0, x1, y1;
     cairo_fill_extents(cr, &x0, &y0, &x1, &y1);
     setColor(cr, c);
     cairo_fill(cr);
-    markUser(x0, y0, x1, y1, w, h);
+    mark(x0, y0, x1, y1);
   }
 
-  void stroke(Color c, float strokeWidth, int w, int h) {
+  void stroke(Color c, float strokeWidth) {
     cairo_set_line_width(cr, strokeWidth);
     double x0, y0, x1, y1;
     cairo_stroke_extents(cr, &x0, &y0, &x1, &y1);
     setColor(cr, c);
     cairo_stroke(cr);
-    markUser(x0, y0, x1, y1, w, h);
+    mark(x0, y0, x1, y1);
   }
 
   // Draws a placed layout and marks the union of its ink and logical boxes.
-  void showLayout(PangoLayout* layout, const Placed& p, Color c, int w, int h) {
+  void drawLaidText(const LaidText& p, Color c) {
     cairo_new_path(cr);
     cairo_move_to(cr, p.x, p.y);
     setColor(cr, c);
-    pango_cairo_show_layout(cr, layout);
+    pango_cairo_show_layout(cr, p.layout);
     cairo_new_path(cr);
     double s = PANGO_SCALE;
     double x0 = std::min(p.ink.x, p.logical.x) / s, y0 = std::min(p.ink.y, p.logical.y) / s;
     double x1 = std::max(p.ink.x + p.ink.width, p.logical.x + p.logical.width) / s;
     double y1 = std::max(p.ink.y + p.ink.height, p.logical.y + p.logical.height) / s;
-    markUser(p.x + x0, p.y + y0, p.x + x1, p.y + y1, w, h);
+    mark(p.x + x0, p.y + y0, p.x + x1, p.y + y1);
   }
 
   // Marks a user-space box through the current transform.
-  void markUser(double x0, double y0, double x1, double y1, int w, int h) {
-    double xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
-    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-    for (int i = 0; i < 4; ++i) {
-      double x = xs[i], y = ys[i];
-      cairo_user_to_device(cr, &x, &y);
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
-    }
-    markDevice(minX, minY, maxX, maxY, w, h);
-  }
+  void mark(double x0, double y0, double x1, double y1) { dirty.mark(transform, x0, y0, x1, y1); }
 };
 
 Canvas::Canvas() : impl_(std::make_unique<Impl>()) {}
@@ -348,8 +185,8 @@ bool Canvas::resize(int width, int height) {
     pango_cairo_context_set_font_options(impl_->pango, fo);
     cairo_font_options_destroy(fo);
   }
-  impl_->layout = pango_layout_new(impl_->pango);
-  impl_->resetBands(height);
+  impl_->layouts.attach(impl_->pango);
+  impl_->dirty.resize(width, height);
   width_ = width;
   height_ = height;
   setTransform(transform_);  // the scale
@@ -369,7 +206,7 @@ void Canvas::clear() {
     for (int y = r.y; y < r.y + r.h; ++y) std::memset(data + static_cast<size_t>(y) * stride + r.x * 4, 0, r.w * 4);
   }
   cairo_surface_mark_dirty(d.surface);
-  d.resetBands(height_);
+  d.dirty.forget();
 }
 
 void Canvas::clearArea(const RectI& area) {
@@ -389,7 +226,7 @@ void Canvas::clearArea(const RectI& area) {
 void Canvas::setTransform(const Matrix& logical) {
   transform_ = logical;
   if (!impl_->cr) return;
-  const Matrix m = deviceTransform();
+  const Matrix m = impl_->transform = deviceTransform();
   double det = m.xx * m.yy - m.xy * m.yx;
   impl_->degenerate = !std::isfinite(det) || std::fabs(det) < 1e-12;
   if (impl_->degenerate) return;
@@ -405,6 +242,7 @@ void Canvas::pushClip(const RectF& r) {
   cairo_new_path(d.cr);
   cairo_rectangle(d.cr, r.left, r.top, std::max(0.0f, r.width()), std::max(0.0f, r.height()));
   cairo_clip(d.cr);
+  d.dirty.pushClip(d.transform, r);
 }
 
 void Canvas::popClip() {
@@ -412,6 +250,7 @@ void Canvas::popClip() {
   if (!d.cr || d.clipDepth == 0) return;
   cairo_restore(d.cr);
   --d.clipDepth;
+  d.dirty.popClip();
   setTransform(transform_);  // restoring the clip must not undo a later transform
 }
 
@@ -425,7 +264,7 @@ void Canvas::fillRect(const RectF& area, Color c) {
   const RectF r = pixelAligned(area);
   cairo_new_path(impl_->cr);
   cairo_rectangle(impl_->cr, r.left, r.top, r.width(), r.height());
-  impl_->fill(c, width_, height_);
+  impl_->fill(c);
 }
 
 void Canvas::drawRect(const RectF& r, Color c, float strokeWidth) {
@@ -433,21 +272,21 @@ void Canvas::drawRect(const RectF& r, Color c, float strokeWidth) {
   if (strokeWidth <= 0) return;
   cairo_new_path(impl_->cr);
   cairo_rectangle(impl_->cr, r.left, r.top, r.width(), r.height());
-  impl_->stroke(c, strokeWidth, width_, height_);
+  impl_->stroke(c, strokeWidth);
 }
 
 void Canvas::fillRoundedRect(const RectF& r, float radius, Color c) {
   CANVAS_READY(c.a);
   if (r.width() <= 0 || r.height() <= 0) return;
   roundedRectPath(impl_->cr, r, radius);
-  impl_->fill(c, width_, height_);
+  impl_->fill(c);
 }
 
 void Canvas::drawRoundedRect(const RectF& r, float radius, Color c, float strokeWidth) {
   CANVAS_READY(c.a);
   if (strokeWidth <= 0 || r.width() < 0 || r.height() < 0) return;
   roundedRectPath(impl_->cr, r, radius);
-  impl_->stroke(c, strokeWidth, width_, height_);
+  impl_->stroke(c, strokeWidth);
 }
 
 namespace {
@@ -466,14 +305,14 @@ void Canvas::fillEllipse(PointF centre, float rx, float ry, Color c) {
   CANVAS_READY(c.a);
   if (rx <= 0 || ry <= 0) return;
   ellipsePath(impl_->cr, centre, rx, ry);
-  impl_->fill(c, width_, height_);
+  impl_->fill(c);
 }
 
 void Canvas::drawEllipse(PointF centre, float rx, float ry, Color c, float strokeWidth) {
   CANVAS_READY(c.a);
   if (rx <= 0 || ry <= 0 || strokeWidth <= 0) return;
   ellipsePath(impl_->cr, centre, rx, ry);
-  impl_->stroke(c, strokeWidth, width_, height_);
+  impl_->stroke(c, strokeWidth);
 }
 
 void Canvas::drawLine(PointF a, PointF b, Color c, float strokeWidth) {
@@ -482,7 +321,7 @@ void Canvas::drawLine(PointF a, PointF b, Color c, float strokeWidth) {
   cairo_new_path(impl_->cr);
   cairo_move_to(impl_->cr, a.x, a.y);
   cairo_line_to(impl_->cr, b.x, b.y);
-  impl_->stroke(c, strokeWidth, width_, height_);
+  impl_->stroke(c, strokeWidth);
 }
 
 void Canvas::fillPolygon(std::span<const PointF> points, Color c) {
@@ -492,7 +331,7 @@ void Canvas::fillPolygon(std::span<const PointF> points, Color c) {
   cairo_move_to(impl_->cr, points[0].x, points[0].y);
   for (size_t i = 1; i < points.size(); ++i) cairo_line_to(impl_->cr, points[i].x, points[i].y);
   cairo_close_path(impl_->cr);
-  impl_->fill(c, width_, height_);
+  impl_->fill(c);
 }
 
 void Canvas::drawPolyline(std::span<const PointF> points, Color c, float strokeWidth, bool closed) {
@@ -502,7 +341,7 @@ void Canvas::drawPolyline(std::span<const PointF> points, Color c, float strokeW
   cairo_move_to(impl_->cr, points[0].x, points[0].y);
   for (size_t i = 1; i < points.size(); ++i) cairo_line_to(impl_->cr, points[i].x, points[i].y);
   if (closed) cairo_close_path(impl_->cr);
-  impl_->stroke(c, strokeWidth, width_, height_);
+  impl_->stroke(c, strokeWidth);
 }
 
 void Canvas::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity) {
@@ -548,16 +387,14 @@ void Canvas::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity) 
   cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
   cairo_paint_with_alpha(cr, opacity);
   cairo_restore(cr);
-  impl_->markUser(dest.left, dest.top, dest.right, dest.bottom, width_, height_);
+  impl_->mark(dest.left, dest.top, dest.right, dest.bottom);
 }
 
 void Canvas::drawText(std::string_view text, const TextFormat& format, const RectF& box, Color c) {
   CANVAS_READY(c.a);
   if (text.empty() || !format.valid()) return;
-  PangoLayout* layout = impl_->layout;
-  impl_->prepare(text, format, box.width());
-  Placed p = placeLayout(layout, format, box.left, box.top, box.width(), box.height());
-  impl_->showLayout(layout, p, c, width_, height_);
+  PangoLayout* layout = impl_->layouts.layOut(text, format.font_, format, box.width());
+  impl_->drawLaidText(placeText(layout, format, box.left, box.top, box.width(), box.height()), c);
 }
 
 std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, const TextFormat& format,
@@ -570,7 +407,7 @@ std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, cons
   t->format_ = format;
   t->boxWidth_ = maxWidth;
   t->boxHeight_ = maxHeight;
-  configureLayout(t->impl_->layout, format, *format.font_, maxWidth, validUtf8(text));
+  layOutText(t->impl_->layout, text, *format.font_, format, maxWidth);
   PangoRectangle ink, logical;
   pango_layout_get_extents(t->impl_->layout, &ink, &logical);
   t->width_ = logical.width / float(PANGO_SCALE);
@@ -581,48 +418,24 @@ std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, cons
 void Canvas::drawTextLayout(const TextLayout& layout, PointF origin, Color c) {
   CANVAS_READY(c.a);
   if (!layout.impl_ || !layout.impl_->layout) return;
-  PangoLayout* pl = layout.impl_->layout;
-  Placed p = placeLayout(pl, layout.format_, origin.x, origin.y, layout.boxWidth_, layout.boxHeight_);
-  impl_->showLayout(pl, p, c, width_, height_);
+  const LaidText p = placeText(layout.impl_->layout, layout.format_, origin.x, origin.y, layout.boxWidth_,
+                               layout.boxHeight_);
+  impl_->drawLaidText(p, c);
 }
 
 PointF Canvas::measureText(std::string_view text, const TextFormat& format) {
-  if (!impl_->layout || !format.valid()) return {};
-  impl_->forgetLayout();
-  configureLayout(impl_->layout, format.withEllipsis(false), *format.font_, -1, validUtf8(text));
-  pango_layout_set_width(impl_->layout, -1);
-  PangoRectangle logical;
-  pango_layout_get_extents(impl_->layout, nullptr, &logical);
-  return PointF{logical.width / float(PANGO_SCALE), logical.height / float(PANGO_SCALE)};
+  if (!impl_->layouts.valid() || !format.valid()) return {};
+  return textSize(impl_->layouts.scratch(), text, *format.font_, format);
 }
 
 std::vector<float> Canvas::caretOffsets(std::string_view text, const TextFormat& format) {
-  std::vector<float> out{0.0f};
-  if (!impl_->layout || !format.valid()) return out;
-  std::string valid = validUtf8(text);
-  impl_->forgetLayout();
-  configureLayout(impl_->layout, format.withEllipsis(false).withAlign(TextAlign::Leading), *format.font_, -1, valid);
-  pango_layout_set_width(impl_->layout, -1);
-  PangoRectangle logical;
-  pango_layout_get_extents(impl_->layout, nullptr, &logical);
-  const char* begin = valid.c_str();
-  const char* end = begin + valid.size();
-  for (const char* p = begin; p < end;) {
-    p = g_utf8_next_char(p);
-    if (p >= end) break;
-    PangoRectangle pos;
-    pango_layout_index_to_pos(impl_->layout, static_cast<int>(p - begin), &pos);
-    out.push_back((pos.width < 0 ? pos.x + pos.width : pos.x) / float(PANGO_SCALE));
-  }
-  if (!valid.empty()) out.push_back(logical.width / float(PANGO_SCALE));
-  return out;
+  if (!impl_->layouts.valid() || !format.valid()) return {0.0f};
+  return textCaretOffsets(impl_->layouts.scratch(), text, *format.font_, format);
 }
 
 int Canvas::unknownGlyphCount(std::string_view text, const TextFormat& format) {
-  if (!impl_->layout || !format.valid()) return -1;
-  impl_->forgetLayout();
-  configureLayout(impl_->layout, format, *format.font_, -1, validUtf8(text));
-  return pango_layout_get_unknown_glyphs_count(impl_->layout);
+  if (!impl_->layouts.valid() || !format.valid()) return -1;
+  return textUnknownGlyphs(impl_->layouts.scratch(), text, *format.font_, format);
 }
 
 const uint8_t* Canvas::pixels() const {
@@ -646,34 +459,9 @@ bool Canvas::writePng(const std::string& path) const {
   return cairo_surface_write_to_png(impl_->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-std::vector<RectI> Canvas::dirtyRects() const {
-  std::vector<RectI> out;
-  const Impl& d = *impl_;
-  int n = static_cast<int>(d.bandMin.size());
-  for (int b = 0; b < n;) {
-    if (d.bandMin[b] >= d.bandMax[b]) {
-      ++b;
-      continue;
-    }
-    int first = b, minX = d.bandMin[b], maxX = d.bandMax[b];
-    while (b + 1 < n && d.bandMin[b + 1] < d.bandMax[b + 1]) {
-      ++b;
-      minX = std::min(minX, d.bandMin[b]);
-      maxX = std::max(maxX, d.bandMax[b]);
-    }
-    int y0 = first * kBandRows;
-    int y1 = std::min(height_, (b + 1) * kBandRows);
-    out.push_back(RectI{minX, y0, maxX - minX, y1 - y0});
-    ++b;
-  }
-  return out;
-}
+std::vector<RectI> Canvas::dirtyRects() const { return impl_->dirty.rects(); }
 
-bool Canvas::hasDrawing() const {
-  for (size_t b = 0; b < impl_->bandMin.size(); ++b)
-    if (impl_->bandMin[b] < impl_->bandMax[b]) return true;
-  return false;
-}
+bool Canvas::hasDrawing() const { return impl_->dirty.any(); }
 
 // ---------------------------------------------------------------------------------------
 

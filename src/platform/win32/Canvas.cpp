@@ -1,24 +1,22 @@
+// The canvas on Direct2D: a Direct3D 11 texture drawn on and read back where it changed.
 #include "platform/Canvas.h"
 
 #include <windows.h>
 #include <d2d1.h>
 #include <d3d10.h>
 #include <d3d11.h>
-#include <dwrite.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <mutex>
-#include <unordered_map>
 
-#include "platform/Text.h"
+#include "platform/DirtyRegions.h"
 #include "platform/win32/CanvasBackend.h"
+#include "platform/win32/DirectWriteText.h"
 #include "platform/win32/WinText.h"
 
 using Microsoft::WRL::ComPtr;
@@ -27,9 +25,7 @@ namespace vell {
 
 namespace {
 
-constexpr int kBandRows = 16;          // granularity of the drawn-area bookkeeping
 constexpr int kMaxBitmapSide = 16384;  // larger pictures are refused, not allocated
-constexpr float kUnbounded = 1.0e6f;   // layout width of text that is placed by hand
 
 // COM for WIC on the calling thread: the program's threads are multithreaded apartments, a
 // thread that is already a single-threaded one keeps that.
@@ -40,82 +36,17 @@ void ensureCom() {
   done = true;
 }
 
-// One Direct2D and one DirectWrite factory for the process, and what is known about fonts.
+// One Direct2D factory and one imaging factory for the process.
 struct Shared {
   ComPtr<ID2D1Factory> d2d;
-  ComPtr<IDWriteFactory> dwrite;
-  ComPtr<IDWriteFontCollection> fonts;
   std::mutex lock;  // guards everything below
-  ComPtr<ID3D11Device> device;
-  bool gpu = false;  // the device is the GPU's, not WARP
   ComPtr<IWICImagingFactory> wic;
-  std::map<std::wstring, ComPtr<IDWriteFont>> fontByFamily;  // null: not installed
-  std::vector<std::wstring> allFamilies;
-  std::unordered_map<uint32_t, int> coverage;  // code point -> index in allFamilies, -1 none
-  std::atomic<uint64_t> targets{0};             // render targets made so far (bitmap caches)
+  std::atomic<uint64_t> targets{0};  // render targets made so far (bitmap caches)
 
   Shared() {
     D2D1_FACTORY_OPTIONS options{D2D1_DEBUG_LEVEL_NONE};
     D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), &options,
                       reinterpret_cast<void**>(d2d.GetAddressOf()));
-    DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                        reinterpret_cast<IUnknown**>(dwrite.GetAddressOf()));
-    if (dwrite) dwrite->GetSystemFontCollection(fonts.GetAddressOf(), FALSE);
-    if (fonts) {
-      for (UINT32 i = 0, n = fonts->GetFontFamilyCount(); i < n; ++i) {
-        ComPtr<IDWriteFontFamily> family;
-        ComPtr<IDWriteLocalizedStrings> names;
-        UINT32 length = 0;
-        if (FAILED(fonts->GetFontFamily(i, &family)) || FAILED(family->GetFamilyNames(&names)) ||
-            FAILED(names->GetStringLength(0, &length)))
-          continue;
-        std::wstring name(length + 1, L'\0');
-        if (FAILED(names->GetString(0, name.data(), length + 1))) continue;
-        name.resize(length);
-        allFamilies.push_back(name);
-      }
-    }
-  }
-
-  // The regular face of an installed family, or null. Call with the lock held.
-  IDWriteFont* font(const std::wstring& family) {
-    auto it = fontByFamily.find(family);
-    if (it != fontByFamily.end()) return it->second.Get();
-    ComPtr<IDWriteFont> font;
-    UINT32 index = 0;
-    BOOL exists = FALSE;
-    ComPtr<IDWriteFontFamily> fam;
-    if (fonts && SUCCEEDED(fonts->FindFamilyName(family.c_str(), &index, &exists)) && exists &&
-        SUCCEEDED(fonts->GetFontFamily(index, &fam)))
-      fam->GetFirstMatchingFont(DWRITE_FONT_WEIGHT_NORMAL, DWRITE_FONT_STRETCH_NORMAL, DWRITE_FONT_STYLE_NORMAL, &font);
-    return fontByFamily.emplace(family, font).first->second.Get();
-  }
-
-  static bool has(IDWriteFont* font, uint32_t cp) {
-    BOOL yes = FALSE;
-    return font && SUCCEEDED(font->HasCharacter(cp, &yes)) && yes;
-  }
-
-  // An installed family that draws `cp`, preferring the usual Korean faces; null for none.
-  const std::wstring* anyFamilyFor(uint32_t cp) {
-    auto it = coverage.find(cp);
-    if (it == coverage.end()) {
-      int found = -1;
-      static const wchar_t* const preferred[] = {L"Malgun Gothic", L"NanumGothic", L"NanumBarunGothic",
-                                                 L"Noto Sans CJK KR", L"Gulim", L"Segoe UI Symbol",
-                                                 L"Arial Unicode MS"};
-      for (const wchar_t* name : preferred) {
-        auto at = std::find(allFamilies.begin(), allFamilies.end(), name);
-        if (at != allFamilies.end() && has(font(*at), cp)) {
-          found = static_cast<int>(at - allFamilies.begin());
-          break;
-        }
-      }
-      for (size_t i = 0; found < 0 && i < allFamilies.size(); ++i)
-        if (has(font(allFamilies[i]), cp)) found = static_cast<int>(i);
-      it = coverage.emplace(cp, found).first;
-    }
-    return it->second < 0 ? nullptr : &allFamilies[it->second];
   }
 
   IWICImagingFactory* imaging() {
@@ -129,52 +60,6 @@ struct Shared {
 Shared& shared() {
   static Shared* s = new Shared();  // lives as long as the process: canvases may outlive statics
   return *s;
-}
-
-// Characters that take no glyph of their own.
-bool ignorable(uint32_t cp) {
-  return cp < 0x20 || cp == 0x7F || (cp >= 0x200B && cp <= 0x200F) || (cp >= 0xFE00 && cp <= 0xFE0F) || cp == 0xFEFF;
-}
-
-// UTF-8 to UTF-16 for DirectWrite: bad bytes become U+FFFD, NUL characters are dropped.
-// `starts` receives the UTF-16 index where each code point begins.
-std::wstring toWide(std::string_view text, std::vector<uint32_t>* starts = nullptr) {
-  std::wstring out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    size_t n = utf8SequenceLength(text, i);
-    uint32_t cp = 0xFFFD;
-    if (n == 0) {
-      n = 1;
-    } else {
-      const auto* b = reinterpret_cast<const unsigned char*>(text.data() + i);
-      if (n == 1) cp = b[0];
-      else if (n == 2) cp = ((b[0] & 0x1Fu) << 6) | (b[1] & 0x3Fu);
-      else if (n == 3) cp = ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x3Fu) << 6) | (b[2] & 0x3Fu);
-      else cp = ((b[0] & 0x07u) << 18) | ((b[1] & 0x3Fu) << 12) | ((b[2] & 0x3Fu) << 6) | (b[3] & 0x3Fu);
-    }
-    i += n;
-    if (cp == 0) continue;
-    if (starts) starts->push_back(static_cast<uint32_t>(out.size()));
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<wchar_t>(cp));
-    }
-  }
-  return out;
-}
-
-uint32_t codePointAt(const std::wstring& s, size_t i, size_t& units) {
-  uint32_t c = s[i];
-  units = 1;
-  if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-    units = 2;
-    return 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-  }
-  return c;
 }
 
 D2D1_MATRIX_3X2_F toD2d(const Matrix& m) {
@@ -209,156 +94,6 @@ bool writeBgraPng(const std::string& path, const uint8_t* data, int width, int h
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Text formats and layouts
-
-struct FontSpec {
-  std::wstring family;                    // the first family of the list that is installed
-  std::vector<std::wstring> alternatives;  // the other installed ones, in the list's order
-  IDWriteFont* regular = nullptr;          // the family's regular face (owned by the cache)
-  ComPtr<IDWriteTextFormat> format;
-
-  // The family to draw `cp` with: null for the format's own, else another installed one.
-  const std::wstring* familyFor(uint32_t cp, bool& missing) const {
-    missing = false;
-    if (ignorable(cp) || Shared::has(regular, cp)) return nullptr;
-    Shared& s = shared();
-    std::lock_guard<std::mutex> guard(s.lock);
-    for (const std::wstring& alt : alternatives)
-      if (Shared::has(s.font(alt), cp)) return &alt;
-    const std::wstring* any = s.anyFamilyFor(cp);
-    missing = any == nullptr;
-    return any;
-  }
-};
-
-TextFormat TextFormat::create(std::string_view families, int weight, float size, TextAlign align,
-                              ParagraphAlign paragraph, bool wrap) {
-  TextFormat f;
-  Shared& s = shared();
-  if (!(size > 0) || !s.dwrite) return f;
-  auto spec = std::make_shared<FontSpec>();
-  {
-    std::lock_guard<std::mutex> guard(s.lock);
-    // DirectWrite draws nothing at all for a family it lacks, so the list is resolved here.
-    size_t start = 0;
-    while (start <= families.size()) {
-      size_t comma = std::min(families.find(',', start), families.size());
-      std::string_view name = families.substr(start, comma - start);
-      while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-      while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-      std::wstring wide = toWide(name);
-      if (!wide.empty() && s.font(wide)) {
-        if (spec->family.empty()) spec->family = wide;
-        else spec->alternatives.push_back(wide);
-      }
-      start = comma + 1;
-    }
-    if (spec->family.empty()) {
-      for (const wchar_t* name : {L"Segoe UI", L"Malgun Gothic", L"NanumGothic", L"Arial", L"Tahoma"})
-        if (s.font(name)) {
-          spec->family = name;
-          break;
-        }
-      if (spec->family.empty() && !s.allFamilies.empty()) spec->family = s.allFamilies.front();
-    }
-    if (!spec->family.empty()) spec->regular = s.font(spec->family);
-  }
-  if (FAILED(s.dwrite->CreateTextFormat(spec->family.empty() ? L"Segoe UI" : spec->family.c_str(), nullptr,
-                                        static_cast<DWRITE_FONT_WEIGHT>(std::clamp(weight, 1, 999)),
-                                        DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size, L"",
-                                        &spec->format)))
-    return f;
-  f.font_ = std::move(spec);
-  f.size_ = size;
-  f.weight_ = weight;
-  f.align_ = align;
-  f.paragraph_ = paragraph;
-  f.wrap_ = wrap;
-  return f;
-}
-
-namespace {
-
-// A laid-out text and where it goes relative to its box's top-left corner.
-struct Laid {
-  ComPtr<IDWriteTextLayout> layout;
-  float dx = 0;                   // added to the box's left edge
-  float left = 0, top = 0;        // the text's logical box, relative to where it is drawn
-  float width = 0, height = 0;
-};
-
-// Lays `wide` out in `format` for a box `boxWidth` x `boxHeight` (either may be 0).
-Laid layOut(const std::wstring& wide, const FontSpec& font, const TextFormat& format, float boxWidth, float boxHeight) {
-  Laid out;
-  bool wraps = format.wraps() && boxWidth > 0;
-  bool trims = !wraps && format.ellipsis() && boxWidth > 0;
-  bool byHand = !wraps && !trims;  // one line placed in the box by its measured width
-  float maxWidth = byHand ? kUnbounded : boxWidth;
-  if (FAILED(shared().dwrite->CreateTextLayout(wide.c_str(), static_cast<UINT32>(wide.size()), font.format.Get(),
-                                               maxWidth, std::max(0.0f, boxHeight), &out.layout)))
-    return Laid{};
-  IDWriteTextLayout* l = out.layout.Get();
-  l->SetWordWrapping(wraps ? DWRITE_WORD_WRAPPING_WRAP : DWRITE_WORD_WRAPPING_NO_WRAP);
-  l->SetParagraphAlignment(format.paragraph() == ParagraphAlign::Center   ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER
-                           : format.paragraph() == ParagraphAlign::Bottom ? DWRITE_PARAGRAPH_ALIGNMENT_FAR
-                                                                          : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
-  DWRITE_TEXT_ALIGNMENT align = format.align() == TextAlign::Center     ? DWRITE_TEXT_ALIGNMENT_CENTER
-                                : format.align() == TextAlign::Trailing ? DWRITE_TEXT_ALIGNMENT_TRAILING
-                                                                        : DWRITE_TEXT_ALIGNMENT_LEADING;
-  l->SetTextAlignment(byHand ? DWRITE_TEXT_ALIGNMENT_LEADING : align);
-  if (trims) {
-    ComPtr<IDWriteInlineObject> sign;
-    if (SUCCEEDED(shared().dwrite->CreateEllipsisTrimmingSign(l, &sign))) {
-      DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
-      l->SetTrimming(&trimming, sign.Get());
-    }
-  }
-  // Characters the format's family lacks (Hangul in a Latin face) go to a family that has them.
-  const std::wstring* runFamily = nullptr;
-  UINT32 runStart = 0;
-  auto endRun = [&](UINT32 at) {
-    if (runFamily && at > runStart) l->SetFontFamilyName(runFamily->c_str(), DWRITE_TEXT_RANGE{runStart, at - runStart});
-  };
-  for (size_t i = 0; i < wide.size();) {
-    size_t units;
-    uint32_t cp = codePointAt(wide, i, units);
-    bool missing;
-    const std::wstring* family = font.familyFor(cp, missing);
-    if (ignorable(cp) || cp == ' ') family = runFamily;  // spaces stay with their neighbours
-    if (family != runFamily) {
-      endRun(static_cast<UINT32>(i));
-      runFamily = family;
-      runStart = static_cast<UINT32>(i);
-    }
-    i += units;
-  }
-  endRun(static_cast<UINT32>(wide.size()));
-  DWRITE_TEXT_METRICS m{};
-  l->GetMetrics(&m);
-  if (byHand) {
-    // Lines align among themselves within the widest one; the block sits in the box by hand.
-    l->SetMaxWidth(m.widthIncludingTrailingWhitespace);
-    l->SetTextAlignment(align);
-    float w = m.widthIncludingTrailingWhitespace;
-    out.dx = format.align() == TextAlign::Center ? (boxWidth - w) / 2 : format.align() == TextAlign::Trailing ? boxWidth - w : 0;
-    l->GetMetrics(&m);
-  }
-  out.left = out.dx + m.left;
-  out.top = m.top;
-  out.width = m.widthIncludingTrailingWhitespace;
-  out.height = m.height;
-  return out;
-}
-
-}  // namespace
-
-struct TextLayout::Impl {
-  Laid laid;
-};
-
-TextLayout::~TextLayout() = default;
 
 // ---------------------------------------------------------------------------------------
 // Bitmap
@@ -453,30 +188,12 @@ struct Canvas::Impl {
   struct Clip {
     D2D1_RECT_F rect;
     Matrix transform;
-    RectI device;  // what may be drawn on inside it
   };
   std::vector<Clip> clips;
 
-  // Drawn since the last clear (dirtyRects), and since the last read-back.
-  std::vector<int> bandMin, bandMax, readMin, readMax;
-
-  // Layouts of recent drawText calls, so labels drawn every frame are not laid out again.
-  struct Key {
-    std::string text;
-    std::shared_ptr<const FontSpec> font;  // held, so its address cannot be reused
-    float w, h;
-    int flags;
-    bool operator==(const Key& o) const {
-      return font == o.font && w == o.w && h == o.h && flags == o.flags && text == o.text;
-    }
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const {
-      return std::hash<std::string>()(k.text) ^ (std::hash<const void*>()(k.font.get()) * 31) ^
-             std::hash<float>()(k.w) * 7 ^ std::hash<float>()(k.h) * 13 ^ static_cast<size_t>(k.flags);
-    }
-  };
-  std::unordered_map<Key, Laid, KeyHash> layouts;
+  DirtyRegions dirty;  // drawn on since the last clear
+  DirtyBands unreadBands;  // drawn on since the last read-back
+  TextLayoutCache layouts;
 
   ~Impl() {
     if (drawing) target->EndDraw();
@@ -553,12 +270,7 @@ struct Canvas::Impl {
   // to the new one when it is cleared: its drawing starts anew then anyway.
   void followSharedDevice() {
     if (!device) return;
-    ComPtr<ID3D11Device> current;
-    {
-      Shared& s = shared();
-      std::lock_guard<std::mutex> guard(s.lock);
-      current = s.device;
-    }
+    ComPtr<ID3D11Device> current = CanvasBackend::currentDevice();
     if (!current || current.Get() == device.Get()) return;  // (WRL's ComPtr has no ==: it would compare as bools)
     device.Reset();
     context.Reset();
@@ -581,68 +293,15 @@ struct Canvas::Impl {
   }
 
   void resetBands() {
-    int n = (height + kBandRows - 1) / kBandRows;
-    bandMin.assign(n, INT_MAX);
-    bandMax.assign(n, INT_MIN);
-    readMin = bandMin;
-    readMax = bandMax;
-  }
-
-  static std::vector<RectI> rectsOf(const std::vector<int>& mins, const std::vector<int>& maxs, int height) {
-    std::vector<RectI> out;
-    int n = static_cast<int>(mins.size());
-    for (int b = 0; b < n;) {
-      if (mins[b] >= maxs[b]) {
-        ++b;
-        continue;
-      }
-      int first = b, minX = mins[b], maxX = maxs[b];
-      while (b + 1 < n && mins[b + 1] < maxs[b + 1]) {
-        ++b;
-        minX = std::min(minX, mins[b]);
-        maxX = std::max(maxX, maxs[b]);
-      }
-      int y0 = first * kBandRows;
-      int y1 = std::min(height, (b + 1) * kBandRows);
-      out.push_back(RectI{minX, y0, maxX - minX, y1 - y0});
-      ++b;
-    }
-    return out;
-  }
-
-  RectI clipBox() const { return clips.empty() ? RectI{0, 0, width, height} : clips.back().device; }
-
-  // Device box of a user-space box through the current transform, grown to whole pixels.
-  RectI deviceBox(double x0, double y0, double x1, double y1, int grow) const {
-    double xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
-    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-    for (int i = 0; i < 4; ++i) {
-      PointF p = transform.apply(PointF{static_cast<float>(xs[i]), static_cast<float>(ys[i])});
-      minX = std::min<double>(minX, p.x);
-      maxX = std::max<double>(maxX, p.x);
-      minY = std::min<double>(minY, p.y);
-      maxY = std::max<double>(maxY, p.y);
-    }
-    if (!(maxX > minX) || !(maxY > minY)) return RectI{};
-    RectI limit = clipBox();
-    int ix0 = std::max<double>(limit.x, std::floor(std::max(minX, -1e9)) - grow);
-    int iy0 = std::max<double>(limit.y, std::floor(std::max(minY, -1e9)) - grow);
-    int ix1 = std::min<double>(limit.x + limit.w, std::ceil(std::min(maxX, 1e9)) + grow);
-    int iy1 = std::min<double>(limit.y + limit.h, std::ceil(std::min(maxY, 1e9)) + grow);
-    if (ix1 <= ix0 || iy1 <= iy0) return RectI{};
-    return RectI{ix0, iy0, ix1 - ix0, iy1 - iy0};
+    dirty.forget();
+    unreadBands.reset(height);
   }
 
   // Marks a user-space box (through the transform and within the clip) as drawn on.
   void mark(double x0, double y0, double x1, double y1) {
-    RectI r = deviceBox(x0, y0, x1, y1, 1);
+    RectI r = dirty.mark(transform, x0, y0, x1, y1);
     if (r.w <= 0) return;
-    for (int b = r.y / kBandRows; b <= (r.y + r.h - 1) / kBandRows && b < static_cast<int>(bandMin.size()); ++b) {
-      bandMin[b] = std::min(bandMin[b], r.x);
-      bandMax[b] = std::max(bandMax[b], r.x + r.w);
-      readMin[b] = std::min(readMin[b], r.x);
-      readMax[b] = std::max(readMax[b], r.x + r.w);
-    }
+    unreadBands.add(r);
     unread = true;
   }
 
@@ -651,9 +310,8 @@ struct Canvas::Impl {
     if (!target || (!drawing && !unread)) return;
     unread = false;
     if (!end()) return;
-    std::vector<RectI> rects = rectsOf(readMin, readMax, height);
-    readMin.assign(readMin.size(), INT_MAX);
-    readMax.assign(readMax.size(), INT_MIN);
+    std::vector<RectI> rects = unreadBands.rects();
+    unreadBands.reset(height);
     if (rects.empty()) return;
     if (wicBitmap) {
       for (const RectI& r : rects) {
@@ -693,17 +351,7 @@ struct Canvas::Impl {
 
   void setColor(Color c) { brush->SetColor(toD2d(c)); }
 
-  const Laid& laidOut(std::string_view text, const TextFormat& format, float w, float h) {
-    int flags = static_cast<int>(format.align()) | static_cast<int>(format.paragraph()) << 2 |
-                (format.wraps() ? 16 : 0) | (format.ellipsis() ? 32 : 0);
-    Key key{std::string(text), format.font_, w, h, flags};
-    auto it = layouts.find(key);
-    if (it != layouts.end()) return it->second;
-    if (layouts.size() >= 512) layouts.clear();
-    return layouts.emplace(std::move(key), layOut(toWide(text), *format.font_, format, w, h)).first->second;
-  }
-
-  void drawLaid(const Laid& laid, float left, float top, Color c) {
+  void drawLaidText(const LaidText& laid, float left, float top, Color c) {
     if (!laid.layout) return;
     setColor(c);
     target->DrawTextLayout(D2D1::Point2F(left + laid.dx, top), laid.layout.Get(), brush.Get());
@@ -724,6 +372,7 @@ bool Canvas::resize(int width, int height) {
   if (width == width_ && height == height_ && d.target) return true;
   if (d.drawing) d.end();
   d.clips.clear();
+  d.dirty.resize(0, 0);
   transform_ = Matrix::identity();
   d.transform = deviceTransform();
   d.degenerate = false;
@@ -736,6 +385,7 @@ bool Canvas::resize(int width, int height) {
     return false;
   }
   if (!d.createTarget(width, height)) return false;
+  d.dirty.resize(width, height);
   d.resetBands();
   width_ = width;
   height_ = height;
@@ -750,6 +400,7 @@ void Canvas::clear() {
   if (!d.target) return;
   d.clips.clear();
   setTransform(Matrix::identity());
+  d.dirty.clearClips();
   std::vector<RectI> rects = dirtyRects();
   if (!rects.empty()) {
     d.begin();
@@ -794,9 +445,10 @@ void Canvas::pushClip(const RectF& r) {
   Impl& d = *impl_;
   if (!d.target) return;
   RectF box{r.left, r.top, std::max(r.left, r.right), std::max(r.top, r.bottom)};
-  Impl::Clip c{toD2d(box), d.transform, d.deviceBox(box.left, box.top, box.right, box.bottom, 1)};
+  Impl::Clip c{toD2d(box), d.transform};
   if (d.drawing) d.target->PushAxisAlignedClip(c.rect, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
   d.clips.push_back(c);
+  d.dirty.pushClip(d.transform, box);
 }
 
 void Canvas::popClip() {
@@ -804,6 +456,7 @@ void Canvas::popClip() {
   if (!d.target || d.clips.empty()) return;
   if (d.drawing) d.target->PopAxisAlignedClip();
   d.clips.pop_back();
+  d.dirty.popClip();
 }
 
 void Canvas::fillRect(const RectF& area, Color c) {
@@ -943,8 +596,8 @@ void Canvas::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity) 
 void Canvas::drawText(std::string_view text, const TextFormat& format, const RectF& box, Color c) {
   Impl& d = *impl_;
   if (text.empty() || !format.valid() || !d.ready(c.a)) return;
-  const Laid& laid = d.laidOut(text, format, box.width(), box.height());
-  d.drawLaid(laid, box.left, box.top, c);
+  const LaidText& laid = d.layouts.layOut(text, format.font_, format, box.width(), box.height());
+  d.drawLaidText(laid, box.left, box.top, c);
 }
 
 std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, const TextFormat& format,
@@ -952,7 +605,7 @@ std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, cons
   if (!format.valid()) return nullptr;
   std::unique_ptr<TextLayout> t(new TextLayout());
   t->impl_ = std::make_unique<TextLayout::Impl>();
-  t->impl_->laid = layOut(toWide(text), *format.font_, format, maxWidth, maxHeight);
+  t->impl_->laid = layOutText(text, *format.font_, format, maxWidth, maxHeight);
   if (!t->impl_->laid.layout) return nullptr;
   t->text_ = std::string(text);
   t->format_ = format;
@@ -966,54 +619,22 @@ std::unique_ptr<TextLayout> Canvas::createTextLayout(std::string_view text, cons
 void Canvas::drawTextLayout(const TextLayout& layout, PointF origin, Color c) {
   Impl& d = *impl_;
   if (!layout.impl_ || !d.ready(c.a)) return;
-  d.drawLaid(layout.impl_->laid, origin.x, origin.y, c);
+  d.drawLaidText(layout.impl_->laid, origin.x, origin.y, c);
 }
 
 PointF Canvas::measureText(std::string_view text, const TextFormat& format) {
   if (!format.valid()) return {};
-  Laid laid = layOut(toWide(text), *format.font_, format.withEllipsis(false).withAlign(TextAlign::Leading), 0, 0);
-  return PointF{laid.width, laid.height};
+  return textSize(text, *format.font_, format);
 }
 
 std::vector<float> Canvas::caretOffsets(std::string_view text, const TextFormat& format) {
-  std::vector<float> out{0.0f};
-  if (!format.valid()) return out;
-  std::vector<uint32_t> starts;
-  std::wstring wide = toWide(text, &starts);
-  if (wide.empty()) return out;
-  Laid laid = layOut(wide, *format.font_, format.withEllipsis(false).withAlign(TextAlign::Leading), 0, 0);
-  if (!laid.layout) return out;
-  // From the clusters' advances (wine has no caret hit-testing); a code point inside a
-  // cluster gets its share of the cluster's width.
-  UINT32 count = 0;
-  laid.layout->GetClusterMetrics(nullptr, 0, &count);
-  std::vector<DWRITE_CLUSTER_METRICS> clusters(count);
-  if (count == 0 || FAILED(laid.layout->GetClusterMetrics(clusters.data(), count, &count))) return out;
-  std::vector<float> atUnit(wide.size() + 1, 0.0f);
-  float x = 0;
-  UINT32 unit = 0;
-  for (const DWRITE_CLUSTER_METRICS& c : clusters) {
-    for (UINT32 i = 0; i < c.length && unit + i < wide.size(); ++i) atUnit[unit + i] = x + c.width * i / c.length;
-    unit += c.length;
-    x += c.width;
-  }
-  for (size_t i = 1; i < starts.size(); ++i) out.push_back(atUnit[starts[i]]);
-  out.push_back(laid.width);
-  return out;
+  if (!format.valid()) return {0.0f};
+  return textCaretOffsets(text, *format.font_, format);
 }
 
 int Canvas::unknownGlyphCount(std::string_view text, const TextFormat& format) {
   if (!format.valid()) return -1;
-  std::wstring wide = toWide(text);
-  int unknown = 0;
-  for (size_t i = 0; i < wide.size();) {
-    size_t units;
-    bool missing;
-    format.font_->familyFor(codePointAt(wide, i, units), missing);
-    unknown += missing;
-    i += units;
-  }
-  return unknown;
+  return textUnknownGlyphs(text, *format.font_);
 }
 
 const uint8_t* Canvas::pixels() const {
@@ -1040,55 +661,11 @@ bool Canvas::writePng(const std::string& path) const {
   return writeBgraPng(path, reinterpret_cast<const uint8_t*>(straight.data()), width_, height_, width_ * 4);
 }
 
-std::vector<RectI> Canvas::dirtyRects() const { return Impl::rectsOf(impl_->bandMin, impl_->bandMax, height_); }
+std::vector<RectI> Canvas::dirtyRects() const { return impl_->dirty.rects(); }
 
-bool Canvas::hasDrawing() const {
-  for (size_t b = 0; b < impl_->bandMin.size(); ++b)
-    if (impl_->bandMin[b] < impl_->bandMax[b]) return true;
-  return false;
-}
+bool Canvas::hasDrawing() const { return impl_->dirty.any(); }
 
 // ---------------------------------------------------------------------------------------
-
-namespace {
-
-ComPtr<ID3D11Device> makeSharedDevice(D3D_DRIVER_TYPE type) {
-  const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0};
-  ComPtr<ID3D11Device> device;
-  if (FAILED(D3D11CreateDevice(nullptr, type, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, levels, 3, D3D11_SDK_VERSION,
-                               &device, nullptr, nullptr)))
-    return nullptr;
-  // Canvases and the presenter share the immediate context, maybe from several threads.
-  ComPtr<ID3D10Multithread> multithread;
-  if (SUCCEEDED(device.As(&multithread))) multithread->SetMultithreadProtected(TRUE);
-  return device;
-}
-
-}  // namespace
-
-// One device for every canvas: making one costs about a second under wine.
-Microsoft::WRL::ComPtr<ID3D11Device> CanvasBackend::device(bool* gpu) {
-  Shared& s = shared();
-  std::lock_guard<std::mutex> guard(s.lock);
-  if (!s.device || s.device->GetDeviceRemovedReason() != S_OK) {
-    s.device = makeSharedDevice(D3D_DRIVER_TYPE_HARDWARE);
-    s.gpu = s.device != nullptr;
-    if (!s.device) s.device = makeSharedDevice(D3D_DRIVER_TYPE_WARP);
-  }
-  if (gpu) *gpu = s.device && s.gpu;
-  return s.device;
-}
-
-bool CanvasBackend::returnToGpu() {
-  Shared& s = shared();
-  std::lock_guard<std::mutex> guard(s.lock);
-  if (s.device && s.gpu && s.device->GetDeviceRemovedReason() == S_OK) return true;
-  ComPtr<ID3D11Device> device = makeSharedDevice(D3D_DRIVER_TYPE_HARDWARE);
-  if (!device) return false;
-  s.device = device;  // canvases and the presenter still drawing with the old one keep it alive
-  s.gpu = true;
-  return true;
-}
 
 ID3D11Texture2D* CanvasBackend::texture(const Canvas& canvas) {
   Canvas::Impl& d = *canvas.impl_;

@@ -1,3 +1,4 @@
+// What the Direct3D presenter and the canvas share: the device and the canvas's texture.
 #pragma once
 #include <d3d11.h>
 #include <wrl/client.h>
@@ -29,6 +30,8 @@ struct CanvasBackend {
   // Asks the GPU again for that device when it is not the GPU's (a lost device was made again
   // on WARP): true when it is the GPU's now. Canvases move to a new device when next cleared.
   static bool returnToGpu();
+  // The device as it is now, without making one; null when none was made.
+  static Microsoft::WRL::ComPtr<ID3D11Device> currentDevice();
   // The canvas's texture with everything drawn so far in it; null when it has none.
   static ID3D11Texture2D* texture(const Canvas& canvas);
 };
