@@ -261,6 +261,10 @@ void App::openInputDialogFor(InputUse use, const std::string& streamId) {
       break;
     case InputUse::AddStream: openInputDialog(false, std::string(), view.browserPodcastMode); break;
     case InputUse::EditStream: openInputDialog(false, streamId, view.browserPodcastMode); break;
+    // The typed-path uses stand in for the file chooser, which opens them itself.
+    case InputUse::OpenFilePath:
+    case InputUse::SubtitlePath:
+    case InputUse::QueueFilePath: break;
   }
 }
 
