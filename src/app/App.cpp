@@ -49,7 +49,7 @@ App::App(DataPaths dataPaths)
     // A close asked for while connecting ends here once the connection has given up, when
     // this loop runs inside the connection's wait (the session's end must finish before it
     // returns).
-    if (life.quitRequested && connectDone_ && connectDone_->load()) shutdown();
+    if (life.quitRequested && connection.jobDone && connection.jobDone->load()) shutdown();
     return !life.destroyed;
   });
   // A system message box runs its own loop: only the paints and timers go on under it, as
@@ -170,7 +170,7 @@ void App::pumpOnce(int maxWaitMs) {
 void App::runDueTimers() {
   uint32_t now = tickCount();
   if (static_cast<int32_t>(now - schedule.nextPaintTick) >= 0) {
-    if (!life.inSizeMove || connecting.load()) paint();
+    if (!life.inSizeMove || connection.active.load()) paint();
     int interval = tickInterval();
     schedule.nextPaintTick += interval;
     if (static_cast<int32_t>(now - schedule.nextPaintTick) >= 0) schedule.nextPaintTick = now + interval;
@@ -183,7 +183,7 @@ void App::runDueTimers() {
 
 int App::tickInterval() const {
   bool playing = player.state() == Player::Playing;
-  if (schedule.busy || pointer.clickPending || connecting.load() || (playing && player.hasVideo())) return kPaintIntervalMs;
+  if (schedule.busy || pointer.clickPending || connection.active.load() || (playing && player.hasVideo())) return kPaintIntervalMs;
   return schedule.slow || playing ? kSlowIntervalMs : kRestIntervalMs;
 }
 
@@ -349,23 +349,11 @@ void App::postTask(std::function<void()> task) {
   Window::postUserEvent(kMsgRunTasks);
 }
 
-void App::requestOpen(const std::string& url, const std::string& name, bool podcastRequest,
-                      const std::string& stationId) {
-  if (!connecting.load()) {
-    openMedia(url, name, podcastRequest, stationId);
-    return;
-  }
-  connection.pending = {url, name, podcastRequest, stationId};
-  if (activeJob_) activeJob_->cancelled = true;
-  player.source().requestAbort();
-  showToast("스트림 전환 중...", 1500);
-}
-
 void App::requestClose() {
   if (life.destroyed) return;
-  if (connecting.load()) {
+  if (connection.active.load()) {
     // The connection gives up at once; the waiting loop then finishes the close.
-    if (activeJob_) activeJob_->cancelled = true;
+    if (connection.job) connection.job->cancelled = true;
     player.source().requestAbort();
     life.quitRequested = true;
     return;
@@ -404,7 +392,7 @@ void App::shutdown() {
   s.windowW = w;
   s.windowH = h;
   s.maximized = window.isMaximized();
-  if (!connecting.load()) {
+  if (!connection.active.load()) {
     s.volume = player.volume();
     s.muted = player.muted();
   }

@@ -53,13 +53,27 @@ class App {
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
+  // --- Construction, the loop, events and posted work (App.cpp) ----------------------------------
   // Creates the window and everything that needs it, then opens `commandLine` when given.
   // False when the program cannot run (no window or no renderer).
   bool create(const std::string& commandLine);
   // The message loop; returns the exit code.
   int run();
+  // One event of the window, in its pixels (the loop hands each one over).
+  void handleEvent(const WindowEvent& e);
+  // The window's size or scale changed: the presenter, the resources and the cached layouts
+  // follow it.
+  void onResized(int width, int height);
+  // The client area in layout units: its pixels divided by uiScale, rounded up so that the
+  // drawing covers the window.
+  void clientSize(int& width, int& height) const;
+  void onMessage(int code);
+  // Runs `task` on the window thread soon (safe from any thread), like a posted message.
+  void postTask(std::function<void()> task);
+  void requestClose();
+  void showToast(const std::string& text, uint32_t durationMs);
 
-  // --- Shared operations ---------------------------------------------------------------
+  // --- Opening and moving through the queue, choosers, history (AppOpen.cpp) ---------------------
   void openPath(const std::string& path);
   // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
   void resetMediumState();
@@ -67,37 +81,60 @@ class App {
   // the episode) as playing once the open has succeeded.
   void openMedia(const std::string& url, const std::string& name, bool podcastRequest,
                  const std::string& stationId = {});
+  // What a click on a station or episode does: opens it, or, while another connection runs,
+  // queues it and makes that connection give up.
+  void requestOpen(const std::string& url, const std::string& name, bool podcastRequest,
+                   const std::string& stationId = {});
   // A live stream whose reconnection was given up ends in the failure screen with its
   // retry, as a failed connection does. True when that was the end just reported.
   bool liveStreamGaveUp();
   // While a connection runs, the connection thread owns the player: commands that would
   // open, close, start or stop it show the waiting message instead (true) and do nothing.
   bool busyConnecting();
+  // The browser's playing mark: the station (by id, else the radio station with that URL) or
+  // the episode just opened; cleared by an empty URL.
+  void markPlaying(const std::string& url, bool podcast, const std::string& stationId);
   // `resume` applies the resume position: false for the automatic advance and the repeat
   // after an end, which start from the beginning.
   void playItem(int index, bool resume = true);
   void playNext(bool resume = true);
   void playPrevious();
-  void showToast(const std::string& text, uint32_t durationMs);
-  // What a click on a station or episode does: opens it, or, while another connection runs,
-  // queues it and makes that connection give up.
-  void requestOpen(const std::string& url, const std::string& name, bool podcastRequest,
-                   const std::string& stationId = {});
-  // The browser's playing mark: the station (by id, else the radio station with that URL) or
-  // the episode just opened; cleared by an empty URL.
-  void markPlaying(const std::string& url, bool podcast, const std::string& stationId);
-  // Runs `task` on the window thread soon (safe from any thread), like a posted message.
-  void postTask(std::function<void()> task);
   void updateTitle();
+  void chooseAndOpenFile();
+  // The playlist's "+" and "파일 추가": a chosen (or, without a chooser, typed) file joins the queue.
+  void chooseFileForQueue();
+  void chooseSubtitle();
+  // Opens the desktop's file chooser beside the window (one at a time); `onChosen` runs on
+  // the window thread with the chosen path, unless the window was closed meanwhile.
+  bool chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen);
+  // The media-file chooser (its filters); what follows a choice goes in `onChosen`.
+  bool chooseMediaFile(std::function<void(const std::string&)> onChosen);
+  // Whether the queue is only what openPath made of one opened file: the automatic save at
+  // exit then keeps the list the user saved.
+  bool queueOnlyOpened() const;
+  // The chooser behind chooseFile (tests give it a dialog of their own).
+  AsyncFileChooser& fileChooser() { return chooser_; }
+
+  // --- Pointer and keys (AppInput.cpp) -----------------------------------------------------------
   ClientLayout computeLayout() const;
-  // The client area in layout units: its pixels divided by uiScale, rounded up so that the
-  // drawing covers the window.
-  void clientSize(int& width, int& height) const;
   // A length or a client coordinate in layout units as pixels, and a pixel as layout units.
   int toPixels(float units) const { return static_cast<int>(std::lround(units * uiScale)); }
   int toUnits(int pixels) const { return static_cast<int>(std::floor(pixels / uiScale)); }
+  HitCode nonClientHitTest(int x, int y) const;
+  void onMouseDown(int x, int y, int clicks);
+  void onMouseUp();
+  void onRightButtonUp(int x, int y);
+  void onMouseMove(int x, int y);
+  void onMouseLeave();
+  void onWheel(int delta);
+  void onDoubleClick(int x, int y);
+  void onCaptionDoubleClick();
+  void onDropFiles(const std::vector<std::string>& files, int x, int y);
+  void onKeyDown(int key, bool ctrl, bool shift, bool alt);
+  void onTextInput(const std::string& text);
+  void onTextEditing(const std::string& composition);
 
-  // --- Window features -----------------------------------------------------------------
+  // --- Window features (AppWindowFeatures.cpp) ---------------------------------------------------
   void toggleFullscreen();
   void toggleCompactView();
   void toggleAlwaysOnTop();
@@ -107,6 +144,10 @@ class App {
   void setRotation(int degrees);
   void toggleFlipH();
   void toggleFlipV();
+  // The modal About window; a second call while it is open does nothing.
+  void showAboutWindow();
+
+  // --- Playback commands: A-B, sleep timer, screenshot, speed, volume (AppPlaybackCommands.cpp) ---
   void setPointA();
   void setPointB();
   void clearAB();
@@ -118,14 +159,8 @@ class App {
   void setSpeed(double speed);
   void toggleMute();
   void changeVolume(float delta);
-  void chooseAndOpenFile();
-  // The playlist's "+" and "파일 추가": a chosen (or, without a chooser, typed) file joins the queue.
-  void chooseFileForQueue();
-  void togglePlaylistPanel();
-  void toggleStreamBrowser(bool podcastMode);
-  void chooseSubtitle();
 
-  // --- Context menus (Menus.cpp): screen coordinates; each menu is built fresh --------
+  // --- Context menus at screen points, each built fresh (AppMenus.cpp) ---------------------------
   void showMainMenu(int screenX, int screenY);
   // `itemIndex` is the queue index of the row under the cursor, -1 for anywhere else.
   void showPlaylistMenu(int itemIndex, int screenX, int screenY);
@@ -138,11 +173,8 @@ class App {
   void openInputDialogFor(InputUse use, const std::string& streamId = std::string());
   void rebuildBrowserRows();
 
-  // --- Side panels: settings and playlist (at most one side panel is open) --------------
-  void openSettingsPanel();
-  std::string settingValueText(int settingId) const;
-  void settingsPanelClick(int x, int y);
-  void settingsPanelHover(int y);
+  // --- Side panels, one open at most (AppPlaylistPanel.cpp, AppSettingsPanel.cpp) ----------------
+  void togglePlaylistPanel();
   // Opens (closing the other panels) or closes the playlist panel; the settings follow.
   void setPlaylistVisible(bool visible);
   bool playlistPanelShown() const;
@@ -153,8 +185,13 @@ class App {
   bool playlistPanelWheel(int delta);
   // The open side panel, drawn into its place by the paint.
   void drawSidePanel(Canvas& canvas, const UiResources& res, const RectF& panel);
+  void openSettingsPanel();
+  std::string settingValueText(int settingId) const;
+  void settingsPanelClick(int x, int y);
+  void settingsPanelHover(int y);
 
-  // --- Stream browser (AppBrowser.cpp, ClipboardStation.cpp) ----------------------------
+  // --- Stream browser (AppBrowser.cpp) -----------------------------------------------------------
+  void toggleStreamBrowser(bool podcastMode);
   // Where the browser is drawn: the side panel's rectangle, empty while it is not shown.
   RectF browserPanel() const;
   // Copies the App's panel flags, catalogue and history into the streamBrowser.
@@ -177,14 +214,12 @@ class App {
   // The browser's add button: the URL on the clipboard becomes a user radio station.
   void addClipboardStation();
 
-  // --- Dialogs (InputDialog.cpp, AboutWindow.cpp) ---------------------------------------
+  // --- The in-window input dialog (AppInputDialog.cpp) -------------------------------------------
   // The in-window input dialog. The playlist and category uses set their flag first; a
   // non-empty `streamId` edits that catalogue entry; two fields unless `urlOnly`.
   void openInputDialog(bool urlOnly, const std::string& streamId = {}, bool podcast = false);
   void submitInputDialog();
   void closeInputDialog();
-  // The modal About window; a second call while it is open does nothing.
-  void showAboutWindow();
   // Input while the dialog is open (the dialog takes all of it).
   void inputDialogKey(int key, bool ctrl, bool shift);
   // The dialog's field that has the keyboard (null while the dialog is closed).
@@ -194,41 +229,7 @@ class App {
   void inputDialogMouseUp();
   void drawInputFields(Canvas& c, const UiResources& r, const OverlayState& s, const InputLayout& in);
 
-  // --- Desktop file chooser and saved queue --------------------------------------------
-  // Opens the desktop's file chooser beside the window (one at a time); `onChosen` runs on
-  // the window thread with the chosen path, unless the window was closed meanwhile.
-  bool chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen);
-  // The media-file chooser (its filters); what follows a choice goes in `onChosen`.
-  bool chooseMediaFile(std::function<void(const std::string&)> onChosen);
-  // Whether the queue is only what openPath made of one opened file: the automatic save at
-  // exit then keeps the list the user saved.
-  bool queueOnlyOpened() const;
-  // The chooser behind chooseFile (tests give it a dialog of their own).
-  AsyncFileChooser& fileChooser() { return chooser_; }
-
-  // --- Input ---------------------------------------------------------------------------
-  // One event of the window, in its pixels (the loop hands each one over).
-  void handleEvent(const WindowEvent& e);
-  // The window's size or scale changed: the presenter, the resources and the cached layouts
-  // follow it.
-  void onResized(int width, int height);
-  HitCode nonClientHitTest(int x, int y) const;
-  void onMouseDown(int x, int y, int clicks);
-  void onMouseUp();
-  void onRightButtonUp(int x, int y);
-  void onMouseMove(int x, int y);
-  void onMouseLeave();
-  void onWheel(int delta);
-  void onDoubleClick(int x, int y);
-  void onCaptionDoubleClick();
-  void onDropFiles(const std::vector<std::string>& files, int x, int y);
-  void onMessage(int code);
-  void onKeyDown(int key, bool ctrl, bool shift, bool alt);
-  void onTextInput(const std::string& text);
-  void onTextEditing(const std::string& composition);
-  void requestClose();
-
-  // --- One paint: the per-frame tick work, drawing and the A-B check -------------------
+  // --- One paint: the tick's work and the drawing (AppPaint.cpp) ---------------------------------
   void paint();
   // After a paint that showed a picture: the size it was shown at goes to the player.
   void afterPicturePaint(const OverlayState& state);
@@ -238,7 +239,6 @@ class App {
   // Before a medium plays: the size its pictures will be shown at, so that the first ones
   // are already decoded to it.
   void primeShownSize();
-
   // Members are public for the key table, the panels and the tests: the App is one plain
   // object whose state every part of the shell reads and writes.
   const DataPaths paths;
@@ -269,7 +269,6 @@ class App {
   PointerInput pointer;
   InputDialogState input;
   CurrentMedium medium;
-  std::atomic<bool> connecting{false};
   ConnectionState connection;
   ABRepeat ab;
   PictureTurn turn;
@@ -277,10 +276,8 @@ class App {
   PaintSchedule schedule;
   uint32_t sleepDeadline = 0;
   SettingsPanelState settingsPanel;
-  int browserHoverSeen = -2;  // last browser row whose host was looked up
-  AboutWindow* aboutWindow = nullptr;  // the About window while it runs
-  bool aboutOpen = false;
   bool keyTextTaken = false;  // the text input of the key just pressed ran as its command
+  AboutState about;
   Lifecycle life;
 
  private:
@@ -303,8 +300,6 @@ class App {
   // Shows a menu at the screen point while the window keeps painting; the chosen id or 0.
   int trackMenu(const std::vector<MenuItem>& menu, int screenX, int screenY);
 
-  ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
-  const std::atomic<bool>* connectDone_ = nullptr;  // ... and whether its thread has finished
   std::vector<std::string> droppedFiles_;
   std::mutex tasksLock_;
   std::vector<std::function<void()>> tasks_;

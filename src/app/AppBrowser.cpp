@@ -62,7 +62,7 @@ void App::placeBrowserTextInput() {
 void App::onBrowserClick(int x, int y) {
   syncBrowser();
   RectF panel = browserPanel();
-  const bool busy = connecting.load();
+  const bool busy = connection.active.load();
   // Hit against the rows as drawn; a click off the search box then leaves it.
   int hit = streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel);
   if (hit != kBrowserSearch && hit != kBrowserSearchClear) streamBrowser.searchFocused = false;
@@ -147,8 +147,8 @@ void App::onBrowserHover(int x, int y) {
   RectF panel = browserPanel();
   streamBrowser.hitTest(static_cast<float>(x), static_cast<float>(y), panel);
   int row = streamBrowser.hoverRow;
-  if (row < 0 || row == browserHoverSeen || row >= static_cast<int>(streamBrowser.rows.size())) return;
-  browserHoverSeen = row;
+  if (row < 0 || row == pointer.browserHostRow || row >= static_cast<int>(streamBrowser.rows.size())) return;
+  pointer.browserHostRow = row;
   if (const StreamEntry* e = streamBrowser.rows[row].entry) streamBrowser.warmHost(*e);
 }
 

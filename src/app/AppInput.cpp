@@ -134,7 +134,7 @@ void App::onMouseDown(int x, int y, int) {
       return;
     }
   }
-  if (connecting.load()) {
+  if (connection.active.load()) {
     // Only the stream browser answers while a connection runs: a station switches to it.
     if (view.browserOpen && onSidePanel) onBrowserClick(x, y);
     return;

@@ -19,7 +19,7 @@
 namespace vell {
 
 bool App::busyConnecting() {
-  if (!connecting.load()) return false;
+  if (!connection.active.load()) return false;
   showToast("연결 중... 잠시 기다려주세요", 800);
   return true;
 }
@@ -40,7 +40,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
                     const std::string& stationId) {
   if (busyConnecting()) return;
   if (!medium.historyKey.empty() && player.state() != Player::Stopped) recordHistory(false);
-  connecting = true;
+  connection.active = true;
   markPlaying({}, false, {});  // the attempt closes what played before
   medium.connectingName = name;
   connection.retryOffered = false;
@@ -57,24 +57,24 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
       done = true;
     });
   } catch (const std::system_error&) {
-    connecting = false;
+    connection.active = false;
     showToast("스레드 생성 실패", 2000);
     return;
   }
-  activeJob_ = &job;
-  connectDone_ = &done;
+  connection.job = &job;
+  connection.jobDone = &done;
   while (!done.load()) pumpOnce(16);
   worker.join();
-  activeJob_ = nullptr;
-  connectDone_ = nullptr;
+  connection.job = nullptr;
+  connection.jobDone = nullptr;
   if (life.quitRequested) {
     // The window was closed meanwhile: shut down as a close during the connection does,
     // without taking the volume and mute of the half-opened player.
     shutdown();
-    connecting = false;
+    connection.active = false;
     return;
   }
-  connecting = false;
+  connection.active = false;
 
   resetMediumState();
 
@@ -118,8 +118,20 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
   updateTitle();
 }
 
+void App::requestOpen(const std::string& url, const std::string& name, bool podcastRequest,
+                      const std::string& stationId) {
+  if (!connection.active.load()) {
+    openMedia(url, name, podcastRequest, stationId);
+    return;
+  }
+  connection.pending = {url, name, podcastRequest, stationId};
+  if (connection.job) connection.job->cancelled = true;
+  player.source().requestAbort();
+  showToast("스트림 전환 중...", 1500);
+}
+
 bool App::liveStreamGaveUp() {
-  if (connecting.load() || !player.isLive() || !player.ended() || !medium.path.empty() || connection.lastAttempt.empty())
+  if (connection.active.load() || !player.isLive() || !player.ended() || !medium.path.empty() || connection.lastAttempt.empty())
     return false;
   debugLog("Live stream given up: %s\n", player.url().c_str());
   player.close();

@@ -16,7 +16,7 @@ namespace vell {
 
 void App::tickWork() {
   uint32_t now = tickCount();
-  bool isConnecting = connecting.load();
+  bool isConnecting = connection.active.load();
   schedule.frameChanged = false;
   // A playing medium's paints and the playback thread's waits keep to the millisecond.
   holdFineTimers(!isConnecting && player.state() == Player::Playing && !player.ended());
@@ -107,7 +107,7 @@ void App::fillOverlayState(OverlayState& s) {
   s.pointer = pointer;
 
   s.currentPath = medium.path;
-  s.connecting = connecting.load();
+  s.connecting = connection.active.load();
   s.connectingTarget = medium.connectingName;
   s.connectionFailed = connection.retryOffered;
   s.failedTick = connection.retryTick;

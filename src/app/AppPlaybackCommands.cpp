@@ -48,7 +48,7 @@ void App::clearAB() {
 }
 
 void App::abTick() {
-  if (connecting.load() || !(ab.pointA >= 0 && ab.pointA < ab.pointB) || player.state() != Player::Playing) return;
+  if (connection.active.load() || !(ab.pointA >= 0 && ab.pointA < ab.pointB) || player.state() != Player::Playing) return;
   double p = player.position();
   uint32_t now = tickCount();
   if (!ab.jumpLatch) {

@@ -1,5 +1,6 @@
 // The App's state by concern: the shared view structs plus what only the App keeps beside them.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,6 +10,9 @@
 #include "render/ViewState.h"
 
 namespace vell {
+
+struct ConnectJob;
+class AboutWindow;
 
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
@@ -66,6 +70,7 @@ struct PointerInput : PointerState {
   bool clickPending = false;  // a single click waits to see whether a double click follows
   uint32_t clickTick = 0;
   uint32_t lastWheelTick = 0;
+  int browserHostRow = -2;  // the last browser row whose host was looked up
 };
 
 // A-B repeat: the points, and the latch that keeps one jump back from repeating at once.
@@ -99,10 +104,20 @@ struct CurrentMedium {
 
 // Network opens: the one waiting for the running connection, the last attempt and its retry.
 struct ConnectionState {
+  // Set on the window thread while a connection runs; read by the media controls' thread.
+  std::atomic<bool> active{false};
+  ConnectJob* job = nullptr;                      // the running connection, while active
+  const std::atomic<bool>* jobDone = nullptr;     // ... and whether its thread has finished
   OpenRequest pending;
   OpenRequest lastAttempt;
   bool retryOffered = false;
   uint32_t retryTick = 0;
+};
+
+// The modal About window while it runs.
+struct AboutState {
+  AboutWindow* window = nullptr;
+  bool open = false;
 };
 
 // The window is drawn only when what it shows changed: an event came (input, size, focus,

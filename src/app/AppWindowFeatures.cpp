@@ -88,16 +88,16 @@ void App::toggleFlipV() {
 
 
 void App::showAboutWindow() {
-  if (aboutOpen) return;
-  aboutOpen = true;
-  AboutWindow about;
-  if (about.create(window.handle())) {
-    aboutWindow = &about;
+  if (about.open) return;
+  about.open = true;
+  AboutWindow box;
+  if (box.create(window.handle())) {
+    about.window = &box;
     debugLog("About window shown");
-    about.run();
-    aboutWindow = nullptr;
+    box.run();
+    about.window = nullptr;
   }
-  aboutOpen = false;  // also when the window could not be made, so it can be tried again
+  about.open = false;  // also when the window could not be made, so it can be tried again
 }
 
 }  // namespace vell

@@ -100,7 +100,7 @@ void MediaSession::tick(uint32_t now) {
 
 void MediaSession::handle(const MediaRequest& r) {
   Player& p = app_.player;
-  if (app_.connecting.load() && r.command != MediaCommand::Raise && r.command != MediaCommand::Quit &&
+  if (app_.connection.active.load() && r.command != MediaCommand::Raise && r.command != MediaCommand::Quit &&
       r.command != MediaCommand::SetVolume) {
     app_.showToast("연결 중... 잠시 기다려주세요", 1000);
     return;

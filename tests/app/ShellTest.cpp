@@ -122,7 +122,7 @@ TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
   app.mediaSession = std::make_unique<MediaSession>(app);  // its requests, as the bus thread hands them over
   std::vector<std::string> handled;
   later(1000, [&] {
-    handled.push_back(std::string(app.aboutOpen ? "in the box" : "after it") +
+    handled.push_back(std::string(app.about.open ? "in the box" : "after it") +
                       (app.streamBrowser.loading ? "" : ", after the list"));
     MediaRequest quit;
     quit.command = MediaCommand::Quit;
@@ -131,7 +131,7 @@ TEST_F(OpenMedia, MessagesAndDesktopCommandsRunWhileABoxIsOpen) {
   app.showAboutWindow();
   pump(300);  // nothing comes again after the box
   EXPECT_EQ(handled, std::vector<std::string>{"in the box, after the list"});
-  EXPECT_EQ(std::tuple(app.streamBrowser.episodes.size(), app.aboutOpen), std::tuple(1u, false));
+  EXPECT_EQ(std::tuple(app.streamBrowser.episodes.size(), app.about.open), std::tuple(1u, false));
 }
 
 TEST_F(OpenMedia, ClosingTheWindowWhileConnectingEndsTheAttemptAndSaves) {

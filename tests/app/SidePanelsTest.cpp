@@ -259,9 +259,9 @@ TEST_F(SidePanels, BrowserHoverWarmsUpStaleEpisodeListsAreDroppedAndSearchedPodc
   app.toggleStreamBrowser(false);
   app.onMouseMove(800, 150);  // hovering the station warms its host up
   EXPECT_TRUE(app.streamBrowser.warmup().seen("127.0.0.1"));
-  app.connecting = true;  // while a connection runs, a station click queues the switch
+  app.connection.active = true;  // while a connection runs, a station click queues the switch
   click(800, 150);
-  app.connecting = false;
+  app.connection.active = false;
   EXPECT_EQ(app.connection.pending.url, "http://127.0.0.1:9/live");
   app.connection.pending = OpenRequest{};
   app.toggleStreamBrowser(true);  // the empty feed is asked first, then Loop Cast before that answer is handled
