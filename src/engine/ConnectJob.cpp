@@ -1,8 +1,10 @@
+// The connection thread: resolves a page or playlist, opens the input, retries with plain options.
 #include "engine/ConnectJob.h"
 
 #include <algorithm>
 
 #include "engine/Player.h"
+#include "engine/StationText.h"
 #include "engine/YtDlpResolver.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"

@@ -1,3 +1,4 @@
+// One attempt to open a network medium, and the connection thread's work on it.
 #pragma once
 #include <atomic>
 #include <functional>
