@@ -146,8 +146,9 @@ class Player {
   bool reconnect();
   void pauseBetweenAttempts(int ms);
 
-  // Window thread (PlayerTick.cpp), besides takeFrame and syncTick: opens the sound again after the device went away; on failure the next
-  // attempt follows after a back-off, for as long as the medium is open.
+  // Window thread (PlayerTick.cpp, with takeFrame and syncTick): opens the sound again after
+  // the device went away; on failure the next attempt follows after a back-off, for as long
+  // as the medium is open.
   void recoverAudioDevice();
 
   MediaSource source_;
