@@ -34,9 +34,6 @@ struct ConnectJob {
 // within `budgetMs`.
 using PlsResolver = std::function<std::string(const std::string& url, int budgetMs)>;
 
-// Whether a URL reaches only the network (a remote playlist may point nowhere else).
-bool isNetworkUrl(const std::string& url);
-
 // The connection thread's whole work: resolve a video-site page or a PLS playlist, open the
 // input, and try once more with the plain radio/generic options when that fails.
 void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& resolvePls);

@@ -1,4 +1,4 @@
-// The URL rules of an open: a network URL's kind and the FFmpeg options that kind is opened with.
+// The URL rules of an open: a URL's kind, where it may reach, and the FFmpeg options it is opened with.
 #include "engine/OpenOptions.h"
 
 #include "engine/VideoSite.h"
@@ -20,11 +20,24 @@ constexpr const char* kNetworkProtocols = "http,https,tls,tcp,crypto,httpproxy";
 const char* kRadioMarkers[] = {".m3u8", ".pls", ":8000/", ":8080/", ":8088/", ":8443/",
                                "/stream", "/live", "icecast", "shoutcast"};
 
+// Schemes of the protocols FFmpeg reaches over the network.
+const char* kNetworkSchemes[] = {"http", "https", "rtmp", "rtmps", "rtmpt", "rtmpts", "rtmpe", "rtmpte",
+                                 "rtsp", "rtsps", "mms", "mmsh", "mmst", "srt", "rtp", "udp", "tcp", "tls"};
+
 }  // namespace
 
 bool isRemoteHttp(const std::string& url) {
   std::string lower = asciiLower(url.substr(0, 8));
   return startsWith(lower, "http://") || startsWith(lower, "https://");
+}
+
+bool isNetworkUrl(const std::string& url) {
+  size_t colon = url.find("://");
+  if (colon == std::string::npos) return false;
+  std::string scheme = asciiLower(url.substr(0, colon));
+  for (const char* s : kNetworkSchemes)
+    if (scheme == s) return true;
+  return false;
 }
 
 std::string OpenOptions::entry(const std::string& key) const {

@@ -1,4 +1,4 @@
-// The URL rules of an open: a network URL's kind and the FFmpeg options that kind is opened with.
+// The URL rules of an open: a URL's kind, where it may reach, and the FFmpeg options it is opened with.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -31,5 +31,7 @@ OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest);
 bool looksLikePodcastEpisode(const std::string& url);
 // "http://" or "https://", in any case: the only addresses nested opens may reach.
 bool isRemoteHttp(const std::string& url);
+// Whether a URL reaches only the network (a remote playlist may point nowhere else).
+bool isNetworkUrl(const std::string& url);
 
 }  // namespace vell
