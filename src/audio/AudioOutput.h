@@ -1,3 +1,4 @@
+// The sound sink: a ring the playback thread writes and a render thread drains into the device.
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -92,6 +93,7 @@ class AudioOutput {
   std::atomic<bool> deviceInvalidated{false};
 
  private:
+  // Render thread (AudioRenderLoop.cpp).
   void renderLoop();
   void startupFill(uint32_t threadStartTick);
   // Sleeps up to `ms` unless stop() wakes it; false once the output stops running.
@@ -101,6 +103,7 @@ class AudioOutput {
   // Prepares `available` frames in deviceBuffer_ from the held frames and the ring; the gain
   // moves `steps` times.
   bool renderChunk(int available, int steps);
+
   size_t fillLocked() const;
   void stopThread();
 

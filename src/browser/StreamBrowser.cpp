@@ -1,3 +1,4 @@
+// Drawing the stream browser's rows, hit testing them and editing its search text; window thread.
 #include "browser/StreamBrowser.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The stream browser: the radio and podcast side panel with its search.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// Starting an episode fetch on its own thread and accepting only the newest answer.
 #include "catalog/EpisodeLoader.h"
 
 #include <system_error>

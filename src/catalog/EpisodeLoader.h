@@ -1,3 +1,4 @@
+// Fetching a podcast's episodes on a thread of their own, the newest request winning.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -1,3 +1,4 @@
+// Scanning RSS, JSON and PLS documents as bytes for the fields the browser lists.
 #include "catalog/FeedParse.h"
 
 #include <algorithm>

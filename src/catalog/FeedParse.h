@@ -1,3 +1,4 @@
+// Episodes and stations read out of fetched documents: RSS feeds, the broadcaster's JSON, PLS.
 #pragma once
 #include <string>
 #include <string_view>

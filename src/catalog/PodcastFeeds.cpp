@@ -1,3 +1,4 @@
+// Fetching and parsing PLS playlists and episode feeds; the caller's thread (loader or connection).
 #include "catalog/PodcastFeeds.h"
 
 #include "catalog/StreamEntry.h"

@@ -1,3 +1,4 @@
+// Fetching the documents the browser lists from: PLS playlists and episode feeds.
 #pragma once
 #include <cstdint>
 #include <string>

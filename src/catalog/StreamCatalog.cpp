@@ -1,3 +1,4 @@
+// Building, searching and changing the catalogue; window thread.
 #include "catalog/StreamCatalog.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The stream browser's stations and podcasts: the built-in list and the user's changes to it.
 #pragma once
 #include <cstdint>
 #include <string>

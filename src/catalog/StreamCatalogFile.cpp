@@ -1,3 +1,4 @@
+// Parsing and writing the built-in and the user's catalogue files.
 #include "catalog/StreamCatalogFile.h"
 
 #include "catalog/TextClean.h"

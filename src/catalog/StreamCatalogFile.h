@@ -1,3 +1,4 @@
+// The two catalogue files as text: parsing and writing their lines.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// One station or podcast of the catalogue and its stream type.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// Decoding character references and escaped slashes in fetched text.
 #include "catalog/TextClean.h"
 
 #include <algorithm>

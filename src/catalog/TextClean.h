@@ -1,3 +1,4 @@
+// Character references and escaped slashes undone in fetched text.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// One run of decoded sound as the audio decoder hands it to the playback thread.
 #pragma once
 #include <vector>
 

@@ -1,3 +1,4 @@
+// Decoding the chosen audio stream and resampling it for the output; playback thread, set up by the opener.
 #include "engine/AudioDecoder.h"
 
 extern "C" {

@@ -1,3 +1,4 @@
+// The audio decoder and resampler the playback thread feeds.
 #pragma once
 #include <cstdint>
 

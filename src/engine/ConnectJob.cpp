@@ -1,8 +1,11 @@
+// The connection thread: resolves a page or playlist, opens the input, retries with plain options.
 #include "engine/ConnectJob.h"
 
 #include <algorithm>
 
+#include "engine/OpenOptions.h"
 #include "engine/Player.h"
+#include "engine/StationText.h"
 #include "engine/YtDlpResolver.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
@@ -15,10 +18,6 @@ ConnectJob::ConnectJob(Player& p, std::string u, bool podcast, std::string n)
 
 namespace {
 
-// Schemes of the protocols FFmpeg reaches over the network.
-const char* kNetworkSchemes[] = {"http", "https", "rtmp", "rtmps", "rtmpt", "rtmpts", "rtmpe", "rtmpte",
-                                 "rtsp", "rtsps", "mms", "mmsh", "mmst", "srt", "rtp", "udp", "tcp", "tls"};
-
 bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast, const std::string& title = "") {
   job.player.close();
   if (!job.player.openUrl(url, podcast, &job.cancelled, title.empty() ? job.name : title)) return false;
@@ -30,15 +29,6 @@ bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast, const
 int msLeft(uint32_t deadline) { return std::max(0, static_cast<int32_t>(deadline - tickCount())); }
 
 }  // namespace
-
-bool isNetworkUrl(const std::string& url) {
-  size_t colon = url.find("://");
-  if (colon == std::string::npos) return false;
-  std::string scheme = asciiLower(url.substr(0, colon));
-  for (const char* s : kNetworkSchemes)
-    if (scheme == s) return true;
-  return false;
-}
 
 void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& resolvePls) {
   const uint32_t deadline = tickCount() + static_cast<uint32_t>(std::max(1, job.budgetMs));

@@ -1,3 +1,4 @@
+// One attempt to open a network medium, and the connection thread's work on it.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -32,9 +33,6 @@ struct ConnectJob {
 // What the connection thread needs from the outside: a PLS playlist's first stream, fetched
 // within `budgetMs`.
 using PlsResolver = std::function<std::string(const std::string& url, int budgetMs)>;
-
-// Whether a URL reaches only the network (a remote playlist may point nowhere else).
-bool isNetworkUrl(const std::string& url);
 
 // The connection thread's whole work: resolve a video-site page or a PLS playlist, open the
 // input, and try once more with the plain radio/generic options when that fails.

@@ -1,3 +1,4 @@
+// Converting and scaling a decoded picture to BGRA with a cached scaler; whichever thread owns the converter.
 #include "engine/FrameConverter.h"
 
 extern "C" {

@@ -1,3 +1,4 @@
+// Decoded pictures to BGRA at the size they are shown at; one converter per thread.
 #pragma once
 #include <cstddef>
 

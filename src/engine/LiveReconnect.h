@@ -1,3 +1,4 @@
+// The playback thread's rules for keeping an endless network input alive: error runs, back-offs, retries.
 #pragma once
 #include <cstdint>
 

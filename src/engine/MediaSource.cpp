@@ -1,3 +1,4 @@
+// One opened FFmpeg input: open, probe, read, seek, titles; any thread, one at a time under its lock.
 #include "engine/MediaSource.h"
 
 extern "C" {
@@ -12,51 +13,19 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 
-#include "catalog/TextClean.h"
+#include "engine/OpenOptions.h"
+#include "engine/StationText.h"
 #include "engine/VideoFrame.h"
-#include "engine/VideoSite.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
-#include "platform/SystemProxy.h"
-#include "platform/Text.h"
 
 namespace vell {
 
 namespace {
 
-constexpr const char* kUserAgent =
-    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-    "Chrome/120.0.0.0 Safari/537.36";
-
-// Nested opens of a remote document (HLS segments, a playlist's entries) may only reach
-// the network, never local files.
-constexpr const char* kNetworkProtocols = "http,https,tls,tcp,crypto,httpproxy";
-
-const char* kRadioMarkers[] = {".m3u8", ".pls", ":8000/", ":8080/", ":8088/", ":8443/",
-                               "/stream", "/live", "icecast", "shoutcast"};
-
-bool isRemoteHttp(const std::string& url) {
-  std::string lower = asciiLower(url.substr(0, 8));
-  return startsWith(lower, "http://") || startsWith(lower, "https://");
-}
-
 // True once `deadline` (a tick count) has passed; 0 is no deadline.
 bool tickPassed(uint32_t deadline) {
   return deadline != 0 && static_cast<int32_t>(tickCount() - deadline) >= 0;
-}
-
-bool isIcyKeyChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
-}
-
-// True when the text at `at` can follow a value's closing "';": nothing but the block's
-// padding, or the next key ("StreamUrl='").
-bool valueMayEndBefore(std::string_view block, size_t at) {
-  at = std::min(block.find_first_not_of(' ', at), block.size());
-  if (block.find_first_not_of(std::string_view(" \r\n\0", 4), at) == std::string_view::npos) return true;
-  size_t key = at;
-  while (key < block.size() && isIcyKeyChar(block[key])) ++key;
-  return key > at && block.substr(key, 2) == "='";
 }
 
 // A chained Ogg stream's song: "ARTIST - TITLE", or the title alone.
@@ -109,142 +78,6 @@ void keepOneVariant(AVFormatContext* ctx) {
 
 }  // namespace
 
-std::string OpenOptions::entry(const std::string& key) const {
-  for (const auto& [k, v] : entries)
-    if (k == key) return v;
-  return {};
-}
-
-bool looksLikePodcastEpisode(const std::string& url) {
-  return contains(url, ".mp3") && !contains(url, ".m3u8") && !contains(url, ".pls");
-}
-
-std::string oneLineTitle(const std::string& text, size_t maxChars) {
-  size_t end = text.find_first_of("\r\n");
-  std::string line = text.substr(0, end);
-  for (char& c : line)
-    if (c == '\t' || c == '\v' || c == '\f') c = ' ';
-  bool cut = end != std::string::npos && text.find_first_not_of(" \t\r\n", end) != std::string::npos;
-  if (utf8Length(line) > maxChars) {
-    line = utf8Prefix(line, maxChars);
-    cut = true;
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return cut ? line + "…" : line;
-}
-
-std::string stationText(std::string_view bytes) {
-  std::string text;
-  if (isValidUtf8(bytes))
-    text = bytes;
-  else if (!cp949ToUtf8(bytes, text))
-    text = cp1252ToUtf8(bytes);
-  return decodeXmlEntities(text);
-}
-
-// A title may itself hold "';" ("Rock 'n' Roll';"): its value ends only at a "';" that is
-// followed by the next key or by the end of the block.
-std::string icyStreamTitle(std::string_view block) {
-  block = block.substr(0, block.find('\0'));
-  for (size_t at = 0; at < block.size();) {
-    size_t eq = block.find("='", at);
-    if (eq == std::string_view::npos) break;
-    std::string_view key = block.substr(at, eq - at);
-    key.remove_prefix(std::min(key.find_first_not_of(' '), key.size()));
-    size_t begin = eq + 2, end = std::string_view::npos;
-    for (size_t q = block.find("';", begin); q != std::string_view::npos; q = block.find("';", q + 1)) {
-      if (valueMayEndBefore(block, q + 2)) {
-        end = q;
-        break;
-      }
-    }
-    if (end == std::string_view::npos) {  // never closed: up to the end, less a lone closing quote
-      end = block.size();
-      if (end > begin && block[end - 1] == '\'') --end;
-    }
-    if (asciiLower(key) == "streamtitle") return stationText(block.substr(begin, end - begin));
-    at = end + 2;
-  }
-  return {};
-}
-
-UrlKind classifyUrl(const std::string& url, bool podcastRequest) {
-  if (contains(url, videosite::kMediaCdnDomain) || contains(url, videosite::kImageDomain))
-    return UrlKind::VideoSiteMedia;
-  if (podcastRequest) return UrlKind::Podcast;
-  for (const char* marker : kRadioMarkers)
-    if (contains(url, marker)) return UrlKind::Radio;
-  return UrlKind::Generic;
-}
-
-std::string forcedInputFormat(const std::string& url, bool podcastRequest) {
-  if (podcastRequest) return {};
-  std::string path = url.substr(0, url.find('?'));
-  if (path.size() > 5 && endsWith(path, ".mp3")) return "mp3";
-  if (path.size() > 6 && endsWith(path, ".m3u8")) return "hls";
-  if (path.size() > 5 && endsWith(path, ".aac")) return "aac";
-  return {};
-}
-
-OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest) {
-  OpenOptions o;
-  auto& e = o.entries;
-  e.emplace_back("user_agent", kUserAgent);
-  e.emplace_back("multiple_requests", "1");
-  e.emplace_back("reconnect", "1");
-  e.emplace_back("reconnect_on_network_error", "1");
-  e.emplace_back("reconnect_on_http_error", "4xx,5xx");
-
-  o.kind = classifyUrl(url, podcastRequest);
-  switch (o.kind) {
-    case UrlKind::VideoSiteMedia:
-      o.probeSize = 262144;
-      o.maxAnalyzeDurationUs = 1500000;
-      e.emplace_back("timeout", "10000000");
-      e.emplace_back("rw_timeout", "10000000");
-      e.emplace_back("reconnect_delay_max", "3");
-      e.emplace_back("referer", videosite::kHomePage);
-      e.emplace_back("icy", "0");  // FFmpeg asks for ICY metadata unless told otherwise
-      e.emplace_back("headers", std::string("Origin: ") + videosite::kOrigin +
-                                    "\r\nAccept: */*\r\nConnection: keep-alive\r\n");
-      break;
-    case UrlKind::Podcast:
-      o.probeSize = 32768;
-      o.maxAnalyzeDurationUs = 200000;
-      e.emplace_back("timeout", "5000000");
-      e.emplace_back("rw_timeout", "5000000");
-      e.emplace_back("reconnect_delay_max", "2");
-      e.emplace_back("http_persistent", "1");
-      e.emplace_back("icy", "0");
-      e.emplace_back("headers",
-                     "Accept: audio/mpeg, audio/aac, audio/*, */*\r\nAccept-Encoding: identity\r\n"
-                     "Connection: keep-alive\r\n");
-      break;
-    case UrlKind::Radio:
-    case UrlKind::Generic:
-      o.probeSize = 32768;
-      o.maxAnalyzeDurationUs = o.kind == UrlKind::Radio ? 100000 : 150000;
-      o.noBuffer = o.kind == UrlKind::Radio;
-      e.emplace_back("timeout", "6000000");
-      e.emplace_back("rw_timeout", "6000000");
-      e.emplace_back("reconnect_delay_max", "2");
-      e.emplace_back("icy", "1");
-      e.emplace_back("headers", "Icy-MetaData: 1\r\nConnection: keep-alive\r\n");
-      break;
-  }
-  // Neither "reconnect_at_eof" nor "reconnect_streamed": FFmpeg reopens at once and without
-  // limit on every end of an input without byte ranges, so an HLS playlist is read again
-  // for ever and a web page or a station that closes early is fetched hundreds of times a
-  // second. The playback thread's reconnection, with its back-off, handles the end of a
-  // live input instead.
-  o.forcedFormat = forcedInputFormat(url, podcastRequest);
-  if (isRemoteHttp(url)) {
-    e.emplace_back("protocol_whitelist", kNetworkProtocols);
-    // FFmpeg looks for a proxy only in the environment; Windows keeps it in its settings.
-    if (std::string proxy = systemProxyFor(url); !proxy.empty()) e.emplace_back("http_proxy", proxy);
-  }
-  return o;
-}
 
 MediaSource::MediaSource() = default;
 

@@ -1,10 +1,12 @@
+// One opened FFmpeg input and what is known about it; every demuxer call runs under its lock.
 #pragma once
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "engine/OpenOptions.h"
 
 struct AVFormatContext;
 struct AVPacket;
@@ -13,39 +15,6 @@ struct AVDictionary;
 struct AVIOContext;
 
 namespace vell {
-
-// How a network URL is opened; decided from the URL text and the podcast flag alone.
-enum class UrlKind { VideoSiteMedia, Podcast, Radio, Generic };
-
-// The FFmpeg settings one URL kind is opened with.
-struct OpenOptions {
-  UrlKind kind = UrlKind::Generic;
-  int64_t probeSize = 0;
-  int64_t maxAnalyzeDurationUs = 0;
-  bool noBuffer = false;
-  std::string forcedFormat;  // demuxer name, empty = probe
-  // Option dictionary entries, in the order they are set.
-  std::vector<std::pair<std::string, std::string>> entries;
-  std::string entry(const std::string& key) const;
-};
-
-UrlKind classifyUrl(const std::string& url, bool podcastRequest);
-// The forced demuxer for a non-podcast URL ("mp3", "hls", "aac"), or empty.
-std::string forcedInputFormat(const std::string& url, bool podcastRequest);
-OpenOptions buildOpenOptions(const std::string& url, bool podcastRequest);
-// A URL typed or given by hand is a podcast episode when it names an MP3 file and is not a
-// playlist (".m3u8", ".pls").
-bool looksLikePodcastEpisode(const std::string& url);
-// Station names and song titles come from the server: one line, at most `maxChars` code
-// points, cut with an ellipsis.
-std::string oneLineTitle(const std::string& text, size_t maxChars = 120);
-// Text a station sends (ICY titles and headers) to UTF-8: as UTF-8 when it is valid, else as
-// CP949 when that decodes cleanly, else as Windows-1252; character references ("&#45432;",
-// "&#xB178;", "&amp;") become the characters they name.
-std::string stationText(std::string_view bytes);
-// The song title of one ICY metadata block ("StreamTitle='...';StreamUrl='...';"), decoded
-// as station text; empty when the block names none.
-std::string icyStreamTitle(std::string_view block);
 
 // What is known about the opened input. Written by whoever opens the source; the user
 // interface reads it through `info()` without waiting behind a network read.

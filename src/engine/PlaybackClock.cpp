@@ -1,3 +1,4 @@
+// The media clock's arithmetic; any thread, under its lock.
 #include "engine/PlaybackClock.h"
 
 #include "platform/Clock.h"

@@ -1,3 +1,4 @@
+// The media clock: a base position running at the playback speed; any thread, under its lock.
 #pragma once
 #include <mutex>
 

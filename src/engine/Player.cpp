@@ -1,3 +1,4 @@
+// The Player's life cycle: open, play, pause, stop, close, seek and speed; window and connection threads.
 #include "engine/Player.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The playback engine's one object: its public face and the state its threads share.
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -125,6 +126,11 @@ class Player {
   // After the sound buffered ahead was dropped (speed change, new device): go on from `heard`.
   void continueFrom(double heard);
 
+  // Pictures before a seek's target (less the slack) are dropped for this long after it: the
+  // demuxer lands on the key frame before the target.
+  static constexpr uint32_t kSeekSettleMs = 2000;
+  static constexpr double kSeekSlack = 0.05;
+
   // Playback thread (PlaybackLoop.cpp).
   void playbackThread();
   void executeSeek(double target);
@@ -139,8 +145,10 @@ class Player {
   void finishAtEnd();
   bool reconnect();
   void pauseBetweenAttempts(int ms);
-  // Window thread: opens the sound again after the device went away; on failure the next
-  // attempt follows after a back-off, for as long as the medium is open.
+
+  // Window thread (PlayerTick.cpp, with takeFrame and syncTick): opens the sound again after
+  // the device went away; on failure the next attempt follows after a back-off, for as long
+  // as the medium is open.
   void recoverAudioDevice();
 
   MediaSource source_;

@@ -1,3 +1,4 @@
+// Decoding the chosen video stream, on a hardware device when one takes it; playback thread, set up by the opener.
 #include "engine/VideoDecoder.h"
 
 extern "C" {

@@ -1,3 +1,4 @@
+// The video decoder the playback thread feeds, hardware device first.
 #pragma once
 #include <cstddef>
 

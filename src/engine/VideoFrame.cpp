@@ -1,3 +1,4 @@
+// Moving, releasing and converting a decoded picture's buffer.
 #include "engine/VideoFrame.h"
 
 extern "C" {

@@ -1,3 +1,4 @@
+// One decoded picture and the FFmpeg buffer it holds.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The one video-sharing site the player resolves pages of: its domains and headers.
 #pragma once
 
 // Everything the player knows about the one video-sharing site it resolves pages of.

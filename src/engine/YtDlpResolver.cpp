@@ -1,3 +1,4 @@
+// Running yt-dlp and reading its answer; connection thread.
 #include "engine/YtDlpResolver.h"
 
 #include <vector>

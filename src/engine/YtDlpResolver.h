@@ -1,3 +1,4 @@
+// A video-site page to a direct media URL through the yt-dlp tool.
 #pragma once
 #include <atomic>
 #include <string>

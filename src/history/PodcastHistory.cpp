@@ -1,3 +1,4 @@
+// Recording, reading and saving the episode history; any thread, under its lock.
 #include "history/PodcastHistory.h"
 
 #include <algorithm>

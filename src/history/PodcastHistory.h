@@ -1,3 +1,4 @@
+// Where each podcast episode was left off: positions, lengths and the history file.
 #pragma once
 #include <cstddef>
 #include <cstdint>

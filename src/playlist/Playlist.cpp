@@ -1,3 +1,4 @@
+// The play queue's moves (next, previous, shuffle), its rows and its file; window thread.
 #include "playlist/Playlist.h"
 
 #include <memory>

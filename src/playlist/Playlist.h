@@ -1,3 +1,4 @@
+// The play queue: items, categories, the current item and the queue file.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -1,3 +1,4 @@
+// Drawing the play queue's side panel and finding what a point hits.
 #include "playlist/PlaylistPanel.h"
 
 #include <algorithm>

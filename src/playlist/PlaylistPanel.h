@@ -1,3 +1,4 @@
+// The play queue's side panel: drawing and hit testing.
 #pragma once
 #include <string>
 

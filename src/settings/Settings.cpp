@@ -1,3 +1,4 @@
+// Reading and writing the settings file, line by line.
 #include "settings/Settings.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The user's preferences and the one process-wide record of them.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Subtitle commands (open, delay, size, show) and their settings; window thread.
 #include "subtitles/SubtitleState.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The App's subtitle state: the track, its delay, size and visibility, and the messages commands show.
 #pragma once
 #include <cstdint>
 #include <string>

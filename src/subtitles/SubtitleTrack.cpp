@@ -1,3 +1,4 @@
+// Reading SRT and SAMI files (character set, times, tags) into cues, and the cue at a time.
 #include "subtitles/SubtitleTrack.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The timed text of one SRT or SAMI file.
 #pragma once
 #include <string>
 #include <string_view>

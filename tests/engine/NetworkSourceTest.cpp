@@ -1,5 +1,7 @@
+// Opening network inputs: the headers each URL kind sends, ICY titles, the URL rules and the open bounds.
 #include <gtest/gtest.h>
 
+#include "engine/StationText.h"
 #include "platform/Text.h"
 #include "support/EngineFixtures.h"
 #include "support/HttpServer.h"
