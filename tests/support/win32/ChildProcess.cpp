@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/ProcessQuote.h"
 #include "platform/win32/WinText.h"
+#include "support/win32/TestChild.h"
 
 namespace vell::test::crash {
 
@@ -59,33 +60,9 @@ int saveOnFullDisk(const Save& save, long maxBytes) {
 // No fork: the child is this test program again, running only the current test, which
 // reaches serveAsSavingChild below.
 SavingChild::SavingChild(const std::string& path, const Save&, const std::string&, const std::string&) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::wstring self(32768, L'\0');
-  self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-  std::string line = quoteWindowsCommandLine(
-      {win::narrow(self), std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name()});
-  std::wstring commandLine = win::widen(line);
-
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE ours = nullptr, theirs = nullptr;
-  if (!CreatePipe(&ours, &theirs, &inherit, 0)) return;
-  SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
-  HANDLE quiet = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = quiet;
-  PROCESS_INFORMATION info{};
-  SetEnvironmentVariableW(kChildMark, std::to_wstring(reinterpret_cast<uintptr_t>(theirs)).c_str());
-  BOOL started = CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                nullptr, &startup, &info);
-  SetEnvironmentVariableW(kChildMark, nullptr);
-  CloseHandle(theirs);
-  CloseHandle(quiet);
-  if (started) {
-    CloseHandle(info.hThread);
-    process_ = reinterpret_cast<intptr_t>(info.hProcess);
+  TestChild child;
+  if (startTestChild(kChildMark, L"", child)) {
+    process_ = reinterpret_cast<intptr_t>(child.process);
     // Once its first saves are done: its file's path and the sizes of A and B, each on a
     // line, then A and B. Wine tells no end of the pipe while the child lives, so the sizes
     // say when it is all there, and a child that died says no more.
@@ -93,12 +70,12 @@ SavingChild::SavingChild(const std::string& path, const Save&, const std::string
     char buffer[65536];
     while (path_.empty()) {
       DWORD waiting = 0, n = 0;
-      if (!PeekNamedPipe(ours, nullptr, 0, nullptr, &waiting, nullptr)) break;
+      if (!PeekNamedPipe(child.pipe, nullptr, 0, nullptr, &waiting, nullptr)) break;
       if (waiting == 0) {
-        if (WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0) break;
+        if (WaitForSingleObject(child.process, 10) == WAIT_OBJECT_0) break;
         continue;
       }
-      if (!ReadFile(ours, buffer, std::min<DWORD>(waiting, sizeof buffer), &n, nullptr)) break;
+      if (!ReadFile(child.pipe, buffer, std::min<DWORD>(waiting, sizeof buffer), &n, nullptr)) break;
       text.append(buffer, n);
       size_t pathEnd = text.find('\n');
       size_t aEnd = pathEnd == std::string::npos ? pathEnd : text.find('\n', pathEnd + 1);
@@ -112,8 +89,8 @@ SavingChild::SavingChild(const std::string& path, const Save&, const std::string
       path_ = text.substr(0, pathEnd);
       ownFolder_ = parentPath(path_) != parentPath(path);
     }
+    CloseHandle(child.pipe);
   }
-  CloseHandle(ours);
 }
 
 SavingChild::~SavingChild() {

@@ -7,6 +7,7 @@
 
 #include "platform/ProcessQuote.h"
 #include "platform/win32/WinText.h"
+#include "support/win32/TestChild.h"
 
 namespace vell::test {
 
@@ -81,50 +82,24 @@ bool quitChildProcess(const std::function<char()>& child, char& answer, bool& en
     ExitProcess(kHeldOn);
   }
 
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::wstring self(32768, L'\0');
-  self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-  std::wstring line = win::widen(quoteWindowsCommandLine(
-      {win::narrow(self), std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name()}));
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE ours = nullptr, theirs = nullptr;
-  if (!CreatePipe(&ours, &theirs, &inherit, 0)) return false;
-  SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
-  HANDLE quiet = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = quiet;
-  PROCESS_INFORMATION info{};
-  std::wstring value = std::to_wstring(reinterpret_cast<uintptr_t>(theirs)) + L" " + std::to_wstring(call);
-  SetEnvironmentVariableW(kChildMark, value.c_str());
-  BOOL started = CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                &startup, &info);
-  SetEnvironmentVariableW(kChildMark, nullptr);
-  CloseHandle(theirs);
-  CloseHandle(quiet);
-  if (!started) {
-    CloseHandle(ours);
-    return false;
-  }
-  CloseHandle(info.hThread);
+  TestChild child;
+  if (!startTestChild(kChildMark, std::to_wstring(call), child)) return false;
   // Wine tells no end of the pipe while the child lives: polled until the answer or its end.
   answer = 0;
   for (bool gone = false; !gone;) {
     DWORD waiting = 0, n = 0;
-    if (!PeekNamedPipe(ours, nullptr, 0, nullptr, &waiting, nullptr)) break;
+    if (!PeekNamedPipe(child.pipe, nullptr, 0, nullptr, &waiting, nullptr)) break;
     if (waiting > 0) {
-      ReadFile(ours, &answer, 1, &n, nullptr);
+      ReadFile(child.pipe, &answer, 1, &n, nullptr);
       break;
     }
-    gone = WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0;
+    gone = WaitForSingleObject(child.process, 10) == WAIT_OBJECT_0;
   }
-  CloseHandle(ours);
+  CloseHandle(child.pipe);
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(info.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, kHeldOn);
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
+  if (WaitForSingleObject(child.process, 15000) != WAIT_OBJECT_0) TerminateProcess(child.process, kHeldOn);
+  GetExitCodeProcess(child.process, &code);
+  CloseHandle(child.process);
   // The default handler ends it: with STATUS_CONTROL_C_EXIT on Windows, with 0 under wine.
   ended = code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0;
   return true;
