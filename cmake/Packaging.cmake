@@ -137,6 +137,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The file chooser is a separate program on Linux; without one, paths are typed.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity | kdialog")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS yt-dlp)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack puts the summary above this text.

@@ -91,6 +91,7 @@ LangString PROGID_NAME ${LANG_KOREAN} "미디어 파일 (Vell Player)"
   !insertmacro ${DO} .opus
   !insertmacro ${DO} .wma
   !insertmacro ${DO} .m4a
+  !insertmacro ${DO} .mka
   !insertmacro ${DO} .ape
   !insertmacro ${DO} .aiff
   !insertmacro ${DO} .pls

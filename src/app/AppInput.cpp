@@ -19,7 +19,7 @@ namespace {
 bool hasMediaExtension(const std::string& path) {
   static const char* kExtensions[] = {".mp4", ".mkv", ".avi",  ".mov", ".wmv",  ".flv", ".webm", ".m4v", ".mpg",
                                       ".mpeg", ".3gp", ".ogv", ".vob", ".mp3",  ".flac", ".wav", ".aac",  ".ogg",
-                                      ".wma", ".m4a", ".opus", ".ape", ".alac", ".aiff", ".mid", ".midi"};
+                                      ".wma", ".m4a", ".mka", ".opus", ".ape", ".alac", ".aiff", ".mid", ".midi"};
   std::string name = displayName(path);
   size_t dot = name.rfind('.');
   if (dot == std::string::npos) return false;

@@ -51,6 +51,15 @@ int main(int argc, char** argv) {
     vell::writeStdout("Vell Player " VELL_VERSION "\n");
     return 0;
   }
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    vell::writeStdout(
+        "사용법: vell-player [파일 또는 URL]\n"
+        "  동영상이나 음악 파일, 재생목록(.m3u, .pls), 스트림 주소(http, https, rtmp),\n"
+        "  동영상 사이트 주소를 엽니다. 파일을 여러 개 주면 모두 재생목록에 넣습니다.\n"
+        "  --version  버전을 출력합니다\n"
+        "  --help     이 도움말을 출력합니다\n");
+    return 0;
+  }
   av_log_set_level(AV_LOG_ERROR);
   avformat_network_init();
   int exitCode = 1;

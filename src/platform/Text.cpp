@@ -175,6 +175,7 @@ std::string formatClock(double seconds) {
 std::string formatMinutesSeconds(double seconds) {
   if (!(seconds > 0)) seconds = 0;
   long long t = static_cast<long long>(std::trunc(seconds));
+  if (t >= 3600) return formatClock(seconds);  // "300:05" of a film is read as hours
   char buffer[48];
   snprintf(buffer, sizeof buffer, "%lld:%02lld", t / 60, t % 60);
   return buffer;

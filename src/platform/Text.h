@@ -55,7 +55,7 @@ std::string formatText(const char* fmt, ...);
 
 // Time read-outs: "%d:%02d:%02d" from one hour on, else "%02d:%02d", of trunc(max(seconds, 0)).
 std::string formatClock(double seconds);
-// Minutes and seconds for resume messages: "%d:%02d" of the whole minutes and remaining seconds.
+// Resume messages: "%d:%02d" of the minutes and seconds, from one hour on as formatClock.
 std::string formatMinutesSeconds(double seconds);
 
 }  // namespace vell

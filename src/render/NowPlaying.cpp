@@ -86,10 +86,7 @@ std::string failedItemText(std::string_view name) {
 }
 
 std::string resumeLabel(std::string_view name, double positionSeconds) {
-  int total = positionSeconds > 0 ? static_cast<int>(positionSeconds) : 0;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, " (%d:%02d)", total / 60, total % 60);
-  return "▶ 이어듣기: " + std::string(name) + buf;
+  return "▶ 이어듣기: " + std::string(name) + " (" + formatMinutesSeconds(positionSeconds) + ")";
 }
 
 std::string bufferingText(double seconds) {

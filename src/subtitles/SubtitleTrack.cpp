@@ -371,6 +371,22 @@ bool SubtitleTrack::loadFile(const std::string& path) {
   return false;
 }
 
+namespace {
+
+// How a language part of a subtitle's name ranks: Korean first, then the rest by name; -1 for
+// what is no language part (empty, or more than a short tag such as "ko", "kor" or "pt-BR").
+int languageRank(const std::string& tag) {
+  std::string low = asciiLower(tag);
+  if (low.size() < 2 || low.size() > 8) return -1;
+  for (char c : low)
+    if (!(c >= 'a' && c <= 'z') && c != '-') return -1;
+  for (const char* korean : {"ko", "kor", "ko-kr", "korean", "kr"})
+    if (low == korean) return 0;
+  return 1;
+}
+
+}  // namespace
+
 bool SubtitleTrack::loadBeside(const std::string& mediaPath) {
   // The extension must belong to the file name: a dot in a folder name is not one.
   size_t dot = mediaPath.rfind('.');
@@ -382,7 +398,22 @@ bool SubtitleTrack::loadBeside(const std::string& mediaPath) {
     if (!fileExists(candidate)) continue;
     return asciiLower(ext) == ".srt" ? loadSrt(candidate) : loadSami(candidate);
   }
-  return false;
+  // Then names with a language part, "film.ko.srt" or "film.en.smi": Korean first.
+  std::string folder = sep == std::string::npos ? std::string(".") : mediaPath.substr(0, sep);
+  std::string stem = base.substr(sep == std::string::npos ? 0 : sep + 1) + ".";
+  std::string best;
+  int bestRank = INT_MAX;
+  for (const std::string& name : listDirectory(folder)) {
+    std::string ext = lowerExtension(name);
+    if (name.compare(0, stem.size(), stem) != 0 || (ext != ".srt" && ext != ".smi")) continue;
+    int rank = languageRank(name.substr(stem.size(), name.size() - stem.size() - ext.size()));
+    if (rank < 0) continue;
+    rank = rank * 2 + (ext == ".smi");  // SRT before SAMI of the same rank
+    if (rank < bestRank) bestRank = rank, best = name;  // names come sorted: the first wins a tie
+  }
+  if (best.empty()) return false;
+  std::string path = (sep == std::string::npos ? std::string() : mediaPath.substr(0, sep + 1)) + best;
+  return lowerExtension(best) == ".srt" ? loadSrt(path) : loadSami(path);
 }
 
 std::string SubtitleTrack::textAt(double position) const {

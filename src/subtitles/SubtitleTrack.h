@@ -19,7 +19,8 @@ class SubtitleTrack {
   void clear();
 
   // Looks for "<base>.srt", ".smi", ".SRT", ".SMI" beside the medium (base = the path
-  // without its extension) and loads the first that exists.
+  // without its extension) and loads the first that exists; else "<base>.<language>.srt" or
+  // ".smi", a Korean one first.
   bool loadBeside(const std::string& mediaPath);
   // A file the user chose: cleared, then loaded as SRT or SAMI by its extension;
   // any other extension loads nothing.

@@ -17,6 +17,7 @@ echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 
 lintian --fail-on error "$deb" || fail "lintian found errors"
 [ "$(dpkg-deb -f "$deb" Suggests)" = yt-dlp ] || fail "Suggests: $(dpkg-deb -f "$deb" Suggests)"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "zenity | kdialog" ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 dpkg-deb -f "$deb" Depends | grep -q libavcodec || fail "shlibdeps gave no FFmpeg dependency"
 
 root=$work/root
@@ -32,5 +33,7 @@ home=$work/home
 mkdir -p "$home"
 out=$(env -i HOME="$home" PATH=/usr/bin:/bin "$root/usr/bin/vell-player" --version) || fail "--version failed"
 [ "$out" = "Vell Player $version" ] || fail "--version said '$out'"
-[ -z "$(ls -A "$home")" ] || fail "--version wrote into the home folder: $(find "$home")"
+help=$(env -i HOME="$home" PATH=/usr/bin:/bin "$root/usr/bin/vell-player" --help) || fail "--help failed"
+[[ $help == 사용법:* ]] || fail "--help said '$help'"
+[ -z "$(ls -A "$home")" ] || fail "--version or --help wrote into the home folder: $(find "$home")"
 echo "ok: lintian, desktop entry, AppStream; '$out'"

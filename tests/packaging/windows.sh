@@ -59,7 +59,7 @@ install_dir=$(reg_value "$uninst" InstallLocation)
 [ "$(reg_value "$uninst" DisplayVersion)" = "$version" ] || fail "DisplayVersion"
 quiet=$(reg_value "$uninst" QuietUninstallString)
 [ -n "$quiet" ] && [ -n "$(reg_value "$uninst" EstimatedSize)" ] || fail "uninstall entry incomplete"
-for ext in .mp4 .pls .m3u8; do
+for ext in .mp4 .mka .pls .m3u8; do
   run reg query "HKCU\\Software\\Classes\\$ext\\OpenWithProgids" /v VellPlayer.Media >/dev/null ||
     fail "$ext is not offered to the player"
 done

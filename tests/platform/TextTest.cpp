@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "platform/ProcessQuote.h"
 #include "platform/Text.h"
@@ -25,7 +26,8 @@ TEST(Text, CodePointsAndConversions) {
   EXPECT_TRUE(marks == "\xEF\xBF\xBD" || marks == "\xEF\xBF\xBD\xEF\xBF\xBD") << marks;
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xAC" "A\x00" "\x3C\xD8\xB5\xDF", 8)), "가A🎵");
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8", 2)), "\xEF\xBF\xBD");  // lone surrogate
-  EXPECT_EQ(formatMinutesSeconds(3725), "62:05");
+  for (auto [seconds, text] : {std::pair{125.9, "2:05"}, {3599.0, "59:59"}, {18005.0, "5:00:05"}})
+    EXPECT_EQ(formatMinutesSeconds(seconds), text);
   // A station at the root of its server is named by its host.
   EXPECT_EQ(displayName("http://user:pw@radio.example:8000/"), "radio.example");
 }

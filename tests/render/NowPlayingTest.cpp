@@ -24,7 +24,7 @@ TEST(NowPlaying, TextsAndCoverPlace) {
   for (int i = 0; i < 40; ++i) hangul40 += "가";
   EXPECT_EQ(failedItemText(hangul40), hangul40);  // cut by characters, not bytes, past 40
   EXPECT_EQ(failedItemText(hangul40 + "x"), hangul40.substr(0, 38 * 3) + "..");
-  EXPECT_EQ(resumeLabel("x", 3725.9), "▶ 이어듣기: x (62:05)");
+  EXPECT_EQ(resumeLabel("x", 3725.9), "▶ 이어듣기: x (1:02:05)");
   // The cover: 0.45 of the area's smaller side (at least 10), raised to end where the text begins.
   EXPECT_FLOAT_EQ(coverRect(3000, 1000, computeOverlayLayout(600, 500, false, false, false, 0)).width(), 180);
   EXPECT_FLOAT_EQ(coverRect(10, 10, computeOverlayLayout(20, 120, false, false, false, 0)).width(), 10);

@@ -199,11 +199,20 @@ TEST(SubtitleState, FilesFoundBesideTheMediumOrChosenByHand) {
   for (const char* name : {"film.smi", "other.SMI", "bad.smi"}) dir.write(name, smi);
   ASSERT_TRUE(makeDirectories(dir.file("my.dir")));
   dir.write("my.srt", srt);
+  auto cue = [](const char* text) { return std::string("1\n00:00:01,000 --> 00:00:02,000\n") + text + "\n"; };
+  // With a language part: Korean first (SRT before SAMI), else any language; no other parts.
+  dir.write("clip.en.srt", cue("en"));
+  dir.write("clip.ko.smi", std::string("<SYNC Start=0><P>ko smi"));
+  dir.write("clip.kor.srt", cue("kor"));
+  dir.write("talk.en.srt", cue("en"));
+  dir.write("talk.part2.srt", cue("part"));
+  dir.write("song.part2.srt", cue("part"));
   // The SRT file first; a broken first candidate is used anyway, with no fall-through; the
   // dot of a folder is not the medium's extension.
   SubtitleTrack t;
   const std::pair<const char*, const char*> found[] = {{"film.mkv", "from srt"}, {"other.avi", "from smi"},
-      {"bad.mp4", ""}, {"none.mp4", ""}, {"noext", ""}, {"my.dir/video", ""}};
+      {"bad.mp4", ""}, {"song.mp3", ""}, {"none.mp4", ""}, {"noext", ""}, {"my.dir/video", ""},
+      {"clip.mkv", "kor"}, {"talk.mp4", "en"}};
   for (const auto& [medium, text] : found) {
     EXPECT_EQ(t.loadBeside(dir.file(medium)), *text != 0) << medium;
     EXPECT_EQ(t.empty() ? "" : t.cues()[0].text, text) << medium;
