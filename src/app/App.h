@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 #include <string>
 
@@ -306,10 +305,7 @@ class App {
   ConnectJob* activeJob_ = nullptr;  // the running connection, while connecting
   const std::atomic<bool>* connectDone_ = nullptr;  // ... and whether its thread has finished
   std::vector<std::string> droppedFiles_;
-  std::mutex tasksLock_;
-  std::vector<std::function<void()>> tasks_;
   std::unique_ptr<BackgroundSaver> historySaver_;
-  // Declared after the task queue: both report by posting tasks.
   AsyncFileChooser chooser_;
   BackgroundWriter screenshotWriter_;
   std::string openedQueuePath_;  // the file openPath last made the whole queue of
