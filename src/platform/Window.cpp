@@ -32,8 +32,11 @@ TaskQueue& taskQueue() {
   return *queue;
 }
 
-// Takes the waiting tasks of `target` out of the queue, in order (the lock held).
-std::vector<std::function<void()>> takeTasks(TaskQueue& q, Window::TaskTarget target) {
+// Takes the waiting tasks of `target` out of the queue, in order; `close` also forgets the
+// window, so nothing can be posted for it any more.
+std::vector<std::function<void()>> takeTasks(Window::TaskTarget target, bool close) {
+  TaskQueue& q = taskQueue();
+  std::lock_guard<std::mutex> lock(q.lock);
   std::vector<std::function<void()>> taken;
   for (auto it = q.tasks.begin(); it != q.tasks.end();) {
     if (it->target == target) {
@@ -43,6 +46,7 @@ std::vector<std::function<void()>> takeTasks(TaskQueue& q, Window::TaskTarget ta
       ++it;
     }
   }
+  if (close) q.open.erase(std::remove(q.open.begin(), q.open.end(), target), q.open.end());
   return taken;
 }
 
@@ -80,13 +84,7 @@ bool Window::postTask(std::function<void()> task, TaskTarget target) {
 
 void Window::runTasks() {
   if (taskTarget_ == 0) return;
-  std::vector<std::function<void()>> due;
-  {
-    TaskQueue& q = taskQueue();
-    std::lock_guard<std::mutex> lock(q.lock);
-    due = takeTasks(q, taskTarget_);
-  }
-  for (auto& task : due) task();
+  for (auto& task : takeTasks(taskTarget_, false)) task();
 }
 
 void Window::openTasks() {
@@ -98,14 +96,8 @@ void Window::openTasks() {
 
 void Window::closeTasks() {
   if (taskTarget_ == 0) return;
-  std::vector<std::function<void()>> dropped;
-  {
-    TaskQueue& q = taskQueue();
-    std::lock_guard<std::mutex> lock(q.lock);
-    dropped = takeTasks(q, taskTarget_);
-    q.open.erase(std::remove(q.open.begin(), q.open.end(), taskTarget_), q.open.end());
-  }
+  std::vector<std::function<void()>> dropped = takeTasks(taskTarget_, true);
   taskTarget_ = 0;
-}  // the dropped tasks are destroyed here, unrun
+}  // the dropped tasks are destroyed here, unrun, outside the lock
 
 }  // namespace vell
