@@ -317,18 +317,9 @@ void App::onMessage(int code) {
     case kMsgSeekPicture:
       schedule.nextPaintTick = tickCount();  // shown now, not at the next tick
       break;
-    case kMsgEpisodesLoaded:
-      onEpisodesLoaded(std::unique_ptr<EpisodeBatch>(static_cast<EpisodeBatch*>(window.takeUserData())));
+    case kMsgRunTasks:
+      window.runTasks();
       break;
-    case kMsgRunTasks: {
-      std::vector<std::function<void()>> tasks;
-      {
-        std::lock_guard<std::mutex> lock(tasksLock_);
-        tasks.swap(tasks_);
-      }
-      for (auto& task : tasks) task();
-      break;
-    }
     case kMsgPendingOpen:
       if (!connection.pending.empty()) {
         OpenRequest r = connection.pending;
@@ -341,13 +332,7 @@ void App::onMessage(int code) {
   }
 }
 
-void App::postTask(std::function<void()> task) {
-  {
-    std::lock_guard<std::mutex> lock(tasksLock_);
-    tasks_.push_back(std::move(task));
-  }
-  Window::postUserEvent(kMsgRunTasks);
-}
+void App::postTask(std::function<void()> task) { Window::postTask(std::move(task)); }
 
 void App::requestClose() {
   if (life.destroyed) return;

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 #include <string>
 
@@ -301,10 +300,7 @@ class App {
   int trackMenu(const std::vector<MenuItem>& menu, int screenX, int screenY);
 
   std::vector<std::string> droppedFiles_;
-  std::mutex tasksLock_;
-  std::vector<std::function<void()>> tasks_;
   std::unique_ptr<BackgroundSaver> historySaver_;
-  // Declared after the task queue: both report by posting tasks.
   AsyncFileChooser chooser_;
   BackgroundWriter screenshotWriter_;
   std::string openedQueuePath_;  // the file openPath last made the whole queue of

@@ -122,10 +122,11 @@ void App::selectPodcast(const StreamEntry& podcast) {
   streamBrowser.episodes.clear();
   streamBrowser.loading = true;
   showToast("에피소드 로딩 중...", 2000);
-  // The batch travels inside the event, so the list is never shared between threads.
-  episodeLoader.start(podcast, [](std::unique_ptr<EpisodeBatch> batch) {
-    EpisodeBatch* raw = batch.release();
-    if (!Window::postUserEvent(kMsgEpisodesLoaded, raw)) delete raw;
+  // The batch travels inside a task, so the list is never shared between threads. The loader
+  // thread may outlive the App: a task for a window that is gone is dropped unrun.
+  episodeLoader.start(podcast, [this, to = window.taskTarget()](std::unique_ptr<EpisodeBatch> batch) {
+    std::shared_ptr<EpisodeBatch> arrived = std::move(batch);
+    Window::postTask([this, arrived] { onEpisodesLoaded(std::make_unique<EpisodeBatch>(std::move(*arrived))); }, to);
   });
   streamBrowser.rebuildRows();
 }

@@ -7,6 +7,7 @@
 
 #include "app/InputDialog.h"
 #include "platform/Canvas.h"
+#include "platform/Window.h"
 #include "render/ViewState.h"
 
 namespace vell {
@@ -17,10 +18,9 @@ class AboutWindow;
 // Messages other threads post to the window (the codes of its user events).
 enum AppMessage : int {
   kMsgMediumEnded = 1,     // the player reached the end of its input
-  kMsgEpisodesLoaded = 3,  // an episode list arrived
   kMsgMediumOpened = 4,    // a medium was opened
   kMsgPendingOpen = 5,     // an open request waits for the running connection to end
-  kMsgRunTasks = 6,        // work handed over with App::postTask
+  kMsgRunTasks = Window::kRunTasks,  // tasks posted with Window::postTask wait
   kMsgSeekPicture = 7,     // the first picture after a seek is ready to be shown
 };
 

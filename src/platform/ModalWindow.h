@@ -1,3 +1,4 @@
+// The program's own modal windows (message boxes, About): drawn with the canvas, run over the owner's loop.
 #pragma once
 #include <functional>
 #include <memory>
@@ -54,11 +55,27 @@ class ModalWindow {
   void run();
 
  private:
+  // Alike on every backend (platform/ModalWindow.cpp).
   void paint();
+  // The close button or the program ending: onCloseRequest, and the box goes in any case.
+  void giveWay();
+  void requestClose();
+  // Where a window of `size` starts when centred on `length` from `from`.
+  static int centred(int from, int length, int size) { return from + (length - size) / 2; }
+  int pixels(int units) const { return static_cast<int>(units * scale_ + 0.5f); }
+
+  // The backend's: the owner's loop (null without one), the canvas's pixels to the window, and
+  // what run() does first, each time it reads the queue itself (true: a quit came) and last.
+  std::function<bool(int)>* ownerLoop() const;
+  void present();
+  void runStarts();
+  bool readQueue();
+  void runEnds(bool quit);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;
   int width_ = 0, height_ = 0;
+  float scale_ = 1.0f;  // pixels per unit of the owner's display: the box is drawn that much larger
   bool dirty_ = true;
   bool closing_ = false;
   Canvas canvas_;

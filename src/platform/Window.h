@@ -1,3 +1,4 @@
+// The main window's interface: its events, placement, hit testing, modal loop and posted tasks.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -131,9 +132,21 @@ class Window {
   bool waitEvent(WindowEvent& event, int timeoutMs);
 
   // Posts a User event with `code`; safe from any thread. False when the queue refused it.
-  static bool postUserEvent(int code, void* data = nullptr);
-  // The data pointer of the last User event taken by waitEvent (ownership passes to the caller).
-  void* takeUserData();
+  static bool postUserEvent(int code);
+
+  // Work handed to the window thread, safe from any thread: postTask queues `task` and wakes
+  // the loop with a User event of code kRunTasks, on which the loop calls runTasks(). A task
+  // is for one window: the one open when it is posted, or the one `target` names (taken with
+  // taskTarget() while that window was open, for work that may outlive it). When that window
+  // is destroyed before the task runs, or none is open, the task is dropped: destroyed without
+  // running, so what it owns is freed and what it points at is never touched. False then.
+  static constexpr int kRunTasks = 6;
+  using TaskTarget = std::uint64_t;
+  static bool postTask(std::function<void()> task, TaskTarget target = 0);
+  // This window while it is open (0 otherwise).
+  TaskTarget taskTarget() const { return taskTarget_; }
+  // Runs the tasks posted for this window so far, in order (window thread).
+  void runTasks();
 
   static std::string clipboardText();
   // False when the clipboard could not be set.
@@ -155,6 +168,17 @@ class Window {
   void setModalTick(std::function<bool()> tick);
 
  private:
+  // A Quit event in `out` when SIGTERM or SIGINT came (the first thing each wait looks at).
+  static bool quitSignalled(WindowEvent& out);
+  // The task queue's view of this window: opened once the system's window exists, closed
+  // (its waiting tasks dropped) when it goes.
+  void openTasks();
+  void closeTasks();
+
+  // Kept alike on every backend (platform/Window.cpp); the system's parts are the backend's Impl.
+  std::function<HitCode(int x, int y)> hitTester_;
+  std::function<bool(int maxWaitMs)> modalLoop_;  // its address is published with the window
+  TaskTarget taskTarget_ = 0;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

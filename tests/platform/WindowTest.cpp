@@ -1,8 +1,11 @@
+// The window's behaviour with real windows: frame drags, quit signals, wheel, keys and posted tasks.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/FrameDrag.h"
@@ -126,6 +129,34 @@ std::string takeEvents(Window& window) {
     if (e.type == WindowEvent::Quit) got += "Q";
   }
   return got;
+}
+
+// Work posted from another thread wakes the loop and runs there, in order; work for a window
+// that is gone is dropped unrun with what it owns, even once another window has opened.
+TEST(Window, PostedTasksRunOnTheLoopAndAreDroppedOnceTheirWindowIsGone) {
+  Window first;
+  ASSERT_TRUE(first.create("t", 200, 150, WindowOptions{.hidden = true}));
+  std::vector<int> ran;
+  std::thread([&ran] {
+    Window::postTask([&ran] { ran.push_back(1); });
+    Window::postTask([&ran] { ran.push_back(2); });
+  }).join();
+  for (uint32_t start = tickCount(); ran.size() < 2 && tickCount() - start < 3000;) {
+    WindowEvent e;
+    if (first.waitEvent(e, 10) && e.type == WindowEvent::User && e.code == Window::kRunTasks) first.runTasks();
+  }
+  EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+
+  auto owned = std::make_shared<int>(0);
+  const Window::TaskTarget gone = first.taskTarget();
+  EXPECT_TRUE(Window::postTask([&ran, owned] { ran.push_back(3); }));  // still waiting when the window goes
+  first.destroy();
+  Window second;
+  ASSERT_TRUE(second.create("t", 200, 150, WindowOptions{.hidden = true}));
+  EXPECT_FALSE(Window::postTask([&ran, owned] { ran.push_back(4); }, gone));
+  EXPECT_EQ(owned.use_count(), 1);
+  second.runTasks();
+  EXPECT_EQ(ran.size(), 2u);
 }
 
 // A touchpad's small wheel movements count once they add up to a notch, and start again when

@@ -1,3 +1,4 @@
+// Modal windows on SDL: the window, its cursor, and which events are its own while it runs.
 #include "platform/ModalWindow.h"
 
 #include <SDL.h>
@@ -5,7 +6,6 @@
 #include <functional>
 #include <vector>
 
-#include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 #include "platform/sdl/SdlWindow.h"
 
@@ -81,6 +81,8 @@ struct ModalWindow::Impl {
   bool videoStarted = false;
   SDL_Cursor* handCursor = nullptr;
   SDL_Cursor* arrowCursor = nullptr;
+  ModalEventFilter outer;               // the filter before run(): the owner's (or an outer box's)
+  std::vector<SDL_Event> deferred;      // not the box's, read while no owner's loop ran: put back after
 };
 
 ModalWindow::ModalWindow() : impl_(std::make_unique<Impl>()) {}
@@ -100,8 +102,8 @@ bool ModalWindow::create(NativeWindow* ownerHandle, const std::string& title, in
     int ox = 0, oy = 0, ow = 0, oh = 0;
     SDL_GetWindowPosition(owner, &ox, &oy);
     SDL_GetWindowSize(owner, &ow, &oh);
-    x = ox + (ow - width) / 2;
-    y = oy + (oh - height) / 2;
+    x = centred(ox, ow, width);
+    y = centred(oy, oh, height);
   }
   Uint32 flags = SDL_WINDOW_HIDDEN | (toolWindow ? SDL_WINDOW_UTILITY : 0);
   impl_->window = SDL_CreateWindow(title.c_str(), x, y, width, height, flags);
@@ -144,14 +146,9 @@ void ModalWindow::setHandCursor(bool hand) {
   if (c) SDL_SetCursor(c);
 }
 
-void ModalWindow::paint() {
-  dirty_ = false;
-  if (!impl_->window) return;
-  if (canvas_.width() != width_ || canvas_.height() != height_) canvas_.resize(width_, height_);
-  canvas_.clear();
-  if (onPaint) onPaint(canvas_);
+void ModalWindow::present() {
   SDL_Surface* target = SDL_GetWindowSurface(impl_->window);
-  if (!target || !canvas_.pixels()) return;
+  if (!target) return;
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(canvas_.pixels()), width_, height_,
                                                            32, canvas_.stride(), SDL_PIXELFORMAT_ARGB8888);
   if (!source) return;
@@ -161,22 +158,19 @@ void ModalWindow::paint() {
   SDL_UpdateWindowSurface(impl_->window);
 }
 
-void ModalWindow::run() {
-  auto* ownerLoop =
+std::function<bool(int)>* ModalWindow::ownerLoop() const {
+  auto* loop =
       impl_->owner ? static_cast<std::function<bool(int)>*>(SDL_GetWindowData(impl_->owner, kModalLoopKey)) : nullptr;
-  if (ownerLoop && !*ownerLoop) ownerLoop = nullptr;
+  return loop && *loop ? loop : nullptr;
+}
+
+void ModalWindow::runStarts() {
   const Uint32 windowId = impl_->windowId;
-  bool quit = false;
-  auto requestClose = [&] {
-    if (onCloseRequest)
-      onCloseRequest();
-    else
-      close();
-  };
   // As a system hands each window its own messages: whichever loop reads an event, this
   // window's events and the keys come here, and the blocked windows' input goes nowhere.
-  const ModalEventFilter outer = modalEventFilter();
-  modalEventFilter() = [&](const SDL_Event& e) {
+  impl_->outer = modalEventFilter();
+  impl_->deferred.clear();
+  modalEventFilter() = [this, windowId, outer = impl_->outer](const SDL_Event& e) {
     const bool own = eventWindow(e) == windowId;
     if (e.type == SDL_KEYDOWN) {
       // Keys go to the box whichever window the server thinks has the focus.
@@ -216,41 +210,30 @@ void ModalWindow::run() {
     if (dirty_ && impl_->window && !closing_) paint();
     return true;
   };
-  std::vector<SDL_Event> deferred;
-  while (impl_->window && !closing_) {
-    if (dirty_) paint();
-    if (ownerLoop) {
-      // The owner's loop goes on: its messages and paints, in order, while the box is up.
-      if (!(*ownerLoop)(16)) {
-        requestClose();
-        if (impl_->window) close();  // the program is ending: the box goes with it
-      }
-      continue;
-    }
-    // No owner's loop: the box reads the queue itself and keeps what is not its business.
-    if (takeQuitSignal()) {  // SIGTERM or SIGINT: the box gives way, the owner's loop quits
+}
+
+bool ModalWindow::readQueue() {
+  // Polled rather than waited for: see nextEvent in Window.cpp.
+  SDL_Event e;
+  bool got = false, quit = false;
+  while (impl_->window && !closing_ && (got = SDL_PollEvent(&e) != 0)) {
+    if (e.type == SDL_QUIT) {
       quit = true;
-      requestClose();
-      if (impl_->window) close();
-      break;
+      giveWay();  // a quit always ends the box
+    } else if (!modalEventFilter()(e)) {
+      impl_->deferred.push_back(e);
     }
-    // Polled rather than waited for: see nextEvent in Window.cpp.
-    SDL_Event e;
-    bool got = false;
-    while (impl_->window && !closing_ && (got = SDL_PollEvent(&e) != 0)) {
-      if (e.type == SDL_QUIT) {
-        quit = true;
-        requestClose();
-        if (impl_->window) close();  // a quit always ends the box
-      } else if (!modalEventFilter()(e)) {
-        deferred.push_back(e);
-      }
-    }
-    if (!got) SDL_Delay(4);
   }
-  modalEventFilter() = outer;
+  if (!got) SDL_Delay(4);
+  return quit;
+}
+
+void ModalWindow::runEnds(bool quit) {
+  modalEventFilter() = std::move(impl_->outer);
+  impl_->outer = nullptr;
   close();
-  for (auto& e : deferred) SDL_PushEvent(&e);
+  for (auto& e : impl_->deferred) SDL_PushEvent(&e);
+  impl_->deferred.clear();
   if (quit) {
     SDL_Event q{};
     q.type = SDL_QUIT;

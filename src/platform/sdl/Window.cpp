@@ -1,3 +1,4 @@
+// The window on SDL: making it, its placement and state, its frame drags and waiting for its events.
 #include "platform/Window.h"
 
 #include <SDL.h>
@@ -9,7 +10,6 @@
 #endif
 
 #include <cstdlib>
-#include <mutex>
 
 #include "platform/FrameDrag.h"
 #include "platform/Log.h"
@@ -106,17 +106,15 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 struct Window::Impl {
   SDL_Window* window = nullptr;
   bool videoInitialized = false;
-  std::function<HitCode(int, int)> hitTester;
-  void* userData = nullptr;
   void* mediaKeyDisplay = nullptr;  // the X display the media keys were grabbed on
-  std::function<bool(int)> modalLoop;
   Rect normal;
   bool normalKnown = false;
   void noteNormalPlacement();  // while neither maximised, minimised nor full screen
 
-  // The caption and the borders move and size the window here (FrameDrag), once the pointer
-  // moves; the pointer shows the border's resize shape.
-  std::unique_ptr<FrameDrag> frameDrag;
+  // With a hit tester the caption and the borders move and size the window here, once the
+  // pointer moves (not SDL's hit test: its window-manager moves start at the press); the
+  // pointer shows the border's resize shape.
+  FrameDrag frameDrag;
   SDL_Cursor* frameCursors[SDL_NUM_SYSTEM_CURSORS] = {};
   int cursorShape = -1;
   // Notches of one wheel event not handed on yet (SDL adds a touchpad's small movements up to
@@ -162,13 +160,15 @@ bool Window::create(const std::string& title, int width, int height, const Windo
     return false;
   }
   userEventType();
-  SDL_SetWindowData(impl_->window, kModalLoopKey, &impl_->modalLoop);
+  SDL_SetWindowData(impl_->window, kModalLoopKey, &modalLoop_);
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
   SDL_StopTextInput();
+  openTasks();
   return true;
 }
 
 void Window::destroy() {
+  closeTasks();
 #ifdef VELL_HAVE_X11
   if (impl_->mediaKeyDisplay) {
     Display* display = static_cast<Display*>(impl_->mediaKeyDisplay);
@@ -186,7 +186,8 @@ void Window::destroy() {
     cursor = nullptr;
   }
   impl_->cursorShape = -1;
-  impl_->frameDrag.reset();
+  impl_->frameDrag.release();
+  hitTester_ = nullptr;
   if (impl_->window) SDL_DestroyWindow(impl_->window);
   impl_->window = nullptr;
   if (impl_->videoInitialized) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -240,14 +241,6 @@ void Window::setTitle(const std::string& title) {
 }
 
 std::string Window::title() const { return impl_->window ? SDL_GetWindowTitle(impl_->window) : ""; }
-
-bool Window::setHitTester(std::function<HitCode(int, int)> tester) {
-  if (!impl_->window) return false;
-  // Not SDL's hit test: its window-manager moves start at the press (see FrameDrag).
-  impl_->hitTester = std::move(tester);
-  impl_->frameDrag = std::make_unique<FrameDrag>();
-  return true;
-}
 
 void Window::minimize() {
   if (impl_->window) SDL_MinimizeWindow(impl_->window);
@@ -374,18 +367,11 @@ void Window::grabMediaKeys() {
 #endif
 }
 
-bool Window::postUserEvent(int code, void* data) {
+bool Window::postUserEvent(int code) {
   SDL_Event e{};
   e.type = userEventType();
   e.user.code = code;
-  e.user.data1 = data;
   return SDL_PushEvent(&e) == 1;
-}
-
-void* Window::takeUserData() {
-  void* d = impl_->userData;
-  impl_->userData = nullptr;
-  return d;
 }
 
 std::string Window::clipboardText() {
@@ -393,11 +379,6 @@ std::string Window::clipboardText() {
   std::string out = text ? text : "";
   SDL_free(text);
   return out;
-}
-
-void Window::setModalLoop(std::function<bool(int)> loop) {
-  impl_->modalLoop = std::move(loop);
-  if (impl_->window) SDL_SetWindowData(impl_->window, kModalLoopKey, &impl_->modalLoop);
 }
 
 // The boxes here are the program's own modal windows, run through the owner's loop.
@@ -426,19 +407,19 @@ void Window::Impl::pointerOnScreen(int& x, int& y) const {
 }
 
 bool Window::Impl::followFrameDrag(bool buttonHeld) {
-  if (!frameDrag || !frameDrag->active()) return false;
+  if (!frameDrag.active()) return false;
   // On the screen: the pointer leaves the window while a border is dragged outwards.
   int gx = 0, gy = 0;
   pointerOnScreen(gx, gy);
   Rect r;
-  if (frameDrag->follow(gx, gy, buttonHeld, r) && window) {
+  if (frameDrag.follow(gx, gy, buttonHeld, r) && window) {
     int x = 0, y = 0, w = 0, h = 0;
     position(x, y);
     size(w, h);
     if (r.x != x || r.y != y) SDL_SetWindowPosition(window, r.x, r.y);
     if (r.w != w || r.h != h) SDL_SetWindowSize(window, r.w, r.h);
   }
-  return frameDrag->active();
+  return frameDrag.active();
 }
 
 void Window::Impl::setFrameCursor(HitCode code) {
@@ -463,14 +444,8 @@ void Window::Impl::setFrameCursor(HitCode code) {
 
 bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   SDL_Event e;
-  auto signalled = [&out] {
-    if (!takeQuitSignal()) return false;
-    out = WindowEvent{};
-    out.type = WindowEvent::Quit;
-    return true;
-  };
   for (;;) {
-    if (signalled()) return true;
+    if (quitSignalled(out)) return true;
     if (impl_->wheelNotches != 0) {
       out = WindowEvent{};
       out.type = WindowEvent::MouseWheel;
@@ -478,13 +453,13 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
       impl_->wheelNotches -= out.wheel;
       return true;
     }
-    if (impl_->frameDrag && impl_->frameDrag->active()) {
+    if (impl_->frameDrag.active()) {
       // Motion outside the window does not come as events: follow the pointer meanwhile. The
       // release is left to its event, which comes after the motions before it.
       if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) impl_->followFrameDrag(true);
       if (timeoutMs > 10) timeoutMs = 10;
     }
-    if (!nextEvent(e, timeoutMs < 0 ? 0 : timeoutMs)) return signalled();
+    if (!nextEvent(e, timeoutMs < 0 ? 0 : timeoutMs)) return quitSignalled(out);
     if (const ModalEventFilter& modal = modalEventFilter(); modal && modal(e)) {
       timeoutMs = 0;  // the modal window's, or input it blocks
       continue;
@@ -515,20 +490,19 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         break;
       case SDL_MOUSEMOTION:
         if (impl_->followFrameDrag(e.motion.state & SDL_BUTTON_LMASK)) break;
-        if (impl_->hitTester && !(e.motion.state & SDL_BUTTON_LMASK))
-          impl_->setFrameCursor(impl_->hitTester(e.motion.x, e.motion.y));
+        if (hitTester_ && !(e.motion.state & SDL_BUTTON_LMASK))
+          impl_->setFrameCursor(hitTester_(e.motion.x, e.motion.y));
         out.type = WindowEvent::MouseMove;
         out.x = e.motion.x;
         out.y = e.motion.y;
         return true;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
-        if (e.button.button == SDL_BUTTON_LEFT && impl_->frameDrag) {
+        if (e.button.button == SDL_BUTTON_LEFT && hitTester_) {
           // The pointer's last stretch may come with the release itself: follow it first.
           if (e.type == SDL_MOUSEBUTTONUP) impl_->followFrameDrag(true);
-          impl_->frameDrag->release();
-          HitCode code = e.type == SDL_MOUSEBUTTONDOWN && impl_->hitTester ? impl_->hitTester(e.button.x, e.button.y)
-                                                                            : HitCode::Client;
+          impl_->frameDrag.release();
+          HitCode code = e.type == SDL_MOUSEBUTTONDOWN ? hitTester_(e.button.x, e.button.y) : HitCode::Client;
           if (code != HitCode::Client) {
             // Like a press on a system frame: nothing moves until the pointer does.
             Rect r;
@@ -537,7 +511,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
             int gx = 0, gy = 0, minW = 0, minH = 0;
             impl_->pointerOnScreen(gx, gy);
             SDL_GetWindowMinimumSize(impl_->window, &minW, &minH);
-            impl_->frameDrag->press(code, gx, gy, r, minW, minH);
+            impl_->frameDrag.press(code, gx, gy, r, minW, minH);
             if (code != HitCode::Caption) break;  // a border press is the frame's alone
             out.type = WindowEvent::CaptionClick;
             out.x = e.button.x;
@@ -610,7 +584,6 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
         if (e.type == userEventType()) {
           out.type = WindowEvent::User;
           out.code = e.user.code;
-          impl_->userData = e.user.data1;
           return true;
         }
         break;

@@ -1,10 +1,10 @@
+// Modal windows on Win32: the window, its messages, and disabling the owner while it runs.
 #include "platform/ModalWindow.h"
 
 #include <windows.h>
 
 #include <cmath>
 
-#include "platform/QuitSignal.h"
 #include "platform/VirtualKeys.h"
 #include "platform/win32/WinText.h"
 #include "platform/win32/WinWindow.h"
@@ -39,21 +39,13 @@ struct ModalWindow::Impl {
   bool ownerWasEnabled = false;
   bool hand = false;
   bool tracking = false;
-  float scale = 1.0f;  // pixels per unit of the owner's display: the box is drawn that much larger
 
   static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
   void input(ModalInput in) {
     if (self->onInput && hwnd) self->onInput(in);
   }
-  int pixels(int units) const { return static_cast<int>(units * scale + 0.5f); }
-  int units(int pixels) const { return static_cast<int>(std::floor(pixels / scale)); }
-  void requestClose() {
-    if (self->onCloseRequest)
-      self->onCloseRequest();
-    else
-      self->close();
-  }
+  int units(int pixels) const { return static_cast<int>(std::floor(pixels / self->scale_)); }
 };
 
 ModalWindow::ModalWindow() : impl_(std::make_unique<Impl>()) { impl_->self = this; }
@@ -78,14 +70,14 @@ bool ModalWindow::create(NativeWindow* ownerHandle, const std::string& title, in
   HWND owner = hwndOf(ownerHandle);
   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   DWORD ex = toolWindow ? WS_EX_TOOLWINDOW : WS_EX_DLGMODALFRAME;
-  impl_->scale = windowDpiScale(owner);
-  RECT r{0, 0, impl_->pixels(width), impl_->pixels(height)};
+  scale_ = windowDpiScale(owner);
+  RECT r{0, 0, pixels(width), pixels(height)};
   AdjustWindowRectEx(&r, style, FALSE, ex);
   int w = r.right - r.left, h = r.bottom - r.top;
   RECT around{};
   if (!owner || !GetWindowRect(owner, &around) || IsIconic(owner)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
-  int x = around.left + (around.right - around.left - w) / 2;
-  int y = around.top + (around.bottom - around.top - h) / 2;
+  int x = centred(around.left, around.right - around.left, w);
+  int y = centred(around.top, around.bottom - around.top, h);
   impl_->hwnd = CreateWindowExW(ex, kClassName, win::widen(title).c_str(), style, x, y, w, h, owner, nullptr, instance,
                                 impl_.get());
   if (!impl_->hwnd) return false;
@@ -121,15 +113,8 @@ void ModalWindow::setHandCursor(bool hand) {
   if (impl_->hwnd) SetCursor(LoadCursorA(nullptr, hand ? IDC_HAND : IDC_ARROW));
 }
 
-void ModalWindow::paint() {
-  dirty_ = false;
-  if (!impl_->hwnd) return;
-  const int pw = impl_->pixels(width_), ph = impl_->pixels(height_);
-  if (canvas_.width() != pw || canvas_.height() != ph) canvas_.resize(pw, ph);
-  canvas_.setScale(impl_->scale);
-  canvas_.clear();
-  if (onPaint) onPaint(canvas_);
-  if (!canvas_.pixels()) return;
+void ModalWindow::present() {
+  const int pw = canvas_.width(), ph = canvas_.height();
   // The canvas is opaque where the box draws: its BGRA rows go to the window as they are.
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -174,7 +159,7 @@ LRESULT ModalWindow::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_CLOSE:
-      requestClose();
+      self->requestClose();
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lp) != HTCLIENT) break;
@@ -215,41 +200,28 @@ LRESULT ModalWindow::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-void ModalWindow::run() {
-  std::function<bool(int)>* ownerLoop = modalLoopOf(impl_->owner);
-  bool quit = false;
-  while (impl_->hwnd && !closing_) {
-    if (dirty_) paint();
-    if (ownerLoop) {
-      // The owner's loop goes on: it reads the thread's messages, this window's among them.
-      if (!(*ownerLoop)(16)) {
-        impl_->requestClose();
-        if (impl_->hwnd) close();  // the program is ending: the box goes with it
-      }
-      continue;
+std::function<bool(int)>* ModalWindow::ownerLoop() const { return modalLoopOf(impl_->owner); }
+
+// The owner's events wait in its window meanwhile: nothing to set up.
+void ModalWindow::runStarts() {}
+
+bool ModalWindow::readQueue() {
+  MSG msg;
+  bool got = false;
+  while (impl_->hwnd && !closing_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    got = true;
+    if (msg.message == WM_QUIT) {
+      giveWay();  // a quit always ends the box
+      return true;
     }
-    // No owner's loop: the box reads the queue itself; the owner's events wait in its window.
-    if (takeQuitSignal()) {
-      quit = true;
-      impl_->requestClose();
-      if (impl_->hwnd) close();
-      break;
-    }
-    MSG msg;
-    bool got = false;
-    while (impl_->hwnd && !closing_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      got = true;
-      if (msg.message == WM_QUIT) {
-        quit = true;
-        impl_->requestClose();
-        if (impl_->hwnd) close();  // a quit always ends the box
-        break;
-      }
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (!got) MsgWaitForMultipleObjectsEx(0, nullptr, 16, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
   }
+  if (!got) MsgWaitForMultipleObjectsEx(0, nullptr, 16, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  return false;
+}
+
+void ModalWindow::runEnds(bool quit) {
   close();
   if (quit) PostQuitMessage(0);
 }

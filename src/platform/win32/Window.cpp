@@ -32,7 +32,7 @@ constexpr DWORD kDoNotRound = 1;             // DWMWCP_DONOTROUND
 // User events: any thread queues them here; the window thread's wait wakes on the event.
 struct UserQueue {
   std::mutex lock;
-  std::deque<std::pair<int, void*>> items;
+  std::deque<int> codes;
   HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 };
 UserQueue& userQueue() {
@@ -92,7 +92,7 @@ float windowDpiScale(HWND window) {
 
 void installQuitHandling() { installQuitSignals(); }
 
-Window::Window() : impl_(std::make_unique<Impl>()) {}
+Window::Window() : impl_(std::make_unique<Impl>(*this)) {}
 
 Window::~Window() { destroy(); }
 
@@ -137,19 +137,21 @@ bool Window::create(const std::string& title, int width, int height, const Windo
   DwmSetWindowAttribute(hwnd, kDarkModeAttribute, &dark, sizeof dark);
   DWORD corners = kDoNotRound;
   DwmSetWindowAttribute(hwnd, kCornerAttribute, &corners, sizeof corners);
-  SetPropW(hwnd, kModalLoopProp, &impl_->modalLoop);
+  SetPropW(hwnd, kModalLoopProp, &modalLoop_);
   SetPropW(hwnd, kModalTickProp, &impl_->modalTick);
   mainWindow = hwnd;
   stopTextInput();
   setScreenSaverAllowed(false);
   impl_->noteNormalPlacement();
   if (!options.hidden) show();
+  openTasks();
   return true;
 }
 
 void Window::destroy() {
   HWND hwnd = impl_->hwnd;
   if (!hwnd) return;
+  closeTasks();
   if (impl_->hotKeys)
     for (int i = 0; i < 4; ++i) UnregisterHotKey(hwnd, kFirstHotKey + i);
   impl_->hotKeys = false;
@@ -160,7 +162,7 @@ void Window::destroy() {
   DestroyWindow(hwnd);
   impl_->hwnd = nullptr;
   impl_->events.clear();
-  impl_->hitTester = nullptr;
+  hitTester_ = nullptr;
 }
 
 bool Window::isOpen() const { return impl_->hwnd != nullptr; }
@@ -215,12 +217,6 @@ std::string Window::title() const {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(impl_->hwnd)) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(impl_->hwnd, text.data(), static_cast<int>(text.size()))));
   return win::narrow(text);
-}
-
-bool Window::setHitTester(std::function<HitCode(int, int)> tester) {
-  if (!impl_->hwnd) return false;
-  impl_->hitTester = std::move(tester);
-  return true;
 }
 
 void Window::minimize() {
@@ -344,17 +340,15 @@ void Window::grabMediaKeys() {
   impl_->hotKeys = true;
 }
 
-bool Window::postUserEvent(int code, void* data) {
+bool Window::postUserEvent(int code) {
   UserQueue& q = userQueue();
   {
     std::lock_guard<std::mutex> lock(q.lock);
-    q.items.emplace_back(code, data);
+    q.codes.push_back(code);
   }
   SetEvent(q.wake);
   return true;
 }
-
-void* Window::takeUserData() { return std::exchange(impl_->userData, nullptr); }
 
 std::string Window::clipboardText() {
   if (!OpenClipboard(nullptr)) return "";
@@ -393,11 +387,6 @@ bool Window::setClipboardText(const std::string& text) {
 
 NativeWindow* Window::handle() const { return nativeWindow(impl_->hwnd); }
 
-void Window::setModalLoop(std::function<bool(int)> loop) {
-  impl_->modalLoop = std::move(loop);
-  if (impl_->hwnd) SetPropW(impl_->hwnd, kModalLoopProp, &impl_->modalLoop);
-}
-
 void Window::setModalTick(std::function<bool()> tick) {
   impl_->modalTick = std::move(tick);
   if (impl_->hwnd) SetPropW(impl_->hwnd, kModalTickProp, &impl_->modalTick);
@@ -410,11 +399,7 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
   const uint32_t wait = static_cast<uint32_t>(timeoutMs < 0 ? 0 : timeoutMs);
   UserQueue& q = userQueue();
   for (;;) {
-    if (takeQuitSignal()) {
-      out = WindowEvent{};
-      out.type = WindowEvent::Quit;
-      return true;
-    }
+    if (quitSignalled(out)) return true;
     if (!impl_->events.empty()) {
       out = std::move(impl_->events.front());
       impl_->events.pop_front();
@@ -422,12 +407,11 @@ bool Window::waitEvent(WindowEvent& out, int timeoutMs) {
     }
     {
       std::lock_guard<std::mutex> lock(q.lock);
-      if (!q.items.empty()) {
+      if (!q.codes.empty()) {
         out = WindowEvent{};
         out.type = WindowEvent::User;
-        out.code = q.items.front().first;
-        impl_->userData = q.items.front().second;
-        q.items.pop_front();
+        out.code = q.codes.front();
+        q.codes.pop_front();
         return true;
       }
     }

@@ -18,13 +18,16 @@ inline constexpr int kMediaKeys[] = {vk::MediaPlayPause, vk::MediaNextTrack, vk:
 MONITORINFO monitorOf(HWND hwnd);
 
 struct Window::Impl {
+  explicit Impl(Window& window) : hitTester(window.hitTester_), modalLoop(window.modalLoop_) {}
+
+  // The Window's own, which every backend keeps alike.
+  std::function<HitCode(int, int)>& hitTester;
+  std::function<bool(int)>& modalLoop;
+
   HWND hwnd = nullptr;
   bool framed = false;  // the system's own frame and caption (not borderless)
-  std::function<HitCode(int, int)> hitTester;
-  std::function<bool(int)> modalLoop;
   std::function<bool()> modalTick;
   std::deque<WindowEvent> events;
-  void* userData = nullptr;
   int minW = 0, minH = 0;
   Rect normal;
   bool hotKeys = false;
