@@ -1,3 +1,4 @@
+// Tests of the window: frame drags, quit requests, wheel parts and Alt keys.
 #include <gtest/gtest.h>
 
 #include <atomic>
