@@ -1,3 +1,4 @@
+// The modal About window's object: made over its owner, run until a key or its close button.
 #pragma once
 #include <string>
 

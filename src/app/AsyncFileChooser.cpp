@@ -1,3 +1,4 @@
+// The file chooser's thread: starting it, delivering its path, cancelling and waiting.
 #include "app/AsyncFileChooser.h"
 
 #include <system_error>

@@ -1,3 +1,4 @@
+// The desktop's file chooser run on a thread of its own beside the window.
 #pragma once
 #include <atomic>
 #include <functional>

@@ -1,3 +1,4 @@
+// The saver's thread: requests folded together, one save at a time, flush and shutdown.
 #include "app/BackgroundSaver.h"
 
 namespace vell {

@@ -1,3 +1,4 @@
+// Periodic saves run on a thread of their own so a paint never waits for the disk.
 #pragma once
 #include <condition_variable>
 #include <functional>

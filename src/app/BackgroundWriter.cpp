@@ -1,3 +1,4 @@
+// The writer's thread: queued whole-file writes done in order, flush and shutdown.
 #include "app/BackgroundWriter.h"
 
 #include <system_error>

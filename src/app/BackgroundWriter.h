@@ -1,3 +1,4 @@
+// Whole-file writes queued to a thread of their own so the window never waits for the disk.
 #pragma once
 #include <condition_variable>
 #include <deque>

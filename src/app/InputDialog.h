@@ -1,3 +1,4 @@
+// The input dialog's fields and its text rules.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// The key table's object: the keyboard shortcuts and the state they keep.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The App as the desktop's media controls see it: status out, requests in.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// The window's starting rectangle, kept to the display's work area.
 #include "app/WindowPlacement.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Where the window starts: the saved rectangle checked against the display.
 #pragma once
 #include "platform/Window.h"
 

@@ -1,3 +1,4 @@
+// The program's entry: --version, the data folders, the command line and the App's run.
 #include <string>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// The sound system and the default output device as a push queue of float frames.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The name and role the desktop's sound settings show for the player's sound.
 #include <mutex>
 
 #include "platform/AudioDevice.h"

@@ -1,3 +1,4 @@
+// The canvas parts every target shares: transforms, scale, pixel rounding, format variants.
 #include "platform/Canvas.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The 2-D drawing surface of the overlay: colours, transforms, text formats, bitmaps.
 #pragma once
 #include <cstddef>
 #include <cstdint>

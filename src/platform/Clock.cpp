@@ -1,3 +1,4 @@
+// Tick counts, the monotonic clock, sleeps and the hold on fine timers.
 #include "platform/Clock.h"
 
 #include <atomic>

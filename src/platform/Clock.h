@@ -1,3 +1,4 @@
+// Time for the whole program: tick counts, monotonic seconds, sleeps and fine timers.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// Writing to the standard output (the --version answer).
 #pragma once
 #include <string>
 

@@ -1,3 +1,4 @@
+// The program's folders: the user files' places and moving files of an earlier run.
 #include "platform/DataDirs.h"
 
 #include <filesystem>

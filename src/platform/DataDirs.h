@@ -1,3 +1,4 @@
+// Where the settings, the user's data and the built-in catalogue live on each target.
 #pragma once
 #include <functional>
 #include <string>

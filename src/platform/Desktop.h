@@ -1,3 +1,4 @@
+// The desktop's services: the file chooser, Pictures folder, local time and web links.
 #pragma once
 #include <atomic>
 #include <string>

@@ -1,3 +1,4 @@
+// Path helpers shared by every target: beside the program, a path's parent.
 #include "platform/Files.h"
 
 namespace vell {

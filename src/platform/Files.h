@@ -1,3 +1,4 @@
+// Files and folders: reading, atomic saves, listing, and the program's own folder.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// Moving and sizing the frameless window by the pointer once it has moved far enough.
 #include "platform/FrameDrag.h"
 
 #include <algorithm>

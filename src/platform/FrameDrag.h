@@ -1,3 +1,4 @@
+// The frameless window's own moving and sizing from its caption and borders.
 #pragma once
 #include "platform/Window.h"
 

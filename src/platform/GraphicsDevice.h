@@ -1,3 +1,4 @@
+// The main window's graphics device: the video picture, the overlay and presenting.
 #pragma once
 #include <cstdint>
 #include <memory>

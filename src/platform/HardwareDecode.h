@@ -1,3 +1,4 @@
+// Which hardware video decoding devices the decoder tries on this system.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// Host look-ups started in the background, and a URL's host part.
 #include "platform/HostWarmup.h"
 
 #include <system_error>

@@ -1,3 +1,4 @@
+// Resolving stream hosts in the background so that an open finds them cached.
 #pragma once
 #include <mutex>
 #include <string>

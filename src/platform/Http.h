@@ -1,3 +1,4 @@
+// Blocking HTTP GETs of documents, with their time limits and size bound.
 #pragma once
 #include <cstddef>
 #include <cstdint>

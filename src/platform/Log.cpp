@@ -1,3 +1,4 @@
+// The debug log: formatting a line and handing it to the sink or the target's output.
 #include "platform/Log.h"
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// The debug log and the sink tests capture it with.
 #pragma once
 #include <functional>
 #include <string>

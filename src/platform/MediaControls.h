@@ -1,3 +1,4 @@
+// The desktop's media controls: the status they show and the commands they send.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -1,3 +1,4 @@
+// Message boxes: a test's answerer when installed, else the target's box.
 #include "platform/MessageBox.h"
 
 #include <mutex>

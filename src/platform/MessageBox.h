@@ -1,3 +1,4 @@
+// Modal message boxes, their buttons and answers, and the answerer tests install.
 #pragma once
 #include <functional>
 #include <string>

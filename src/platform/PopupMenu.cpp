@@ -1,3 +1,4 @@
+// Menu items made from their text, and where a menu or submenu opens on the display.
 #include "platform/PopupMenu.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The right-click menus: their items, look and placement, and running one.
 #pragma once
 #include <functional>
 #include <string>

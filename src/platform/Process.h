@@ -1,3 +1,4 @@
+// Running external tools: limits, results, and finding a tool on the search path.
 #pragma once
 #include <atomic>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Quoting an argument vector into one Windows command line.
 #include "platform/ProcessQuote.h"
 
 namespace vell {

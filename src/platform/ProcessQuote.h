@@ -1,3 +1,4 @@
+// One Windows command line for an argument vector, quoted to come back whole.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// This process's CPU time and peak memory.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The program's arguments in UTF-8.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// Quit requests from the system (SIGTERM, SIGINT) and how the message loop takes them.
 #pragma once
 
 namespace vell {

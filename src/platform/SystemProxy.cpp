@@ -1,3 +1,4 @@
+// Windows' proxy setting read for a URL: per-scheme servers and the bypass list.
 #include "platform/SystemProxy.h"
 
 #include <algorithm>

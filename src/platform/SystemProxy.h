@@ -1,3 +1,4 @@
+// The system's proxy for an http or https URL, as FFmpeg takes it.
 #pragma once
 #include <string>
 

@@ -1,3 +1,4 @@
+// Editing a single-line field by code point, and drawing it with caret and selection.
 #include "platform/TextField.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Single-line text fields: the editing state and the field drawn on the canvas.
 #pragma once
 #include <cstddef>
 #include <cstdint>

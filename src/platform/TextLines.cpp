@@ -1,3 +1,4 @@
+// Splitting lines, repairing UTF-8 and reading and writing numbers without the locale.
 #include "platform/TextLines.h"
 
 #include "platform/Text.h"

@@ -1,3 +1,4 @@
+// Helpers of the line-oriented data files: lines, UTF-8 repair and numbers.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// file:// URIs to paths and back, in POSIX and Windows path styles.
 #include "platform/Uri.h"
 
 namespace vell {

@@ -1,3 +1,4 @@
+// file:// URIs and the paths they name, in either path style.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// The key codes every platform's key events are turned into.
 #pragma once
 
 // Key codes of the key table: the Windows virtual-key values, which every platform's key

@@ -1,3 +1,4 @@
+// The picture area's screens: now playing, empty and failed, subtitles and the level meter.
 #pragma once
 #include <array>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// The overlay: everything drawn over the picture each paint, and what it keeps between paints.
 #pragma once
 #include <algorithm>
 #include <array>

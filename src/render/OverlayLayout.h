@@ -1,3 +1,4 @@
+// The overlay's geometry: where the bars, panels and controls go, hit tests and animations.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// The presenter: placing the picture, redrawing only what changed, and decoding cover art.
 #include <cstdio>
 #include "render/Renderer.h"
 

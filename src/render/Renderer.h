@@ -1,3 +1,4 @@
+// The main window's presenter: the picture's placement, the overlay's blend, cover art.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The settings side panel's rows, their geometry, scrolling and drawing.
 #include "render/SettingsPanel.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The settings side panel's rows, geometry and drawing.
 #pragma once
 #include <array>
 #include <string>

@@ -1,3 +1,4 @@
+// The title bar's hit test and drawing.
 #include "render/TopBar.h"
 
 #include "render/OverlayLayout.h"

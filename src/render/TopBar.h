@@ -1,3 +1,4 @@
+// The normal window's 32-pixel title bar: its controls, title marquee and drawing.
 #pragma once
 #include <cstdint>
 #include <memory>

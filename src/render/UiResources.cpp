@@ -1,3 +1,4 @@
+// Building the shared colours and text formats, and the subtitle size.
 #include "render/UiResources.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The colours and text formats every drawing routine shares.
 #pragma once
 #include "platform/Canvas.h"
 

@@ -1,3 +1,4 @@
+// Shared pieces of the App tests: the fixtures, a hidden window and the open pieces.
 #pragma once
 // The App tests' fixture: an App over a fresh folder with default settings, a hidden window when a
 // test needs one, input as the window hands it over, and the loop played by hand.

@@ -1,3 +1,4 @@
+// Tests of the audio output: fades, the ring, start-up fill, writes, device loss and levels.
 #include <gtest/gtest.h>
 
 #include <atomic>

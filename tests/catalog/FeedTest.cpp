@@ -1,3 +1,4 @@
+// Tests of the feed scanners: PLS, RSS, the broadcaster's JSON and the episode loader.
 #include <gtest/gtest.h>
 
 #include <condition_variable>

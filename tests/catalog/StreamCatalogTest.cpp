@@ -1,3 +1,4 @@
+// Tests of the stream catalogue: its files, changes, resets, search and the shipped list.
 #include <gtest/gtest.h>
 
 #include <filesystem>

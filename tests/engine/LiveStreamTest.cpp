@@ -1,3 +1,4 @@
+// Tests of live network streams: drops, outages, HLS, chained Ogg, and the connection job.
 #include <gtest/gtest.h>
 
 #include "catalog/PodcastFeeds.h"

@@ -1,3 +1,4 @@
+// Tests of local media: decoding, conversion to BGRA, tags, bad files and odd pictures.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Tests of the yt-dlp resolver: the site's pages, finding the tool, its output and cancels.
 #include <gtest/gtest.h>
 
 #include <fstream>

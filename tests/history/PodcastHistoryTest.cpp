@@ -1,3 +1,4 @@
+// Tests of the podcast history: update rules, the file, malformed lines and crash-safe saves.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Tests of the canvas's drawing and text, and of the text field.
 #include "platform/Canvas.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of files: atomic saves, held files, the data folders and file URIs.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,3 +1,4 @@
+// Tests of HTTP fetches (redirects, proxy, time and size bounds) and the system proxy.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Tests of the text conversions and of Windows command-line quoting.
 #include <gtest/gtest.h>
 
 #include <tuple>

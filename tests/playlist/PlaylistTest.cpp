@@ -1,3 +1,4 @@
+// Tests of the playlist: next and previous, edits, rows, the file and crash-safe saves.
 #include <gtest/gtest.h>
 
 #include <deque>

@@ -1,3 +1,4 @@
+// Tests of the overlay's layout: bars, panels, hiding controls, hit tests and the marquee.
 #include <gtest/gtest.h>
 
 #include "render/OverlayLayout.h"

@@ -1,3 +1,4 @@
+// Tests of the presenter: placement, texture reuse, partial redraws, blending, cover art.
 #include <gtest/gtest.h>
 
 #include <cmath>

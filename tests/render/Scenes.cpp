@@ -1,3 +1,4 @@
+// The render tests' scenes: overlay states, the hidden screen and test frames.
 #include "Scenes.h"
 
 #include <cmath>

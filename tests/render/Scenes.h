@@ -1,3 +1,4 @@
+// Scenes for the render tests: overlay states, a hidden screen and test frames.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// Tests of the settings file: its format, malformed lines, ranges, recent files, saves.
 #include <gtest/gtest.h>
 
 #include "platform/Text.h"

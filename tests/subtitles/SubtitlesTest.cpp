@@ -1,3 +1,4 @@
+// Tests of subtitles: SRT and SAMI reading, encodings, delay, and the subtitle commands.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// Test support: keys pressed into a message box once it is up.
 #pragma once
 #include <atomic>
 #include <memory>

@@ -1,3 +1,4 @@
+// Test support: a test run again under an allocator that checks guard bytes.
 #pragma once
 #include <string>
 

@@ -1,3 +1,4 @@
+// Test support: the check that saves survive a full disk and a killed process.
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>

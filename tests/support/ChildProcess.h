@@ -1,3 +1,4 @@
+// Test support: crash-safe saves proven on a full disk and with a killed saving child.
 #pragma once
 #include <cstdint>
 #include <functional>

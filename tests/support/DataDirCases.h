@@ -1,3 +1,4 @@
+// Test support: each target's expected data folders for a given environment.
 #pragma once
 #include <map>
 #include <string>

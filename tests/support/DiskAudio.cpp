@@ -1,3 +1,4 @@
+// Test support: raw float sound read back from a file.
 #include "support/DiskAudio.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Test support: what the sound devices played, captured to a file the test reads.
 #pragma once
 #include <gtest/gtest.h>
 

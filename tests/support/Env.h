@@ -1,3 +1,4 @@
+// Test support: the environment, the proxy, the Pictures folder and a missing file chooser.
 #pragma once
 #include <memory>
 #include <string>

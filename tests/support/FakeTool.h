@@ -1,3 +1,4 @@
+// Test support: stand-ins for external tools, run as shell scripts.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// Test support: another program holding a file open for a while.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// Test support: the loopback HTTP server's connections, answers and request log.
 #include "support/HttpServer.h"
 
 #include <algorithm>

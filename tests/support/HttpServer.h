@@ -1,3 +1,4 @@
+// Test support: a small loopback HTTP server with paced and ranged answers.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Test support: test media made by ffmpeg and cached by recipe.
 #include "support/Media.h"
 
 #include <gtest/gtest.h>

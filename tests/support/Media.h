@@ -1,3 +1,4 @@
+// Test support: test media made by ffmpeg, and host shell commands.
 #pragma once
 #include <string>
 

@@ -1,3 +1,4 @@
+// Test support: input sent as the system would, wheel turns and Alt keys.
 #pragma once
 
 namespace vell {

@@ -1,3 +1,4 @@
+// Test support: process ids of ended, running and this process.
 #pragma once
 #include <string>
 

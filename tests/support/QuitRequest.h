@@ -1,3 +1,4 @@
+// Test support: every way the system asks the program to quit.
 #pragma once
 #include <functional>
 #include <string>

@@ -1,3 +1,4 @@
+// Test support: the socket calls of the loopback test servers.
 #pragma once
 #include <cstddef>
 #include <cstdint>

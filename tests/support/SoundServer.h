@@ -1,3 +1,4 @@
+// Test support: a sound server of the test's own, to record from and to kill.
 #pragma once
 #include <string>
 #include <vector>

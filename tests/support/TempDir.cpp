@@ -1,3 +1,4 @@
+// Test support: the temporary directory, its files and its removal.
 #include "support/TempDir.h"
 
 #include <filesystem>

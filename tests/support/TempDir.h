@@ -1,3 +1,4 @@
+// Test support: a fresh temporary directory removed with the object.
 #pragma once
 #include <string>
 

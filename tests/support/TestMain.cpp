@@ -1,3 +1,4 @@
+// The test programs' main: dummy sound and video drivers, no proxy.
 #include <gtest/gtest.h>
 
 #include "support/Env.h"

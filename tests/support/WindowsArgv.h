@@ -1,3 +1,4 @@
+// Test support: the argument vector Windows' own parser makes of a command line.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// Linux (libcurl): the blocking HTTP GET with its step and total time limits.
 #include "platform/Http.h"
 
 #include <curl/curl.h>

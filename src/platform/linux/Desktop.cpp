@@ -1,3 +1,4 @@
+// Linux: the file chooser through zenity or kdialog, Pictures, local time and xdg-open.
 #include "platform/Desktop.h"
 
 #include <ctime>

@@ -1,3 +1,4 @@
+// Linux (GDBus): the player as an MPRIS 2 media player on the session bus.
 #include "platform/MediaControls.h"
 
 #include <gio/gio.h>

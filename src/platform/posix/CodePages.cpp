@@ -1,3 +1,4 @@
+// Linux (iconv): CP949, CP1252 and named character sets to and from UTF-8.
 #include "platform/Text.h"
 
 #include <iconv.h>

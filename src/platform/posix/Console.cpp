@@ -1,3 +1,4 @@
+// Linux: writing to the standard output.
 #include "platform/Console.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Linux: the XDG folders for settings and data, and the installed catalogue.
 #include "platform/DataDirs.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Linux: files and folders, atomic saves and stale temporaries, the program's folder.
 #include "platform/Files.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Linux: the hardware decoding devices worth trying (VA-API, VDPAU with a display).
 #include "platform/HardwareDecode.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Linux: one blocking host name look-up, its answer thrown away.
 #include "platform/HostWarmup.h"
 
 #include <netdb.h>

@@ -1,3 +1,4 @@
+// Linux: the log's lines written to stderr.
 #include "platform/Log.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Linux: tools run with posix_spawn, their pipes, time limits and process groups.
 #include "platform/Process.h"
 
 #include <fcntl.h>

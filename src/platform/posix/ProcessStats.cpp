@@ -1,3 +1,4 @@
+// Linux: this process's CPU time and peak memory from getrusage.
 #include "platform/ProcessStats.h"
 
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// Linux: the program's arguments, already UTF-8.
 #include "platform/ProgramArgs.h"
 
 namespace vell {

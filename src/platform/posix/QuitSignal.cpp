@@ -1,3 +1,4 @@
+// Linux: SIGTERM and SIGINT handed to the message loop, or ending the process.
 #include "platform/QuitSignal.h"
 
 #include <signal.h>

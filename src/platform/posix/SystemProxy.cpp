@@ -1,3 +1,4 @@
+// Linux: no system proxy of our own; FFmpeg reads the environment.
 #include "platform/SystemProxy.h"
 
 namespace vell {

@@ -1,3 +1,4 @@
+// Linux: fine timers need nothing.
 #include "platform/Clock.h"
 
 namespace vell::detail {

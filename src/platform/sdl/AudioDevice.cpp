@@ -1,3 +1,4 @@
+// Linux (SDL2): the sound system and the output device as a queue of float frames.
 #include "platform/AudioDevice.h"
 
 #include <SDL2/SDL.h>

@@ -1,3 +1,4 @@
+// Linux (SDL2): the renderer, the video and overlay textures, and presenting.
 #include "platform/GraphicsDevice.h"
 
 #include <SDL.h>

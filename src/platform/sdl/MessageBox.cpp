@@ -1,3 +1,4 @@
+// Linux (SDL2): the message box drawn with the canvas in a modal window of its own.
 #include <algorithm>
 #include <vector>
 

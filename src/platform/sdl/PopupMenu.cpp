@@ -1,3 +1,4 @@
+// Linux (SDL2): right-click menus drawn in borderless popup windows, with their loop.
 #include "platform/PopupMenu.h"
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// Windows (WASAPI): the sound system and the output device fed from a render thread.
 #include "platform/AudioDevice.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: restarting the sound system after a lost device.
 #include "platform/AudioDevice.h"
 
 namespace vell {

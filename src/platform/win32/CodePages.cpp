@@ -1,3 +1,4 @@
+// Windows: code pages to and from UTF-8, giving the Linux build's answers.
 #include <windows.h>
 
 #include <climits>

@@ -1,3 +1,4 @@
+// Windows: writing to the standard output or the console the program was started from.
 #include "platform/Console.h"
 
 #include <windows.h>

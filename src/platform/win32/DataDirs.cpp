@@ -1,3 +1,4 @@
+// Windows: the folders for settings and data under %APPDATA%.
 #include "platform/DataDirs.h"
 
 #include <windows.h>

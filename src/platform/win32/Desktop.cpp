@@ -1,3 +1,4 @@
+// Windows: the system's open dialog, Pictures, local time and opening links.
 #include "platform/Desktop.h"
 
 #include <windows.h>

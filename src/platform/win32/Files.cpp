@@ -1,3 +1,4 @@
+// Windows: files and folders, atomic saves that wait for a held file, the program's folder.
 #include "platform/Files.h"
 
 #include <windows.h>

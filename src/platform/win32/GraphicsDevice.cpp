@@ -1,3 +1,4 @@
+// Windows (Direct3D 11): the presenter, its shaders and textures, loss and the GDI path.
 #include "platform/GraphicsDevice.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: the hardware decoding devices worth trying (D3D11VA, DXVA2).
 #include "platform/HardwareDecode.h"
 
 namespace vell {

@@ -1,3 +1,4 @@
+// Windows: one blocking host name look-up through Winsock, its answer thrown away.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 

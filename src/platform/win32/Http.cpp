@@ -1,3 +1,4 @@
+// Windows (WinHTTP): the blocking HTTP GET with its step and total time limits.
 #include "platform/Http.h"
 
 #include <windows.h>

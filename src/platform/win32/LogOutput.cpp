@@ -1,3 +1,4 @@
+// Windows: the log's lines to the debugger and to stderr when there is one.
 #include <windows.h>
 
 #include <string>

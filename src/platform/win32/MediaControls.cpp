@@ -1,3 +1,4 @@
+// Windows: the system media transport controls and the task bar's thumbnail buttons.
 #include "platform/MediaControls.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: the system's message box, with the owner painting underneath.
 #include "platform/MessageBox.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: the thread timer that ticks while a system modal loop runs.
 #include "platform/win32/ModalTimer.h"
 
 #include <map>

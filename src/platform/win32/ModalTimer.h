@@ -1,3 +1,4 @@
+// Windows: keeping the window painting while a system modal loop holds its thread.
 #pragma once
 #include <windows.h>
 

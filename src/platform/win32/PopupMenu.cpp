@@ -1,3 +1,4 @@
+// Windows: right-click menus as system popup menus, the owner painting meanwhile.
 #include "platform/PopupMenu.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: tools started with CreateProcessW in a job, their pipes, time limits and ends.
 #include "platform/Process.h"
 
 #include <windows.h>

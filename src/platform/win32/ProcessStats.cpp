@@ -1,3 +1,4 @@
+// Windows: this process's CPU time and peak working set.
 #include "platform/ProcessStats.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: the program's arguments read from the wide command line.
 #include "platform/ProgramArgs.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: console and session-end events handed to the message loop, or ending the process.
 #include "platform/QuitSignal.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: a URL's proxy from the user's Internet settings, else WinHTTP's machine setting.
 #include "platform/SystemProxy.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: the system timer switched to one millisecond and back.
 #include <windows.h>
 #include <timeapi.h>
 

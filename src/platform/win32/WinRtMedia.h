@@ -1,3 +1,4 @@
+// Windows: the WinRT media transport control interfaces, declared by hand.
 #pragma once
 // The system media transport controls (the media overlay, lock screen and media keys of
 // Windows 8.1 and later), declared from their documented IIDs and interface layouts: the

@@ -1,3 +1,4 @@
+// Windows: UTF-8 and UTF-16 conversions and long-path prefixes.
 #include "platform/win32/WinText.h"
 
 #include <windows.h>

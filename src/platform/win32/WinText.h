@@ -1,3 +1,4 @@
+// Windows: UTF-8 to UTF-16 and back, and paths as the wide file APIs want them.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+// Windows: the window handle casts, modal loop properties, DPI and taskbar hooks the window code shares.
 #pragma once
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// Linux (SDL2): keys pushed into a message box once its window is shown.
 #include "support/BoxKeys.h"
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// Linux: a test run again under glibc's checking allocator.
 #include "support/CheckingAllocator.h"
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// Linux: a full disk made by a file size limit in a forked child, and the saving child.
 #include "support/ChildProcess.h"
 
 #include <signal.h>

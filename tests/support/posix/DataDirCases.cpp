@@ -1,3 +1,4 @@
+// Linux: the expected XDG data folders for each environment.
 #include "support/DataDirCases.h"
 
 namespace vell::test {

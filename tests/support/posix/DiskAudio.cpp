@@ -1,3 +1,4 @@
+// Linux (SDL2): the "disk" sound driver playing into the test's file.
 #include "support/DiskAudio.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Linux: the environment, http_proxy, the Pictures folder through HOME, no file chooser.
 #include "support/Env.h"
 
 #include <cstdlib>

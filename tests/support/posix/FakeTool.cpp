@@ -1,3 +1,4 @@
+// Linux: a stand-in tool as an executable shell script.
 #include <sys/stat.h>
 
 #include "support/FakeTool.h"

@@ -1,3 +1,4 @@
+// Linux: nothing to hold; a rename replaces an open file.
 #include "support/FileHold.h"
 
 namespace vell::test {

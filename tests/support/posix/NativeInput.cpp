@@ -1,3 +1,4 @@
+// Linux (SDL2): wheel turns and Alt keys as SDL events.
 #include "support/NativeInput.h"
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// Linux: ids of an ended process, the parent and this process.
 #include "support/ProcessIds.h"
 
 #include <sys/wait.h>

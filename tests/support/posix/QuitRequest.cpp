@@ -1,3 +1,4 @@
+// Linux: SIGTERM as the quit request, and a child told to quit.
 #include "support/QuitRequest.h"
 
 #include <signal.h>

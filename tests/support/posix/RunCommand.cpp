@@ -1,3 +1,4 @@
+// Linux: a shell command run with its output captured.
 #include <sys/wait.h>
 
 #include <cstdio>

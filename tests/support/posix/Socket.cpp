@@ -1,3 +1,4 @@
+// Linux: the loopback test servers' socket calls.
 #include "support/Socket.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// Linux: a PulseAudio server of the test's own, with a null sink to record.
 #include "support/SoundServer.h"
 
 #include <unistd.h>

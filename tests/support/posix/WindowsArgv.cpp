@@ -1,3 +1,4 @@
+// Linux: no Windows command-line parser to ask.
 #include "support/WindowsArgv.h"
 
 namespace vell::test {

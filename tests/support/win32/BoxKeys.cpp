@@ -1,3 +1,4 @@
+// Windows: keys posted to the message box's window once it is up.
 #include "support/BoxKeys.h"
 
 #include <windows.h>

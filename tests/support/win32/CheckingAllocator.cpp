@@ -1,3 +1,4 @@
+// Windows: no checking allocator.
 #include "support/CheckingAllocator.h"
 
 namespace vell::test {

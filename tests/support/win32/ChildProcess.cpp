@@ -1,3 +1,4 @@
+// Windows: a full disk under wine, and the saving child as the test run again.
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Windows: the expected data folders for each environment.
 #include "support/DataDirCases.h"
 
 namespace vell::test {

@@ -1,3 +1,4 @@
+// Windows: the default output recorded through loopback into the test's file.
 #include "support/DiskAudio.h"
 
 #include <windows.h>

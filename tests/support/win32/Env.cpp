@@ -1,3 +1,4 @@
+// Windows: the environment, the proxy in the registry, Pictures, no open dialog.
 #include "support/Env.h"
 
 #include <windows.h>

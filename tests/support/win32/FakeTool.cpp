@@ -1,3 +1,4 @@
+// Windows: a stand-in tool as the shim program beside a shell script.
 #include "support/FakeTool.h"
 
 #include <gtest/gtest.h>

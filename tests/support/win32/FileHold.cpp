@@ -1,3 +1,4 @@
+// Windows: a file held without delete sharing, let go after a while.
 #include "support/FileHold.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: wheel turns and Alt keys as window messages.
 #include "support/NativeInput.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: ids of an ended process, a running one and this process.
 #include "support/ProcessIds.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Windows: Ctrl+C, the session's end, and a child told to quit.
 #include "support/QuitRequest.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Windows: a host shell command run under wine, its output through files.
 #include <windows.h>
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// Windows: the loopback test servers' socket calls through Winsock.
 #include "support/Socket.h"
 
 #include <winsock2.h>

@@ -1,3 +1,4 @@
+// Windows: under wine, the program's own PulseAudio sink, its streams ended as a kill.
 #include "support/SoundServer.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Windows: the argument vector from CommandLineToArgvW.
 #include "support/WindowsArgv.h"
 
 #include <windows.h>
