@@ -22,7 +22,7 @@ struct EpisodeBatch {
 // Fetches the episodes of a podcast of the given type and url (loadEpisodes in the player).
 using EpisodeSource = std::function<std::vector<PodcastEpisode>(int32_t type, const std::string& url)>;
 // Receives the finished batch on the loader thread; the player posts it to the window
-// thread inside the event, so no list is ever shared between the threads.
+// thread inside a posted task, so no list is ever shared between the threads.
 using EpisodeDelivery = std::function<void(std::unique_ptr<EpisodeBatch>)>;
 
 // Starts episode fetches and tells the window thread which arriving batch still counts:

@@ -1,4 +1,4 @@
-// Linux (SDL2): the window handle casts and the modal loop's hooks that the window, modal windows and menus share.
+// Linux (SDL2): window handle casts and the modal loop hooks the window, dialogs and menus share.
 #pragma once
 #include <SDL.h>
 

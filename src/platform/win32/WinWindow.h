@@ -1,4 +1,4 @@
-// Windows: the window handle casts, modal loop properties, DPI and taskbar hooks the window code shares.
+// Windows: window handle casts, modal loop properties, DPI and taskbar hooks shared by window code.
 #pragma once
 #include <windows.h>
 
