@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/App.h"
+#include "app/FolderCover.h"
 #include "app/MediaSession.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
@@ -52,10 +53,13 @@ void App::tickWork() {
     }
     if (!player.hasVideo() && !overlay.coverTried()) {
       std::vector<uint8_t> bytes;
-      std::string mime;
-      if (player.source().extractCoverArt(bytes, mime))
+      std::string mime, folderCover;
+      bool busy = false;
+      if (player.source().extractCoverArt(bytes, mime, &busy))
         overlay.setCover(bytes.data(), bytes.size(), mime);
-      else if (now - medium.openTick > 2000)  // busy or none: give up after a while
+      else if (!busy && readFolderCover(medium.path, folderCover, mime))  // none inside: the folder's
+        overlay.setCover(reinterpret_cast<const uint8_t*>(folderCover.data()), folderCover.size(), mime);
+      else if (!busy || now - medium.openTick > 2000)  // none, or busy for too long
         overlay.setCover(nullptr, 0);
     }
   }
@@ -81,6 +85,8 @@ void readMedia(const Player& player, MediaView& m) {
   m.muted = player.muted();
   MediaInfo info = player.source().info();
   m.stationName = info.stationName;
+  m.artist = info.artist;
+  m.album = info.album;
   m.codecName = info.codecName;
   m.bitrateKbps = info.bitrateKbps;
   m.sampleRate = info.sampleRate;
@@ -155,7 +161,7 @@ std::string paintSignature(const OverlayState& s) {
                 // The now-playing view counts the time listened.
                 m.hasVideo ? 0u : static_cast<uint32_t>(s.tick - s.listenStartTick) / 1000);
   std::string out = numbers;
-  for (const std::string* text : {&m.title, &m.stationName, &m.codecName, &s.streamTitle, &s.subtitleText,
+  for (const std::string* text : {&m.title, &m.artist, &m.album, &m.stationName, &m.codecName, &s.streamTitle, &s.subtitleText,
                                   &s.toast.text, &s.connectingTarget, &s.currentPath}) {
     out += '\n';
     out += *text;

@@ -12,6 +12,7 @@ extern "C" {
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/OpenOptions.h"
 #include "engine/StationText.h"
@@ -287,13 +288,21 @@ bool MediaSource::analyzeLocked() {
     info.channels = a->codecpar->ch_layout.nb_channels;
   }
 
-  const AVDictionaryEntry* tag = nullptr;
-  while ((tag = av_dict_get(ctx->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
-    std::string key = tag->key;
-    if (key == "title") info.title = tag->value;
-    else if (key == "artist") info.artist = tag->value;
-    else if (key == "album") info.album = tag->value;
-  }
+  // Tags in any case ("TITLE" in a FLAC or Vorbis comment, "title" in MP4), from the
+  // container, else from an Ogg file's sound stream, where Vorbis and Opus keep them (a stream
+  // title elsewhere names the track, "Commentary", not the work).
+  const bool ogg = ctx->iformat && std::strcmp(ctx->iformat->name, "ogg") == 0;
+  const AVDictionary* streamTags = ogg && info.hasAudio ? ctx->streams[info.audioStream]->metadata : nullptr;
+  auto tag = [&](std::initializer_list<const char*> keys) {
+    for (const AVDictionary* tags : {static_cast<const AVDictionary*>(ctx->metadata), streamTags})
+      for (const char* key : keys)
+        if (const AVDictionaryEntry* e = tags ? av_dict_get(tags, key, nullptr, 0) : nullptr; e && e->value[0])
+          return oneLineTitle(e->value);
+    return std::string();
+  };
+  info.title = tag({"title"});
+  info.artist = tag({"artist", "album_artist", "performer"});
+  info.album = tag({"album"});
   for (auto [key, field] : {std::pair{"icy-name", &info.stationName}, std::pair{"icy-genre", &info.genre},
                              std::pair{"icy-description", &info.description}})
     if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, key, nullptr, 0); e && e->value[0])
@@ -395,8 +404,9 @@ bool MediaSource::pollStreamTitle(std::string& title) {
   return true;
 }
 
-bool MediaSource::extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime) {
+bool MediaSource::extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime, bool* busy) {
   std::unique_lock<std::mutex> lock(sourceLock, std::try_to_lock);
+  if (busy) *busy = !lock.owns_lock() || !formatContext_;  // ask again later
   if (!lock.owns_lock() || !formatContext_) return false;
   for (unsigned i = 0; i < formatContext_->nb_streams; ++i) {
     AVStream* s = formatContext_->streams[i];

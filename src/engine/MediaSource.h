@@ -61,7 +61,9 @@ class MediaSource {
 
   // Never waits: the reading thread publishes each new song title as the demuxer reports it.
   bool pollStreamTitle(std::string& title);
-  bool extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime);
+  // The attached picture (cover art). Never waits: false with `busy` set while the reading
+  // thread holds the source or nothing is open yet; false with `busy` clear when there is none.
+  bool extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime, bool* busy = nullptr);
 
   // Stream pointers stay valid until the next open or close; only the thread that opened
   // the source (or the playback thread it hands over to) may use them.

@@ -220,8 +220,17 @@ float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, 
     c.drawText(m.title, r.label12Line, RectF{x0, y, x1, y + 24}, r.text);
     y += 26;
   }
-  if (!s.streamTitle.empty()) {
+  // A station's song. A file's own title tag comes back this way too: a file shows its
+  // title above and its tags below instead.
+  if (!s.streamTitle.empty() && s.streamTitle != m.title && m.isLive) {
     c.drawText(s.streamTitle, r.small10Line, RectF{x0, y, x1, y + 20}, r.accent);
+    y += 22;
+  }
+  // A file's artist and album, as its tags write them.
+  std::string byline = m.artist;
+  if (!m.album.empty()) byline += (byline.empty() ? "" : " · ") + m.album;
+  if (!byline.empty()) {
+    c.drawText(byline, r.small10Line, RectF{x0, y, x1, y + 20}, r.accent);
     y += 22;
   }
   if (!m.stationName.empty() && m.stationName != m.title) {

@@ -30,6 +30,7 @@ struct MediaView {
   float volume = 1.0f;     // 0..1
   bool muted = false;
   std::string title;       // the medium's title (display title)
+  std::string artist, album;  // a file's tags
   std::string stationName;
   std::string codecName;
   int bitrateKbps = 0;

@@ -2,11 +2,13 @@
 // and resume, repeat one and failed opens, the screen saver and the timer resolution, no drawing
 // while minimised, the key table, and the menus with their commands.
 #include <cstdlib>
+#include <tuple>
 
 extern "C" {
 #include <libavutil/buffer.h>
 }
 
+#include "app/FolderCover.h"
 #include "app/MediaSession.h"
 #include "app/Menus.h"
 #include "platform/Text.h"
@@ -520,6 +522,26 @@ TEST(PopupPlacement, SubmenusOpenBesideTheirParentInsideTheArea) {
     int x = 0, y = 0;
     placeSubmenu(c.area, c.parentLeft, c.parentRight, c.titleTop, c.w, c.h, x, y);
     EXPECT_EQ(std::tuple(x, y), std::tuple(c.expectX, c.expectY)) << c.parentLeft << ".." << c.parentRight;
+  }
+}
+
+// A music folder's picture: "cover" before "folder" before "front", in any letter case; none
+// for a folder without one or for an address.
+TEST(FolderCover, FoundBesideTheFileInAnyCase) {
+  test::TempDir dir;
+  dir.write("a/Folder.PNG", "png a");
+  dir.write("a/COVER.jpg", "jpg a");
+  dir.write("b/front.png", "png b");
+  dir.write("c/coverage.jpg", "not a cover");
+  const std::tuple<std::string, bool, std::string, std::string> cases[] = {
+      {dir.file("a/song.flac"), true, "jpg a", "image/jpeg"},
+      {dir.file("b/song.mp3"), true, "png b", "image/png"},
+      {dir.file("c/song.mp3"), false, "", ""},
+      {"http://radio.example/cover.jpg", false, "", ""}};
+  for (const auto& [media, found, bytes, mime] : cases) {
+    std::string gotBytes, gotMime;
+    EXPECT_EQ(readFolderCover(media, gotBytes, gotMime), found) << media;
+    if (found) EXPECT_EQ(gotBytes + "|" + gotMime, bytes + "|" + mime) << media;
   }
 }
 

@@ -60,6 +60,27 @@ TEST(AudioOnlyView, IconCoverBadgesAndLevelMeter) {
   EXPECT_TRUE(d.overlay.coverTried());
   d.draw(s);
   EXPECT_EQ(d.at(CX - 30, CY - 80), disc);
+  // A file: its title once (its title tag comes back as a stream title), then artist and album.
+  auto accentRows = [&](const OverlayState& scene) {
+    d.overlay.resetMedium();
+    d.draw(scene);
+    int rows = 0;
+    for (int y = CY + 50; y < CY + 100; ++y)
+      for (int x = CX - 100; x < CX + 100; ++x)
+        if (near(d.at(x, y), 0x6366F1, 40)) {
+          ++rows;
+          break;
+        }
+    return rows;
+  };
+  s = radioScene(W, H);
+  s.media.isLive = false;
+  s.currentPath = "/music/spring.flac";
+  s.media.title = s.streamTitle = "봄날";
+  EXPECT_EQ(accentRows(s), 0);
+  s.media.artist = "방탄소년단";
+  s.media.album = "You Never Walk Alone";
+  EXPECT_GT(accentRows(s), 4);
   // H 700: the meter from C - 70 to C - 10; 0.2 x 5 = 1, reached by 30 % a paint. H 191: the meter
   // would lie under the lines of text, so there is none. Paused: none either.
   for (auto [h, state, shown] : {std::tuple{700, PlayState::Playing, true}, {191, PlayState::Playing, false},
