@@ -156,6 +156,10 @@ class App {
   int sleepMinutesLeft() const;
   bool takeScreenshot();
   void setSpeed(double speed);
+  // Plays audio track `index` of the medium (Y moves to the next one, wrapping), keeps the
+  // choice with the file's resume entry and says which track plays now.
+  void chooseAudioTrack(int index);
+  void nextAudioTrack();
   void toggleMute();
   void changeVolume(float delta);
 

@@ -80,6 +80,10 @@ void App::onCommand(int id) {
     setOpacity(static_cast<float>(kOpacities[id - kCmdOpacityFirst].value), true);
     return;
   }
+  if (id >= kCmdAudioTrackFirst && id < kCmdAudioTrackFirst + static_cast<int>(kMaxAudioTrackItems)) {
+    chooseAudioTrack(id - kCmdAudioTrackFirst);
+    return;
+  }
   if (id >= kCmdRecentFirst && id < kCmdRecentFirst + static_cast<int>(kMaxRecentItems)) {
     size_t index = static_cast<size_t>(id - kCmdRecentFirst);
     if (index >= s.recent.size()) return;  // the list changed since the menu was built

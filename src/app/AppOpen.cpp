@@ -289,6 +289,11 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   settings().addRecent(path);
   player.setVolume(volume);
   player.setMuted(muted);
+  // The audio track chosen last time, before the first sound.
+  if (HistoryRecord saved; history.find(path, saved) && saved.audioStream >= 0) {
+    int track = rememberedAudioTrack(player.audioTracks(), saved.audioStream, saved.audioLanguage);
+    if (track >= 0) player.selectAudioTrack(track);
+  }
   primeShownSize();
   player.play();
   medium.openTick = tickCount();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/App.h"
+#include "app/Menus.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
@@ -123,6 +124,27 @@ bool App::takeScreenshot() {
 
 void App::setSpeed(double speed) {
   if (!busyConnecting()) player.setSpeed(speed);
+}
+
+void App::chooseAudioTrack(int index) {
+  std::vector<AudioTrack> tracks = player.audioTracks();
+  if (tracks.empty()) {
+    showToast("오디오 트랙 없음", 1200);
+    return;
+  }
+  if (index < 0 || index >= static_cast<int>(tracks.size())) return;
+  player.selectAudioTrack(index);
+  const AudioTrack& t = tracks[index];
+  if (!medium.historyKey.empty()) {
+    history.setAudioTrack(medium.historyKey, t.stream, t.language);
+    recordHistory(false);
+  }
+  showToast(formatText("오디오: %d/%d ", index + 1, static_cast<int>(tracks.size())) + audioTrackName(t), 1500);
+}
+
+void App::nextAudioTrack() {
+  const int count = static_cast<int>(player.audioTracks().size());
+  chooseAudioTrack(count > 0 ? (player.currentAudioTrack() + 1) % count : 0);
 }
 
 void App::toggleMute() { player.setMuted(!player.muted()); }

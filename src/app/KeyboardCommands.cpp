@@ -87,6 +87,10 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
       a.changeVolume(key == vk::Up ? 0.02f : -0.02f);
       a.showToast(formatText("볼륨: %d%%", static_cast<int>(a.player.volume() * 100)), 800);
       return true;
+    case 'Y':
+      if (ctrl) return false;
+      a.nextAudioTrack();
+      return true;
     case 'M':
       a.toggleMute();
       a.showToast(a.player.muted() ? "음소거 ON" : "음소거 OFF", 800);

@@ -35,7 +35,43 @@ M plain(const std::string& text, int id, bool checked = false) {
   return m;
 }
 
+std::string languageName(const std::string& tag) {
+  static const struct {
+    const char* tags[3];
+    const char* name;
+  } kNames[] = {{{"kor", "ko"}, "한국어"},         {{"eng", "en"}, "English"},          {{"jpn", "ja"}, "日本語"},
+                {{"chi", "zho", "zh"}, "中文"},     {{"fre", "fra", "fr"}, "Français"}, {{"ger", "deu", "de"}, "Deutsch"},
+                {{"spa", "es"}, "Español"},        {{"rus", "ru"}, "Русский"}};
+  for (const auto& n : kNames)
+    for (const char* t : n.tags)
+      if (t && tag == t) return n.name;
+  return tag;
+}
+
+// "AAC 스테레오", "FLAC 모노", "AC3 5.1".
+std::string codecAndChannels(const AudioTrack& t) {
+  std::string codec;
+  for (char c : t.codec) codec.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  std::string channels = t.layout == "mono" ? "모노" : t.layout == "stereo" ? "스테레오" : t.layout.substr(0, t.layout.find('('));
+  if (channels.empty() && t.channels > 0) channels = formatText("%d채널", t.channels);
+  if (codec.empty() || channels.empty()) return codec + channels;
+  return codec + " " + channels;
+}
+
 }  // namespace
+
+std::string audioTrackName(const AudioTrack& track) {
+  if (!track.title.empty()) return track.title;
+  if (!track.language.empty()) return languageName(track.language);
+  return codecAndChannels(track);
+}
+
+std::string audioTrackLabel(int index, const AudioTrack& track) {
+  std::string label = formatText("%d. ", index + 1) + audioTrackName(track);
+  std::string detail = codecAndChannels(track);
+  if (!track.title.empty() || !track.language.empty()) label += " (" + detail + ")";
+  return label;
+}
 
 int sleepTimerMinutes(int id) {
   if (id == 8105) return 0;
@@ -67,6 +103,17 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
   for (size_t i = 0; i < std::size(kSpeeds); ++i)
     speed.push_back(M::command(kSpeeds[i].label, kCmdSpeedFirst + static_cast<int>(i), currentSpeed == kSpeeds[i].value));
   menu.push_back(M::popup("재생 속도", std::move(speed)));
+
+  std::vector<AudioTrack> tracks = a.player.audioTracks();
+  if (!tracks.empty()) {
+    std::vector<M> items;
+    const int current = a.player.currentAudioTrack();
+    for (size_t i = 0; i < tracks.size() && i < kMaxAudioTrackItems; ++i) {
+      const int n = static_cast<int>(i);
+      items.push_back(plain(audioTrackLabel(n, tracks[i]), kCmdAudioTrackFirst + n, n == current));
+    }
+    menu.push_back(M::popup("오디오 트랙", std::move(items)));
+  }
 
   int offset = a.player.syncOffsetMs();
   menu.push_back(M::popup("오디오 싱크", {info(formatText("현재: %+d ms", offset)), M::line(),

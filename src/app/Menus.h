@@ -9,6 +9,7 @@ namespace vell {
 
 class App;
 class Playlist;
+struct AudioTrack;
 struct StreamEntry;
 
 // Command ids of the main menu; they reach App::onCommand as WM_COMMAND would.
@@ -53,6 +54,7 @@ enum MenuCommand : int {
   kCmdSyncReset = 1063,
   kCmdRecentFirst = 8000,  // ... 8014
   kCmdSleepFirst = 8100,   // ... 8108
+  kCmdAudioTrackFirst = 8200,  // ... 8263
   kCmdSettings = 9098,
   kCmdHelp = 9099,
 };
@@ -100,6 +102,7 @@ inline constexpr Preset kOpacities[] = {{"100%", 1.0}, {"90%", 0.9}, {"80%", 0.8
 inline constexpr int kSleepIds[] = {8100, 8101, 8102, 8103, 8104, 8106, 8107, 8108};
 inline constexpr int kSleepMinutes[] = {15, 30, 60, 90, 120, 180, 240, 360};
 inline constexpr size_t kMaxRecentItems = 15;
+inline constexpr size_t kMaxAudioTrackItems = 64;
 
 }  // namespace menus
 
@@ -109,6 +112,12 @@ std::vector<MenuItem> buildMainMenu(const App& app);
 std::vector<MenuItem> buildPlaylistMenu(const Playlist& playlist, int row);
 // `entry` is the browser's entry under the cursor, or null.
 std::vector<MenuItem> buildStreamMenu(const StreamEntry* entry, bool podcastMode);
+
+// An audio track as the user knows it: its title, else its language by name ("한국어",
+// "English"; an unknown tag as written), else its codec and channels ("AAC 스테레오").
+std::string audioTrackName(const AudioTrack& track);
+// Its line in the menu: "1. 한국어 (AAC 스테레오)".
+std::string audioTrackLabel(int index, const AudioTrack& track);
 
 // Minutes of a sleep-timer id (0 cancels the timer); -1 for any other id.
 int sleepTimerMinutes(int id);

@@ -4,6 +4,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/opt.h>
 }
@@ -77,8 +78,65 @@ void keepOneVariant(AVFormatContext* ctx) {
     if (std::find(first, last, i) == last) ctx->streams[i]->discard = AVDISCARD_ALL;
 }
 
+// Every audio stream the player could play: decodable, not left out with another variant,
+// and of the picture's program where the picture belongs to one.
+std::vector<AudioTrack> listAudioTracks(AVFormatContext* ctx, int videoStream) {
+  const AVProgram* program = nullptr;
+  for (unsigned p = 0; videoStream >= 0 && p < ctx->nb_programs && !program; ++p)
+    for (unsigned k = 0; k < ctx->programs[p]->nb_stream_indexes; ++k)
+      if (static_cast<int>(ctx->programs[p]->stream_index[k]) == videoStream) program = ctx->programs[p];
+  auto inProgram = [&](unsigned i) {
+    if (!program) return true;
+    const unsigned* first = program->stream_index;
+    const unsigned* last = first + program->nb_stream_indexes;
+    return std::find(first, last, i) != last;
+  };
+  std::vector<AudioTrack> tracks;
+  for (int pass = 0; pass < 2 && tracks.empty(); ++pass) {
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+      const AVStream* st = ctx->streams[i];
+      const AVCodecParameters* par = st->codecpar;
+      if (par->codec_type != AVMEDIA_TYPE_AUDIO || st->discard == AVDISCARD_ALL) continue;
+      if (pass == 0 && !inProgram(i)) continue;
+      if (!avcodec_find_decoder(par->codec_id)) continue;
+      AudioTrack t;
+      t.stream = static_cast<int>(i);
+      if (const AVDictionaryEntry* e = av_dict_get(st->metadata, "language", nullptr, 0)) t.language = e->value;
+      if (t.language == "und") t.language.clear();
+      if (const AVDictionaryEntry* e = av_dict_get(st->metadata, "title", nullptr, 0)) t.title = oneLineTitle(e->value);
+      if (const AVCodecDescriptor* d = avcodec_descriptor_get(par->codec_id)) t.codec = d->name;
+      t.channels = par->ch_layout.nb_channels;
+      char layout[64] = {};
+      if (par->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_describe(&par->ch_layout, layout, sizeof layout) > 0)
+        t.layout = layout;
+      t.isDefault = (st->disposition & AV_DISPOSITION_DEFAULT) != 0;
+      tracks.push_back(std::move(t));
+    }
+  }
+  return tracks;
+}
+
+bool isKorean(const std::string& language) { return language == "kor" || language == "ko"; }
+
 }  // namespace
 
+int defaultAudioTrack(const std::vector<AudioTrack>& tracks) {
+  if (tracks.empty()) return -1;
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].isDefault) return static_cast<int>(i);
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (isKorean(tracks[i].language)) return static_cast<int>(i);
+  return 0;
+}
+
+int rememberedAudioTrack(const std::vector<AudioTrack>& tracks, int stream, const std::string& language) {
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].stream == stream && (language.empty() || tracks[i].language == language)) return static_cast<int>(i);
+  if (language.empty()) return -1;
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].language == language) return static_cast<int>(i);
+  return -1;
+}
 
 MediaSource::MediaSource() = default;
 
@@ -258,9 +316,11 @@ bool MediaSource::analyzeLocked() {
       info.videoStream = -1;
     }
   }
-  // The sound of the same program (HLS variant, broadcast channel) as the picture.
-  info.audioStream = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, info.videoStream, nullptr, 0);
-  if (info.audioStream < 0) info.audioStream = -1;
+  // The sound of the same program (HLS variant, broadcast channel) as the picture, chosen by
+  // the file's own mark (FFmpeg's best-stream pick goes by bit rate and channels instead).
+  info.audioTracks = listAudioTracks(ctx, info.videoStream);
+  int chosen = defaultAudioTrack(info.audioTracks);
+  info.audioStream = chosen >= 0 ? info.audioTracks[chosen].stream : -1;
   if (info.videoStream < 0 && info.audioStream < 0) {
     closeLocked();
     return false;
@@ -359,6 +419,23 @@ int MediaSource::readPacket(AVPacket* packet) {
   if (rc >= 0) return 1;
   if (rc == AVERROR_EOF || rc == AVERROR_EXIT) return 0;
   return -1;
+}
+
+bool MediaSource::selectAudioStream(int stream) {
+  std::lock_guard<std::mutex> lock(sourceLock);
+  if (!formatContext_) return false;
+  std::lock_guard<std::mutex> infoLock(infoLock_);
+  auto& tracks = info_.audioTracks;
+  if (std::none_of(tracks.begin(), tracks.end(), [&](const AudioTrack& t) { return t.stream == stream; })) return false;
+  if (info_.audioStream >= 0) formatContext_->streams[info_.audioStream]->discard = AVDISCARD_ALL;
+  AVStream* st = formatContext_->streams[stream];
+  st->discard = AVDISCARD_DEFAULT;
+  info_.audioStream = stream;
+  info_.sampleRate = st->codecpar->sample_rate;
+  info_.channels = st->codecpar->ch_layout.nb_channels;
+  if (const AVCodecDescriptor* d = avcodec_descriptor_get(st->codecpar->codec_id)) info_.codecName = d->name;
+  titleStream_ = stream;
+  return true;
 }
 
 bool MediaSource::seek(double seconds) {

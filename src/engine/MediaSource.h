@@ -16,6 +16,23 @@ struct AVIOContext;
 
 namespace vell {
 
+// One audio stream of the input, as the user picks among them.
+struct AudioTrack {
+  int stream = -1;        // the demuxer's stream index
+  std::string language;   // the tag as written ("kor", "eng"); empty when none
+  std::string title;
+  std::string codec;      // FFmpeg's short codec name ("aac")
+  int channels = 0;
+  std::string layout;     // FFmpeg's layout name ("stereo", "5.1"); empty when unknown
+  bool isDefault = false;
+};
+
+// The track to start with: the one marked default, else the first Korean one, else the first.
+int defaultAudioTrack(const std::vector<AudioTrack>& tracks);
+// The track a remembered choice names: the same stream when its language still agrees, else the
+// first of the remembered language; -1 when neither is there.
+int rememberedAudioTrack(const std::vector<AudioTrack>& tracks, int stream, const std::string& language);
+
 // What is known about the opened input. Written by whoever opens the source; the user
 // interface reads it through `info()` without waiting behind a network read.
 struct MediaInfo {
@@ -36,6 +53,7 @@ struct MediaInfo {
   std::string description;
   int bitrateKbps = 0;
   std::string codecName;
+  std::vector<AudioTrack> audioTracks;  // every playable audio stream, in stream order
 };
 
 // One opened FFmpeg input. Every call into the demuxer happens under `sourceLock`;
@@ -58,6 +76,9 @@ class MediaSource {
   // 1 = packet read, 0 = end of input or aborted, -1 = any other error.
   int readPacket(AVPacket* packet);
   bool seek(double seconds);
+  // Plays `stream` (one of info().audioTracks) instead of the current audio stream; the
+  // demuxer reads it from the next packet on and leaves the old one unread.
+  bool selectAudioStream(int stream);
 
   // Never waits: the reading thread publishes each new song title as the demuxer reports it.
   bool pollStreamTitle(std::string& title);

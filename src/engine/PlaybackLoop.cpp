@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/packet.h>
+#include <libavutil/avutil.h>
 }
 
 #include "engine/AudioChunk.h"
@@ -78,6 +79,10 @@ void Player::playbackThread() {
   };
 
   while (running_.load()) {
+    if (int stream = pendingAudioStream_.exchange(-1); stream >= 0 && stream != audioIndex) {
+      switchAudioStream(stream, seekRequest_.load() >= 0);
+      audioIndex = source_.audioStreamIndex();
+    }
     double target = seekRequest_.exchange(-1);
     if (target >= 0) {
       dropWaiting();
@@ -98,6 +103,19 @@ void Player::playbackThread() {
       live.packetRead();
       reconnecting_.store(false);
       if (packet->stream_index == videoIndex && videoIndex >= 0) {
+        if (rereadingVideo_) {
+          // Read again after an audio switch went back: those up to the last one are had.
+          bool byPos = packet->pos >= 0 && lastVideoPos_ >= 0;
+          bool byDts = packet->dts != AV_NOPTS_VALUE && lastVideoDts_ != AV_NOPTS_VALUE;
+          bool had = byPos ? packet->pos <= lastVideoPos_ : byDts && packet->dts <= lastVideoDts_;
+          if (had) {
+            av_packet_unref(packet);
+            continue;
+          }
+          rereadingVideo_ = false;
+        }
+        lastVideoPos_ = packet->pos;
+        lastVideoDts_ = packet->dts;
         if (waiting.empty() && room()) {
           decodeVideo(packet);
         } else {
@@ -181,6 +199,10 @@ void Player::finishAtEnd() {
 
 void Player::executeSeek(double target) {
   source_.seek(target);  // a failed seek still moves the clock and the drop rules
+  audioSwitching_ = false;
+  rereadingVideo_ = false;
+  lastVideoPos_ = -1;
+  lastVideoDts_ = AV_NOPTS_VALUE;
   videoDecoder_.flush();
   videoDecoder_.setSkipBefore(target > 0.1 ? target - kSeekSlack : -1);
   audioDecoder_.flush();
@@ -221,13 +243,36 @@ void Player::decodeVideo(AVPacket* packet) {
   }
 }
 
+bool Player::openAudioDecoder() {
+  audioDecoder_.close();
+  if (!audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels())) return false;
+  audioDecoder_.setStartTime(source_.info().startTime);
+  audioDecoder_.setSpeed(clock_.speed());
+  return true;
+}
+
+void Player::switchAudioStream(int stream, bool seekFollows) {
+  if (!source_.selectAudioStream(stream)) return;
+  openAudioDecoder();
+  if (seekFollows) return;  // the seek starts the new stream at its target
+  // The ring holds the old stream's sound ahead of the listener, and the input has been read
+  // that far: the new stream is read again from where the listener is. A live stream cannot
+  // go back; its new sound starts with the next packets.
+  audio_.flush();
+  audioSwitching_ = true;
+  {
+    std::lock_guard<std::mutex> lock(audioStartLock_);
+    audioStartKnown_ = false;
+  }
+  if (isLive_.load() || source_.duration() <= 0) return;
+  double heard = std::max(clock_.read() - 0.1, 0.0);  // the key frame before it has the packets needed
+  if (source_.seek(heard)) rereadingVideo_ = lastVideoPos_ >= 0 || lastVideoDts_ != AV_NOPTS_VALUE;
+}
+
 void Player::applyPendingAudioChanges() {
   if (audioReopenPending_.exchange(false)) {
     // The device came back with its own format: resample for it, at the current speed.
-    audioDecoder_.close();
-    audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels());
-    audioDecoder_.setStartTime(source_.info().startTime);
-    audioDecoder_.setSpeed(clock_.speed());
+    openAudioDecoder();
   }
   double speed = pendingSpeed_.exchange(-1);
   if (speed > 0) audioDecoder_.setSpeed(speed);
@@ -243,6 +288,7 @@ void Player::decodeAudio(AVPacket* packet) {
     if (chunk.samples.empty()) continue;
     double target = lastSeekTarget_.load();
     if (target > 0.5 && chunk.pts > 0 && chunk.pts < target - kSeekSlack) continue;
+    if (audioSwitching_ && !startSwitchedSound(chunk)) continue;
     audio_.write(chunk.samples.data(), static_cast<int>(chunk.samples.size() / chunk.channels), chunk.channels);
     std::lock_guard<std::mutex> lock(audioStartLock_);
     if (!audioStartKnown_) {
@@ -259,6 +305,33 @@ void Player::decodeAudio(AVPacket* packet) {
   }
 }
 
+bool Player::startSwitchedSound(AudioChunk& chunk) {
+  // The new stream's first sound goes to the device at the position the listener will be at
+  // when it is heard: what lies before is dropped, a gap up to it is silence. The clock runs
+  // on meanwhile and the sound takes it over from there.
+  const double speed = clock_.speed();
+  const double rate = chunk.sampleRate > 0 ? chunk.sampleRate : audio_.sampleRate();
+  const size_t ch = static_cast<size_t>(std::max(chunk.channels, 1));
+  const size_t frames = chunk.samples.size() / ch;
+  double at = clock_.read() + audio_.deviceLatencySeconds() * speed;
+  if (chunk.pts + frames * speed / rate <= at) return false;
+  long long skip = std::llround((at - chunk.pts) * rate / speed);
+  if (skip > 0) {
+    chunk.samples.erase(chunk.samples.begin(), chunk.samples.begin() + static_cast<std::ptrdiff_t>(skip * ch));
+  } else if (skip >= -static_cast<long long>(rate)) {
+    chunk.samples.insert(chunk.samples.begin(), static_cast<size_t>(-skip) * ch, 0.0f);
+  } else {
+    at = chunk.pts;  // far ahead (a live stream read on): the sound takes the clock there
+  }
+  audioSwitching_ = false;
+  std::lock_guard<std::mutex> lock(audioStartLock_);
+  audioStartPosition_ = at;
+  audioStartKnown_ = true;
+  audioStartAfterSeek_ = false;
+  audioStartFrom_ = -1;
+  return !chunk.samples.empty();
+}
+
 // Lets the device play what the ring still holds before the end is reported. The ring can
 // be far ahead of the sound (it holds up to 30 s), so a fixed pause would cut the tail off.
 // False when a seek arrived meanwhile: playback goes on from there.
@@ -268,7 +341,7 @@ bool Player::playOutAudio() {
   uint32_t emptySince = 0;
   audio_.endOfInput.store(true);  // the ring running dry now is the end, not a shortage
   while (running_.load()) {
-    if (seekRequest_.load() >= 0) return false;
+    if (seekRequest_.load() >= 0 || pendingAudioStream_.load() >= 0) return false;
     if (audioLost_.load()) {  // the tail plays once the device is back
       emptySince = 0;
       sleepMs(10);

@@ -105,6 +105,7 @@ void Player::resetForNewMedium() {
   seekRequest_.store(-1);
   lastSeekTick_.store(0);
   pendingSpeed_.store(-1);
+  pendingAudioStream_.store(-1);
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
   audioLost_.store(false);
@@ -303,6 +304,33 @@ void Player::continueFrom(double heard) {
   std::lock_guard<std::mutex> lock(audioStartLock_);
   audioStartKnown_ = false;
   audioStartFrom_ = std::max(heard, 0.0);
+}
+
+int Player::currentAudioTrack() const {
+  int stream = pendingAudioStream_.load();
+  if (stream < 0) stream = source_.audioStreamIndex();
+  std::vector<AudioTrack> tracks = audioTracks();
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].stream == stream) return static_cast<int>(i);
+  return -1;
+}
+
+bool Player::selectAudioTrack(int index) {
+  std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
+  std::vector<AudioTrack> tracks = audioTracks();
+  if (index < 0 || index >= static_cast<int>(tracks.size())) return false;
+  if (index == currentAudioTrack()) return true;
+  const int stream = tracks[index].stream;
+  if (running_.load()) {
+    pendingAudioStream_.store(stream);
+    queueSpace_.notify_all();  // a reader waiting for room makes the change at once
+    return true;
+  }
+  // No playback thread: the next play starts with the new stream (from the top or a seek).
+  joinThread();
+  pendingAudioStream_.store(-1);
+  if (!source_.selectAudioStream(stream)) return false;
+  return openAudioDecoder();
 }
 
 void Player::setVolume(float volume) { audio_.volume.store(std::clamp(volume, 0.0f, 1.0f)); }

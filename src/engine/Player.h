@@ -24,6 +24,8 @@ struct AVPacket;
 
 namespace vell {
 
+struct AudioChunk;
+
 // The playback engine: one input, its decoders and the audio output, the playback thread
 // that feeds them, and the clock that decides which video frame is due. The window drives
 // it, takes the due frame on every repaint and calls syncTick, which keeps the clock on the
@@ -86,6 +88,14 @@ class Player {
     shownHeight_ = height;
   }
 
+  // The input's audio streams and the one chosen (an index into them; -1 without sound).
+  std::vector<AudioTrack> audioTracks() const { return source_.info().audioTracks; }
+  int currentAudioTrack() const;
+  // Any thread: plays another of audioTracks() from the position heard now, in sync and
+  // without a seek of the picture; the playback thread makes the change. Choosing the
+  // current track does nothing. Before play (or after the end) it applies at once.
+  bool selectAudioTrack(int index);
+
   int state() const { return state_.load(); }
   bool isLive() const { return isLive_.load(); }
   bool podcastRequest() const { return podcastRequest_.load(); }
@@ -137,6 +147,14 @@ class Player {
   void decodeVideo(AVPacket* packet);
   void decodeAudio(AVPacket* packet);
   void applyPendingAudioChanges();
+  // Opens the decoder for the chosen stream at the output's format and the current speed.
+  bool openAudioDecoder();
+  // The switch to another audio stream: the demuxer goes back to the heard position for the
+  // new stream's packets, skipping the picture packets it had already read.
+  void switchAudioStream(int stream, bool seekFollows);
+  // The first chunk of the new stream after a switch, cut or led in with silence to start
+  // where the listener is; false when it all lies before that.
+  bool startSwitchedSound(AudioChunk& chunk);
   // True when the input should be treated as ended.
   bool handleReadError(LiveReconnect& live);
   void handleLiveEnd(LiveReconnect& live);
@@ -179,6 +197,14 @@ class Player {
   std::atomic<uint64_t> shownFrames_{0};
 
   std::atomic<double> seekRequest_{-1};
+  std::atomic<int> pendingAudioStream_{-1};
+  // Playback thread: the new stream's sound starts where the listener is when it arrives.
+  bool audioSwitching_ = false;
+  // Playback thread: the last picture packet read, and whether packets up to it are being
+  // read again (after an audio switch went back in the input).
+  int64_t lastVideoPos_ = -1;
+  int64_t lastVideoDts_ = INT64_MIN;  // none
+  bool rereadingVideo_ = false;
   std::atomic<double> lastSeekTarget_{0};
   bool seekPicturePending_ = false;  // playback thread only
   std::atomic<uint32_t> lastSeekTick_{0};

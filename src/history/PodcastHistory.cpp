@@ -34,6 +34,30 @@ bool newerFirst(const std::pair<std::string, HistoryRecord>& a, const std::pair<
   return a.first < b.first;
 }
 
+// A language tag as files carry them: a few ASCII letters (anything else is not kept).
+bool plainLanguage(std::string_view s) {
+  return s.size() <= 8 && std::all_of(s.begin(), s.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+// The stamp field and what may follow it: ";audio=STREAM:LANGUAGE". Unknown or bad parts are ignored.
+void parseStampField(std::string_view field, HistoryRecord& r) {
+  size_t semi = field.find(';');
+  if (!parseUint64(field.substr(0, semi), r.lastUpdated)) r.lastUpdated = 0;
+  while (semi != std::string_view::npos) {
+    field.remove_prefix(semi + 1);
+    semi = field.find(';');
+    std::string_view part = field.substr(0, semi);
+    if (part.substr(0, 6) != "audio=") continue;
+    part.remove_prefix(6);
+    size_t colon = part.find(':');
+    uint64_t stream = 0;
+    std::string_view language = colon == std::string_view::npos ? std::string_view() : part.substr(colon + 1);
+    if (!parseUint64(part.substr(0, colon), stream) || stream > 4096 || !plainLanguage(language)) continue;
+    r.audioStream = static_cast<int>(stream);
+    r.audioLanguage = std::string(language);
+  }
+}
+
 }  // namespace
 
 PodcastHistory::PodcastHistory() : clock_(wallClockMs) {}
@@ -61,7 +85,7 @@ void PodcastHistory::parse(std::string_view bytes) {
     HistoryRecord r;
     r.position = numberOrZero(line.substr(first + 1, second - first - 1));
     r.duration = numberOrZero(line.substr(second + 1, third - second - 1));
-    if (!parseUint64(line.substr(third + 1), r.lastUpdated)) r.lastUpdated = 0;
+    parseStampField(line.substr(third + 1), r);
     if (key.empty() || !(r.position > 0.5)) continue;
     records_[std::string(key)] = r;
   }
@@ -99,6 +123,7 @@ std::string PodcastHistory::serializeLocked() const {
     out.append(formatFixed(r.duration, 1));
     out.push_back('|');
     out.append(std::to_string(r.lastUpdated));
+    if (r.audioStream >= 0) out.append(";audio=" + std::to_string(r.audioStream) + ":" + r.audioLanguage);
     out.push_back('\n');
   }
   return out;
@@ -138,6 +163,17 @@ void PodcastHistory::finish(const std::string& key, double duration) {
   } else if (it != records_.end()) {
     records_.erase(it);
   }
+}
+
+void PodcastHistory::setAudioTrack(const std::string& key, int stream, const std::string& language) {
+  if (key.empty()) return;
+  std::lock_guard lock(mutex_);
+  auto it = records_.find(key);
+  if (it == records_.end() && stream < 0) return;
+  HistoryRecord& r = it == records_.end() ? records_[key] : it->second;
+  r.audioStream = stream < 0 ? -1 : stream;
+  r.audioLanguage = stream >= 0 && plainLanguage(language) ? language : std::string();
+  if (it == records_.end()) r.lastUpdated = clock_();
 }
 
 double PodcastHistory::position(const std::string& key) const {

@@ -15,6 +15,10 @@ struct HistoryRecord {
   double position = 0.0;     // seconds played
   double duration = 0.0;     // seconds; 0 while unknown
   uint64_t lastUpdated = 0;  // milliseconds, from the history's clock
+  // The audio track the user chose: its stream index, and its language for when the
+  // numbering no longer fits; -1 and empty when none was chosen.
+  int audioStream = -1;
+  std::string audioLanguage;
 };
 
 // Where each file or episode was left, keyed by the UTF-8 path or URL that was opened.
@@ -41,7 +45,7 @@ class PodcastHistory {
   // Replaces the records with those of the file's bytes, keeping the newest 200.
   void parse(std::string_view bytes);
   // The file's bytes: the header line, then one "key|position|duration|stamp" line per
-  // record, newest first.
+  // record, newest first; a chosen audio track follows the stamp as ";audio=STREAM:LANGUAGE".
   std::string serialize() const;
 
   // Records a position; ignored for an empty key or a position under 0.5 s. A duration
@@ -50,6 +54,8 @@ class PodcastHistory {
   // The item played to its end: its position becomes its length, so no resume applies
   // and it still counts as finished. Without a known length the record goes.
   void finish(const std::string& key, double duration);
+  // Remembers the audio track chosen for the item (a stream index under 0 forgets it).
+  void setAudioTrack(const std::string& key, int stream, const std::string& language);
   double position(const std::string& key) const;
   // position / duration within [0, 1]; 0 without a record or a known duration.
   float progress(const std::string& key) const;

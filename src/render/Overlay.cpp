@@ -32,7 +32,7 @@ float pulse(uint32_t tick, uint32_t period) {
 
 }  // namespace
 
-const std::array<HelpRow, 19> kHelpRows = {{
+const std::array<HelpRow, 20> kHelpRows = {{
     {"재생/일시정지", "Space"},
     {"파일 열기", "O"},
     {"URL 열기", "Ctrl+U"},
@@ -43,6 +43,7 @@ const std::array<HelpRow, 19> kHelpRows = {{
     {"탐색 ±3초", "← →"},
     {"볼륨 조절", "↑ ↓"},
     {"음소거", "M"},
+    {"오디오 트랙", "Y"},
     {"속도 ±0.1x", "X / C"},
     {"오디오 싱크 ±50ms", "; / '"},
     {"오디오 싱크 ±10ms", "Shift+; / '"},
@@ -451,8 +452,10 @@ void drawArrowPair(Canvas& c, const RectF& box, bool horizontal, Color colour) {
 void Overlay::drawHelp(Canvas& c, const UiResources& r, const OverlayState& s) const {
   const float W = static_cast<float>(s.width), H = static_cast<float>(s.height);
   c.fillRect(RectF{0, 0, W, H}, r.black70);
-  const float left = (W - 420) / 2, top = std::max((H - 440) / 2, 20.0f);
-  const float right = left + 420, bottom = top + 440;
+  // As tall as its rows need.
+  const float height = 48 + 20.0f * static_cast<float>(kHelpRows.size()) + 12;
+  const float left = (W - 420) / 2, top = std::max((H - height) / 2, 20.0f);
+  const float right = left + 420, bottom = top + height;
   c.fillRoundedRect(RectF{left, top, right, bottom}, 10, r.panel);
   c.drawText("키보드 단축키", r.label12, RectF{left + 20, top + 16, right - 20, top + 38}, r.text);
   float y = top + 48;

@@ -345,6 +345,50 @@ std::string marks(const std::vector<MenuItem>& items) {
   return out;
 }
 
+// Y moves through the audio tracks with a toast (none marked default: the Korean one plays
+// first), the menu ticks the one playing, and the choice comes back when the file does.
+TEST_F(AppCore, AudioTracksCycleShowInTheMenuAndAreRememberedWithTheFile) {
+  std::string twoLanguages = test::makeMedia(
+      "-f lavfi -i sine=frequency=440:duration=4 -f lavfi -i sine=frequency=880:duration=4 -map 0 -map 1 -c:a aac "
+      "-ac:a:1 2 -metadata:s:a:0 language=eng -metadata:s:a:1 language=kor -disposition:a:0 0 -disposition:a:1 0",
+      "mka");
+  auto trackMarks = [&] {
+    std::vector<MenuItem> menu = buildMainMenu(app);
+    const MenuItem* sub = find(menu, "오디오 트랙");
+    return sub ? marks(sub->submenu) + " of " + std::to_string(sub->submenu.size()) : "none";
+  };
+  struct Row {
+    std::string path;
+    const char* menu;               // ticked track of the submenu, before any key
+    std::vector<const char*> toasts;  // of Y pressed again and again
+  } rows[] = {
+      {twoLanguages, "2. 한국어 (AAC 스테레오)* of 2", {"오디오: 1/2 English", "오디오: 2/2 한국어", "오디오: 1/2 English"}},
+      {test::sineMp3(2.0), "1. MP3 스테레오* of 1", {"오디오: 1/1 MP3 스테레오"}},
+      {test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=10:duration=1 -c:v libx264 -preset ultrafast", "mp4"),
+       "none", {"오디오 트랙 없음"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.menu);
+    app.openPath(r.path);
+    EXPECT_EQ(trackMarks(), r.menu);
+    for (const char* toast : r.toasts) {
+      EXPECT_TRUE(app.keyboard.onKey('Y', false, false, false));
+      EXPECT_EQ(app.toast.text, toast);
+    }
+  }
+  // English was chosen last: it is the track when the file is back, before it plays.
+  HistoryRecord saved;
+  ASSERT_TRUE(app.history.find(twoLanguages, saved));
+  EXPECT_EQ(std::tuple(saved.audioStream, saved.audioLanguage), std::tuple(0, std::string("eng")));
+  app.openPath(twoLanguages);
+  EXPECT_EQ(app.player.currentAudioTrack(), 0);
+  EXPECT_EQ(trackMarks(), "1. English (AAC 모노)* of 2");
+  app.onCommand(kCmdAudioTrackFirst + 1);  // the menu's pick
+  EXPECT_EQ(app.toast.text, "오디오: 2/2 한국어");
+  EXPECT_EQ(app.player.currentAudioTrack(), 1);
+  app.player.close();
+}
+
 using Menus = test::AppHarness;
 
 TEST_F(Menus, MainMenuTicksGreyItemsAndOptionalLines) {

@@ -194,6 +194,122 @@ TEST(Player, SeekAndStopThenPlay) {
   }
 }
 
+// Two languages, each a rising tone whose pitch tells the media time: Korean 300 + 100 t Hz
+// (AAC, stereo), English 2000 + 100 t Hz (FLAC, mono), the English one marked default. The
+// file starts in English; the switch to Korean is heard within half a second, from the same
+// media time, while the clock and the pictures run on without a jump.
+TEST(Player, AudioTracksAreListedChosenAndSwitchedInPlace) {
+  std::string path = test::makeMedia(
+      "-f lavfi -i testsrc2=size=64x48:rate=25:duration=8 "
+      "-f lavfi -i aevalsrc='0.5*sin(2*PI*(300*t+50*t*t))':s=48000:d=8 "
+      "-f lavfi -i aevalsrc='0.5*sin(2*PI*(2000*t+50*t*t))':s=48000:d=8 "
+      "-map 0:v -map 1:a -map 2:a -c:v libx264 -preset ultrafast -g 25 -c:a:0 aac -ac:a:0 2 -c:a:1 flac -ac:a:1 1 "
+      "-metadata:s:a:0 language=kor -metadata:s:a:1 language=eng -disposition:a:0 0 -disposition:a:1 default",
+      "mkv");
+  DiskRun run;
+  PlayerRun r;
+  Player& p = r.player;
+  ASSERT_TRUE(p.openFile(path));
+  std::vector<AudioTrack> tracks = p.audioTracks();
+  ASSERT_EQ(tracks.size(), 2u);
+  struct Want {
+    const char* language;
+    const char* codec;
+    int channels;
+    const char* layout;
+  } want[] = {{"kor", "aac", 2, "stereo"}, {"eng", "flac", 1, "mono"}};
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(tracks[i].language, want[i].language);
+    EXPECT_EQ(tracks[i].codec, want[i].codec);
+    EXPECT_EQ(tracks[i].channels, want[i].channels);
+    EXPECT_EQ(tracks[i].layout, want[i].layout);
+  }
+  EXPECT_EQ(p.currentAudioTrack(), 1);  // the marked one, before the Korean one
+  p.play();
+  r.paint(2000, false);
+  const double before = p.position();
+  ASSERT_TRUE(p.selectAudioTrack(0));
+  EXPECT_EQ(p.currentAudioTrack(), 0);
+  double last = before, clockStep = 0, pts = r.slot.pts, ptsStep = 0, ptsBack = 0;
+  r.paint(2000, false, [&](bool shown) {
+    clockStep = std::max(clockStep, std::fabs(p.position() - last));
+    last = p.position();
+    if (!shown) return;
+    ptsStep = std::max(ptsStep, r.slot.pts - pts);
+    ptsBack = std::max(ptsBack, pts - r.slot.pts);
+    pts = r.slot.pts;
+  });
+  EXPECT_TRUE(p.selectAudioTrack(0));  // the current one: nothing happens
+  r.paint(300, false);
+  EXPECT_LT(clockStep, 0.1);
+  EXPECT_NEAR(p.position(), before + 2.3, 0.25);
+  EXPECT_LT(ptsStep, 0.25);  // a paint may miss a picture now and then, never a second of them
+  EXPECT_EQ(ptsBack, 0.0);
+  const double atClose = p.position();
+  p.close();
+
+  // 20 ms windows every 10 ms: the last English one, the first Korean one after it.
+  std::vector<float> pcm = run.samples();
+  const size_t frames = pcm.size() / 2, window = kRate / 50;
+  long long lastEnglish = -1, firstKorean = -1, lastKorean = -1;
+  std::vector<long long> silentKorean;  // windows without either tone after the switch
+  double english = 0, korean = 0, koreanEnd = 0;
+  for (size_t f = 0; f + window <= frames; f += window / 2) {
+    double hz = toneFrequency(pcm, f, f + window);
+    if (hz > 1950 && hz < 2900) {
+      lastEnglish = static_cast<long long>(f);
+      english = (hz - 2000) / 100;
+    } else if (hz > 250 && hz < 1200 && lastEnglish >= 0) {
+      if (firstKorean < 0) {
+        firstKorean = static_cast<long long>(f);
+        korean = (hz - 300) / 100;
+      }
+      lastKorean = static_cast<long long>(f);
+      koreanEnd = (hz - 300) / 100;
+    } else if (firstKorean >= 0) {
+      silentKorean.push_back(static_cast<long long>(f));
+    }
+  }
+  ASSERT_GE(lastEnglish, 0);
+  ASSERT_GT(firstKorean, lastEnglish);
+  const double gap = static_cast<double>(firstKorean - lastEnglish) / kRate;
+  EXPECT_NEAR(english, before, 0.25);        // the old track stopped at the switch
+  EXPECT_LT(gap, 0.5);                       // the new one was heard soon after
+  EXPECT_NEAR(korean, english + gap, 0.1);   // from the same media time
+  EXPECT_NEAR(koreanEnd, atClose, 0.25);     // and the clock stayed on it
+  EXPECT_LE(std::count_if(silentKorean.begin(), silentKorean.end(), [&](long long f) { return f < lastKorean; }), 1)
+      << "dropouts after the switch";
+}
+
+// Which track plays first, and which a remembered choice names once the file is back.
+TEST(Player, AudioTrackChoiceRules) {
+  auto track = [](int stream, const char* language, bool isDefault = false) {
+    AudioTrack t;
+    t.stream = stream;
+    t.language = language;
+    t.isDefault = isDefault;
+    return t;
+  };
+  struct Row {
+    std::vector<AudioTrack> tracks;
+    int first;
+    int rememberedStream;
+    const char* rememberedLanguage;
+    int remembered;
+  } rows[] = {
+      {{}, -1, 1, "eng", -1},
+      {{track(1, "eng"), track(2, "jpn")}, 0, 2, "jpn", 1},
+      {{track(1, "eng"), track(2, "ko"), track(3, "kor")}, 1, 3, "", 2},
+      {{track(1, "kor"), track(2, "eng", true)}, 1, 5, "kor", 0},         // the stream is gone: its language
+      {{track(1, "jpn"), track(2, "eng"), track(4, "eng")}, 0, 1, "eng", 1},  // stream 1 is no longer English
+      {{track(1, "jpn")}, 0, 7, "fre", -1},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(defaultAudioTrack(row.tracks), row.first);
+    EXPECT_EQ(rememberedAudioTrack(row.tracks, row.rememberedStream, row.rememberedLanguage), row.remembered);
+  }
+}
+
 TEST(Player, SeekRequestsAreClampedAndRelativeSeeksAccumulate) {
   Player player;
   player.togglePause();  // nothing open: nothing happens

@@ -83,24 +83,24 @@ bool quitChildProcess(const std::function<char()>& child, char& answer, bool& en
     ExitProcess(kHeldOn);
   }
 
-  TestChild child;
-  if (!startTestChild(kChildMark, std::to_wstring(call), child)) return false;
+  TestChild started;
+  if (!startTestChild(kChildMark, std::to_wstring(call), started)) return false;
   // Wine tells no end of the pipe while the child lives: polled until the answer or its end.
   answer = 0;
   for (bool gone = false; !gone;) {
     DWORD waiting = 0, n = 0;
-    if (!PeekNamedPipe(child.pipe, nullptr, 0, nullptr, &waiting, nullptr)) break;
+    if (!PeekNamedPipe(started.pipe, nullptr, 0, nullptr, &waiting, nullptr)) break;
     if (waiting > 0) {
-      ReadFile(child.pipe, &answer, 1, &n, nullptr);
+      ReadFile(started.pipe, &answer, 1, &n, nullptr);
       break;
     }
-    gone = WaitForSingleObject(child.process, 10) == WAIT_OBJECT_0;
+    gone = WaitForSingleObject(started.process, 10) == WAIT_OBJECT_0;
   }
-  CloseHandle(child.pipe);
+  CloseHandle(started.pipe);
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(child.process, 15000) != WAIT_OBJECT_0) TerminateProcess(child.process, kHeldOn);
-  GetExitCodeProcess(child.process, &code);
-  CloseHandle(child.process);
+  if (WaitForSingleObject(started.process, 15000) != WAIT_OBJECT_0) TerminateProcess(started.process, kHeldOn);
+  GetExitCodeProcess(started.process, &code);
+  CloseHandle(started.process);
   // The default handler ends it: with STATUS_CONTROL_C_EXIT on Windows, with 0 under wine.
   ended = code == static_cast<DWORD>(STATUS_CONTROL_C_EXIT) || code == 0;
   return true;
