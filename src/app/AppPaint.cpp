@@ -292,8 +292,10 @@ void App::primeShownSize() {
   s.view.controlsOffset = view.controlsOffset;
   RectF area = computeOverlayLayout(s).video;
   area = RectF{area.left * uiScale, area.top * uiScale, area.right * uiScale, area.bottom * uiScale};  // in pixels
-  VideoPlacement p =
-      snapToPixels(computeVideoPlacement(info.width, info.height, area, s.aspectMode, s.turn.rotation, s.turn.flipH, s.turn.flipV));
+  PictureTurn t = s.turn;
+  addFileTurn(info.geometry, t.rotation, t.flipH, t.flipV);
+  VideoPlacement p = snapToPixels(
+      computeVideoPlacement(info.geometry.squareWidth(info.width), info.height, area, s.aspectMode, t.rotation, t.flipH, t.flipV));
   if (p.visible) player.setShownSize(static_cast<int>(p.drawRect.width()), static_cast<int>(p.drawRect.height()));
 }
 

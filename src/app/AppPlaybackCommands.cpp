@@ -93,10 +93,16 @@ bool App::takeScreenshot() {
   char name[64];
   std::snprintf(name, sizeof name, "VellPlayer_%04d%02d%02d_%02d%02d%02d.bmp", t.year, t.month, t.day, t.hour, t.minute,
                 t.second);
-  // The film's own size, also when it is shown (and converted) smaller.
+  // The film's own size, also when it is shown (and converted) smaller; turned and with
+  // square pixels, as it is shown.
   VideoFrame whole;
-  const VideoFrame& shot = frameSlot.convertWhole(whole) ? whole : frameSlot;
-  const int w = shot.width, h = shot.height;
+  std::vector<uint32_t> pixels;
+  int w = 0, h = 0;
+  if (!shownPicture(frameSlot.convertWhole(whole) ? whole : frameSlot, turn.rotation, turn.flipH, turn.flipV, pixels, w,
+                    h)) {
+    showToast("스크린샷 저장 실패", 1500);
+    return false;
+  }
   const uint32_t pixelBytes = static_cast<uint32_t>(w) * h * 4;
   std::string bmp;
   bmp.reserve(54 + pixelBytes);
@@ -111,9 +117,7 @@ bool App::takeScreenshot() {
   put16(bmp, 1);
   put16(bmp, 32);
   for (int i = 0; i < 6; ++i) put32(bmp, 0);  // BI_RGB, then five zero fields
-  for (int row = 0; row < h; ++row)
-    bmp.append(reinterpret_cast<const char*>(shot.data[0] + static_cast<size_t>(row) * shot.linesize[0]),
-               static_cast<size_t>(w) * 4);
+  bmp.append(reinterpret_cast<const char*>(pixels.data()), pixelBytes);  // BGRA bytes, as the file wants them
   // The write with its disk flush runs on the writer's thread; the toast follows it.
   bool started = screenshotWriter_.write(folder + "/" + name, std::move(bmp), [this](bool written) {
     postTask([this, written] { showToast(written ? "스크린샷 저장됨" : "스크린샷 저장 실패", 1500); });

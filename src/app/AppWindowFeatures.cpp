@@ -53,8 +53,7 @@ void App::setWindowScale(double scale) {
   int baseW = 800, baseH = 450;
   if (player.hasVideo()) {
     MediaInfo info = player.source().info();
-    baseW = info.width >= 1 ? info.width : 800;
-    baseH = info.height >= 1 ? info.height : 450;
+    if (info.width >= 1 && info.height >= 1) info.geometry.shownSize(info.width, info.height, baseW, baseH);
   }
   // The picture in pixels, the bars around it in layout units.
   window.setSize(static_cast<int>(baseW * scale), static_cast<int>(baseH * scale) + toPixels(112));

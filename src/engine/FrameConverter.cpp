@@ -101,6 +101,7 @@ bool FrameConverter::convertInto(VideoFrame& frame, VideoFrame& slot, int shownW
   slot.width = outWidth;
   slot.height = outHeight;
   slot.pts = frame.pts;
+  slot.geometry = frame.geometry;
   sws_scale(scaler_, source->data, source->linesize, 0, source->height, slot.data, slot.linesize);
   const bool scaled = outWidth != source->width || outHeight != source->height;
   slot.sourceWidth = scaled ? source->width : 0;

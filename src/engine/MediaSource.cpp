@@ -339,6 +339,7 @@ bool MediaSource::analyzeLocked() {
     AVStream* v = ctx->streams[info.videoStream];
     info.width = v->codecpar->width;
     info.height = v->codecpar->height;
+    info.geometry = streamGeometry(v);
     if (v->avg_frame_rate.num > 0 && v->avg_frame_rate.den > 0)
       info.frameRate = static_cast<double>(v->avg_frame_rate.num) / v->avg_frame_rate.den;
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/OpenOptions.h"
+#include "engine/VideoFrame.h"
 
 struct AVFormatContext;
 struct AVPacket;
@@ -42,6 +43,7 @@ struct MediaInfo {
   double startTime = 0;  // seconds of the input's first timestamp; positions count from it
   int width = 0;
   int height = 0;
+  PictureGeometry geometry;  // how the stored pictures are shown
   double frameRate = 0;
   int sampleRate = 0;
   int channels = 0;

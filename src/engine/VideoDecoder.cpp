@@ -79,6 +79,7 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   }
   width_ = codecContext_->width;
   height_ = codecContext_->height;
+  geometry_ = streamGeometry(stream);
   AVRational rate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0 ? stream->avg_frame_rate
                                                                                     : stream->r_frame_rate;
   if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 1000) frameDuration_ = 1.0 / av_q2d(rate);
@@ -90,6 +91,7 @@ void VideoDecoder::close() {
   avcodec_free_context(&codecContext_);
   av_buffer_unref(&hardwareDevice_);
   width_ = height_ = 0;
+  geometry_ = {};
   startTime_ = 0;
   tooLargeLogged_ = false;
   checkHardware_ = decodedOnDevice_ = false;
@@ -189,6 +191,7 @@ bool VideoDecoder::receivePicture(VideoFrame& frame) {
     frame.pts = 0;
   }
   lastPts_ = frame.pts;
+  frame.geometry = frameGeometry(decodedFrame_, geometry_);
   av_frame_unref(decodedFrame_);
   return true;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "engine/FrameConverter.h"
+#include "engine/VideoFrame.h"
 
 struct AVCodecContext;
 struct AVFrame;
@@ -62,6 +63,7 @@ class VideoDecoder {
   FrameConverter converter_;
   int width_ = 0;
   int height_ = 0;
+  PictureGeometry geometry_;  // the stream's; a picture's own aspect ratio overrides it
   double startTime_ = 0;
   bool tooLargeLogged_ = false;
   double frameDuration_ = 0.04;  // from the stream's frame rate

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "engine/VideoFrame.h"
@@ -62,6 +63,74 @@ VideoPlacement computeVideoPlacement(int frameWidth, int frameHeight, const Rect
   else
     p.drawRect = RectF{float(x), float(y), float(x + w), float(y + h)};
   return p;
+}
+
+void addFileTurn(const PictureGeometry& file, int& rotation, bool& flipH, bool& flipV) {
+  // One mirror before a turn reverses it; both mirrors are a half turn and reverse nothing.
+  const int fileTurn = flipH != flipV ? -file.rotation : file.rotation;
+  rotation = ((rotation + fileTurn) % 360 + 360) % 360;
+  flipH = flipH != file.mirrored;
+}
+
+namespace {
+
+// Where the samples of one output line come from: the two source pixels about it and the
+// weight of the second.
+struct Tap {
+  int a = 0, b = 0;
+  float t = 0;
+};
+
+std::vector<Tap> taps(int source, int shown) {
+  std::vector<Tap> out(static_cast<size_t>(shown));
+  for (int i = 0; i < shown; ++i) {
+    const double at = std::clamp((i + 0.5) * source / shown - 0.5, 0.0, double(source - 1));
+    Tap& t = out[static_cast<size_t>(i)];
+    t.a = static_cast<int>(at);
+    t.b = std::min(t.a + 1, source - 1);
+    t.t = static_cast<float>(at - t.a);
+  }
+  return out;
+}
+
+}  // namespace
+
+bool shownPicture(const VideoFrame& frame, int rotation, bool flipH, bool flipV, std::vector<uint32_t>& out,
+                  int& width, int& height) {
+  out.clear();
+  width = height = 0;
+  if (!frame.hasPixels()) return false;
+  addFileTurn(frame.geometry, rotation, flipH, flipV);
+  const int sw = std::max(frame.shapeWidth(), frame.width), sh = std::max(frame.shapeHeight(), frame.height);
+  const bool quarter = rotation % 180 != 0;
+  width = quarter ? sh : sw;
+  height = quarter ? sw : sh;
+  const std::vector<Tap> cols = taps(frame.width, sw), rows = taps(frame.height, sh);
+  out.resize(static_cast<size_t>(width) * height);
+  auto at = [&](int x, int y) {
+    return frame.data[0] + static_cast<size_t>(y) * frame.linesize[0] + static_cast<size_t>(x) * 4;
+  };
+  for (int oy = 0; oy < height; ++oy) {
+    for (int ox = 0; ox < width; ++ox) {
+      // Back through the turn (clockwise, after the flips) to the picture before it.
+      int x = ox, y = oy;
+      if (rotation == 90) x = oy, y = sh - 1 - ox;
+      if (rotation == 180) x = sw - 1 - ox, y = sh - 1 - oy;
+      if (rotation == 270) x = sw - 1 - oy, y = ox;
+      if (flipH) x = sw - 1 - x;
+      if (flipV) y = sh - 1 - y;
+      const Tap& c = cols[static_cast<size_t>(x)];
+      const Tap& r = rows[static_cast<size_t>(y)];
+      uint32_t pixel = 0;
+      for (int k = 0; k < 4; ++k) {
+        const float top = at(c.a, r.a)[k] + (at(c.b, r.a)[k] - at(c.a, r.a)[k]) * c.t;
+        const float bottom = at(c.a, r.b)[k] + (at(c.b, r.b)[k] - at(c.a, r.b)[k]) * c.t;
+        pixel |= static_cast<uint32_t>(std::lround(top + (bottom - top) * r.t)) << (8 * k);
+      }
+      out[static_cast<size_t>(oy) * width + ox] = pixel;
+    }
+  }
+  return true;
 }
 
 VideoPlacement snapToPixels(const VideoPlacement& in) {
@@ -128,6 +197,7 @@ void Renderer::drawVideo(const VideoFrame& frame, int left, int top, int right, 
   if (!frame.hasPixels() || !device_.ready()) return;
   if (right - left <= 0 || bottom - top <= 0) return;
   if ((frameChanged || !device_.hasVideoTexture(frame.width, frame.height)) && !uploadFrame(frame)) return;
+  addFileTurn(frame.geometry, rotation, flipH, flipV);
   VideoPlacement p = computeVideoPlacement(frame.shapeWidth(), frame.shapeHeight(),
                                            RectF{float(left), float(top), float(right), float(bottom)}, aspectMode,
                                            rotation, flipH, flipV);
@@ -208,10 +278,12 @@ bool Renderer::composeScene(const VideoDraw* video, const RectI* canvasChangedOn
   const int W = canvas_.width(), H = canvas_.height(), stride = canvas_.stride();
   const size_t bytes = static_cast<size_t>(stride) * H;
   ShownVideo now;
-  if (video && video->frame && video->frame->hasPixels() && video->right > video->left && video->bottom > video->top)
+  if (video && video->frame && video->frame->hasPixels() && video->right > video->left && video->bottom > video->top) {
     now = ShownVideo{true,           video->left,     video->top,   video->right,
                      video->bottom,  video->frame->shapeWidth(), video->frame->shapeHeight(), video->aspectMode,
                      video->rotation, video->flipH,   video->flipV};
+    addFileTurn(video->frame->geometry, now.rotation, now.flipH, now.flipV);
+  }
 
   // Where the picture goes; an upright or upside-down one covers its rectangle whole.
   VideoPlacement p;

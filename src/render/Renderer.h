@@ -6,13 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/VideoFrame.h"
 #include "platform/Canvas.h"
 #include "platform/GraphicsDevice.h"
 
 namespace vell {
 
 class Window;
-struct VideoFrame;
 
 // Frame clear colour and the background brush: 121216.
 inline constexpr uint8_t kBackgroundR = 0x12, kBackgroundG = 0x12, kBackgroundB = 0x16;
@@ -37,6 +37,15 @@ struct VideoPlacement {
 // rectangle of swapped sides about the same centre, so that once turned it fills the placement.
 VideoPlacement computeVideoPlacement(int frameWidth, int frameHeight, const RectF& dest, int aspectMode,
                                      int rotation, bool flipH, bool flipV);
+
+// The file's own turn (its mirror, then its rotation) followed by the user's rotation and
+// flips, as one turn in the form the device draws (flips first, then the rotation).
+void addFileTurn(const PictureGeometry& file, int& rotation, bool& flipH, bool& flipV);
+
+// The picture as it is shown, for a screenshot: its pixels made square (stretched, never
+// shrunk) and the file's and the user's turn applied. Rows top-down, BGRA; false without pixels.
+bool shownPicture(const VideoFrame& frame, int rotation, bool flipH, bool flipV, std::vector<uint32_t>& out,
+                  int& width, int& height);
 
 // The same placement with its edges on whole pixels, so that every renderer fills exactly
 // the same rows and columns (the rows whose centres the exact placement covers).

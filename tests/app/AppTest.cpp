@@ -2,6 +2,8 @@
 // and resume, repeat one and failed opens, the screen saver and the timer resolution, no drawing
 // while minimised, the key table, and the menus with their commands.
 #include <cstdlib>
+#include <cstring>
+#include <sstream>
 #include <tuple>
 
 extern "C" {
@@ -97,52 +99,146 @@ TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
   }
 }
 
+// The screenshot taken now, once its writer has saved it (the only one in the folder).
+std::string takeShot(AppCore& t) {
+  for (const std::string& old : listDirectory(t.dir.file("Pictures")))
+    if (old.rfind("VellPlayer_", 0) == 0) removeFile(t.dir.file("Pictures/" + old));
+  t.app.toast.text.clear();
+  if (!t.app.takeScreenshot()) return {};
+  // Written on a helper thread; its toast comes back as a task.
+  for (int i = 0; i < 500 && t.app.toast.text != "스크린샷 저장됨"; ++i) {
+    sleepMs(10);
+    t.app.onMessage(kMsgRunTasks);
+  }
+  std::vector<std::string> files = listDirectory(t.dir.file("Pictures"));
+  return files.size() == 1 ? t.dir.read("Pictures/" + files[0]) : std::string();
+}
+
 TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
   EXPECT_FALSE(app.takeScreenshot());  // no frame yet
   test::PicturesFolder pictures(dir.path());
   ASSERT_TRUE(pictures.moved());
+  VideoFrame& f = app.frameSlot;  // 3 x 2 with padded rows
+  f.width = 3, f.height = 2, f.linesize[0] = 16;
+  f.buffer = av_buffer_alloc(32);
+  f.ownsBuffer = true;
+  f.data[0] = f.buffer->data;
+  for (int i = 0; i < 32; ++i) f.data[0][i] = static_cast<uint8_t>(i);
+  std::string bmp = takeShot(*this);
+  ASSERT_EQ(bmp.size(), 54u + 3 * 2 * 4);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  EXPECT_EQ(bmp.substr(18, 8), std::string("\3\0\0\0\376\377\377\377", 8));  // 3 wide, -2 high: rows top-down
+  EXPECT_EQ(bmp.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
+}
+
+// A file's pictures are shown as it means them: its display matrix turns or mirrors them, pixels
+// that are not square widen them, and the user's turn applies on top. The picture on screen,
+// the window fitted to it and the screenshot all take that shape. The stored picture is blue
+// with its top-left quarter box red; `corner` says where that box ends up (0 top left, then
+// clockwise).
+TEST_F(AppCore, TurnedMirroredAndAnamorphicFilesAreShownFittedAndShotAsTheyLook) {
+  test::PicturesFolder pictures(dir.path());
+  ASSERT_TRUE(pictures.moved());
+  constexpr int32_t k1 = 0x10000;
   struct Row {
     const char* what;
-    int width, height;  // of the file
-  } rows[] = {{"a 3 x 2 frame with padded rows", 3, 2}, {"a film shown smaller than its own size", 640, 480}};
+    int width, height;  // stored
+    const char* filter;
+    int32_t matrix[4];  // the display matrix's a, b, c, d
+    int userTurn;
+    bool userFlipH;
+    int shownW, shownH;
+    int corner;
+  } rows[] = {
+      {"plain", 320, 180, "", {k1, 0, 0, k1}, 0, false, 320, 180, 0},
+      {"shown smaller than its own size", 1280, 720, "", {k1, 0, 0, k1}, 0, false, 1280, 720, 0},
+      {"turned 90", 320, 180, "", {0, k1, -k1, 0}, 0, false, 180, 320, 1},
+      {"turned 180", 320, 180, "", {-k1, 0, 0, -k1}, 0, false, 320, 180, 2},
+      {"turned 270", 320, 180, "", {0, -k1, k1, 0}, 0, false, 180, 320, 3},
+      {"mirrored", 320, 180, "", {-k1, 0, 0, k1}, 0, false, 320, 180, 1},
+      {"mirrored and turned 90", 320, 180, "", {0, -k1, -k1, 0}, 0, false, 180, 320, 2},
+      {"turned 90, and 90 more by the user", 320, 180, "", {0, k1, -k1, 0}, 90, false, 320, 180, 2},
+      {"turned 90, mirrored by the user", 320, 180, "", {0, k1, -k1, 0}, 0, true, 180, 320, 0},
+      {"4:3 pixels", 144, 108, ",setsar=4/3", {k1, 0, 0, k1}, 0, false, 192, 108, 0},
+  };
+  constexpr int kSide = 480;  // of the window the picture is drawn in
+  openWindow(kSide, kSide);
+  ASSERT_TRUE(app.renderer.initialize(app.window, "software"));
+  int n = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
+    std::ostringstream args;
+    args << "-f lavfi -i color=c=blue:s=" << row.width << "x" << row.height << ":r=10:d=1,drawbox=w=" << row.width / 4
+         << ":h=" << row.height / 4 << ":color=red:t=fill" << row.filter << " -c:v libx264 -pix_fmt yuv420p";
+    std::string bytes = test::mediaBytes(test::makeMedia(args.str(), "mp4"));
+    // The muxer writes no turn: the track's matrix is set in place (after "tkhd", version 0).
+    const size_t tkhd = bytes.find("tkhd");
+    ASSERT_TRUE(tkhd != std::string::npos && bytes[tkhd + 4] == 0);
+    for (int i = 0; i < 4; ++i)
+      for (int b = 0; b < 4; ++b)
+        bytes[tkhd + 44 + (i < 2 ? i : i + 1) * 4 + b] = static_cast<char>(static_cast<uint32_t>(row.matrix[i]) >> (24 - 8 * b));
+    const std::string path = dir.write("clip" + std::to_string(++n) + ".mp4", bytes);
+
+    app.window.setSize(kSide, kSide);
+    app.renderer.resize(kSide, kSide);
+    app.turn = PictureTurn{row.userTurn, row.userFlipH, false};
     VideoFrame& f = app.frameSlot;
-    if (row.width == 3) {
-      f.width = 3, f.height = 2, f.linesize[0] = 16;
-      f.buffer = av_buffer_alloc(32);
-      f.ownsBuffer = true;
-      f.data[0] = f.buffer->data;
-      for (int i = 0; i < 32; ++i) f.data[0][i] = static_cast<uint8_t>(i);
-    } else {
-      f.releasePixels();
-      openWindow(320, 240);
-      app.openPath(test::h264AacMp4(1.0, row.width, row.height));
-      for (uint32_t start = tickCount(); !f.hasPixels() && tickCount() - start < 5000;) {
-        app.tickWork();
-        sleepMs(16);
-      }
-      ASSERT_LT(f.width, row.width);  // converted at the shown size
+    f.releasePixels();
+    app.openPath(path);
+    for (uint32_t start = tickCount(); !f.hasPixels() && tickCount() - start < 5000;) {
+      app.tickWork();
+      sleepMs(16);
     }
-    for (const std::string& old : listDirectory(dir.file("Pictures")))
-      if (old.rfind("VellPlayer_", 0) == 0) removeFile(dir.file("Pictures/" + old));
-    app.toast.text.clear();
-    ASSERT_TRUE(app.takeScreenshot());
-    // Written on a helper thread; its toast comes back as a task.
-    for (int i = 0; i < 500 && app.toast.text != "스크린샷 저장됨"; ++i) {
-      sleepMs(10);
-      app.onMessage(kMsgRunTasks);
+    ASSERT_TRUE(f.hasPixels());
+    if (row.shownW > kSide) {
+      EXPECT_LT(f.width, row.width);  // converted at the shown size
     }
-    std::vector<std::string> files = listDirectory(dir.file("Pictures"));
-    ASSERT_EQ(files.size(), 1u);
-    std::string bmp = dir.read("Pictures/" + files[0]);
-    ASSERT_EQ(bmp.size(), 54u + row.width * row.height * 4);
-    EXPECT_EQ(bmp.substr(18, 4), std::string({char(row.width), char(row.width >> 8), 0, 0}));
-    int32_t h = -row.height;  // rows top-down
-    EXPECT_EQ(bmp.substr(22, 4), std::string(reinterpret_cast<const char*>(&h), 4));
-    if (row.width == 3) {  // each row without its padding
-      EXPECT_EQ(bmp.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
-    }
+
+    // On screen, fitted to the whole window: the picture's box and its red corner.
+    VideoDraw video;
+    video.frame = &f;
+    video.right = video.bottom = kSide;
+    video.rotation = row.userTurn;
+    video.flipH = row.userFlipH;
+    app.renderer.invalidate();
+    ASSERT_TRUE(app.renderer.composeScene(&video));
+    std::vector<uint32_t> screen;
+    int sw = 0, sh = 0;
+    ASSERT_TRUE(app.renderer.readPixels(screen, sw, sh));
+    auto at = [&](int x, int y) { return screen[static_cast<size_t>(y) * sw + x] & 0xFFFFFF; };
+    const uint32_t bg = (kBackgroundR << 16) | (kBackgroundG << 8) | kBackgroundB;
+    int left = 0, top = 0, right = sw - 1, bottom = sh - 1;
+    while (left < sw / 2 && at(left, sh / 2) == bg) ++left;
+    while (right > sw / 2 && at(right, sh / 2) == bg) --right;
+    while (top < sh / 2 && at(sw / 2, top) == bg) ++top;
+    while (bottom > sh / 2 && at(sw / 2, bottom) == bg) --bottom;
+    EXPECT_NEAR(double(right + 1 - left) / (bottom + 1 - top), double(row.shownW) / row.shownH, 0.02);
+    auto red = [](uint32_t bgr) { return (bgr >> 16 & 0xFF) > 180 && (bgr & 0xFF) < 80; };
+    const int xs[] = {left + 4, right - 4, right - 4, left + 4}, ys[] = {top + 4, top + 4, bottom - 4, bottom - 4};
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(red(at(xs[c], ys[c])), c == row.corner) << "on screen, corner " << c;
+
+    // The screenshot: the shown shape at the film's own size, the same corner red.
+    std::string bmp = takeShot(*this);
+    ASSERT_EQ(bmp.size(), 54u + row.shownW * row.shownH * 4);
+    int32_t size[2];
+    std::memcpy(size, bmp.data() + 18, 8);
+    EXPECT_EQ(size[0], row.shownW);
+    EXPECT_EQ(size[1], -row.shownH);  // rows top-down
+    auto shot = [&](int x, int y) {
+      const unsigned char* p = reinterpret_cast<const unsigned char*>(bmp.data()) + 54 + (size_t(y) * row.shownW + x) * 4;
+      return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    };
+    const int sx[] = {2, row.shownW - 3, row.shownW - 3, 2}, sy[] = {2, 2, row.shownH - 3, row.shownH - 3};
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(red(shot(sx[c], sy[c])), c == row.corner) << "in the shot, corner " << c;
+
+    // The window fitted to the picture as the file means it (the user's turn aside, as ever),
+    // the bars below it.
+    app.setWindowScale(1.0);
+    int ww = 0, wh = 0;
+    app.window.size(ww, wh);
+    const bool userQuarter = row.userTurn % 180 != 0;
+    EXPECT_EQ(ww, userQuarter ? row.shownH : row.shownW);
+    EXPECT_EQ(wh, (userQuarter ? row.shownW : row.shownH) + app.toPixels(112));
   }
 }
 

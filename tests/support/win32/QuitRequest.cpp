@@ -63,7 +63,7 @@ bool sessionEndWaitsForTheClose() { return true; }
 // No fork: the child is this test program again, running only the current test, whose call
 // of the same number serves as the child; it has a console of its own (and no window) for the
 // request.
-bool quitChildProcess(const std::function<char()>& child, char& answer, bool& ended) {
+bool quitChildProcess(const std::function<char()>& childPart, char& answer, bool& ended) {
   const int call = childCalls()++;
   wchar_t mark[64];
   DWORD length = GetEnvironmentVariableW(kChildMark, mark, 64);
@@ -75,7 +75,7 @@ bool quitChildProcess(const std::function<char()>& child, char& answer, bool& en
       ended = true;
       return true;
     }
-    char c = child();
+    char c = childPart();
     DWORD written = 0;
     WriteFile(parent, &c, 1, &written, nullptr);
     raiseQuitRequest();
