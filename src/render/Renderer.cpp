@@ -12,6 +12,7 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "engine/VideoFrame.h"
 #include "platform/Window.h"
@@ -420,14 +421,21 @@ bool convertFrame(const AVFrame* frame, Bitmap& out) {
     sws_freeContext(sws);
     return false;
   }
-  uint8_t* dst[4] = {out.pixels(), nullptr, nullptr, nullptr};
-  int dstStride[4] = {out.stride(), 0, 0, 0};
+  // swscale writes whole SIMD blocks: a row of a width that is no multiple of 16 runs past its
+  // end, and the last one past the buffer. It writes into padded rows; the bitmap gets copies.
+  const int padded = (w * 4 + 63) & ~63;
+  std::vector<uint8_t> rowsOut(static_cast<size_t>(padded) * h + 64);
+  uint8_t* dst[4] = {rowsOut.data(), nullptr, nullptr, nullptr};
+  int dstStride[4] = {padded, 0, 0, 0};
   int rows = sws_scale(sws, frame->data, frame->linesize, 0, h, dst, dstStride);
   sws_freeContext(sws);
   if (rows != h) {
     out.create(0, 0);
     return false;
   }
+  for (int y = 0; y < h; ++y)
+    std::memcpy(out.pixels() + static_cast<size_t>(y) * out.stride(), rowsOut.data() + static_cast<size_t>(y) * padded,
+                static_cast<size_t>(w) * 4);
   // The canvas draws premultiplied pixels.
   for (int y = 0; y < h; ++y) {
     uint8_t* p = out.pixels() + static_cast<size_t>(y) * out.stride();

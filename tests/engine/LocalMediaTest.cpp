@@ -94,7 +94,9 @@ TEST(LocalMedia, TagsAndCoverArtOfEachAudioKind) {
     EXPECT_EQ(source.videoStreamParameters(), nullptr);
     EXPECT_EQ(info.title + "|" + info.artist + "|" + info.album, "봄날 Spring|Artist|Album");
     EXPECT_EQ(info.codecName, k.codec);
-    if (k.ext == "mp3") EXPECT_EQ(info.bitrateKbps, 128);
+    if (k.ext == "mp3") {
+      EXPECT_EQ(info.bitrateKbps, 128);
+    }
 
     std::vector<uint8_t> bytes;
     std::string mime;
