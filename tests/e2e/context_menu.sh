@@ -44,7 +44,7 @@ pass "재생 속도 -> 2.0x doubled the tone"
 above() { xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 ! above || fail "above before the command"
 open_menu
-xdotool mousemove $((mx + 60)) $((my + $(menu_item_y 16 3))) sleep 0.1 click 1
+xdotool mousemove $((mx + 60)) $((my + $(menu_item_y 17 3))) sleep 0.1 click 1  # below "오디오 트랙"
 wait_menus 0
 until_ok 20 above || fail "항상 위 did not set the above state"
 pass "항상 위 sets _NET_WM_STATE_ABOVE"
