@@ -29,7 +29,9 @@ windows_session() {
     rm -rf "$settings"
   }
   trap 'status=$?; on_exit; (exit $status); e2e_cleanup' EXIT
-  for f in vell-player.exe streams.ini uninstall.exe; do [ -f "$installed/$f" ] || fail "not installed: $f"; done
+  # The silent installer may hand its work to a copy of itself and return first.
+  installed_all() { for f in vell-player.exe streams.ini uninstall.exe; do [ -f "$installed/$f" ] || return 1; done; }
+  until_ok 300 installed_all || fail "not installed: $(ls "$installed" 2>&1)"
   [ ! -e "$installed/portable" ] || fail "the installed copy is portable"
   pass "installed by the installer: program, catalogue, uninstaller"
 
