@@ -6,27 +6,33 @@
 # and copies the FFmpeg DLLs beside every program; built programs run under tools/wine-run.sh.
 include_guard(GLOBAL)
 
+# Third-party prefixes --------------------------------------------------------------------------
+# The build scripts write the prefix they built into <cache>/<name>-windows.prefix.
+function(_vell_cached_prefix name var)
+  set(_prefix "${${var}}")
+  if(NOT _prefix)
+    set(_dirs "$ENV{VELL_CACHE_DIR}" /var/cache/vell-player)
+    if(DEFINED ENV{XDG_CACHE_HOME})
+      list(APPEND _dirs "$ENV{XDG_CACHE_HOME}/vell-player")
+    endif()
+    list(APPEND _dirs "$ENV{HOME}/.cache/vell-player")
+    foreach(_dir IN LISTS _dirs)
+      if(_dir AND EXISTS "${_dir}/${name}-windows.prefix")
+        file(STRINGS "${_dir}/${name}-windows.prefix" _prefix LIMIT_COUNT 1)
+        # A rebuilt library (new prefix) reconfigures the tree.
+        set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                     "${_dir}/${name}-windows.prefix")
+        break()
+      endif()
+    endforeach()
+  endif()
+  set(_vell_${name}_prefix "${_prefix}" PARENT_SCOPE)
+endfunction()
+
 # FFmpeg --------------------------------------------------------------------------------------
 set(VELL_FFMPEG_WINDOWS_PREFIX "" CACHE PATH
     "FFmpeg for Windows (include/, lib/*.dll.a, bin/*.dll); empty: the one tools/build-ffmpeg-windows.sh built last")
-set(_vell_ffmpeg_prefix "${VELL_FFMPEG_WINDOWS_PREFIX}")
-if(NOT _vell_ffmpeg_prefix)
-  # The script writes the prefix it built into <cache>/ffmpeg-windows.prefix.
-  set(_vell_cache_dirs "$ENV{VELL_CACHE_DIR}" /var/cache/vell-player)
-  if(DEFINED ENV{XDG_CACHE_HOME})
-    list(APPEND _vell_cache_dirs "$ENV{XDG_CACHE_HOME}/vell-player")
-  endif()
-  list(APPEND _vell_cache_dirs "$ENV{HOME}/.cache/vell-player")
-  foreach(_dir IN LISTS _vell_cache_dirs)
-    if(_dir AND EXISTS "${_dir}/ffmpeg-windows.prefix")
-      file(STRINGS "${_dir}/ffmpeg-windows.prefix" _vell_ffmpeg_prefix LIMIT_COUNT 1)
-      # A rebuilt FFmpeg (new prefix) reconfigures the tree.
-      set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                   "${_dir}/ffmpeg-windows.prefix")
-      break()
-    endif()
-  endforeach()
-endif()
+_vell_cached_prefix(ffmpeg VELL_FFMPEG_WINDOWS_PREFIX)
 if(NOT EXISTS "${_vell_ffmpeg_prefix}/include/libavformat/avformat.h")
   message(FATAL_ERROR "No FFmpeg for Windows: run tools/build-ffmpeg-windows.sh "
                       "or set VELL_FFMPEG_WINDOWS_PREFIX (now: '${_vell_ffmpeg_prefix}')")
@@ -49,6 +55,25 @@ foreach(_lib avformat avcodec swscale swresample avutil)
   target_link_libraries(vell::ffmpeg INTERFACE vell::ffmpeg_${_lib})
   list(APPEND VELL_WINDOWS_RUNTIME_DLLS "${_dll}")
 endforeach()
+
+# libass with FreeType, FriBidi and HarfBuzz ----------------------------------------------------
+set(VELL_LIBASS_WINDOWS_PREFIX "" CACHE PATH
+    "libass for Windows (include/ass, lib/libass.dll.a, bin/*.dll); empty: the one tools/build-libass-windows.sh built last")
+_vell_cached_prefix(libass VELL_LIBASS_WINDOWS_PREFIX)
+if(NOT EXISTS "${_vell_libass_prefix}/include/ass/ass.h" OR NOT EXISTS "${_vell_libass_prefix}/lib/libass.dll.a")
+  message(FATAL_ERROR "No libass for Windows: run tools/build-libass-windows.sh "
+                      "or set VELL_LIBASS_WINDOWS_PREFIX (now: '${_vell_libass_prefix}')")
+endif()
+message(STATUS "libass for Windows: ${_vell_libass_prefix}")
+add_library(vell::libass SHARED IMPORTED)
+file(GLOB _dll "${_vell_libass_prefix}/bin/libass-*.dll")
+set_target_properties(vell::libass PROPERTIES
+  IMPORTED_LOCATION "${_dll}"
+  IMPORTED_IMPLIB "${_vell_libass_prefix}/lib/libass.dll.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${_vell_libass_prefix}/include")
+# libass and the DLLs it loads (FreeType, FriBidi, HarfBuzz).
+file(GLOB _dlls "${_vell_libass_prefix}/bin/*.dll")
+list(APPEND VELL_WINDOWS_RUNTIME_DLLS ${_dlls})
 
 # Windows system libraries --------------------------------------------------------------------
 add_library(vell_windows_system INTERFACE)

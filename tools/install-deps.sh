@@ -9,7 +9,7 @@ case "${1:-linux}" in
     PACKAGES=(
       build-essential cmake ninja-build pkg-config
       libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-      libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev
+      libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev libass-dev
       fonts-nanum libgtest-dev clang libclang-rt-14-dev
       ffmpeg xvfb xdotool yt-dlp zenity imagemagick
       libglib2.0-dev dbus playerctl desktop-file-utils
@@ -19,15 +19,16 @@ case "${1:-linux}" in
     )
     ;;
   windows)
-    # mingw-w64 (posix threads), FFmpeg's cross build from its Debian source (dpkg-dev, nasm,
-    # zlib), GoogleTest's source, wine with a PulseAudio server for WASAPI and an X server (with
-    # a window manager and a Hangul font) for its windows, the host's ffmpeg for the test media,
-    # what makes and checks the zip, the installer (NSIS) and the icon, and what the end-to-end
-    # scenarios drive and read the program with.
+    # mingw-w64 (posix threads), the cross builds of FFmpeg, dav1d and libass with its libraries
+    # from their Debian sources (dpkg-dev, nasm, meson, zlib), GoogleTest's source, wine with a
+    # PulseAudio server for WASAPI and an X server (with a window manager and a Hangul font) for
+    # its windows, the host's ffmpeg for the test media, what makes and checks the zip, the
+    # installer (NSIS) and the icon, and what the end-to-end scenarios drive and read the program
+    # with.
     PACKAGES=(
       cmake ninja-build ccache pkg-config make
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-      libz-mingw-w64-dev nasm dpkg-dev libgtest-dev
+      libz-mingw-w64-dev nasm meson dpkg-dev libgtest-dev
       wine wine64 pulseaudio pulseaudio-utils
       xvfb openbox x11-utils fonts-nanum
       ffmpeg xdotool xclip imagemagick tesseract-ocr tesseract-ocr-kor
