@@ -65,6 +65,13 @@ if(WIN32)
   configure_file(/usr/share/common-licenses/LGPL-2.1 ${VELL_LICENSES_DIR}/LGPL-2.1.txt COPYONLY)
   configure_file(/usr/share/doc/libz-mingw-w64-dev/copyright ${VELL_LICENSES_DIR}/zlib.txt COPYONLY)
   configure_file(/usr/share/doc/mingw-w64-x86-64-dev/copyright ${VELL_LICENSES_DIR}/mingw-w64.txt COPYONLY)
+  # dav1d (inside avcodec), libass, FreeType, FriBidi and HarfBuzz: their Debian copyright files,
+  # which the build scripts keep beside what they built.
+  file(GLOB _notes "${ffmpeg_prefix}/licenses/*.txt" "${_vell_libass_prefix}/licenses/*.txt")
+  foreach(_note IN LISTS _notes)
+    get_filename_component(_name "${_note}" NAME)
+    configure_file("${_note}" "${VELL_LICENSES_DIR}/${_name}" COPYONLY)
+  endforeach()
 else()
   configure_file(cmake/templates/ffmpeg-linux.txt.in ${VELL_LICENSES_DIR}/ffmpeg.txt COPYONLY)
 endif()

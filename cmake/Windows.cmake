@@ -1,9 +1,10 @@
 # The Windows parts of the build, included by the top-level CMakeLists.txt on WIN32 (the cross
 # build of cmake/mingw-w64-x86_64.cmake, CMakePresets.json's "windows"). It provides:
 #   vell::ffmpeg           FFmpeg's DLLs from the cache tools/build-ffmpeg-windows.sh fills
+#   vell::libass           libass and its DLLs from the cache tools/build-libass-windows.sh fills
 #   vell::windows_system   the Windows libraries the win32 backends use (linked into vell_core)
 #   GTest::gtest, GTest::gtest_main   GoogleTest built from Debian's source, for find_package(GTest)
-# and copies the FFmpeg DLLs beside every program; built programs run under tools/wine-run.sh.
+# and copies their DLLs beside every program; built programs run under tools/wine-run.sh.
 include_guard(GLOBAL)
 
 # Third-party prefixes --------------------------------------------------------------------------
@@ -73,6 +74,7 @@ set_target_properties(vell::libass PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${_vell_libass_prefix}/include")
 # libass and the DLLs it loads (FreeType, FriBidi, HarfBuzz).
 file(GLOB _dlls "${_vell_libass_prefix}/bin/*.dll")
+list(FILTER _dlls EXCLUDE REGEX "subset")  # HarfBuzz's font subsetter is not used
 list(APPEND VELL_WINDOWS_RUNTIME_DLLS ${_dlls})
 
 # Windows system libraries --------------------------------------------------------------------
@@ -109,7 +111,7 @@ if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/tools/wine-run.sh")
 endif()
 
-# At the end of the top-level CMakeLists.txt, once every target exists: the FFmpeg DLLs go beside
+# At the end of the top-level CMakeLists.txt, once every target exists: the third-party DLLs go beside
 # every program, and the product library links the Windows libraries.
 function(_vell_windows_targets dir out)
   get_property(_targets DIRECTORY "${dir}" PROPERTY BUILDSYSTEM_TARGETS)
@@ -143,7 +145,7 @@ function(_vell_windows_finish)
     list(APPEND _copies COMMAND ${CMAKE_COMMAND} -E make_directory "${_dir}"
                         COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VELL_WINDOWS_RUNTIME_DLLS} "${_dir}")
   endforeach()
-  add_custom_target(vell_runtime_dlls ALL ${_copies} COMMENT "FFmpeg DLLs beside the programs" VERBATIM)
+  add_custom_target(vell_runtime_dlls ALL ${_copies} COMMENT "Third-party DLLs beside the programs" VERBATIM)
   foreach(_program IN LISTS _programs)
     add_dependencies(${_program} vell_runtime_dlls)
   endforeach()

@@ -80,7 +80,9 @@ build_all() {
 
   log "Windows build (build/windows)"
   ffmpeg_prefix=$(./tools/build-ffmpeg-windows.sh)
-  cmake --preset windows -DVELL_FFMPEG_WINDOWS_PREFIX="$ffmpeg_prefix" >/dev/null
+  libass_prefix=$(./tools/build-libass-windows.sh)
+  cmake --preset windows -DVELL_FFMPEG_WINDOWS_PREFIX="$ffmpeg_prefix" \
+    -DVELL_LIBASS_WINDOWS_PREFIX="$libass_prefix" >/dev/null
   cmake --build build/windows -j "$jobs" --target vell-player vell_icons
 
   rm -rf dist

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The Windows leg: installs what is missing, cross-builds FFmpeg once (cached outside the work
-# tree), configures and builds build/windows (CMakePresets.json's "windows"), then runs every test
-# there with CTest under wine, with a PulseAudio server behind WASAPI. Non-zero exit on any failure.
+# The Windows leg: installs what is missing, cross-builds FFmpeg (with dav1d) and libass (with
+# FreeType, FriBidi, HarfBuzz) once (cached outside the work tree), configures and builds
+# build/windows (CMakePresets.json's "windows"), then runs every test there with CTest under
+# wine, with a PulseAudio server behind WASAPI. Non-zero exit on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh windows
 
 ffmpeg_prefix=$(./tools/build-ffmpeg-windows.sh)
+libass_prefix=$(./tools/build-libass-windows.sh)
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake --preset windows -DVELL_FFMPEG_WINDOWS_PREFIX="$ffmpeg_prefix" >/dev/null
+cmake --preset windows -DVELL_FFMPEG_WINDOWS_PREFIX="$ffmpeg_prefix" \
+  -DVELL_LIBASS_WINDOWS_PREFIX="$libass_prefix" >/dev/null
 # Whatever builds is tested; a program that did not build shows up in CTest as not built.
 status=0
 cmake --build build/windows -j "$jobs" -- -k 0 || status=1

@@ -247,6 +247,9 @@ void App::resetMediumState() {
   ab.pointA = ab.pointB = -1;
   ab.jumpLatch = false;
   medium.firstFrameLogged = false;
+  // A film's cues must not go on showing, on the film's timing, over whatever opens next.
+  subtitles.track.clear();
+  settings().subtitleDelay = subtitles.track.delay();
 }
 
 void App::openPath(const std::string& path) { openFile(path, -1, true); }
@@ -303,16 +306,23 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   medium.title = !info.title.empty() ? info.title : Playlist::titleFromPath(displayName(path));
   double saved = history.position(path);
   double duration = player.duration();
+  std::string resumed;
   if (resume && saved > 2.0 && duration > 0 && saved / duration < 0.95) {
     player.seekTo(saved);
-    showToast(formatMinutesSeconds(saved) + "부터 이어보기", 2500);
+    resumed = formatMinutesSeconds(saved) + "부터 이어보기";
   }
   medium.historyKey = path;
   updateTitle();
   playlist.setDuration(playlist.currentIndex(), duration);
 
+  // One toast says both, so the subtitles' news does not hide where the film resumed.
   SubtitleMessage message;
-  if (subtitles.autoLoad(path, settings(), message)) showToast(message.text, message.durationMs);
+  if (subtitles.autoLoad(path, settings(), message)) {
+    if (resumed.empty()) showToast(message.text, message.durationMs);
+    else showToast(resumed + " · " + message.text, 2500);
+  } else if (!resumed.empty()) {
+    showToast(resumed, 2500);
+  }
 }
 
 void App::playItem(int index, bool resume) {

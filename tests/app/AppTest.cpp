@@ -1,6 +1,7 @@
 // The App's own rules: hit test and layout by view, timers, A-B repeat, screenshot, the queue
 // and resume, repeat one and failed opens, the screen saver and the timer resolution, no drawing
 // while minimised, the key table, and the menus with their commands.
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -307,6 +308,15 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
     app.openPath(file);
     EXPECT_EQ(app.toast.text, "") << at;
   }
+  // Subtitles found at once do not hide where the film resumed; what opens next drops them.
+  std::string film = dir.file("film.mp3");
+  std::filesystem::copy_file(file, film);
+  dir.write("film.srt", "1\n00:00:05,000 --> 00:00:09,000\nhi\n");
+  app.history.update(film, 4.5, 10.0);
+  app.openPath(film);
+  EXPECT_EQ(app.toast.text, "0:04부터 이어보기 · 자막 로드됨");
+  app.openMedia("http://127.0.0.1:1/radio", "radio", false);
+  EXPECT_TRUE(app.subtitles.track.empty());
   app.player.close();
 }
 
