@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/ProcessStats.h"
+#include "platform/Text.h"
 #include "support/CheckingAllocator.h"
 #include "support/EngineFixtures.h"
 #include "support/Media.h"
@@ -107,6 +108,44 @@ TEST(LocalMedia, TagsAndCoverArtOfEachAudioKind) {
     EXPECT_EQ(mime, k.mime);
     ASSERT_GT(bytes.size(), 2u);
     EXPECT_EQ(bytes[1], k.second);
+  }
+}
+
+// Chapters as ffmpeg writes them into each container, titles in any case and in Korean; one
+// past the end is left out, and a file claiming too many keeps the first kMaxChapters.
+TEST(LocalMedia, ChaptersAreReadWithTheirTitlesInEachContainer) {
+  auto chapter = test::chapterSection;
+  const std::string three = chapter(0, 2500, "title=Intro") + chapter(2500, 4000, "TITLE=2악장 Allegro") +
+                            chapter(4000, 6000, "");
+  const std::string beyond = chapter(9000, 9500, "title=Beyond");  // an MP4's chapter track would lengthen it
+  std::string many;
+  for (int i = 0; i < 1200; ++i) many += chapter(i * 100, i * 100 + 100, "title=c" + std::to_string(i + 1));
+  auto recipe = [](double seconds, const std::string& metadata, const std::string& codec) {
+    return "-f lavfi -i sine=sample_rate=8000:duration=" + std::to_string(seconds) + " -i '" +
+           test::metadataFile(metadata) + "' -map 0 -map_metadata 1 " + codec;
+  };
+  struct {
+    std::string path, want;  // the count, then the first three "start-end title"
+  } rows[] = {
+      {test::makeMedia(recipe(6, three + beyond, "-c:a aac"), "mkv"), "3: 0.0-2.5 Intro | 2.5-4.0 2악장 Allegro | 4.0-6.0 "},
+      {test::makeMedia(recipe(6, three, "-c:a aac"), "mp4"), "3: 0.0-2.5 Intro | 2.5-4.0 2악장 Allegro | 4.0-6.0 "},
+      {test::makeMedia(recipe(121, many, "-c:a pcm_s16le"), "mkv"), "1000: 0.0-0.1 c1 | 0.1-0.2 c2 | 0.2-0.3 c3"},
+      {test::sineMp3(1.0), "none"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.path);
+    MediaSource source;
+    ASSERT_TRUE(source.openLocal(r.path));
+    ChapterList chapters = source.chapters();
+    std::string got = "none";
+    if (chapters) {
+      got = std::to_string(chapters->size()) + ":";
+      for (size_t i = 0; i < chapters->size() && i < 3; ++i) {
+        const Chapter& c = (*chapters)[i];
+        got += (i ? " | " : " ") + formatText("%.1f-%.1f ", c.start, c.end) + c.title;
+      }
+    }
+    EXPECT_EQ(got, r.want);
   }
 }
 

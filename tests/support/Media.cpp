@@ -35,6 +35,21 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
   return path;
 }
 
+std::string metadataFile(const std::string& body) {
+  std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
+  char hash[32];
+  snprintf(hash, sizeof hash, "%zx", std::hash<std::string>{}(body));
+  std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + ".ffmeta";
+  if (!std::filesystem::exists(path) && !writeFileAtomic(path, ";FFMETADATA1\n" + body))
+    ADD_FAILURE() << "cannot write " << path;
+  return path;
+}
+
+std::string chapterSection(int startMs, int endMs, const std::string& tag) {
+  return "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(startMs) + "\nEND=" + std::to_string(endMs) + "\n" +
+         (tag.empty() ? "" : tag + "\n");
+}
+
 std::string sineMp3(double seconds, int frequency) {
   std::ostringstream a;
   a << "-f lavfi -i sine=frequency=" << frequency << ":sample_rate=44100:duration=" << seconds
