@@ -31,7 +31,13 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
     ADD_FAILURE() << "ffmpeg failed (" << rc << "): " << ffmpegArgs << "\n" << output;
     return path;
   }
-  std::filesystem::rename(tmp, path);
+  // Windows cannot replace a file another test program has open: the one made first stays.
+  std::error_code error;
+  std::filesystem::rename(tmp, path, error);
+  if (error) {
+    std::filesystem::remove(tmp, error);
+    if (!std::filesystem::exists(path)) ADD_FAILURE() << "cannot keep " << path;
+  }
   return path;
 }
 
