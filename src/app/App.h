@@ -160,6 +160,10 @@ class App {
   // choice with the file's resume entry and says which track plays now.
   void chooseAudioTrack(int index);
   void nextAudioTrack();
+  // Seeks to chapter `index` and names it. N and B step by the chapter rules; false (the key
+  // is not theirs) when the medium has no chapters.
+  void goToChapter(int index);
+  bool stepChapter(bool forward);
   void toggleMute();
   void changeVolume(float delta);
 

@@ -84,6 +84,10 @@ void App::onCommand(int id) {
     chooseAudioTrack(id - kCmdAudioTrackFirst);
     return;
   }
+  if (id >= kCmdChapterFirst && id < kCmdChapterFirst + static_cast<int>(kMaxChapters)) {
+    goToChapter(id - kCmdChapterFirst);
+    return;
+  }
   if (id >= kCmdRecentFirst && id < kCmdRecentFirst + static_cast<int>(kMaxRecentItems)) {
     size_t index = static_cast<size_t>(id - kCmdRecentFirst);
     if (index >= s.recent.size()) return;  // the list changed since the menu was built

@@ -91,6 +91,7 @@ void readMedia(const Player& player, MediaView& m) {
   m.bitrateKbps = info.bitrateKbps;
   m.sampleRate = info.sampleRate;
   m.channels = info.channels;
+  m.chapters = info.chapters;
 }
 
 void readAudio(const AudioOutput& out, AudioView& a) {

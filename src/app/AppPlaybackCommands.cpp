@@ -24,6 +24,13 @@ void put32(std::string& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
+// "챕터 2/5: Title", or "챕터 2/5" for one without a title.
+std::string chapterToast(const std::vector<Chapter>& chapters, int index) {
+  std::string text = formatText("챕터 %d/%d", index + 1, static_cast<int>(chapters.size()));
+  const std::string& title = chapters[static_cast<size_t>(index)].title;
+  return title.empty() ? text : text + ": " + title;
+}
+
 }  // namespace
 
 void App::setPointA() {
@@ -149,6 +156,25 @@ void App::chooseAudioTrack(int index) {
 void App::nextAudioTrack() {
   const int count = static_cast<int>(player.audioTracks().size());
   chooseAudioTrack(count > 0 ? (player.currentAudioTrack() + 1) % count : 0);
+}
+
+void App::goToChapter(int index) {
+  ChapterList chapters = player.chapters();
+  if (!chapters || index < 0 || index >= static_cast<int>(chapters->size()) || busyConnecting()) return;
+  player.seekTo((*chapters)[static_cast<size_t>(index)].start);
+  showToast(chapterToast(*chapters, index), 1500);
+}
+
+bool App::stepChapter(bool forward) {
+  ChapterList chapters = player.chapters();
+  if (!chapters) return false;
+  if (busyConnecting()) return true;
+  // From where a seek just asked for is going, so that quick presses walk on from it.
+  const ChapterStep step = chapterStep(*chapters, player.destination(), forward);
+  if (step.index < 0) return true;
+  if (step.seek) player.seekTo((*chapters)[static_cast<size_t>(step.index)].start);
+  showToast(chapterToast(*chapters, step.index), 1500);
+  return true;
 }
 
 void App::toggleMute() { player.setMuted(!player.muted()); }

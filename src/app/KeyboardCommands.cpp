@@ -91,6 +91,10 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
       if (ctrl) return false;
       a.nextAudioTrack();
       return true;
+    case 'N':
+    case 'B':
+      if (ctrl || alt) return false;
+      return a.stepChapter(key == 'N');
     case 'M':
       a.toggleMute();
       a.showToast(a.player.muted() ? "음소거 ON" : "음소거 OFF", 800);

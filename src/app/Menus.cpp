@@ -73,6 +73,12 @@ std::string audioTrackLabel(int index, const AudioTrack& track) {
   return label;
 }
 
+std::string chapterLabel(int index, const Chapter& chapter) {
+  std::string title = chapter.title.empty() ? formatText("챕터 %d", index + 1) : chapter.title;
+  if (utf8Length(title) > 50) title = utf8Prefix(title, 48) + "..";
+  return formatText("%d. ", index + 1) + title + "  " + formatMinutesSeconds(chapter.start);
+}
+
 int sleepTimerMinutes(int id) {
   if (id == 8105) return 0;
   for (size_t i = 0; i < std::size(kSleepIds); ++i)
@@ -113,6 +119,16 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
       items.push_back(plain(audioTrackLabel(n, tracks[i]), kCmdAudioTrackFirst + n, n == current));
     }
     menu.push_back(M::popup("오디오 트랙", std::move(items)));
+  }
+
+  if (ChapterList chapters = a.player.chapters()) {
+    const int count = static_cast<int>(chapters->size());
+    const int current = chapterAt(*chapters, a.player.destination() + kChapterLanding);
+    const int first = std::clamp(current - kMaxChapterItems / 2, 0, std::max(0, count - kMaxChapterItems));
+    std::vector<M> items;
+    for (int i = first; i < count && i < first + kMaxChapterItems; ++i)
+      items.push_back(plain(chapterLabel(i, (*chapters)[static_cast<size_t>(i)]), kCmdChapterFirst + i, i == current));
+    menu.push_back(M::popup("챕터", std::move(items)));
   }
 
   int offset = a.player.syncOffsetMs();

@@ -10,6 +10,7 @@ namespace vell {
 class App;
 class Playlist;
 struct AudioTrack;
+struct Chapter;
 struct StreamEntry;
 
 // Command ids of the main menu; they reach App::onCommand as WM_COMMAND would.
@@ -57,6 +58,7 @@ enum MenuCommand : int {
   kCmdAudioTrackFirst = 8200,  // ... 8263
   kCmdSettings = 9098,
   kCmdHelp = 9099,
+  kCmdChapterFirst = 20000,  // ... 20999 (kMaxChapters)
 };
 
 // Ids of the playlist menu (returned, never posted).
@@ -103,6 +105,8 @@ inline constexpr int kSleepIds[] = {8100, 8101, 8102, 8103, 8104, 8106, 8107, 81
 inline constexpr int kSleepMinutes[] = {15, 30, 60, 90, 120, 180, 240, 360};
 inline constexpr size_t kMaxRecentItems = 15;
 inline constexpr size_t kMaxAudioTrackItems = 64;
+// Chapters listed at once: those around the one playing, when a file has more.
+inline constexpr int kMaxChapterItems = 100;
 
 }  // namespace menus
 
@@ -118,6 +122,9 @@ std::vector<MenuItem> buildStreamMenu(const StreamEntry* entry, bool podcastMode
 std::string audioTrackName(const AudioTrack& track);
 // Its line in the menu: "1. 한국어 (AAC 스테레오)".
 std::string audioTrackLabel(int index, const AudioTrack& track);
+
+// A chapter's line in the menu: "1. Title  0:00" ("1. 챕터 1  0:00" without a title).
+std::string chapterLabel(int index, const Chapter& chapter);
 
 // Minutes of a sleep-timer id (0 cancels the timer); -1 for any other id.
 int sleepTimerMinutes(int id);

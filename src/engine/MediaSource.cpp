@@ -333,6 +333,7 @@ bool MediaSource::analyzeLocked() {
 
   info.duration = ctx->duration >= 1 ? static_cast<double>(ctx->duration) * 1e-6 : 0.0;
   if (ctx->start_time != AV_NOPTS_VALUE) info.startTime = static_cast<double>(ctx->start_time) * 1e-6;
+  info.chapters = readChapters(ctx, info.startTime, info.duration);
   info.hasVideo = info.videoStream >= 0;
   info.hasAudio = info.audioStream >= 0;
   if (info.hasVideo) {
@@ -516,6 +517,11 @@ bool MediaSource::isOpen() const {
 MediaInfo MediaSource::info() const {
   std::lock_guard<std::mutex> lock(infoLock_);
   return info_;
+}
+
+ChapterList MediaSource::chapters() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_.chapters;
 }
 
 double MediaSource::duration() const {

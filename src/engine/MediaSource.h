@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Chapters.h"
 #include "engine/OpenOptions.h"
 #include "engine/VideoFrame.h"
 
@@ -56,6 +57,7 @@ struct MediaInfo {
   int bitrateKbps = 0;
   std::string codecName;
   std::vector<AudioTrack> audioTracks;  // every playable audio stream, in stream order
+  ChapterList chapters;                 // null when the input has none
 };
 
 // One opened FFmpeg input. Every call into the demuxer happens under `sourceLock`;
@@ -99,6 +101,7 @@ class MediaSource {
   bool isOpen() const;
 
   MediaInfo info() const;
+  ChapterList chapters() const;
   double duration() const;
   bool hasVideo() const;
   bool hasAudio() const;

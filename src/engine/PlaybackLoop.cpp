@@ -83,11 +83,14 @@ void Player::playbackThread() {
       switchAudioStream(stream, seekRequest_.load() >= 0);
       audioIndex = source_.audioStreamIndex();
     }
-    double target = seekRequest_.exchange(-1);
+    // The request stays until the clock is on its target, so that destination() never reads
+    // the old position in between; one that came meanwhile stays for the next turn.
+    double target = seekRequest_.load();
     if (target >= 0) {
       dropWaiting();
       inputEnded = false;
       executeSeek(target);
+      seekRequest_.compare_exchange_strong(target, -1);
       live.endRetryCount = 0;
       videoDrained = false;
     }

@@ -278,6 +278,11 @@ double Player::position() const {
   return d > 0 ? std::min(p, d) : p;
 }
 
+double Player::destination() const {
+  const double pending = seekRequest_.load();
+  return pending >= 0 ? pending : position();
+}
+
 void Player::setSpeed(double speed) {
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   speed = std::clamp(speed, 0.1, 4.0);

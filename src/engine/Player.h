@@ -63,6 +63,8 @@ class Player {
   void seekTo(double seconds);
   void seekBy(double deltaSeconds);
   double position() const;
+  // Where playback is headed: a seek's target until the playback thread has made it, else position().
+  double destination() const;
   double duration() const { return source_.duration(); }
 
   void setSpeed(double speed);
@@ -95,6 +97,9 @@ class Player {
   // without a seek of the picture; the playback thread makes the change. Choosing the
   // current track does nothing. Before play (or after the end) it applies at once.
   bool selectAudioTrack(int index);
+
+  // The input's chapters; null when it has none.
+  ChapterList chapters() const { return source_.chapters(); }
 
   int state() const { return state_.load(); }
   bool isLive() const { return isLive_.load(); }

@@ -32,7 +32,7 @@ float pulse(uint32_t tick, uint32_t period) {
 
 }  // namespace
 
-const std::array<HelpRow, 20> kHelpRows = {{
+const std::array<HelpRow, 22> kHelpRows = {{
     {"재생/일시정지", "Space"},
     {"파일 열기", "O"},
     {"URL 열기", "Ctrl+U"},
@@ -44,6 +44,8 @@ const std::array<HelpRow, 20> kHelpRows = {{
     {"볼륨 조절", "↑ ↓"},
     {"음소거", "M"},
     {"오디오 트랙", "Y"},
+    {"다음 챕터", "N"},
+    {"이전 챕터", "B"},
     {"속도 ±0.1x", "X / C"},
     {"오디오 싱크 ±50ms", "; / '"},
     {"오디오 싱크 ±10ms", "Shift+; / '"},
@@ -231,6 +233,13 @@ void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s
   const float fillEnd = 16 + static_cast<float>(p) * (W - 32);
   c.fillRoundedRect(RectF{16, y, W - 16, y + th}, th / 2, r.seekTrack);
   if (p > 0) c.fillRoundedRect(RectF{16, y, fillEnd, y + th}, th / 2, r.seekFill);
+  // A notch where each chapter starts, none at the very start: the track begins there anyway.
+  const std::vector<Chapter>* chapters = duration > 0 && s.media.chapters ? s.media.chapters.get() : nullptr;
+  if (chapters)
+    for (const Chapter& ch : *chapters) {
+      const float x = 16 + static_cast<float>(ch.start / duration) * (W - 32);
+      if (x >= 18 && x <= W - 18) c.fillRect(RectF{x - 1, y, x + 1, y + th}, r.controlBar);
+    }
   if (!hot) return;
   c.fillEllipse(PointF{fillEnd, y + th / 2}, 9, 9, r.accent30);
   c.fillEllipse(PointF{fillEnd, y + th / 2}, 6, 6, r.accent);
@@ -238,8 +247,21 @@ void Overlay::drawSeekBar(Canvas& c, const UiResources& r, const OverlayState& s
   if (duration > 0 && mx >= 17 && mx <= W - 17) {
     double t = std::max(0.0, (mx - 16.0) / (W - 32.0) * duration);
     std::string label = formatClock(std::floor(t));
-    float left = seekTooltipLeft(s.width, mx);
-    RectF box{left, y - 32, left + 56, y - 8};
+    float boxWidth = 56;
+    if (int i = chapters ? chapterAt(*chapters, t) : -1; i >= 0 && !(*chapters)[static_cast<size_t>(i)].title.empty()) {
+      // "12:34 · 2악장", the title cut until the box fits in the window.
+      std::string title = (*chapters)[static_cast<size_t>(i)].title;
+      const float room = W - 32 - 16;
+      std::string text = label + " · " + title;
+      for (size_t n = utf8Length(title); c.measureText(text, r.tooltip11).x > room && n > 1;) {
+        n = n * 3 / 4;
+        text = label + " · " + utf8Prefix(title, n) + "…";
+      }
+      label = text;
+      boxWidth = std::min(std::max(56.0f, std::ceil(c.measureText(label, r.tooltip11).x) + 16), W - 32);
+    }
+    float left = seekTooltipLeft(s.width, mx, boxWidth);
+    RectF box{left, y - 32, left + boxWidth, y - 8};
     c.fillRoundedRect(box, 4, r.tooltip);
     c.drawText(label, r.tooltip11, box, r.text);
   }

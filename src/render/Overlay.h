@@ -140,7 +140,7 @@ struct HelpRow {
   const char* description;
   const char* keys;
 };
-extern const std::array<HelpRow, 20> kHelpRows;
+extern const std::array<HelpRow, 22> kHelpRows;
 
 // "%.1fx" for a speed other than 1.0, else empty.
 std::string speedBadgeText(float speed);

@@ -115,7 +115,9 @@ int controlHoverFromHit(int hit) {
 
 float volumeAt(int width, float x) { return std::clamp((x - (width - 148.0f)) * 0.0125f, 0.0f, 1.0f); }
 
-float seekTooltipLeft(int width, float x) { return std::max(16.0f, std::min(x - 28.0f, width - 72.0f)); }
+float seekTooltipLeft(int width, float x, float boxWidth) {
+  return std::max(16.0f, std::min(x - boxWidth / 2, width - 16.0f - boxWidth));
+}
 
 int quickOpenButtonAt(int width, float controlsTop, float x, float y) {
   float w = std::min(width - 32.0f, 380.0f);

@@ -61,8 +61,9 @@ int controlBarHit(int width, float barY, float barHeight, float x, float y);
 int controlHoverFromHit(int hit);
 // Volume under x: the 80-pixel track, 0.0125 per pixel.
 float volumeAt(int width, float x);
-// Left edge of the seek tooltip for the mouse at x: x - 28 kept within 16..W - 72.
-float seekTooltipLeft(int width, float x);
+// Left edge of the seek tooltip `boxWidth` wide for the mouse at x: centred on x, kept within
+// 16..W - 16 (x - 28 within 16..W - 72 for the plain time).
+float seekTooltipLeft(int width, float x, float boxWidth = 56);
 // The quick-open button under the point (0..3), or -1.
 int quickOpenButtonAt(int width, float controlsTop, float x, float y);
 

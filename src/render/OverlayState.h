@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/Chapters.h"
 #include "render/ViewState.h"
 
 namespace vell {
@@ -36,6 +37,7 @@ struct MediaView {
   int bitrateKbps = 0;
   int sampleRate = 0;      // of the source
   int channels = 0;        // of the source
+  ChapterList chapters;    // marked on the seek bar; null when none
 };
 
 struct AudioView {

@@ -495,6 +495,55 @@ TEST_F(AppCore, AudioTracksCycleShowInTheMenuAndAreRememberedWithTheFile) {
   app.player.close();
 }
 
+// N and B step through the chapters with a toast each: B goes back to the start of a chapter
+// more than 5 s in, else to the one before; neither moves past the first or the last one. The
+// menu lists them, ticks the one playing and goes to the one chosen. Without chapters the keys
+// are left to others and the menu has no chapter list.
+TEST_F(AppCore, ChaptersStepWithNAndBAndAreListedInTheMenu) {
+  auto chapter = test::chapterSection;
+  const std::string meta =
+      test::metadataFile(chapter(0, 4000, "title=서곡") + chapter(4000, 10000, "title=2악장") + chapter(10000, 20000, ""));
+  app.openPath(test::makeMedia("-f lavfi -i sine=duration=20 -i '" + meta + "' -map 0 -map_metadata 1 -c:a aac", "mka"));
+  app.player.pause();
+  struct Row {
+    double at;
+    std::string keys;
+    const char* toast;
+    double to;
+  } rows[] = {
+      {1, "B", "챕터 1/3: 서곡", 1},  // the first one's first seconds: it stays
+      {1, "N", "챕터 2/3: 2악장", 4},
+      {6, "B", "챕터 1/3: 서곡", 0},  // 2 s in: the one before
+      {9.5, "B", "챕터 2/3: 2악장", 4},  // 5.5 s in: its own start
+      {12, "N", "챕터 3/3", 12},  // the last one stays
+      {16, "B", "챕터 3/3", 10},
+      {1, "NN", "챕터 3/3", 10},  // quick presses go on from where the last one went
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.at) + " " + r.keys);
+    app.player.seekTo(r.at);
+    for (char k : r.keys) EXPECT_TRUE(app.keyboard.onKey(k, false, false, false));
+    EXPECT_EQ(app.toast.text, r.toast);
+    EXPECT_NEAR(app.player.destination(), r.to, 0.01);
+  }
+  app.player.seekTo(6);
+  const std::vector<MenuItem> menu = buildMainMenu(app);
+  const MenuItem* sub = find(menu, "챕터");
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(marks(sub->submenu) + " of " + std::to_string(sub->submenu.size()), "2. 2악장  0:04* of 3");
+  EXPECT_NE(find(sub->submenu, "3. 챕터 3  0:10"), nullptr);
+  app.onCommand(kCmdChapterFirst + 2);
+  EXPECT_EQ(app.toast.text, "챕터 3/3");
+  EXPECT_NEAR(app.player.destination(), 10, 0.01);
+
+  app.openPath(test::sineMp3(2.0));
+  app.showToast("", 1500);
+  EXPECT_FALSE(app.keyboard.onKey('N', false, false, false) || app.keyboard.onKey('B', false, false, false));
+  EXPECT_EQ(app.toast.text, "");
+  EXPECT_EQ(find(buildMainMenu(app), "챕터"), nullptr);
+  app.player.close();
+}
+
 using Menus = test::AppHarness;
 
 TEST_F(Menus, MainMenuTicksGreyItemsAndOptionalLines) {

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/ProcessStats.h"
+#include "platform/Text.h"
 #include "support/CheckingAllocator.h"
 #include "support/EngineFixtures.h"
 #include "support/Media.h"
@@ -67,6 +68,55 @@ TEST(LocalMedia, ConvertsToBgraOfTheRightColour) {
   EXPECT_EQ(px[3], 255);
 }
 
+// Each common kind, made tiny by the host's ffmpeg: three 64x64 pictures for video, 0.2 s of a
+// 440 Hz tone for sound. AV1 comes from libaom, or SVT-AV1 where ffmpeg lacks it.
+TEST(LocalMedia, CommonCodecsDecode) {
+  std::string encoders;
+  test::runCommand("ffmpeg -hide_banner -encoders", &encoders);
+  const std::string av1 =
+      encoders.find("libaom-av1") != std::string::npos ? "libaom-av1 -cpu-used 8" : "libsvtav1 -preset 12";
+  const std::string picture = "-f lavfi -i testsrc2=size=64x64:rate=15 -frames:v 3 -c:v ";
+  const std::string tone = "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=0.2 -c:a ";
+  const struct {
+    const char* name;
+    std::string args, ext;
+  } rows[] = {
+      {"H.264", picture + "libx264 -preset ultrafast -pix_fmt yuv420p", "mp4"},
+      {"HEVC", picture + "libx265 -preset ultrafast -pix_fmt yuv420p -x265-params log-level=error", "mp4"},
+      {"HEVC 10-bit", picture + "libx265 -preset ultrafast -pix_fmt yuv420p10le -x265-params log-level=error", "mkv"},
+      {"VP9", picture + "libvpx-vp9 -deadline realtime -cpu-used 8", "webm"},
+      {"AV1", picture + av1, "mkv"},
+      {"AAC", tone + "aac", "m4a"},
+      {"MP3", tone + "libmp3lame", "mp3"},
+      {"Opus", tone + "libopus", "opus"},
+      {"Vorbis", tone + "libvorbis", "ogg"},
+      {"FLAC", tone + "flac", "flac"},
+      {"AC-3", tone + "ac3", "ac3"},
+      {"E-AC-3", tone + "eac3", "eac3"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    MediaSource source;
+    const bool opened = source.openLocal(test::makeMedia(r.args, r.ext));
+    EXPECT_TRUE(opened);
+    if (!opened) continue;  // the other kinds are still tried
+    if (source.hasVideo()) {
+      VideoDecoder video;
+      const AVStream* stream = source.videoStreamParameters();
+      EXPECT_TRUE(video.open(stream, true) || video.open(stream, false));
+      Decoded d = decodeAll(source, &video, nullptr);
+      EXPECT_EQ(d.pts.size(), 3u);
+      EXPECT_EQ(d.sizes, (std::vector<std::pair<int, int>>{{64, 64}}));
+    } else {
+      AudioDecoder audio;
+      EXPECT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
+      std::vector<float> pcm = decodeAll(source, nullptr, &audio).pcm;
+      EXPECT_NEAR(pcm.size() / 2 / 48000.0, 0.2, 0.05);
+      EXPECT_NEAR(test::toneFrequency(pcm, 1200, 8400), 440.0, 5.0);
+    }
+  }
+}
+
 // Tags in the case each kind writes them (Vorbis comments in capitals, an Opus file's on its
 // stream) and the attached picture, which is cover art, not video.
 TEST(LocalMedia, TagsAndCoverArtOfEachAudioKind) {
@@ -107,6 +157,44 @@ TEST(LocalMedia, TagsAndCoverArtOfEachAudioKind) {
     EXPECT_EQ(mime, k.mime);
     ASSERT_GT(bytes.size(), 2u);
     EXPECT_EQ(bytes[1], k.second);
+  }
+}
+
+// Chapters as ffmpeg writes them into each container, titles in any case and in Korean; one
+// past the end is left out, and a file claiming too many keeps the first kMaxChapters.
+TEST(LocalMedia, ChaptersAreReadWithTheirTitlesInEachContainer) {
+  auto chapter = test::chapterSection;
+  const std::string three = chapter(0, 2500, "title=Intro") + chapter(2500, 4000, "TITLE=2악장 Allegro") +
+                            chapter(4000, 6000, "");
+  const std::string beyond = chapter(9000, 9500, "title=Beyond");  // an MP4's chapter track would lengthen it
+  std::string many;
+  for (int i = 0; i < 1200; ++i) many += chapter(i * 100, i * 100 + 100, "title=c" + std::to_string(i + 1));
+  auto recipe = [](double seconds, const std::string& metadata, const std::string& codec) {
+    return "-f lavfi -i sine=sample_rate=8000:duration=" + std::to_string(seconds) + " -i '" +
+           test::metadataFile(metadata) + "' -map 0 -map_metadata 1 " + codec;
+  };
+  struct {
+    std::string path, want;  // the count, then the first three "start-end title"
+  } rows[] = {
+      {test::makeMedia(recipe(6, three + beyond, "-c:a aac"), "mkv"), "3: 0.0-2.5 Intro | 2.5-4.0 2악장 Allegro | 4.0-6.0 "},
+      {test::makeMedia(recipe(6, three, "-c:a aac"), "mp4"), "3: 0.0-2.5 Intro | 2.5-4.0 2악장 Allegro | 4.0-6.0 "},
+      {test::makeMedia(recipe(121, many, "-c:a pcm_s16le"), "mkv"), "1000: 0.0-0.1 c1 | 0.1-0.2 c2 | 0.2-0.3 c3"},
+      {test::sineMp3(1.0), "none"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.path);
+    MediaSource source;
+    ASSERT_TRUE(source.openLocal(r.path));
+    ChapterList chapters = source.chapters();
+    std::string got = "none";
+    if (chapters) {
+      got = std::to_string(chapters->size()) + ":";
+      for (size_t i = 0; i < chapters->size() && i < 3; ++i) {
+        const Chapter& c = (*chapters)[i];
+        got += (i ? " | " : " ") + formatText("%.1f-%.1f ", c.start, c.end) + c.title;
+      }
+    }
+    EXPECT_EQ(got, r.want);
   }
 }
 

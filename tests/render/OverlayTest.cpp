@@ -44,6 +44,30 @@ TEST(ControlBar, SeekFillEndsAtTheClampedProgressAndTheTooltipStaysInside) {
   }
 }
 
+// A notch where each chapter but the first starts (x = 16 + t / 1000 x 968), on the fill and on
+// the track; the hover tooltip adds the title of the chapter under the pointer and widens for it.
+TEST(ControlBar, ChapterNotchesAndTheHoveredChaptersTitle) {
+  Drawn d;
+  OverlayState s = playing(250, 1000);
+  d.draw(s);
+  const uint32_t fill = d.at(137, SEEK + 2), track = d.at(621, SEEK + 2), start = d.at(17, SEEK + 2);
+  s.media.chapters = std::make_shared<const std::vector<Chapter>>(
+      std::vector<Chapter>{{0, 125, "Intro"}, {125, 625, "2악장 Allegro"}, {625, 1000, ""}});
+  d.draw(s);
+  EXPECT_NE(d.at(137, SEEK + 2), fill);  // at 137
+  EXPECT_EQ(d.at(140, SEEK + 2), fill);
+  EXPECT_NE(d.at(621, SEEK + 2), track);  // at 621
+  EXPECT_EQ(d.at(624, SEEK + 2), track);
+  EXPECT_EQ(d.at(17, SEEK + 2), start);  // none for the first
+  s.pointer.seekHover = true;
+  for (int x : {400, 800}) {  // 6:36 in "2악장 Allegro"; 8:09 in the untitled one, the time alone
+    s.pointer.x = x;
+    d.draw(s);
+    EXPECT_EQ(d.at(x - 40, SEEK - 20) != kBackground, x == 400) << x;
+    EXPECT_NE(d.at(x - 20, SEEK - 20), kBackground) << x;
+  }
+}
+
 TEST(ControlBar, PlayButtonLiveBadgeVolumeAndSpeed) {
   Drawn d;
   OverlayState s = playing(12, 0);

@@ -31,8 +31,29 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
     ADD_FAILURE() << "ffmpeg failed (" << rc << "): " << ffmpegArgs << "\n" << output;
     return path;
   }
-  std::filesystem::rename(tmp, path);
+  // Windows cannot replace a file another test program has open: the one made first stays.
+  std::error_code error;
+  std::filesystem::rename(tmp, path, error);
+  if (error) {
+    std::filesystem::remove(tmp, error);
+    if (!std::filesystem::exists(path)) ADD_FAILURE() << "cannot keep " << path;
+  }
   return path;
+}
+
+std::string metadataFile(const std::string& body) {
+  std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
+  char hash[32];
+  snprintf(hash, sizeof hash, "%zx", std::hash<std::string>{}(body));
+  std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + ".ffmeta";
+  if (!std::filesystem::exists(path) && !writeFileAtomic(path, ";FFMETADATA1\n" + body))
+    ADD_FAILURE() << "cannot write " << path;
+  return path;
+}
+
+std::string chapterSection(int startMs, int endMs, const std::string& tag) {
+  return "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(startMs) + "\nEND=" + std::to_string(endMs) + "\n" +
+         (tag.empty() ? "" : tag + "\n");
 }
 
 std::string sineMp3(double seconds, int frequency) {

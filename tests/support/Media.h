@@ -9,6 +9,12 @@ namespace vell::test {
 // output path; `extension` picks the container. Fails the calling test when ffmpeg fails.
 std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension);
 
+// An FFMETADATA file (";FFMETADATA1" then `body`: tags, [CHAPTER] sections) beside the test
+// media, named by its content, for a recipe's "-i FILE -map_metadata 1".
+std::string metadataFile(const std::string& body);
+// One [CHAPTER] section in milliseconds, with a tag line ("title=...") unless `tag` is empty.
+std::string chapterSection(int startMs, int endMs, const std::string& tag);
+
 // A few recipes that many tests share.
 std::string sineMp3(double seconds = 2.0, int frequency = 440);     // 44.1 kHz stereo
 std::string h264AacMp4(double seconds = 2.0, int width = 320, int height = 240, int fps = 30);
