@@ -181,7 +181,8 @@ bool App::chooseMediaFile(std::function<void(const std::string&)> onChosen) {
 void App::chooseSubtitle() {
   FileDialogOptions options;
   options.title = "자막 파일 열기";
-  options.filters = {{"자막 파일", "*.srt;*.smi;*.ass;*.ssa"}, {"SRT", "*.srt"}, {"SMI", "*.smi"}, {"모든 파일", "*.*"}};
+  options.filters = {{"자막 파일", "*.srt;*.smi;*.ass;*.ssa;*.vtt"}, {"SRT", "*.srt"}, {"SMI", "*.smi"},
+                     {"ASS", "*.ass;*.ssa"}, {"WebVTT", "*.vtt"}, {"모든 파일", "*.*"}};
   if (!medium.path.empty()) options.initialDirectory = parentPath(medium.path);
   if (!fileChooserAvailable()) {
     if (input.open) return;
@@ -189,10 +190,7 @@ void App::chooseSubtitle() {
     openInputDialog(true);
     return;
   }
-  chooseFile(options, [this](const std::string& path) {
-    SubtitleMessage m = subtitles.openFile(path, settings());
-    showToast(m.text, m.durationMs);
-  });
+  chooseFile(options, [this](const std::string& path) { openSubtitleFile(path); });
 }
 
 bool App::chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen) {
@@ -294,6 +292,8 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
     int track = rememberedAudioTrack(player.audioTracks(), saved.audioStream, saved.audioLanguage);
     if (track >= 0) player.selectAudioTrack(track);
   }
+  // The subtitle track too, before the first picture.
+  const bool subtitleFileLoaded = setUpSubtitles(path);
   primeShownSize();
   player.play();
   medium.openTick = tickCount();
@@ -310,9 +310,7 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   medium.historyKey = path;
   updateTitle();
   playlist.setDuration(playlist.currentIndex(), duration);
-
-  SubtitleMessage message;
-  if (subtitles.autoLoad(path, settings(), message)) showToast(message.text, message.durationMs);
+  if (subtitleFileLoaded) showToast("자막 로드됨", 1200);
 }
 
 void App::playItem(int index, bool resume) {

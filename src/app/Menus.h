@@ -10,6 +10,7 @@ namespace vell {
 class App;
 class Playlist;
 struct AudioTrack;
+struct SubtitleOption;
 struct StreamEntry;
 
 // Command ids of the main menu; they reach App::onCommand as WM_COMMAND would.
@@ -55,6 +56,8 @@ enum MenuCommand : int {
   kCmdRecentFirst = 8000,  // ... 8014
   kCmdSleepFirst = 8100,   // ... 8108
   kCmdAudioTrackFirst = 8200,  // ... 8263
+  kCmdSubtitleTrackFirst = 8400,  // ... 8463
+  kCmdSubtitleTrackNone = 8464,
   kCmdSettings = 9098,
   kCmdHelp = 9099,
 };
@@ -103,6 +106,7 @@ inline constexpr int kSleepIds[] = {8100, 8101, 8102, 8103, 8104, 8106, 8107, 81
 inline constexpr int kSleepMinutes[] = {15, 30, 60, 90, 120, 180, 240, 360};
 inline constexpr size_t kMaxRecentItems = 15;
 inline constexpr size_t kMaxAudioTrackItems = 64;
+inline constexpr size_t kMaxSubtitleTrackItems = 64;
 
 }  // namespace menus
 
@@ -118,6 +122,12 @@ std::vector<MenuItem> buildStreamMenu(const StreamEntry* entry, bool podcastMode
 std::string audioTrackName(const AudioTrack& track);
 // Its line in the menu: "1. 한국어 (AAC 스테레오)".
 std::string audioTrackLabel(int index, const AudioTrack& track);
+
+// A subtitle track as the user knows it: a stream's title, else its language by name, else its
+// codec ("ASS", "PGS"); a file's name.
+std::string subtitleTrackName(const SubtitleOption& track);
+// Its line in the menu: "1. English (ASS)", "2. 한국어 (PGS, 강제)", "3. film.ko.srt".
+std::string subtitleTrackLabel(int index, const SubtitleOption& track);
 
 // Minutes of a sleep-timer id (0 cancels the timer); -1 for any other id.
 int sleepTimerMinutes(int id);
