@@ -59,6 +59,7 @@ bool App::setUpSubtitles(const std::string& path) {
 }
 
 void App::chooseSubtitleTrack(int index) {
+  if (busyConnecting()) return;  // the connection owns the player
   SubtitleState& st = subtitles;
   const int count = static_cast<int>(st.options.size());
   if (count == 0) {
@@ -88,6 +89,7 @@ void App::nextSubtitleTrack() {
 }
 
 void App::openSubtitleFile(const std::string& path) {
+  if (busyConnecting()) return;
   SubtitleState& st = subtitles;
   // A file chosen by hand starts without a delay, as a new file does.
   st.track.setDelay(0.0);

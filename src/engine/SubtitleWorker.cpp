@@ -47,6 +47,7 @@ void SubtitleWorker::close() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+  started_.store(false);
   for (Item& item : queue_) av_packet_free(&item.packet);
   queue_.clear();
   queuedBytes_ = 0;
@@ -66,9 +67,10 @@ void SubtitleWorker::close() {
 }
 
 void SubtitleWorker::startThread() {
-  if (thread_.joinable()) return;
+  if (started_.load()) return;
   ass_.setFonts(fonts_);
   thread_ = std::thread([this] { run(); });
+  started_.store(true);
 }
 
 bool SubtitleWorker::takes(int stream) const {
@@ -103,7 +105,7 @@ void SubtitleWorker::post(Item item) {
 }
 
 void SubtitleWorker::push(const AVPacket* packet) {
-  if (!packet || !takes(packet->stream_index) || !thread_.joinable()) return;
+  if (!packet || !takes(packet->stream_index) || !started_.load()) return;
   AVPacket* copy = av_packet_clone(packet);
   if (!copy) return;
   Item item;
@@ -112,7 +114,7 @@ void SubtitleWorker::push(const AVPacket* packet) {
 }
 
 void SubtitleWorker::seeked() {
-  if (!thread_.joinable()) return;
+  if (!started_.load()) return;
   Item item;
   item.kind = Item::Seek;
   post(std::move(item));
@@ -122,7 +124,7 @@ void SubtitleWorker::select(int stream) {
   if (stream >= 0 && !takes(stream)) return;
   selected_.store(stream);
   scriptShown_.store(false);
-  if (!thread_.joinable()) return;
+  if (!started_.load()) return;
   Item item;
   item.kind = Item::Select;
   item.stream = stream;

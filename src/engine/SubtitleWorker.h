@@ -96,6 +96,9 @@ class SubtitleWorker {
 
   SubtitleStore store_;
   std::thread thread_;
+  // Whether the thread runs: read by every thread, while only open, close and loadScript start
+  // and stop it.
+  std::atomic<bool> started_{false};
   // Guards the queue, its bytes and the stop flag.
   mutable std::mutex queueLock_;
   std::condition_variable wake_;
