@@ -386,9 +386,11 @@ bool MediaSource::analyzeLocked() {
     return false;
   }
   // Subtitles only beside a picture. Every one of them is read (they are small), so that
-  // another chosen while playing shows the line due at once.
+  // another chosen while playing shows the line due at once; not a playlist's, whose every
+  // rendition would be fetched.
   std::vector<SubtitleSetup> setups;
-  if (info.videoStream >= 0) listSubtitleStreams(ctx, info.subtitleStreams, setups);
+  const bool playlist = ctx->iformat && std::strcmp(ctx->iformat->name, "hls") == 0;
+  if (info.videoStream >= 0 && !playlist) listSubtitleStreams(ctx, info.subtitleStreams, setups);
   // Streams that are not played are not read: demuxers skip them, and HLS stops fetching them.
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     const int n = static_cast<int>(i);

@@ -23,15 +23,16 @@ std::string plainClip() {
       "mkv");
 }
 
-// `inputs` (ffmpeg options and inputs after the clip) muxed with it into `out`, copied as they are.
-std::string mux(const std::string& out, const std::string& inputs, const std::string& options) {
-  std::string log;
-  EXPECT_EQ(test::runCommand("ffmpeg -nostdin -y -loglevel error -i '" + plainClip() + "' " + inputs + " -map 0:v " +
-                                 options + " -c:v copy '" + out + "'",
-                             &log),
-            0)
-      << log;
-  return out;
+// The clip with subtitle files muxed in as streams (`options` map and describe them).
+std::string withStreams(const std::vector<std::string>& files, const std::string& options) {
+  std::string inputs;
+  for (const std::string& f : files) inputs += " -i '" + f + "'";
+  return test::makeMedia("-i '" + plainClip() + "'" + inputs + " -map 0:v -c:v copy " + options, "mkv");
+}
+
+// A copy of `medium` named `name` in `dir`, where files can be put beside it.
+std::string copyInto(const test::TempDir& dir, const std::string& medium, const std::string& name) {
+  return dir.write(name, test::mediaBytes(medium));
 }
 
 // A script whose one event (from 1 to 2 seconds) draws a box of `colour` (&HBBGGRR) with its
@@ -107,20 +108,21 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
            near(s.picture(260, 70), 0x20, 0x40, 0x60);
   };
   auto yellowText = [](const Screen& s) { return s.textPixels([](uint32_t c) { return near(c, 255, 255, 77); }) > 20; };
-  const std::string sup = dir.write("boxes.sup", test::pgsFile(320, 240, {{0.3, 0.6, 10, 10, 50, 20, 0xFF0000, true},
-                                                                          {1.0, 2.0, 220, 20, 80, 40, 0x00FF00}}));
-  const std::string ass = dir.write("box.ass", boxScript("&H000000FF"));
-  const std::string srt = dir.write("words.srt", kSrt);
+  const std::string sup = test::mediaInput("boxes.sup", test::pgsFile(320, 240, {{0.3, 0.6, 10, 10, 50, 20, 0xFF0000, true},
+                                                                              {1.0, 2.0, 220, 20, 80, 40, 0x00FF00}}));
+  const std::string ass = test::mediaInput("box.ass", boxScript("&H000000FF"));
+  const std::string srt = test::mediaInput("words.srt", kSrt);
+  const std::string marked = " -map 1 -disposition:s:0 default -c:s ";
   struct Row {
     const char* what;
     std::string path;
     std::function<bool(const Screen&)> shown;
   } rows[] = {
-      {"ASS stream", mux(dir.file("ass.mkv"), "-i '" + ass + "'", "-map 1 -c:s ass -disposition:s:0 default"), red},
-      {"PGS stream", mux(dir.file("pgs.mkv"), "-i '" + sup + "'", "-map 1 -c:s copy -disposition:s:0 default"), green},
-      {"SubRip stream", mux(dir.file("srt.mkv"), "-i '" + srt + "'", "-map 1 -c:s srt -disposition:s:0 default"), yellowText},
-      {"ASS file", mux(dir.file("beside.mkv"), "", ""), blue},
-      {"WebVTT file", mux(dir.file("web.mkv"), "", ""), yellowText},
+      {"ASS stream", withStreams({ass}, marked + "ass"), red},
+      {"PGS stream", withStreams({sup}, marked + "copy"), green},
+      {"SubRip stream", withStreams({srt}, marked + "srt"), yellowText},
+      {"ASS file", copyInto(dir, plainClip(), "beside.mkv"), blue},
+      {"WebVTT file", copyInto(dir, plainClip(), "web.mkv"), yellowText},
   };
   dir.write("beside.ass", boxScript("&H00FF0000"));
   dir.write("web.vtt", "WEBVTT\n\n00:01.000 --> 00:02.000\n<b>자막</b> ABC\n");
@@ -161,10 +163,10 @@ std::string ticked(const std::vector<MenuItem>& menu, const std::string& popup) 
 // the one shown and chooses too; the choice (a stream, a file or none) comes back with the file,
 // over the rules (a file beside would win).
 TEST_F(SubtitleTracks, KAndTheMenuChooseAndTheChoiceComesBackWithTheFile) {
-  const std::string srt = dir.write("words.srt", kSrt), ass = dir.write("box.ass", boxScript("&H000000FF"));
-  const std::string streams = "-i '" + srt + "' -i '" + ass + "'";
-  const std::string options = "-map 1 -map 2 -c:s:0 srt -c:s:1 ass -metadata:s:s:0 language=eng -metadata:s:s:1 language=kor -disposition:s 0";
-  const std::string two = mux(dir.file("two.mkv"), streams, options), film = mux(dir.file("film.mkv"), streams, options);
+  const std::string two = withStreams({test::mediaInput("words.srt", kSrt), test::mediaInput("box.ass", boxScript("&H000000FF"))},
+                                      "-map 1 -map 2 -c:s:0 srt -c:s:1 ass -metadata:s:s:0 language=eng "
+                                      "-metadata:s:s:1 language=kor -disposition:s 0");
+  const std::string film = copyInto(dir, two, "film.mkv");
   dir.write("film.ko.srt", kSrt);
   struct Row {
     std::string path;

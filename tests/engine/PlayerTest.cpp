@@ -314,15 +314,14 @@ TEST(Player, AudioTrackChoiceRules) {
 // read of it lately, though its packet went by before the choice), again after a seek back; none
 // shows nothing.
 TEST(Player, SubtitleStreamsAreListedAndChosenWhilePlaying) {
-  test::TempDir dir;
-  const std::string eng = dir.write("eng.srt", "1\n00:00:00,200 --> 00:00:03,800\nhello\n");
-  const std::string kor = dir.write("kor.srt", "1\n00:00:00,200 --> 00:00:01,000\n처음\n\n2\n00:00:01,000 --> 00:00:03,800\n안녕\n");
-  const std::string path = dir.file("two.mkv");
-  ASSERT_EQ(test::runCommand("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc2=size=64x48:rate=25:duration=4 -i '" +
-                             eng + "' -i '" + kor + "' -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -c:s srt " +
-                             "-metadata:s:s:0 language=eng -metadata:s:s:1 language=kor -metadata:s:s:1 title=대사 " +
-                             "-disposition:s 0 '" + path + "'"),
-            0);
+  const std::string eng = test::mediaInput("eng.srt", "1\n00:00:00,200 --> 00:00:03,800\nhello\n");
+  const std::string kor =
+      test::mediaInput("kor.srt", "1\n00:00:00,200 --> 00:00:01,000\n처음\n\n2\n00:00:01,000 --> 00:00:03,800\n안녕\n");
+  const std::string path = test::makeMedia(
+      "-f lavfi -i testsrc2=size=64x48:rate=25:duration=4 -i '" + eng + "' -i '" + kor +
+          "' -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -c:s srt -metadata:s:s:0 language=eng "
+          "-metadata:s:s:1 language=kor -metadata:s:s:1 title=대사 -disposition:s 0",
+      "mkv");
   PlayerRun r;
   Player& p = r.player;
   ASSERT_TRUE(p.openFile(path));

@@ -35,6 +35,15 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
   return path;
 }
 
+std::string mediaInput(const std::string& name, const std::string& bytes) {
+  std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
+  char hash[32];
+  snprintf(hash, sizeof hash, "%zx", std::hash<std::string>{}(bytes));
+  std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + "-" + name;
+  if (!std::filesystem::exists(path) && !writeFileAtomic(path, bytes)) ADD_FAILURE() << "cannot write " << path;
+  return path;
+}
+
 std::string sineMp3(double seconds, int frequency) {
   std::ostringstream a;
   a << "-f lavfi -i sine=frequency=" << frequency << ":sample_rate=44100:duration=" << seconds

@@ -9,6 +9,10 @@ namespace vell::test {
 // output path; `extension` picks the container. Fails the calling test when ffmpeg fails.
 std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension);
 
+// A file for ffmpeg to read (a subtitle file to mux), kept beside the media by its content:
+// its path names the same file for the host's ffmpeg and for the program (under wine too).
+std::string mediaInput(const std::string& name, const std::string& bytes);
+
 // A few recipes that many tests share.
 std::string sineMp3(double seconds = 2.0, int frequency = 440);     // 44.1 kHz stereo
 std::string h264AacMp4(double seconds = 2.0, int width = 320, int height = 240, int fps = 30);
