@@ -74,7 +74,8 @@ class App {
 
   // --- Opening and moving through the queue, choosers, history (AppOpen.cpp) ---------------------
   void openPath(const std::string& path);
-  // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
+  // Forgets what belonged to the previous medium: path, titles, subtitle tracks, A-B points,
+  // first-frame log.
   void resetMediumState();
   // `stationId` names the catalogue entry being opened, when known; the browser marks it (or
   // the episode) as playing once the open has succeeded.

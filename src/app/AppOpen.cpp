@@ -242,6 +242,8 @@ void App::resetMediumState() {
   medium.streamTitle.clear();
   medium.streamTitlePollTick = 0;
   overlay.resetMedium();
+  subtitles.options.clear();  // the tracks were the old medium's
+  subtitles.current = -1;
   ab.pointA = ab.pointB = -1;
   ab.jumpLatch = false;
   medium.firstFrameLogged = false;

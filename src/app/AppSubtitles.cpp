@@ -79,7 +79,8 @@ void App::chooseSubtitleTrack(int index) {
   if (index < 0)
     showToast("자막: 없음", 1500);
   else
-    showToast(formatText("자막: %d/%d ", index + 1, count) + subtitleTrackName(st.options[static_cast<size_t>(index)]), 1500);
+    showToast(formatText("자막: %d/%d ", index + 1, count) + subtitleTrackName(st.options[static_cast<size_t>(index)]),
+              1500);
 }
 
 void App::nextSubtitleTrack() {

@@ -61,7 +61,8 @@ std::string codecAndChannels(const AudioTrack& t) {
 // "ASS", "SRT", "PGS".
 std::string subtitleCodecName(const std::string& codec) {
   static const std::pair<const char*, const char*> kNames[] = {
-      {"subrip", "SRT"}, {"hdmv_pgs_subtitle", "PGS"}, {"dvd_subtitle", "DVD"}, {"dvb_subtitle", "DVB"}, {"webvtt", "WebVTT"}};
+      {"subrip", "SRT"}, {"hdmv_pgs_subtitle", "PGS"}, {"dvd_subtitle", "DVD"},
+      {"dvb_subtitle", "DVB"}, {"webvtt", "WebVTT"}};
   for (const auto& [name, shown] : kNames)
     if (codec == name) return shown;
   std::string out;

@@ -71,9 +71,7 @@ SubtitleImage blend(const ASS_Image* images, int frameWidth, int frameHeight) {
         if (a == 0) continue;
         uint32_t& pixel = row[x - x0];
         const uint32_t d = pixel, keep = 255 - a;
-        auto mix = [&](uint32_t source, int shift) {
-          return (source * a + ((d >> shift) & 0xFF) * keep + 127) / 255;
-        };
+        auto mix = [&](uint32_t source, int shift) { return (source * a + ((d >> shift) & 0xFF) * keep + 127) / 255; };
         pixel = (mix(255, 24) << 24) | (mix(r, 16) << 16) | (mix(g, 8) << 8) | mix(b, 0);
       }
     }

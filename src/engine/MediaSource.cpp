@@ -120,7 +120,8 @@ bool isKorean(const std::string& language) { return language == "kor" || languag
 
 // Every subtitle stream with a decoder: text, libass's scripts and pictures. Closed captions
 // and teletext without a decoder are left out.
-void listSubtitleStreams(AVFormatContext* ctx, std::vector<SubtitleStream>& streams, std::vector<SubtitleSetup>& setups) {
+void listSubtitleStreams(AVFormatContext* ctx, std::vector<SubtitleStream>& streams,
+                         std::vector<SubtitleSetup>& setups) {
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     const AVStream* st = ctx->streams[i];
     const AVCodecParameters* par = st->codecpar;

@@ -25,8 +25,8 @@ uint32_t premultiplied(uint32_t argb) {
 
 // One palette picture of a bitmap event as BGRA; false when it is empty or impossible.
 bool convertRect(const AVSubtitleRect* r, SubtitleImage& out) {
-  if (r->type != SUBTITLE_BITMAP || !r->data[0] || !r->data[1] || r->w <= 0 || r->h <= 0 ||
-      r->w > kMaxPictureSide || r->h > kMaxPictureSide || r->linesize[0] < r->w)
+  if (r->type != SUBTITLE_BITMAP || !r->data[0] || !r->data[1] || r->w <= 0 || r->h <= 0 || r->w > kMaxPictureSide ||
+      r->h > kMaxPictureSide || r->linesize[0] < r->w)
     return false;
   const int colours = std::clamp(r->nb_colors, 0, 256);
   uint32_t palette[256] = {};
@@ -57,13 +57,16 @@ bool SubtitleDecoder::open(const SubtitleSetup& setup, int videoWidth, int video
   context_ = avcodec_alloc_context3(codec);
   if (!context_) return false;
   avcodec_parameters_to_context(context_, setup.params.get());
-  if (setup.timeBaseNum > 0 && setup.timeBaseDen > 0) context_->pkt_timebase = AVRational{setup.timeBaseNum, setup.timeBaseDen};
+  if (setup.timeBaseNum > 0 && setup.timeBaseDen > 0)
+    context_->pkt_timebase = AVRational{setup.timeBaseNum, setup.timeBaseDen};
   if (avcodec_open2(context_, codec, nullptr) < 0) {
     close();
     return false;
   }
   kind_ = setup.kind;
-  timeBase_ = setup.timeBaseNum > 0 && setup.timeBaseDen > 0 ? static_cast<double>(setup.timeBaseNum) / setup.timeBaseDen : 0.001;
+  timeBase_ = setup.timeBaseNum > 0 && setup.timeBaseDen > 0
+                  ? static_cast<double>(setup.timeBaseNum) / setup.timeBaseDen
+                  : 0.001;
   startTime_ = startTime;
   videoWidth_ = videoWidth;
   videoHeight_ = videoHeight;
@@ -107,7 +110,7 @@ void SubtitleDecoder::decode(const AVPacket* packet, SubtitleStore& store) {
     std::string text;
     for (unsigned i = 0; i < sub.num_rects; ++i) {
       const AVSubtitleRect* r = sub.rects[i];
-      std::string line = r->type == SUBTITLE_ASS && r->ass ? assDialogueText(r->ass)
+      std::string line = r->type == SUBTITLE_ASS && r->ass     ? assDialogueText(r->ass)
                          : r->type == SUBTITLE_TEXT && r->text ? std::string(r->text)
                                                                : std::string();
       if (line.empty()) continue;

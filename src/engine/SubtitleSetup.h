@@ -17,7 +17,7 @@ struct SubtitleStream {
   int stream = -1;       // the demuxer's stream index
   std::string language;  // the tag as written ("kor", "eng"); empty when none
   std::string title;
-  std::string codec;     // FFmpeg's short codec name ("ass", "subrip", "hdmv_pgs_subtitle")
+  std::string codec;  // FFmpeg's short codec name ("ass", "subrip", "hdmv_pgs_subtitle")
   SubtitleKind kind = SubtitleKind::Text;
   bool isDefault = false;
   bool isForced = false;

@@ -25,7 +25,8 @@ void SubtitleStore::addText(double start, double end, std::string text) {
     if (e.start == start && e.text == text) return;
     if (e.end == kOpen && e.start < start) e.end = start;
   }
-  auto at = std::upper_bound(texts_.begin(), texts_.end(), start, [](double s, const TextEvent& e) { return s < e.start; });
+  auto at =
+      std::upper_bound(texts_.begin(), texts_.end(), start, [](double s, const TextEvent& e) { return s < e.start; });
   texts_.insert(at, TextEvent{start, end > start ? end : kOpen, std::move(text)});
   enforceCapsLocked();
 }
@@ -37,7 +38,8 @@ void SubtitleStore::addBitmaps(std::shared_ptr<SubtitleBitmaps> event) {
   for (BitmapEvent& e : bitmaps_)
     if (e.end == kOpen && e.pictures->start < start) e.end = start;
   // The same display read again (an audio switch reads the input again) replaces the first.
-  auto same = std::find_if(bitmaps_.begin(), bitmaps_.end(), [&](const BitmapEvent& e) { return e.pictures->start == start; });
+  auto same =
+      std::find_if(bitmaps_.begin(), bitmaps_.end(), [&](const BitmapEvent& e) { return e.pictures->start == start; });
   if (same != bitmaps_.end()) {
     bitmapBytes_ -= same->pictures->bytes();
     bitmaps_.erase(same);

@@ -23,8 +23,8 @@ constexpr size_t kAlwaysKept = 8;
 
 SubtitleWorker::~SubtitleWorker() { close(); }
 
-void SubtitleWorker::open(std::vector<SubtitleSetup> streams, std::shared_ptr<const FontFiles> fonts,
-                          int videoWidth, int videoHeight, double startTime) {
+void SubtitleWorker::open(std::vector<SubtitleSetup> streams, std::shared_ptr<const FontFiles> fonts, int videoWidth,
+                          int videoHeight, double startTime) {
   close();
   setups_ = std::move(streams);
   wanted_.clear();
@@ -242,8 +242,10 @@ void SubtitleWorker::decode(const AVPacket* packet) {
   const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   if (stamp == AV_NOPTS_VALUE || !packet->data) return;
   const double start = seconds(stamp, packet->stream_index);
-  const double length = packet->duration > 0 ? static_cast<double>(packet->duration) * timeBase(packet->stream_index) : 0.0;
-  ass_.addEvent(packet->data, static_cast<size_t>(packet->size), std::llround(start * 1000), std::llround(length * 1000));
+  const double length =
+      packet->duration > 0 ? static_cast<double>(packet->duration) * timeBase(packet->stream_index) : 0.0;
+  ass_.addEvent(packet->data, static_cast<size_t>(packet->size), std::llround(start * 1000),
+                std::llround(length * 1000));
   assChanged_ = true;
 }
 

@@ -46,8 +46,8 @@ class SubtitleWorker {
 
   // A new medium (before its packets are read): its subtitle streams, the fonts attached to it,
   // the picture's stored size and the input's start time. Nothing is chosen yet.
-  void open(std::vector<SubtitleSetup> streams, std::shared_ptr<const FontFiles> fonts, int videoWidth,
-            int videoHeight, double startTime);
+  void open(std::vector<SubtitleSetup> streams, std::shared_ptr<const FontFiles> fonts, int videoWidth, int videoHeight,
+            double startTime);
   // Stops the thread and forgets the medium (after the playback thread has stopped).
   void close();
 

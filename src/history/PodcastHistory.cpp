@@ -68,7 +68,9 @@ std::string escapeName(std::string_view name) {
 }
 
 bool unescapeName(std::string_view text, std::string& out) {
-  auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
   out.clear();
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '%') {

@@ -29,14 +29,14 @@ RectF shownPictureArea(const OverlayState& s, float scale) {
   if (!s.frame || s.connecting || !s.media.hasVideo || !s.frame->hasPixels()) return {};
   const OverlayLayout l = computeOverlayLayout(s);
   // As the paint places the picture: the video area on whole pixels, then the placement.
-  const RectF area{static_cast<float>(std::lround(l.video.left * scale)), static_cast<float>(std::lround(l.video.top * scale)),
-                   static_cast<float>(std::lround(l.video.right * scale)),
-                   static_cast<float>(std::lround(l.video.bottom * scale))};
+  const RectF area{
+      static_cast<float>(std::lround(l.video.left * scale)), static_cast<float>(std::lround(l.video.top * scale)),
+      static_cast<float>(std::lround(l.video.right * scale)), static_cast<float>(std::lround(l.video.bottom * scale))};
   int rotation = s.turn.rotation;
   bool flipH = s.turn.flipH, flipV = s.turn.flipV;
   addFileTurn(s.frame->geometry, rotation, flipH, flipV);
-  const VideoPlacement p = snapToPixels(computeVideoPlacement(s.frame->shapeWidth(), s.frame->shapeHeight(), area,
-                                                              s.aspectMode, rotation, flipH, flipV));
+  const VideoPlacement p = snapToPixels(
+      computeVideoPlacement(s.frame->shapeWidth(), s.frame->shapeHeight(), area, s.aspectMode, rotation, flipH, flipV));
   if (!p.visible) return {};
   return RectF{p.x, p.y, p.x + p.w, p.y + p.h};
 }

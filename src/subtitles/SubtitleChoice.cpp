@@ -57,13 +57,15 @@ std::vector<std::string> subtitleFilesBeside(const std::string& mediaPath) {
   size_t sep = mediaPath.find_last_of("\\/");
   if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return out;
   const std::string folderPrefix = sep == std::string::npos ? std::string() : mediaPath.substr(0, sep + 1);
-  const std::string stem = mediaPath.substr(sep == std::string::npos ? 0 : sep + 1, dot - (sep == std::string::npos ? 0 : sep + 1));
+  const std::string stem =
+      mediaPath.substr(sep == std::string::npos ? 0 : sep + 1, dot - (sep == std::string::npos ? 0 : sep + 1));
   struct Found {
     int rank;  // exact names first by kind, then language parts
     std::string name;
   };
   std::vector<Found> found;
-  for (const std::string& name : listDirectory(sep == std::string::npos ? std::string(".") : mediaPath.substr(0, sep))) {
+  for (const std::string& name :
+       listDirectory(sep == std::string::npos ? std::string(".") : mediaPath.substr(0, sep))) {
     if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0 || name[stem.size()] != '.') continue;
     const std::string ext = lowerExtension(name);
     const int kind = extensionRank(ext);

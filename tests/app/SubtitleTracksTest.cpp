@@ -3,12 +3,12 @@
 #include <cmath>
 #include <functional>
 
+#include "AppHarness.h"
 #include "app/Menus.h"
 #include "platform/Files.h"
 #include "support/DiskAudio.h"
 #include "support/Media.h"
 #include "support/PgsFile.h"
-#include "AppHarness.h"
 
 namespace vell {
 namespace {
@@ -19,7 +19,8 @@ using SubtitleTracks = test::AppHarness;
 // A 320x240 picture of one colour, 3 seconds, without sound.
 std::string plainClip() {
   return test::makeMedia(
-      "-f lavfi -i color=c=0x204060:size=320x240:rate=25:duration=3 -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p",
+      "-f lavfi -i color=c=0x204060:size=320x240:rate=25:duration=3 -c:v libx264 -preset ultrafast -g 25 -pix_fmt "
+      "yuv420p",
       "mkv");
 }
 
@@ -101,15 +102,20 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
   ASSERT_TRUE(app.renderer.initialize(app.window, "software"));
   app.resources.build(22);
   settings().subtitleColor = 1;
-  auto red = [](const Screen& s) { return near(s.picture(60, 30), 255, 0, 0) && near(s.picture(150, 30), 0x20, 0x40, 0x60); };
-  auto blue = [](const Screen& s) { return near(s.picture(60, 30), 0, 0, 255) && near(s.picture(60, 70), 0x20, 0x40, 0x60); };
+  auto red = [](const Screen& s) {
+    return near(s.picture(60, 30), 255, 0, 0) && near(s.picture(150, 30), 0x20, 0x40, 0x60);
+  };
+  auto blue = [](const Screen& s) {
+    return near(s.picture(60, 30), 0, 0, 255) && near(s.picture(60, 70), 0x20, 0x40, 0x60);
+  };
   auto green = [](const Screen& s) {
     return near(s.picture(260, 40), 0, 255, 0) && near(s.picture(210, 40), 0x20, 0x40, 0x60) &&
            near(s.picture(260, 70), 0x20, 0x40, 0x60);
   };
   auto yellowText = [](const Screen& s) { return s.textPixels([](uint32_t c) { return near(c, 255, 255, 77); }) > 20; };
-  const std::string sup = test::mediaInput("boxes.sup", test::pgsFile(320, 240, {{0.3, 0.6, 10, 10, 50, 20, 0xFF0000, true},
-                                                                              {1.0, 2.0, 220, 20, 80, 40, 0x00FF00}}));
+  const std::string sup = test::mediaInput(
+      "boxes.sup",
+      test::pgsFile(320, 240, {{0.3, 0.6, 10, 10, 50, 20, 0xFF0000, true}, {1.0, 2.0, 220, 20, 80, 40, 0x00FF00}}));
   const std::string ass = test::mediaInput("box.ass", boxScript("&H000000FF"));
   const std::string srt = test::mediaInput("words.srt", kSrt);
   const std::string marked = " -map 1 -disposition:s:0 default -c:s ";
@@ -163,9 +169,10 @@ std::string ticked(const std::vector<MenuItem>& menu, const std::string& popup) 
 // the one shown and chooses too; the choice (a stream, a file or none) comes back with the file,
 // over the rules (a file beside would win).
 TEST_F(SubtitleTracks, KAndTheMenuChooseAndTheChoiceComesBackWithTheFile) {
-  const std::string two = withStreams({test::mediaInput("words.srt", kSrt), test::mediaInput("box.ass", boxScript("&H000000FF"))},
-                                      "-map 1 -map 2 -c:s:0 srt -c:s:1 ass -metadata:s:s:0 language=eng "
-                                      "-metadata:s:s:1 language=kor -disposition:s 0");
+  const std::string two =
+      withStreams({test::mediaInput("words.srt", kSrt), test::mediaInput("box.ass", boxScript("&H000000FF"))},
+                  "-map 1 -map 2 -c:s:0 srt -c:s:1 ass -metadata:s:s:0 language=eng "
+                  "-metadata:s:s:1 language=kor -disposition:s 0");
   const std::string film = copyInto(dir, two, "film.mkv");
   dir.write("film.ko.srt", kSrt);
   struct Row {
@@ -187,7 +194,8 @@ TEST_F(SubtitleTracks, KAndTheMenuChooseAndTheChoiceComesBackWithTheFile) {
     }
   }
   // Each choice is what the film shows when it is back.
-  const std::pair<int, const char*> picks[] = {{kCmdSubtitleTrackNone, "없음* of 5"}, {kCmdSubtitleTrackFirst + 2, "3. film.ko.srt* of 5"},
+  const std::pair<int, const char*> picks[] = {{kCmdSubtitleTrackNone, "없음* of 5"},
+                                               {kCmdSubtitleTrackFirst + 2, "3. film.ko.srt* of 5"},
                                                {kCmdSubtitleTrackFirst, "1. English (SRT)* of 5"}};
   app.openPath(film);
   EXPECT_EQ(ticked(buildMainMenu(app), "자막 트랙"), "2. 한국어 (ASS)* of 5");  // the last K

@@ -33,11 +33,11 @@ std::string composition(int width, int height, int number, const PgsRect* shown)
   p.push_back(0x10);  // frame rate
   put16(p, number);
   p.push_back(static_cast<char>(shown ? 0x80 : 0x00));  // a new epoch, or a normal update
-  p.push_back(0);  // no palette-only update
-  p.push_back(0);  // palette id
+  p.push_back(0);                                       // no palette-only update
+  p.push_back(0);                                       // palette id
   p.push_back(static_cast<char>(shown ? 1 : 0));
   if (shown) {
-    put16(p, 0);  // object id
+    put16(p, 0);     // object id
     p.push_back(0);  // window id
     p.push_back(0);  // not cropped
     put16(p, shown->x);
@@ -79,8 +79,8 @@ std::string object(const PgsRect& r) {
     rle.append(2, '\0');
   }
   std::string p;
-  put16(p, 0);     // object id
-  p.push_back(0);  // version
+  put16(p, 0);                           // object id
+  p.push_back(0);                        // version
   p.push_back(static_cast<char>(0xC0));  // the first and last part of the object
   const int length = static_cast<int>(rle.size()) + 4;
   p.push_back(static_cast<char>((length >> 16) & 0xFF));
