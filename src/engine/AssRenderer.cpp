@@ -93,7 +93,11 @@ void AssRenderer::reset() {
 }
 
 void AssRenderer::setFonts(std::shared_ptr<const FontFiles> fonts) {
-  reset();  // fonts join a library before its renderer is made
+  dropTrack();
+  // Fonts join a library before its renderer is made: other fonts need new ones. Without any the
+  // old ones stay, and with them what they found of the system's fonts (slow to look up).
+  const bool none = !fonts || fonts->empty(), hadNone = !fonts_ || fonts_->empty();
+  if (!none || !hadNone) reset();
   fonts_ = std::move(fonts);
 }
 

@@ -26,7 +26,7 @@ class AssRenderer {
 
   // Drops the track, the renderer and the library with its fonts (a new medium).
   void reset();
-  // The input's attached fonts, for the tracks that follow.
+  // The input's attached fonts, for the tracks that follow (the track shown goes).
   void setFonts(std::shared_ptr<const FontFiles> fonts);
   // A stream's track from its header (the codec's private data; a plain default when empty).
   bool startTrack(const uint8_t* header, size_t size);

@@ -55,7 +55,7 @@ void SubtitleWorker::close() {
   dropLogged_ = false;
   dropKept();
   decoder_.close();
-  ass_.reset();
+  ass_.dropTrack();  // the library and renderer may serve the next medium
   current_ = -1;
   store_.clear();
   setups_.clear();

@@ -16,10 +16,10 @@ namespace {
 using SubtitleTracks = test::AppHarness;
 [[maybe_unused]] ::testing::Environment* const kDiskAudio = test::addDiskAudioEnvironment("/dev/null");
 
-// A 320x240 picture of one colour, 3 seconds, without sound.
+// A 320x240 picture of one colour, 4 seconds, without sound.
 std::string plainClip() {
   return test::makeMedia(
-      "-f lavfi -i color=c=0x204060:size=320x240:rate=25:duration=3 -c:v libx264 -preset ultrafast -g 25 -pix_fmt "
+      "-f lavfi -i color=c=0x204060:size=320x240:rate=25:duration=4 -c:v libx264 -preset ultrafast -g 25 -pix_fmt "
       "yuv420p",
       "mkv");
 }
@@ -36,7 +36,7 @@ std::string copyInto(const test::TempDir& dir, const std::string& medium, const 
   return dir.write(name, test::mediaBytes(medium));
 }
 
-// A script whose one event (from 1 to 2 seconds) draws a box of `colour` (&HBBGGRR) with its
+// A script whose one event (from 1 to 3 seconds) draws a box of `colour` (&HBBGGRR) with its
 // top-left corner 10 units from the top-left of a 320x240 picture, 100 wide and 40 high.
 std::string boxScript(const char* colour) {
   return std::string(
@@ -44,14 +44,14 @@ std::string boxScript(const char* colour) {
              "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, "
              "Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, "
              "MarginL, MarginR, MarginV, Encoding\n"
-             "Style: Box,sans-serif,20,") +
+             "Style: Box,DejaVu Sans,20,") +
          colour +
          ",&H000000FF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,0,0,7,10,10,10,1\n\n"
          "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
-         "Dialogue: 0,0:00:01.00,0:00:02.00,Box,,0,0,0,,{\\p1}m 0 0 l 100 0 100 40 0 40{\\p0}\n";
+         "Dialogue: 0,0:00:01.00,0:00:03.00,Box,,0,0,0,,{\\p1}m 0 0 l 100 0 100 40 0 40{\\p0}\n";
 }
 
-const char* kSrt = "1\n00:00:01,000 --> 00:00:02,000\n자막 ABC\n";
+const char* kSrt = "1\n00:00:01,000 --> 00:00:03,000\n자막 ABC\n";
 
 // The window's pixels as the last paint left them, and the picture's place in them.
 struct Screen {
@@ -93,7 +93,7 @@ bool readScreen(App& app, Screen& s) {
   return s.right - s.left > 100;
 }
 
-// Each kind shows from 1 to 2 seconds and not after, in the user's colour (yellow here) only when
+// Each kind shows from 1 to 3 seconds and not after, in the user's colour (yellow here) only when
 // it is plain text: a script's red box at its top-left place, a bitmap track's green box where
 // the track puts it (after a damaged display, skipped), both scaled with the picture (shown at
 // 400x300 for 320x240); a stream's or a file's text above the controls.
@@ -115,7 +115,7 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
   auto yellowText = [](const Screen& s) { return s.textPixels([](uint32_t c) { return near(c, 255, 255, 77); }) > 20; };
   const std::string sup = test::mediaInput(
       "boxes.sup",
-      test::pgsFile(320, 240, {{0.3, 0.6, 10, 10, 50, 20, 0xFF0000, true}, {1.0, 2.0, 220, 20, 80, 40, 0x00FF00}}));
+      test::pgsFile(320, 240, {{0.3, 0.6, 10, 10, 50, 20, 0xFF0000, true}, {1.0, 3.0, 220, 20, 80, 40, 0x00FF00}}));
   const std::string ass = test::mediaInput("box.ass", boxScript("&H000000FF"));
   const std::string srt = test::mediaInput("words.srt", kSrt);
   const std::string marked = " -map 1 -disposition:s:0 default -c:s ";
@@ -131,7 +131,7 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
       {"WebVTT file", copyInto(dir, plainClip(), "web.mkv"), yellowText},
   };
   dir.write("beside.ass", boxScript("&H00FF0000"));
-  dir.write("web.vtt", "WEBVTT\n\n00:01.000 --> 00:02.000\n<b>자막</b> ABC\n");
+  dir.write("web.vtt", "WEBVTT\n\n00:01.000 --> 00:03.000\n<b>자막</b> ABC\n");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     app.openPath(row.path);
@@ -147,8 +147,8 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
       }
       return false;
     };
-    EXPECT_TRUE(paintUntil(1.1, 1.9, true)) << "not shown in its time";
-    EXPECT_TRUE(paintUntil(2.2, 2.9, false)) << "still shown after its time";
+    EXPECT_TRUE(paintUntil(1.1, 2.9, true)) << "not shown in its time";
+    EXPECT_TRUE(paintUntil(3.2, 3.9, false)) << "still shown after its time";
     app.player.close();
   }
 }
