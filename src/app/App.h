@@ -74,7 +74,8 @@ class App {
 
   // --- Opening and moving through the queue, choosers, history (AppOpen.cpp) ---------------------
   void openPath(const std::string& path);
-  // Forgets what belonged to the previous medium: path, titles, A-B points, first-frame log.
+  // Forgets what belonged to the previous medium: path, titles, subtitle tracks, A-B points,
+  // first-frame log.
   void resetMediumState();
   // `stationId` names the catalogue entry being opened, when known; the browser marks it (or
   // the episode) as playing once the open has succeeded.
@@ -166,6 +167,17 @@ class App {
   bool stepChapter(bool forward);
   void toggleMute();
   void changeVolume(float delta);
+
+  // --- Subtitle tracks (AppSubtitles.cpp) --------------------------------------------------------
+  // A file was opened, before it plays: its streams and the files beside it are the tracks; the
+  // one remembered with it shows, else the first by the rules. True when a file was loaded.
+  bool setUpSubtitles(const std::string& path);
+  // Shows track `index` of subtitles.options (-1 for none; K moves to the next, after the last
+  // to none), keeps the choice with the file's resume entry and says which shows now.
+  void chooseSubtitleTrack(int index);
+  void nextSubtitleTrack();
+  // A subtitle file the user chose (the chooser or a typed path): it joins the tracks and shows.
+  void openSubtitleFile(const std::string& path);
 
   // --- Context menus at screen points, each built fresh (AppMenus.cpp) ---------------------------
   void showMainMenu(int screenX, int screenY);
@@ -289,6 +301,8 @@ class App {
 
  private:
   void installPlayerCallbacks();
+  // Shows a track (-1: none) without a word; false when it cannot be shown (nothing shows then).
+  bool showSubtitleOption(int index);
   // `queueIndex` is the queue entry being played; -1 for an open from outside the queue,
   // whose entry is then found by its path.
   void openFile(const std::string& path, int queueIndex, bool resume);

@@ -88,8 +88,7 @@ void App::submitInputDialog() {
       playlist.addFile(url);
       showToast("재생목록에 추가됨", 1000);
     } else {
-      SubtitleMessage m = subtitles.openFile(url, settings());
-      showToast(m.text, m.durationMs);
+      openSubtitleFile(url);
     }
     return;
   }

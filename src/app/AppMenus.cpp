@@ -88,6 +88,11 @@ void App::onCommand(int id) {
     goToChapter(id - kCmdChapterFirst);
     return;
   }
+  if (id >= kCmdSubtitleTrackFirst && id <= kCmdSubtitleTrackNone) {
+    const int index = id == kCmdSubtitleTrackNone ? -1 : id - kCmdSubtitleTrackFirst;
+    if (index < static_cast<int>(subtitles.options.size())) chooseSubtitleTrack(index);  // else the list changed
+    return;
+  }
   if (id >= kCmdRecentFirst && id < kCmdRecentFirst + static_cast<int>(kMaxRecentItems)) {
     size_t index = static_cast<size_t>(id - kCmdRecentFirst);
     if (index >= s.recent.size()) return;  // the list changed since the menu was built

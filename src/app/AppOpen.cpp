@@ -181,7 +181,8 @@ bool App::chooseMediaFile(std::function<void(const std::string&)> onChosen) {
 void App::chooseSubtitle() {
   FileDialogOptions options;
   options.title = "자막 파일 열기";
-  options.filters = {{"자막 파일", "*.srt;*.smi;*.ass;*.ssa"}, {"SRT", "*.srt"}, {"SMI", "*.smi"}, {"모든 파일", "*.*"}};
+  options.filters = {{"자막 파일", "*.srt;*.smi;*.ass;*.ssa;*.vtt"}, {"SRT", "*.srt"}, {"SMI", "*.smi"},
+                     {"ASS", "*.ass;*.ssa"}, {"WebVTT", "*.vtt"}, {"모든 파일", "*.*"}};
   if (!medium.path.empty()) options.initialDirectory = parentPath(medium.path);
   if (!fileChooserAvailable()) {
     if (input.open) return;
@@ -189,10 +190,7 @@ void App::chooseSubtitle() {
     openInputDialog(true);
     return;
   }
-  chooseFile(options, [this](const std::string& path) {
-    SubtitleMessage m = subtitles.openFile(path, settings());
-    showToast(m.text, m.durationMs);
-  });
+  chooseFile(options, [this](const std::string& path) { openSubtitleFile(path); });
 }
 
 bool App::chooseFile(const FileDialogOptions& options, std::function<void(const std::string&)> onChosen) {
@@ -244,6 +242,8 @@ void App::resetMediumState() {
   medium.streamTitle.clear();
   medium.streamTitlePollTick = 0;
   overlay.resetMedium();
+  subtitles.options.clear();  // the tracks were the old medium's
+  subtitles.current = -1;
   ab.pointA = ab.pointB = -1;
   ab.jumpLatch = false;
   medium.firstFrameLogged = false;
@@ -297,6 +297,8 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
     int track = rememberedAudioTrack(player.audioTracks(), saved.audioStream, saved.audioLanguage);
     if (track >= 0) player.selectAudioTrack(track);
   }
+  // The subtitle track too, before the first picture.
+  const bool subtitleFileLoaded = setUpSubtitles(path);
   primeShownSize();
   player.play();
   medium.openTick = tickCount();
@@ -316,13 +318,9 @@ void App::openFile(const std::string& path, int queueIndex, bool resume) {
   playlist.setDuration(playlist.currentIndex(), duration);
 
   // One toast says both, so the subtitles' news does not hide where the film resumed.
-  SubtitleMessage message;
-  if (subtitles.autoLoad(path, settings(), message)) {
-    if (resumed.empty()) showToast(message.text, message.durationMs);
-    else showToast(resumed + " · " + message.text, 2500);
-  } else if (!resumed.empty()) {
-    showToast(resumed, 2500);
-  }
+  if (subtitleFileLoaded && !resumed.empty()) showToast(resumed + " · 자막 로드됨", 2500);
+  else if (subtitleFileLoaded) showToast("자막 로드됨", 1200);
+  else if (!resumed.empty()) showToast(resumed, 2500);
 }
 
 void App::playItem(int index, bool resume) {

@@ -11,6 +11,7 @@
 #include "platform/Text.h"
 #include "render/OverlayLayout.h"
 #include "render/Renderer.h"
+#include "render/SubtitleLayer.h"
 #include "settings/Settings.h"
 
 namespace vell {
@@ -132,9 +133,20 @@ void App::fillOverlayState(OverlayState& s) {
   s.turn = turn;
 
   s.subtitleVisible = subtitles.visible;
-  s.subtitleTrackLoaded = !subtitles.track.empty();
+  s.subtitleTrackLoaded = !subtitles.track.empty() || subtitles.current >= 0;
   s.subtitleColor = st.subtitleColor;
-  if (s.media.state != PlayState::Idle) s.subtitleText = subtitles.textAt(s.media.position);
+  if (s.media.state != PlayState::Idle) {
+    s.subtitleText = subtitles.textAt(s.media.position);
+    // A stream or a script: the subtitle thread's, at the same time as a file's cues.
+    const double delay = subtitles.track.delay();
+    player.setSubtitleDelay(delay);
+    if (subtitles.visible && (player.currentSubtitleStream() >= 0 || player.subtitleScriptShown())) {
+      SubtitleFrame f = player.subtitleFrameAt(s.media.position + delay);
+      if (s.subtitleText.empty()) s.subtitleText = std::move(f.text);
+      s.subtitleAss = std::move(f.ass);
+      s.subtitleBitmaps = std::move(f.bitmaps);
+    }
+  }
 
   s.ab = ab;
   s.lastPodcastUrl = st.lastPodcastUrl;
@@ -162,6 +174,9 @@ std::string paintSignature(const OverlayState& s) {
                 // The now-playing view counts the time listened.
                 m.hasVideo ? 0u : static_cast<uint32_t>(s.tick - s.listenStartTick) / 1000);
   std::string out = numbers;
+  // Subtitle pictures by their serials: a new drawing is a change.
+  out += ' ' + std::to_string(s.subtitleAss ? s.subtitleAss->serial : 0) + ' ' +
+         std::to_string(s.subtitleBitmaps ? s.subtitleBitmaps->serial : 0);
   for (const std::string* text : {&m.title, &m.artist, &m.album, &m.stationName, &m.codecName, &s.streamTitle, &s.subtitleText,
                                   &s.toast.text, &s.connectingTarget, &s.currentPath}) {
     out += '\n';
@@ -207,6 +222,9 @@ void App::paint() {
   view.quickOpenAlpha = alpha;
   state.view.controlsOffset = view.controlsOffset;
   state.view.quickOpenAlpha = view.quickOpenAlpha;
+  // libass draws for the size the picture is shown at, while subtitles are shown.
+  const RectF shown = subtitles.visible ? shownPictureArea(state, uiScale) : RectF{};
+  player.setSubtitleArea(static_cast<int>(shown.width()), static_cast<int>(shown.height()));
 
   abTick();  // the A-B repeat is checked every tick, drawn or not
   std::string signature = paintSignature(state);

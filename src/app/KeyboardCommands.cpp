@@ -219,6 +219,10 @@ bool KeyboardCommands::onKey(int key, bool ctrl, bool shift, bool alt) {
       if (ctrl) return false;
       subtitleToast(a.subtitles.toggleVisible());
       return true;
+    case 'K':
+      if (ctrl) return false;
+      a.nextSubtitleTrack();
+      return true;
     case vk::Oem1:
     case vk::Oem7: {
       int step = shift ? 10 : 50;

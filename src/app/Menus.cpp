@@ -58,7 +58,35 @@ std::string codecAndChannels(const AudioTrack& t) {
   return codec + " " + channels;
 }
 
+// "ASS", "SRT", "PGS".
+std::string subtitleCodecName(const std::string& codec) {
+  static const std::pair<const char*, const char*> kNames[] = {
+      {"subrip", "SRT"}, {"hdmv_pgs_subtitle", "PGS"}, {"dvd_subtitle", "DVD"},
+      {"dvb_subtitle", "DVB"}, {"webvtt", "WebVTT"}};
+  for (const auto& [name, shown] : kNames)
+    if (codec == name) return shown;
+  std::string out;
+  for (char c : codec) out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  return out;
+}
+
 }  // namespace
+
+std::string subtitleTrackName(const SubtitleOption& track) {
+  if (track.isFile()) return displayName(track.path);
+  if (!track.stream.title.empty()) return track.stream.title;
+  if (!track.stream.language.empty()) return languageName(track.stream.language);
+  return subtitleCodecName(track.stream.codec);
+}
+
+std::string subtitleTrackLabel(int index, const SubtitleOption& track) {
+  std::string label = formatText("%d. ", index + 1) + subtitleTrackName(track);
+  if (track.isFile()) return label;
+  std::string detail = subtitleCodecName(track.stream.codec);
+  if (track.stream.isForced) detail += ", 강제";
+  if (!track.stream.title.empty() || !track.stream.language.empty()) label += " (" + detail + ")";
+  return label;
+}
 
 std::string audioTrackName(const AudioTrack& track) {
   if (!track.title.empty()) return track.title;
@@ -129,6 +157,16 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
     for (int i = first; i < count && i < first + kMaxChapterItems; ++i)
       items.push_back(plain(chapterLabel(i, (*chapters)[static_cast<size_t>(i)]), kCmdChapterFirst + i, i == current));
     menu.push_back(M::popup("챕터", std::move(items)));
+  const SubtitleState& sub = a.subtitles;
+  if (!sub.options.empty()) {
+    std::vector<M> items;
+    for (size_t i = 0; i < sub.options.size() && i < kMaxSubtitleTrackItems; ++i) {
+      const int n = static_cast<int>(i);
+      items.push_back(plain(subtitleTrackLabel(n, sub.options[i]), kCmdSubtitleTrackFirst + n, n == sub.current));
+    }
+    items.push_back(M::line());
+    items.push_back(plain("없음", kCmdSubtitleTrackNone, sub.current < 0));
+    menu.push_back(M::popup("자막 트랙", std::move(items)));
   }
 
   int offset = a.player.syncOffsetMs();
@@ -180,8 +218,7 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
   }
   menu.push_back(M::popup("투명도", std::move(opacity)));
 
-  const SubtitleState& sub = a.subtitles;
-  menu.push_back(M::popup(sub.track.empty() ? "자막" : "자막 ✔",
+  menu.push_back(M::popup(sub.track.empty() && sub.current < 0 ? "자막" : "자막 ✔",
                           {M::command("자막 켜기/끄기\tG", kCmdSubtitleToggle, sub.visible),
                            M::command("자막 파일 열기...", kCmdSubtitleOpen), M::line(),
                            info(formatText("딜레이: %+.1f초", sub.track.delay())),

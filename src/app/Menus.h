@@ -11,6 +11,7 @@ class App;
 class Playlist;
 struct AudioTrack;
 struct Chapter;
+struct SubtitleOption;
 struct StreamEntry;
 
 // Command ids of the main menu; they reach App::onCommand as WM_COMMAND would.
@@ -56,6 +57,8 @@ enum MenuCommand : int {
   kCmdRecentFirst = 8000,  // ... 8014
   kCmdSleepFirst = 8100,   // ... 8108
   kCmdAudioTrackFirst = 8200,  // ... 8263
+  kCmdSubtitleTrackFirst = 8400,  // ... 8463
+  kCmdSubtitleTrackNone = 8464,
   kCmdSettings = 9098,
   kCmdHelp = 9099,
   kCmdChapterFirst = 20000,  // ... 20999 (kMaxChapters)
@@ -107,6 +110,7 @@ inline constexpr size_t kMaxRecentItems = 15;
 inline constexpr size_t kMaxAudioTrackItems = 64;
 // Chapters listed at once: those around the one playing, when a file has more.
 inline constexpr int kMaxChapterItems = 100;
+inline constexpr size_t kMaxSubtitleTrackItems = 64;
 
 }  // namespace menus
 
@@ -125,6 +129,11 @@ std::string audioTrackLabel(int index, const AudioTrack& track);
 
 // A chapter's line in the menu: "1. Title  0:00" ("1. 챕터 1  0:00" without a title).
 std::string chapterLabel(int index, const Chapter& chapter);
+// A subtitle track as the user knows it: a stream's title, else its language by name, else its
+// codec ("ASS", "PGS"); a file's name.
+std::string subtitleTrackName(const SubtitleOption& track);
+// Its line in the menu: "1. English (ASS)", "2. 한국어 (PGS, 강제)", "3. film.ko.srt".
+std::string subtitleTrackLabel(int index, const SubtitleOption& track);
 
 // Minutes of a sleep-timer id (0 cancels the timer); -1 for any other id.
 int sleepTimerMinutes(int id);

@@ -118,6 +118,60 @@ std::vector<AudioTrack> listAudioTracks(AVFormatContext* ctx, int videoStream) {
 
 bool isKorean(const std::string& language) { return language == "kor" || language == "ko"; }
 
+// Every subtitle stream with a decoder: text, libass's scripts and pictures. Closed captions
+// and teletext without a decoder are left out.
+void listSubtitleStreams(AVFormatContext* ctx, std::vector<SubtitleStream>& streams,
+                         std::vector<SubtitleSetup>& setups) {
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    const AVCodecParameters* par = st->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_SUBTITLE || st->discard == AVDISCARD_ALL) continue;
+    const AVCodecDescriptor* d = avcodec_descriptor_get(par->codec_id);
+    if (!d || !avcodec_find_decoder(par->codec_id)) continue;
+    SubtitleStream s;
+    s.stream = static_cast<int>(i);
+    if (par->codec_id == AV_CODEC_ID_ASS || par->codec_id == AV_CODEC_ID_SSA)
+      s.kind = SubtitleKind::Ass;
+    else if (d->props & AV_CODEC_PROP_BITMAP_SUB)
+      s.kind = SubtitleKind::Bitmap;
+    else if (!(d->props & AV_CODEC_PROP_TEXT_SUB))
+      continue;
+    if (const AVDictionaryEntry* e = av_dict_get(st->metadata, "language", nullptr, 0)) s.language = e->value;
+    if (s.language == "und") s.language.clear();
+    if (const AVDictionaryEntry* e = av_dict_get(st->metadata, "title", nullptr, 0)) s.title = oneLineTitle(e->value);
+    s.codec = d->name;
+    s.isDefault = (st->disposition & AV_DISPOSITION_DEFAULT) != 0;
+    s.isForced = (st->disposition & AV_DISPOSITION_FORCED) != 0;
+    AVCodecParameters* copy = avcodec_parameters_alloc();
+    if (!copy || avcodec_parameters_copy(copy, par) < 0) {
+      avcodec_parameters_free(&copy);
+      continue;
+    }
+    SubtitleSetup setup;
+    setup.stream = s.stream;
+    setup.kind = s.kind;
+    setup.params = std::shared_ptr<const AVCodecParameters>(copy, [](const AVCodecParameters* p) {
+      auto* owned = const_cast<AVCodecParameters*>(p);
+      avcodec_parameters_free(&owned);
+    });
+    setup.timeBaseNum = st->time_base.num;
+    setup.timeBaseDen = st->time_base.den;
+    streams.push_back(std::move(s));
+    setups.push_back(std::move(setup));
+  }
+}
+
+// The choice a remembered track names, by stream and language (audio and subtitles alike).
+template <class Track>
+int rememberedTrack(const std::vector<Track>& tracks, int stream, const std::string& language) {
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].stream == stream && (language.empty() || tracks[i].language == language)) return static_cast<int>(i);
+  if (language.empty()) return -1;
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].language == language) return static_cast<int>(i);
+  return -1;
+}
+
 }  // namespace
 
 int defaultAudioTrack(const std::vector<AudioTrack>& tracks) {
@@ -130,12 +184,19 @@ int defaultAudioTrack(const std::vector<AudioTrack>& tracks) {
 }
 
 int rememberedAudioTrack(const std::vector<AudioTrack>& tracks, int stream, const std::string& language) {
-  for (size_t i = 0; i < tracks.size(); ++i)
-    if (tracks[i].stream == stream && (language.empty() || tracks[i].language == language)) return static_cast<int>(i);
-  if (language.empty()) return -1;
-  for (size_t i = 0; i < tracks.size(); ++i)
-    if (tracks[i].language == language) return static_cast<int>(i);
+  return rememberedTrack(tracks, stream, language);
+}
+
+int defaultSubtitleStream(const std::vector<SubtitleStream>& streams) {
+  for (size_t i = 0; i < streams.size(); ++i)
+    if (streams[i].isDefault || streams[i].isForced) return static_cast<int>(i);
+  for (size_t i = 0; i < streams.size(); ++i)
+    if (isKorean(streams[i].language)) return static_cast<int>(i);
   return -1;
+}
+
+int rememberedSubtitleStream(const std::vector<SubtitleStream>& streams, int stream, const std::string& language) {
+  return rememberedTrack(streams, stream, language);
 }
 
 MediaSource::MediaSource() = default;
@@ -325,9 +386,17 @@ bool MediaSource::analyzeLocked() {
     closeLocked();
     return false;
   }
+  // Subtitles only beside a picture. Every one of them is read (they are small), so that
+  // another chosen while playing shows the line due at once; not a playlist's, whose every
+  // rendition would be fetched.
+  std::vector<SubtitleSetup> setups;
+  const bool playlist = ctx->iformat && std::strcmp(ctx->iformat->name, "hls") == 0;
+  if (info.videoStream >= 0 && !playlist) listSubtitleStreams(ctx, info.subtitleStreams, setups);
   // Streams that are not played are not read: demuxers skip them, and HLS stops fetching them.
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-    bool played = static_cast<int>(i) == info.videoStream || static_cast<int>(i) == info.audioStream;
+    const int n = static_cast<int>(i);
+    bool played = n == info.videoStream || n == info.audioStream ||
+                  std::any_of(setups.begin(), setups.end(), [&](const SubtitleSetup& s) { return s.stream == n; });
     ctx->streams[i]->discard = played ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   }
 
@@ -381,6 +450,7 @@ bool MediaSource::analyzeLocked() {
   {
     std::lock_guard<std::mutex> infoLock(infoLock_);
     info_ = std::move(info);
+    subtitleSetups_ = std::move(setups);
   }
   titleStream_ = info_.audioStream;
   publishTitleLocked(true);
@@ -405,6 +475,7 @@ void MediaSource::closeLocked() {
     std::lock_guard<std::mutex> infoLock(infoLock_);
     formatContext_ = nullptr;
     info_ = MediaInfo{};
+    subtitleSetups_.clear();
   }
   titleStream_ = -1;
   if (ctx) avformat_close_input(&ctx);
@@ -497,6 +568,39 @@ bool MediaSource::extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime
     return true;
   }
   return false;
+}
+
+std::vector<SubtitleSetup> MediaSource::subtitleSetups() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return subtitleSetups_;
+}
+
+std::shared_ptr<const FontFiles> MediaSource::attachedFonts() {
+  // Fonts past this much are left out: a file cannot make the player hold gigabytes.
+  constexpr size_t kMaxFontBytes = size_t{128} << 20;
+  auto fonts = std::make_shared<FontFiles>();
+  std::lock_guard<std::mutex> lock(sourceLock);
+  if (!formatContext_) return fonts;
+  size_t total = 0;
+  for (unsigned i = 0; i < formatContext_->nb_streams; ++i) {
+    const AVStream* st = formatContext_->streams[i];
+    const AVCodecParameters* par = st->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_ATTACHMENT || !par->extradata || par->extradata_size <= 0) continue;
+    const AVDictionaryEntry* mime = av_dict_get(st->metadata, "mimetype", nullptr, 0);
+    const AVDictionaryEntry* name = av_dict_get(st->metadata, "filename", nullptr, 0);
+    std::string type = mime ? mime->value : "";
+    for (char& c : type) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const bool font = type == "font/ttf" || type == "font/otf" || type == "font/sfnt" || type == "font/collection" ||
+                      type == "application/x-truetype-font" || type == "application/x-font-ttf" ||
+                      type == "application/vnd.ms-opentype" || type == "application/x-font-otf" ||
+                      type == "application/font-sfnt" || par->codec_id == AV_CODEC_ID_TTF ||
+                      par->codec_id == AV_CODEC_ID_OTF;
+    const size_t size = static_cast<size_t>(par->extradata_size);
+    if (!font || total + size > kMaxFontBytes) continue;
+    total += size;
+    fonts->push_back({name ? name->value : "font", std::string(reinterpret_cast<const char*>(par->extradata), size)});
+  }
+  return fonts;
 }
 
 AVStream* MediaSource::videoStreamParameters() const {

@@ -8,6 +8,7 @@
 
 #include "engine/Chapters.h"
 #include "engine/OpenOptions.h"
+#include "engine/SubtitleSetup.h"
 #include "engine/VideoFrame.h"
 
 struct AVFormatContext;
@@ -58,6 +59,7 @@ struct MediaInfo {
   std::string codecName;
   std::vector<AudioTrack> audioTracks;  // every playable audio stream, in stream order
   ChapterList chapters;                 // null when the input has none
+  std::vector<SubtitleStream> subtitleStreams;  // every decodable subtitle stream, in stream order
 };
 
 // One opened FFmpeg input. Every call into the demuxer happens under `sourceLock`;
@@ -89,6 +91,12 @@ class MediaSource {
   // The attached picture (cover art). Never waits: false with `busy` set while the reading
   // thread holds the source or nothing is open yet; false with `busy` clear when there is none.
   bool extractCoverArt(std::vector<uint8_t>& bytes, std::string& mime, bool* busy = nullptr);
+
+  // The decoder's view of every subtitle stream in info().subtitleStreams; any thread.
+  std::vector<SubtitleSetup> subtitleSetups() const;
+  // Copies of the fonts attached to the input (empty when none). Only before the reading
+  // thread starts, or on it: it waits for the demuxer.
+  std::shared_ptr<const FontFiles> attachedFonts();
 
   // Stream pointers stay valid until the next open or close; only the thread that opened
   // the source (or the playback thread it hands over to) may use them.
@@ -141,6 +149,7 @@ class MediaSource {
   mutable std::mutex sourceLock;
   mutable std::mutex infoLock_;  // guards info_ only; never held during I/O
   MediaInfo info_;
+  std::vector<SubtitleSetup> subtitleSetups_;  // infoLock_
   std::atomic<const std::atomic<bool>*> cancel_{nullptr};
   // The open in progress: its end, its nested opens and the inputs they hold.
   struct OpenGuard {

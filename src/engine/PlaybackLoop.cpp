@@ -131,6 +131,8 @@ void Player::playbackThread() {
       } else if (packet->stream_index == audioIndex && audioIndex >= 0) {
         decodeAudio(packet);
         audioSeen = true;
+      } else if (subtitles_.takes(packet->stream_index)) {
+        subtitles_.push(packet);
       }
       av_packet_unref(packet);
       continue;
@@ -210,6 +212,7 @@ void Player::executeSeek(double target) {
   videoDecoder_.setSkipBefore(target > 0.1 ? target - kSeekSlack : -1);
   audioDecoder_.flush();
   audio_.flush();
+  subtitles_.seeked();
   {
     std::lock_guard<std::mutex> lock(queueLock_);
     frameQueue_.clear();

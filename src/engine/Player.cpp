@@ -11,7 +11,9 @@
 
 namespace vell {
 
-Player::Player() = default;
+Player::Player() {
+  subtitles_.clock = [this] { return position(); };
+}
 
 Player::~Player() {
   close();
@@ -40,6 +42,7 @@ bool Player::openFile(const std::string& path) {
   if (!source_.openLocal(path)) return false;
   std::string title = source_.info().title;
   if (!openDecodersAndOutput(false, false, title.empty() ? displayName(path) : title)) return false;
+  openSubtitles();
   resetForNewMedium();
   if (onOpened) onOpened();
   return true;
@@ -60,6 +63,7 @@ bool Player::openUrl(const std::string& url, bool podcastRequest, const std::ato
   MediaInfo info = source_.info();
   std::string name = !title.empty() ? title : !info.stationName.empty() ? info.stationName : info.title;
   if (!openDecodersAndOutput(true, live, name.empty() ? displayName(url) : name)) return false;
+  openSubtitles();
   resetForNewMedium();
   if (onOpened) onOpened();
   return true;
@@ -95,6 +99,21 @@ bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& 
   // A video's sound starts once the first pictures are decoded too, so that they are on time.
   audio_.prebufferSeconds.store(live ? 0.3f : source_.hasVideo() ? 0.5f : 0.2f);
   audio_.blockingWrite.store(!live);
+  return true;
+}
+
+void Player::openSubtitles() {
+  MediaInfo info = source_.info();
+  std::vector<SubtitleSetup> setups = source_.subtitleSetups();
+  std::shared_ptr<const FontFiles> fonts = setups.empty() ? nullptr : source_.attachedFonts();
+  subtitles_.open(std::move(setups), std::move(fonts), info.width, info.height, info.startTime);
+  const int first = defaultSubtitleStream(info.subtitleStreams);
+  subtitles_.select(first >= 0 ? info.subtitleStreams[static_cast<size_t>(first)].stream : -1);
+}
+
+bool Player::selectSubtitleStream(int stream) {
+  if (stream >= 0 && !subtitles_.takes(stream)) return false;
+  subtitles_.select(stream);
   return true;
 }
 
@@ -228,6 +247,7 @@ void Player::close() {
     frameQueue_.clear();
   }
   audio_.close();
+  subtitles_.close();
   videoDecoder_.close();
   audioDecoder_.close();
   source_.close();

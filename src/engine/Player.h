@@ -17,6 +17,7 @@
 #include "engine/LiveReconnect.h"
 #include "engine/MediaSource.h"
 #include "engine/PlaybackClock.h"
+#include "engine/SubtitleWorker.h"
 #include "engine/VideoDecoder.h"
 #include "engine/VideoFrame.h"
 
@@ -100,6 +101,24 @@ class Player {
 
   // The input's chapters; null when it has none.
   ChapterList chapters() const { return source_.chapters(); }
+  // The input's subtitle streams and the one shown (its stream index; -1 for none). The one
+  // marked default or forced shows first, else a Korean one, else none.
+  std::vector<SubtitleStream> subtitleStreams() const { return source_.info().subtitleStreams; }
+  int currentSubtitleStream() const { return subtitles_.selected(); }
+  // Any thread: shows another of subtitleStreams() (by stream index; -1 for none), from the
+  // line due now; decoded on the subtitle thread.
+  bool selectSubtitleStream(int stream);
+  // Any thread: shows a whole ASS script (a file beside the film) instead of any stream, until
+  // a stream is chosen or the medium closes.
+  void showSubtitleScript(std::string script) { subtitles_.loadScript(std::move(script)); }
+  bool subtitleScriptShown() const { return subtitles_.scriptShown(); }
+  // Window thread: the size the picture is shown at in pixels (0 while subtitles are not drawn),
+  // and the user's subtitle delay; libass draws for them.
+  void setSubtitleArea(int width, int height) { subtitles_.setArea(width, height); }
+  void setSubtitleDelay(double seconds) { subtitles_.setDelay(seconds); }
+  // What the chosen stream or script shows at `t` (the position plus the delay).
+  SubtitleFrame subtitleFrameAt(double t) const { return subtitles_.frameAt(t); }
+  const SubtitleWorker& subtitleWorker() const { return subtitles_; }
 
   int state() const { return state_.load(); }
   bool isLive() const { return isLive_.load(); }
@@ -134,6 +153,8 @@ class Player {
 
  private:
   bool openDecodersAndOutput(bool logLines, bool live, const std::string& title);
+  // The subtitle thread gets the new medium's streams and fonts; the first stream is chosen.
+  void openSubtitles();
   void resetForNewMedium();
   void startThread();
   void joinThread();
@@ -175,6 +196,7 @@ class Player {
   void recoverAudioDevice();
 
   MediaSource source_;
+  SubtitleWorker subtitles_;
   VideoDecoder videoDecoder_;
   AudioDecoder audioDecoder_;
   AudioOutput audio_;

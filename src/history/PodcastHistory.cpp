@@ -39,7 +39,68 @@ bool plainLanguage(std::string_view s) {
   return s.size() <= 8 && std::all_of(s.begin(), s.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
-// The stamp field and what may follow it: ";audio=STREAM:LANGUAGE". Unknown or bad parts are ignored.
+// "STREAM:LANGUAGE" of a chosen track; false when it does not read.
+bool parseStreamPart(std::string_view part, int& stream, std::string& language) {
+  size_t colon = part.find(':');
+  uint64_t number = 0;
+  std::string_view tag = colon == std::string_view::npos ? std::string_view() : part.substr(colon + 1);
+  if (!parseUint64(part.substr(0, colon), number) || number > 4096 || !plainLanguage(tag)) return false;
+  stream = static_cast<int>(number);
+  language = std::string(tag);
+  return true;
+}
+
+// A file name within the line: the characters that end a field or a line as %XX.
+std::string escapeName(std::string_view name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '%' || c == ';' || c == '|' || u < 0x20 || u == 0x7F) {
+      out.push_back('%');
+      out.push_back(kHex[u >> 4]);
+      out.push_back(kHex[u & 15]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool unescapeName(std::string_view text, std::string& out) {
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (i + 2 >= text.size() || hex(text[i + 1]) < 0 || hex(text[i + 2]) < 0) return false;
+    out.push_back(static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2])));
+    i += 2;
+  }
+  return !out.empty();
+}
+
+bool parseSubtitlePart(std::string_view part, SubtitlePick& pick) {
+  SubtitlePick p;
+  if (part == "none") {
+    p.kind = SubtitlePick::None;
+  } else if (part.substr(0, 5) == "file:") {
+    p.kind = SubtitlePick::File;
+    if (!unescapeName(part.substr(5), p.file)) return false;
+  } else {
+    p.kind = SubtitlePick::Stream;
+    if (!parseStreamPart(part, p.stream, p.language)) return false;
+  }
+  pick = std::move(p);
+  return true;
+}
+
+// The stamp field and what may follow it: ";audio=STREAM:LANGUAGE", ";sub=...". Unknown or bad
+// parts are ignored.
 void parseStampField(std::string_view field, HistoryRecord& r) {
   size_t semi = field.find(';');
   if (!parseUint64(field.substr(0, semi), r.lastUpdated)) r.lastUpdated = 0;
@@ -47,15 +108,26 @@ void parseStampField(std::string_view field, HistoryRecord& r) {
     field.remove_prefix(semi + 1);
     semi = field.find(';');
     std::string_view part = field.substr(0, semi);
-    if (part.substr(0, 6) != "audio=") continue;
-    part.remove_prefix(6);
-    size_t colon = part.find(':');
-    uint64_t stream = 0;
-    std::string_view language = colon == std::string_view::npos ? std::string_view() : part.substr(colon + 1);
-    if (!parseUint64(part.substr(0, colon), stream) || stream > 4096 || !plainLanguage(language)) continue;
-    r.audioStream = static_cast<int>(stream);
-    r.audioLanguage = std::string(language);
+    if (part.substr(0, 6) == "audio=") {
+      int stream = -1;
+      std::string language;
+      if (!parseStreamPart(part.substr(6), stream, language)) continue;
+      r.audioStream = stream;
+      r.audioLanguage = std::move(language);
+    } else if (part.substr(0, 4) == "sub=") {
+      parseSubtitlePart(part.substr(4), r.subtitle);
+    }
   }
+}
+
+std::string subtitlePart(const SubtitlePick& p) {
+  switch (p.kind) {
+    case SubtitlePick::None: return ";sub=none";
+    case SubtitlePick::Stream: return ";sub=" + std::to_string(p.stream) + ":" + p.language;
+    case SubtitlePick::File: return ";sub=file:" + escapeName(p.file);
+    case SubtitlePick::Unset: break;
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -124,6 +196,7 @@ std::string PodcastHistory::serializeLocked() const {
     out.push_back('|');
     out.append(std::to_string(r.lastUpdated));
     if (r.audioStream >= 0) out.append(";audio=" + std::to_string(r.audioStream) + ":" + r.audioLanguage);
+    out.append(subtitlePart(r.subtitle));
     out.push_back('\n');
   }
   return out;
@@ -173,6 +246,19 @@ void PodcastHistory::setAudioTrack(const std::string& key, int stream, const std
   HistoryRecord& r = it == records_.end() ? records_[key] : it->second;
   r.audioStream = stream < 0 ? -1 : stream;
   r.audioLanguage = stream >= 0 && plainLanguage(language) ? language : std::string();
+  if (it == records_.end()) r.lastUpdated = clock_();
+}
+
+void PodcastHistory::setSubtitleTrack(const std::string& key, const SubtitlePick& pick) {
+  if (key.empty()) return;
+  SubtitlePick kept = pick;
+  if (kept.kind == SubtitlePick::Stream && (kept.stream < 0 || !plainLanguage(kept.language))) kept = SubtitlePick{};
+  if (kept.kind == SubtitlePick::File && (kept.file.empty() || hasLineBreak(kept.file))) kept = SubtitlePick{};
+  std::lock_guard lock(mutex_);
+  auto it = records_.find(key);
+  if (it == records_.end() && kept.kind == SubtitlePick::Unset) return;
+  HistoryRecord& r = it == records_.end() ? records_[key] : it->second;
+  r.subtitle = std::move(kept);
   if (it == records_.end()) r.lastUpdated = clock_();
 }
 

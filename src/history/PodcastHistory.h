@@ -10,6 +10,18 @@
 
 namespace vell {
 
+// The subtitle track the user chose for an item: none, an embedded stream (by its index and
+// language, for when the numbering no longer fits) or a file (its name beside the medium, or its
+// whole path when it lies elsewhere).
+struct SubtitlePick {
+  enum Kind { Unset, None, Stream, File };
+  Kind kind = Unset;
+  int stream = -1;
+  std::string language;
+  std::string file;
+  bool operator==(const SubtitlePick&) const = default;
+};
+
 // Resume position and length of one played item.
 struct HistoryRecord {
   double position = 0.0;     // seconds played
@@ -19,6 +31,7 @@ struct HistoryRecord {
   // numbering no longer fits; -1 and empty when none was chosen.
   int audioStream = -1;
   std::string audioLanguage;
+  SubtitlePick subtitle;
 };
 
 // Where each file or episode was left, keyed by the UTF-8 path or URL that was opened.
@@ -45,7 +58,9 @@ class PodcastHistory {
   // Replaces the records with those of the file's bytes, keeping the newest 200.
   void parse(std::string_view bytes);
   // The file's bytes: the header line, then one "key|position|duration|stamp" line per
-  // record, newest first; a chosen audio track follows the stamp as ";audio=STREAM:LANGUAGE".
+  // record, newest first; a chosen audio track follows the stamp as ";audio=STREAM:LANGUAGE",
+  // a chosen subtitle track as ";sub=none", ";sub=STREAM:LANGUAGE" or ";sub=file:NAME" (the
+  // name with "%", ";", "|" and control characters written as %XX).
   std::string serialize() const;
 
   // Records a position; ignored for an empty key or a position under 0.5 s. A duration
@@ -56,6 +71,8 @@ class PodcastHistory {
   void finish(const std::string& key, double duration);
   // Remembers the audio track chosen for the item (a stream index under 0 forgets it).
   void setAudioTrack(const std::string& key, int stream, const std::string& language);
+  // Remembers the subtitle track chosen for the item (Unset forgets it).
+  void setSubtitleTrack(const std::string& key, const SubtitlePick& pick);
   double position(const std::string& key) const;
   // position / duration within [0, 1]; 0 without a record or a known duration.
   float progress(const std::string& key) const;

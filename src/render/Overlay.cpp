@@ -32,7 +32,7 @@ float pulse(uint32_t tick, uint32_t period) {
 
 }  // namespace
 
-const std::array<HelpRow, 22> kHelpRows = {{
+const std::array<HelpRow, 23> kHelpRows = {{
     {"재생/일시정지", "Space"},
     {"파일 열기", "O"},
     {"URL 열기", "Ctrl+U"},
@@ -51,6 +51,7 @@ const std::array<HelpRow, 22> kHelpRows = {{
     {"오디오 싱크 ±10ms", "Shift+; / '"},
     {"오디오 싱크 초기화", "Ctrl+;"},
     {"자막 켜기/끄기", "G"},
+    {"자막 트랙", "K"},
     {"재생목록", "P"},
     {"항상 위", "T"},
     {"스크린샷", "Ctrl+P"},
@@ -65,6 +66,7 @@ std::string speedBadgeText(float speed) {
 }
 
 void Overlay::resetMedium() {
+  subtitles_.reset();
   cover_.create(0, 0);
   coverTried_ = false;
   meter_.fill(0);
@@ -164,6 +166,7 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
       case VideoAreaContent::None:
         break;
     }
+    subtitles_.draw(c, s);
     drawSubtitles(c, r, s, l);
     drawAbMarkers(c, r, s, l);
   }
@@ -193,7 +196,8 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
     seekStrip_ = RectI{0, static_cast<int>(std::lround(l.controlsTop)), s.width,
                        static_cast<int>(std::lround(l.barY - l.controlsTop))};
   // Anything else that moves or may lie over the meter needs the whole draw.
-  if (!meterAlone || motionNotes_ != 1 || !s.subtitleText.empty() || s.input.open || s.view.helpVisible ||
+  if (!meterAlone || motionNotes_ != 1 || !s.subtitleText.empty() || s.subtitleAss || s.subtitleBitmaps ||
+      s.input.open || s.view.helpVisible ||
       s.view.quickOpenAlpha >= 0.01f || toastOpacity(s.tick, s.toast.tick, s.toast.durationMs) > 0)
     meterArea_ = RectI{};
 }

@@ -12,6 +12,7 @@
 #include "platform/Canvas.h"
 #include "render/OverlayLayout.h"
 #include "render/OverlayState.h"
+#include "render/SubtitleLayer.h"
 #include "render/UiResources.h"
 
 namespace vell {
@@ -121,6 +122,7 @@ class Overlay {
 
  private:
   ControlGeometries geo_;
+  SubtitleLayer subtitles_;
   std::array<float, kLevelBands> meter_{};
   Bitmap cover_;
   bool coverTried_ = false;
@@ -140,7 +142,7 @@ struct HelpRow {
   const char* description;
   const char* keys;
 };
-extern const std::array<HelpRow, 22> kHelpRows;
+extern const std::array<HelpRow, 23> kHelpRows;
 
 // "%.1fx" for a speed other than 1.0, else empty.
 std::string speedBadgeText(float speed);

@@ -3,9 +3,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/Chapters.h"
+#include "engine/SubtitleImage.h"
 #include "render/ViewState.h"
 
 namespace vell {
@@ -79,11 +81,14 @@ struct OverlayState {
   PictureTurn turn;
 
   // Subtitles: the cue due now (looked up by the App with the player's position). The size
-  // is the subtitle format's (UiResources::setSubtitleSize).
+  // is the subtitle format's (UiResources::setSubtitleSize). Pictures (libass's drawing, a
+  // bitmap track's event) go over the picture, in neither the size nor the colour.
   bool subtitleVisible = true;
   bool subtitleTrackLoaded = false;
   int subtitleColor = 0;
   std::string subtitleText;
+  std::shared_ptr<const AssPicture> subtitleAss;
+  std::shared_ptr<const SubtitleBitmaps> subtitleBitmaps;
 
   ABPoints ab;
 

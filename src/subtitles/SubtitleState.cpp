@@ -35,22 +35,6 @@ void SubtitleState::storeSettings(Settings& s) const {
   s.subtitleVisible = visible;
 }
 
-bool SubtitleState::autoLoad(const std::string& mediaPath, Settings& s, SubtitleMessage& message) {
-  track.clear();
-  s.subtitleDelay = track.delay();
-  if (!track.loadBeside(mediaPath)) return false;
-  message = {"자막 로드됨", 1200};
-  return true;
-}
-
-SubtitleMessage SubtitleState::openFile(const std::string& path, Settings& s) {
-  bool loaded = track.loadFile(path);
-  s.subtitleDelay = track.delay();
-  if (!loaded) return {"자막 로드 실패", 1200};
-  visible = true;
-  return {"자막: " + displayName(path), 1500};
-}
-
 SubtitleMessage SubtitleState::shiftDelay(double step, Settings& s) {
   track.setDelay(track.delay() + step);
   s.subtitleDelay = track.delay();

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
+#include "subtitles/SubtitleChoice.h"
 #include "subtitles/SubtitleTrack.h"
 
 namespace vell {
@@ -15,9 +18,10 @@ struct SubtitleMessage {
   uint32_t durationMs = 0;
 };
 
-// The App's subtitle state: the loaded track, whether subtitles are shown and their size,
-// and the commands of the keys and menus. The delay lives in the track and is mirrored into
-// the settings' subtitleDelay whenever it changes.
+// The App's subtitle state: the tracks the medium offers and the one shown, the loaded plain
+// text file, whether subtitles are shown and their size, and the commands of the keys and menus.
+// The delay lives in the track (it applies to every kind) and is mirrored into the settings'
+// subtitleDelay whenever it changes.
 class SubtitleState {
  public:
   static constexpr float kMinSize = 16.0f;
@@ -26,20 +30,17 @@ class SubtitleState {
   static constexpr double kDelayStep = 0.5;
   static constexpr float kSizeStep = 2.0f;
 
-  SubtitleTrack track;
+  SubtitleTrack track;  // the cues of a plain text file shown (empty otherwise)
   bool visible = true;
   float size = kDefaultSize;
+  // The medium's streams, then the files beside it (or chosen), and the one shown (-1 none).
+  std::vector<SubtitleOption> options;
+  int current = -1;
 
   // Start-up: a stored non-zero delay, the visible flag and the size (22 when outside 16..48).
   void applySettings(const Settings& s);
   // Window destruction: size and visibility back into the record.
   void storeSettings(Settings& s) const;
-
-  // Opening a local file: clears the track and loads a subtitle file lying beside it.
-  // True (with the "loaded" message) when one was loaded.
-  bool autoLoad(const std::string& mediaPath, Settings& s, SubtitleMessage& message);
-  // A subtitle file chosen in the dialog.
-  SubtitleMessage openFile(const std::string& path, Settings& s);
 
   SubtitleMessage delayLater(Settings& s) { return shiftDelay(kDelayStep, s); }
   SubtitleMessage delayEarlier(Settings& s) { return shiftDelay(-kDelayStep, s); }

@@ -363,57 +363,91 @@ bool SubtitleTrack::loadSami(const std::string& path) {
   return parseSami(readTextFile(path));
 }
 
+bool SubtitleTrack::loadVtt(const std::string& path) {
+  clear();
+  return parseVtt(readTextFile(path));
+}
+
 bool SubtitleTrack::loadFile(const std::string& path) {
   clear();
   std::string ext = lowerExtension(path);
   if (ext == ".srt") return loadSrt(path);
   if (ext == ".smi") return loadSami(path);
+  if (ext == ".vtt") return loadVtt(path);
   return false;
 }
 
-namespace {
-
-// How a language part of a subtitle's name ranks: Korean first, then the rest by name; -1 for
-// what is no language part (empty, or more than a short tag such as "ko", "kor" or "pt-BR").
-int languageRank(const std::string& tag) {
-  std::string low = asciiLower(tag);
-  if (low.size() < 2 || low.size() > 8) return -1;
-  for (char c : low)
-    if (!(c >= 'a' && c <= 'z') && c != '-') return -1;
-  for (const char* korean : {"ko", "kor", "ko-kr", "korean", "kr"})
-    if (low == korean) return 0;
-  return 1;
+double SubtitleTrack::parseVttTime(std::string_view text) {
+  while (!text.empty() && isCSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isCSpace(text.back())) text.remove_suffix(1);
+  double parts[3] = {0, 0, 0};
+  int count = 0;
+  size_t i = 0;
+  for (;;) {
+    size_t start = i;
+    while (i < text.size() && isDigit(text[i]) && i - start < 9) ++i;
+    if (i == start || count == 3) return -1;
+    parts[count++] = std::stod(std::string(text.substr(start, i - start)));
+    if (i < text.size() && text[i] == ':') {
+      ++i;
+      continue;
+    }
+    break;
+  }
+  if (count < 2 || i >= text.size() || text[i] != '.') return -1;
+  size_t fraction = ++i;
+  while (i < text.size() && isDigit(text[i])) ++i;
+  if (i - fraction != 3 || i != text.size()) return -1;
+  const double ms = std::stod(std::string(text.substr(fraction, 3)));
+  const double seconds = parts[count - 1], minutes = parts[count - 2], hours = count == 3 ? parts[0] : 0;
+  if (seconds >= 60 || minutes >= 60) return -1;
+  return hours * 3600 + minutes * 60 + seconds + ms * 0.001;
 }
 
-}  // namespace
-
-bool SubtitleTrack::loadBeside(const std::string& mediaPath) {
-  // The extension must belong to the file name: a dot in a folder name is not one.
-  size_t dot = mediaPath.rfind('.');
-  size_t sep = mediaPath.find_last_of("\\/");
-  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return false;
-  std::string base = mediaPath.substr(0, dot);
-  for (const char* ext : {".srt", ".smi", ".SRT", ".SMI"}) {
-    std::string candidate = base + ext;
-    if (!fileExists(candidate)) continue;
-    return asciiLower(ext) == ".srt" ? loadSrt(candidate) : loadSami(candidate);
+bool SubtitleTrack::parseVtt(std::string_view text) {
+  cues_.clear();
+  std::vector<std::string_view> block;
+  auto finish = [&] {
+    // A cue is the block with an arrow: an optional name above it, its text below.
+    for (size_t k = 0; k < block.size(); ++k) {
+      size_t arrow = block[k].find("-->");
+      if (arrow == std::string_view::npos) continue;
+      std::string_view rest = block[k].substr(arrow + 3);
+      while (!rest.empty() && isCSpace(rest.front())) rest.remove_prefix(1);
+      size_t settings = rest.find_first_of(" \t");
+      double start = parseVttTime(block[k].substr(0, arrow));
+      double end = parseVttTime(rest.substr(0, settings));
+      std::string raw;
+      for (size_t t = k + 1; t < block.size(); ++t) {
+        if (!raw.empty()) raw.push_back('\n');
+        raw.append(block[t]);
+      }
+      std::string words = cleanText(raw);
+      for (auto [entity, plain] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&nbsp;", " "}, {"&lrm;", ""}, {"&rlm;", ""},
+                                   {"&amp;", "&"}})
+        words = replaceAll(words, entity, plain);
+      if (start >= 0 && end >= start && !words.empty()) cues_.push_back({start, end, std::move(words)});
+      break;
+    }
+    block.clear();
+  };
+  bool header = true;  // "WEBVTT" and the lines under it
+  for (std::string_view line : splitLines(text)) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (isBlankLine(line)) {
+      if (!header) finish();
+      header = false;
+      block.clear();
+      continue;
+    }
+    if (header && block.empty() && !startsWith(line, "WEBVTT")) header = false;
+    block.push_back(line);
   }
-  // Then names with a language part, "film.ko.srt" or "film.en.smi": Korean first.
-  std::string folder = sep == std::string::npos ? std::string(".") : mediaPath.substr(0, sep);
-  std::string stem = base.substr(sep == std::string::npos ? 0 : sep + 1) + ".";
-  std::string best;
-  int bestRank = INT_MAX;
-  for (const std::string& name : listDirectory(folder)) {
-    std::string ext = lowerExtension(name);
-    if (name.compare(0, stem.size(), stem) != 0 || (ext != ".srt" && ext != ".smi")) continue;
-    int rank = languageRank(name.substr(stem.size(), name.size() - stem.size() - ext.size()));
-    if (rank < 0) continue;
-    rank = rank * 2 + (ext == ".smi");  // SRT before SAMI of the same rank
-    if (rank < bestRank) bestRank = rank, best = name;  // names come sorted: the first wins a tie
-  }
-  if (best.empty()) return false;
-  std::string path = (sep == std::string::npos ? std::string() : mediaPath.substr(0, sep + 1)) + best;
-  return lowerExtension(best) == ".srt" ? loadSrt(path) : loadSami(path);
+  if (!header) finish();
+  std::stable_sort(cues_.begin(), cues_.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
+    return a.start < b.start;
+  });
+  return !cues_.empty();
 }
 
 std::string SubtitleTrack::textAt(double position) const {

@@ -1,4 +1,4 @@
-// The timed text of one SRT or SAMI file.
+// The timed text of one SRT, SAMI or WebVTT file.
 #pragma once
 #include <string>
 #include <string_view>
@@ -12,28 +12,27 @@ struct SubtitleCue {
   std::string text;    // lines separated by a single LF
 };
 
-// The timed text of one SRT or SAMI file and the user's delay for it.
+// The timed text of one SRT, SAMI or WebVTT file and the user's delay for it.
 class SubtitleTrack {
  public:
   // Removes every cue and sets the delay to 0.
   void clear();
 
-  // Looks for "<base>.srt", ".smi", ".SRT", ".SMI" beside the medium (base = the path
-  // without its extension) and loads the first that exists; else "<base>.<language>.srt" or
-  // ".smi", a Korean one first.
-  bool loadBeside(const std::string& mediaPath);
-  // A file the user chose: cleared, then loaded as SRT or SAMI by its extension;
-  // any other extension loads nothing.
+  // A file: cleared, then loaded as SRT, SAMI or WebVTT by its extension; any other extension
+  // loads nothing.
   bool loadFile(const std::string& path);
   // Clear, then parse the file; true when at least one cue was read.
   bool loadSrt(const std::string& path);
   bool loadSami(const std::string& path);
+  bool loadVtt(const std::string& path);
 
   // Parsers over decoded text; they replace the cues and keep the delay. A SAMI file of
   // several languages gives the cues of one (the Korean class when there is one, else the
-  // first class); its cues are put in time order.
+  // first class); its cues are put in time order. WebVTT's blocks other than cues (notes,
+  // styles, regions) are skipped, and its tags and cue settings dropped.
   bool parseSrt(std::string_view text);
   bool parseSami(std::string_view text);
+  bool parseVtt(std::string_view text);
 
   // The text due at `position` + delay, or empty.
   std::string textAt(double position) const;
@@ -52,6 +51,8 @@ class SubtitleTrack {
   static std::string cleanText(std::string_view text);
   // "h:m:s,ms" or "h:m:s.ms" in seconds; 0 when neither form reads.
   static double parseTime(std::string_view text);
+  // WebVTT's "h:mm:ss.ttt" or "mm:ss.ttt" in seconds; -1 when it does not read.
+  static double parseVttTime(std::string_view text);
 
  private:
   std::vector<SubtitleCue> cues_;

@@ -396,7 +396,8 @@ TEST_F(AppCore, KeyTable) {
   auto press = [&](int k, bool ctrl = false, bool shift = false, bool alt = false) {
     return app.keyboard.onKey(k, ctrl, shift, alt);
   };
-  for (int k : std::initializer_list<int>{'O', 'T', 'Z', 'L', 'J', 'G', 'A', 'S', 'D', vk::OemComma, vk::OemPeriod, vk::Oem2})
+  for (int k :
+       std::initializer_list<int>{'O', 'T', 'Z', 'L', 'J', 'G', 'K', 'A', 'S', 'D', vk::OemComma, vk::OemPeriod, vk::Oem2})
     EXPECT_FALSE(press(k, true)) << k;  // left to the system
   EXPECT_FALSE(press(vk::Return, false, false, true) || press(vk::F1 + 3, false, false, true));  // Alt+Enter, Alt+F4
   app.player.setVolume(0.8f);

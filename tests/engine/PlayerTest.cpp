@@ -310,6 +310,44 @@ TEST(Player, AudioTrackChoiceRules) {
   }
 }
 
+// Subtitle streams are listed; one chosen while playing shows the line due at once (from what was
+// read of it lately, though its packet went by before the choice), again after a seek back; none
+// shows nothing.
+TEST(Player, SubtitleStreamsAreListedAndChosenWhilePlaying) {
+  const std::string eng = test::mediaInput("eng.srt", "1\n00:00:00,200 --> 00:00:03,800\nhello\n");
+  const std::string kor =
+      test::mediaInput("kor.srt", "1\n00:00:00,200 --> 00:00:01,000\n처음\n\n2\n00:00:01,000 --> 00:00:03,800\n안녕\n");
+  const std::string path = test::makeMedia(
+      "-f lavfi -i testsrc2=size=64x48:rate=25:duration=4 -i '" + eng + "' -i '" + kor +
+          "' -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -c:s srt -metadata:s:s:0 language=eng "
+          "-metadata:s:s:1 language=kor -metadata:s:s:1 title=대사 -disposition:s 0",
+      "mkv");
+  PlayerRun r;
+  Player& p = r.player;
+  ASSERT_TRUE(p.openFile(path));
+  const std::vector<SubtitleStream> streams = p.subtitleStreams();
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(std::tuple(streams[0].stream, streams[0].language, streams[0].codec), std::tuple(1, "eng", "subrip"));
+  EXPECT_EQ(std::tuple(streams[1].stream, streams[1].language, streams[1].title), std::tuple(2, "kor", "대사"));
+  EXPECT_EQ(p.currentSubtitleStream(), 2);  // none marked: the Korean one
+  ASSERT_TRUE(p.selectSubtitleStream(1));
+  p.play();
+  auto shows = [&](const char* text) {
+    return test::waitFor([&] { return p.subtitleFrameAt(p.position()).text == text; }, 3000);
+  };
+  EXPECT_TRUE(shows("hello"));
+  r.paint(1500, false);
+  ASSERT_GT(p.position(), 1.2);
+  ASSERT_TRUE(p.selectSubtitleStream(2));
+  EXPECT_TRUE(shows("안녕"));
+  p.seekTo(0.5);
+  EXPECT_TRUE(shows("처음"));
+  ASSERT_TRUE(p.selectSubtitleStream(-1));
+  EXPECT_TRUE(shows(""));
+  EXPECT_FALSE(p.selectSubtitleStream(0));  // the picture is no subtitle stream
+  p.close();
+}
+
 TEST(Player, SeekRequestsAreClampedAndRelativeSeeksAccumulate) {
   Player player;
   player.togglePause();  // nothing open: nothing happens

@@ -46,17 +46,24 @@ TEST(History, FileFormatAndRoundTrip) {
   // Far longer than a 512-byte line, with Hangul and a "|" in the file name.
   std::string longKey = "/미디어/" + std::string(900, 'k') + "/노래 | 가수.mp3";
   h.update(longKey, 100.04, 200.06);
+  // The subtitle track chosen: a file's name with the field's and line's marks escaped.
+  h.setSubtitleTrack(longKey, {SubtitlePick::File, -1, "", "노래 | 가수;100%.ko.srt"});
+  h.setSubtitleTrack("/m/영화.mkv", {SubtitlePick::Stream, 3, "kor", ""});
   now = 5000;
   h.update("https://pod/ep1.mp3?x=1", 12.06, 0);
   h.update("bad\nforged|99.0|100.0|1", 5, 0);  // a line break would forge a record: not written
   std::string path = dir.file("podcast_history.ini");
   ASSERT_TRUE(h.save(path));
-  const std::string file = kHeader + "https://pod/ep1.mp3?x=1|12.1|0.0|5000\n/m/영화.mkv|75.2|5400.0|1000;audio=2:eng\n" +
-                           longKey + "|100.0|200.1|1000\n";
+  const std::string file = kHeader + "https://pod/ep1.mp3?x=1|12.1|0.0|5000\n" +
+                           "/m/영화.mkv|75.2|5400.0|1000;audio=2:eng;sub=3:kor\n" + longKey +
+                           "|100.0|200.1|1000;sub=file:노래 %7C 가수%3B100%25.ko.srt\n";
   EXPECT_EQ(dir.read("podcast_history.ini"), file);
   PodcastHistory r;
   ASSERT_TRUE(r.load(path));
   EXPECT_EQ(r.serialize(), file);
+  HistoryRecord back;
+  ASSERT_TRUE(r.find(longKey, back));
+  EXPECT_EQ(back.subtitle.file, "노래 | 가수;100%.ko.srt");
   EXPECT_FALSE(r.load(dir.file("missing.ini")));
   EXPECT_EQ(r.size(), 0u);  // a missing file empties the history
 }
@@ -66,10 +73,12 @@ TEST(History, LoadingSkipsMalformedLinesAndKeepsTheNewest200) {
   h.update("stale", 9, 9);
   h.parse(kHeader + "a|10.0|0.0|5\ntwo|10.0|5\nhalf|0.5|10|1\n|5|5|5\n\n#c|5|5|5\ncrlf|7.5|60|3\r\n"
                     "junk|x|y|z\nneg|6|-4|-9\ndup|1|1|1\ndup|2|2|2\n"
-                    "t1|5|5|5;audio=x:eng;audio=3:k-r;audio=99999:a;other=1\nt2|5|5|6;later=1;audio=1:jpn\n");
+                    "t1|5|5|5;audio=x:eng;audio=3:k-r;audio=99999:a;other=1;sub=x;sub=file:;sub=file:a%2\n"
+                    "t2|5|5|6;later=1;audio=1:jpn;sub=none\n");
   // "junk" reads position 0 and is dropped; a stamp that is not a number reads 0.
-  // Audio tracks that are not a stream number and a tag of letters are ignored, as are unknown parts.
-  EXPECT_EQ(h.serialize(), kHeader + "t2|5.0|5.0|6;audio=1:jpn\na|10.0|0.0|5\nt1|5.0|5.0|5\ncrlf|7.5|60.0|3\n"
+  // Tracks that are not a stream number and a tag of letters (or a whole file name) are ignored, as
+  // are unknown parts.
+  EXPECT_EQ(h.serialize(), kHeader + "t2|5.0|5.0|6;audio=1:jpn;sub=none\na|10.0|0.0|5\nt1|5.0|5.0|5\ncrlf|7.5|60.0|3\n"
                                      "dup|2.0|2.0|2\nneg|6.0|-4.0|0\n");
   EXPECT_FLOAT_EQ(h.progress("neg"), 0.0f);
 

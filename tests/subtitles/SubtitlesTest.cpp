@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "settings/Settings.h"
+#include "subtitles/SubtitleChoice.h"
 #include "subtitles/SubtitleState.h"
 #include "subtitles/SubtitleTrack.h"
 #include "support/TempDir.h"
@@ -192,54 +193,92 @@ TEST(SubtitleState, CommandsMirrorIntoSettingsAndReport) {
   EXPECT_TRUE(s.subtitleSize == 30 && s.subtitleVisible);
 }
 
-TEST(SubtitleState, FilesFoundBesideTheMediumOrChosenByHand) {
+// Files beside the medium, best first: its own name by kind (SRT, SAMI, ASS, SSA, WebVTT), then
+// names with a language part, Korean first; no other parts, and the dot of a folder is no
+// extension. A file is read by its extension in any case.
+TEST(SubtitleFiles, FoundBesideTheMediumBestFirst) {
   test::TempDir dir;
-  const char* srt = "1\n00:00:01,000 --> 00:00:02,000\nfrom srt\n";
-  const char* smi = "<SYNC Start=0><P>from smi";
-  for (const char* name : {"film.srt", "film.smi", "bad.srt"}) dir.write(name, name == std::string("bad.srt") ? "x" : srt);
-  for (const char* name : {"film.smi", "other.SMI", "bad.smi"}) dir.write(name, smi);
+  for (const char* name : {"film.vtt", "film.srt", "film.ass", "film.smi", "film.txt", "other.SMI", "my.srt",
+                           "clip.en.srt", "clip.ko.smi", "clip.kor.srt", "clip.en.ass", "clip..srt", "talk.en.srt",
+                           "talk.part2.srt", "song.part2.srt"})
+    dir.write(name, "x");
   ASSERT_TRUE(makeDirectories(dir.file("my.dir")));
-  dir.write("my.srt", srt);
-  auto cue = [](const char* text) { return std::string("1\n00:00:01,000 --> 00:00:02,000\n") + text + "\n"; };
-  // With a language part: Korean first (SRT before SAMI), else any language; no other parts.
-  dir.write("clip.en.srt", cue("en"));
-  dir.write("clip.ko.smi", std::string("<SYNC Start=0><P>ko smi"));
-  dir.write("clip.kor.srt", cue("kor"));
-  dir.write("talk.en.srt", cue("en"));
-  dir.write("talk.part2.srt", cue("part"));
-  dir.write("song.part2.srt", cue("part"));
-  // The SRT file first; a broken first candidate is used anyway, with no fall-through; the
-  // dot of a folder is not the medium's extension.
-  SubtitleTrack t;
-  const std::pair<const char*, const char*> found[] = {{"film.mkv", "from srt"}, {"other.avi", "from smi"},
-      {"bad.mp4", ""}, {"song.mp3", ""}, {"none.mp4", ""}, {"noext", ""}, {"my.dir/video", ""},
-      {"clip.mkv", "kor"}, {"talk.mp4", "en"}};
-  for (const auto& [medium, text] : found) {
-    EXPECT_EQ(t.loadBeside(dir.file(medium)), *text != 0) << medium;
-    EXPECT_EQ(t.empty() ? "" : t.cues()[0].text, text) << medium;
+  const std::pair<const char*, const char*> found[] = {
+      {"film.mkv", "film.srt film.smi film.ass film.vtt "}, {"other.avi", "other.SMI "}, {"song.mp3", ""},
+      {"none.mp4", ""}, {"noext", ""}, {"my.dir/video", ""},
+      {"clip.mkv", "clip.kor.srt clip.ko.smi clip.en.srt clip.en.ass "}, {"talk.mp4", "talk.en.srt "}};
+  for (const auto& [medium, names] : found) {
+    std::string listed;
+    for (const std::string& path : subtitleFilesBeside(dir.file(medium))) {
+      EXPECT_EQ(parentPath(path), parentPath(dir.file(medium)));
+      listed += displayName(path) + " ";
+    }
+    EXPECT_EQ(listed, names) << medium;
   }
-  // A file chosen by hand is read by its extension, in any case.
-  EXPECT_TRUE(t.loadFile(dir.write("x.SRT", srt)) && t.loadFile(dir.write("x.Smi", smi)));
-  EXPECT_FALSE(t.loadFile(dir.write("x.ass", srt)));
+  const char* srt = "1\n00:00:01,000 --> 00:00:02,000\nfrom srt\n";
+  SubtitleTrack t;
+  EXPECT_TRUE(t.loadFile(dir.write("x.SRT", srt)) && t.loadFile(dir.write("x.Smi", "<SYNC Start=0><P>smi")) &&
+              t.loadFile(dir.write("x.vtt", "WEBVTT\n\n00:01.000 --> 00:02.000\nvtt\n")));
+  EXPECT_FALSE(t.loadFile(dir.write("x.ass", srt)));  // a script is libass's
   EXPECT_TRUE(t.empty());
+}
 
-  // The state's commands: loading resets the delay and reports.
-  Settings s;
-  SubtitleState st;
-  st.shiftDelay(2.0, s);
-  SubtitleMessage m;
-  ASSERT_TRUE(st.autoLoad(dir.file("film.mp4"), s, m));
-  EXPECT_EQ(m.text + std::to_string(m.durationMs), "자막 로드됨1200");
-  EXPECT_EQ(s.subtitleDelay, 0.0);
-  EXPECT_EQ(st.textAt(1.5), "from srt");
-  st.visible = false;
-  EXPECT_EQ(st.textAt(1.5), "");
-  m = st.openFile(dir.file("film.smi"), s);
-  EXPECT_EQ(m.text + std::to_string(m.durationMs), "자막: film.smi1500");
-  EXPECT_TRUE(st.visible);
-  EXPECT_EQ(st.openFile(dir.file("x.ass"), s).text, "자막 로드 실패");
-  EXPECT_TRUE(st.track.empty());
-  EXPECT_FALSE(st.autoLoad(dir.file("none.mp4"), s, m));
+// Which track shows first (a file beside the medium wins; else the stream marked default or
+// forced, else a Korean one, else none), which a remembered pick names, and how a pick is kept.
+TEST(SubtitleChoice, FirstAndRememberedTrack) {
+  auto stream = [](int n, const char* language, bool isDefault = false, bool forced = false) {
+    SubtitleOption o;
+    o.stream = SubtitleStream{n, language, "", "ass", SubtitleKind::Ass, isDefault, forced};
+    return o;
+  };
+  auto file = [](const char* path) { return SubtitleOption{{}, path}; };
+  using P = SubtitlePick;
+  const P unset, none{P::None, -1, "", ""};
+  auto picked = [](int n, const char* language) { return P{P::Stream, n, language, ""}; };
+  auto named = [](const char* file) { return P{P::File, -1, "", file}; };
+  struct Row {
+    std::vector<SubtitleOption> options;
+    int first;
+    P pick;
+    int remembered;  // -2: the pick no longer applies
+    P kept;          // the pick of the first track, for the medium /m/film.mkv
+  } rows[] = {
+      {{}, -1, unset, -2, none},
+      {{stream(2, "eng"), stream(3, "jpn")}, -1, none, -1, none},
+      {{stream(2, "eng"), stream(3, "kor")}, 1, picked(2, "eng"), 0, picked(3, "kor")},
+      {{stream(2, "kor"), stream(3, "eng", false, true)}, 1, picked(7, "kor"), 0, picked(3, "eng")},
+      {{stream(2, "ko"), stream(3, "")}, 0, picked(5, "fre"), -2, picked(2, "ko")},
+      {{stream(2, "kor", true), file("/m/film.srt")}, 1, named("film.srt"), 1, named("film.srt")},
+      {{stream(2, "kor"), file("/x/other.srt")}, 1, named("/x/other.srt"), 1, named("/x/other.srt")},
+      {{file("/m/film.srt")}, 0, named("film.ko.srt"), -2, named("film.srt")},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& r = rows[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(firstSubtitleOption(r.options), r.first);
+    bool applies = false;
+    const int remembered = rememberedSubtitleOption(r.options, r.pick, applies);
+    EXPECT_EQ(applies ? remembered : -2, r.remembered);
+    EXPECT_EQ(subtitlePickOf(r.options, r.first, "/m/film.mkv"), r.kept);
+  }
+}
+
+TEST(Subtitles, WebVttCues) {
+  const std::pair<const char*, double> times[] = {{"00:01.000", 1.0}, {"01:02:03.004", 3723.004}, {" 00:02.000 ", 2.0},
+                                                  {"1:02.5", -1},     {"00:60.000", -1},          {"00:01,000", -1},
+                                                  {"xx", -1},         {"1:2:3:4.000", -1}};
+  for (const auto& [text, seconds] : times) EXPECT_DOUBLE_EQ(SubtitleTrack::parseVttTime(text), seconds) << text;
+  SubtitleTrack t;
+  ASSERT_TRUE(t.parseVtt(
+      "WEBVTT - 제목\r\nKind: captions\r\n\r\n"
+      "STYLE\n::cue { color: red }\n\n"
+      "NOTE 메모\n둘째 줄\n\n"
+      "intro\n00:00:01.000 --> 00:00:02.500 align:start position:10%\n<v 화자>안녕</v> &amp; <b>hi</b>\n둘째 줄\n\n"
+      "00:03.000 --> 00:04.000\n<c.yellow>노랑</c> &lt;3\n\n"
+      "00:05.000 --> broken\nskipped\n\n"
+      "00:00.500 --> 00:00.900\n먼저"));
+  EXPECT_EQ(cues(t), "0.5-0.9 먼저\n1-2.5 안녕 & hi\n둘째 줄\n3-4 노랑 <3\n");
+  EXPECT_FALSE(SubtitleTrack().parseVtt("WEBVTT\n\nNOTE only\n"));
 }
 
 }  // namespace

@@ -41,15 +41,16 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
   return path;
 }
 
-std::string metadataFile(const std::string& body) {
+std::string mediaInput(const std::string& name, const std::string& bytes) {
   std::filesystem::create_directories(VELL_TEST_MEDIA_DIR);
   char hash[32];
-  snprintf(hash, sizeof hash, "%zx", std::hash<std::string>{}(body));
-  std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + ".ffmeta";
-  if (!std::filesystem::exists(path) && !writeFileAtomic(path, ";FFMETADATA1\n" + body))
-    ADD_FAILURE() << "cannot write " << path;
+  snprintf(hash, sizeof hash, "%zx", std::hash<std::string>{}(bytes));
+  std::string path = std::string(VELL_TEST_MEDIA_DIR) + "/" + hash + "-" + name;
+  if (!std::filesystem::exists(path) && !writeFileAtomic(path, bytes)) ADD_FAILURE() << "cannot write " << path;
   return path;
 }
+
+std::string metadataFile(const std::string& body) { return mediaInput("meta.ffmeta", ";FFMETADATA1\n" + body); }
 
 std::string chapterSection(int startMs, int endMs, const std::string& tag) {
   return "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(startMs) + "\nEND=" + std::to_string(endMs) + "\n" +

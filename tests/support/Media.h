@@ -14,6 +14,9 @@ std::string makeMedia(const std::string& ffmpegArgs, const std::string& extensio
 std::string metadataFile(const std::string& body);
 // One [CHAPTER] section in milliseconds, with a tag line ("title=...") unless `tag` is empty.
 std::string chapterSection(int startMs, int endMs, const std::string& tag);
+// A file for ffmpeg to read (a subtitle file to mux), kept beside the media by its content:
+// its path names the same file for the host's ffmpeg and for the program (under wine too).
+std::string mediaInput(const std::string& name, const std::string& bytes);
 
 // A few recipes that many tests share.
 std::string sineMp3(double seconds = 2.0, int frequency = 440);     // 44.1 kHz stereo
