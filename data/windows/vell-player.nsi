@@ -111,7 +111,7 @@ LangString PROGID_NAME ${LANG_KOREAN} "미디어 파일 (Vell Player)"
 !macroend
 
 ; What an installation puts in its folder; an upgrade first removes the DLLs of the version
-; before, whose names carry FFmpeg's library versions.
+; before, whose names carry the libraries' versions.
 !macro RemoveProgramFiles
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\streams.ini"
@@ -120,6 +120,10 @@ LangString PROGID_NAME ${LANG_KOREAN} "미디어 파일 (Vell Player)"
   Delete "$INSTDIR\avutil-*.dll"
   Delete "$INSTDIR\swresample-*.dll"
   Delete "$INSTDIR\swscale-*.dll"
+  Delete "$INSTDIR\libass-*.dll"
+  Delete "$INSTDIR\libfreetype-*.dll"
+  Delete "$INSTDIR\libfribidi-*.dll"
+  Delete "$INSTDIR\libharfbuzz-*.dll"
   RMDir /r "$INSTDIR\LICENSES"
 !macroend
 

@@ -149,14 +149,6 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
     menu.push_back(M::popup("오디오 트랙", std::move(items)));
   }
 
-  if (ChapterList chapters = a.player.chapters()) {
-    const int count = static_cast<int>(chapters->size());
-    const int current = chapterAt(*chapters, a.player.destination() + kChapterLanding);
-    const int first = std::clamp(current - kMaxChapterItems / 2, 0, std::max(0, count - kMaxChapterItems));
-    std::vector<M> items;
-    for (int i = first; i < count && i < first + kMaxChapterItems; ++i)
-      items.push_back(plain(chapterLabel(i, (*chapters)[static_cast<size_t>(i)]), kCmdChapterFirst + i, i == current));
-    menu.push_back(M::popup("챕터", std::move(items)));
   const SubtitleState& sub = a.subtitles;
   if (!sub.options.empty()) {
     std::vector<M> items;
@@ -167,6 +159,16 @@ std::vector<MenuItem> buildMainMenu(const App& a) {
     items.push_back(M::line());
     items.push_back(plain("없음", kCmdSubtitleTrackNone, sub.current < 0));
     menu.push_back(M::popup("자막 트랙", std::move(items)));
+  }
+
+  if (ChapterList chapters = a.player.chapters()) {
+    const int count = static_cast<int>(chapters->size());
+    const int current = chapterAt(*chapters, a.player.destination() + kChapterLanding);
+    const int first = std::clamp(current - kMaxChapterItems / 2, 0, std::max(0, count - kMaxChapterItems));
+    std::vector<M> items;
+    for (int i = first; i < count && i < first + kMaxChapterItems; ++i)
+      items.push_back(plain(chapterLabel(i, (*chapters)[static_cast<size_t>(i)]), kCmdChapterFirst + i, i == current));
+    menu.push_back(M::popup("챕터", std::move(items)));
   }
 
   int offset = a.player.syncOffsetMs();
