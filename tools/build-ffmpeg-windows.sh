@@ -64,35 +64,15 @@ build_ffmpeg() {
   licence_note dav1d "$dav1d" "$prefix" && dlls_self_contained "$prefix"
 }
 
-exec 9>"$cache/ffmpeg-windows.lock"
-flock 9  # one build at a time; a second caller waits, then finds the cache
-
+lock_cache ffmpeg
 ensure_deb_src
 : >>"$log"
 source=$(fetch_source ffmpeg "$log")
 dav1d=$(fetch_source dav1d "$log")
 debversion=$(source_version "$source")
-upstream=$(upstream_version "$debversion")
 key=$( { echo "$debversion"; source_version "$dav1d"; printf '%s\n' "${config[@]}";
   declare -f build_ffmpeg build_dav1d static_libs meson_cross licence_note dlls_self_contained; } |
   sha256sum | cut -c1-12)
-prefix="$cache/ffmpeg-$upstream-$key"
-
-if [ ! -f "$prefix/.complete" ]; then
-  start=$SECONDS
-  : >"$log"
-  rm -rf "$prefix"
-  work=$(mktemp -d "$cache/ffmpeg-build.XXXXXX")
-  trap 'rm -rf "$work"' EXIT
-  log_step "building ffmpeg $upstream into $prefix (log: $log)"
-  if ! (build_ffmpeg "$source" "$dav1d" "$prefix" "$work") >>"$log" 2>&1; then
-    log_step "failed; the end of $log:"
-    tail -n 30 "$log" >&2
-    exit 1
-  fi
-  printf '%s\n' "ffmpeg $debversion" "dav1d $(source_version "$dav1d")" "${config[@]}" >"$prefix/.complete"
-  log_step "built in $((SECONDS - start)) s"
-fi
-
-publish_prefix ffmpeg "$prefix"
-echo "$prefix"
+prefix="$cache/ffmpeg-$(upstream_version "$debversion")-$key"
+cached_build ffmpeg "$prefix" "$(printf '%s\n' "ffmpeg $debversion" "dav1d $(source_version "$dav1d")" "${config[@]}")" \
+  build_ffmpeg "$source" "$dav1d" "$prefix"

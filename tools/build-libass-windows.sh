@@ -44,8 +44,7 @@ build_all() {
   dlls_self_contained "$prefix"
 }
 
-exec 9>"$cache/libass-windows.lock"
-flock 9  # one build at a time; a second caller waits, then finds the cache
+lock_cache libass
 ensure_deb_src
 : >>"$log"
 sources=()
@@ -55,21 +54,5 @@ done
 key=$( { for s in "${sources[@]}"; do source_version "$s"; done; declare -f build_all meson_build;
   declare -f static_libs meson_cross licence_note dlls_self_contained; } | sha256sum | cut -c1-12)
 prefix="$cache/libass-$(upstream_version "$(source_version "${sources[3]}")")-$key"
-
-if [ ! -f "$prefix/.complete" ]; then
-  start=$SECONDS
-  : >"$log"
-  rm -rf "$prefix"
-  work=$(mktemp -d "$cache/libass-build.XXXXXX")
-  trap 'rm -rf "$work"' EXIT
-  log_step "building libass, FreeType, FriBidi and HarfBuzz into $prefix (log: $log)"
-  if ! (build_all "${sources[@]}" "$prefix" "$work") >>"$log" 2>&1; then
-    log_step "failed; the end of $log:"
-    tail -n 30 "$log" >&2
-    exit 1
-  fi
-  for s in "${sources[@]}"; do basename "$(dirname "$s")"; done >"$prefix/.complete"
-  log_step "built in $((SECONDS - start)) s"
-fi
-publish_prefix libass "$prefix"
-echo "$prefix"
+cached_build libass "$prefix" "$(for s in "${sources[@]}"; do basename "$(dirname "$s")"; done)" \
+  build_all "${sources[@]}" "$prefix"

@@ -128,6 +128,41 @@ licence_note() {
   mkdir -p "$3/licenses" && cp "$2/debian/copyright" "$3/licenses/$1.txt"
 }
 
+# lock_cache NAME: one build of NAME at a time; a second caller waits, then finds the cache.
+lock_cache() {
+  exec 9>"$cache/$1-windows.lock"
+  flock 9
+}
+
+# cached_build NAME PREFIX DESCRIPTION BUILD-FUNCTION ARG...: unless PREFIX/.complete exists, runs
+# BUILD-FUNCTION ARG... WORK (WORK a scratch folder, removed after) with its output in NAME's log,
+# and on success writes DESCRIPTION into .complete. Then publishes PREFIX and prints it.
+cached_build() {
+  local name=$1 prefix=$2 description=$3 start status
+  shift 3
+  local log="$cache/$name-windows-build.log"
+  if [ ! -f "$prefix/.complete" ]; then
+    start=$SECONDS
+    : >"$log"
+    rm -rf "$prefix"
+    work=$(mktemp -d "$cache/$name-build.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+    log_step "building $name into $prefix (log: $log)"
+    ("$@" "$work") >>"$log" 2>&1 && status=0 || status=$?
+    rm -rf "$work"
+    trap - EXIT
+    if [ $status -ne 0 ]; then
+      log_step "failed; the end of $log:"
+      tail -n 30 "$log" >&2
+      return 1
+    fi
+    echo "$description" >"$prefix/.complete"
+    log_step "built in $((SECONDS - start)) s"
+  fi
+  publish_prefix "$name" "$prefix"
+  echo "$prefix"
+}
+
 # publish_prefix NAME PREFIX: <cache>/NAME-windows.prefix, where cmake/Windows.cmake finds it;
 # rewritten only when it changes (CMake reconfigures when the file is newer than its cache).
 publish_prefix() {
