@@ -23,8 +23,8 @@ case "${1:-linux}" in
     # from their Debian sources (dpkg-dev, nasm, meson, zlib), GoogleTest's source, wine with a
     # PulseAudio server for WASAPI and an X server (with a window manager and a Hangul font) for
     # its windows, the host's ffmpeg for the test media, what makes and checks the zip, the
-    # installer (NSIS) and the icon, and what the end-to-end scenarios drive and read the program
-    # with.
+    # installer (NSIS) and the icon, what the end-to-end scenarios drive and read the program
+    # with, and the real yt-dlp the video-site tests run.
     PACKAGES=(
       cmake ninja-build ccache pkg-config make
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
@@ -32,7 +32,7 @@ case "${1:-linux}" in
       wine wine64 pulseaudio pulseaudio-utils
       xvfb openbox x11-utils fonts-nanum
       ffmpeg xdotool xclip imagemagick tesseract-ocr tesseract-ocr-kor
-      zip unzip nsis librsvg2-bin icoutils xauth
+      zip unzip nsis librsvg2-bin icoutils xauth yt-dlp
     )
     ;;
   *)

@@ -47,6 +47,7 @@ void App::openMedia(const std::string& url, const std::string& name, bool podcas
 
   ConnectJob job(player, url, podcastRequest, name);
   YtDlpResolver resolver;
+  resolver.maxHeight = window.displayBounds().h;  // the sharpest picture this screen can show
   std::atomic<bool> done{false};
   std::thread worker;
   try {

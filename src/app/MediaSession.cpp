@@ -39,7 +39,8 @@ MediaStatus MediaSession::status() const {
     s.title = !app_.medium.streamTitle.empty() ? app_.medium.streamTitle : app_.medium.title;
     s.artist = !info.artist.empty() ? info.artist : info.stationName;
     bool localFile = !app_.medium.path.empty() && !contains(app_.medium.path, "://");
-    s.url = localFile ? pathToFileUri(app_.medium.path) : p.url();
+    // What was asked for: a video site's page, not its stream addresses, which expire.
+    s.url = localFile ? pathToFileUri(app_.medium.path) : app_.connection.lastAttempt.url;
     s.artUrl = coverUri_;
     double duration = p.isLive() ? 0 : p.duration();
     s.lengthUs = duration > 0 ? static_cast<int64_t>(duration * 1e6) : 0;

@@ -18,9 +18,10 @@ ConnectJob::ConnectJob(Player& p, std::string u, bool podcast, std::string n)
 
 namespace {
 
-bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast, const std::string& title = "") {
+bool openAndRestore(ConnectJob& job, const std::string& url, bool podcast, const std::string& title = "",
+                    const std::string& audioUrl = "") {
   job.player.close();
-  if (!job.player.openUrl(url, podcast, &job.cancelled, title.empty() ? job.name : title)) return false;
+  if (!job.player.openUrl(url, podcast, &job.cancelled, title.empty() ? job.name : title, audioUrl)) return false;
   job.player.setVolume(job.volume);
   job.player.setMuted(job.muted);
   return true;
@@ -42,16 +43,14 @@ void runConnectJob(ConnectJob& job, YtDlpResolver& resolver, const PlsResolver& 
   std::string url = job.url;
   if (YtDlpResolver::isVideoSitePage(url)) {
     debugLog("YouTube URL detected: %s\n", url.c_str());
-    std::string mediaUrl, title;
+    ResolvedPage page;
     resolver.limits.totalTimeoutMs = std::min(resolver.limits.totalTimeoutMs, msLeft(deadline));
     resolver.limits.exitWaitMs = std::min(resolver.limits.exitWaitMs, msLeft(deadline));
-    if (!resolver.resolve(url, mediaUrl, title, &job.cancelled).empty()) {
-      title = oneLineTitle(title);
-      job.success = openAndRestore(job, mediaUrl, false, title);
-      if (job.success) {
-        job.resolvedUrl = mediaUrl;
-        job.title = title;
-      }
+    if (!resolver.resolve(url, page, &job.cancelled).empty()) {
+      const std::string title = oneLineTitle(page.title);
+      job.resolvedUrl = page.mediaUrl;  // for the log; what is kept and reopened is the page
+      job.success = openAndRestore(job, page.mediaUrl, false, title, page.audioUrl);
+      if (job.success) job.title = title;
       return;  // no direct attempt, even when the media URL would not open
     }
     if (job.cancelled.load()) return;

@@ -280,7 +280,8 @@ int MediaSource::ioClose(AVFormatContext* s, AVIOContext* pb) {
   return self->defaultIoClose_(s, pb);
 }
 
-bool MediaSource::open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel) {
+bool MediaSource::open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel,
+                       const std::string& audioUrl) {
   close();
   std::lock_guard<std::mutex> lock(sourceLock);
   abortRequested.store(false);
@@ -304,15 +305,28 @@ bool MediaSource::open(const std::string& url, bool podcastRequest, const std::a
     }
   } endGuard{*this};
 
-  OpenOptions options = buildOpenOptions(url, podcastRequest);
-  AVFormatContext* ctx = avformat_alloc_context();
+  AVFormatContext* ctx = openInputLocked(url, buildOpenOptions(url, podcastRequest));
   if (!ctx) return false;
+  setContextLocked(ctx);
+  if (!analyzeLocked()) return false;
+  if (audioUrl.empty() || audioUrl == url) return true;  // one address: its own streams
+  AVFormatContext* audio = openInputLocked(audioUrl, buildOpenOptions(audioUrl, false));
+  if (audio && avformat_find_stream_info(audio, nullptr) >= 0 && addAudioInputLocked(audio)) return true;
+  if (audio) avformat_close_input(&audio);
+  closeLocked();
+  return false;
+}
+
+// Opens one network input within the open's guard; null on failure.
+AVFormatContext* MediaSource::openInputLocked(const std::string& url, const OpenOptions& options) {
+  AVFormatContext* ctx = avformat_alloc_context();
+  if (!ctx) return nullptr;
   ctx->interrupt_callback.callback = &MediaSource::interruptCallback;
   ctx->interrupt_callback.opaque = this;
   ctx->opaque = this;
   {
     std::lock_guard<std::mutex> guardLock(guardLock_);
-    guard_.context = ctx;  // the same pointer until the open ends (the guard ends with it)
+    guard_.context = ctx;  // the same pointer until this input is open
   }
   defaultIoOpen_ = ctx->io_open;
   defaultIoClose_ = ctx->io_close2;
@@ -329,9 +343,42 @@ bool MediaSource::open(const std::string& url, bool podcastRequest, const std::a
 
   int rc = avformat_open_input(&ctx, url.c_str(), format, &dict);
   av_dict_free(&dict);  // entries FFmpeg did not take are dropped
-  if (rc < 0) return false;  // FFmpeg freed the context
-  setContextLocked(ctx);
-  return analyzeLocked();
+  return rc < 0 ? nullptr : ctx;  // on failure FFmpeg freed the context
+}
+
+// The sound comes from `ctx` instead of the first input, whose own sound is left unread.
+bool MediaSource::addAudioInputLocked(AVFormatContext* ctx) {
+  std::vector<AudioTrack> tracks = listAudioTracks(ctx, -1);
+  const int chosen = defaultAudioTrack(tracks);
+  if (chosen < 0) return false;
+  const int offset = static_cast<int>(formatContext_->nb_streams);
+  for (AudioTrack& t : tracks) t.stream += offset;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i)
+    ctx->streams[i]->discard = static_cast<int>(i) + offset == tracks[chosen].stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+  std::lock_guard<std::mutex> infoLock(infoLock_);
+  for (const AudioTrack& t : info_.audioTracks) formatContext_->streams[t.stream]->discard = AVDISCARD_ALL;
+  audioContext_ = ctx;
+  audioOffset_ = offset;
+  info_.audioTracks = std::move(tracks);
+  info_.audioStream = info_.audioTracks[chosen].stream;
+  info_.hasAudio = true;
+  const AVCodecParameters* par = streamLocked(info_.audioStream)->codecpar;
+  info_.sampleRate = par->sample_rate;
+  info_.channels = par->ch_layout.nb_channels;
+  info_.codecName.clear();
+  if (const AVCodecDescriptor* d = avcodec_descriptor_get(par->codec_id)) info_.codecName = d->name;
+  info_.bitrateKbps = par->bit_rate > 0 ? static_cast<int>(par->bit_rate / 1000) : 0;
+  if (info_.duration <= 0 && ctx->duration >= 1) info_.duration = static_cast<double>(ctx->duration) * 1e-6;
+  titleStream_ = -1;
+  return true;
+}
+
+AVStream* MediaSource::streamLocked(int index) const {
+  if (index < 0) return nullptr;
+  if (formatContext_ && index < static_cast<int>(formatContext_->nb_streams)) return formatContext_->streams[index];
+  if (audioContext_ && index >= audioOffset_ && index - audioOffset_ < static_cast<int>(audioContext_->nb_streams))
+    return audioContext_->streams[index - audioOffset_];
+  return nullptr;
 }
 
 bool MediaSource::openLocal(const std::string& path) {
@@ -471,14 +518,18 @@ void MediaSource::setContextLocked(AVFormatContext* ctx) {
 
 void MediaSource::closeLocked() {
   AVFormatContext* ctx = formatContext_;
+  AVFormatContext* audio = audioContext_;
   {
     std::lock_guard<std::mutex> infoLock(infoLock_);
     formatContext_ = nullptr;
+    audioContext_ = nullptr;
     info_ = MediaInfo{};
     subtitleSetups_.clear();
   }
+  dropReadAheadLocked();
   titleStream_ = -1;
   if (ctx) avformat_close_input(&ctx);
+  if (audio) avformat_close_input(&audio);
   std::lock_guard<std::mutex> titleLock(titleLock_);
   publishedTitle_.clear();
   lastStreamTitle_.clear();
@@ -487,11 +538,52 @@ void MediaSource::closeLocked() {
 int MediaSource::readPacket(AVPacket* packet) {
   std::lock_guard<std::mutex> lock(sourceLock);
   if (!formatContext_) return 0;
+  if (audioContext_) return readInterleavedLocked(packet);
   int rc = av_read_frame(formatContext_, packet);
   publishTitleLocked(false);
   if (rc >= 0) return 1;
   if (rc == AVERROR_EOF || rc == AVERROR_EXIT) return 0;
   return -1;
+}
+
+// Two inputs: the packet that comes first in time of the two read ahead. One that has ended
+// leaves the other to play out; an error in either is the medium's.
+int MediaSource::readInterleavedLocked(AVPacket* packet) {
+  AVFormatContext* inputs[2] = {formatContext_, audioContext_};
+  for (int i = 0; i < 2; ++i) {
+    if (ahead_[i] || ended_[i]) continue;
+    AVPacket* p = av_packet_alloc();
+    if (!p) return -1;
+    int rc = av_read_frame(inputs[i], p);
+    if (rc < 0) {
+      av_packet_free(&p);
+      if (rc == AVERROR_EXIT || abortRequested.load()) return 0;
+      if (rc != AVERROR_EOF) return -1;
+      ended_[i] = true;
+      continue;
+    }
+    if (i == 1) p->stream_index += audioOffset_;
+    ahead_[i] = p;
+  }
+  auto at = [&](int i) {
+    const AVPacket* p = ahead_[i];
+    int64_t t = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
+    if (t == AV_NOPTS_VALUE) return -1.0e300;  // no time: hand it out at once
+    const AVStream* st = streamLocked(p->stream_index);
+    return static_cast<double>(t) * av_q2d(st->time_base);
+  };
+  int next = !ahead_[0] ? 1 : !ahead_[1] ? 0 : at(1) < at(0) ? 1 : 0;
+  if (!ahead_[next]) return 0;  // both ended
+  av_packet_move_ref(packet, ahead_[next]);
+  av_packet_free(&ahead_[next]);
+  return 1;
+}
+
+void MediaSource::dropReadAheadLocked() {
+  for (int i = 0; i < 2; ++i) {
+    av_packet_free(&ahead_[i]);
+    ended_[i] = false;
+  }
 }
 
 bool MediaSource::selectAudioStream(int stream) {
@@ -500,14 +592,14 @@ bool MediaSource::selectAudioStream(int stream) {
   std::lock_guard<std::mutex> infoLock(infoLock_);
   auto& tracks = info_.audioTracks;
   if (std::none_of(tracks.begin(), tracks.end(), [&](const AudioTrack& t) { return t.stream == stream; })) return false;
-  if (info_.audioStream >= 0) formatContext_->streams[info_.audioStream]->discard = AVDISCARD_ALL;
-  AVStream* st = formatContext_->streams[stream];
+  if (AVStream* old = streamLocked(info_.audioStream)) old->discard = AVDISCARD_ALL;
+  AVStream* st = streamLocked(stream);
   st->discard = AVDISCARD_DEFAULT;
   info_.audioStream = stream;
   info_.sampleRate = st->codecpar->sample_rate;
   info_.channels = st->codecpar->ch_layout.nb_channels;
   if (const AVCodecDescriptor* d = avcodec_descriptor_get(st->codecpar->codec_id)) info_.codecName = d->name;
-  titleStream_ = stream;
+  titleStream_ = audioContext_ ? -1 : stream;
   return true;
 }
 
@@ -520,7 +612,11 @@ bool MediaSource::seek(double seconds) {
     start = info_.startTime;
   }
   int64_t target = static_cast<int64_t>((seconds + start) * 1000000.0);
-  return avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
+  dropReadAheadLocked();
+  bool done = avformat_seek_file(formatContext_, -1, INT64_MIN, target, target, 0) >= 0;
+  // The second input to the same moment (its sound is cut at the target like the first's).
+  if (audioContext_) done = avformat_seek_file(audioContext_, -1, INT64_MIN, target, target, 0) >= 0 && done;
+  return done;
 }
 
 // Reading thread, under the demuxer lock: the song title the demuxer reports now, from the
@@ -610,7 +706,7 @@ AVStream* MediaSource::videoStreamParameters() const {
 
 AVStream* MediaSource::audioStreamParameters() const {
   std::lock_guard<std::mutex> lock(infoLock_);
-  return formatContext_ && info_.audioStream >= 0 ? formatContext_->streams[info_.audioStream] : nullptr;
+  return streamLocked(info_.audioStream);
 }
 
 bool MediaSource::isOpen() const {

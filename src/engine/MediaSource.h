@@ -74,12 +74,17 @@ class MediaSource {
   // Network URL with the option set of its kind. `cancel`, when given, aborts the open (not
   // later reads) as soon as it turns true: unlike the abort flag, which every open clears,
   // it cannot be lost to a close that came just before the open.
-  bool open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr);
+  // `audioUrl`, when given and not `url` itself, is a second input the sound is taken from
+  // (a video site's separate video and audio streams): both are read as one medium, in time
+  // order, seek together, and either failing fails the medium.
+  bool open(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr,
+            const std::string& audioUrl = {});
   // Local file (or any URL) with FFmpeg's defaults and no interrupt callback.
   bool openLocal(const std::string& path);
   void close();
 
-  // 1 = packet read, 0 = end of input or aborted, -1 = any other error.
+  // 1 = packet read, 0 = end of input or aborted, -1 = any other error. With a second input
+  // its streams are numbered after the first's.
   int readPacket(AVPacket* packet);
   bool seek(double seconds);
   // Plays `stream` (one of info().audioTracks) instead of the current audio stream; the
@@ -143,8 +148,20 @@ class MediaSource {
   void closeLocked();
   void setContextLocked(AVFormatContext* ctx);
   bool analyzeLocked();
+  AVFormatContext* openInputLocked(const std::string& url, const OpenOptions& options);
+  bool addAudioInputLocked(AVFormatContext* ctx);
+  AVStream* streamLocked(int index) const;  // either input's, by the numbering above
+  int readInterleavedLocked(AVPacket* packet);
+  void dropReadAheadLocked();
 
   AVFormatContext* formatContext_ = nullptr;
+  // The second input, whose sound is played (null when there is one); its stream numbers
+  // start at audioOffset_. Each input has one packet read ahead, so that they are handed
+  // out in time order. Both pointers change with both locks held.
+  AVFormatContext* audioContext_ = nullptr;
+  int audioOffset_ = 0;
+  AVPacket* ahead_[2] = {nullptr, nullptr};
+  bool ended_[2] = {false, false};
   int titleStream_ = -1;  // the audio stream whose tags name the song (chained Ogg); sourceLock
   mutable std::mutex sourceLock;
   mutable std::mutex infoLock_;  // guards info_ only; never held during I/O

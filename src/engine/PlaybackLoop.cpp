@@ -377,11 +377,16 @@ void Player::pauseBetweenAttempts(int ms) {
 }
 
 bool Player::reconnect() {
-  std::string address = url();
+  std::string address, audioAddress;
+  {
+    std::lock_guard<std::mutex> lock(urlLock_);
+    address = url_;
+    audioAddress = audioUrl_;
+  }
   if (address.empty()) return false;
   source_.close();
   audioDecoder_.close();
-  if (!source_.open(address, podcastRequest_.load(), &stopping_)) return false;
+  if (!source_.open(address, podcastRequest_.load(), &stopping_, audioAddress)) return false;
   if (!source_.hasAudio()) return false;
   if (!audioDecoder_.open(source_.audioStreamParameters(), audio_.sampleRate(), audio_.channels())) return false;
   audioDecoder_.setStartTime(source_.info().startTime);

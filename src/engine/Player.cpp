@@ -49,13 +49,14 @@ bool Player::openFile(const std::string& path) {
 }
 
 bool Player::openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel,
-                     const std::string& title) {
+                     const std::string& title, const std::string& audioUrl) {
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
-  if (!source_.open(url, podcastRequest, cancel)) return false;
+  if (!source_.open(url, podcastRequest, cancel, audioUrl)) return false;
   {
     std::lock_guard<std::mutex> lock(urlLock_);
     url_ = url;
+    audioUrl_ = audioUrl;
   }
   podcastRequest_.store(podcastRequest);
   bool live = !podcastRequest && source_.duration() <= 0;
@@ -76,6 +77,8 @@ bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& 
     if (!videoDecoder_.open(source_.videoStreamParameters(), true))
       videoDecoder_.open(source_.videoStreamParameters(), false);
     videoDecoder_.setStartTime(start);
+    if (logLines)
+      debugLog("Video: %s %dx%d\n", videoDecoder_.codecName().c_str(), videoDecoder_.width(), videoDecoder_.height());
   }
   if (source_.hasAudio()) {
     describeAudioStream(title, source_.hasVideo());
@@ -256,6 +259,7 @@ void Player::close() {
   {
     std::lock_guard<std::mutex> lock(urlLock_);
     url_.clear();
+    audioUrl_.clear();
   }
   podcastRequest_.store(false);
   isLive_.store(false);

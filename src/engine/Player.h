@@ -51,9 +51,10 @@ class Player {
 
   bool openFile(const std::string& path);
   // `cancel`, when given, aborts the open as soon as it turns true. `title` names the sound
-  // in the desktop's sound settings (else the station's own name, or the URL's).
+  // in the desktop's sound settings (else the station's own name, or the URL's). `audioUrl`:
+  // a separate stream the sound comes from (see MediaSource::open).
   bool openUrl(const std::string& url, bool podcastRequest, const std::atomic<bool>* cancel = nullptr,
-               const std::string& title = "");
+               const std::string& title = "", const std::string& audioUrl = "");
   void close();
 
   void play();
@@ -246,6 +247,7 @@ class Player {
 
   mutable std::mutex urlLock_;
   std::string url_;
+  std::string audioUrl_;  // urlLock_; empty when the sound is in url_'s input
   std::atomic<bool> podcastRequest_{false};
   std::atomic<bool> isLive_{false};
   std::atomic<bool> reconnecting_{false};

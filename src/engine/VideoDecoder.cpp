@@ -86,6 +86,10 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   return true;
 }
 
+std::string VideoDecoder::codecName() const {
+  return codecContext_ && codecContext_->codec ? codecContext_->codec->name : "";
+}
+
 void VideoDecoder::close() {
   converter_.reset();
   avcodec_free_context(&codecContext_);

@@ -1,6 +1,7 @@
 // The video decoder the playback thread feeds, hardware device first.
 #pragma once
 #include <cstddef>
+#include <string>
 
 #include "engine/FrameConverter.h"
 #include "engine/VideoFrame.h"
@@ -46,6 +47,7 @@ class VideoDecoder {
   // Whether the first picture came in the device's memory (false without a device).
   bool decodedOnDevice() const { return decodedOnDevice_; }
   int width() const { return width_; }
+  std::string codecName() const;  // the decoder's name ("h264", "libdav1d"); empty when closed
   int height() const { return height_; }
   // How many times a scaler was (re)made since open; a size change costs exactly one.
   int scalerBuilds() const { return converter_.scalerBuilds(); }

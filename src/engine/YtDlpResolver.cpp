@@ -1,6 +1,11 @@
 // Running yt-dlp and reading its answer; connection thread.
 #include "engine/YtDlpResolver.h"
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <algorithm>
 #include <vector>
 
 #include "engine/VideoSite.h"
@@ -12,7 +17,11 @@ namespace vell {
 namespace {
 
 constexpr const char* kToolName = "yt-dlp";
-constexpr const char* kMuxedFormat = "best[height<=1080][ext=mp4]/best[height<=1080]/best[ext=mp4]/best";
+
+// FFmpeg's own AV1 decoder only drives graphics hardware; software decoding needs a library.
+bool hasAv1Decoder() {
+  return avcodec_find_decoder_by_name("libdav1d") || avcodec_find_decoder_by_name("libaom-av1");
+}
 
 }  // namespace
 
@@ -30,7 +39,14 @@ bool YtDlpResolver::isVideoSitePage(const std::string& url) {
          contains(url, main + "/live") || contains(url, std::string(kMusicDomain) + "/");
 }
 
-void YtDlpResolver::parseOutput(const std::string& output, std::string& mediaUrl, std::string& title) {
+std::string YtDlpResolver::formatChoice(int maxHeight, bool withAv1) {
+  const std::string height = "[height<=" + std::to_string(std::clamp(maxHeight, 1080, 2160)) + "]";
+  // HDR pictures would come out washed out: the standard range is asked for where it is known.
+  const std::string codecs = withAv1 ? "[vcodec~='^(avc1|vp0?9|av01)']" : "[vcodec~='^(avc1|vp0?9)']";
+  return "bv*" + height + codecs + "[dynamic_range=?SDR]+ba/bv*" + height + "+ba/b" + height + "/b";
+}
+
+void YtDlpResolver::parseOutput(const std::string& output, ResolvedPage& page) {
   size_t start = 0;
   while (start < output.size()) {
     size_t end = output.find('\n', start);
@@ -40,17 +56,22 @@ void YtDlpResolver::parseOutput(const std::string& output, std::string& mediaUrl
     start = end + 1;
     if (line.empty()) continue;
     if (startsWith(line, "http")) {
-      if (mediaUrl.empty()) mediaUrl = line;
-    } else if (title.empty()) {
-      title = line;
+      if (page.mediaUrl.empty())
+        page.mediaUrl = line;
+      else if (page.audioUrl.empty())
+        page.audioUrl = line;
+    } else if (page.title.empty()) {
+      page.title = line;
     }
   }
 }
 
-std::string YtDlpResolver::run(const std::string& tool, const std::string& pageUrl, const char* format,
+std::string YtDlpResolver::run(const std::string& tool, const std::string& pageUrl, const std::string& format,
                                const std::atomic<bool>* cancel) {
-  // "--" ends the options: a pasted text that starts with "-" can only ever be a URL.
-  std::vector<std::string> args = {"--no-playlist", "-f", format, "--print", "title", "-g", "--", pageUrl};
+  // "--" ends the options: a pasted text that starts with "-" can only ever be a URL. UTF-8
+  // output: on Windows the tool otherwise writes the system's code page into a pipe.
+  std::vector<std::string> args = {"--no-playlist", "-f", format, "--encoding", "utf-8", "--print", "title",
+                                   "-g", "--", pageUrl};
   ProcessResult r = runProcess(tool, args, limits, cancel);
   // Warnings go to the log, never into the title.
   if (!r.errors.empty()) debugLog("yt-dlp stderr: %s\n", r.errors.substr(0, 2000).c_str());
@@ -58,10 +79,8 @@ std::string YtDlpResolver::run(const std::string& tool, const std::string& pageU
   return r.output;
 }
 
-std::string YtDlpResolver::resolve(const std::string& pageUrl, std::string& mediaUrl, std::string& title,
-                                   const std::atomic<bool>* cancel) {
-  mediaUrl.clear();
-  title.clear();
+std::string YtDlpResolver::resolve(const std::string& pageUrl, ResolvedPage& page, const std::atomic<bool>* cancel) {
+  page = {};
   std::string tool = toolPath_.empty() ? findYtDlp() : toolPath_;
   if (tool.empty() || !isExecutableFile(tool)) {
     debugLog("yt-dlp not found\n");
@@ -69,19 +88,26 @@ std::string YtDlpResolver::resolve(const std::string& pageUrl, std::string& medi
   }
   debugLog("yt-dlp resolving: %s\n", pageUrl.c_str());
 
-  parseOutput(run(tool, pageUrl, kMuxedFormat, cancel), mediaUrl, title);
-  if (!mediaUrl.empty()) {
-    debugLog("yt-dlp muxed: %s...\n", mediaUrl.substr(0, 80).c_str());
-    return mediaUrl;
+  parseOutput(run(tool, pageUrl, formatChoice(maxHeight, hasAv1Decoder()), cancel), page);
+  if (!page.mediaUrl.empty() && page.audioUrl == page.mediaUrl) page.audioUrl.clear();  // one input holds both
+  if (!page.mediaUrl.empty() && !page.audioUrl.empty()) {
+    debugLog("yt-dlp video: %s...\n", page.mediaUrl.substr(0, 80).c_str());
+    debugLog("yt-dlp audio: %s...\n", page.audioUrl.substr(0, 80).c_str());
+    return page.mediaUrl;
+  }
+  if (!page.mediaUrl.empty()) {
+    debugLog("yt-dlp muxed: %s...\n", page.mediaUrl.substr(0, 80).c_str());
+    return page.mediaUrl;
   }
   if (cancel && cancel->load()) return {};
-  title.clear();
-  parseOutput(run(tool, pageUrl, "best", cancel), mediaUrl, title);
-  if (!mediaUrl.empty()) {
-    debugLog("yt-dlp fallback: %s...\n", mediaUrl.substr(0, 80).c_str());
-    return mediaUrl;
+  page = {};
+  parseOutput(run(tool, pageUrl, "best", cancel), page);
+  page.audioUrl.clear();
+  if (!page.mediaUrl.empty()) {
+    debugLog("yt-dlp fallback: %s...\n", page.mediaUrl.substr(0, 80).c_str());
+    return page.mediaUrl;
   }
-  title.clear();
+  page = {};
   debugLog("yt-dlp resolution failed\n");
   return {};
 }

@@ -147,8 +147,7 @@ TEST(LiveStream, ChainedOggSongsAreNamedAndKeepSounding) {
       // The first song at once, as a server's burst on connect, then the second at its real pace.
       if (c.sendPaced(first + second, second.size() / 3, first.size())) c.wait(30000);
     });
-    test::TempDir dir;
-    test::setDiskAudioFile(dir.file("out.raw"));
+    test::DiskRun disk;
     std::vector<std::string> titles;
     {
       PlayerRun r;
@@ -160,9 +159,8 @@ TEST(LiveStream, ChainedOggSongsAreNamedAndKeepSounding) {
         return r.player.audioOutput().heardSeconds() > 4.0;
       }, 10000);
     }
-    test::setDiskAudioFile("/dev/null");
     EXPECT_EQ(titles, (std::vector<std::string>{"Band A - First Song", "Band B - Second Song"}));
-    std::vector<float> pcm = test::readDiskAudio(dir.file("out.raw"));
+    std::vector<float> pcm = disk.samples();
     const size_t rate = 48000, begin = test::nextFrame(pcm, 0, true);
     size_t end = pcm.size() / 2, silence = 0;
     while (end > begin && pcm[2 * (end - 1)] == 0.0f) --end;

@@ -26,15 +26,6 @@ using test::waitMs;
 
 constexpr int kRate = 48000;
 
-// The next player's device plays into a fresh file.
-struct DiskRun {
-  test::TempDir dir;
-  std::string file = dir.file("out.raw");
-  DiskRun() { test::setDiskAudioFile(file); }
-  ~DiskRun() { test::setDiskAudioFile("/dev/null"); }
-  std::vector<float> samples() const { return test::readDiskAudio(file); }
-};
-
 // Each medium plays to its end: pictures shown when due on the clock less the offset (those
 // held back by it still come due after the last sound), the clock on the sound heard, and one
 // end once picture and sound have both played out, the position then resting at the duration.
@@ -132,7 +123,7 @@ TEST(Player, StopCloseAndReopenAreNeverReportedAsTheEnd) {
 // Speed changes the pitch. The ring holds up to 30 s decoded at the old speed: playing on
 // from its head would jump, so a speed change goes on from the heard position.
 TEST(Player, SpeedChangeGoesOnFromTheHeardPosition) {
-  DiskRun run;
+  test::DiskRun run;
   PlayerRun r;
   ASSERT_TRUE(r.player.openFile(
       test::makeMedia("-f lavfi -i sine=frequency=440:sample_rate=22050:duration=60 -ac 1 -c:a pcm_s16le", "wav")));
@@ -171,7 +162,7 @@ TEST(Player, SeekAndStopThenPlay) {
       test::makeMedia("-f lavfi -i aevalsrc='0.5*sin(2*PI*(300+200*floor(t))*t)':s=48000:d=5 -ac 2 -c:a pcm_s16le", "wav");
   for (bool stop : {false, true}) {
     SCOPED_TRACE(stop ? "stop" : "seek");
-    DiskRun run;
+    test::DiskRun run;
     PlayerRun r;
     Player& p = r.player;
     ASSERT_TRUE(p.openFile(steps));
@@ -206,7 +197,7 @@ TEST(Player, AudioTracksAreListedChosenAndSwitchedInPlace) {
       "-map 0:v -map 1:a -map 2:a -c:v libx264 -preset ultrafast -g 25 -c:a:0 aac -ac:a:0 2 -c:a:1 flac -ac:a:1 1 "
       "-metadata:s:a:0 language=kor -metadata:s:a:1 language=eng -disposition:a:0 0 -disposition:a:1 default",
       "mkv");
-  DiskRun run;
+  test::DiskRun run;
   PlayerRun r;
   Player& p = r.player;
   ASSERT_TRUE(p.openFile(path));

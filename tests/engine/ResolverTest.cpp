@@ -28,32 +28,60 @@ TEST(Resolver, ToolBesideTheProgramWinsOverTheSearchPath) {
   EXPECT_EQ(YtDlpResolver::findYtDlp("/nonexistent", "/nonexistent"), "");
 }
 
-// The page goes as one argument after "--"; warnings on standard error are logged, and only
-// standard output is parsed: the first URL and the first other line.
+// The page goes as one argument after "--", with UTF-8 asked for; warnings on standard error
+// are logged, and only standard output is parsed: the title, then one URL with picture and
+// sound, or the video's and the audio's (the same address twice is one input).
 TEST(Resolver, PassesThePageAsOneArgumentAndParsesStandardOutputOnly) {
   test::TempDir dir;
   test::LogCapture log;
-  std::string tool = fakeTool(dir, "yt-dlp", "printf '%s\\n' \"$@\" > '" + dir.file("args.txt") +
-                                                 "'\necho 'WARNING: old version' >&2\nprintf 'Title\\r\\nhttp://media/x\\nhttp://audio\\n'");
-  std::string url, title;
-  EXPECT_EQ(YtDlpResolver(tool).resolve("-f evil 'page' with spaces", url, title), "http://media/x");
-  EXPECT_EQ(title, "Title");
-  EXPECT_EQ(log.count("WARNING: old version"), 1);
-  std::string args = dir.read("args.txt");
-  EXPECT_EQ(args.substr(args.find("\n--\n")), "\n--\n-f evil 'page' with spaces\n");
+  struct Row {
+    const char* printed;
+    const char* media;
+    const char* audio;
+  } rows[] = {
+      {"Title\\r\\nhttp://media/x\\n", "http://media/x", ""},
+      {"Title\\nhttp://video/x\\nhttp://audio/x\\nhttp://more\\n", "http://video/x", "http://audio/x"},
+      {"Title\\nhttp://dash/m.mpd\\nhttp://dash/m.mpd\\n", "http://dash/m.mpd", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.printed);
+    std::string tool = fakeTool(dir, "yt-dlp", "printf '%s\\n' \"$@\" > '" + dir.file("args.txt") +
+                                                   "'\necho 'WARNING: old version' >&2\nprintf '" + row.printed + "'");
+    ResolvedPage page;
+    EXPECT_EQ(YtDlpResolver(tool).resolve("-f evil 'page' with spaces", page), row.media);
+    EXPECT_EQ(page.audioUrl, row.audio);
+    EXPECT_EQ(page.title, "Title");
+    std::string args = dir.read("args.txt");
+    EXPECT_NE(args.find("\n--encoding\nutf-8\n"), std::string::npos) << args;
+    EXPECT_EQ(args.substr(args.find("\n--\n")), "\n--\n-f evil 'page' with spaces\n");
+  }
+  EXPECT_EQ(log.count("WARNING: old version"), 3);
 }
 
-TEST(Resolver, FirstAttemptMuxedThenPlainBestThenFailure) {
+// The screen's height bounds the picture asked for, between 1080 and 2160 lines; AV1 only
+// where a software decoder reads it.
+TEST(Resolver, FormatChoiceFollowsTheScreenAndTheDecoders) {
+  EXPECT_EQ(YtDlpResolver::formatChoice(1440, true),
+            "bv*[height<=1440][vcodec~='^(avc1|vp0?9|av01)'][dynamic_range=?SDR]+ba/bv*[height<=1440]+ba/"
+            "b[height<=1440]/b");
+  for (auto [screen, limit] : {std::pair{0, "[height<=1080]"}, {768, "[height<=1080]"}, {4320, "[height<=2160]"}})
+    EXPECT_NE(YtDlpResolver::formatChoice(screen, false).find(std::string("bv*") + limit + "[vcodec~='^(avc1|vp0?9)']"),
+              std::string::npos) << screen;
+}
+
+TEST(Resolver, FirstAttemptThenPlainBestThenFailure) {
   test::TempDir dir;
   test::LogCapture log;
-  std::string url, title;
-  // Succeeds only when asked for the plain best format.
-  std::string tool = fakeTool(dir, "yt-dlp", "[ \"$3\" = best ] || exit 1\necho 'Fallback title'\necho https://cdn/v.mp4");
-  EXPECT_EQ(YtDlpResolver(tool).resolve("https://youtu.be/x", url, title), "https://cdn/v.mp4");
-  EXPECT_EQ(title, "Fallback title");
-  EXPECT_EQ(YtDlpResolver(fakeTool(dir, "failing", "echo http://not-used; exit 2")).resolve("https://youtu.be/x", url, title), "");
-  EXPECT_EQ(url, "");
-  EXPECT_EQ(YtDlpResolver(dir.file("absent")).resolve("https://youtu.be/x", url, title), "");
+  ResolvedPage page;
+  // Succeeds only when asked for the plain best format; a second URL then is not a sound.
+  std::string tool =
+      fakeTool(dir, "yt-dlp", "[ \"$3\" = best ] || exit 1\necho 'Fallback title'\necho https://cdn/v.mp4\necho https://cdn/a");
+  EXPECT_EQ(YtDlpResolver(tool).resolve("https://youtu.be/x", page), "https://cdn/v.mp4");
+  EXPECT_EQ(page.title, "Fallback title");
+  EXPECT_EQ(page.audioUrl, "");
+  EXPECT_EQ(YtDlpResolver(fakeTool(dir, "failing", "echo http://not-used; exit 2")).resolve("https://youtu.be/x", page), "");
+  EXPECT_EQ(page.mediaUrl, "");
+  EXPECT_EQ(YtDlpResolver(dir.file("absent")).resolve("https://youtu.be/x", page), "");
   for (const char* line : {"yt-dlp fallback: https://cdn/v.mp4", "yt-dlp resolution failed", "yt-dlp not found"})
     EXPECT_EQ(log.count(line), 1) << line;
 }
@@ -77,8 +105,8 @@ TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
     cancel = true;
   });
   uint32_t t0 = tickCount();
-  std::string url, title;
-  EXPECT_EQ(hang.resolve("https://youtu.be/x", url, title, &cancel), "");
+  ResolvedPage page;
+  EXPECT_EQ(hang.resolve("https://youtu.be/x", page, &cancel), "");
   canceller.join();
   EXPECT_LT(tickCount() - t0, 1500u);
   std::string child = dir.read("child.pid");
@@ -89,7 +117,7 @@ TEST(Resolver, CancelEndsAHangingToolWithItsChildrenAndEndlessOutputIsCut) {
   YtDlpResolver noisy(fakeTool(dir, "chatty", "yes http://spam"));
   noisy.limits.maxOutputBytes = 64 * 1024;
   t0 = tickCount();
-  EXPECT_EQ(noisy.resolve("https://youtu.be/x", url, title), "");
+  EXPECT_EQ(noisy.resolve("https://youtu.be/x", page), "");
   EXPECT_LT(tickCount() - t0, 5000u);
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace vell::test {
 
 // What the sound devices played, as raw interleaved 32-bit floats at 48 kHz stereo in a file the
@@ -29,5 +31,15 @@ std::vector<float> readDiskAudio(const std::string& path);
 
 // A raw file of floats as written by the disk driver (empty when it cannot be read).
 std::vector<float> readRawFloats(const std::string& path);
+
+// While it lives, the devices that open play into a fresh file of its own (then "/dev/null"
+// again, also when a test fails half-way).
+struct DiskRun {
+  TempDir dir;
+  std::string file = dir.file("out.raw");
+  DiskRun() { setDiskAudioFile(file); }
+  ~DiskRun() { setDiskAudioFile("/dev/null"); }
+  std::vector<float> samples() const { return readDiskAudio(file); }
+};
 
 }  // namespace vell::test
