@@ -106,8 +106,9 @@ std::string takeShot(AppCore& t) {
     if (old.rfind("VellPlayer_", 0) == 0) removeFile(t.dir.file("Pictures/" + old));
   t.app.toast.text.clear();
   if (!t.app.takeScreenshot()) return {};
-  // Written on a helper thread; its toast comes back as a task.
-  for (int i = 0; i < 500 && t.app.toast.text != "스크린샷 저장됨"; ++i) {
+  // Written on a helper thread; its toast comes back as a task. The write ends with a flush to
+  // the disk, which a machine busy writing elsewhere may hold up for seconds.
+  for (int i = 0; i < 3000 && t.app.toast.text != "스크린샷 저장됨"; ++i) {
     sleepMs(10);
     t.app.onMessage(kMsgRunTasks);
   }
