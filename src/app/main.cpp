@@ -9,6 +9,7 @@ extern "C" {
 
 #include "Version.h"
 #include "app/App.h"
+#include "engine/FfmpegLog.h"
 #include "platform/Console.h"
 #include "platform/DataDirs.h"
 #include "platform/Files.h"
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
         "  --help     이 도움말을 출력합니다\n");
     return 0;
   }
-  av_log_set_level(AV_LOG_ERROR);
+  vell::installFfmpegLog();
   avformat_network_init();
   int exitCode = 1;
   {

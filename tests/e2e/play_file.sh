@@ -9,6 +9,9 @@ film "$media" 640x360 20
 position() { awk -F'|' -v key="$media" '$1 == key {print $2}' "$data/podcast_history.ini"; }
 start_player --audio "$work/audio1.raw" "$media"
 wait_for_log "First frame presented"
+# A machine without a decoding device decodes in software without a word about the device.
+probe=$(grep -E "VDPAU|AVHW|hwaccel|Failed setup for format" "$work/log.txt" || true)
+[ -z "$probe" ] || fail "the hardware probe wrote: $probe"
 title_is "Vell Player - film.mp4" || fail "title was '$(xdotool getwindowname "$wid")'"
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" Up Up
