@@ -83,6 +83,10 @@ class AudioOutput {
   std::atomic<bool> muted{false};
   std::atomic<float> prebufferSeconds{0.5f};
   std::atomic<bool> blockingWrite{true};
+  // A ring the network starves fades the sound out instead of breaking it off, and the sound
+  // comes back once the ring is full again. A local file's ring runs short only while the
+  // machine is busy with pictures: its sound stays at full level (false).
+  std::atomic<bool> cutGainWhenShort{true};
   // No more samples will come until the next flush or start: the ring running dry is then
   // the end of the sound, not a shortage.
   std::atomic<bool> endOfInput{false};

@@ -18,6 +18,9 @@ constexpr float kUnderrunRecover = 0.045f;      // while the ring is between the
 constexpr float kUnderrunRecoverFast = 0.15f;   // once a full second is buffered
 constexpr uint32_t kLowLogIntervalMs = 2000;
 constexpr double kLowMarkSeconds = 0.3;
+// A ring this full is full again: below the second the player keeps ahead of a picture, so
+// that a ring fed as usual always reaches it.
+constexpr double kFullMarkSeconds = 0.75;
 constexpr uint32_t kFillGraceMs = 1000;
 constexpr int kRenderPollMs = 4;
 constexpr int kStartupPollMs = 8;
@@ -138,7 +141,7 @@ bool AudioOutput::renderChunk(int available, int steps) {
   const bool shortage =
       low && !endOfInput.load() && (primed_ || tickCount() - fillStartTick_ >= kFillGraceMs);
   if (low) {
-    underrunGain_ *= std::pow(kUnderrunDecay, static_cast<float>(steps));
+    if (cutGainWhenShort.load()) underrunGain_ *= std::pow(kUnderrunDecay, static_cast<float>(steps));
     if (underrunGain_ < kUnderrunFloor) underrunGain_ = 0.0f;
     if (shortage && !rebuffering.load()) {
       rebuffering.store(true);
@@ -149,7 +152,7 @@ bool AudioOutput::renderChunk(int available, int steps) {
         lastLowLogTick_ = now;
       }
     }
-  } else if (static_cast<double>(fill) >= perSecond) {
+  } else if (static_cast<double>(fill) >= kFullMarkSeconds * perSecond) {
     underrunGain_ = std::min(1.0f, underrunGain_ + kUnderrunRecoverFast * static_cast<float>(steps));
     rebuffering.store(false);
   } else {

@@ -40,6 +40,7 @@ bool Player::openFile(const std::string& path) {
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
   if (!source_.openLocal(path)) return false;
+  audio_.cutGainWhenShort.store(false);
   std::string title = source_.info().title;
   if (!openDecodersAndOutput(false, false, title.empty() ? displayName(path) : title)) return false;
   openSubtitles();
@@ -53,6 +54,7 @@ bool Player::openUrl(const std::string& url, bool podcastRequest, const std::ato
   std::lock_guard<std::recursive_mutex> life(lifecycleLock_);
   close();
   if (!source_.open(url, podcastRequest, cancel, audioUrl)) return false;
+  audio_.cutGainWhenShort.store(true);
   {
     std::lock_guard<std::mutex> lock(urlLock_);
     url_ = url;
