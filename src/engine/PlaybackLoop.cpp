@@ -24,6 +24,8 @@ constexpr double kSoundAheadSeconds = 1.0;
 constexpr size_t kMaxWaitingPackets = 300;
 // Pictures wait while the sound has less than this ahead (a video's sound starts with more).
 constexpr double kSoundFirstSeconds = 0.3;
+// A waiting picture this far behind the clock can no longer be caught up with.
+constexpr double kPictureBehindSeconds = 1.0;
 
 }  // namespace
 
@@ -77,6 +79,22 @@ void Player::playbackThread() {
     if (waiting.size() >= kMaxWaitingPackets || audioIndex < 0 || inputEnded) return false;
     return !soundAhead(kSoundAheadSeconds);
   };
+  // When the machine cannot decode the pictures in time, they give way, never the sound: the
+  // waiting pictures that are far behind the clock are dropped with every one up to the next
+  // key frame, where decoding picks up again. Otherwise the waiting pictures would fill up and
+  // stop the reading, and with it the sound.
+  bool toKeyFrame = false;
+  auto dropPicturesBehind = [&] {
+    double at = 0;
+    if (waiting.empty() || videoDecoder_.skipping() || clock_.isPaused() ||
+        !videoDecoder_.packetTime(waiting.front(), at) ||
+        at > clock_.read() - syncOffsetMs_.load() * 0.001 - kPictureBehindSeconds)
+      return;
+    droppedFrames_ += waiting.size();
+    dropWaiting();
+    videoDecoder_.flush();
+    toKeyFrame = true;
+  };
 
   while (running_.load()) {
     if (int stream = pendingAudioStream_.exchange(-1); stream >= 0 && stream != audioIndex) {
@@ -88,12 +106,14 @@ void Player::playbackThread() {
     double target = seekRequest_.load();
     if (target >= 0) {
       dropWaiting();
+      toKeyFrame = false;
       inputEnded = false;
       executeSeek(target);
       seekRequest_.compare_exchange_strong(target, -1);
       live.endRetryCount = 0;
       videoDrained = false;
     }
+    dropPicturesBehind();
     feedWaiting();
     if (!mayReadOn()) {
       waitForRoom();
@@ -106,6 +126,12 @@ void Player::playbackThread() {
       live.packetRead();
       reconnecting_.store(false);
       if (packet->stream_index == videoIndex && videoIndex >= 0) {
+        if (toKeyFrame && !(packet->flags & AV_PKT_FLAG_KEY)) {
+          ++droppedFrames_;
+          av_packet_unref(packet);
+          continue;
+        }
+        toKeyFrame = false;
         if (rereadingVideo_) {
           // Read again after an audio switch went back: those up to the last one are had.
           bool byPos = packet->pos >= 0 && lastVideoPos_ >= 0;

@@ -108,15 +108,19 @@ void VideoDecoder::flush() {
   if (codecContext_) avcodec_flush_buffers(codecContext_);
 }
 
+bool VideoDecoder::packetTime(const AVPacket* packet, double& seconds) const {
+  if (!codecContext_ || !packet || packet->pts == AV_NOPTS_VALUE || codecContext_->pkt_timebase.den < 1) return false;
+  seconds = av_q2d(codecContext_->pkt_timebase) * static_cast<double>(packet->pts) - startTime_;
+  return true;
+}
+
 bool VideoDecoder::sendPacket(const AVPacket* packet) {
   if (!codecContext_) return false;
   // Only pictures that are never shown and never referred to are skipped: every one the
   // target is built from is decoded whole (skipping their loop filter would change it).
-  AVDiscard skip = AVDISCARD_DEFAULT;
-  if (packet && skipBefore_ >= 0 && packet->pts != AV_NOPTS_VALUE && codecContext_->pkt_timebase.den >= 1 &&
-      av_q2d(codecContext_->pkt_timebase) * static_cast<double>(packet->pts) - startTime_ < skipBefore_)
-    skip = AVDISCARD_NONREF;
-  codecContext_->skip_frame = skip;
+  double t = 0;
+  const bool beforeTarget = skipBefore_ >= 0 && packetTime(packet, t) && t < skipBefore_;
+  codecContext_->skip_frame = beforeTarget ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   return avcodec_send_packet(codecContext_, packet) >= 0;
 }
 

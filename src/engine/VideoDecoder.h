@@ -29,6 +29,8 @@ class VideoDecoder {
   void close();
   void flush();
   bool sendPacket(const AVPacket* packet);
+  // A packet's time in seconds from the input's start, as its picture's; false without one.
+  bool packetTime(const AVPacket* packet, double& seconds) const;
   // Fills `frame` with the next decoded picture (`frame.picture`, no pixels yet); false when
   // none is ready. Pictures too large to show are refused here, before any conversion.
   bool receivePicture(VideoFrame& frame);
@@ -47,8 +49,8 @@ class VideoDecoder {
   // Whether the first picture came in the device's memory (false without a device).
   bool decodedOnDevice() const { return decodedOnDevice_; }
   int width() const { return width_; }
-  std::string codecName() const;  // the decoder's name ("h264", "libdav1d"); empty when closed
   int height() const { return height_; }
+  std::string codecName() const;  // the decoder's name ("h264", "libdav1d"); empty when closed
   // How many times a scaler was (re)made since open; a size change costs exactly one.
   int scalerBuilds() const { return converter_.scalerBuilds(); }
 

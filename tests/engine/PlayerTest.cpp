@@ -425,6 +425,34 @@ TEST(Player, LateFramesAreDroppedButOneIsAlwaysShown) {
   EXPECT_EQ(player.droppedFrames(), static_cast<uint64_t>(Player::kQueuedFrames - 1));
 }
 
+// Pictures the machine cannot get through in time (here: a window that takes none) give way,
+// never the sound: it plays whole and at the tone's own level, window by window.
+TEST(Player, SoundKeepsItsLevelWhenPicturesCannotKeepUp) {
+  const std::string film = test::makeMedia(
+      "-f lavfi -i testsrc2=size=160x120:rate=120:duration=6 -f lavfi -i sine=frequency=440:sample_rate=48000:duration=6 "
+      "-c:v libx264 -preset ultrafast -g 60 -pix_fmt yuv420p -c:a aac -b:a 128k",
+      "mp4");
+  test::DiskRun run;
+  Player player;
+  ASSERT_TRUE(player.openFile(film));
+  player.play();
+  for (uint32_t start = tickCount(); tickCount() - start < 6300;) {
+    player.syncTick();
+    waitMs(16);
+  }
+  player.close();
+  EXPECT_GT(player.droppedFrames(), 0u);
+  std::vector<float> pcm = run.samples();
+  const size_t begin = test::nextFrame(pcm, 0, true), window = kRate / 10;
+  ASSERT_GT(pcm.size() / 2, begin + 56 * window);
+  for (size_t f = begin + window, i = 0; f < begin + 55 * window; f += window, ++i) {  // past the fade-in
+    double sum = 0;
+    for (size_t k = f; k < f + window; ++k) sum += double(pcm[2 * k]) * pcm[2 * k];
+    // The tone's level: 1/8 peak, its one channel spread over two.
+    EXPECT_NEAR(10 * std::log10(sum / window + 1e-20), 20 * std::log10(0.125 / 2), 1.0) << "window " << i;
+  }
+}
+
 // Control from the window and from a connection thread at once must not tear the player.
 TEST(Player, ControlFromTwoThreadsIsSafe) {
   std::string path = test::sineMp3(1.0);
