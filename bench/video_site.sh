@@ -37,15 +37,18 @@ python3 -m http.server "$port" --bind 127.0.0.1 --directory "$media" >/dev/null 
 server=$!
 trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
 cp "$player" "$work/vell-player"
-cp "$(dirname "$player")/streams.ini" "$work/" 2>/dev/null || true
+fresh_data() {  # each run starts without the last one's settings, playlist and history
+  rm -f "$work"/*.ini "$work"/playlist.dat
+  cp "$(dirname "$player")/streams.ini" "$work/" 2>/dev/null || true
+}
 base="http://127.0.0.1:$port"
 sleep 0.5
 
 # launch_ms: launch to the first picture, and the log line naming the picture decoded.
 launch_ms() {
   local fifo="$work/log.fifo" start pid ms="" line video=""
-  rm -f "$fifo" "$work"/*.ini "$work"/playlist.dat
-  cp "$(dirname "$player")/streams.ini" "$work/" 2>/dev/null || true
+  rm -f "$fifo"
+  fresh_data
   mkfifo "$fifo"
   start=$(date +%s%N)
   SDL_AUDIODRIVER=dummy "$work/vell-player" https://youtu.be/bench 2>"$fifo" >/dev/null &
@@ -77,8 +80,7 @@ for page in "separate 1080p" "combined 360p"; do
     video=${result#* }
   done
   first=$(printf '%s\n' "${runs[@]}" | median)
-  rm -f "$work"/*.ini "$work"/playlist.dat
-  cp "$(dirname "$player")/streams.ini" "$work/" 2>/dev/null || true
+  fresh_data
   read -r cpu rss < <(SDL_AUDIODRIVER=dummy run_for "$seconds" "$work/vell-player" https://youtu.be/bench)
   echo "$page: $video, first picture ${first} ms, ${cpu} cpu s in ${seconds} s, peak ${rss} MB"
 done
