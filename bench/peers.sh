@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Vell Player against ffplay and mpv on the same films, under one Xvfb, silent real-time sound
 # (SDL's dummy driver; mpv's null output), software decoding, 1280x720 windows: CPU seconds and
-# peak memory over a fixed time, frames that reached the screen at 60 fps, launch to first
-# picture and seek +10 s to new picture (both seen from outside through the X server), and
-# Vell's own idle CPU. Rounds interleave the players; the table gives medians.
-# Usage: bench/peers.sh [PLAYER]   (ROUNDS=5 and SECONDS_PER_RUN=15 by default; with
-# PEERS_KEEP=FILE the raw results are kept in FILE; with PEERS_RESULTS=FILE the table of
-# such a file is printed again)
+# peak memory over a fixed time, frames that reached the screen, launch to first picture and
+# seek +10 s to new picture (both seen from outside through the X server), and Vell's own idle
+# CPU. Beside them: the decoding floor (ffmpeg decoding the same span to nothing, same threads)
+# and each player's sound level on the 4K film against the same tone from a small film
+# (recorded through SDL's disk driver). Rounds interleave the players; the table gives medians.
+# Usage: bench/peers.sh [PLAYER]   (ROUNDS=5 and SECONDS_PER_RUN=15 by default; PLAYERS and
+# MEDIA narrow the runs, e.g. MEDIA="h264-2160p60.mp4"; PEERS_FILMS=DIR keeps the films; with PEERS_KEEP=FILE the raw results
+# are kept in FILE; with PEERS_RESULTS=FILE the table of such a file is printed again)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 player=$(readlink -f "${1:-$root/build/release/vell-player}")
@@ -23,6 +25,8 @@ probe="$root/bench/screen_probe.py"
 
 work=$(mktemp -d /tmp/vell-peers-XXXXXX)
 trap 'rm -rf "$work"' EXIT
+films=${PEERS_FILMS:-$work}
+mkdir -p "$films"
 echo "load at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # The films: a red square in the middle during the first ten seconds of every twenty (the
@@ -34,17 +38,23 @@ film() {  # film FILE SIZE RATE SECONDS VIDEO-CODEC-OPTIONS... -- AUDIO-CODEC-OP
   while [ "$1" != -- ]; do video+=("$1") && shift; done
   shift
   audio=("$@")
+  [ -s "$out" ] && return 0
   ffmpeg -nostdin -y -loglevel error -f lavfi -i "testsrc2=size=$size:rate=$rate:duration=$length,$mark" \
     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$length" -g "$rate" "${video[@]}" "${audio[@]}" \
     -shortest "$out"
 }
 if [ -z "${PEERS_RESULTS:-}" ]; then
-  film "$work/h264-1080p30.mp4" 1920x1080 30 60 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
-  film "$work/h264-1080p60.mp4" 1920x1080 60 30 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
-  film "$work/vp9-720p.webm" 1280x720 30 30 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1 -b:v 2M \
+  film "$films/h264-1080p30.mp4" 1920x1080 30 60 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
+  film "$films/h264-1080p60.mp4" 1920x1080 60 30 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
+  film "$films/vp9-720p.webm" 1280x720 30 30 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1 -b:v 2M \
     -- -c:a libopus -b:a 128k
-  ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=40" \
-    -ac 2 -c:a libmp3lame -b:a 320k "$work/song.mp3"
+  film "$films/h264-2160p60.mp4" 3840x2160 60 20 -c:v libx264 -preset veryfast -b:v 40M -pix_fmt yuv420p \
+    -- -c:a aac -b:a 128k
+  film "$films/hevc10-1080p30.mp4" 1920x1080 30 20 -c:v libx265 -preset faster -pix_fmt yuv420p10le \
+    -x265-params log-level=error -tag:v hvc1 -- -c:a aac -b:a 128k
+  film "$films/small-360p30.mp4" 640x360 30 20 -c:v libx264 -preset faster -pix_fmt yuv420p -- -c:a aac -b:a 128k
+  [ -s "$films/song.mp3" ] || ffmpeg -nostdin -y -loglevel error -f lavfi \
+    -i "sine=frequency=330:sample_rate=44100:duration=40" -ac 2 -c:a libmp3lame -b:a 320k "$films/song.mp3"
 fi
 
 # Vell runs from a folder of its own (portable: its files beside it), fresh every time.
@@ -63,12 +73,13 @@ export SDL_AUDIODRIVER=dummy
 cmd_vell() { fresh_vell && echo "$app/vell-player" "$1"; }
 cmd_ffplay() { echo ffplay -hide_banner -autoexit -x 1280 -y 720 "$1"; }
 cmd_mpv() {
-  echo mpv --no-config --really-quiet --vo=x11 --hwdec=no --ao=null --geometry=1280x720 --force-window=yes \
+  echo mpv --no-config --really-quiet --vo=x11 --hwdec=no "--ao=${mpv_ao:-null}" --geometry=1280x720 --force-window=yes \
     "--input-conf=$work/mpv-input.conf" "--input-ipc-server=$work/mpv.sock" "$1"
 }
 seek_keys() { case $1 in vell) echo shift+Right ;; *) echo Right ;; esac; }
-players=(vell ffplay mpv)
-media=(h264-1080p30.mp4 h264-1080p60.mp4 vp9-720p.webm song.mp3)
+read -r -a players <<<"${PLAYERS:-vell ffplay mpv}"
+read -r -a media <<<"${MEDIA:-h264-1080p30.mp4 h264-1080p60.mp4 h264-2160p60.mp4 hevc10-1080p30.mp4 vp9-720p.webm song.mp3}"
+rate_of() { case $1 in *60*) echo 60 ;; song*) echo - ;; *) echo 30 ;; esac; }
 
 # mpv's frame counters over its IPC socket: "frames drops".
 mpv_frames() {
@@ -103,27 +114,51 @@ play() {
   local stat hwm shown=-
   stat=$(cat "/proc/$pid/stat")
   hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
-  if [[ $file == *60* && $name == mpv ]]; then
+  local rate
+  rate=$(rate_of "$(basename "$file")")
+  if [[ $rate != - && $name == mpv ]]; then
     shown=$(mpv_frames | awk '{ printf "%.1f", ($1 > 0 ? 100 * ($1 - $2) / $1 : 0) }')
   fi
   stop "$pid"
-  if [[ $file == *60* ]]; then
+  if [[ $rate != - ]]; then
     case $name in
       vell) shown=$(sed -n 's/.*Video frames: \([0-9]*\) shown, \([0-9]*\) dropped.*/\1 \2/p' "$log" |
         awk '{ printf "%.1f", ($1 + $2 > 0 ? 100 * $1 / ($1 + $2) : 0) }') ;;
       # The status line: "  12.34 A-V: ... fd=   5 ...", rewritten in place.
       ffplay) shown=$(tr '\r' '\n' <"$log" | grep 'fd=' | tail -n1 |
-        awk '{ t = $1; for (i = 1; i <= NF; i++) if ($i ~ /^fd=/) { d = substr($i, 4); if (d == "") d = $(i + 1) }
-               printf "%.1f", (t > 0 ? 100 * (1 - d / (t * 60)) : 0) }') ;;
+        awk -v r="$rate" '{ t = $1; for (i = 1; i <= NF; i++) if ($i ~ /^fd=/) { d = substr($i, 4); if (d == "") d = $(i + 1) }
+               printf "%.1f", (t > 0 ? 100 * (1 - d / (t * r)) : 0) }') ;;
     esac
   fi
   echo "${stat##*) }" | awk -v t="$ticks" -v m="$hwm" -v s="$shown" '{ printf "%.2f %.0f %s\n", ($12 + $13) / t, m / 1024, s }'
 }
 
+# floor FILE: CPU seconds of ffmpeg decoding the first SECONDS_PER_RUN of FILE (picture and
+# sound, automatic threads as every player here) to nothing, as fast as it can.
+floor() {
+  /usr/bin/time -f "%U %S" -o "$work/time" \
+    ffmpeg -nostdin -loglevel error -threads 0 -i "$1" -t "$seconds" -map 0:v -map 0:a? -f null - >/dev/null 2>&1
+  awk '{ printf "%.2f\n", $1 + $2 }' "$work/time"
+}
+
+# level NAME FILE: the sound as the player sends it to the device, recorded for SECONDS_PER_RUN
+# (sound_level.py: median dB and tenths more than 3 dB under it).
+level() {
+  local raw="$work/sound.raw"
+  rm -f "$raw"
+  # shellcheck disable=SC2046
+  set -- $(mpv_ao=sdl && "cmd_$1" "$2")
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$raw" "$@" >/dev/null 2>&1 &
+  local pid=$!
+  sleep "$seconds"
+  stop "$pid"
+  [ -s "$raw" ] && /usr/bin/python3 "$root/bench/sound_level.py" "$raw" || echo "- -"
+}
+
 # first NAME: ms from launch until the film's first picture is on screen.
 first() {
   # shellcheck disable=SC2046
-  set -- $("cmd_$1" "$work/h264-1080p30.mp4")
+  set -- $("cmd_$1" "$films/h264-1080p30.mp4")
   local start
   start=$(date +%s%N)
   "$@" >/dev/null 2>&1 &
@@ -137,7 +172,7 @@ seeks() {
   local keys
   keys=${2:-$(seek_keys "$1")}
   # shellcheck disable=SC2046
-  set -- $("cmd_$1" "$work/h264-1080p30.mp4")
+  set -- $("cmd_$1" "$films/h264-1080p30.mp4")
   "$@" >/dev/null 2>&1 &
   local pid=$!
   # shellcheck disable=SC2086
@@ -182,24 +217,34 @@ results=${PEERS_RESULTS:-$work/results}
 [ -n "${PEERS_RESULTS:-}" ] || : >"$results"
 [ -n "${PEERS_RESULTS:-}" ] || for round in $(seq 1 "$rounds"); do
   # Each round starts with another player, so none always runs first.
-  order=("${players[@]:$(((round - 1) % 3))}" "${players[@]:0:$(((round - 1) % 3))}")
+  shift_by=$(((round - 1) % ${#players[@]}))
+  order=("${players[@]:$shift_by}" "${players[@]:0:$shift_by}")
   for m in "${media[@]}"; do
     for p in "${order[@]}"; do
-      read -r cpu mb shown < <(play "$p" "$work/$m")
+      read -r cpu mb shown < <(play "$p" "$films/$m")
       echo "$p $m cpu $cpu" >>"$results"
       echo "$p $m rss $mb" >>"$results"
       [ "$shown" = - ] || echo "$p $m shown $shown" >>"$results"
     done
+    [ "$(rate_of "$m")" = - ] || echo "floor $m cpu $(floor "$films/$m")" >>"$results"
   done
-  for p in "${order[@]}"; do
+  [[ " ${media[*]} " == *" h264-2160p60.mp4 "* ]] && for m in small-360p30.mp4 h264-2160p60.mp4; do
+    for p in "${order[@]}"; do
+      read -r db low < <(level "$p" "$films/$m")
+      echo "$p $m level $db" >>"$results"
+      echo "$p $m low $low" >>"$results"
+    done
+  done
+  # The launch, seek and idle figures only in a full run.
+  [ -z "${MEDIA:-}" ] && for p in "${order[@]}"; do
     echo "$p - first $(first "$p")" >>"$results"
     seeks "$p" | while read -r ms; do
       echo "$p - seek $ms" >>"$results"
       [ "$p" != vell ] || echo "vell - exactseek $ms" >>"$results"
     done
   done
-  seeks mpv shift+Right | while read -r ms; do echo "mpv - exactseek $ms" >>"$results"; done
-  for state in empty queue podcasts; do echo "vell $state idle $(idle "$state")" >>"$results"; done
+  [ -z "${MEDIA:-}" ] && seeks mpv shift+Right | while read -r ms; do echo "mpv - exactseek $ms" >>"$results"; done
+  [ -z "${MEDIA:-}" ] && for state in empty queue podcasts; do echo "vell $state idle $(idle "$state")" >>"$results"; done
   echo "round $round done (load $(cut -d' ' -f1 /proc/loadavg))" >&2
   cp "$results" "${PEERS_KEEP:-/dev/null}" 2>/dev/null || true
 done
@@ -210,6 +255,7 @@ row() {  # row LABEL MEDIUM KEY: Vell, ffplay, mpv and the ratios to Vell
   v=$(value vell "$2" "$3")
   f=$(value ffplay "$2" "$3")
   m=$(value mpv "$2" "$3")
+  [ -n "$v$f$m" ] || return 0
   awk -v l="$1" -v v="$v" -v f="$f" -v m="$m" 'BEGIN {
     printf "| %-34s | %8s | %8s | %8s | %6s | %6s |\n", l, v, f, m,
       (f > 0 ? sprintf("%.2f", v / f) : "-"), (m > 0 ? sprintf("%.2f", v / m) : "-") }'
@@ -220,13 +266,33 @@ printf '| %-34s | %8s | %8s | %8s | %6s | %6s |\n' Figure Vell ffplay mpv V/ff V
 row "CPU s, 1080p30 H.264 + AAC" h264-1080p30.mp4 cpu
 row "CPU s, 1080p60 H.264 + AAC" h264-1080p60.mp4 cpu
 row "CPU s, 720p VP9 + Opus" vp9-720p.webm cpu
+row "CPU s, 2160p60 H.264 + AAC" h264-2160p60.mp4 cpu
+row "CPU s, 1080p30 HEVC 10-bit + AAC" hevc10-1080p30.mp4 cpu
 row "CPU s, MP3 320 kbit/s, window open" song.mp3 cpu
 row "peak RSS MB, 1080p30" h264-1080p30.mp4 rss
+row "peak RSS MB, 2160p60" h264-2160p60.mp4 rss
 row "peak RSS MB, MP3" song.mp3 rss
 row "frames on screen %, 1080p60" h264-1080p60.mp4 shown
+row "frames on screen %, 2160p60" h264-2160p60.mp4 shown
+row "frames on screen %, HEVC 10-bit" hevc10-1080p30.mp4 shown
+row "sound dB, 360p30 film" small-360p30.mp4 level
+row "sound dB, 2160p60 film" h264-2160p60.mp4 level
+row "tenths 3 dB low, 2160p60 film" h264-2160p60.mp4 low
+# Each player's level on the 4K film less its own on the small film: 0 when no gain is lost.
+drop() { awk -v a="$(value "$1" h264-2160p60.mp4 level)" -v b="$(value "$1" small-360p30.mp4 level)" \
+  'BEGIN { if (a != "" && b != "") printf "%.1f", a - b }'; }
+[ -z "$(value vell h264-2160p60.mp4 level)" ] ||
+  printf '| %-34s | %8s | %8s | %8s |\n' "sound dB, 2160p60 less 360p30" "$(drop vell)" "$(drop ffplay)" "$(drop mpv)"
 row "launch to first picture ms" - first
 row "seek +10 s to new picture ms" - seek
 row "seek +10 s to the exact frame ms" - exactseek
+echo
+echo "The decoding floor (ffmpeg -f null, the same span and threads) and Vell's CPU over it:"
+for m in "${media[@]}"; do
+  [ "$(rate_of "$m")" != - ] && [ -n "$(value floor "$m" cpu)" ] || continue
+  awk -v m="$m" -v f="$(value floor "$m" cpu)" -v v="$(value vell "$m" cpu)" \
+    'BEGIN { printf "| %-34s | %8s | %8s | %6s |\n", m, f, v, (f > 0 ? sprintf("%.2f", v / f) : "-") }'
+done
 for state in empty queue podcasts; do
   printf '| %-34s | %8s |\n' "Vell idle % of a core, $state" "$(value vell "$state" idle)"
 done
