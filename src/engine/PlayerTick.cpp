@@ -85,10 +85,13 @@ void Player::syncTick() {
   if (played < 0.08) return;
   double a = played + audioStartPosition_;
   double c = clock_.read();
-  if (d >= 2000 && std::fabs(a - c) <= 0.5) {
-    // Slow integral term: learns the device's rate against the system clock (a few per
-    // mille at most for real hardware), so the proportional nudges only handle jitter.
-    double trim = std::clamp(clock_.trim() + (a - c) * 0.01, -0.02, 0.02);
+  if (d >= 2000 && std::fabs(a - c) <= 0.05) {
+    // Integral term: learns the device's rate against the system clock, so the proportional
+    // nudges only handle jitter. Real hardware is off by a few per mille; a device timed by
+    // sleeps (a null or file output, a remote session) can run several per cent slow, and a
+    // term held at the band's edge would leave the picture that far ahead of the sound. Larger
+    // errors are events (a starved ring, a stalled device), not a rate, and are not learned.
+    double trim = std::clamp(clock_.trim() + (a - c) * 0.05, -0.1, 0.1);
     clock_.setTrim(trim);
   }
   if (auto target = clockCorrection(a, c, d)) clock_.set(*target);
@@ -98,7 +101,7 @@ std::optional<double> Player::clockCorrection(double a, double c, uint32_t msSin
   double e = a - c;
   if (std::fabs(e) > 0.5) return a;  // too far off to glide: snap
   if (msSinceSeek < 2000 && std::fabs(e) > 0.02) return c + e * 0.04;
-  if (msSinceSeek >= 2000 && std::fabs(e) > 0.01) return c + e * 0.06;
+  if (msSinceSeek >= 2000 && std::fabs(e) > 0.004) return c + e * 0.06;  // jitter smaller than this stays
   return std::nullopt;
 }
 

@@ -123,12 +123,15 @@ RectF levelMeterRect(const OverlayLayout& l) {
   return RectF{l.video.left + 40, l.controlsTop - 70, l.video.right - 40, l.controlsTop - 10};
 }
 
-void stepLevelMeter(std::array<float, kLevelBands>& smoothed, const std::array<float, kLevelBands>& levels) {
+bool stepLevelMeter(LevelMeter& meter, const std::array<float, kLevelBands>& levels, const OverlayLayout& l) {
+  const float height = std::max(levelMeterRect(l).height(), 0.0f);
   for (int i = 0; i < kLevelBands; ++i) {
     float level = std::isfinite(levels[i]) ? std::max(levels[i], 0.0f) : 0.0f;
     float target = std::min(level * 5, 1.0f);
-    smoothed[i] += (target - smoothed[i]) * 0.3f;
+    meter.smoothed[i] += (target - meter.smoothed[i]) * 0.3f;
+    meter.heights[i] = static_cast<int16_t>(std::lround(std::max(meter.smoothed[i] * height, 2.0f)));
   }
+  return !meter.everDrawn || meter.heights != meter.drawn;
 }
 
 float abMarkerX(double time, double duration, int width) {
@@ -186,23 +189,23 @@ void drawMediaIcon(Canvas& c, const UiResources& r, const OverlayState& s, float
   }
 }
 
-void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l,
-                    const std::array<float, kLevelBands>& levels, std::array<float, kLevelBands>& meter) {
+void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l, LevelMeter& meter) {
   if (!levelMeterFits(l)) return;
   RectF m = levelMeterRect(l);
   if (m.width() <= 0) return;
-  stepLevelMeter(meter, levels);
+  meter.drawn = meter.heights;
+  meter.everDrawn = true;
   const float b = m.width() / kLevelBands;
   for (int i = 0; i < kLevelBands; ++i) {
     float x = m.left + i * b;
-    float h = std::max(meter[i] * m.height(), 2.0f);
+    float h = meter.heights[i];
     c.fillRoundedRect(RectF{x, m.bottom - h - 2, x + b, m.bottom}, 3, r.meterGlow);
     c.fillRoundedRect(RectF{x + 1, m.bottom - h, x + b - 1, m.bottom}, 2, r.meterBar);
   }
 }
 
 float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,
-                       const Bitmap* cover, std::array<float, kLevelBands>& meter) {
+                       const Bitmap* cover, LevelMeter& meter) {
   const MediaView& m = s.media;
   const float cx = l.cx, cy = l.cy;
 
@@ -279,8 +282,10 @@ float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, 
   }
 
   // The meter only where it clears the text above it.
-  if (m.state == PlayState::Playing && y + 18 + 4 <= levelMeterRect(l).top - 3)
-    drawLevelMeter(c, r, l, s.audio.levels, meter);
+  if (m.state == PlayState::Playing && y + 18 + 4 <= levelMeterRect(l).top - 3) {
+    stepLevelMeter(meter, s.audio.levels, l);
+    drawLevelMeter(c, r, l, meter);
+  }
   return y + 18;
 }
 

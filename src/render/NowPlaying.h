@@ -37,8 +37,17 @@ Color subtitleFillColor(int index);
 // The level meter needs C - 70 > T + 20.
 bool levelMeterFits(const OverlayLayout& l);
 RectF levelMeterRect(const OverlayLayout& l);
-// One smoothing step towards min(level x 5, 1).
-void stepLevelMeter(std::array<float, kLevelBands>& smoothed, const std::array<float, kLevelBands>& levels);
+// The meter between paints: its smoothed values, and its bar heights in whole drawing units
+// as of the last step and as last drawn. A meter paint that would move no bar is skipped.
+struct LevelMeter {
+  std::array<float, kLevelBands> smoothed{};
+  std::array<int16_t, kLevelBands> heights{};
+  std::array<int16_t, kLevelBands> drawn{};
+  bool everDrawn = false;
+  void reset() { *this = LevelMeter{}; }
+};
+// One smoothing step towards min(level x 5, 1); returns whether a bar moved since it was drawn.
+bool stepLevelMeter(LevelMeter& meter, const std::array<float, kLevelBands>& levels, const OverlayLayout& l);
 // Seek-bar x of a media time.
 float abMarkerX(double time, double duration, int width);
 
@@ -48,10 +57,10 @@ VideoAreaContent videoAreaContent(const OverlayState& s);
 
 // Returns the bottom of the text above the level meter.
 float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,
-                       const Bitmap* cover, std::array<float, kLevelBands>& meter);
+                       const Bitmap* cover, LevelMeter& meter);
 void drawMediaIcon(Canvas& c, const UiResources& r, const OverlayState& s, float cx, float cy);
-void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l,
-                    const std::array<float, kLevelBands>& levels, std::array<float, kLevelBands>& meter);
+// The bars at the heights of the last step.
+void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l, LevelMeter& meter);
 void drawEmptyScreen(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l);
 void drawSubtitles(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l);
 void drawAbMarkers(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l);

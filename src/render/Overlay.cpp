@@ -69,7 +69,7 @@ void Overlay::resetMedium() {
   subtitles_.reset();
   cover_.create(0, 0);
   coverTried_ = false;
-  meter_.fill(0);
+  meter_.reset();
 }
 
 void Overlay::onResize() {
@@ -205,8 +205,11 @@ void Overlay::draw(Canvas& c, const UiResources& r, const OverlayState& s, const
 bool Overlay::paintMeter(Renderer& renderer, const UiResources& res, const OverlayState& s) {
   if (!meterOnly() || !renderer.ready()) return false;
   Canvas& c = renderer.canvas();
+  const OverlayLayout l = computeOverlayLayout(s);
+  // Only when a bar moves by a unit: a held note or silence costs no drawing at all.
+  if (!stepLevelMeter(meter_, s.audio.levels, l)) return false;
   c.clearArea(meterArea_);
-  drawLevelMeter(c, res, computeOverlayLayout(s), s.audio.levels, meter_);
+  drawLevelMeter(c, res, l, meter_);
   VideoDraw none;
   const RectI changed = c.pixelsCovering(meterArea_);
   return renderer.composeScene(&none, &changed);

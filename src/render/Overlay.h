@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/Canvas.h"
+#include "render/NowPlaying.h"
 #include "render/OverlayLayout.h"
 #include "render/OverlayState.h"
 #include "render/SubtitleLayer.h"
@@ -74,7 +75,7 @@ class Overlay {
   const Bitmap& cover() const { return cover_; }
   bool setCover(const uint8_t* data, size_t size, std::string_view mimeType = {});
 
-  const std::array<float, kLevelBands>& meterLevels() const { return meter_; }
+  const std::array<float, kLevelBands>& meterLevels() const { return meter_.smoothed; }
 
   // What the last draw showed that changes with time alone: Smooth wants every tick
   // (marquees, spinners, fades), Slow about 20 times a second (meters, pulses, carets).
@@ -123,7 +124,7 @@ class Overlay {
  private:
   ControlGeometries geo_;
   SubtitleLayer subtitles_;
-  std::array<float, kLevelBands> meter_{};
+  LevelMeter meter_;
   Bitmap cover_;
   bool coverTried_ = false;
   std::unique_ptr<TextLayout> titleLayout_;
