@@ -133,7 +133,10 @@ void Player::resetForNewMedium() {
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
   audioLost_.store(false);
-  maxQueuedFrames_.store(kQueuedFrames);
+  const bool large =
+      source_.hasVideo() && static_cast<int64_t>(videoDecoder_.width()) * videoDecoder_.height() > 1920 * 1088;
+  queueDepth_.store(large ? kQueuedLargeFrames : kQueuedFrames);
+  maxQueuedFrames_.store(queueDepth_.load());
   droppedFrames_.store(0);
   shownFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
@@ -316,7 +319,7 @@ void Player::setSpeed(double speed) {
   clock_.setSpeed(speed);
   // The playback thread rebuilds its resampler before the next audio packet.
   pendingSpeed_.store(speed);
-  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * kQueuedFrames)));
+  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * queueDepth_.load())));
   continueFrom(heard);
 }
 

@@ -35,8 +35,9 @@ class Player {
  public:
   enum State { Stopped = 0, Playing = 1, Paused = 2 };
   // Decoded pictures waiting to be shown at normal speed: enough to ride out a slow one,
-  // few enough to keep their memory small.
+  // few enough to keep their memory small. Above 1080p a picture is 12 MB and more: three.
   static constexpr int kQueuedFrames = 5;
+  static constexpr int kQueuedLargeFrames = 3;
 
   Player();
   ~Player();
@@ -221,6 +222,7 @@ class Player {
   mutable std::mutex queueLock_;
   std::condition_variable queueSpace_;  // a picture was taken or the queue emptied
   std::atomic<int> maxQueuedFrames_{kQueuedFrames};
+  std::atomic<int> queueDepth_{kQueuedFrames};  // at normal speed, for this medium's picture size
   std::atomic<uint64_t> droppedFrames_{0};
   std::atomic<uint64_t> shownFrames_{0};
 
