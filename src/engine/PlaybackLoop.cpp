@@ -52,14 +52,10 @@ void Player::playbackThread() {
   };
   // Pictures wait while the sound is short: a late picture is dropped, while sound that runs
   // dry slows the clock and everything with it. Not the ones a seek decodes its way through
-  // (they are never shown, and the sound before the target is dropped anyway), nor the first
-  // picture after an open or a seek: it is what the user waits to see, and the sound does not
-  // start before its prebuffer anyway.
-  bool firstPictureDue = true;
+  // (they are never shown, and the sound before the target is dropped anyway).
   auto room = [&] {
-    if (firstPictureDue && queuedFrames() > 0) firstPictureDue = false;
     if (audioIndex >= 0 && !inputEnded && !audioLost_.load() && waiting.size() < kMaxWaitingPackets &&
-        !videoDecoder_.skipping() && !firstPictureDue && !soundAhead(kSoundFirstSeconds))
+        !videoDecoder_.skipping() && !soundAhead(kSoundFirstSeconds))
       return false;
     return queuedFrames() < static_cast<size_t>(maxQueuedFrames_.load());
   };
@@ -113,7 +109,6 @@ void Player::playbackThread() {
       toKeyFrame = false;
       inputEnded = false;
       executeSeek(target);
-      firstPictureDue = true;
       seekRequest_.compare_exchange_strong(target, -1);
       live.endRetryCount = 0;
       videoDrained = false;
