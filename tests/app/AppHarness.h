@@ -12,6 +12,7 @@
 #include "app/App.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+#include "platform/PopupMenu.h"
 #include "platform/VirtualKeys.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -30,6 +31,29 @@ inline std::string openPieces(const App& a) {
   return std::string() + (a.view.browserOpen ? (a.view.browserPodcastMode ? 'p' : 'r') : '-') + (a.input.open ? 'i' : '-') +
          (a.view.settingsOpen ? 's' : '-') + (a.view.helpVisible ? 'h' : '-') + (a.playlist.visible ? 'l' : '-') +
          (a.view.quickOpenVisible ? 'q' : '-');
+}
+
+// The menu item whose label is `label`, searched through every level; null when absent.
+inline const MenuItem* find(const std::vector<MenuItem>& menu, const std::string& label) {
+  for (const MenuItem& m : menu) {
+    if (m.label == label) return &m;
+    if (const MenuItem* inner = find(m.submenu, label)) return inner;
+  }
+  return nullptr;
+}
+
+// Only the marked items of a level: "label*" ticked, "label~" grey.
+inline std::string marks(const std::vector<MenuItem>& items) {
+  std::string out;
+  for (const MenuItem& m : items)
+    if (m.checked || m.grayed) out += (out.empty() ? "" : "|") + m.label + (m.checked ? "*" : "~");
+  return out;
+}
+
+// The marks of submenu `label` and its number of rows ("marks of N"); "none" when it is absent.
+inline std::string submenuMarks(const std::vector<MenuItem>& menu, const std::string& label) {
+  const MenuItem* sub = find(menu, label);
+  return sub ? marks(sub->submenu) + " of " + std::to_string(sub->submenu.size()) : "none";
 }
 
 // A podcast feed of one episode, 첫 회.

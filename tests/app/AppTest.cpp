@@ -116,31 +116,27 @@ std::string takeShot(AppCore& t) {
   return files.size() == 1 ? t.dir.read("Pictures/" + files[0]) : std::string();
 }
 
-TEST_F(AppCore, ScreenshotIsATopDownBmpOfTheFrame) {
-  EXPECT_FALSE(app.takeScreenshot());  // no frame yet
+// A file's pictures are shown as it means them: its display matrix turns or mirrors them, pixels
+// that are not square widen them, and the user's turn applies on top. The picture on screen,
+// the window fitted to it and the screenshot all take that shape. The stored picture is blue
+// with its top-left quarter box red; `corner` says where that box ends up (0 top left, then
+// clockwise). Before any of them, a screenshot of no frame is none, and one of a frame with
+// padded rows is a top-down BMP of its pixels alone.
+TEST_F(AppCore, TurnedMirroredAndAnamorphicFilesAreShownFittedAndShotAsTheyLook) {
+  EXPECT_FALSE(app.takeScreenshot());
   test::PicturesFolder pictures(dir.path());
   ASSERT_TRUE(pictures.moved());
-  VideoFrame& f = app.frameSlot;  // 3 x 2 with padded rows
+  VideoFrame& f = app.frameSlot;  // 3 x 2, 16 bytes a row
   f.width = 3, f.height = 2, f.linesize[0] = 16;
   f.buffer = av_buffer_alloc(32);
   f.ownsBuffer = true;
   f.data[0] = f.buffer->data;
   for (int i = 0; i < 32; ++i) f.data[0][i] = static_cast<uint8_t>(i);
-  std::string bmp = takeShot(*this);
-  ASSERT_EQ(bmp.size(), 54u + 3 * 2 * 4);
-  EXPECT_EQ(bmp.substr(0, 2), "BM");
-  EXPECT_EQ(bmp.substr(18, 8), std::string("\3\0\0\0\376\377\377\377", 8));  // 3 wide, -2 high: rows top-down
-  EXPECT_EQ(bmp.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
-}
-
-// A file's pictures are shown as it means them: its display matrix turns or mirrors them, pixels
-// that are not square widen them, and the user's turn applies on top. The picture on screen,
-// the window fitted to it and the screenshot all take that shape. The stored picture is blue
-// with its top-left quarter box red; `corner` says where that box ends up (0 top left, then
-// clockwise).
-TEST_F(AppCore, TurnedMirroredAndAnamorphicFilesAreShownFittedAndShotAsTheyLook) {
-  test::PicturesFolder pictures(dir.path());
-  ASSERT_TRUE(pictures.moved());
+  std::string padded = takeShot(*this);
+  ASSERT_EQ(padded.size(), 54u + 3 * 2 * 4);
+  EXPECT_EQ(padded.substr(0, 2), "BM");
+  EXPECT_EQ(padded.substr(18, 8), std::string("\3\0\0\0\376\377\377\377", 8));  // 3 wide, -2 high: rows top-down
+  EXPECT_EQ(padded.substr(54), std::string("\0\1\2\3\4\5\6\7\10\11\12\13\20\21\22\23\24\25\26\27\30\31\32\33", 24));
   constexpr int32_t k1 = 0x10000;
   struct Row {
     const char* what;
@@ -184,7 +180,6 @@ TEST_F(AppCore, TurnedMirroredAndAnamorphicFilesAreShownFittedAndShotAsTheyLook)
     app.window.setSize(kSide, kSide);
     app.renderer.resize(kSide, kSide);
     app.turn = PictureTurn{row.userTurn, row.userFlipH, false};
-    VideoFrame& f = app.frameSlot;
     f.releasePixels();
     app.openPath(path);
     for (uint32_t start = tickCount(); !f.hasPixels() && tickCount() - start < 5000;) {
@@ -436,22 +431,7 @@ TEST_F(AppCore, KeyTable) {
   EXPECT_TRUE(app.view.helpVisible);
 }
 
-// The item whose label is `label`, searched through every level; null when absent.
-const MenuItem* find(const std::vector<MenuItem>& menu, const std::string& label) {
-  for (const MenuItem& m : menu) {
-    if (m.label == label) return &m;
-    if (const MenuItem* inner = find(m.submenu, label)) return inner;
-  }
-  return nullptr;
-}
-
-// Only the marked items of a level: "label*" ticked, "label~" grey.
-std::string marks(const std::vector<MenuItem>& items) {
-  std::string out;
-  for (const MenuItem& m : items)
-    if (m.checked || m.grayed) out += (out.empty() ? "" : "|") + m.label + (m.checked ? "*" : "~");
-  return out;
-}
+using test::find, test::marks, test::submenuMarks;
 
 // Y moves through the audio tracks with a toast (none marked default: the Korean one plays
 // first), the menu ticks the one playing, and the choice comes back when the file does.
@@ -460,11 +440,7 @@ TEST_F(AppCore, AudioTracksCycleShowInTheMenuAndAreRememberedWithTheFile) {
       "-f lavfi -i sine=frequency=440:duration=4 -f lavfi -i sine=frequency=880:duration=4 -map 0 -map 1 -c:a aac "
       "-ac:a:1 2 -metadata:s:a:0 language=eng -metadata:s:a:1 language=kor -disposition:a:0 0 -disposition:a:1 0",
       "mka");
-  auto trackMarks = [&] {
-    std::vector<MenuItem> menu = buildMainMenu(app);
-    const MenuItem* sub = find(menu, "오디오 트랙");
-    return sub ? marks(sub->submenu) + " of " + std::to_string(sub->submenu.size()) : "none";
-  };
+  auto trackMarks = [&] { return submenuMarks(buildMainMenu(app), "오디오 트랙"); };
   struct Row {
     std::string path;
     const char* menu;               // ticked track of the submenu, before any key
@@ -530,10 +506,8 @@ TEST_F(AppCore, ChaptersStepWithNAndBAndAreListedInTheMenu) {
   }
   app.player.seekTo(6);
   const std::vector<MenuItem> menu = buildMainMenu(app);
-  const MenuItem* sub = find(menu, "챕터");
-  ASSERT_NE(sub, nullptr);
-  EXPECT_EQ(marks(sub->submenu) + " of " + std::to_string(sub->submenu.size()), "2. 2악장  0:04* of 3");
-  EXPECT_NE(find(sub->submenu, "3. 챕터 3  0:10"), nullptr);
+  EXPECT_EQ(submenuMarks(menu, "챕터"), "2. 2악장  0:04* of 3");
+  EXPECT_NE(find(menu, "3. 챕터 3  0:10"), nullptr);
   app.onCommand(kCmdChapterFirst + 2);
   EXPECT_EQ(app.toast.text, "챕터 3/3");
   EXPECT_NEAR(app.player.destination(), 10, 0.01);
@@ -690,28 +664,27 @@ TEST_F(Menus, KeysInAConfirmationBoxAnswerItAndNeverReachTheWindow) {
   EXPECT_EQ(std::tuple(app.view.fullscreen, app.view.helpVisible, app.player.position()), std::tuple(false, true, 0.0));
 }
 
-TEST(PopupPlacement, OpensLeftOrUpAtTheDisplayEdges) {
+// A menu opens at the cursor, or to its left and above it where the work area has no room right
+// or below, from the top when too tall. A submenu opens beside its parent inside the work area:
+// right of it, else left of it, else on the roomier side; moved up at the bottom. Areas may lie
+// left of or above the main display.
+TEST(PopupPlacement, MenusAndSubmenusStayInsideTheArea) {
   struct Case {
     RectI area;
     int x, y, w, h, expectX, expectY;
-  } cases[] = {  // room: at the cursor; none right or below: to its left, above; too tall: from the top
+  } menus[] = {
       {{0, 0, 1280, 800}, 100, 100, 200, 300, 100, 100}, {{0, 0, 1280, 800}, 1200, 700, 200, 300, 1000, 400},
       {{0, 0, 1280, 800}, 100, 300, 200, 900, 100, 0}, {{1280, 0, 1920, 1080}, 1290, 1000, 200, 300, 1290, 700},
   };
-  for (const Case& c : cases) {
+  for (const Case& c : menus) {
     int x = 0, y = 0;
     placePopup(c.area, c.x, c.y, c.w, c.h, x, y);
     EXPECT_EQ(std::tuple(x, y), std::tuple(c.expectX, c.expectY)) << c.x << "," << c.y;
   }
-}
-
-// A submenu opens beside its parent inside the work area: right of it, else left of it, else
-// on the roomier side; moved up at the bottom. Areas may lie left of or above the main display.
-TEST(PopupPlacement, SubmenusOpenBesideTheirParentInsideTheArea) {
-  struct Case {
+  struct SubCase {
     RectI area;
     int parentLeft, parentRight, titleTop, w, h, expectX, expectY;
-  } cases[] = {
+  } submenus[] = {
       {{0, 0, 1280, 800}, 0, 200, 100, 220, 300, 198, 100},        // at the left edge: right of it
       {{0, 0, 1280, 800}, 1000, 1200, 100, 220, 300, 782, 100},    // no room right: left of it
       {{0, 0, 640, 800}, 10, 210, 700, 500, 300, 140, 500},         // neither: the roomier right, kept inside
@@ -719,7 +692,7 @@ TEST(PopupPlacement, SubmenusOpenBesideTheirParentInsideTheArea) {
       {{-1280, 0, 1280, 1024}, -1280, -1080, 50, 220, 300, -1082, 50},  // a display left of the main one
       {{-1280, 0, 1280, 1024}, -200, 0, 900, 220, 300, -418, 724},
   };
-  for (const Case& c : cases) {
+  for (const SubCase& c : submenus) {
     int x = 0, y = 0;
     placeSubmenu(c.area, c.parentLeft, c.parentRight, c.titleTop, c.w, c.h, x, y);
     EXPECT_EQ(std::tuple(x, y), std::tuple(c.expectX, c.expectY)) << c.parentLeft << ".." << c.parentRight;

@@ -153,18 +153,6 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
   }
 }
 
-// The labels of a submenu with the ticked one marked "*", and how many rows it has.
-std::string ticked(const std::vector<MenuItem>& menu, const std::string& popup) {
-  for (const MenuItem& m : menu) {
-    if (m.label != popup) continue;
-    std::string out;
-    for (const MenuItem& item : m.submenu)
-      if (item.checked) out += item.label + "*";
-    return out + " of " + std::to_string(m.submenu.size());
-  }
-  return "none";
-}
-
 // K moves through the streams, the files beside the film and none, saying which; the menu ticks
 // the one shown and chooses too; the choice (a stream, a file or none) comes back with the file,
 // over the rules (a file beside would win).
@@ -187,7 +175,7 @@ TEST_F(SubtitleTracks, KAndTheMenuChooseAndTheChoiceComesBackWithTheFile) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.menu);
     app.openPath(r.path);
-    EXPECT_EQ(ticked(buildMainMenu(app), "자막 트랙"), r.menu);
+    EXPECT_EQ(test::submenuMarks(buildMainMenu(app), "자막 트랙"), r.menu);
     for (const char* toast : r.toasts) {
       EXPECT_TRUE(app.keyboard.onKey('K', false, false, false));
       EXPECT_EQ(app.toast.text, toast);
@@ -198,12 +186,12 @@ TEST_F(SubtitleTracks, KAndTheMenuChooseAndTheChoiceComesBackWithTheFile) {
                                                {kCmdSubtitleTrackFirst + 2, "3. film.ko.srt* of 5"},
                                                {kCmdSubtitleTrackFirst, "1. English (SRT)* of 5"}};
   app.openPath(film);
-  EXPECT_EQ(ticked(buildMainMenu(app), "자막 트랙"), "2. 한국어 (ASS)* of 5");  // the last K
+  EXPECT_EQ(test::submenuMarks(buildMainMenu(app), "자막 트랙"), "2. 한국어 (ASS)* of 5");  // the last K
   EXPECT_EQ(app.player.currentSubtitleStream(), 2);
   for (const auto& [id, menu] : picks) {
     app.onCommand(id);
     app.openPath(film);
-    EXPECT_EQ(ticked(buildMainMenu(app), "자막 트랙"), menu);
+    EXPECT_EQ(test::submenuMarks(buildMainMenu(app), "자막 트랙"), menu);
   }
   HistoryRecord saved;
   ASSERT_TRUE(app.history.find(film, saved));

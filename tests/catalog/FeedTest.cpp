@@ -183,10 +183,9 @@ TEST(ServiceJson, KeysValuesAndEscapes) {
   std::string plain = "[{\"TITLE\":\"a\",\"FILE_URL\":\"http://a\"},{\"TITLE\":\"b\",\"FILE_URL\":\"http://b\"}";
   EXPECT_EQ(described(parseServiceEpisodes(plain + "]", 15)), "a||http://a");
   EXPECT_TRUE(parseServiceEpisodes(plain + ",{\"CON_TITLE\":\"c\"}]", 15).empty());
-}
 
-TEST(ServiceJson, FieldsMustStartWithin3000BytesOfTheTitleKey) {
-  // `gap` bytes of filler put the URL key exactly that far behind the title key.
+  // Fields count only when they start within 3000 bytes of the title key: `gap` bytes of filler
+  // put the URL key exactly that far behind it.
   auto withGap = [](const std::string& key, size_t gap) {
     std::string head = "\"CON_TITLE\":\"t\",\"PAD\":\"";
     return head + std::string(gap - head.size() - 2, 'x') + "\",\"" + key + "\":\"http://u\"}";

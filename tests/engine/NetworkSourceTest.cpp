@@ -1,6 +1,8 @@
 // Opening network inputs: the headers each URL kind sends, ICY titles, the URL rules and the open bounds.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "engine/StationText.h"
 #include "platform/Text.h"
 #include "support/EngineFixtures.h"
@@ -199,26 +201,16 @@ TEST(UrlKind, FirstMatchingRuleWins) {
   }
 }
 
-TEST(UrlKind, ForcedFormatFromThePathBeforeTheQuery) {
-  struct Row {
-    const char* url;
-    bool podcast;
-    const char* format;
-  } rows[] = {
+// The format forced from the path before the query (podcasts always probe); a URL given by hand
+// that is an episode; a server's title cut to one line by code points.
+TEST(UrlKind, ForcedFormatEpisodesAndTitles) {
+  const std::tuple<const char*, bool, const char*> formats[] = {
       {"http://h/a.mp3?token=1", false, "mp3"}, {"http://h/A.MP3", false, ""},  {"/x.m3u8", false, "hls"},
-      {"http://h/live.aac?x=.mp3", false, "aac"}, {"http://h/page?f=a.mp3", false, ""},
-      {"http://h/ep.mp3", true, ""},  // podcasts always probe
-  };
-  for (const auto& r : rows) EXPECT_EQ(forcedInputFormat(r.url, r.podcast), r.format) << r.url;
-}
-
-TEST(UrlKind, HandGivenUrlsThatAreEpisodes) {
+      {"http://h/live.aac?x=.mp3", false, "aac"}, {"http://h/page?f=a.mp3", false, ""}, {"http://h/ep.mp3", true, ""}};
+  for (const auto& [url, podcast, format] : formats) EXPECT_EQ(forcedInputFormat(url, podcast), format) << url;
   for (const char* url : {"http://h/ep.mp3", "http://h/ep.mp3?x=1"}) EXPECT_TRUE(looksLikePodcastEpisode(url)) << url;
   for (const char* url : {"http://h/list.m3u8?f=a.mp3", "http://h/a.mp3.pls", "http://h/stream", "http://h/EP.MP3"})
     EXPECT_FALSE(looksLikePodcastEpisode(url)) << url;
-}
-
-TEST(UrlKind, ServerTitlesAreCutByCodePoints) {
   EXPECT_EQ(oneLineTitle("Song\n"), "Song");
   EXPECT_EQ(oneLineTitle("가나다라", 2), "가나…");  // never a broken character
 }

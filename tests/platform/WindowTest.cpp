@@ -160,8 +160,10 @@ TEST(Window, PostedTasksRunOnTheLoopAndAreDroppedOnceTheirWindowIsGone) {
 }
 
 // A touchpad's small wheel movements count once they add up to a notch, and start again when
-// the direction turns; a fast turn is several notches.
-TEST(Window, WheelPartsAddUpToNotches) {
+// the direction turns; a fast turn is several notches. Alt with a letter is the program's key,
+// without the system's menu (and its beep); Alt alone leaves the keyboard where it was; Alt+F4
+// closes the window.
+TEST(Window, WheelPartsAddUpToNotchesAndAltKeysReachTheProgram) {
   Window window;
   ASSERT_TRUE(window.create("t", 200, 150, WindowOptions{.hidden = true}));
   const std::pair<int, const char*> turns[] = {
@@ -173,13 +175,6 @@ TEST(Window, WheelPartsAddUpToNotches) {
     test::turnWheel(window.handle(), delta);
     EXPECT_EQ(takeEvents(window), notches) << "turn " << i++ << ": " << delta;
   }
-}
-
-// Alt with a letter is the program's key, without the system's menu (and its beep); Alt alone
-// leaves the keyboard where it was; Alt+F4 closes the window.
-TEST(Window, AltKeysReachTheProgramAndAltF4Closes) {
-  Window window;
-  ASSERT_TRUE(window.create("t", 200, 150, WindowOptions{.hidden = true}));
   const int f4 = vk::F1 + 3;
   const std::tuple<int, std::string> presses[] = {
       {'S', "a" + std::to_string('S')}, {0, ""}, {'D', "a" + std::to_string('D')}, {f4, "Q"}};

@@ -204,19 +204,9 @@ TEST(Overlay, EveryPaintLeavesWhatAFreshWholePaintWould) {
   }
 }
 
-TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
+TEST(Overlay, QuickOpenScrimHelpAndDialog) {
   Drawn d;
-  OverlayState s = baseState(W, 600);
-  s.toast.tick = s.tick - 100;
-  s.toast.durationMs = 1500;
-  d.draw(s);
-  const uint32_t full = d.at(403, 112);  // 200 wide at x 400..600 from y 90
-  EXPECT_NE(full, kBackground);
-  EXPECT_EQ(d.at(397, 112), kBackground);
-  s.toast.tick = s.tick - 1350;  // 150 ms left: half strength
-  d.draw(s);
-  EXPECT_TRUE(near(d.at(403, 112), ((full & 0xFEFEFE) + (kBackground & 0xFEFEFE)) / 2)) << std::hex << d.at(403, 112);
-  s = toastScene(W, H);  // the quick-open bar from y 580; half open, it is clipped at C
+  OverlayState s = toastScene(W, H);  // the quick-open bar from y 580; half open, it is clipped at C
   s.view.quickOpenAlpha = 0.5f;
   d.draw(s);
   EXPECT_NE(d.at(305, 620), kBackground);
@@ -248,9 +238,9 @@ TEST(Overlay, ToastQuickOpenScrimHelpAndDialog) {
   EXPECT_GT(focused, ring() + 60);
 }
 
-// The pill is as wide as its text on one line plus its padding, within the window; text wider
-// than that is cut, never wrapped out of the pill.
-TEST(Overlay, TheToastPillHoldsItsTextOnOneLine) {
+// The pill is as wide as its text on one line plus its padding, centred within the window; text
+// wider than that is cut, never wrapped out of the pill. Over its last 300 ms it fades out.
+TEST(Overlay, TheToastPillHoldsItsTextOnOneLineAndFades) {
   Drawn d;
   const std::pair<int, const char*> cases[] = {
       {1000, "볼륨: 80%"}, {1000, "에피소드를 불러올 수 없음"}, {480, "에피소드를 불러올 수 없음 — 네트워크 연결을 확인하세요"}};
@@ -268,8 +258,13 @@ TEST(Overlay, TheToastPillHoldsItsTextOnOneLine) {
     EXPECT_GE(right - left + 2, std::min(textWidth + 48, width - 16.0f));
     EXPECT_GE(left, 8);
     EXPECT_LE(right, width - 9);
+    EXPECT_NEAR(left + right, width, 2);
     for (int y : {84, 88, 135, 140})
       for (int x = 0; x < width; ++x) ASSERT_EQ(d.at(x, y), kBackground) << x << "," << y;
+    const uint32_t full = d.at(left + 3, 112);
+    s.toast.tick = s.tick - 1350;  // 150 ms left: half strength
+    d.draw(s);
+    EXPECT_TRUE(near(d.at(left + 3, 112), ((full & 0xFEFEFE) + (kBackground & 0xFEFEFE)) / 2)) << std::hex << full;
   }
 }
 

@@ -20,7 +20,10 @@ class BoxKeys {
   BoxKeys& operator=(const BoxKeys&) = delete;
 
   // Whether the box came and the keys alone closed it.
-  bool answeredByKeys();
+  bool answeredByKeys() {
+    if (thread_.joinable()) thread_.join();
+    return outcome_ == 1;
+  }
 
  private:
   struct Watch;  // the target's way of seeing the box come

@@ -2,9 +2,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "support/TempDir.h"
 
 namespace vell::test {
@@ -30,7 +32,13 @@ void setDiskAudioFile(const std::string& path);
 std::vector<float> readDiskAudio(const std::string& path);
 
 // A raw file of floats as written by the disk driver (empty when it cannot be read).
-std::vector<float> readRawFloats(const std::string& path);
+inline std::vector<float> readRawFloats(const std::string& path) {
+  std::string bytes;
+  if (!readFile(path, bytes)) return {};
+  std::vector<float> samples(bytes.size() / sizeof(float));
+  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+  return samples;
+}
 
 // While it lives, the devices that open play into a fresh file of its own (then "/dev/null"
 // again, also when a test fails half-way).

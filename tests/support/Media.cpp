@@ -11,10 +11,6 @@
 
 #include "platform/Files.h"
 
-#ifndef VELL_TEST_MEDIA_DIR
-#define VELL_TEST_MEDIA_DIR "/tmp/vell-test-media"
-#endif
-
 namespace vell::test {
 
 std::string makeMedia(const std::string& ffmpegArgs, const std::string& extension) {

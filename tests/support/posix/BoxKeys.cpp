@@ -101,9 +101,4 @@ BoxKeys::~BoxKeys() {
   SDL_DelEventWatch(&Watch::onEvent, watch_.get());
 }
 
-bool BoxKeys::answeredByKeys() {
-  if (thread_.joinable()) thread_.join();
-  return outcome_ == 1;
-}
-
 }  // namespace vell::test

@@ -11,14 +11,6 @@
 #include "support/Media.h"
 
 namespace vell::test {
-namespace {
-
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-}  // namespace
 
 SoundServer::SoundServer() : socket_(dir_.file("pulse/native")) {
   if (runCommand("command -v pulseaudio && command -v pactl && command -v parec") != 0) {
@@ -73,7 +65,7 @@ void SoundServer::kill() {
 
 bool SoundServer::playHere() {
   if (!unavailable_.empty()) return false;
-  if (!playing_) savedDriver_ = env("SDL_AUDIODRIVER");
+  if (!playing_) savedDriver_ = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
   playing_ = true;
   setEnv("PULSE_SERVER", "unix:" + socket_);
   setEnv("SDL_AUDIODRIVER", "pulseaudio");

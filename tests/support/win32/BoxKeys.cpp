@@ -48,9 +48,4 @@ BoxKeys::~BoxKeys() {
   if (thread_.joinable()) thread_.join();
 }
 
-bool BoxKeys::answeredByKeys() {
-  if (thread_.joinable()) thread_.join();
-  return outcome_ == 1;
-}
-
 }  // namespace vell::test

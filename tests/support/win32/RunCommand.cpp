@@ -11,10 +11,6 @@
 #include "platform/win32/WinText.h"
 #include "support/Media.h"
 
-#ifndef VELL_TEST_MEDIA_DIR
-#define VELL_TEST_MEDIA_DIR "/tmp"
-#endif
-
 namespace vell::test {
 
 // Wine starts a host program given by its absolute path, so the host's shell and its ffmpeg

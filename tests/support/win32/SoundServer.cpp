@@ -8,10 +8,6 @@
 #include "support/DiskAudio.h"
 #include "support/Media.h"
 
-#ifndef VELL_TEST_MEDIA_DIR
-#define VELL_TEST_MEDIA_DIR "/tmp"
-#endif
-
 namespace vell::test {
 
 // Under wine the WASAPI endpoint is a PulseAudio sink of this program's own (tools/wine-run.sh
