@@ -7,7 +7,8 @@
 # and each player's sound level on the 4K film against the same tone from a small film
 # (recorded through SDL's disk driver). Rounds interleave the players; the table gives medians.
 # Usage: bench/peers.sh [PLAYER]   (ROUNDS=5 and SECONDS_PER_RUN=15 by default; PLAYERS and
-# MEDIA narrow the runs, e.g. MEDIA="h264-2160p60.mp4"; PEERS_FILMS=DIR keeps the films; with PEERS_KEEP=FILE the raw results
+# MEDIA narrow the runs, e.g. MEDIA="h264-2160p60.mp4"; PEERS_FILMS=DIR keeps the films;
+# BEFORE=PLAYER adds an earlier build as a fourth player, with a table of its own; with PEERS_KEEP=FILE the raw results
 # are kept in FILE; with PEERS_RESULTS=FILE the table of such a file is printed again)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,9 +60,9 @@ fi
 
 # Vell runs from a folder of its own (portable: its files beside it), fresh every time.
 app="$work/app"
-fresh_vell() {
+fresh_vell() {  # fresh_vell [BINARY]
   rm -rf "$app" && mkdir -p "$app"
-  cp "$player" "$app/vell-player"
+  cp "${1:-$player}" "$app/vell-player"
   cp "$(dirname "$player")/streams.ini" "$app/" 2>/dev/null || true
   touch "$app/portable"
 }
@@ -71,13 +72,14 @@ printf 'RIGHT seek 10\nShift+RIGHT seek 10 relative+exact\n' >"$work/mpv-input.c
 export SDL_AUDIODRIVER=dummy
 # cmd_PLAYER FILE: the command line that plays FILE in a 1280x720 window.
 cmd_vell() { fresh_vell && echo "$app/vell-player" "$1"; }
+cmd_before() { fresh_vell "$BEFORE" && echo "$app/vell-player" "$1"; }
 cmd_ffplay() { echo ffplay -hide_banner -autoexit -x 1280 -y 720 "$1"; }
 cmd_mpv() {
   echo mpv --no-config --really-quiet --vo=x11 --hwdec=no "--ao=${mpv_ao:-null}" --geometry=1280x720 --force-window=yes \
     "--input-conf=$work/mpv-input.conf" "--input-ipc-server=$work/mpv.sock" "$1"
 }
-seek_keys() { case $1 in vell) echo shift+Right ;; *) echo Right ;; esac; }
-read -r -a players <<<"${PLAYERS:-vell ffplay mpv}"
+seek_keys() { case $1 in vell | before) echo shift+Right ;; *) echo Right ;; esac; }
+read -r -a players <<<"${PLAYERS:-vell ffplay mpv}${BEFORE:+ before}"
 read -r -a media <<<"${MEDIA:-h264-1080p30.mp4 h264-1080p60.mp4 h264-2160p60.mp4 hevc10-1080p30.mp4 vp9-720p.webm song.mp3}"
 rate_of() { case $1 in *60*) echo 60 ;; song*) echo - ;; *) echo 30 ;; esac; }
 
@@ -122,7 +124,7 @@ play() {
   stop "$pid"
   if [[ $rate != - ]]; then
     case $name in
-      vell) shown=$(sed -n 's/.*Video frames: \([0-9]*\) shown, \([0-9]*\) dropped.*/\1 \2/p' "$log" |
+      vell | before) shown=$(sed -n 's/.*Video frames: \([0-9]*\) shown, \([0-9]*\) dropped.*/\1 \2/p' "$log" |
         awk '{ printf "%.1f", ($1 + $2 > 0 ? 100 * $1 / ($1 + $2) : 0) }') ;;
       # The status line: "  12.34 A-V: ... fd=   5 ...", rewritten in place.
       ffplay) shown=$(tr '\r' '\n' <"$log" | grep 'fd=' | tail -n1 |
@@ -240,7 +242,7 @@ results=${PEERS_RESULTS:-$work/results}
     echo "$p - first $(first "$p")" >>"$results"
     seeks "$p" | while read -r ms; do
       echo "$p - seek $ms" >>"$results"
-      [ "$p" != vell ] || echo "vell - exactseek $ms" >>"$results"
+      case $p in vell | before) echo "$p - exactseek $ms" >>"$results" ;; esac
     done
   done
   [ -z "${MEDIA:-}" ] && seeks mpv shift+Right | while read -r ms; do echo "mpv - exactseek $ms" >>"$results"; done
@@ -252,7 +254,7 @@ done
 value() { awk -v p="$1" -v m="$2" -v k="$3" '$1 == p && $2 == m && $3 == k && $4 != "-" { print $4 }' "$results" | median; }
 row() {  # row LABEL MEDIUM KEY: Vell, ffplay, mpv and the ratios to Vell
   local v f m
-  v=$(value vell "$2" "$3")
+  v=$(value "$who" "$2" "$3")
   f=$(value ffplay "$2" "$3")
   m=$(value mpv "$2" "$3")
   [ -n "$v$f$m" ] || return 0
@@ -260,40 +262,46 @@ row() {  # row LABEL MEDIUM KEY: Vell, ffplay, mpv and the ratios to Vell
     printf "| %-34s | %8s | %8s | %8s | %6s | %6s |\n", l, v, f, m,
       (f > 0 ? sprintf("%.2f", v / f) : "-"), (m > 0 ? sprintf("%.2f", v / m) : "-") }'
 }
-echo
-echo "Medians of $rounds rounds, $seconds s runs:"
-printf '| %-34s | %8s | %8s | %8s | %6s | %6s |\n' Figure Vell ffplay mpv V/ff V/mpv
-row "CPU s, 1080p30 H.264 + AAC" h264-1080p30.mp4 cpu
-row "CPU s, 1080p60 H.264 + AAC" h264-1080p60.mp4 cpu
-row "CPU s, 720p VP9 + Opus" vp9-720p.webm cpu
-row "CPU s, 2160p60 H.264 + AAC" h264-2160p60.mp4 cpu
-row "CPU s, 1080p30 HEVC 10-bit + AAC" hevc10-1080p30.mp4 cpu
-row "CPU s, MP3 320 kbit/s, window open" song.mp3 cpu
-row "peak RSS MB, 1080p30" h264-1080p30.mp4 rss
-row "peak RSS MB, 2160p60" h264-2160p60.mp4 rss
-row "peak RSS MB, MP3" song.mp3 rss
-row "frames on screen %, 1080p60" h264-1080p60.mp4 shown
-row "frames on screen %, 2160p60" h264-2160p60.mp4 shown
-row "frames on screen %, HEVC 10-bit" hevc10-1080p30.mp4 shown
-row "sound dB, 360p30 film" small-360p30.mp4 level
-row "sound dB, 2160p60 film" h264-2160p60.mp4 level
-row "tenths 3 dB low, 2160p60 film" h264-2160p60.mp4 low
-# Each player's level on the 4K film less its own on the small film: 0 when no gain is lost.
-drop() { awk -v a="$(value "$1" h264-2160p60.mp4 level)" -v b="$(value "$1" small-360p30.mp4 level)" \
-  'BEGIN { if (a != "" && b != "") printf "%.1f", a - b }'; }
-[ -z "$(value vell h264-2160p60.mp4 level)" ] ||
-  printf '| %-34s | %8s | %8s | %8s |\n' "sound dB, 2160p60 less 360p30" "$(drop vell)" "$(drop ffplay)" "$(drop mpv)"
-row "launch to first picture ms" - first
-row "seek +10 s to new picture ms" - seek
-row "seek +10 s to the exact frame ms" - exactseek
-echo
-echo "The decoding floor (ffmpeg -f null, the same span and threads) and Vell's CPU over it:"
-for m in "${media[@]}"; do
-  [ "$(rate_of "$m")" != - ] && [ -n "$(value floor "$m" cpu)" ] || continue
-  awk -v m="$m" -v f="$(value floor "$m" cpu)" -v v="$(value vell "$m" cpu)" \
-    'BEGIN { printf "| %-34s | %8s | %8s | %6s |\n", m, f, v, (f > 0 ? sprintf("%.2f", v / f) : "-") }'
-done
-for state in empty queue podcasts; do
-  printf '| %-34s | %8s |\n' "Vell idle % of a core, $state" "$(value vell "$state" idle)"
-done
+# table WHO LABEL: the medians with WHO (vell or before) in the first column.
+table() {
+  local who=$1
+  echo
+  echo "Medians of $rounds rounds, $seconds s runs:"
+  printf '| %-34s | %8s | %8s | %8s | %6s | %6s |\n' Figure "$2" ffplay mpv V/ff V/mpv
+  row "CPU s, 1080p30 H.264 + AAC" h264-1080p30.mp4 cpu
+  row "CPU s, 1080p60 H.264 + AAC" h264-1080p60.mp4 cpu
+  row "CPU s, 720p VP9 + Opus" vp9-720p.webm cpu
+  row "CPU s, 2160p60 H.264 + AAC" h264-2160p60.mp4 cpu
+  row "CPU s, 1080p30 HEVC 10-bit + AAC" hevc10-1080p30.mp4 cpu
+  row "CPU s, MP3 320 kbit/s, window open" song.mp3 cpu
+  row "peak RSS MB, 1080p30" h264-1080p30.mp4 rss
+  row "peak RSS MB, 2160p60" h264-2160p60.mp4 rss
+  row "peak RSS MB, MP3" song.mp3 rss
+  row "frames on screen %, 1080p60" h264-1080p60.mp4 shown
+  row "frames on screen %, 2160p60" h264-2160p60.mp4 shown
+  row "frames on screen %, HEVC 10-bit" hevc10-1080p30.mp4 shown
+  row "sound dB, 360p30 film" small-360p30.mp4 level
+  row "sound dB, 2160p60 film" h264-2160p60.mp4 level
+  row "tenths 3 dB low, 2160p60 film" h264-2160p60.mp4 low
+  # Each player's level on the 4K film less its own on the small film: 0 when no gain is lost.
+  drop() { awk -v a="$(value "$1" h264-2160p60.mp4 level)" -v b="$(value "$1" small-360p30.mp4 level)" \
+    'BEGIN { if (a != "" && b != "") printf "%.1f", a - b }'; }
+  [ -z "$(value "$who" h264-2160p60.mp4 level)" ] ||
+    printf '| %-34s | %8s | %8s | %8s |\n' "sound dB, 2160p60 less 360p30" "$(drop "$who")" "$(drop ffplay)" "$(drop mpv)"
+  row "launch to first picture ms" - first
+  row "seek +10 s to new picture ms" - seek
+  row "seek +10 s to the exact frame ms" - exactseek
+  echo
+  echo "The decoding floor (ffmpeg -f null, the same span and threads) and Vell's CPU over it:"
+  for m in "${media[@]}"; do
+    [ "$(rate_of "$m")" != - ] && [ -n "$(value floor "$m" cpu)" ] || continue
+    awk -v m="$m" -v f="$(value floor "$m" cpu)" -v v="$(value "$who" "$m" cpu)" \
+      'BEGIN { printf "| %-34s | %8s | %8s | %6s |\n", m, f, v, (f > 0 ? sprintf("%.2f", v / f) : "-") }'
+  done
+  for state in empty queue podcasts; do
+    printf '| %-34s | %8s |\n' "$2 idle % of a core, $state" "$(value "$who" "$state" idle)"
+  done
+}
+table vell Vell
+[ -z "${BEFORE:-}" ] || { echo; echo "The earlier build (BEFORE):"; table before Before; }
 echo "load at end: $(cut -d' ' -f1-3 /proc/loadavg)"
