@@ -122,6 +122,12 @@ bool Player::selectSubtitleStream(int stream) {
   return true;
 }
 
+int Player::queueDepth() const {
+  const bool large =
+      source_.hasVideo() && static_cast<int64_t>(videoDecoder_.width()) * videoDecoder_.height() > 1920 * 1088;
+  return large ? kQueuedLargeFrames : kQueuedFrames;
+}
+
 void Player::resetForNewMedium() {
   clock_.reset();
   positionHold_.store(-1);
@@ -133,10 +139,7 @@ void Player::resetForNewMedium() {
   audioReopenPending_.store(false);
   rewindOnPlay_.store(false);
   audioLost_.store(false);
-  const bool large =
-      source_.hasVideo() && static_cast<int64_t>(videoDecoder_.width()) * videoDecoder_.height() > 1920 * 1088;
-  queueDepth_.store(large ? kQueuedLargeFrames : kQueuedFrames);
-  maxQueuedFrames_.store(queueDepth_.load());
+  maxQueuedFrames_.store(queueDepth());
   droppedFrames_.store(0);
   shownFrames_.store(0);
   std::lock_guard<std::mutex> lock(audioStartLock_);
@@ -319,7 +322,7 @@ void Player::setSpeed(double speed) {
   clock_.setSpeed(speed);
   // The playback thread rebuilds its resampler before the next audio packet.
   pendingSpeed_.store(speed);
-  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * queueDepth_.load())));
+  maxQueuedFrames_.store(std::min(48, static_cast<int>(std::max(speed, 1.0) * queueDepth())));
   continueFrom(heard);
 }
 

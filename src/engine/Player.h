@@ -158,6 +158,7 @@ class Player {
   // The subtitle thread gets the new medium's streams and fonts; the first stream is chosen.
   void openSubtitles();
   void resetForNewMedium();
+  int queueDepth() const;  // pictures waiting at normal speed, for this medium's picture size
   void startThread();
   void joinThread();
   void setState(int state);
@@ -222,7 +223,6 @@ class Player {
   mutable std::mutex queueLock_;
   std::condition_variable queueSpace_;  // a picture was taken or the queue emptied
   std::atomic<int> maxQueuedFrames_{kQueuedFrames};
-  std::atomic<int> queueDepth_{kQueuedFrames};  // at normal speed, for this medium's picture size
   std::atomic<uint64_t> droppedFrames_{0};
   std::atomic<uint64_t> shownFrames_{0};
 
