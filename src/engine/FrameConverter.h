@@ -10,8 +10,12 @@ namespace vell {
 
 struct VideoFrame;
 
+// The plain format of swscale's deprecated full-range ("J") ones, which set `fullRange`.
+int plainPixelFormat(int format, bool& fullRange);
+
 // Turns a decoded picture into BGRA, scaled down to the size it is shown at when that saves a
-// good part of the pixels. One converter per thread: it caches its scaler and its buffers.
+// good part of the pixels, with the colour matrix and range the picture says it has. One
+// converter per thread: it caches its scalers and its buffers.
 class FrameConverter {
  public:
   FrameConverter() = default;
@@ -32,8 +36,15 @@ class FrameConverter {
 
  private:
   bool prepare(const AVFrame* source, int shownWidth, int shownHeight, int& outWidth, int& outHeight);
+  bool buildScalers(const AVFrame* source, int outWidth, int outHeight);
+  void dropScalers();
 
+  // One step straight to BGRA, or two: scaling the planes (and bringing deep colour to 8 bits)
+  // into `planes_`, then the unscaled YUV-to-BGRA step, which has fast SIMD paths that the
+  // scaled one lacks.
   SwsContext* scaler_ = nullptr;
+  SwsContext* toBgra_ = nullptr;
+  AVFrame* planes_ = nullptr;
   AVBufferPool* pool_ = nullptr;  // buffers of poolBytes_ each
   size_t poolBytes_ = 0;
   int scalerWidth_ = 0;
@@ -41,6 +52,8 @@ class FrameConverter {
   int scalerFormat_ = -1;
   int scalerOutWidth_ = 0;
   int scalerOutHeight_ = 0;
+  int scalerColorspace_ = -1;
+  int scalerRange_ = -1;
   int scalerBuilds_ = 0;
 };
 

@@ -14,6 +14,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "engine/FrameConverter.h"
 #include "engine/VideoFrame.h"
 #include "platform/Window.h"
 
@@ -387,23 +388,11 @@ AVCodecID sniffImage(const uint8_t* d, size_t n, std::string_view mime) {
   return AV_CODEC_ID_NONE;
 }
 
-// Full-range JPEG formats are deprecated in swscale: use the plain ones with full range.
-AVPixelFormat plainFormat(AVPixelFormat f, bool& fullRange) {
-  switch (f) {
-    case AV_PIX_FMT_YUVJ420P: fullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: fullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: fullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: fullRange = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: fullRange = true; return AV_PIX_FMT_YUV411P;
-    default: return f;
-  }
-}
-
 bool convertFrame(const AVFrame* frame, Bitmap& out) {
   int w = frame->width, h = frame->height;
   if (w < 1 || h < 1 || int64_t(w) * h > kMaxImagePixels) return false;
   bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-  AVPixelFormat src = plainFormat(static_cast<AVPixelFormat>(frame->format), fullRange);
+  const auto src = static_cast<AVPixelFormat>(plainPixelFormat(frame->format, fullRange));
   const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
   if (!desc) return false;
   bool alpha = (desc->flags & AV_PIX_FMT_FLAG_ALPHA) != 0 || frame->format == AV_PIX_FMT_PAL8;
