@@ -32,13 +32,55 @@ bool codecUsesDevice(const AVCodec* codec, AVHWDeviceType type) {
   }
 }
 
+// The picture's timestamp as the decoder gives it, before any conversion to seconds.
+int64_t rawTimestamp(const AVFrame* frame) {
+  return frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+}
+
 }  // namespace
 
-VideoDecoder::VideoDecoder() : decodedFrame_(av_frame_alloc()) {}
+VideoDecoder::VideoDecoder() : decodedFrame_(av_frame_alloc()), quickFrame_(av_frame_alloc()) {}
 
 VideoDecoder::~VideoDecoder() {
   close();
   av_frame_free(&decodedFrame_);
+  av_frame_free(&quickFrame_);
+}
+
+void VideoDecoder::openQuickStart(const AVStream* stream) {
+  // Worth it only where the main decoder holds pictures back: frame threads or reordering.
+  // A device decodes with little delay of its own.
+  if (hardwareDevice_ || !((codecContext_->active_thread_type & FF_THREAD_FRAME) || codecContext_->has_b_frames > 0))
+    return;
+  quickContext_ = avcodec_alloc_context3(codecContext_->codec);
+  if (!quickContext_ || avcodec_parameters_to_context(quickContext_, stream->codecpar) < 0) {
+    dropQuickStart();
+    return;
+  }
+  quickContext_->pkt_timebase = stream->time_base;
+  quickContext_->max_pixels = codecContext_->max_pixels;
+  quickContext_->thread_count = 1;
+  if (avcodec_open2(quickContext_, codecContext_->codec, nullptr) < 0) dropQuickStart();
+}
+
+void VideoDecoder::quickStart(const AVPacket* packet) {
+  AVCodecContext* quick = quickContext_;
+  quickContext_ = nullptr;  // one packet only, whatever comes of it
+  if (packet->flags & AV_PKT_FLAG_KEY) {
+    // Sending the end of input after the packet makes the decoder give its picture at once.
+    if (avcodec_send_packet(quick, packet) >= 0 && avcodec_send_packet(quick, nullptr) >= 0 &&
+        avcodec_receive_frame(quick, quickFrame_) >= 0) {
+      quickTimestamp_ = rawTimestamp(quickFrame_);
+      if (quickTimestamp_ == AV_NOPTS_VALUE) av_frame_unref(quickFrame_);  // its copy could not be told apart
+    }
+  }
+  avcodec_free_context(&quick);
+}
+
+void VideoDecoder::dropQuickStart() {
+  avcodec_free_context(&quickContext_);
+  av_frame_unref(quickFrame_);
+  quickGiven_ = false;
 }
 
 bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
@@ -83,6 +125,7 @@ bool VideoDecoder::open(const AVStream* stream, bool allowHardware) {
   AVRational rate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0 ? stream->avg_frame_rate
                                                                                     : stream->r_frame_rate;
   if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 1000) frameDuration_ = 1.0 / av_q2d(rate);
+  openQuickStart(stream);
   return true;
 }
 
@@ -91,6 +134,7 @@ std::string VideoDecoder::codecName() const {
 }
 
 void VideoDecoder::close() {
+  dropQuickStart();
   converter_.reset();
   avcodec_free_context(&codecContext_);
   av_buffer_unref(&hardwareDevice_);
@@ -105,6 +149,7 @@ void VideoDecoder::close() {
 }
 
 void VideoDecoder::flush() {
+  dropQuickStart();
   if (codecContext_) avcodec_flush_buffers(codecContext_);
 }
 
@@ -121,6 +166,7 @@ bool VideoDecoder::sendPacket(const AVPacket* packet) {
   double t = 0;
   const bool beforeTarget = skipBefore_ >= 0 && packetTime(packet, t) && t < skipBefore_;
   codecContext_->skip_frame = beforeTarget ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  if (quickContext_ && packet && !beforeTarget) quickStart(packet);
   return avcodec_send_packet(codecContext_, packet) >= 0;
 }
 
@@ -141,7 +187,20 @@ bool VideoDecoder::framePts(double& seconds) const {
 bool VideoDecoder::receivePicture(VideoFrame& frame) {
   if (!codecContext_) return false;
   for (;;) {
-    if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) return false;
+    if (quickFrame_->buf[0]) {
+      av_frame_move_ref(decodedFrame_, quickFrame_);
+      quickGiven_ = true;
+    } else if (avcodec_receive_frame(codecContext_, decodedFrame_) < 0) {
+      return false;
+    } else if (quickGiven_) {
+      // The main decoder's copy of the picture given early, and anything before it.
+      const int64_t ts = rawTimestamp(decodedFrame_);
+      if (ts != AV_NOPTS_VALUE && ts <= quickTimestamp_) {
+        av_frame_unref(decodedFrame_);
+        continue;
+      }
+      quickGiven_ = false;
+    }
     double pts = 0;
     if (checkHardware_) {
       // A device the decoder could not set up leaves it decoding in software: said once, so

@@ -1,6 +1,7 @@
 // The video decoder the playback thread feeds, hardware device first.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "engine/FrameConverter.h"
@@ -57,9 +58,19 @@ class VideoDecoder {
  private:
   // The decoded picture's time in seconds from the input's start; false without one.
   bool framePts(double& seconds) const;
+  // The first picture of a medium through a decoder of its own, without the delay of frame
+  // threads and reordering (several pictures' worth): the window shows it while the main
+  // decoder fills its pipeline, whose copy of it is then dropped.
+  void openQuickStart(const AVStream* stream);
+  void quickStart(const AVPacket* packet);
+  void dropQuickStart();
 
   AVCodecContext* codecContext_ = nullptr;
   AVFrame* decodedFrame_ = nullptr;
+  AVCodecContext* quickContext_ = nullptr;  // until the first packet
+  AVFrame* quickFrame_ = nullptr;           // the first picture, until it is taken
+  int64_t quickTimestamp_ = 0;              // its timestamp: the main decoder's copy is dropped
+  bool quickGiven_ = false;
   AVBufferRef* hardwareDevice_ = nullptr;
   int hardwareType_ = 0;        // the device's AVHWDeviceType
   bool checkHardware_ = false;  // the first picture tells whether the device decodes

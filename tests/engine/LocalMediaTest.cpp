@@ -1,7 +1,9 @@
 // Tests of local media: decoding, conversion to BGRA, tags, bad files and odd pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 
@@ -38,6 +40,10 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
   Decoded d = decodeAll(source, &video, &audio);
   ASSERT_EQ(d.pts.size(), 60u);
+  // The first picture does not wait for the frame threads and the reordering to fill up, and
+  // the main decoder's copy of it is not shown again.
+  EXPECT_EQ(d.packetsBeforeFirstPicture, 1);
+  EXPECT_TRUE(std::adjacent_find(d.pts.begin(), d.pts.end(), std::greater_equal<double>()) == d.pts.end());
   EXPECT_EQ(video.scalerBuilds(), 1);
   EXPECT_NEAR(d.pts.front(), 0.0, 0.001);
   EXPECT_NEAR(d.pts.back(), 59.0 / 30.0, 0.001);

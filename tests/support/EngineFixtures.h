@@ -81,6 +81,7 @@ struct Decoded {
   std::vector<double> pts;                 // of every picture
   std::vector<std::pair<int, int>> sizes;  // picture sizes in order of first appearance
   std::vector<float> pcm;                  // every sound sample, interleaved
+  int packetsBeforeFirstPicture = 0;       // picture packets sent when the first picture came
 };
 
 // Reads every packet (a damaged input may fail many reads before its end) and decodes the
@@ -92,9 +93,11 @@ inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder*
   PacketGuard pkt;
   VideoFrame frame;
   AudioChunk chunk;
+  int videoPackets = 0;
   auto drainVideo = [&] {
     while (video->receiveFrame(frame)) {
       d.pts.push_back(frame.pts);
+      if (d.pts.size() == 1) d.packetsBeforeFirstPicture = videoPackets;
       if (d.sizes.empty() || d.sizes.back() != std::make_pair(frame.width, frame.height))
         d.sizes.emplace_back(frame.width, frame.height);
       if (first && (keepAt < 0 ? d.pts.size() == 1 : std::fabs(frame.pts - keepAt) < 0.001)) *first = std::move(frame);
@@ -104,6 +107,7 @@ inline Decoded decodeAll(MediaSource& source, VideoDecoder* video, AudioDecoder*
     if (r < 0) continue;
     if (video && pkt.p->stream_index == source.videoStreamIndex()) {
       video->sendPacket(pkt.p);
+      ++videoPackets;
       drainVideo();
     } else if (audio && pkt.p->stream_index == source.audioStreamIndex()) {
       audio->sendPacket(pkt.p);
