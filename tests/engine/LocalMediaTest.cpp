@@ -40,10 +40,6 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   ASSERT_TRUE(audio.open(source.audioStreamParameters(), 48000, 2));
   Decoded d = decodeAll(source, &video, &audio);
   ASSERT_EQ(d.pts.size(), 60u);
-  // The first picture does not wait for the frame threads and the reordering to fill up, and
-  // the main decoder's copy of it is not shown again.
-  EXPECT_EQ(d.packetsBeforeFirstPicture, 1);
-  EXPECT_TRUE(std::adjacent_find(d.pts.begin(), d.pts.end(), std::greater_equal<double>()) == d.pts.end());
   EXPECT_EQ(video.scalerBuilds(), 1);
   EXPECT_NEAR(d.pts.front(), 0.0, 0.001);
   EXPECT_NEAR(d.pts.back(), 59.0 / 30.0, 0.001);
@@ -53,6 +49,15 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   VideoDecoder again;
   ASSERT_TRUE(again.open(source.videoStreamParameters(), true));
   EXPECT_EQ(again.usesHardware(), video.decodedOnDevice());
+  // Decoded in software, the first picture does not wait for the frame threads and the
+  // reordering to fill up, and the main decoder's copy of it is not shown again.
+  if (!again.usesHardware()) {
+    ASSERT_TRUE(source.seek(0));
+    d = decodeAll(source, &again, nullptr);
+    ASSERT_EQ(d.pts.size(), 60u);
+    EXPECT_EQ(d.packetsBeforeFirstPicture, 1);
+    EXPECT_TRUE(std::adjacent_find(d.pts.begin(), d.pts.end(), std::greater_equal<double>()) == d.pts.end());
+  }
 }
 
 TEST(LocalMedia, ConvertsToBgraOfTheRightColour) {
