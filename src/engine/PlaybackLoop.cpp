@@ -26,6 +26,10 @@ constexpr size_t kMaxWaitingPackets = 300;
 constexpr double kSoundFirstSeconds = 0.3;
 // A waiting picture this far behind the clock can no longer be caught up with.
 constexpr double kPictureBehindSeconds = 1.0;
+// Behind by more than this, pictures are decoded in a hurry (without the pictures nothing
+// refers to, and without the loop filter) until they are within the second figure again.
+constexpr double kHurryBehindSeconds = 0.25;
+constexpr double kHurryDoneSeconds = 0.05;
 
 }  // namespace
 
@@ -87,9 +91,11 @@ void Player::playbackThread() {
   auto dropPicturesBehind = [&] {
     double at = 0;
     if (waiting.empty() || videoDecoder_.skipping() || clock_.isPaused() ||
-        !videoDecoder_.packetTime(waiting.front(), at) ||
-        at > clock_.read() - syncOffsetMs_.load() * 0.001 - kPictureBehindSeconds)
+        !videoDecoder_.packetTime(waiting.front(), at))
       return;
+    const double behind = pictureClock() - at;
+    if (behind > kHurryBehindSeconds) videoDecoder_.setHurry(true);
+    if (behind < kPictureBehindSeconds) return;
     droppedFrames_ += waiting.size();
     dropWaiting();
     videoDecoder_.flush();
@@ -235,6 +241,7 @@ void Player::executeSeek(double target) {
   lastVideoPos_ = -1;
   lastVideoDts_ = AV_NOPTS_VALUE;
   videoDecoder_.flush();
+  videoDecoder_.setHurry(false);
   videoDecoder_.setSkipBefore(target > 0.1 ? target - kSeekSlack : -1);
   audioDecoder_.flush();
   audio_.flush();
@@ -258,6 +265,12 @@ void Player::decodeVideo(AVPacket* packet) {
   VideoFrame frame;
   while (videoDecoder_.receivePicture(frame)) {
     videoDecoder_.setSkipBefore(-1);  // the target is reached: every picture from here is shown
+    droppedFrames_ += videoDecoder_.takeSkippedPictures();
+    if (!clock_.isPaused()) {
+      const double behind = pictureClock() - frame.pts;
+      if (behind > kHurryBehindSeconds) videoDecoder_.setHurry(true);
+      if (behind < kHurryDoneSeconds) videoDecoder_.setHurry(false);
+    }
     double target = lastSeekTarget_.load();
     if (tickCount() - lastSeekTick_.load() < kSeekSettleMs && target > 0.1 && frame.pts < target - kSeekSlack) {
       frame.releasePixels();

@@ -159,6 +159,8 @@ class Player {
   void openSubtitles();
   void resetForNewMedium();
   int queueDepth() const;  // pictures waiting at normal speed, for this medium's picture size
+  // The time the picture due now has: the clock less the user's picture offset.
+  double pictureClock() const { return clock_.read() - syncOffsetMs_.load() * 0.001; }
   void startThread();
   void joinThread();
   void setState(int state);

@@ -29,7 +29,7 @@ bool Player::takeFrame(VideoFrame& slot) {
       while (!frameQueue_.empty() && frameQueue_.front()->pts < target - kSeekSlack) frameQueue_.pop_front();
       if (frameQueue_.empty()) return false;
     }
-    double t = clock_.read() - syncOffsetMs_.load() * 0.001;
+    double t = pictureClock();
     double k = std::max(clock_.speed(), 1.0);
     while (frameQueue_.size() >= 2 && frameQueue_.front()->pts < t - 0.15 * k) {
       frameQueue_.pop_front();

@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <cmath>
+
 #include "engine/HardwareDevices.h"
 #include "engine/VideoFrame.h"
 #include "platform/HardwareDecode.h"
@@ -146,6 +148,8 @@ void VideoDecoder::close() {
   frameDuration_ = 0.04;
   lastPts_ = -1;
   skipBefore_ = -1;
+  hurry_ = false;
+  skippedPictures_ = 0;
 }
 
 void VideoDecoder::flush() {
@@ -165,7 +169,9 @@ bool VideoDecoder::sendPacket(const AVPacket* packet) {
   // target is built from is decoded whole (skipping their loop filter would change it).
   double t = 0;
   const bool beforeTarget = skipBefore_ >= 0 && packetTime(packet, t) && t < skipBefore_;
-  codecContext_->skip_frame = beforeTarget ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  const bool hurry = hurry_ && !beforeTarget;
+  codecContext_->skip_frame = beforeTarget || hurry ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  codecContext_->skip_loop_filter = hurry ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
   if (quickContext_ && packet && !beforeTarget) quickStart(packet);
   return avcodec_send_packet(codecContext_, packet) >= 0;
 }
@@ -248,6 +254,8 @@ bool VideoDecoder::receivePicture(VideoFrame& frame) {
   if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
   if (ts != AV_NOPTS_VALUE) {
     framePts(frame.pts);
+    if (hurry_ && lastPts_ >= 0 && frame.pts - lastPts_ > frameDuration_ * 1.5)
+      skippedPictures_ += static_cast<int>(std::lround((frame.pts - lastPts_) / frameDuration_)) - 1;
   } else if (lastPts_ >= 0) {
     // Raw elementary streams carry no times at all: one picture follows the other.
     double step = frameDuration_;
@@ -261,6 +269,12 @@ bool VideoDecoder::receivePicture(VideoFrame& frame) {
   frame.geometry = frameGeometry(decodedFrame_, geometry_);
   av_frame_unref(decodedFrame_);
   return true;
+}
+
+int VideoDecoder::takeSkippedPictures() {
+  const int n = skippedPictures_;
+  skippedPictures_ = 0;
+  return n;
 }
 
 bool VideoDecoder::receiveFrame(VideoFrame& frame) {

@@ -44,6 +44,12 @@ class VideoDecoder {
   // A negative time ends it.
   void setSkipBefore(double seconds) { skipBefore_ = seconds; }
   bool skipping() const { return skipBefore_ >= 0; }
+  // Pictures that fall behind: the ones no other picture refers to are not decoded and the
+  // rest skip their loop filter (a little blockier, until the next key frame, instead of a
+  // picture frozen while the decoder catches up).
+  void setHurry(bool on) { hurry_ = on; }
+  // Pictures left out in a hurry since the last call, told by the gaps in the times.
+  int takeSkippedPictures();
 
   bool isOpen() const { return codecContext_ != nullptr; }
   bool usesHardware() const { return hardwareDevice_ != nullptr; }
@@ -84,6 +90,8 @@ class VideoDecoder {
   double frameDuration_ = 0.04;  // from the stream's frame rate
   double lastPts_ = -1;          // of the previous picture; < 0 = none yet
   double skipBefore_ = -1;
+  bool hurry_ = false;
+  int skippedPictures_ = 0;
 };
 
 }  // namespace vell

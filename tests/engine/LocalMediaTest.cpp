@@ -60,6 +60,19 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   }
 }
 
+TEST(LocalMedia, InAHurryPicturesNothingRefersToAreLeftOutAndCounted) {
+  MediaSource source;
+  ASSERT_TRUE(source.openLocal(test::makeMedia(
+      "-f lavfi -i testsrc2=size=160x120:rate=30:duration=2 -c:v libx264 -preset faster -bf 3 -x264-params b-pyramid=none",
+      "mp4")));
+  VideoDecoder video;
+  ASSERT_TRUE(video.open(source.videoStreamParameters(), false));
+  video.setHurry(true);
+  Decoded d = decodeAll(source, &video, nullptr);
+  EXPECT_LT(d.pts.size(), 50u);
+  EXPECT_EQ(d.pts.size() + static_cast<size_t>(video.takeSkippedPictures()), 60u);
+}
+
 TEST(LocalMedia, ConvertsToBgraOfTheRightColour) {
   MediaSource source;
   ASSERT_TRUE(source.openLocal(test::makeMedia(
