@@ -112,10 +112,10 @@ struct MeterShapes::Impl {
     return scratch.pixels() != nullptr;
   }
 
+  bool room(int width, int rows) const { return bytes + static_cast<size_t>(width) * rows * 4 <= kMaxBytes; }
+
   // Rows [y, y + rows) of what was rendered, `width` columns.
   Picture cut(int y, int rows, int width) {
-    const size_t size = static_cast<size_t>(width) * rows * 4;
-    if (bytes + size > kMaxBytes) return nullptr;
     auto picture = std::make_unique<Bitmap>();
     if (!picture->create(width, rows)) return nullptr;
     const uint8_t* src = scratch.pixels();
@@ -124,7 +124,7 @@ struct MeterShapes::Impl {
       std::memcpy(dst + static_cast<size_t>(r) * picture->stride(),
                   src + static_cast<size_t>(y + r) * scratch.stride(), static_cast<size_t>(width) * 4);
     picture->commit();
-    bytes += size;
+    bytes += static_cast<size_t>(width) * rows * 4;
     return picture;
   }
 
@@ -135,14 +135,14 @@ struct MeterShapes::Impl {
       if (height > kMaxLowHeight) return false;
       if (col.low.size() <= static_cast<size_t>(height)) col.low.resize(height + 1);
       Picture& whole = col.low[height];
-      if (!whole && render(d, left, bottom, height, p)) whole = cut(0, p.rows, p.width);
+      if (!whole && room(p.width, p.rows) && render(d, left, bottom, height, p)) whole = cut(0, p.rows, p.width);
       if (!whole) return false;
       c.blitBitmap(*whole, RectI{p.x, p.y, p.width, p.rows});
       return true;
     }
     auto head = std::find_if(col.heads.begin(), col.heads.end(), [&](const auto& h) { return h.first == p.topPhase; });
     if (head == col.heads.end()) {
-      Picture top = render(d, left, bottom, height, p) ? cut(0, p.head, p.width) : nullptr;
+      Picture top = room(p.width, p.head) && render(d, left, bottom, height, p) ? cut(0, p.head, p.width) : nullptr;
       if (!top) return false;
       col.heads.emplace_back(p.topPhase, std::move(top));
       head = col.heads.end() - 1;
@@ -152,7 +152,7 @@ struct MeterShapes::Impl {
       for (int h = height; h < height + 64 && !col.foot; ++h) {
         const Placed q = place(d, left, band, bottom, static_cast<float>(h));
         if (q.middle() < 1) continue;
-        if (!render(d, left, bottom, static_cast<float>(h), q)) return false;
+        if (!room(q.width, q.foot + 1) || !render(d, left, bottom, static_cast<float>(h), q)) return false;
         col.middle = cut(q.head, 1, q.width);
         col.foot = col.middle ? cut(q.rows - q.foot, q.foot, q.width) : nullptr;
         if (!col.foot) {
@@ -185,8 +185,12 @@ void MeterShapes::draw(Canvas& c, const RectF& area, std::span<const int16_t> he
   const float b = area.width() / static_cast<float>(heights.size());
   const float k = c.scale();
   const Matrix d = c.transform() * Matrix::scale(k, k);
-  // Pictures are made for the pixel grid: a turned or mirrored canvas gets the shapes.
-  if (d.xy != 0 || d.yx != 0 || !(d.xx > 0) || !(d.yy > 0) || !(b > 0) || !c.valid()) {
+  // Pictures are made for the pixel grid: a turned or mirrored canvas gets the shapes, and so
+  // does a place too far out for whole pixels to count.
+  auto near = [](double v) { return std::fabs(v) < 1e6; };
+  if (d.xy != 0 || d.yx != 0 || !(d.xx > 0) || !(d.yy > 0) || !(b > 0) || !c.valid() || !near(d.xx) ||
+      !near(d.yy) || !near(d.dx) || !near(d.dy) || !near(area.left * d.xx) || !near(area.right * d.xx) ||
+      !near(area.bottom * d.yy)) {
     drawMeterBars(c, area, heights, glow, bar);
     return;
   }
