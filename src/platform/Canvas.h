@@ -194,6 +194,10 @@ class Canvas {
 
   // The whole bitmap stretched into `dest`, with linear filtering.
   void drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity);
+  // The bitmap at its own size over the device pixels `dest`, repeated from dest's top-left
+  // corner where dest is larger: no transform, scale or filtering, for pictures made for the
+  // pixel grid (cached drawings). Clips apply.
+  void blitBitmap(const Bitmap& bitmap, const RectI& dest);
 
   // Text in a rectangle by the format's rules. No clipping: text may overflow the box.
   void drawText(std::string_view text, const TextFormat& format, const RectF& box, Color c);

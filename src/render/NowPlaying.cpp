@@ -195,13 +195,7 @@ void drawLevelMeter(Canvas& c, const UiResources& r, const OverlayLayout& l, Lev
   if (m.width() <= 0) return;
   meter.drawn = meter.heights;
   meter.everDrawn = true;
-  const float b = m.width() / kLevelBands;
-  for (int i = 0; i < kLevelBands; ++i) {
-    float x = m.left + i * b;
-    float h = meter.heights[i];
-    c.fillRoundedRect(RectF{x, m.bottom - h - 2, x + b, m.bottom}, 3, r.meterGlow);
-    c.fillRoundedRect(RectF{x + 1, m.bottom - h, x + b - 1, m.bottom}, 2, r.meterBar);
-  }
+  meter.shapes.draw(c, m, meter.heights, r.meterGlow, r.meterBar);
 }
 
 float drawAudioOnlyView(Canvas& c, const UiResources& r, const OverlayState& s, const OverlayLayout& l,

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/Canvas.h"
+#include "render/MeterShapes.h"
 #include "render/OverlayLayout.h"
 #include "render/OverlayState.h"
 #include "render/UiResources.h"
@@ -39,11 +40,13 @@ bool levelMeterFits(const OverlayLayout& l);
 RectF levelMeterRect(const OverlayLayout& l);
 // The meter between paints: its smoothed values, and its bar heights in whole drawing units
 // as of the last step and as last drawn. A meter paint that would move no bar is skipped.
+// The bars are copied from pictures of their shapes.
 struct LevelMeter {
   std::array<float, kLevelBands> smoothed{};
   std::array<int16_t, kLevelBands> heights{};
   std::array<int16_t, kLevelBands> drawn{};
   bool everDrawn = false;
+  MeterShapes shapes;
   void reset() { *this = LevelMeter{}; }
 };
 // One smoothing step towards min(level x 5, 1); returns whether a bar moved since it was drawn.

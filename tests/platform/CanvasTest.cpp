@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/Text.h"
@@ -81,6 +82,22 @@ TEST(Canvas, DrawingIsPremultipliedTransformedClippedAndTracked) {
   fill(checker, 1000, [](int x, int y) { return ((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u; });
   c.drawBitmap(checker, RectF{0, 0, 100, 100}, 1.0f);
   for (int x = 10; x < 90; x += 13) EXPECT_NEAR(static_cast<int>(c.pixel(x, 50) & 0xFF), 128, 24) << x;
+  // Blitted on device pixels whatever the scale, repeated down past its height, clipped.
+  Bitmap stripe;
+  ASSERT_TRUE(stripe.create(2, 1));
+  const uint32_t stripePixels[] = {0xFFFF0000u, 0x80000080u};
+  std::memcpy(stripe.pixels(), stripePixels, sizeof stripePixels);
+  stripe.commit();
+  c.clear();
+  c.setScale(2);
+  c.pushClip(RectF{0, 0, 5, 50});  // pixels 0 to 9
+  c.blitBitmap(stripe, RectI{8, 20, 2, 6});
+  c.blitBitmap(stripe, RectI{9, 30, 2, 1});
+  c.popClip();
+  c.setScale(1);
+  EXPECT_EQ((std::vector<uint32_t>{c.pixel(8, 20), c.pixel(9, 20), c.pixel(8, 25), c.pixel(8, 26), c.pixel(9, 30),
+                                   c.pixel(10, 30)}),
+            (std::vector<uint32_t>{0xFFFF0000u, 0x80000080u, 0xFFFF0000u, 0, 0xFFFF0000u, 0}));
   // The dirty rectangles hold everything drawn until the clear.
   ASSERT_TRUE(c.resize(640, 480));
   c.clear();

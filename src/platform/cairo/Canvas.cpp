@@ -390,6 +390,23 @@ void Canvas::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity) 
   impl_->mark(dest.left, dest.top, dest.right, dest.bottom);
 }
 
+void Canvas::blitBitmap(const Bitmap& bitmap, const RectI& dest) {
+  if (!impl_->cr || !bitmap.valid() || dest.w <= 0 || dest.h <= 0) return;
+  cairo_t* cr = impl_->cr;
+  // Whole pixels and no transform: pixman copies the rows as they are.
+  cairo_save(cr);
+  cairo_identity_matrix(cr);
+  cairo_set_source_surface(cr, bitmap.impl_->surface, dest.x, dest.y);
+  cairo_pattern_t* source = cairo_get_source(cr);
+  cairo_pattern_set_filter(source, CAIRO_FILTER_NEAREST);
+  if (dest.w > bitmap.width() || dest.h > bitmap.height()) cairo_pattern_set_extend(source, CAIRO_EXTEND_REPEAT);
+  cairo_new_path(cr);
+  cairo_rectangle(cr, dest.x, dest.y, dest.w, dest.h);
+  cairo_fill(cr);
+  cairo_restore(cr);
+  impl_->dirty.mark(Matrix::identity(), dest.x, dest.y, dest.x + dest.w, dest.y + dest.h);
+}
+
 void Canvas::drawText(std::string_view text, const TextFormat& format, const RectF& box, Color c) {
   CANVAS_READY(c.a);
   if (text.empty() || !format.valid()) return;

@@ -298,11 +298,30 @@ struct Canvas::Impl {
   }
 
   // Marks a user-space box (through the transform and within the clip) as drawn on.
-  void mark(double x0, double y0, double x1, double y1) {
-    RectI r = dirty.mark(transform, x0, y0, x1, y1);
+  void mark(double x0, double y0, double x1, double y1) { noteDrawn(dirty.mark(transform, x0, y0, x1, y1)); }
+  void markDevice(const RectI& r) { noteDrawn(dirty.mark(Matrix::identity(), r.x, r.y, r.x + r.w, r.y + r.h)); }
+  void noteDrawn(const RectI& r) {
     if (r.w <= 0) return;
     unreadBands.add(r);
     unread = true;
+  }
+
+  // The device copy of a bitmap's pixels (or of a smaller copy, w x h), made again for a new
+  // target or size.
+  ID2D1Bitmap* deviceBitmap(Bitmap::Impl& b, int w, int h) {
+    if (b.device && b.deviceTarget == targetId && b.deviceW == w && b.deviceH == h) return b.device.Get();
+    b.device.Reset();
+    const bool shrunk = w != b.width || h != b.height;
+    std::vector<uint8_t> small;
+    if (shrunk) small = shrink(b.data.data(), b.width, b.height, w, h);
+    const uint8_t* src = shrunk ? small.data() : b.data.data();
+    D2D1_BITMAP_PROPERTIES props =
+        D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96, 96);
+    if (FAILED(target->CreateBitmap(D2D1::SizeU(w, h), src, w * 4, &props, &b.device))) return nullptr;
+    b.deviceTarget = targetId;
+    b.deviceW = w;
+    b.deviceH = h;
+    return b.device.Get();
   }
 
   // Brings the CPU copy up to date with what was drawn.
@@ -576,21 +595,39 @@ void Canvas::drawBitmap(const Bitmap& bitmap, const RectF& dest, float opacity) 
   int tw = static_cast<int>(std::ceil(dest.width() * scale));
   int th = static_cast<int>(std::ceil(dest.height() * scale));
   bool shrunk = tw > 0 && th > 0 && (tw * 4 < b.width * 3 || th * 4 < b.height * 3);
-  int bw = shrunk ? tw : b.width, bh = shrunk ? th : b.height;
-  if (!b.device || b.deviceTarget != d.targetId || b.deviceW != bw || b.deviceH != bh) {
-    b.device.Reset();
-    std::vector<uint8_t> small;
-    if (shrunk) small = shrink(b.data.data(), b.width, b.height, bw, bh);
-    const uint8_t* src = shrunk ? small.data() : b.data.data();
-    D2D1_BITMAP_PROPERTIES props =
-        D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96, 96);
-    if (FAILED(d.target->CreateBitmap(D2D1::SizeU(bw, bh), src, bw * 4, &props, &b.device))) return;
-    b.deviceTarget = d.targetId;
-    b.deviceW = bw;
-    b.deviceH = bh;
-  }
-  d.target->DrawBitmap(b.device.Get(), toD2d(dest), opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
+  ID2D1Bitmap* device = d.deviceBitmap(b, shrunk ? tw : b.width, shrunk ? th : b.height);
+  if (!device) return;
+  d.target->DrawBitmap(device, toD2d(dest), opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
   d.mark(dest.left, dest.top, dest.right, dest.bottom);
+}
+
+void Canvas::blitBitmap(const Bitmap& bitmap, const RectI& dest) {
+  Impl& d = *impl_;
+  if (!d.target || !bitmap.valid() || dest.w <= 0 || dest.h <= 0) return;
+  d.begin();
+  Bitmap::Impl& b = *bitmap.impl_;
+  ID2D1Bitmap* device = d.deviceBitmap(b, b.width, b.height);
+  if (!device) return;
+  const D2D1_RECT_F area = D2D1::RectF(dest.x, dest.y, dest.x + dest.w, dest.y + dest.h);
+  D2D1_MATRIX_3X2_F drawing;
+  d.target->GetTransform(&drawing);
+  d.target->SetTransform(D2D1::Matrix3x2F::Identity());
+  if (dest.w <= b.width && dest.h <= b.height) {
+    d.target->DrawBitmap(device, area, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR,
+                         D2D1::RectF(0, 0, dest.w, dest.h));
+  } else {
+    ComPtr<ID2D1BitmapBrush> tiles;
+    if (SUCCEEDED(d.target->CreateBitmapBrush(
+            device,
+            D2D1::BitmapBrushProperties(D2D1_EXTEND_MODE_WRAP, D2D1_EXTEND_MODE_WRAP,
+                                        D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR),
+            &tiles))) {
+      tiles->SetTransform(D2D1::Matrix3x2F::Translation(dest.x, dest.y));
+      d.target->FillRectangle(area, tiles.Get());
+    }
+  }
+  d.target->SetTransform(drawing);
+  d.markDevice(dest);
 }
 
 void Canvas::drawText(std::string_view text, const TextFormat& format, const RectF& box, Color c) {
