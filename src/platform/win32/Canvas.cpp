@@ -17,7 +17,7 @@
 #include "platform/DirtyRegions.h"
 #include "platform/win32/CanvasBackend.h"
 #include "platform/win32/DirectWriteText.h"
-#include "platform/win32/WinText.h"
+#include "platform/win32/WicPng.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -75,28 +75,10 @@ D2D1_RECT_F toD2d(const RectF& r) { return D2D1::RectF(r.left, r.top, r.right, r
 bool writeBgraPng(const std::string& path, const uint8_t* data, int width, int height, int stride) {
   Shared& s = shared();
   std::lock_guard<std::mutex> guard(s.lock);
-  IWICImagingFactory* wic = s.imaging();
-  if (!wic || !data || width < 1 || height < 1) return false;
-  ComPtr<IWICStream> stream;
-  ComPtr<IWICBitmapEncoder> encoder;
-  ComPtr<IWICBitmapFrameEncode> frame;
-  std::wstring name = win::widePath(path);
-  if (FAILED(wic->CreateStream(&stream)) || FAILED(stream->InitializeFromFilename(name.c_str(), GENERIC_WRITE)) ||
-      FAILED(wic->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) ||
-      FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) ||
-      FAILED(encoder->CreateNewFrame(&frame, nullptr)) || FAILED(frame->Initialize(nullptr)) ||
-      FAILED(frame->SetSize(width, height)))
-    return false;
-  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-  if (FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat32bppBGRA) return false;
-  return SUCCEEDED(frame->WritePixels(height, stride, static_cast<UINT>(stride) * height, const_cast<BYTE*>(data))) &&
-         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+  return win::writeBgraPng(s.imaging(), path, data, width, height, stride);
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Bitmap
 
 struct Bitmap::Impl {
   std::vector<uint8_t> data;
@@ -701,8 +683,6 @@ bool Canvas::writePng(const std::string& path) const {
 std::vector<RectI> Canvas::dirtyRects() const { return impl_->dirty.rects(); }
 
 bool Canvas::hasDrawing() const { return impl_->dirty.any(); }
-
-// ---------------------------------------------------------------------------------------
 
 ID3D11Texture2D* CanvasBackend::texture(const Canvas& canvas) {
   Canvas::Impl& d = *canvas.impl_;
