@@ -34,6 +34,10 @@ bool codecUsesDevice(const AVCodec* codec, AVHWDeviceType type) {
   }
 }
 
+// Pictures left out in a row in a hurry: the ones nothing refers to lie between two that are
+// referred to, a handful at most.
+constexpr double kMaxSkippedRun = 16;
+
 // The picture's timestamp as the decoder gives it, before any conversion to seconds.
 int64_t rawTimestamp(const AVFrame* frame) {
   return frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
@@ -254,8 +258,10 @@ bool VideoDecoder::receivePicture(VideoFrame& frame) {
   if (ts == AV_NOPTS_VALUE) ts = decodedFrame_->pts;
   if (ts != AV_NOPTS_VALUE) {
     framePts(frame.pts);
-    if (hurry_ && lastPts_ >= 0 && frame.pts - lastPts_ > frameDuration_ * 1.5)
-      skippedPictures_ += static_cast<int>(std::lround((frame.pts - lastPts_) / frameDuration_)) - 1;
+    // A longer gap is a drop to the next key frame, counted where it is made.
+    const double gap = frame.pts - lastPts_;
+    if (hurry_ && lastPts_ >= 0 && gap > frameDuration_ * 1.5 && gap < frameDuration_ * kMaxSkippedRun)
+      skippedPictures_ += static_cast<int>(std::lround(gap / frameDuration_)) - 1;
   } else if (lastPts_ >= 0) {
     // Raw elementary streams carry no times at all: one picture follows the other.
     double step = frameDuration_;
