@@ -20,6 +20,7 @@ struct Color {
   }
   // The same colour with its alpha multiplied by `opacity` (a brush drawn at an opacity).
   constexpr Color withOpacity(float opacity) const { return Color{r, g, b, a * opacity}; }
+  bool operator==(const Color&) const = default;
 };
 
 struct PointF {

@@ -26,8 +26,6 @@ void drawBar(Canvas& c, float left, float width, float bottom, float height, Col
   c.fillRoundedRect(RectF{left + 1, bottom - height, left + width - 1, bottom}, 2, bar);
 }
 
-bool sameColor(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
-
 // Where one bar lands in device pixels.
 struct Placed {
   int x = 0, y = 0;    // the top-left pixel it touches
@@ -197,8 +195,7 @@ void MeterShapes::draw(Canvas& c, const RectF& area, std::span<const int16_t> he
   if (!impl_) impl_ = std::make_unique<Impl>();
   Impl& m = *impl_;
   const int footPhase = static_cast<int>(fixedOf(area.bottom * d.yy + d.dy) & (kSub - 1));
-  if (b != m.band || d.xx != m.xx || d.yy != m.yy || footPhase != m.footPhase || !sameColor(glow, m.glow) ||
-      !sameColor(bar, m.bar)) {
+  if (b != m.band || d.xx != m.xx || d.yy != m.yy || footPhase != m.footPhase || glow != m.glow || bar != m.bar) {
     m.forget();
     m.band = b;
     m.xx = d.xx;
