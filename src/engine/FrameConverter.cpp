@@ -91,12 +91,11 @@ void FrameConverter::reset() {
   scalerBuilds_ = 0;
 }
 
-bool FrameConverter::buildScalers(const AVFrame* source, int outWidth, int outHeight) {
+bool FrameConverter::buildScalers(const AVFrame* source, int outWidth, int outHeight, int colorspace) {
   dropScalers();
   bool fullRange = source->color_range == AVCOL_RANGE_JPEG;
   const auto format = static_cast<AVPixelFormat>(plainPixelFormat(source->format, fullRange));
   const bool scaled = outWidth != source->width || outHeight != source->height;
-  const int colorspace = swsColorspace(source);
   if (!viaPlanes(format, scaled)) {
     scaler_ = sws_getContext(source->width, source->height, format, outWidth, outHeight, AV_PIX_FMT_BGRA,
                              SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -137,7 +136,7 @@ bool FrameConverter::prepare(const AVFrame* source, int shownWidth, int shownHei
   if (source->width != scalerWidth_ || source->height != scalerHeight_ || source->format != scalerFormat_ ||
       outWidth != scalerOutWidth_ || outHeight != scalerOutHeight_ || colorspace != scalerColorspace_ ||
       range != scalerRange_) {
-    const bool built = buildScalers(source, outWidth, outHeight);
+    const bool built = buildScalers(source, outWidth, outHeight, colorspace);
     scalerWidth_ = source->width;
     scalerHeight_ = source->height;
     scalerFormat_ = source->format;

@@ -36,7 +36,8 @@ class FrameConverter {
 
  private:
   bool prepare(const AVFrame* source, int shownWidth, int shownHeight, int& outWidth, int& outHeight);
-  bool buildScalers(const AVFrame* source, int outWidth, int outHeight);
+  // `colorspace` is swscale's name of the picture's matrix.
+  bool buildScalers(const AVFrame* source, int outWidth, int outHeight, int colorspace);
   void dropScalers();
 
   // One step straight to BGRA, or two: scaling the planes (and bringing deep colour to 8 bits)
