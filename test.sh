@@ -8,6 +8,7 @@ cd "$(dirname "$0")"
 
 linux_leg() {
   ./tools/install-deps.sh linux || return 1
+  ./tools/build-ffmpeg-linux.sh >/dev/null || return 1
   local jobs status=0
   jobs=$(nproc 2>/dev/null || echo 2)
   cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

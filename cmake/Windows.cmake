@@ -7,28 +7,7 @@
 # and copies their DLLs beside every program; built programs run under tools/wine-run.sh.
 include_guard(GLOBAL)
 
-# Third-party prefixes --------------------------------------------------------------------------
-# The build scripts write the prefix they built into <cache>/<name>-windows.prefix.
-function(_vell_cached_prefix name var)
-  set(_prefix "${${var}}")
-  if(NOT _prefix)
-    set(_dirs "$ENV{VELL_CACHE_DIR}" /var/cache/vell-player)
-    if(DEFINED ENV{XDG_CACHE_HOME})
-      list(APPEND _dirs "$ENV{XDG_CACHE_HOME}/vell-player")
-    endif()
-    list(APPEND _dirs "$ENV{HOME}/.cache/vell-player")
-    foreach(_dir IN LISTS _dirs)
-      if(_dir AND EXISTS "${_dir}/${name}-windows.prefix")
-        file(STRINGS "${_dir}/${name}-windows.prefix" _prefix LIMIT_COUNT 1)
-        # A rebuilt library (new prefix) reconfigures the tree.
-        set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                     "${_dir}/${name}-windows.prefix")
-        break()
-      endif()
-    endforeach()
-  endif()
-  set(_vell_${name}_prefix "${_prefix}" PARENT_SCOPE)
-endfunction()
+include(cmake/CachedPrefix.cmake)
 
 # FFmpeg --------------------------------------------------------------------------------------
 set(VELL_FFMPEG_WINDOWS_PREFIX "" CACHE PATH

@@ -1,6 +1,8 @@
-# Shared steps of the Windows cross builds of third-party libraries from Debian's source packages
-# (tools/build-ffmpeg-windows.sh, tools/build-libass-windows.sh). Sourced, not run.
-# VELL_CACHE_DIR defaults to /var/cache/vell-player (~/.cache/vell-player when not root).
+# Shared steps of the builds of third-party libraries from Debian's source packages
+# (tools/build-ffmpeg-windows.sh, tools/build-libass-windows.sh, tools/build-ffmpeg-linux.sh).
+# Sourced, not run. The caller may set `target` (default windows): it names the cache's lock, log
+# and prefix files. VELL_CACHE_DIR defaults to /var/cache/vell-player (~/.cache/vell-player when
+# not root).
 
 if [ "$(id -u)" -eq 0 ]; then
   cache=${VELL_CACHE_DIR:-/var/cache/vell-player}
@@ -8,6 +10,7 @@ else
   cache=${VELL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vell-player}
 fi
 host=x86_64-w64-mingw32
+target=${target:-windows}
 mkdir -p "$cache"
 
 log_step() { echo "$(basename "$0" .sh): $*" >&2; }
@@ -130,7 +133,7 @@ licence_note() {
 
 # lock_cache NAME: one build of NAME at a time; a second caller waits, then finds the cache.
 lock_cache() {
-  exec 9>"$cache/$1-windows.lock"
+  exec 9>"$cache/$1-$target.lock"
   flock 9
 }
 
@@ -140,7 +143,7 @@ lock_cache() {
 cached_build() {
   local name=$1 prefix=$2 description=$3 start status
   shift 3
-  local log="$cache/$name-windows-build.log"
+  local log="$cache/$name-$target-build.log"
   if [ ! -f "$prefix/.complete" ]; then
     start=$SECONDS
     : >"$log"
@@ -163,10 +166,10 @@ cached_build() {
   echo "$prefix"
 }
 
-# publish_prefix NAME PREFIX: <cache>/NAME-windows.prefix, where cmake/Windows.cmake finds it;
+# publish_prefix NAME PREFIX: <cache>/NAME-<target>.prefix, where CMake finds it;
 # rewritten only when it changes (CMake reconfigures when the file is newer than its cache).
 publish_prefix() {
-  local file="$cache/$1-windows.prefix"
+  local file="$cache/$1-$target.prefix"
   if [ "$(cat "$file" 2>/dev/null)" != "$2" ]; then
     echo "$2" >"$file.tmp"
     mv "$file.tmp" "$file"

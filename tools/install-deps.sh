@@ -8,7 +8,8 @@ case "${1:-linux}" in
   linux)
     PACKAGES=(
       build-essential cmake ninja-build pkg-config
-      libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+      # the player's FFmpeg, built from Debian's source (tools/build-ffmpeg-linux.sh)
+      nasm libdav1d-dev libva-dev libvdpau-dev libdrm-dev libssl-dev libbz2-dev zlib1g-dev libx11-dev
       libsdl2-dev libcairo2-dev libpango1.0-dev libcurl4-openssl-dev libass-dev
       fonts-nanum libgtest-dev clang libclang-rt-14-dev
       ffmpeg xvfb xdotool yt-dlp zenity imagemagick

@@ -15,12 +15,34 @@ log() { echo "package: $*" >&2; }
 
 project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"; }
 
+# deb_depends BUILD WORK: the package's Depends, from dpkg-shlibdeps over the installed tree. It
+# runs here rather than in CPack, whose call cannot tell that the FFmpeg libraries in
+# usr/lib/vell-player belong to the package: what they link is looked up in Debian's packages,
+# and Debian's own FFmpeg packages (named after the same sonames) are left out.
+deb_depends() {
+  local build=$1 tree=$2/tree extra lib own=()
+  cmake --install "$build" --prefix "$tree/usr" >/dev/null || return 1
+  mkdir -p "$tree/DEBIAN" "$2/debian" && touch "$2/debian/control"
+  for lib in "$tree"/usr/lib/vell-player/lib*.so.*; do
+    lib=$(basename "$lib")
+    own+=("-x${lib%%.so.*}${lib##*.so.}")  # libavcodec.so.59: libavcodec59
+  done
+  extra=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_DEPENDS "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+  (cd "$2" && dpkg-shlibdeps -O -S"$tree" -l"$tree/usr/lib/vell-player" "${own[@]}" "$tree/usr/bin/vell-player" \
+    "$tree"/usr/lib/vell-player/*.so.*) |
+    sed -n "s/^shlibs:Depends=//p" | sed "s/^/${extra:+$extra, }/"
+}
+
 # pack_deb BUILD OUT: CPack's Debian package of BUILD into OUT; lintian must find no error.
 pack_deb() {
-  local build=$1 out=$2 work
+  local build=$1 out=$2 work depends
   work=$(mktemp -d)
-  cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
+  depends=$(deb_depends "$build" "$work") && [ -n "$depends" ] ||
+    { echo "package.sh: dpkg-shlibdeps gave no dependencies" >&2; rm -rf "$work"; return 1; }
+  cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/cpack" -D CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF \
+    -D "CPACK_DEBIAN_PACKAGE_DEPENDS=$depends" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; rm -rf "$work"; return 1; }
+  mv "$work"/cpack/*.deb "$work/"
   mkdir -p "$out"
   mv "$work"/*.deb "$out/"
   rm -rf "$work"

@@ -18,7 +18,9 @@ echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 lintian --fail-on error "$deb" || fail "lintian found errors"
 [ "$(dpkg-deb -f "$deb" Suggests)" = yt-dlp ] || fail "Suggests: $(dpkg-deb -f "$deb" Suggests)"
 [ "$(dpkg-deb -f "$deb" Recommends)" = "zenity | kdialog" ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
-dpkg-deb -f "$deb" Depends | grep -q libavcodec || fail "shlibdeps gave no FFmpeg dependency"
+# FFmpeg is the player's own build, shipped inside; what it links comes from Debian.
+! dpkg-deb -f "$deb" Depends | grep -q libavcodec || fail "depends on Debian's FFmpeg: $(dpkg-deb -f "$deb" Depends)"
+dpkg-deb -f "$deb" Depends | grep -q libdav1d || fail "shlibdeps gave no dav1d dependency"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -27,6 +29,11 @@ appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || fail
 for f in usr/share/vell-player/streams.ini usr/share/icons/hicolor/256x256/apps/vell-player.png \
     usr/share/icons/hicolor/scalable/apps/vell-player.svg usr/share/doc/vell-player/LICENSES/ffmpeg.txt; do
   [ -s "$root/$f" ] || fail "missing $f"
+done
+
+for lib in avformat avcodec avutil swscale swresample; do
+  ldd "$root/usr/bin/vell-player" | grep -q "lib$lib\.so.* => $root/usr/[^ ]*lib/vell-player/" ||
+    fail "lib$lib is not loaded from the package: $(ldd "$root/usr/bin/vell-player" | grep "lib$lib")"
 done
 
 home=$work/home
