@@ -357,7 +357,7 @@ bool Renderer::composeScene(const VideoDraw* video, const RectI* canvasChangedOn
   if (!device_.keepsPresentedPixels()) return true;  // drawn whole every time: no copy to keep
 
   // Outside the areas the old copy already equals the canvas.
-  if (lastCanvas_.size() != bytes) lastCanvas_.assign(bytes, 0);
+  if (lastCanvas_.size() != bytes && !lastCanvas_.allocate(bytes)) return true;  // compared whole next time
   for (const RectI& a : canvasChanged) {
     for (int y = a.y; y < a.y + a.h; ++y) {
       size_t at = static_cast<size_t>(y) * stride + static_cast<size_t>(a.x) * 4;

@@ -9,6 +9,7 @@
 #include "engine/VideoFrame.h"
 #include "platform/Canvas.h"
 #include "platform/GraphicsDevice.h"
+#include "platform/PageBuffer.h"
 
 namespace vell {
 
@@ -134,7 +135,7 @@ class Renderer {
     bool flipH = false, flipV = false;
     bool operator==(const ShownVideo&) const = default;
   };
-  std::vector<uint8_t> lastCanvas_;
+  PageBuffer lastCanvas_;
   std::vector<RectI> lastDrawn_;  // what the last canvas had drawn on
   ShownVideo lastVideo_;
   bool wholeNext_ = true;

@@ -1,5 +1,6 @@
 // The canvas on cairo: an image surface drawn on in place.
 #include "platform/Canvas.h"
+#include "platform/PageBuffer.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
@@ -103,6 +104,7 @@ uint32_t Bitmap::pixel(int x, int y) const {
 // Canvas
 
 struct Canvas::Impl {
+  PageBuffer pixels;  // the surface's, freed after it
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
   PangoContext* pango = nullptr;
@@ -168,7 +170,10 @@ bool Canvas::resize(int width, int height) {
   impl_->pango = nullptr;
   impl_ = std::move(fresh);
   if (width < 1 || height < 1) return false;
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+  if (stride <= 0 || !impl_->pixels.allocate(static_cast<size_t>(stride) * height)) return false;
+  cairo_surface_t* s =
+      cairo_image_surface_create_for_data(impl_->pixels.data(), CAIRO_FORMAT_ARGB32, width, height, stride);
   if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(s);
     return false;

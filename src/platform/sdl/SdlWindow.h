@@ -12,6 +12,10 @@ namespace vell {
 inline SDL_Window* sdlWindow(NativeWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
 inline NativeWindow* nativeWindow(SDL_Window* window) { return reinterpret_cast<NativeWindow*>(window); }
 
+// Routes SDL's large blocks to mappings made present at once (SdlMemory.cpp). Called before the
+// first window; blocks SDL made before stay malloc's and are freed by it.
+void installSdlMemory();
+
 // The SDL window data under which a Window keeps its loop for the time a modal window runs.
 inline constexpr const char* kModalLoopKey = "vell.modalLoop";
 

@@ -142,6 +142,7 @@ Window::~Window() { destroy(); }
 
 bool Window::create(const std::string& title, int width, int height, const WindowOptions& options) {
   destroy();
+  installSdlMemory();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     debugLog("SDL video init failed: %s", SDL_GetError());
     return false;
