@@ -86,6 +86,7 @@ build_all() {
   cd "$source_dir"
   ./tools/install-deps.sh linux
   ./tools/install-deps.sh windows
+  ./tools/build-ffmpeg-linux.sh >/dev/null
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
   # Debian's optimisation and hardening flags, as a Debian build would use them (CMake reads
