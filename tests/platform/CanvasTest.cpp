@@ -120,6 +120,13 @@ TEST(Canvas, DrawingIsPremultipliedTransformedClippedAndTracked) {
   c.fillRect(RectF{0, 0, 4, 4}, kWhite);
   EXPECT_EQ(alphas(c, {{105, 105}, {1, 1}}), (A{0, 255}));
   EXPECT_FALSE(c.writePng("/nonexistent-dir/x.png"));
+
+  // Straight colours from premultiplied ones, rounded, each channel in its place; a channel
+  // above its alpha (not premultiplied) saturates.
+  const std::vector<uint32_t> premultiplied{0, 0xFF123456u, 0x80402010u, 0x01010000u, 0x40FF8000u, 0xC0604020u};
+  std::vector<uint32_t> straight(premultiplied.size());
+  unpremultiplyRow(premultiplied.data(), straight.data(), static_cast<int>(straight.size()));
+  EXPECT_EQ(straight, (std::vector<uint32_t>{0, 0xFF123456u, 0x80804020u, 0x01FF0000u, 0x40FFFF00u, 0xC080552Bu}));
 }
 
 TEST(Canvas, TextPlacementWrappingAndGlyphs) {
