@@ -276,16 +276,29 @@ void Player::decodeVideo(AVPacket* packet) {
       frame.releasePixels();
       continue;
     }
+    std::unique_ptr<FrameConverter> prepared = convertFirstPicture_ ? convertFirstPicture(frame) : nullptr;
     auto record = std::make_unique<VideoFrame>(std::move(frame));
     {
       std::lock_guard<std::mutex> lock(queueLock_);
       frameQueue_.push_back(std::move(record));
+      if (prepared) preparedConverter_ = std::move(prepared);
     }
     if (seekPicturePending_) {
       seekPicturePending_ = false;
       if (onSeekPicture) onSeekPicture();
     }
   }
+}
+
+std::unique_ptr<FrameConverter> Player::convertFirstPicture(VideoFrame& frame) {
+  convertFirstPicture_ = false;
+  const int width = shownWidth_.load(), height = shownHeight_.load();
+  if (width < 1 || height < 1) return nullptr;  // the size is not known yet: the window thread converts
+  auto converter = std::make_unique<FrameConverter>();
+  VideoFrame converted;
+  if (!converter->convertInto(frame, converted, width, height)) return nullptr;
+  frame = std::move(converted);
+  return converter;
 }
 
 bool Player::openAudioDecoder() {

@@ -74,6 +74,11 @@ bool Player::openUrl(const std::string& url, bool podcastRequest, const std::ato
 
 bool Player::openDecodersAndOutput(bool logLines, bool live, const std::string& title) {
   const double start = source_.info().startTime;
+  convertFirstPicture_ = source_.hasVideo();
+  {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    preparedConverter_.reset();
+  }
   if (source_.hasVideo()) {
     // A medium whose picture cannot be decoded still plays its sound.
     if (!videoDecoder_.open(source_.videoStreamParameters(), true))

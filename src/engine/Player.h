@@ -176,6 +176,9 @@ class Player {
   void playbackThread();
   void executeSeek(double target);
   void decodeVideo(AVPacket* packet);
+  // The first picture at the shown size, with the converter that made it (null: left to the
+  // window thread).
+  std::unique_ptr<FrameConverter> convertFirstPicture(VideoFrame& frame);
   void decodeAudio(AVPacket* packet);
   void applyPendingAudioChanges();
   // Opens the decoder for the chosen stream at the output's format and the current speed.
@@ -219,9 +222,14 @@ class Player {
   // Decoded pictures wait unconverted: only the ones shown are converted, on the window
   // thread at the size they are shown at, into the one buffer the window draws from.
   std::deque<std::unique_ptr<VideoFrame>> frameQueue_;
-  FrameConverter takeConverter_;  // window thread only
-  int shownWidth_ = 0;
-  int shownHeight_ = 0;
+  std::unique_ptr<FrameConverter> takeConverter_ = std::make_unique<FrameConverter>();  // window thread only
+  // The first picture of a medium is converted on the playback thread while the window thread
+  // makes its first paint; the converter, built for the shown size, waits here (under
+  // queueLock_) until the window thread takes it as its own.
+  bool convertFirstPicture_ = false;  // set at open, then playback thread only
+  std::unique_ptr<FrameConverter> preparedConverter_;
+  std::atomic<int> shownWidth_{0};
+  std::atomic<int> shownHeight_{0};
   mutable std::mutex queueLock_;
   std::condition_variable queueSpace_;  // a picture was taken or the queue emptied
   std::atomic<int> maxQueuedFrames_{kQueuedFrames};

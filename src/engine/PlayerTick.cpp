@@ -23,6 +23,7 @@ bool Player::takeFrame(VideoFrame& slot) {
   std::unique_ptr<VideoFrame> shown;
   {
     std::lock_guard<std::mutex> lock(queueLock_);
+    if (preparedConverter_) takeConverter_ = std::move(preparedConverter_);
     if (frameQueue_.empty()) return false;
     double target = lastSeekTarget_.load();
     if (state_.load() == Playing && tickCount() - lastSeekTick_.load() < kSeekSettleMs && target > 0.1) {
@@ -44,9 +45,12 @@ bool Player::takeFrame(VideoFrame& slot) {
   if (!shown) return false;
   queueSpace_.notify_one();
   ++shownFrames_;
+  if (!shown->picture && shown->hasPixels()) {  // the first picture, converted on the playback thread
+    slot = std::move(*shown);
+    return true;
+  }
   // Converted outside the lock, into the buffer of the picture it replaces.
-  if (!takeConverter_.convertInto(*shown, slot, shownWidth_, shownHeight_)) return false;
-  return true;
+  return takeConverter_->convertInto(*shown, slot, shownWidth_.load(), shownHeight_.load());
 }
 
 void Player::syncTick() {
