@@ -19,8 +19,9 @@ lintian --fail-on error "$deb" || fail "lintian found errors"
 [ "$(dpkg-deb -f "$deb" Suggests)" = yt-dlp ] || fail "Suggests: $(dpkg-deb -f "$deb" Suggests)"
 [ "$(dpkg-deb -f "$deb" Recommends)" = "zenity | kdialog" ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 # FFmpeg is the player's own build, shipped inside; what it links comes from Debian.
-! dpkg-deb -f "$deb" Depends | grep -q libavcodec || fail "depends on Debian's FFmpeg: $(dpkg-deb -f "$deb" Depends)"
-dpkg-deb -f "$deb" Depends | grep -q libdav1d || fail "shlibdeps gave no dav1d dependency"
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ $depends != *libavcodec* ]] || fail "depends on Debian's FFmpeg: $depends"
+[[ $depends == *libdav1d* && $depends == *libcurl4* ]] || fail "no dav1d or libcurl dependency: $depends"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -31,9 +32,10 @@ for f in usr/share/vell-player/streams.ini usr/share/icons/hicolor/256x256/apps/
   [ -s "$root/$f" ] || fail "missing $f"
 done
 
+loaded=$(ldd "$root/usr/bin/vell-player")  # (grep -q on the pipe would end ldd early: pipefail)
 for lib in avformat avcodec avutil swscale swresample; do
-  ldd "$root/usr/bin/vell-player" | grep -q "lib$lib\.so.* => $root/usr/[^ ]*lib/vell-player/" ||
-    fail "lib$lib is not loaded from the package: $(ldd "$root/usr/bin/vell-player" | grep "lib$lib")"
+  grep -q "lib$lib\.so.* => $root/usr/[^ ]*lib/vell-player/" <<<"$loaded" ||
+    fail "lib$lib is not loaded from the package: $(grep "lib$lib" <<<"$loaded")"
 done
 
 home=$work/home
