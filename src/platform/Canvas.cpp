@@ -83,7 +83,8 @@ struct UnpremultiplyTable {
   uint8_t value[256][256];
   UnpremultiplyTable() {
     for (uint32_t a = 0; a < 256; ++a)
-      for (uint32_t c = 0; c < 256; ++c) value[a][c] = a ? static_cast<uint8_t>(std::min<uint32_t>(255, (c * 255 + a / 2) / a)) : 0;
+      for (uint32_t c = 0; c < 256; ++c)
+        value[a][c] = a ? static_cast<uint8_t>(std::min<uint32_t>(255, (c * 255 + a / 2) / a)) : 0;
   }
 };
 

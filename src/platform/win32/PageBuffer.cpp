@@ -5,7 +5,9 @@
 
 namespace vell::detail {
 
-void* allocatePresentPages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+void* allocatePresentPages(size_t bytes) {
+  return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
 
 void freePages(void* pages, size_t) { VirtualFree(pages, 0, MEM_RELEASE); }
 
