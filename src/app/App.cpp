@@ -75,6 +75,10 @@ bool App::create(const std::string& commandLine) {
   // Saves killed halfway leave their temporary files; nothing of ours is being saved yet.
   for (const UserFile& f : userFiles()) removeStaleTemporaries(paths.folderFor(f.name), {f.name});
   s.load(dataFile("vell_player.ini"));
+  // A URL goes through the connection thread like every network medium, so the window stays
+  // alive while it connects; a file opens at once, and starts opening while the window is made.
+  const bool commandLineUrl = contains(commandLine, "://") && !startsWith(commandLine, "file:");
+  if (!commandLine.empty() && !commandLineUrl) player.prepareFile(commandLine);
   initAudioSystem();
   installQuitHandling();
 
@@ -124,9 +128,7 @@ bool App::create(const std::string& commandLine) {
   if (const char* about = std::getenv("VELL_TEST_ABOUT"); about && *about == '1') postTask([this] { showAboutWindow(); });
 
   if (!commandLine.empty()) {
-    // A URL goes through the connection thread like every network medium, so the window
-    // stays alive while it connects; a file opens at once.
-    if (contains(commandLine, "://") && !startsWith(commandLine, "file:"))
+    if (commandLineUrl)
       openMedia(commandLine, displayName(commandLine), looksLikePodcastEpisode(commandLine));
     else
       openPath(commandLine);

@@ -236,10 +236,16 @@ AVStream* MediaSource::streamLocked(int index) const {
   return nullptr;
 }
 
+void MediaSource::prepareLocal(const std::string& path) { early_.start(path); }
+
 bool MediaSource::openLocal(const std::string& path) {
   close();
   std::lock_guard<std::mutex> lock(sourceLock);
   abortRequested.store(false);
+  if (AVFormatContext* probed = early_.take(path)) {
+    setContextLocked(probed);
+    return analyzeLocked(true);
+  }
   AVFormatContext* ctx = avformat_alloc_context();
   if (!ctx) return false;
   if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return false;
@@ -247,20 +253,9 @@ bool MediaSource::openLocal(const std::string& path) {
   return analyzeLocked();
 }
 
-bool MediaSource::analyzeLocked() {
+bool MediaSource::analyzeLocked(bool probed) {
   AVFormatContext* ctx = formatContext_;
-  keepOneVariant(ctx);
-  // Probing may decode a picture: one beyond the limit is refused before its buffers exist.
-  // One thread: a probe decodes a picture or two, and a pool of frame threads costs more to
-  // start and to fill than that (about 15 ms of every open at 1080p).
-  std::vector<AVDictionary*> probe(ctx->nb_streams, nullptr);
-  for (AVDictionary*& d : probe) {
-    av_dict_set_int(&d, "max_pixels", int64_t{kMaxPictureSide} * kMaxPictureSide, 0);
-    av_dict_set_int(&d, "threads", 1, 0);
-  }
-  int found = avformat_find_stream_info(ctx, probe.empty() ? nullptr : probe.data());
-  for (AVDictionary*& d : probe) av_dict_free(&d);
-  if (found < 0) {
+  if (!probed && !probeStreams(ctx)) {
     closeLocked();
     return false;
   }

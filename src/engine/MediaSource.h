@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Chapters.h"
+#include "engine/EarlyOpen.h"
 #include "engine/OpenOptions.h"
 #include "engine/SubtitleSetup.h"
 #include "engine/VideoFrame.h"
@@ -81,6 +82,9 @@ class MediaSource {
             const std::string& audioUrl = {});
   // Local file (or any URL) with FFmpeg's defaults and no interrupt callback.
   bool openLocal(const std::string& path);
+  // Starts opening a local file on a thread of its own; an openLocal of the same path takes
+  // what it opened instead of opening the file again.
+  void prepareLocal(const std::string& path);
   void close();
 
   // 1 = packet read, 0 = end of input or aborted, -1 = any other error. With a second input
@@ -147,13 +151,15 @@ class MediaSource {
   void publishTitleLocked(bool opening);
   void closeLocked();
   void setContextLocked(AVFormatContext* ctx);
-  bool analyzeLocked();
+  // Reads what the input holds; `probed`: its streams were probed already (an early open).
+  bool analyzeLocked(bool probed = false);
   AVFormatContext* openInputLocked(const std::string& url, const OpenOptions& options);
   bool addAudioInputLocked(AVFormatContext* ctx);
   AVStream* streamLocked(int index) const;  // either input's, by the numbering above
   int readInterleavedLocked(AVPacket* packet);
   void dropReadAheadLocked();
 
+  EarlyOpen early_;  // a local file being opened ahead of openLocal
   AVFormatContext* formatContext_ = nullptr;
   // The second input, whose sound is played (null when there is one); its stream numbers
   // start at audioOffset_. Each input has one packet read ahead, so that they are handed

@@ -51,6 +51,8 @@ class Player {
   std::function<void()> onSeekPicture;   // playback thread: the first picture after a seek is queued
 
   bool openFile(const std::string& path);
+  // Starts opening a local file ahead of its openFile (see MediaSource::prepareLocal).
+  void prepareFile(const std::string& path) { source_.prepareLocal(path); }
   // `cancel`, when given, aborts the open as soon as it turns true. `title` names the sound
   // in the desktop's sound settings (else the station's own name, or the URL's). `audioUrl`:
   // a separate stream the sound comes from (see MediaSource::open).

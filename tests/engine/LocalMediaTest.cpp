@@ -60,6 +60,30 @@ TEST(LocalMedia, VideoWithAudioOpensAndDecodesEveryFrame) {
   }
 }
 
+// A file opened ahead (while the window is made) is used by the open of the same path only;
+// any other open opens its own input, and whatever was opened ahead is dropped with it.
+TEST(LocalMedia, AFileOpenedAheadIsTakenOnlyByTheOpenOfItsPath) {
+  const std::string film = test::h264AacMp4(1.0, 320, 240, 30);
+  const std::string missing = film + ".missing";
+  struct Case {
+    std::string ahead, opened;
+    bool opens;
+  } cases[] = {{film, film, true}, {missing, film, true}, {film, missing, false}, {missing, missing, false}};
+  MediaSource source;
+  for (const Case& c : cases) {
+    source.prepareLocal(c.ahead);
+    ASSERT_EQ(source.openLocal(c.opened), c.opens) << c.ahead << " then " << c.opened;
+    if (!c.opens) continue;
+    MediaInfo info = source.info();
+    EXPECT_TRUE(info.hasVideo && info.hasAudio);
+    EXPECT_EQ(std::make_pair(info.width, info.height), std::make_pair(320, 240));
+    EXPECT_NEAR(info.duration, 1.0, 0.1);
+    PacketGuard packet;
+    EXPECT_EQ(source.readPacket(packet.p), 1);
+  }
+  source.prepareLocal(film);  // never taken: closed with the source
+}
+
 TEST(LocalMedia, InAHurryPicturesNothingRefersToAreLeftOutAndCounted) {
   MediaSource source;
   ASSERT_TRUE(source.openLocal(test::makeMedia(
