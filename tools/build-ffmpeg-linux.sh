@@ -4,7 +4,7 @@
 # Debian's libavcodec links some sixty codec, network and device libraries the player never uses;
 # loading them took about half of the time before main() and 14 MB of memory. This build has what
 # the Windows build has: every native demuxer, decoder, parser and protocol, dav1d for AV1, HTTPS
-# (through OpenSSL, which libcurl loads anyway), and the hardware decoders of Linux (VA-API,
+# (through OpenSSL, the one libcurl uses too), and the hardware decoders of Linux (VA-API,
 # VDPAU). The cache folder is keyed like the Windows one; the prefix is also written to
 # $VELL_CACHE_DIR/ffmpeg-linux.prefix, where CMakeLists.txt finds it.
 # Build output: $VELL_CACHE_DIR/ffmpeg-linux-build.log.
