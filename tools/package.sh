@@ -39,12 +39,10 @@ pack_deb() {
   work=$(mktemp -d)
   depends=$(deb_depends "$build" "$work") && [ -n "$depends" ] ||
     { echo "package.sh: dpkg-shlibdeps gave no dependencies" >&2; rm -rf "$work"; return 1; }
-  cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/cpack" -D CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF \
-    -D "CPACK_DEBIAN_PACKAGE_DEPENDS=$depends" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log" >&2; rm -rf "$work"; return 1; }
-  mv "$work"/cpack/*.deb "$work/"
+  cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/cpack" -D "CPACK_DEBIAN_PACKAGE_DEPENDS=$depends" \
+    >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; rm -rf "$work"; return 1; }
   mkdir -p "$out"
-  mv "$work"/*.deb "$out/"
+  mv "$work"/cpack/*.deb "$out/"
   rm -rf "$work"
 }
 
