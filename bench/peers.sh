@@ -158,15 +158,10 @@ level() {
 }
 
 # first NAME: ms from launch until the film's first picture is on screen.
+# The probe starts the player itself once it is ready to look, and ends it.
 first() {
   # shellcheck disable=SC2046
-  set -- $("cmd_$1" "$films/h264-1080p30.mp4")
-  local start
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1 &
-  local pid=$!
-  /usr/bin/python3 "$probe" first "$pid" "$start" || echo -
-  stop "$pid"
+  /usr/bin/python3 "$probe" first $("cmd_$1" "$films/h264-1080p30.mp4") || echo -
 }
 
 # seeks NAME [KEYS]: three seeks +10 s, ms from the key to the new picture, one a line.

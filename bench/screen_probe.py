@@ -3,7 +3,9 @@
 from it). The test film carries a red square in the middle of the picture during the first
 ten seconds of every twenty, so its presence tells which part of the film is on screen.
 
-  screen_probe.py first PID START_NS        ms from START_NS until the square is first shown
+  screen_probe.py first COMMAND...          starts COMMAND, then ms until its square is first shown; the
+                                            player is ended after (the probe starts first, so its own
+                                            start-up is not counted)
   screen_probe.py seek PID COUNT KEY...     ms from each key press (xdotool, to the focus) until the square
                                             appears or goes away; one line per seek
 """
@@ -128,14 +130,24 @@ def wait_for(wid, wanted, deadline):
 
 
 def main():
-    mode, pid = sys.argv[1], int(sys.argv[2])
+    mode, pid = sys.argv[1], sys.argv[2]
     if mode == "first":
-        start = int(sys.argv[3]) / 1e9
-        wid = window_of(pid, time.monotonic() + 20)
-        if not wait_for(wid, True, time.monotonic() + 20):
-            sys.exit("the picture never came")
-        print(round((time.time() - start) * 1000))
+        start = time.monotonic()
+        player = subprocess.Popen(sys.argv[2:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wid = window_of(player.pid, start + 20)
+            if not wait_for(wid, True, start + 20):
+                sys.exit("the picture never came")
+            print(round((time.monotonic() - start) * 1000))
+        finally:
+            player.terminate()
+            try:
+                player.wait(3)
+            except subprocess.TimeoutExpired:
+                player.kill()
+                player.wait()
         return
+    pid = int(pid)
     count, keys = int(sys.argv[3]), sys.argv[4:]
     wid = window_of(pid, time.monotonic() + 20)
     wait_for(wid, True, time.monotonic() + 20)
