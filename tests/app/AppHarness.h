@@ -56,6 +56,24 @@ inline std::string submenuMarks(const std::vector<MenuItem>& menu, const std::st
   return sub ? marks(sub->submenu) + " of " + std::to_string(sub->submenu.size()) : "none";
 }
 
+// The window's pixels as the last paint left them, and the box of the picture in them: the run
+// of pixels `inPicture` takes through the middle row, and through that run's middle column.
+struct Shot {
+  std::vector<uint32_t> pixels;
+  int width = 0, height = 0, left = 0, top = 0, right = 0, bottom = 0;  // right and bottom past the box
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+  bool read(App& app, const std::function<bool(uint32_t)>& inPicture) {
+    if (!app.renderer.readPixels(pixels, width, height) || width < 10) return false;
+    const int y = height / 2;
+    for (left = 0; left < width && !inPicture(at(left, y));) ++left;
+    for (right = left; right < width && inPicture(at(right, y));) ++right;
+    const int x = (left + right) / 2;
+    for (top = y; top > 0 && inPicture(at(x, top - 1));) --top;
+    for (bottom = y; bottom < height && inPicture(at(x, bottom));) ++bottom;
+    return right > left;
+  }
+};
+
 // A podcast feed of one episode, 첫 회.
 inline const std::string kOneEpisodeFeed =
     "<rss><channel><item><title>첫 회</title><enclosure url=\"http://127.0.0.1:9/ep1.mp3\" "
@@ -97,12 +115,13 @@ struct AppHarness : ::testing::Test {
     }
     ASSERT_TRUE(app.player.ended());
   }
-  // The App's periodic work at the paint rate, for `ms`.
-  void tickFor(uint32_t ms) {
-    for (uint32_t start = tickCount(); tickCount() - start < ms;) {
+  // The App's periodic work at the paint rate, for `ms` or until `done`; whether it is done.
+  bool tickFor(uint32_t ms, const std::function<bool()>& done = nullptr) {
+    for (uint32_t start = tickCount(); tickCount() - start < ms; sleepMs(16)) {
       app.tickWork();
-      sleepMs(16);
+      if (done && done()) return true;
     }
+    return false;
   }
 };
 

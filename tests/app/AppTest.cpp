@@ -83,10 +83,7 @@ TEST_F(AppCore, ScaledDisplayDrawsAndHitsControlsAtTheSamePixels) {
 
     auto press = [&](WindowEvent::Type type, int x, int y) {
       WindowEvent e;
-      e.type = type;
-      e.x = x;
-      e.y = y;
-      e.button = e.clicks = 1;
+      e.type = type, e.x = x, e.y = y, e.button = e.clicks = 1;
       app.handleEvent(e);
     };
     app.view.quickOpenVisible = false;
@@ -182,37 +179,23 @@ TEST_F(AppCore, TurnedMirroredAndAnamorphicFilesAreShownFittedAndShotAsTheyLook)
     app.turn = PictureTurn{row.userTurn, row.userFlipH, false};
     f.releasePixels();
     app.openPath(path);
-    for (uint32_t start = tickCount(); !f.hasPixels() && tickCount() - start < 5000;) {
-      app.tickWork();
-      sleepMs(16);
-    }
-    ASSERT_TRUE(f.hasPixels());
+    ASSERT_TRUE(tickFor(5000, [&] { return f.hasPixels(); }));
     if (row.shownW > kSide) {
       EXPECT_LT(f.width, row.width);  // converted at the shown size
     }
 
     // On screen, fitted to the whole window: the picture's box and its red corner.
-    VideoDraw video;
-    video.frame = &f;
-    video.right = video.bottom = kSide;
-    video.rotation = row.userTurn;
-    video.flipH = row.userFlipH;
+    VideoDraw video{&f, 0, 0, kSide, kSide, 0, row.userTurn, row.userFlipH, false, true};
     app.renderer.invalidate();
     ASSERT_TRUE(app.renderer.composeScene(&video));
-    std::vector<uint32_t> screen;
-    int sw = 0, sh = 0;
-    ASSERT_TRUE(app.renderer.readPixels(screen, sw, sh));
-    auto at = [&](int x, int y) { return screen[static_cast<size_t>(y) * sw + x] & 0xFFFFFF; };
+    test::Shot s;
     const uint32_t bg = (kBackgroundR << 16) | (kBackgroundG << 8) | kBackgroundB;
-    int left = 0, top = 0, right = sw - 1, bottom = sh - 1;
-    while (left < sw / 2 && at(left, sh / 2) == bg) ++left;
-    while (right > sw / 2 && at(right, sh / 2) == bg) --right;
-    while (top < sh / 2 && at(sw / 2, top) == bg) ++top;
-    while (bottom > sh / 2 && at(sw / 2, bottom) == bg) --bottom;
-    EXPECT_NEAR(double(right + 1 - left) / (bottom + 1 - top), double(row.shownW) / row.shownH, 0.02);
+    ASSERT_TRUE(s.read(app, [bg](uint32_t c) { return c != bg; }));
+    EXPECT_NEAR(double(s.right - s.left) / (s.bottom - s.top), double(row.shownW) / row.shownH, 0.02);
     auto red = [](uint32_t bgr) { return (bgr >> 16 & 0xFF) > 180 && (bgr & 0xFF) < 80; };
-    const int xs[] = {left + 4, right - 4, right - 4, left + 4}, ys[] = {top + 4, top + 4, bottom - 4, bottom - 4};
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(red(at(xs[c], ys[c])), c == row.corner) << "on screen, corner " << c;
+    const int xs[] = {s.left + 4, s.right - 5, s.right - 5, s.left + 4};
+    const int ys[] = {s.top + 4, s.top + 4, s.bottom - 5, s.bottom - 5};
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(red(s.at(xs[c], ys[c])), c == row.corner) << "on screen, corner " << c;
 
     // The screenshot: the shown shape at the film's own size, the same corner red.
     std::string bmp = takeShot(*this);
@@ -272,7 +255,7 @@ TEST_F(AppCore, AbRepeatJumpsOncePerPassAndTheSleepTimerPauses) {
   app.player.close();
 }
 
-TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
+TEST_F(AppCore, OpeningFilesDroppingThemTheQueueResumeAndRepeatOne) {
   std::string a = test::sineMp3(1.0, 440), b = test::sineMp3(1.0, 660);
   app.playlist.addFile(a);
   app.playlist.addFile(b);
@@ -304,6 +287,19 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
     app.openPath(file);
     EXPECT_EQ(app.toast.text, "") << at;
   }
+  // Repeat one of a file the periodic save left near its end: the user's open still resumes, the
+  // repeat starts at zero, silently, and the finished file has nothing left to resume.
+  app.history.update(file, 8.5, 10.0);
+  app.playlist.repeatMode = 2;
+  app.openPath(file);
+  EXPECT_EQ(app.toast.text, "0:08부터 이어보기");
+  playToEnd();
+  app.toast.text.clear();
+  app.onMessage(kMsgMediumEnded);
+  EXPECT_NEAR(app.history.position(file), app.player.duration(), 0.01);
+  tickFor(300);
+  EXPECT_LT(app.player.position(), 2.0);
+  EXPECT_EQ(app.toast.text, "");
   // Subtitles found at once do not hide where the film resumed; what opens next drops them.
   std::string film = dir.file("film.mp3");
   std::filesystem::copy_file(file, film);
@@ -313,22 +309,6 @@ TEST_F(AppCore, OpeningFilesDroppingThemTheQueueAndResume) {
   EXPECT_EQ(app.toast.text, "0:04부터 이어보기 · 자막 로드됨");
   app.openMedia("http://127.0.0.1:1/radio", "radio", false);
   EXPECT_TRUE(app.subtitles.track.empty());
-  app.player.close();
-}
-
-TEST_F(AppCore, RepeatOneOfAFileAutosavedNearItsEndStartsAtZero) {
-  std::string file = test::sineMp3(6.0);
-  app.history.update(file, 4.5, 6.0);  // what the periodic save left
-  app.playlist.repeatMode = 2;
-  app.openPath(file);
-  EXPECT_EQ(app.toast.text, "0:04부터 이어보기");  // the user's open still resumes
-  playToEnd();
-  app.toast.text.clear();
-  app.onMessage(kMsgMediumEnded);
-  EXPECT_NEAR(app.history.position(file), app.player.duration(), 0.01);  // finished: nothing to resume
-  tickFor(300);
-  EXPECT_LT(app.player.position(), 2.0);
-  EXPECT_EQ(app.toast.text, "");
   app.player.close();
 }
 
@@ -344,14 +324,32 @@ TEST_F(AppCore, MissingFolderOrCorruptFileShowsTheFailureScreenNotTheName) {
 }
 
 // The desktop may blank the screen unless a picture is moving; the system's fine timer is held
-// while anything plays.
-TEST_F(AppCore, ScreenSaverAndFineTimersFollowPlayback) {
+// while anything plays. Minimised, the window is not drawn while the playback goes on; restored,
+// it is drawn again.
+TEST_F(AppCore, ScreenSaverFineTimersAndDrawingFollowPlaybackAndTheWindow) {
   openWindow(320, 240);
+  ASSERT_TRUE(app.renderer.initialize(app.window));
+  app.resources.build(22);
   app.mediaSession = std::make_unique<MediaSession>(app);  // it follows the playback state
   app.openPath(test::h264AacMp4(3.0));
-  tickFor(400);
+  GraphicsDevice& device = app.renderer.device();
+  auto paintFor = [&](uint32_t ms) {
+    const int before = device.presents();
+    for (uint32_t start = tickCount(); tickCount() - start < ms; sleepMs(16)) app.paint();
+    return device.presents() - before;
+  };
+  EXPECT_GT(paintFor(300), 0);
+  tickFor(100);
   EXPECT_FALSE(app.window.screenSaverAllowed());
   EXPECT_TRUE(fineTimersHeld());
+  app.window.minimize();
+  const bool minimized = app.window.isMinimized();
+  EXPECT_EQ(minimized, test::windowsMinimize());
+  const double position = app.frameSlot.pts;
+  EXPECT_EQ(paintFor(400) == 0, minimized);
+  EXPECT_GT(app.frameSlot.pts, position + 0.2);  // the pictures due were still taken
+  app.window.restore();
+  EXPECT_GT(paintFor(100), 0);
   app.player.togglePause();
   tickFor(400);
   EXPECT_TRUE(app.window.screenSaverAllowed());
@@ -362,30 +360,6 @@ TEST_F(AppCore, ScreenSaverAndFineTimersFollowPlayback) {
   EXPECT_TRUE(fineTimersHeld());
   app.requestClose();  // the program's end gives it back
   EXPECT_FALSE(fineTimersHeld());
-}
-
-// Minimised, the window is not drawn while the playback goes on; restored, it is drawn again.
-TEST_F(AppCore, AMinimisedWindowIsNotDrawnWhileThePlaybackGoesOn) {
-  openWindow(320, 240);
-  ASSERT_TRUE(app.renderer.initialize(app.window));
-  app.resources.build(22);
-  app.openPath(test::h264AacMp4(3.0));
-  GraphicsDevice& device = app.renderer.device();
-  auto paintFor = [&](uint32_t ms) {
-    const int before = device.presents();
-    for (uint32_t start = tickCount(); tickCount() - start < ms; sleepMs(16)) app.paint();
-    return device.presents() - before;
-  };
-  EXPECT_GT(paintFor(300), 0);
-  app.window.minimize();
-  const bool minimized = app.window.isMinimized();
-  EXPECT_EQ(minimized, test::windowsMinimize());
-  const double position = app.frameSlot.pts;
-  EXPECT_EQ(paintFor(400) == 0, minimized);
-  EXPECT_GT(app.frameSlot.pts, position + 0.2);  // the pictures due were still taken
-  app.window.restore();
-  EXPECT_GT(paintFor(100), 0);
-  app.player.close();
 }
 
 TEST_F(AppCore, KeyTable) {
@@ -669,10 +643,7 @@ TEST_F(Menus, KeysInAConfirmationBoxAnswerItAndNeverReachTheWindow) {
 // right of it, else left of it, else on the roomier side; moved up at the bottom. Areas may lie
 // left of or above the main display.
 TEST(PopupPlacement, MenusAndSubmenusStayInsideTheArea) {
-  struct Case {
-    RectI area;
-    int x, y, w, h, expectX, expectY;
-  } menus[] = {
+  struct Case { RectI area; int x, y, w, h, expectX, expectY; } menus[] = {
       {{0, 0, 1280, 800}, 100, 100, 200, 300, 100, 100}, {{0, 0, 1280, 800}, 1200, 700, 200, 300, 1000, 400},
       {{0, 0, 1280, 800}, 100, 300, 200, 900, 100, 0}, {{1280, 0, 1920, 1080}, 1290, 1000, 200, 300, 1290, 700},
   };
@@ -681,10 +652,7 @@ TEST(PopupPlacement, MenusAndSubmenusStayInsideTheArea) {
     placePopup(c.area, c.x, c.y, c.w, c.h, x, y);
     EXPECT_EQ(std::tuple(x, y), std::tuple(c.expectX, c.expectY)) << c.x << "," << c.y;
   }
-  struct SubCase {
-    RectI area;
-    int parentLeft, parentRight, titleTop, w, h, expectX, expectY;
-  } submenus[] = {
+  struct SubCase { RectI area; int parentLeft, parentRight, titleTop, w, h, expectX, expectY; } submenus[] = {
       {{0, 0, 1280, 800}, 0, 200, 100, 220, 300, 198, 100},        // at the left edge: right of it
       {{0, 0, 1280, 800}, 1000, 1200, 100, 220, 300, 782, 100},    // no room right: left of it
       {{0, 0, 640, 800}, 10, 210, 700, 500, 300, 140, 500},         // neither: the roomier right, kept inside

@@ -147,6 +147,7 @@ TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
        [](App& a) { key(a, 'R'), key(a, 'U', true), key(a, vk::Escape); }, "r----- typing"},
       {"closing the browser keeps the dialog's typing",
        [](App& a) { key(a, 'R'), key(a, 'U', true), a.toggleStreamBrowser(false); }, "-i---- typing"},
+      {"the dialog over the browser takes the typing", [](App& a) { key(a, 'R'), key(a, 'U', true); }, "ri---- typing"},
       {"a click on the dialog's field over the settings panel stays in the dialog",
        [](App& a) { a.openSettingsPanel(), key(a, 'U', true), click(a, urlDialog().urlBox); }, "-is--- typing"},
       {"a click on the dialog's Cancel over the settings panel closes the dialog alone",

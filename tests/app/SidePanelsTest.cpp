@@ -27,12 +27,8 @@ TEST_F(SidePanels, SettingsRowsStepClampAndShowTheirValues) {
   Settings& s = settings();
   s.wheelSeekDelta = 1;
   app.openSettingsPanel();
-  struct Click {
-    int row;
-    bool right;
-    int id;  // the setting the row shows
-    const char* shown;
-  } clicks[] = {
+  // A click on a row's half, and what the setting the row shows (id) shows then.
+  struct Click { int row; bool right; int id; const char* shown; } clicks[] = {
       {2, 1, 1, "3초"},        {2, 1, 1, "5초"},  {2, 1, 1, "10초"}, {2, 1, 1, "10초"}, {2, 0, 1, "5초"},
       {2, 0, 1, "3초"},        {2, 0, 1, "1초"},  {2, 0, 1, "1초"},  {1, 0, 0, "탐색 이동"},  // either half flips it
       {4, 1, 3, "ON"},         {3, 0, 2, "전체 반복"},              {5, 1, 4, "15분"},   {5, 1, 4, "30분"},
@@ -123,10 +119,7 @@ TEST_F(SidePanels, PlaylistPanelOpensPlaysRemovesAndScrolls) {
 TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   app.playlist.visible = app.view.settingsOpen = true;
   app.view.quickOpenAlpha = 1;
-  struct Step {
-    std::function<void(SidePanels&)> act;
-    const char* open;
-  } steps[] = {
+  struct Step { std::function<void(SidePanels&)> act; const char* open; } steps[] = {
       {[](SidePanels& t) { t.key('R'); }, "r-----"},        {[](SidePanels& t) { t.key('R', true); }, "p-----"},
       {[](SidePanels& t) { t.key('R', true); }, "------"},  {[](SidePanels& t) { t.click(120, 16); }, "p-----"},  // tabs
       {[](SidePanels& t) { t.click(50, 16); }, "r-----"},   {[](SidePanels& t) { t.click(50, 16); }, "------"},
@@ -156,15 +149,8 @@ TEST_F(SidePanels, BrowserKeysTabsQuickOpenAndSearch) {
   ASSERT_EQ(app.streamBrowser.rows.size(), 1u);
   EXPECT_EQ(app.streamBrowser.rows[0].entry->id, "r1");
   key(vk::Back);
-  EXPECT_EQ(app.streamBrowser.searchText, "라");
-  key(vk::Escape);
-  EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.streamBrowser.searchFocused), std::tuple(std::string(), false));
-  app.input.open = true;  // a dialog's text field takes the typing then
-  app.onTextInput("x");
-  EXPECT_EQ(app.streamBrowser.searchText, "");
-  app.input.open = false;
   key('R', true);  // Ctrl keys still reach the key table
-  EXPECT_TRUE(app.view.browserPodcastMode);
+  EXPECT_EQ(std::tuple(app.streamBrowser.searchText, app.view.browserPodcastMode), std::tuple("라", true));
 }
 
 // A key pressed while the browser is open: its command until the search has the keyboard (text
@@ -176,11 +162,8 @@ TEST(BrowserKeys, CommandsRunUntilTheSearchHasTheKeyboard) {
     if (*text) a.onTextInput(text);
   };
   auto click = [](App& a, int x, int y) { a.onMouseDown(x, y, 1); };
-  struct Row {
-    const char* what;
-    std::function<void(App&)> act;
-    const char* state;  // what is open | the search | p paused, m muted
-  } rows[] = {
+  // What is open | the search | p paused, m muted.
+  struct Row { const char* what; std::function<void(App&)> act; const char* state; } rows[] = {
       {"Space pauses", [&](App& a) { press(a, vk::Space, " "); }, "r-----||p"},
       {"R closes the browser", [&](App& a) { press(a, 'R', "r"); }, "------||"},
       {"P brings the playlist", [&](App& a) { press(a, 'P', "p"); }, "----l-||"},
@@ -293,11 +276,8 @@ TEST_F(SidePanels, ThePlayingMarkFollowsOpensThatSucceeded) {
   const std::string up = server.url("/up"), episode = server.url("/ep.mp3"), nowhere = "http://127.0.0.1:9/";
   // Rows: the genre 102..138, then the stations 138..174 and 174..210.
   app.catalog.loadFromText("RADIO_MP3|up|Up FM|g||" + up + "\nRADIO_MP3|down|Down FM|g||" + nowhere, "");
-  struct Case {
-    const char* what;
-    std::function<void(App&)> open;
-    std::string mark;  // station id | episode URL
-  } cases[] = {
+  // The mark left: station id | episode URL.
+  struct Case { const char* what; std::function<void(App&)> open; std::string mark; } cases[] = {
       {"a row that opens", [](App& a) { a.onMouseDown(800, 156, 1); }, "up|"},
       {"a row that fails", [](App& a) { a.onMouseDown(800, 192, 1); }, "|"},
       {"the menu's play that opens", [](App& a) { a.streamMenuCommand(kStPlay, "up"); }, "up|"},

@@ -53,12 +53,16 @@ std::string boxScript(const char* colour) {
 
 const char* kSrt = "1\n00:00:01,000 --> 00:00:03,000\n자막 ABC\n";
 
-// The window's pixels as the last paint left them, and the picture's place in them.
-struct Screen {
-  std::vector<uint32_t> pixels;
-  int width = 0, height = 0;
-  int left = 0, top = 0, right = 0, bottom = 0;  // the picture, found by its colour
-  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+bool near(uint32_t rgb, int r, int g, int b) {
+  return std::abs(int(rgb >> 16 & 0xFF) - r) < 40 && std::abs(int(rgb >> 8 & 0xFF) - g) < 40 &&
+         std::abs(int(rgb & 0xFF) - b) < 40;
+}
+
+// The window as painted, the clip's colour finding the picture (nothing else crosses its middle).
+struct Screen : test::Shot {
+  bool read(App& app) {
+    return Shot::read(app, [](uint32_t c) { return near(c, 0x20, 0x40, 0x60); }) && right - left > 100;
+  }
   // A point of the 320x240 picture where it is shown.
   uint32_t picture(double x, double y) const {
     return at(left + static_cast<int>(x * (right - left) / 320), top + static_cast<int>(y * (bottom - top) / 240));
@@ -71,27 +75,6 @@ struct Screen {
     return n;
   }
 };
-
-bool near(uint32_t rgb, int r, int g, int b) {
-  return std::abs(int(rgb >> 16 & 0xFF) - r) < 40 && std::abs(int(rgb >> 8 & 0xFF) - g) < 40 &&
-         std::abs(int(rgb & 0xFF) - b) < 40;
-}
-
-bool readScreen(App& app, Screen& s) {
-  if (!app.renderer.readPixels(s.pixels, s.width, s.height) || s.width < 10) return false;
-  const int y = s.height / 2;  // nothing but the picture crosses its middle
-  auto picture = [&](int x) { return near(s.at(x, y), 0x20, 0x40, 0x60); };
-  s.left = 0;
-  while (s.left < s.width && !picture(s.left)) ++s.left;
-  s.right = s.left;
-  while (s.right < s.width && picture(s.right)) ++s.right;
-  int x = (s.left + s.right) / 2;
-  s.top = y;
-  while (s.top > 0 && near(s.at(x, s.top - 1), 0x20, 0x40, 0x60)) --s.top;
-  s.bottom = y;
-  while (s.bottom < s.height && near(s.at(x, s.bottom), 0x20, 0x40, 0x60)) ++s.bottom;
-  return s.right - s.left > 100;
-}
 
 // Each kind shows from 1 to 3 seconds and not after, in the user's colour (yellow here) only when
 // it is plain text: a script's red box at its top-left place, a bitmap track's green box where
@@ -143,7 +126,7 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
         app.paint();
         const double t = app.player.position();
         if (t > to) break;
-        if (t >= from && readScreen(app, screen) && row.shown(screen) == shown) return true;
+        if (t >= from && screen.read(app) && row.shown(screen) == shown) return true;
       }
       return false;
     };
