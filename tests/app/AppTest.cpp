@@ -371,10 +371,9 @@ TEST_F(AppCore, KeyTable) {
     EXPECT_FALSE(press(k, true)) << k;  // left to the system
   EXPECT_FALSE(press(vk::Return, false, false, true) || press(vk::F1 + 3, false, false, true));  // Alt+Enter, Alt+F4
   app.player.setVolume(0.8f);
-  struct Row {
-    int key, mods;  // 1 Ctrl, 2 Shift, 4 Alt
-    const char* toast;
-  } rows[] = {  // Shift, then Alt pick the seek step; volume takes Ctrl too; Z at 1.0 has no speed to return to
+  // Modifiers: 1 Ctrl, 2 Shift, 4 Alt.
+  // Shift, then Alt pick the seek step; volume takes Ctrl too; Z at 1.0 has no speed to return to
+  struct Row { int key, mods; const char* toast; } rows[] = {
       {vk::Right, 3, "▶ 10.0초"}, {vk::Left, 5, "◀ 0.5초"}, {vk::Left, 0, "◀ 3.0초"}, {vk::Right, 1, "▶ 0.1초"},
       {vk::Up, 1, "볼륨: 82%"}, {vk::Up, 0, "볼륨: 84%"}, {'M', 0, "음소거 ON"}, {'M', 0, "음소거 OFF"},
       {'Z', 0, "속도: 1.0x"}, {'C', 0, "속도: 1.1x"}, {'C', 0, "속도: 1.2x"}, {'Z', 0, "속도: 1.0x"}, {'Z', 0, "속도: 1.2x"},
@@ -415,11 +414,8 @@ TEST_F(AppCore, AudioTracksCycleShowInTheMenuAndAreRememberedWithTheFile) {
       "-ac:a:1 2 -metadata:s:a:0 language=eng -metadata:s:a:1 language=kor -disposition:a:0 0 -disposition:a:1 0",
       "mka");
   auto trackMarks = [&] { return submenuMarks(buildMainMenu(app), "오디오 트랙"); };
-  struct Row {
-    std::string path;
-    const char* menu;               // ticked track of the submenu, before any key
-    std::vector<const char*> toasts;  // of Y pressed again and again
-  } rows[] = {
+  // The submenu's ticked track before any key, and the toasts of Y pressed again and again.
+  struct Row { std::string path; const char* menu; std::vector<const char*> toasts; } rows[] = {
       {twoLanguages, "2. 한국어 (AAC 스테레오)* of 2", {"오디오: 1/2 English", "오디오: 2/2 한국어", "오디오: 1/2 English"}},
       {test::sineMp3(2.0), "1. MP3 스테레오* of 1", {"오디오: 1/1 MP3 스테레오"}},
       {test::makeMedia("-f lavfi -i testsrc2=size=64x48:rate=10:duration=1 -c:v libx264 -preset ultrafast", "mp4"),
@@ -457,12 +453,7 @@ TEST_F(AppCore, ChaptersStepWithNAndBAndAreListedInTheMenu) {
       test::metadataFile(chapter(0, 4000, "title=서곡") + chapter(4000, 10000, "title=2악장") + chapter(10000, 20000, ""));
   app.openPath(test::makeMedia("-f lavfi -i sine=duration=20 -i '" + meta + "' -map 0 -map_metadata 1 -c:a aac", "mka"));
   app.player.pause();
-  struct Row {
-    double at;
-    std::string keys;
-    const char* toast;
-    double to;
-  } rows[] = {
+  struct Row { double at; std::string keys; const char* toast; double to; } rows[] = {
       {1, "B", "챕터 1/3: 서곡", 1},  // the first one's first seconds: it stays
       {1, "N", "챕터 2/3: 2악장", 4},
       {6, "B", "챕터 1/3: 서곡", 0},  // 2 s in: the one before
@@ -498,10 +489,8 @@ using Menus = test::AppHarness;
 
 TEST_F(Menus, MainMenuTicksGreyItemsAndOptionalLines) {
   std::string srt = dir.write("a.srt", "1\n00:00:01,000 --> 00:00:02,000\nhi\n");
-  struct Case {
-    std::function<void(App&)> setUp;
-    const char *title, *marks, *optional;  // `optional` must be there only in this case
-  } cases[] = {
+  // `optional` must be there only in this case.
+  struct Case { std::function<void(App&)> setUp; const char *title, *marks, *optional; } cases[] = {
       {[](App& a) { a.setSpeed(2.0); }, "재생 속도", "2.0x*", nullptr},
       {[](App&) { settings().opacity = 0.87f; }, "투명도", "90%*", nullptr},
       {[](App&) { settings().opacity = 0.75f; }, "투명도", "", nullptr},

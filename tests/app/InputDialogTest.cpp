@@ -19,13 +19,12 @@ struct InputDialog : test::WindowedAppHarness<800, 600> {
   }
   InputLayout layout() const { return computeInputLayout(800, 600, !app.input.urlOnly); }
   void type(const std::string& text) { app.onTextInput(text); }
-  void press(int k) { key(k); }
 };
 
 TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
   std::function<void(InputDialog&)> closings[] = {
-      [](InputDialog& t) { t.type("    "), t.press(vk::Return); },  // only spaces
-      [](InputDialog& t) { t.press(vk::Escape); },
+      [](InputDialog& t) { t.type("    "), t.key(vk::Return); },  // only spaces
+      [](InputDialog& t) { t.key(vk::Escape); },
       [](InputDialog& t) { t.click(t.layout().cancel); },
       [](InputDialog& t) { t.click(5, 300); },  // outside
       [](InputDialog& t) { t.app.toggleFullscreen(); },
@@ -37,7 +36,7 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
     click(350, app.computeLayout().controlBarTop - 30);
     ASSERT_EQ(open(), "-i----");
     float volume = app.player.volume();
-    press(vk::Down);  // the dialog takes the keys: the volume stays
+    key(vk::Down);  // the dialog takes the keys: the volume stays
     if (i > 0) type("http://127.0.0.1:1/x");
     closings[i](*this);
     EXPECT_EQ(open(), "------") << i;
@@ -48,13 +47,13 @@ TEST_F(InputDialog, EveryWayOfClosingLeavesNoTrace) {
   }
 }
 
-TEST_F(InputDialog, CatalogueAndPlaylistUses) {
+TEST_F(InputDialog, CatalogueAddressAndPlaylistUses) {
   // A radio with Enter in the URL field; the name field has the focus first, Tab moves on.
   app.openInputDialog(false, "", false);
   type("내 방송");
-  press(vk::Tab);
+  key(vk::Tab);
   type("http://radio.example/tune.pls");
-  press(vk::Return);
+  key(vk::Return);
   const StreamEntry& added = app.catalog.radioStreams().at(0);  // the catalogue held none
   EXPECT_EQ(std::tuple(added.type, added.name, added.url), std::tuple(RADIO_PLS, "내 방송", "http://radio.example/tune.pls"));
   std::string id = added.id;
@@ -67,34 +66,31 @@ TEST_F(InputDialog, CatalogueAndPlaylistUses) {
   app.openInputDialog(false, id, false);  // an edit: the URL selected, so typing replaces it
   EXPECT_EQ(app.input.nameEdit->text() + "|" + app.input.urlEdit->selectedText(), "내 방송|http://radio.example/tune.pls");
   type("http://radio.example/new.m3u8");
-  press(vk::Return);
+  key(vk::Return);
   EXPECT_EQ(app.catalog.findById(id)->url, "http://radio.example/new.m3u8");
   app.openInputDialog(false, id, false);  // deleted while its edit is open
   app.catalog.deleteUserStream(id);
-  press(vk::Return);
+  key(vk::Return);
   EXPECT_EQ(open() + app.toast.text, "------스트림을 찾을 수 없음");
   app.input.use = InputUse::NewCategory;  // a playlist category, then a URL into it
   app.openInputDialog(true);
   type("  재즈 ");
-  press(vk::Return);
+  key(vk::Return);
   EXPECT_EQ(app.playlist.categoryNames(), std::vector<std::string>{"재즈"});
   app.input.use = InputUse::AddToPlaylist;
   app.input.category = "재즈";
   app.openInputDialog(true);
   type("http://jazz.example:8000/live");
-  press(vk::Return);
+  key(vk::Return);
   ASSERT_EQ(app.playlist.count(), 1);
   const PlaylistItem& item = app.playlist.items()[0];
   EXPECT_EQ(std::tuple(item.isStream, item.title, item.category, app.playlist.visible),
             std::tuple(true, "jazz.example", "재즈", true));
-}
-
-TEST_F(InputDialog, TypedHangulAddressOpensWhole) {
-  app.openInputDialog(true);
+  app.openInputDialog(true);  // an address typed in Hangul opens whole
   type("http://127.0.0.1:1/라디오 방송.mp3");
-  press(vk::Return);
-  EXPECT_EQ(std::tuple(open(), app.connection.lastAttempt.url, app.connection.lastAttempt.name),
-            std::tuple("------", "http://127.0.0.1:1/라디오 방송.mp3", "127.0.0.1"));
+  key(vk::Return);
+  EXPECT_EQ(std::tuple(app.input.open, app.connection.lastAttempt.url, app.connection.lastAttempt.name),
+            std::tuple(false, "http://127.0.0.1:1/라디오 방송.mp3", "127.0.0.1"));
 }
 
 // Without a desktop file chooser every file command asks for a typed path instead.
@@ -124,7 +120,7 @@ TEST_F(InputDialog, TypedPathsStandInForTheFileChooser) {
     ASSERT_TRUE(app.input.open);
     EXPECT_EQ(app.input.urlEdit->text(), "");  // no address prefill for a path
     type(c.path);
-    press(vk::Return);
+    key(vk::Return);
     EXPECT_EQ(std::tuple(app.input.open, app.input.use, app.toast.text, app.playlist.count()),
               std::tuple(false, InputUse::OpenUrl, c.toast, c.queued));
   }
@@ -136,11 +132,8 @@ InputLayout urlDialog() { return computeInputLayout(1000, 700, false); }
 
 // Input goes to the piece drawn on top, and text input stays on exactly while one takes typing.
 TEST(InputRouting, TypingAndClicksReachTheTopPiece) {
-  struct Row {
-    const char* what;
-    std::function<void(App&)> act;
-    const char* state;  // what is open, then whether text input is on
-  } rows[] = {
+  // What is open, then whether text input is on.
+  struct Row { const char* what; std::function<void(App&)> act; const char* state; } rows[] = {
       {"a file opened from the browser ends its typing",
        [](App& a) { key(a, 'R'), a.openPath(a.paths.dataDir + "/missing.mp3"); }, "------"},
       {"closing the dialog keeps the browser's typing",

@@ -102,11 +102,7 @@ TEST_F(SubtitleTracks, EveryKindIsDrawnOverThePictureAtItsTime) {
   const std::string ass = test::mediaInput("box.ass", boxScript("&H000000FF"));
   const std::string srt = test::mediaInput("words.srt", kSrt);
   const std::string marked = " -map 1 -disposition:s:0 default -c:s ";
-  struct Row {
-    const char* what;
-    std::string path;
-    std::function<bool(const Screen&)> shown;
-  } rows[] = {
+  struct Row { const char* what; std::string path; std::function<bool(const Screen&)> shown; } rows[] = {
       {"ASS stream", withStreams({ass}, marked + "ass"), red},
       {"PGS stream", withStreams({sup}, marked + "copy"), green},
       {"SubRip stream", withStreams({srt}, marked + "srt"), yellowText},
@@ -146,11 +142,8 @@ TEST_F(SubtitleTracks, KAndTheMenuChooseAndTheChoiceComesBackWithTheFile) {
                   "-metadata:s:s:1 language=kor -disposition:s 0");
   const std::string film = copyInto(dir, two, "film.mkv");
   dir.write("film.ko.srt", kSrt);
-  struct Row {
-    std::string path;
-    const char* menu;                 // before any key
-    std::vector<const char*> toasts;  // of K pressed again and again
-  } rows[] = {
+  // The submenu before any key, and the toasts of K pressed again and again.
+  struct Row { std::string path; const char* menu; std::vector<const char*> toasts; } rows[] = {
       {two, "2. 한국어 (ASS)* of 4", {"자막: 없음", "자막: 1/2 English", "자막: 2/2 한국어"}},
       {film, "3. film.ko.srt* of 5", {"자막: 없음", "자막: 1/3 English", "자막: 2/3 한국어"}},
       {plainClip(), "none", {"자막 트랙 없음"}},

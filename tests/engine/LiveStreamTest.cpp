@@ -247,13 +247,8 @@ TEST(ConnectJob, OpensEachWayInOrFallsBack) {
   int plsAsked = 0;
   PlsResolver pls = [&](const std::string&, int) { return ++plsAsked, media; };
   const char* retry = "First attempt failed, retrying as generic";
-  struct Row {
-    std::string url, tool;
-    bool podcast, success;
-    std::string title;
-    const char* logLine;  // written `times` times by the attempt
-    int times;
-  } rows[] = {
+  // Each attempt: whether it opens, the title it finds, and how often (n) it writes `line`.
+  struct Row { std::string url, tool; bool podcast, success; std::string title; const char* line; int n; } rows[] = {
       {media, none, false, true, "", retry, 0},
       {"http://127.0.0.1:1/list.pls", none, false, true, "", retry, 0},
       {"http://127.0.0.1:1/LIST.PLS", none, false, false, "", retry, 1},
@@ -272,7 +267,7 @@ TEST(ConnectJob, OpensEachWayInOrFallsBack) {
     EXPECT_EQ(job.success, row.success);
     EXPECT_TRUE(!row.success || job.resolvedUrl == media) << job.resolvedUrl;
     EXPECT_EQ(job.title, row.title);
-    EXPECT_EQ(log.count(row.logLine), row.times);
+    EXPECT_EQ(log.count(row.line), row.n);
     player.close();
   }
   EXPECT_EQ(plsAsked, 1);  // only the lower-case extension names a playlist
@@ -289,8 +284,7 @@ TEST(ConnectJob, HostileServersFailInTimeWithFewRequests) {
       c.respond(200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\n/self.m3u8\n", "application/vnd.apple.mpegurl");
     if (t == "/endless.m3u8") {  // a playlist that never ends
       c.send("HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\n#EXT-X-TARGETDURATION:2\n");
-      for (int i = 0; c.send("#EXTINF:2.0,\n/s" + std::to_string(i) + ".ts\n"); ++i) {
-      }
+      for (int i = 0; c.send("#EXTINF:2.0,\n/s" + std::to_string(i) + ".ts\n"); ++i) continue;
     }
     if (t == "/trickle") {
       c.send("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n");
@@ -298,11 +292,8 @@ TEST(ConnectJob, HostileServersFailInTimeWithFewRequests) {
     }
     if (t == "/silent") c.wait(30000);
   });
-  struct Case {
-    const char* path;
-    size_t maxRequests;
-    int budgetMs, cancelAfterMs, maxMs;
-  } cases[] = {{"/page", 6, 1500, 0, 2500},        {"/self.m3u8", 2 * (MediaSource::kMaxNestedOpens + 2), 1500, 0, 2500},
+  struct Case { const char* path; size_t maxRequests; int budgetMs, cancelAfterMs, maxMs; } cases[] = {
+               {"/page", 6, 1500, 0, 2500},        {"/self.m3u8", 2 * (MediaSource::kMaxNestedOpens + 2), 1500, 0, 2500},
                {"/endless.m3u8", 4, 1500, 0, 2500}, {"/trickle", 4, 1500, 0, 2500},
                {"/silent", 4, 1500, 0, 2500},       {"/silent", 4, ConnectJob::kBudgetMs, 300, 1000}};
   Player player;

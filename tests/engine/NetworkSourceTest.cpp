@@ -140,9 +140,7 @@ TEST(NetworkSource, SongTitleOfAPacedStationReachesAnotherThread) {
 TEST(NetworkSource, IcyTitlesAreDecodedWhole) {
   std::string cp949;
   ASSERT_TRUE(utf8ToCp949("노래 - 가수", cp949));
-  struct Row {
-    std::string block, title;
-  } rows[] = {
+  struct Row { std::string block, title; } rows[] = {
       {"StreamTitle='Song A';StreamUrl='';", "Song A"},
       {"StreamTitle='" + cp949 + "';", "노래 - 가수"},
       {"StreamTitle='&#45432;&#47000; &#xB178;';", "노래 노"},
@@ -179,11 +177,7 @@ TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswerAndPollingNeverWaits) 
 }
 
 TEST(UrlKind, FirstMatchingRuleWins) {
-  struct Row {
-    const char* url;
-    bool podcast;
-    UrlKind kind;
-  } rows[] = {
+  struct Row { const char* url; bool podcast; UrlKind kind; } rows[] = {
       {"http://radio.example:8000/", false, UrlKind::Radio},
       {"http://radio.example:8000", false, UrlKind::Generic},  // no slash after the port
       {"http://host/a/stream.aac", false, UrlKind::Radio}, {"https://host/live/index.m3u8", false, UrlKind::Radio},

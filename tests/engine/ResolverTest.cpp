@@ -34,11 +34,7 @@ TEST(Resolver, ToolBesideTheProgramWinsOverTheSearchPath) {
 TEST(Resolver, PassesThePageAsOneArgumentAndParsesStandardOutputOnly) {
   test::TempDir dir;
   test::LogCapture log;
-  struct Row {
-    const char* printed;
-    const char* media;
-    const char* audio;
-  } rows[] = {
+  struct Row { const char* printed; const char* media; const char* audio; } rows[] = {
       {"Title\\r\\nhttp://media/x\\n", "http://media/x", ""},
       {"Title\\nhttp://video/x\\nhttp://audio/x\\nhttp://more\\n", "http://video/x", "http://audio/x"},
       {"Title\\nhttp://dash/m.mpd\\nhttp://dash/m.mpd\\n", "http://dash/m.mpd", ""},

@@ -37,11 +37,7 @@ TEST(VideoSitePage, SeparateStreamsPlayAsOneMediumInSyncAndSeekTogether) {
     c.respondFile(r, r.target == "/v" ? video : r.target == "/a" ? audio : both, "video/mp4");
   });
   test::TempDir dir;
-  struct Row {
-    const char* name;
-    std::string tool;
-    std::vector<const char*> fetched;
-  } rows[] = {
+  struct Row { const char* name; std::string tool; std::vector<const char*> fetched; } rows[] = {
       {"video and audio apart",
        test::fakeTool(dir, "apart", "case \"$3\" in *+ba*) printf 'Clip\\n%s\\n%s\\n' '" + server.url("/v") + "' '" +
                                         server.url("/a") + "';; *) exit 1;; esac"),

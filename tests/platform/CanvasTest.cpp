@@ -30,9 +30,7 @@ std::vector<uint32_t> alphas(const Canvas& c, std::initializer_list<std::pair<in
 using A = std::vector<uint32_t>;
 
 // Bounding box of the pixels with any real alpha.
-struct Ink {
-  int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1, count = 0;
-};
+struct Ink { int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1, count = 0; };
 Ink inkOf(const Canvas& c) {
   Ink i;
   for (int y = 0; y < c.height(); ++y)

@@ -37,9 +37,7 @@ TEST(Text, CodePointsAndConversions) {
 // from the parser the tools use, whatever it holds.
 TEST(ProcessQuote, EachArgumentComesBackWhole) {
   const std::string program = "C:\\Program Files\\tool.exe";
-  struct Case {
-    std::string arg, quoted;
-  };
+  struct Case { std::string arg, quoted; };
   const Case cases[] = {
       {"plain", "plain"},
       {"", "\"\""},

@@ -53,10 +53,7 @@ struct Painted {
 
 TEST(PlaylistPanel, HitCodesByPlace) {
   Playlist p = sample();
-  struct Case {
-    float x, y;
-    int click, row;
-  } cases[] = {
+  struct Case { float x, y; int click, row; } cases[] = {
       {680, 80, 0, 0},        {679, 80, -1, -1},  // the left edge is inside
       {972, 150, 10002, -1},  // the delete zone from r - 28
       {990, 40, -2, -1},      {963, 40, -3, -1},  {935, 40, -4, -1}, {907, 40, -1, -1},  // close, pin, plus, none

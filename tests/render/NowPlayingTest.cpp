@@ -109,10 +109,7 @@ TEST(LevelMeter, CachedBarsAreTheShapes) {
   for (int i = 0; i < kLevelBands; ++i) heights[i] = static_cast<int16_t>(some[i % std::size(some)]);
   const UiResources r;
   MeterShapes shapes;
-  struct Case {
-    float width, bottom, scale;
-    Color glow;
-  };
+  struct Case { float width, bottom, scale; Color glow; };
   for (auto [width, bottom, scale, glow] : {Case{920, 160, 1, r.meterGlow}, Case{921, 160, 1, r.meterGlow},
                                             Case{921, 160.5f, 1.25f, r.meterGlow}, Case{920, 160, 1.5f, r.meterGlow},
                                             Case{920, 160, 2, r.meterGlow}, Case{920, 160, 2, Color::rgb(0xFF4000, 0.5f)}}) {

@@ -99,12 +99,7 @@ TEST(StreamBrowser, HitTestTable) {
   b.catalogue = &catalog;
   // Outside, the close mark, the tabs, header, station, scrolled (clamped to 27 - 15), the search box and
   // its clear mark, a search result, the add band.
-  struct Case {
-    int scroll;
-    const char* search;
-    float x, y;
-    int code, hover;
-  } const cases[] = {
+  struct Case { int scroll; const char* search; float x, y; int code, hover; } const cases[] = {
       {0, "", 679, 300, kBrowserNothing, -1},     {0, "", 990, 40, kBrowserClose, -1},
       {0, "", 839, 80, kBrowserRadioTab, -1},     {0, "", 840, 99, kBrowserPodcastTab, -1},
       {0, "", 800, 102, kBrowserNothing, 0},      {0, "", 800, 173, kBrowserEntry, 1},

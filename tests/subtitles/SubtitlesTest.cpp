@@ -117,10 +117,7 @@ std::string utf32(const std::u32string& text, bool bigEndian) {
 TEST(Subtitles, DecodingEveryEncoding) {
   std::string cp, sami;
   ASSERT_TRUE(utf8ToCp949("자막", cp) && utf8ToCp949(kSami, sami));
-  struct Case {
-    const char* what;
-    std::string bytes, text;
-  } cases[] = {
+  struct Case { const char* what; std::string bytes, text; } cases[] = {
       {"UTF-8 with mark", "\xEF\xBB\xBF한글", "한글"},
       // "Hi" + U+D55C U+AE00, and a dangling odd byte.
       {"UTF-16 LE", std::string("\xFF\xFEH\0i\0\x5C\xD5\x00\xAEx", 11), "Hi한글"},
