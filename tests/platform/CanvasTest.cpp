@@ -1,12 +1,14 @@
-// Tests of the canvas's drawing and text, and of the text field.
+// Tests of the canvas's drawing, text and buffers, and of the text field.
 #include "platform/Canvas.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "platform/PageBuffer.h"
 #include "platform/Text.h"
 #include "platform/TextField.h"
 #include "platform/VirtualKeys.h"
@@ -151,6 +153,25 @@ TEST(Canvas, TextPlacementWrappingAndGlyphs) {
   // Invalid UTF-8 still draws (replacement characters) instead of failing; a NUL is dropped.
   EXPECT_GT(drawIn(oneLine, "ab\xFF\xFE" "c").count, 10);
   EXPECT_NEAR(drawIn(oneLine, std::string("ab\0cd", 5)).right, drawIn(oneLine, "abcd").right, 1);
+}
+
+TEST(PageBuffer, ZeroedOnEveryAllocationAndMovedWhole) {
+  PageBuffer a;
+  EXPECT_TRUE(a.allocate(0));
+  EXPECT_EQ(a.data(), nullptr);
+  for (size_t bytes : {size_t{1}, size_t{4096}, size_t{1280 * 720 * 4 + 3}}) {
+    ASSERT_TRUE(a.allocate(bytes)) << bytes;
+    ASSERT_EQ(a.size(), bytes);
+    EXPECT_TRUE(std::all_of(a.data(), a.data() + bytes, [](uint8_t b) { return b == 0; })) << bytes;
+    a.data()[bytes - 1] = 7;  // writable to the last byte; the next allocation is zeroed again
+  }
+  PageBuffer b = std::move(a);
+  EXPECT_EQ(a.data(), nullptr);
+  EXPECT_EQ(a.size(), 0u);
+  ASSERT_NE(b.data(), nullptr);
+  EXPECT_EQ(b.data()[b.size() - 1], 7);
+  b.release();
+  EXPECT_EQ(b.size(), 0u);
 }
 
 // A field with a clipboard of its own, driven by key codes the way the window delivers them.
