@@ -6,6 +6,11 @@
 # open; its files land in %APPDATA%\Vell Player.
 . "$(dirname "$0")/lib/common.sh"
 e2e_begin 1280x800 "$@"
+rm -rf "$work" && mkdir -p "$work"
+tone "$work/tone.mp3" 440 30 -b:a 128k
+tone "$work/other tune.mp3" 660 30 -b:a 128k
+audio="$work/audio.raw"
+peak_between() { sleep 0.8 && between "$(pcm "$audio" peak)" "$1" "$2" || fail "$3: peak $(pcm "$audio" peak)"; }
 
 windows_session() {
   local setup n
@@ -35,13 +40,9 @@ windows_session() {
   [ ! -e "$installed/portable" ] || fail "the installed copy is portable"
   pass "installed by the installer: program, catalogue, uninstaller"
 
-  tone "$work/tone.mp3" 440 30 -b:a 128k
-  tone "$work/other tune.mp3" 660 30 -b:a 128k
-  audio="$work/audio.raw"
   app="$installed"
   start_player --focus --audio "$audio" "$(winepath -w "$work/tone.mp3")" "$(winepath -w "$work/other tune.mp3")"
   wait_title "Vell Player - tone.mp3"
-  peak_between() { sleep 0.8 && between "$(pcm "$audio" peak)" "$1" "$2" || fail "$3: peak $(pcm "$audio" peak)"; }
   peak_between 0.02 2 "no sound at the start"
   xdotool key XF86AudioPlay
   peak_between -1 0.0001 "sound after the play key"
@@ -90,7 +91,6 @@ if [ -n "$windows" ]; then
   windows_session
   exit 0
 fi
-rm -rf "$work" && mkdir -p "$work"
 prefix="$work/prefix"
 cmake --install "$(dirname "$player_bin")" --prefix "$prefix" >/dev/null
 for f in bin/vell-player share/vell-player/streams.ini share/icons/hicolor/scalable/apps/vell-player.svg; do
@@ -103,16 +103,12 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
   read -r address; read -r pid; echo "export DBUS_SESSION_BUS_ADDRESS='$address'; bus_pid=$pid"; })"
 on_exit_kill "$bus_pid"
-tone "$work/tone.mp3" 440 30 -b:a 128k
-tone "$work/other tune.mp3" 660 30 -b:a 128k
-audio="$work/audio.raw"
 app="$prefix/bin"  # the installed program
 start_player --audio "$audio" "$work/tone.mp3"
 ctl() { playerctl -p vell_player "$@" 2>/dev/null || true; }
 # shellcheck disable=SC2053  # the wanted value is a pattern
 ctl_is() { [[ "$(ctl "${@:2}")" == $1 ]]; }
 wait_for() { until_ok 50 ctl_is "$@" || fail "waited for '$1' from playerctl ${*:2}, got '$(ctl "${@:2}")'"; }
-peak_between() { sleep 0.8 && between "$(pcm "$audio" peak)" "$1" "$2" || fail "$3: peak $(pcm "$audio" peak)"; }
 wait_for Playing status
 wait_for tone metadata title
 ctl play-pause

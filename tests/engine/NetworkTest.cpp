@@ -185,7 +185,7 @@ TEST(NetworkSource, CloseBreaksAnOpenThatNeverGetsAnAnswerAndPollingNeverWaits) 
   EXPECT_FALSE(source.isOpen());
 }
 
-TEST(UrlKind, FirstMatchingRuleWins) {
+TEST(UrlKind, RulesForcedFormatsEpisodesAndTitles) {
   struct Row { const char* url; bool podcast; UrlKind kind; } rows[] = {
       {"http://radio.example:8000/", false, UrlKind::Radio},
       {"http://radio.example:8000", false, UrlKind::Generic},  // no slash after the port
@@ -202,11 +202,8 @@ TEST(UrlKind, FirstMatchingRuleWins) {
     EXPECT_EQ(classifyUrl(r.url, r.podcast), r.kind) << r.url;
     EXPECT_EQ(buildOpenOptions(r.url, r.podcast).entry("protocol_whitelist"), "http,https,tls,tcp,crypto,httpproxy");
   }
-}
-
-// The format forced from the path before the query (podcasts always probe); a URL given by hand
-// that is an episode; a server's title cut to one line by code points.
-TEST(UrlKind, ForcedFormatEpisodesAndTitles) {
+  // The format forced from the path before the query (podcasts always probe); a URL given by hand
+  // that is an episode; a server's title cut to one line by code points.
   const std::tuple<const char*, bool, const char*> formats[] = {
       {"http://h/a.mp3?token=1", false, "mp3"}, {"http://h/A.MP3", false, ""},  {"/x.m3u8", false, "hls"},
       {"http://h/live.aac?x=.mp3", false, "aac"}, {"http://h/page?f=a.mp3", false, ""}, {"http://h/ep.mp3", true, ""}};

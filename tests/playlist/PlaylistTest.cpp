@@ -132,7 +132,7 @@ TEST(Playlist, RowsCategoriesAndCollapsing) {
   EXPECT_EQ(rowsText(p), "H0:A I0:A ");
 }
 
-TEST(Playlist, FileFormatRoundTripAndSeparatorsInFields) {
+TEST(Playlist, FileFormatRoundTripSeparatorsInFieldsAndMalformedLines) {
   test::TempDir dir;
   std::string path = dir.write("playlist.dat", "ITEM:0|||old|/old.mp3\n");
   Playlist p;
@@ -178,10 +178,7 @@ TEST(Playlist, FileFormatRoundTripAndSeparatorsInFields) {
             "CATEGORY:A｜B|0\nITEM:1|A｜B|http://a/b?q=x%7Cy|제목 ｜ 부제 둘째 줄|http://a/b?q=x%7Cy\n"
             "ITEM:0|||fine|/m/fine.mp3\n");
   EXPECT_EQ(rowsText(r), "I1: H0:A｜B I0:A｜B ");
-}
-
-TEST(Playlist, LoadingMalformedLines) {
-  Playlist p;
+  // Malformed lines are skipped one by one.
   p.parse("\xEF\xBB\xBF" "CATEGORY:bom|0\nCATEGORY:nobar\nCATEGORY:one|1\nCATEGORY:yes|yes\nCATEGORY:eleven|11\r\n"
           "ITEM:0|c|u|four bars|/p4\n"
           "ITEM:0|c|u|three bars\n"

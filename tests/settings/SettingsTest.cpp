@@ -47,7 +47,7 @@ TEST(Settings, FileFormatRoundTripAndLineBreaksInValues) {
   EXPECT_EQ(parsed(broken.serialize()).serialize(), expected.serialize());
 }
 
-TEST(Settings, MalformedLinesAreSkippedOneByOne) {
+TEST(Settings, MalformedLinesAreSkippedOneByOneAndValuesKeptInRange) {
   Settings s = parsed(kBom +
                       "maximized=yes\nmuted=1 \nvolume=abc\nwindowX=12abc\nwindowY=  -7\n"
                       "windowW=99999999999\nwindowH=-2147483648\nspeed=nan\nopacity=inf\n"
@@ -58,6 +58,14 @@ TEST(Settings, MalformedLinesAreSkippedOneByOne) {
   Settings expected = parsed(kBom + "windowX=12\nwindowY=-7\nwindowH=-2147483648\nwheelSeekDelta=5\n"
                                     "subtitleVisible=0\naspectRatio=3\nsubtitleColor=2\n");
   EXPECT_EQ(s.serialize(), expected.serialize());
+  // A value outside what the program offers is read as the nearest value it does offer.
+  const std::pair<const char*, const char*> cases[] = {
+      {"opacity=0", "opacity=0.50"},         {"opacity=3", "opacity=1.00"},     {"volume=-2", "volume=0.00"},
+      {"volume=9", "volume=1.00"},           {"wheelAction=7", "wheelAction=1"}, {"wheelSeekDelta=0", "wheelSeekDelta=1.00"},
+      {"wheelSeekDelta=900", "wheelSeekDelta=10.00"}, {"subtitleColor=-4", "subtitleColor=0"},
+      {"aspectRatio=12", "aspectRatio=3"}};
+  for (const auto& [line, saved] : cases)
+    EXPECT_TRUE(contains(parsed(kBom + line + "\n").serialize(), std::string("\n") + saved + "\n")) << line;
 }
 
 TEST(Settings, LoadingCleansLegacyAndUnsafeText) {
@@ -79,17 +87,6 @@ TEST(Settings, LoadingCleansLegacyAndUnsafeText) {
   Settings kept = parsed(kBom + "lastPodcastUrl=http://p\nlastPodcastName=좋은 방송\nrecent=ok\nrecent=\xC3\x28\n");
   EXPECT_EQ(kept.lastPodcastName, "좋은 방송");
   EXPECT_EQ(kept.recent, std::vector<std::string>{"ok"});  // an invalid UTF-8 line is skipped alone
-}
-
-// A value outside what the program offers is read as the nearest value it does offer.
-TEST(Settings, ValuesFromTheFileStayInTheOfferedRange) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"opacity=0", "opacity=0.50"},         {"opacity=3", "opacity=1.00"},     {"volume=-2", "volume=0.00"},
-      {"volume=9", "volume=1.00"},           {"wheelAction=7", "wheelAction=1"}, {"wheelSeekDelta=0", "wheelSeekDelta=1.00"},
-      {"wheelSeekDelta=900", "wheelSeekDelta=10.00"}, {"subtitleColor=-4", "subtitleColor=0"},
-      {"aspectRatio=12", "aspectRatio=3"}};
-  for (const auto& [line, saved] : cases)
-    EXPECT_TRUE(contains(parsed(kBom + line + "\n").serialize(), std::string("\n") + saved + "\n")) << line;
 }
 
 TEST(Settings, AddRecentKeepsFifteenNewestWithoutDuplicates) {

@@ -26,7 +26,7 @@ std::string cues(const SubtitleTrack& t) {
   return out;
 }
 
-TEST(Subtitles, SrtTimesTagsAndBlocks) {
+TEST(Subtitles, SrtAndWebVttTimesTagsAndBlocks) {
   const std::pair<const char*, double> times[] = {
       {"00:01:02,5", 62.005},     {" 00:01:03,250 ", 63.25}, {"01:00:00.100", 3600.1},
       {"00:00:04,000 X1:100 X2:200", 4.0}, {"1:2:3", 0.0},  {"garbage", 0.0}, {"00:00:01;500", 0.0},
@@ -51,6 +51,21 @@ TEST(Subtitles, SrtTimesTagsAndBlocks) {
   EXPECT_EQ(cues(t), "1-2.5 첫 줄\n둘째 줄\n5-6 정렬됨\n20-21 after junk\n25-26 after the space\n"
                      "27-28 no index line\n30-31 last without blank line\n");
   EXPECT_FALSE(SubtitleTrack().parseSrt("no cues at all\n\n"));
+  // WebVTT: its own times, headers, styles, notes and tags.
+  const std::pair<const char*, double> vttTimes[] = {{"00:01.000", 1.0}, {"01:02:03.004", 3723.004}, {" 00:02.000 ", 2.0},
+                                                     {"1:02.5", -1},     {"00:60.000", -1},          {"00:01,000", -1},
+                                                     {"xx", -1},         {"1:2:3:4.000", -1}};
+  for (const auto& [text, seconds] : vttTimes) EXPECT_DOUBLE_EQ(SubtitleTrack::parseVttTime(text), seconds) << text;
+  ASSERT_TRUE(t.parseVtt(
+      "WEBVTT - 제목\r\nKind: captions\r\n\r\n"
+      "STYLE\n::cue { color: red }\n\n"
+      "NOTE 메모\n둘째 줄\n\n"
+      "intro\n00:00:01.000 --> 00:00:02.500 align:start position:10%\n<v 화자>안녕</v> &amp; <b>hi</b>\n둘째 줄\n\n"
+      "00:03.000 --> 00:04.000\n<c.yellow>노랑</c> &lt;3\n\n"
+      "00:05.000 --> broken\nskipped\n\n"
+      "00:00.500 --> 00:00.900\n먼저"));
+  EXPECT_EQ(cues(t), "0.5-0.9 먼저\n1-2.5 안녕 & hi\n둘째 줄\n3-4 노랑 <3\n");
+  EXPECT_FALSE(SubtitleTrack().parseVtt("WEBVTT\n\nNOTE only\n"));
 }
 
 const char* kSami =
@@ -67,7 +82,7 @@ const char* kSami =
 // is found past the tag that has none; the last cue lasts five seconds.
 const char* kSamiCues = "0-0.5 quoted\n0.5-1 첫 번째\n줄\n둘째\n1-2  \n2-4 두 번째 &amp;\n끝\n4-9 마지막\n";
 
-TEST(Subtitles, SamiCues) {
+TEST(Subtitles, SamiCuesAndBilingualFilesShowingOneLanguage) {
   SubtitleTrack t;
   ASSERT_TRUE(t.parseSami(kSami));
   EXPECT_EQ(cues(t), kSamiCues);
@@ -84,11 +99,7 @@ TEST(Subtitles, SamiCues) {
     ASSERT_TRUE(t.parseSami(std::string("<SYNC Start=0><P Class=KRCC>") + content + "\r\n")) << content;
     EXPECT_EQ(t.cues()[0].text, "씨\n잠시") << content;
   }
-}
-
-TEST(Subtitles, BilingualSamiShowsOneLanguageInTimeOrder) {
-  // The Korean block, then the English block starting over; a class-less clearing sync.
-  SubtitleTrack t;
+  // Bilingual: the Korean block, then the English block starting over; a class-less clearing sync.
   ASSERT_TRUE(t.parseSami("<SAMI><BODY>\n"
                           "<SYNC Start=55000><P Class=KRCC>첫 대사\n"
                           "<SYNC Start=58000><P Class=KRCC>&nbsp;\n"
@@ -258,24 +269,6 @@ TEST(SubtitleChoice, FirstAndRememberedTrack) {
     EXPECT_EQ(applies ? remembered : -2, r.remembered);
     EXPECT_EQ(subtitlePickOf(r.options, r.first, "/m/film.mkv"), r.kept);
   }
-}
-
-TEST(Subtitles, WebVttCues) {
-  const std::pair<const char*, double> times[] = {{"00:01.000", 1.0}, {"01:02:03.004", 3723.004}, {" 00:02.000 ", 2.0},
-                                                  {"1:02.5", -1},     {"00:60.000", -1},          {"00:01,000", -1},
-                                                  {"xx", -1},         {"1:2:3:4.000", -1}};
-  for (const auto& [text, seconds] : times) EXPECT_DOUBLE_EQ(SubtitleTrack::parseVttTime(text), seconds) << text;
-  SubtitleTrack t;
-  ASSERT_TRUE(t.parseVtt(
-      "WEBVTT - 제목\r\nKind: captions\r\n\r\n"
-      "STYLE\n::cue { color: red }\n\n"
-      "NOTE 메모\n둘째 줄\n\n"
-      "intro\n00:00:01.000 --> 00:00:02.500 align:start position:10%\n<v 화자>안녕</v> &amp; <b>hi</b>\n둘째 줄\n\n"
-      "00:03.000 --> 00:04.000\n<c.yellow>노랑</c> &lt;3\n\n"
-      "00:05.000 --> broken\nskipped\n\n"
-      "00:00.500 --> 00:00.900\n먼저"));
-  EXPECT_EQ(cues(t), "0.5-0.9 먼저\n1-2.5 안녕 & hi\n둘째 줄\n3-4 노랑 <3\n");
-  EXPECT_FALSE(SubtitleTrack().parseVtt("WEBVTT\n\nNOTE only\n"));
 }
 
 }  // namespace

@@ -28,11 +28,6 @@ e2e_begin() {
     pactl load-module module-null-sink sink_name=vell_e2e $VELL_NULL_SINK_ARGS >/dev/null
   export PULSE_SINK=vell_e2e
 }
-# linux_only WHY: what follows needs what only the Linux build has; with the Windows build the
-# scenario ends here as skipped (exit 77, which CTest counts as skipped).
-linux_only() {
-  [ -z "$windows" ] || { echo "SKIPPED: $1"; exit 77; }
-}
 # Processes to end with the script, however it ends; the player (pid) is killed too.
 e2e_pids=()
 pid=""
