@@ -3,8 +3,6 @@
 
 namespace vell::test {
 
-// A rename replaces a file that others have open (they keep reading the old one): nothing
-// to hold.
 FileHold::FileHold(const std::string&, int) {}
 FileHold::~FileHold() = default;
 

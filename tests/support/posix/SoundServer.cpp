@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/AudioDevice.h"
@@ -75,9 +76,7 @@ bool SoundServer::playHere() {
 int SoundServer::streams() {
   std::string out;
   if (runCommand("PULSE_SERVER=unix:" + socket_ + " pactl list short sink-inputs", &out) != 0) return 0;
-  int n = 0;
-  for (char c : out) n += c == '\n';
-  return n;
+  return static_cast<int>(std::count(out.begin(), out.end(), '\n'));
 }
 
 bool SoundServer::namesStreams() const { return true; }

@@ -1,6 +1,7 @@
 // Windows: under wine, the program's own PulseAudio sink, its streams ended as a kill.
 #include "support/SoundServer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -48,9 +49,7 @@ int SoundServer::streams() {
                      "\" { print $1 }')\" '$2 == s'",
                  &out) != 0)
     return 0;
-  int n = 0;
-  for (char c : out) n += c == '\n';
-  return n;
+  return static_cast<int>(std::count(out.begin(), out.end(), '\n'));
 }
 
 // Wine names the streams after the program file and gives them no role.
