@@ -492,9 +492,9 @@ TEST(ConnectJob, HostileServersFailInTimeWithFewRequests) {
     if (t == "/silent") c.wait(30000);
   });
   struct Case { const char* path; size_t maxRequests; int budgetMs, cancelAfterMs, maxMs; } cases[] = {
-               {"/page", 6, 1500, 0, 2500},        {"/self.m3u8", 2 * (MediaSource::kMaxNestedOpens + 2), 1500, 0, 2500},
-               {"/endless.m3u8", 4, 1500, 0, 2500}, {"/trickle", 4, 1500, 0, 2500},
-               {"/silent", 4, 1500, 0, 2500},       {"/silent", 4, ConnectJob::kBudgetMs, 300, 1000}};
+      {"/page", 6, 1500, 0, 2500},   {"/self.m3u8", 2 * (MediaSource::kMaxNestedOpens + 2), 1500, 0, 2500},
+      {"/endless.m3u8", 4, 1500, 0, 2500}, {"/trickle", 4, 1500, 0, 2500},
+      {"/silent", 4, 1500, 0, 2500},       {"/silent", 4, ConnectJob::kBudgetMs, 300, 1000}};
   Player player;
   YtDlpResolver resolver("/nonexistent/yt-dlp");
   for (const Case& c : cases) {

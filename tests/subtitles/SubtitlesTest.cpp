@@ -52,9 +52,9 @@ TEST(Subtitles, SrtAndWebVttTimesTagsAndBlocks) {
                      "27-28 no index line\n30-31 last without blank line\n");
   EXPECT_FALSE(SubtitleTrack().parseSrt("no cues at all\n\n"));
   // WebVTT: its own times, headers, styles, notes and tags.
-  const std::pair<const char*, double> vttTimes[] = {{"00:01.000", 1.0}, {"01:02:03.004", 3723.004}, {" 00:02.000 ", 2.0},
-                                                     {"1:02.5", -1},     {"00:60.000", -1},          {"00:01,000", -1},
-                                                     {"xx", -1},         {"1:2:3:4.000", -1}};
+  const std::pair<const char*, double> vttTimes[] = {
+      {"00:01.000", 1.0}, {"01:02:03.004", 3723.004}, {" 00:02.000 ", 2.0}, {"1:02.5", -1}, {"00:60.000", -1},
+      {"00:01,000", -1},  {"xx", -1},                 {"1:2:3:4.000", -1}};
   for (const auto& [text, seconds] : vttTimes) EXPECT_DOUBLE_EQ(SubtitleTrack::parseVttTime(text), seconds) << text;
   ASSERT_TRUE(t.parseVtt(
       "WEBVTT - 제목\r\nKind: captions\r\n\r\n"
