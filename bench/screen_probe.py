@@ -130,7 +130,7 @@ def wait_for(wid, wanted, deadline):
 
 
 def main():
-    mode, pid = sys.argv[1], sys.argv[2]
+    mode = sys.argv[1]
     if mode == "first":
         start = time.monotonic()
         player = subprocess.Popen(sys.argv[2:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -147,8 +147,7 @@ def main():
                 player.kill()
                 player.wait()
         return
-    pid = int(pid)
-    count, keys = int(sys.argv[3]), sys.argv[4:]
+    pid, count, keys = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
     wid = window_of(pid, time.monotonic() + 20)
     wait_for(wid, True, time.monotonic() + 20)
     time.sleep(2.5)
